@@ -1,0 +1,23 @@
+#pragma once
+#include <windows.h>
+#include "base/string.h"
+
+class ModalDialog {
+public:
+    HWND window;        // set by the dialog procedure at WM_INITDIALOG
+    int templateId;
+    HINSTANCE instance; // null: the program's own module
+    HWND parent;
+    DLGPROC dialogProc;
+    bool ownsWindow;    // destruction destroys window; ShowModal clears it
+
+    ModalDialog(int templateId, DLGPROC dialogProc);
+    ModalDialog(const ModalDialog&) = delete;
+    ModalDialog& operator=(const ModalDialog&) = delete;
+    virtual ~ModalDialog();
+
+    // The value given to EndDialog, or -1 when the dialog cannot be created.
+    INT_PTR ShowModal();
+    // text := the control's text when it is not empty; else unchanged.
+    void GetItemText(int controlId, String& text);
+};

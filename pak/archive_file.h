@@ -1,0 +1,100 @@
+#pragma once
+// ArchiveFile: the one file object. Opened for reading, a path that names an
+// existing file opens it; a path that names nothing is looked up as an entry
+// of the .pak archives in the current directory, so archive data reads like
+// a plain file (a compressed entry is inflated into memory on open). Opened
+// for writing it always works on a plain file, creating missing directories.
+//
+// A failed open asks the user (Abort/Retry/Ignore) unless quietOpen is set
+// and the open is read-only. Abort raises OCErrorException.
+
+#include <cstdint>
+#include <cstdio>
+#include <windows.h>
+#include "base/string.h"
+
+class ArchiveEntry;
+
+// Open modes: the low two bits of the mode argument; 3 reads like 0.
+enum : int {
+    ModeRead = 0,    // "rb"
+    ModeWrite = 1,   // "w+b": creates or truncates
+    ModeAppend = 2,  // "a+b"
+};
+
+// Process-wide: while set, a read-only open that finds nothing returns false
+// without the prompt.
+extern int quietOpen;
+
+class ArchiveFile {
+public:
+    FILE* file;             // the plain file or the archive holding the entry
+    String path;            // what the stream was opened on
+    String name;            // the argument, the wildcard match or entry name
+    uint32_t compressed;    // the entry's compressed word; 0 for plain files
+    uint64_t position;      // from the start of the object's data
+    bool inArchive;
+    ArchiveEntry* entry;    // filled by the archive search; never null
+    uint64_t baseOffset;    // archive offset of a raw entry's data, else 0
+    bool inMemory;          // reads and writes are served from memory
+    unsigned char* memory;
+    unsigned char* memoryCursor;
+    uint32_t memorySize;    // length of the memory block; bounds every access
+    bool ownsMemory;        // Close frees the memory block
+
+    ArchiveFile();
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+    virtual ~ArchiveFile();
+
+    // Closes, then opens what path names (wildcard, plain path, archive entry)
+    // with mode; prompts on failure as described above. True when a stream
+    // is held afterwards; position is 0.
+    bool Open(const char* path, int mode);
+
+    // Flushes and closes the stream, frees an owned memory block; closing a
+    // closed object does nothing.
+    void Close();
+
+    // Length of the object's data: the entry's size for an entry, the file's
+    // length for a plain file (its position kept), 0 when nothing is open.
+    uint32_t Size();
+
+    // Position counted from the start of the object's data.
+    void Seek(uint64_t offset);
+
+    // Copies up to n bytes from the position; returns the count copied. In
+    // memory mode never past the block's end (a short count there).
+    uint32_t Read(void* buffer, uint32_t n);
+
+    // Writes n bytes at the position. A stream that takes fewer raises
+    // OCErrorException "ファイル書込に失敗しました。". In memory mode a write stops
+    // at the block's end. Nothing open: nothing happens.
+    void Write(const void* buffer, uint32_t n);
+
+    // Writes buffered bytes out and asks the system to put them on disk.
+    // True on success or when nothing is open.
+    bool Flush();
+
+    // The stream's three times as local file times; always true. Closed:
+    // the outputs are untouched.
+    bool GetTimes(FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
+    // Sets the three local times on the stream's file; true when closed.
+    bool SetTimes(const FILETIME* creation, const FILETIME* lastAccess,
+                  const FILETIME* lastWrite);
+
+    // Inflates packedSize bytes of one zlib stream, read from the position,
+    // into output (room for capacity bytes); returns the bytes inflated.
+    // Raises OCErrorException "データ解凍に失敗しました。" on any failure.
+    uint32_t Decompress(uint32_t packedSize, void* output, uint32_t capacity);
+
+    // Serves reads from block (size bytes) instead of a stream; owns: Close
+    // frees it with free().
+    void AttachMemory(void* block, uint32_t size, bool owns);
+};
+
+// The open-failure prompt, "ファイル %s が開けません。" (caption "ファイルエラー",
+// Abort/Retry/Ignore, topmost, no owner). Returns true for Retry, false for
+// Ignore; Abort raises OCErrorException "ファイル %s が開けませんでした。" whose
+// code is the last error as it was before the box.
+bool PromptOpenFailure(const char* path);

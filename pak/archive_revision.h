@@ -1,0 +1,7 @@
+#pragma once
+#include "base/string.h"
+
+// Appends the revision of the archive at path as signed decimal text ("0" for
+// version 0, 1 and unknown versions). Opens quietly: a path that cannot be
+// opened appends nothing. quietOpen is 0 afterwards.
+void GetArchiveRevisionText(const char* path, String& out);

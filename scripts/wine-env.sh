@@ -1,0 +1,90 @@
+# The one owner of the Wine environment: sourced by the test, demo and
+# picture scripts and by scripts/wine-run.
+#
+#   wine_env_init PREFIX_DIR [null|display]   set the environment for a prefix
+#   wine_prefix_ensure                        make the prefix once, reuse it
+#   wine_server_start / wine_server_stop      a persistent wineserver
+#   wine_as_user CMD...                       run CMD as the Wine user
+#
+# Run as root, Wine ignores the read-only attribute (a program may open such a
+# file for writing), which Windows refuses. So when started as root every Wine
+# process runs as an unprivileged user that owns the prefix and its home.
+
+WINE_UID=65534
+WINE_GID=65534
+
+wine_env_init() {
+  WINE_ROOT=$1
+  WINE_GRAPHICS=${2:-null}
+  export WINEPREFIX=$WINE_ROOT/prefix
+  export WINE_HOME=$WINE_ROOT/home
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # Code page 932 for the program's ANSI text; the glibc locale itself is
+  # not needed, Wine only reads the name.
+  export WINE_LOCALE=ja_JP.UTF-8
+}
+
+# Runs a command as the Wine user, with the Wine environment.
+wine_as_user() {
+  local envs=(HOME="$WINE_HOME" XDG_CACHE_HOME="$WINE_HOME/.cache"
+              WINEPREFIX="$WINEPREFIX" WINEDEBUG="$WINEDEBUG"
+              WINEDLLOVERRIDES="$WINEDLLOVERRIDES" LC_ALL="$WINE_LOCALE"
+              LANG="$WINE_LOCALE" PATH="$PATH")
+  [ -n "${DISPLAY:-}" ] && envs+=(DISPLAY="$DISPLAY")
+  if [ "$(id -u)" -eq 0 ]; then
+    setpriv --reuid=$WINE_UID --regid=$WINE_GID --clear-groups -- \
+      env -i "${envs[@]}" "$@"
+  else
+    env "${envs[@]}" "$@"
+  fi
+}
+
+# True when the Wine user can read and enter PATH (checked for the build tree:
+# a test executable under a folder closed to others cannot be started).
+wine_user_can_reach() {
+  wine_as_user test -r "$1"
+}
+
+wine_prefix_ensure() {
+  local stamp=$WINE_ROOT/.ready-$WINE_GRAPHICS
+  [ -f "$stamp" ] && return 0
+  mkdir -p "$WINE_ROOT"
+  (
+    flock 9
+    [ -f "$stamp" ] && exit 0
+    rm -rf "$WINEPREFIX" "$WINE_HOME"
+    mkdir -p "$WINEPREFIX" "$WINE_HOME"
+    if [ "$(id -u)" -eq 0 ]; then
+      chown -R $WINE_UID:$WINE_GID "$WINEPREFIX" "$WINE_HOME"
+    fi
+    echo "Making the Wine prefix $WINEPREFIX (once)..." >&2
+    wine_as_user wineboot -i >/dev/null 2>&1 || true
+    if [ "$WINE_GRAPHICS" = null ]; then
+      # Real windows and message boxes without a display.
+      wine_as_user wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    fi
+    wine_as_user wineserver -w
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot failed for $WINEPREFIX" >&2; exit 1; }
+    touch "$stamp"
+  ) 9>"$WINE_ROOT/.lock"
+}
+
+wine_server_start() {
+  wine_as_user wineserver -p >"$WINE_ROOT/wineserver.log" 2>&1 &
+  # Wait for its socket, so the first program does not start a server of its own.
+  local i
+  for i in $(seq 50); do
+    ls /tmp/.wine-$( [ "$(id -u)" -eq 0 ] && echo $WINE_UID || id -u )/server-*/socket >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  # Start Wine's own services now, detached from our output: started by the
+  # first test instead, they would inherit its output pipe and keep CTest
+  # waiting for its end until the server stops.
+  wine_as_user wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+wine_server_stop() {
+  wine_as_user wineserver -k >/dev/null 2>&1 || true
+  wine_as_user wineserver -w >/dev/null 2>&1 || true
+}

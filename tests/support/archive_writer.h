@@ -1,0 +1,34 @@
+#pragma once
+// Builds .pak archives for tests, so fixtures are made by the tests rather
+// than committed as opaque binaries. Every stored field can be made wrong on
+// purpose through the optional overrides.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct PakEntry {
+    std::string name;
+    std::string data;
+    bool compress = false;  // v1/v2 only: store data as one zlib stream
+    // Deliberate faults: the value stored instead of the right one.
+    std::optional<uint32_t> nameLength, offset, unused, size, compressedWord, packedSize;
+};
+
+struct PakSpec {
+    uint32_t version = 2;
+    int32_t revision = 0;
+    std::vector<PakEntry> entries;
+    std::string extra;  // v2: up to 256 bytes of the extra block
+    std::optional<uint32_t> count, indexSize, packedIndexSize;
+    // v1/v2: replace the packed index with these bytes (a corrupt stream).
+    std::optional<std::string> packedIndex;
+};
+
+// The archive's bytes. v0 stores data after the index at absolute offsets;
+// v1/v2 store the index as one zlib stream and data after it.
+std::string BuildPak(const PakSpec& spec);
+
+// A zlib stream (RFC 1950) of data, at the given level.
+std::string ZlibCompress(const std::string& data, int level = 6);

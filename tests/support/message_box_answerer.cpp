@@ -1,0 +1,62 @@
+#include "tests/support/message_box_answerer.h"
+
+namespace {
+thread_local DialogWatcher* activeWatcher = nullptr;
+}
+
+DialogWatcher::DialogWatcher(std::function<void(HWND)> onWindow)
+    : onWindow_(std::move(onWindow)), hook_(nullptr), outer_(activeWatcher)
+{
+    hook_ = SetWindowsHookExA(WH_CBT, &DialogWatcher::Hook, nullptr, GetCurrentThreadId());
+    activeWatcher = this;
+}
+
+DialogWatcher::~DialogWatcher()
+{
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+    activeWatcher = outer_;
+}
+
+LRESULT CALLBACK DialogWatcher::Hook(int code, WPARAM wParam, LPARAM lParam)
+{
+    DialogWatcher* self = activeWatcher;
+    if (code == HCBT_ACTIVATE && self) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        char className[32] = {};
+        GetClassNameA(window, className, sizeof className);
+        // A window is activated again after a nested box closes; a property
+        // marks the ones already handed out.
+        if (lstrcmpA(className, "#32770") == 0 && !GetPropA(window, "TestSeen")) {
+            SetPropA(window, "TestSeen", reinterpret_cast<HANDLE>(1));
+            self->onWindow_(window);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::string WindowText(HWND window)
+{
+    char buffer[4096] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string ControlText(HWND dialog, int controlId)
+{
+    char buffer[4096] = {};
+    GetDlgItemTextA(dialog, controlId, buffer, sizeof buffer);
+    return buffer;
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> answers)
+    : answers_(std::move(answers)), next_(0),
+      watcher_([this](HWND box) {
+          boxes.push_back({WindowText(box), ControlText(box, 0xFFFF)});
+          const int answer = next_ < answers_.size() ? answers_[next_++] : IDOK;
+          PostMessageA(box, WM_COMMAND, answer, 0);
+      })
+{
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() = default;

@@ -1,0 +1,42 @@
+#pragma once
+// A unique folder under the Windows temp folder, removed with its contents
+// (read-only files included) on destruction, plus small file helpers.
+
+#include <windows.h>
+#include <string>
+
+class ScratchDir {
+public:
+    ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    virtual ~ScratchDir();
+
+    const std::string& Path() const { return path_; }
+    // Path + "\" + relative.
+    std::string Path(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+// Makes dir the current directory for the object's life.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& dir);
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+    virtual ~CurrentDirectory();
+
+private:
+    std::string previous_;
+};
+
+// Writes bytes to path (creating missing folders); fails the test on error.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// The whole file, or "<missing>" when it cannot be opened.
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+void RemoveTree(const std::string& path);
+// Names in a folder (files and folders, without . and ..), sorted.
+std::string ListFolder(const std::string& dir);
