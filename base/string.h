@@ -105,8 +105,9 @@ public:
     unsigned CurrentChar() const;
 
     // Deletes count bytes at position (-1 or outside the text: at the cursor).
-    // count 0, or one reaching past the end, cuts the text there. A count
-    // greater than the length empties the String (no buffer) and returns null.
+    // count 0 (or negative), or one reaching past the end, cuts the text
+    // there. A count greater than the length empties the String (no buffer)
+    // and returns null.
     // Returns the new cursor, at the deletion point.
     char* Delete(int32_t count, int32_t position);
 
@@ -141,7 +142,11 @@ void String::ReadCounted(Source& source, uint32_t limit)
                            uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
     if (count == 0 || count > limit || count >= 0x7FFFFFC0u)
         return;
-    Reserve(int32_t(count));
+    try {
+        Reserve(int32_t(count));
+    } catch (...) {
+        return;  // no block for that count: Reserve left no buffer
+    }
     const uint32_t got = source.Read(text, count);
     text[got < count ? got : count] = '\0';
     cursor = text;
