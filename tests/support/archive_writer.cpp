@@ -1,0 +1,91 @@
+#include "tests/support/archive_writer.h"
+
+#include <zlib.h>
+#include <stdexcept>
+
+namespace {
+
+void PutU32(std::string& out, uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(char((value >> shift) & 0xFF));
+}
+
+}  // namespace
+
+std::string ZlibCompress(const std::string& data, int level)
+{
+    uLongf length = compressBound(uLong(data.size()));
+    std::string out(length, '\0');
+    const int rc = compress2(reinterpret_cast<Bytef*>(&out[0]), &length,
+                             reinterpret_cast<const Bytef*>(data.data()), uLong(data.size()), level);
+    if (rc != Z_OK)
+        throw std::runtime_error("compress2 failed");
+    out.resize(length);
+    return out;
+}
+
+std::string BuildPak(const PakSpec& spec)
+{
+    // Each entry's stored bytes: raw data, or (v1/v2) its zlib stream.
+    std::vector<std::string> stored;
+    for (const PakEntry& e : spec.entries)
+        stored.push_back(spec.version != 0 && e.compress ? ZlibCompress(e.data) : e.data);
+
+    const uint32_t count = spec.count.value_or(uint32_t(spec.entries.size()));
+    std::string index;
+    std::string data;
+    if (spec.version == 0) {
+        // Offsets are absolute: data follows the plain index.
+        uint32_t indexLength = 0;
+        for (const PakEntry& e : spec.entries)
+            indexLength += 16 + uint32_t(e.name.size());
+        uint32_t at = 8 + indexLength;  // behind the 8-byte header
+        for (size_t i = 0; i < spec.entries.size(); ++i) {
+            const PakEntry& e = spec.entries[i];
+            PutU32(index, e.nameLength.value_or(uint32_t(e.name.size())));
+            index += e.name;
+            PutU32(index, e.offset.value_or(at));
+            PutU32(index, e.unused.value_or(0));
+            PutU32(index, e.size.value_or(uint32_t(e.data.size())));
+            data += stored[i];
+            at += uint32_t(stored[i].size());
+        }
+        std::string out;
+        PutU32(out, 0);
+        PutU32(out, count);
+        return out + index + data;
+    }
+
+    uint32_t at = 0;
+    for (size_t i = 0; i < spec.entries.size(); ++i) {
+        const PakEntry& e = spec.entries[i];
+        PutU32(index, e.nameLength.value_or(uint32_t(e.name.size())));
+        index += e.name;
+        PutU32(index, e.offset.value_or(at));
+        PutU32(index, e.unused.value_or(0));
+        PutU32(index, e.size.value_or(uint32_t(e.data.size())));
+        PutU32(index, e.compressedWord.value_or(e.compress ? 1 : 0));
+        PutU32(index, e.packedSize.value_or(uint32_t(stored[i].size())));
+        data += stored[i];
+        at += uint32_t(stored[i].size());
+    }
+    const std::string packed = spec.packedIndex.value_or(ZlibCompress(index));
+
+    std::string out;
+    PutU32(out, spec.version);
+    PutU32(out, count);
+    PutU32(out, spec.indexSize.value_or(uint32_t(index.size())));
+    PutU32(out, spec.packedIndexSize.value_or(uint32_t(packed.size())));
+    if (spec.version == 2) {
+        PutU32(out, uint32_t(spec.revision));
+        std::string extra = spec.extra.substr(0, 256);
+        extra.resize(256, '\0');
+        out += extra;
+    } else if (spec.version != 1) {
+        // Unknown versions: the v2 layout, so a reader that guesses is caught.
+        PutU32(out, uint32_t(spec.revision));
+        out += std::string(256, '\0');
+    }
+    return out + packed + data;
+}
