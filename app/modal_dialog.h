@@ -20,4 +20,10 @@ public:
     INT_PTR ShowModal();
     // text := the control's text when it is not empty; else unchanged.
     void GetItemText(int controlId, String& text);
+
+    // Nothing thrown may pass through the platform's dialog code. A dialog
+    // procedure calls this inside its catch block: the dialog ends with -1
+    // and the exception is kept; ShowModal raises it again after the modal
+    // loop has returned.
+    static void HoldFailure(HWND window);
 };

@@ -1,0 +1,74 @@
+#include "app/destination_dialog.h"
+
+#include "app/resource_ids.h"
+#include "app/update_settings.h"
+#include "update/paths.h"
+
+ModalDialog* currentDialog = nullptr;
+
+namespace {
+const char* TextOf(const String& value)
+{
+    return value.text ? value.text : "";
+}
+
+void OnInitDialog(HWND window, LPARAM parameter)
+{
+    currentDialog = reinterpret_cast<ModalDialog*>(parameter);
+    if (currentDialog)
+        currentDialog->window = window;
+
+    String caption;
+    caption.Format("%s Version %s アップデート", TextOf(updateSettings.title),
+                   TextOf(updateSettings.version));
+    SetWindowTextA(window, TextOf(caption));
+    SetDlgItemTextA(window, IDC_DESTINATION_EDIT, TextOf(destination));
+}
+
+void OnCommand(HWND window, int id)
+{
+    HWND dialogWindow = currentDialog && currentDialog->window ? currentDialog->window : window;
+    switch (id) {
+    case IDOK:
+        if (currentDialog)
+            currentDialog->GetItemText(IDC_DESTINATION_EDIT, destination);
+        EndDialog(dialogWindow, 1);
+        break;
+    case IDCANCEL:
+    case IDCLOSE:
+        EndDialog(dialogWindow, 0);
+        break;
+    case IDC_BROWSE: {
+        // The browser starts from the confirmed destination, and whatever it
+        // does not replace goes back into the field: typed text is dropped.
+        FilePath folder;
+        folder.SetPath(TextOf(destination));
+        folder.BrowseForFolder(dialogWindow, "インストール先を指定してください。");
+        SetDlgItemTextA(dialogWindow, IDC_DESTINATION_EDIT, TextOf(folder.path));
+        break;
+    }
+    default:
+        break;
+    }
+}
+}
+
+INT_PTR CALLBACK DestinationDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog(window, lParam);
+            // The platform then focuses the first tab stop, the OK button.
+            return TRUE;
+        case WM_COMMAND:
+            OnCommand(window, LOWORD(wParam));
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        ModalDialog::HoldFailure(window);
+    }
+    return FALSE;
+}

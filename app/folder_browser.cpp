@@ -1,0 +1,87 @@
+#include "app/destination_dialog.h"
+#include "update/paths.h"
+
+#include <shlobj.h>
+
+namespace {
+// Owns the shell's task allocator for one browse.
+class ShellAllocator {
+public:
+    IMalloc* allocator;
+
+    ShellAllocator() : allocator(nullptr)
+    {
+        if (FAILED(SHGetMalloc(&allocator)))
+            allocator = nullptr;
+    }
+    ShellAllocator(const ShellAllocator&) = delete;
+    ShellAllocator& operator=(const ShellAllocator&) = delete;
+    virtual ~ShellAllocator()
+    {
+        if (allocator)
+            allocator->Release();
+    }
+};
+
+// Owns an item identifier list the browser handed out.
+class ItemIdList {
+public:
+    PIDLIST_ABSOLUTE item;
+
+    explicit ItemIdList(PIDLIST_ABSOLUTE item) : item(item) {}
+    ItemIdList(const ItemIdList&) = delete;
+    ItemIdList& operator=(const ItemIdList&) = delete;
+    virtual ~ItemIdList()
+    {
+        if (item)
+            CoTaskMemFree(item);
+    }
+};
+
+const UINT browseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_BROWSEFORCOMPUTER;
+}
+
+void FilePath::BrowseForFolder(HWND owner, const char* prompt)
+{
+    String buffer(260);
+    ShellAllocator shell;
+    if (!shell.allocator)
+        return;
+
+    BROWSEINFOA info = {};
+    info.hwndOwner = owner;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = buffer.text;
+    info.lpszTitle = prompt;
+    info.ulFlags = browseFlags;
+    info.lpfn = BrowseCallback;
+    info.lParam = 0;
+
+    ItemIdList chosen(SHBrowseForFolderA(&info));
+    if (chosen.item && SHGetPathFromIDListA(chosen.item, buffer.text))
+        path.Assign(buffer.text);
+}
+
+// Works on a fixed local buffer only, so nothing here can throw into the
+// platform's browser.
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM /*data*/)
+{
+    if (message == BFFM_INITIALIZED) {
+        SetWindowTextA(window, "フォルダの指定");
+        return 0;
+    }
+    // Only a selection change carries an item identifier list; the other
+    // notifications carry texts or interfaces, never to be read as one.
+    if (message != BFFM_SELCHANGED)
+        return 0;
+    // Only items with a file-system path may be chosen, whatever the flags
+    // alone would allow.
+    char folder[MAX_PATH];
+    if (lParam && SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), folder)) {
+        SendMessageA(window, BFFM_ENABLEOK, 0, 1);
+        SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(folder));
+    } else {
+        SendMessageA(window, BFFM_ENABLEOK, 0, 0);
+    }
+    return 0;
+}

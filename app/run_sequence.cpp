@@ -1,0 +1,190 @@
+#include "app/run_sequence.h"
+
+#include <new>
+#include <objbase.h>
+
+#include "app/destination_dialog.h"
+#include "app/install_location.h"
+#include "app/resource_ids.h"
+#include "app/settings_reader.h"
+#include "app/update_settings.h"
+#include "base/exceptions.h"
+#include "pak/archive_revision.h"
+#include "pak/archive_search.h"
+#include "update/apply_update.h"
+#include "update/file_version.h"
+
+namespace {
+const char* const settingsFile = "update.ini";
+const char* const settingsSection = "update";
+const uint32_t statusNoMemory = 0xC0000017u;
+
+const char* TextOf(const String& value)
+{
+    return value.text ? value.text : "";
+}
+
+// Owns the named event whose existence marks a running updater.
+class InstanceEvent {
+public:
+    HANDLE handle;
+
+    InstanceEvent() : handle(nullptr) {}
+    InstanceEvent(const InstanceEvent&) = delete;
+    InstanceEvent& operator=(const InstanceEvent&) = delete;
+    virtual ~InstanceEvent()
+    {
+        if (handle)
+            CloseHandle(handle);
+    }
+};
+
+// The shell's folder browser wants COM on this thread.
+class ComApartment {
+public:
+    bool initialized;
+
+    ComApartment()
+        : initialized(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+    {
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    virtual ~ComApartment()
+    {
+        if (initialized)
+            CoUninitialize();
+    }
+};
+
+void ReportError(uint32_t code, const char* message)
+{
+    try {
+        String text;
+        text.Format("エラーが発生しました。\nCode 0x%x :%s", code, message ? message : "");
+        text.ShowMessage(nullptr, nullptr, MB_OK);
+    } catch (...) {
+        // Not even the text could be composed: show the message alone.
+        MessageBoxA(nullptr, message ? message : "", nullptr, MB_OK | MB_TOPMOST);
+    }
+}
+
+void RunSteps(InstanceEvent& instance)
+{
+    ReadSetting(settingsSection, "Brand", updateSettings.brand, settingsFile);
+    ReadSetting(settingsSection, "Name", updateSettings.name, settingsFile);
+    ReadSetting(settingsSection, "Title", updateSettings.title, settingsFile);
+    ReadSetting(settingsSection, "Version", updateSettings.version, settingsFile);
+
+    // Never waited on: its existence alone tells a second start to end.
+    instance.handle = CreateEventA(nullptr, TRUE, TRUE, TextOf(updateSettings.name));
+    const DWORD created = GetLastError();
+    if (!instance.handle || created == ERROR_ALREADY_EXISTS)
+        return;
+
+    String list;
+    ReadSetting(settingsSection, "file", list, settingsFile);
+    SplitFileList(list, updateSettings.files);
+
+    FindInstallDirectory(updateSettings, destination);
+
+    {
+        ModalDialog dialog(IDD_DESTINATION, DestinationDialogProc);
+        if (dialog.ShowModal() != 1)
+            return;
+    }
+    if (destination.IsEmpty())
+        return;
+
+    for (const String& item : updateSettings.files)
+        UpdateItem(item, destination);
+
+    String caption;
+    caption.Format("%s Version %s アップデート", TextOf(updateSettings.title),
+                   TextOf(updateSettings.version));
+    String done;
+    done.Assign("アップデートが終了しました。");
+    done.ShowMessage(nullptr, caption.text, MB_OK);
+}
+}
+
+void SplitFileList(String& list, std::vector<String>& files)
+{
+    files.clear();
+    String item;
+    while (list.NextToken(item, ";"))
+        files.push_back(item);
+}
+
+bool ShouldApplyItem(const char* source, const char* target)
+{
+    // The extension is whatever follows the last dot of the whole item, a
+    // folder part included.
+    String extension;
+    extension.Assign(source);
+    if (!extension.ReverseFind('.'))
+        return true;
+    extension.Delete(int32_t(extension.cursor - extension.text) + 1, 0);
+    extension.cursor = extension.text;
+
+    String sourceVersion;
+    String targetVersion;
+    if (extension.CompareNoCase("exe") == 0 || extension.CompareNoCase("dll") == 0) {
+        GetFileVersionText(source, sourceVersion);
+        GetFileVersionText(target, targetVersion);
+    } else if (extension.CompareNoCase("pak") == 0) {
+        GetArchiveRevisionText(source, sourceVersion);
+        GetArchiveRevisionText(target, targetVersion);
+    } else {
+        return true;
+    }
+
+    if (targetVersion.IsEmpty())
+        return true;
+    if (sourceVersion.IsEmpty())
+        return false;
+    // As text, so 1.10 sorts before 1.9; equal versions are applied again.
+    sourceVersion.cursor = sourceVersion.text;
+    return sourceVersion.CompareNoCase(targetVersion.text) >= 0;
+}
+
+void UpdateItem(const String& item, const String& destinationDir)
+{
+    String source;
+    source.Format("%s", TextOf(item));
+    if (!PathExists(source.text))
+        return;
+    String target;
+    target.Format("%s\\%s", TextOf(destinationDir), TextOf(source));
+    if (ShouldApplyItem(source.text, target.text))
+        ApplyUpdateFile(source.text, target.text, 1, 0xFFFFFFFEu, nullptr, nullptr);
+}
+
+void RunAndReport(const std::function<void()>& steps)
+{
+    try {
+        steps();
+    } catch (const OCErrorException& failure) {
+        ReportError(failure.code, TextOf(failure.message));
+    } catch (const OCException& failure) {
+        ReportError(failure.code, "処理を続行できませんでした。");
+    } catch (const DWORD& code) {
+        ReportError(code, code == statusNoMemory ? "メモリが不足しています。"
+                                                 : "処理を続行できませんでした。");
+    } catch (const std::bad_alloc&) {
+        ReportError(statusNoMemory, "メモリが不足しています。");
+    } catch (...) {
+        ReportError(0, "予期しないエラーが発生しました。");
+    }
+}
+
+int RunUpdate()
+{
+    updateSettings.SetDefaults();
+    destination.Clear();
+
+    ComApartment com;
+    InstanceEvent instance;
+    RunAndReport([&instance] { RunSteps(instance); });
+    return 0;
+}

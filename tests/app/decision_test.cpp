@@ -1,0 +1,208 @@
+// The per-item update decision and the copy of one listed item, against real
+// files: version resources from fixture libraries, archives from BuildPak.
+
+#include <gtest/gtest.h>
+
+#include "app/run_sequence.h"
+#include "tests/app/app_test_support.h"
+#include "tests/support/archive_writer.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+// What lies at a path before the decision.
+enum class Kind { Missing, Version19, Version110, Version110Upper, Version110Lower, NoVersion, Pak, PakV0 };
+
+struct Content {
+    Kind kind;
+    int32_t revision;
+};
+
+Content Missing() { return {Kind::Missing, 0}; }
+Content V19() { return {Kind::Version19, 0}; }
+Content V110() { return {Kind::Version110, 0}; }
+Content V110B() { return {Kind::Version110Upper, 0}; }
+Content V110b() { return {Kind::Version110Lower, 0}; }
+Content Plain() { return {Kind::NoVersion, 0}; }
+Content Pak(int32_t revision) { return {Kind::Pak, revision}; }
+Content PakV0() { return {Kind::PakV0, 0}; }
+
+PakEntry Readme()
+{
+    PakEntry entry;
+    entry.name = "readme.txt";
+    entry.data = "hello";
+    return entry;
+}
+
+std::string Bytes(const Content& content)
+{
+    switch (content.kind) {
+    case Kind::Version19: return ReadFileBytes(FixturePath("version_1_9.dll"));
+    case Kind::Version110: return ReadFileBytes(FixturePath("version_1_10.dll"));
+    case Kind::Version110Upper: return ReadFileBytes(FixturePath("version_1_10_upper.dll"));
+    case Kind::Version110Lower: return ReadFileBytes(FixturePath("version_1_10_lower.dll"));
+    case Kind::NoVersion: return "plain bytes without any version resource";
+    case Kind::Pak: {
+        PakSpec spec;
+        spec.version = 2;
+        spec.revision = content.revision;
+        spec.entries.push_back(Readme());
+        return BuildPak(spec);
+    }
+    case Kind::PakV0: {
+        PakSpec spec;
+        spec.version = 0;
+        spec.entries.push_back(Readme());
+        return BuildPak(spec);
+    }
+    case Kind::Missing: break;
+    }
+    return "";
+}
+
+void Place(const std::string& path, const Content& content)
+{
+    if (content.kind != Kind::Missing)
+        WriteFileBytes(path, Bytes(content));
+}
+
+struct DecisionRow {
+    const char* item;
+    Content source;
+    Content target;
+    bool applied;
+};
+
+// Sources live in the current folder under their listed names, targets in
+// a separate destination folder, as in a real run.
+class UpdateDecision : public ::testing::Test {
+protected:
+    ScratchDir scratch;
+    std::string sourceFolder = scratch.Path("source");
+    std::string destinationFolder = scratch.Path("installed");
+
+    void SetUp() override
+    {
+        CreateDirectoryA(sourceFolder.c_str(), nullptr);
+        CreateDirectoryA(destinationFolder.c_str(), nullptr);
+    }
+};
+
+TEST_F(UpdateDecision, FixturesCarryTheirVersions)
+{
+    // Guards the table below: a fixture without its version would make the
+    // version rows pass for the wrong reason.
+    for (const char* name : {"version_1_9.dll", "version_1_10.dll"})
+        EXPECT_NE("<missing>", ReadFileBytes(FixturePath(name))) << name;
+}
+
+TEST_F(UpdateDecision, FollowsTheVersionTable)
+{
+    const DecisionRow rows[] = {
+        {"app.exe", V19(), V110(), true},       // text order: "1.9" >= "1.10"
+        {"app.exe", V110(), V19(), false},
+        {"app.exe", V19(), V19(), true},        // equal versions are applied again
+        {"app.exe", V110(), Missing(), true},
+        {"app.exe", V110(), Plain(), true},     // version-less target
+        {"app.exe", Plain(), V19(), false},     // version-less source never wins
+        {"app.exe", Plain(), Plain(), true},
+        {"APP.EXE", V110(), V19(), false},      // extension case does not matter
+        {"Setup.Exe", V19(), V110(), true},
+        {"lib.dll", V110(), V19(), false},
+        {"LIB.DLL", V19(), V110(), true},
+        {"app.exe", V110B(), V110b(), true},    // version texts compared without case
+        {"app.exe", V110b(), V110B(), true},
+        {"app.exe", V110(), V110b(), false},    // a proper prefix sorts first
+        {"app.exe", V110b(), V110(), true},
+        {"bin\\tool.exe", V110(), V19(), false},
+        {"data.pak", Pak(9), Pak(10), true},    // "9" >= "10" as text
+        {"data.pak", Pak(10), Pak(9), false},
+        {"data.pak", Pak(5), Pak(5), true},
+        {"data.pak", Pak(3), Missing(), true},
+        {"data.pak", PakV0(), Pak(3), false},   // a version-0 archive reads "0"
+        {"DATA.PAK", Pak(10), Pak(9), false},
+        {"data.pak.bak", Pak(1), Pak(9), true}, // extension "bak": no check
+        {"old.dir\\readme", Plain(), V19(), true},
+        {"noext", Plain(), V19(), true},
+        {"notes.txt", V19(), V110(), true},
+        {"app.exe.txt", V19(), V110(), true},
+        {"dot.", V19(), V110(), true},
+    };
+    for (const DecisionRow& row : rows) {
+        ScratchDir rowScratch;
+        const std::string sourceDir = rowScratch.Path("source");
+        const std::string targetDir = rowScratch.Path("installed");
+        CreateDirectoryA(sourceDir.c_str(), nullptr);
+        Place(sourceDir + "\\" + row.item, row.source);
+        Place(targetDir + "\\" + row.item, row.target);
+        CurrentDirectory inSource(sourceDir);
+        const std::string target = targetDir + "\\" + row.item;
+        EXPECT_EQ(row.applied, ShouldApplyItem(row.item, target.c_str()))
+            << "item " << row.item << ", row " << (&row - rows);
+    }
+}
+
+TEST_F(UpdateDecision, ItemIsCopiedOnlyWhenItPasses)
+{
+    CurrentDirectory inSource(sourceFolder);
+    Place(sourceFolder + "\\new.exe", V19());
+    Place(destinationFolder + "\\new.exe", V110());
+    Place(sourceFolder + "\\old.exe", V110());
+    Place(destinationFolder + "\\old.exe", V19());
+    Place(sourceFolder + "\\sub\\readme.txt", Plain());
+
+    String destination;
+    destination.Assign(destinationFolder.c_str());
+    for (const char* item : {"new.exe", "old.exe", "sub\\readme.txt", "missing.txt"}) {
+        String name;
+        name.Assign(item);
+        UpdateItem(name, destination);
+    }
+    EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\new.exe"));
+    EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\old.exe")) << "refused, left alone";
+    EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\sub\\readme.txt"));
+    EXPECT_FALSE(FileExists(destinationFolder + "\\missing.txt"));
+    EXPECT_EQ("new.exe old.exe sub", ListFolder(destinationFolder));
+}
+
+TEST_F(UpdateDecision, DestinationEndingInBackslashIsUsedAsIs)
+{
+    CurrentDirectory inSource(sourceFolder);
+    Place(sourceFolder + "\\a.txt", Plain());
+    String destination;
+    destination.Assign((destinationFolder + "\\").c_str());
+    String item;
+    item.Assign("a.txt");
+    UpdateItem(item, destination);
+    EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\a.txt"));
+}
+
+TEST(FileList, SplitsOnSemicolonsKeepingEverythingElse)
+{
+    struct Row {
+        const char* list;
+        std::vector<std::string> items;
+    };
+    const Row rows[] = {
+        {"a.pak;;b.exe;", {"a.pak", "b.exe"}},
+        {"a.pak; b.exe", {"a.pak", " b.exe"}},
+        {";;;", {}},
+        {"", {}},
+        {"x;x", {"x", "x"}},
+        {"ソフト\\表示.exe;b", {"ソフト\\表示.exe", "b"}},
+    };
+    for (const Row& row : rows) {
+        String list;
+        list.Assign(row.list);
+        std::vector<String> files;
+        files.push_back(String());  // replaced, not appended to
+        SplitFileList(list, files);
+        std::vector<std::string> got;
+        for (const String& file : files)
+            got.push_back(TextOf(file));
+        EXPECT_EQ(row.items, got) << "list \"" << row.list << "\"";
+    }
+}
+
+}

@@ -1,0 +1,217 @@
+// The install-location lookup against the real registry of the test prefix.
+
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "app/install_location.h"
+#include "app/registry_key.h"
+#include "tests/app/app_test_support.h"
+#include "tests/support/message_box_answerer.h"
+
+namespace {
+
+const char* const notFoundFormat =
+    "%s のインストール先が見つかりませんでした。\n"
+    "インストール済みの場合、お手数ですがインストール先を指定してください。";
+
+std::string NotFoundText(const std::string& title)
+{
+    char text[1024];
+    wsprintfA(text, notFoundFormat, title.c_str());
+    return text;
+}
+
+// Read directly, as the expected fallback.
+std::string ProgramFilesDir()
+{
+    HKEY key = nullptr;
+    char value[512] = {};
+    DWORD size = sizeof value - 1;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(value), &size);
+        RegCloseKey(key);
+    }
+    return value;
+}
+
+UpdateSettings Settings(const std::string& brand, const std::string& name, const char* title)
+{
+    UpdateSettings settings;
+    settings.SetDefaults();
+    settings.brand.Assign(brand.c_str());
+    settings.name.Assign(name.c_str());
+    if (title)
+        settings.title.Assign(title);
+    return settings;
+}
+
+std::string WithNul(const std::string& text)
+{
+    return text + '\0';
+}
+
+struct Row {
+    const char* label;
+    bool createKey;
+    bool setValue;
+    std::string stored;  // raw bytes of the execute value
+    std::string expected;  // "" : the notice and the program-files folder
+};
+
+TEST(FindInstallDirectory, TakesTheFolderOfTheRecordedProgram)
+{
+    ASSERT_FALSE(ProgramFilesDir().empty());
+    const Row rows[] = {
+        {"program path", true, true, WithNul("C:\\Games\\Demo\\game.exe"), "C:\\Games\\Demo"},
+        {"trailing backslash", true, true, WithNul("C:\\Games\\Demo\\"), "C:\\Games\\Demo\\"},
+        {"no backslash", true, true, WithNul("game.exe"), "game.exe"},
+        {"quoted path kept", true, true, WithNul("\"C:\\A B\\x.exe\""), "\"C:\\A B"},
+        {"stored without NUL", true, true, "D:\\Tools\\run.exe", "D:\\Tools"},
+        {"NUL inside the data", true, true, std::string("E:\\P\\q.exe\0junk\\z", 17), "E:\\P"},
+        {"double-byte names", true, true, WithNul("C:\\ソフト\\表示.exe"), "C:\\ソフト"},
+        // 576 bytes with the terminator fill the buffer; one more does not fit.
+        {"576 bytes fit", true, true, WithNul("C:\\" + std::string(566, 'a') + "\\b.exe"),
+         "C:\\" + std::string(566, 'a')},
+        {"577 bytes do not fit", true, true, WithNul("C:\\" + std::string(567, 'a') + "\\b.exe"), ""},
+        {"empty value", true, true, WithNul(""), ""},
+        {"value missing", true, false, "", ""},
+        {"key missing", false, false, "", ""},
+    };
+    for (const Row& row : rows) {
+        const std::string brand = UniqueName("TestBrand");
+        const std::string name = UniqueName("Product");
+        MessageBoxAnswerer answerer;
+        String destination;
+        {
+            std::unique_ptr<MachineKey> key;
+            if (row.createKey) {
+                key.reset(new MachineKey("SOFTWARE\\" + brand + "\\" + name));
+                if (row.setValue)
+                    key->SetRaw("execute", row.stored);
+            }
+            FindInstallDirectory(Settings(brand, name, nullptr), destination);
+        }
+        if (row.expected.empty()) {
+            EXPECT_EQ(ProgramFilesDir(), TextOf(destination)) << row.label;
+            ASSERT_EQ(1u, answerer.boxes.size()) << row.label;
+            EXPECT_EQ("エラー", answerer.boxes[0].caption) << row.label;
+            EXPECT_EQ(NotFoundText("アップデート"), answerer.boxes[0].text) << row.label;
+        } else {
+            EXPECT_EQ(row.expected, TextOf(destination)) << row.label;
+            EXPECT_TRUE(answerer.boxes.empty()) << row.label;
+        }
+    }
+}
+
+TEST(FindInstallDirectory, NoticeNamesTheTitle)
+{
+    MessageBoxAnswerer answerer;
+    String destination;
+    FindInstallDirectory(Settings(UniqueName("Absent"), "Nothing", "デモ製品"), destination);
+    ASSERT_EQ(1u, answerer.boxes.size());
+    EXPECT_EQ(NotFoundText("デモ製品"), answerer.boxes[0].text);
+}
+
+TEST(FindInstallDirectory, BrandWithBackslashAddressesADeeperKey)
+{
+    const std::string brand = UniqueName("TestOuter");
+    MachineKey key("SOFTWARE\\" + brand + "\\Inner\\Game");
+    key.SetText("execute", "F:\\Deep\\game.exe");
+    MessageBoxAnswerer answerer;
+    String destination;
+    FindInstallDirectory(Settings(brand + "\\Inner", "Game", nullptr), destination);
+    EXPECT_EQ("F:\\Deep", TextOf(destination));
+    EXPECT_TRUE(answerer.boxes.empty());
+}
+
+TEST(FindInstallDirectory, KeyTheUserMayOnlyReadIsFound)
+{
+    // A key whose access list grants reading only: a lookup that asks for
+    // more than reading would not see it.
+    const std::string brand = UniqueName("TestReadOnly");
+    const std::string subKey = "SOFTWARE\\" + brand + "\\Product";
+    {
+        MachineKey key(subKey);
+        key.SetText("execute", "G:\\Locked\\app.exe");
+        SECURITY_DESCRIPTOR descriptor;
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        char aclBuffer[256];
+        PACL acl = reinterpret_cast<PACL>(aclBuffer);
+        InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+        AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE, everyone);
+        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key.handle, DACL_SECURITY_INFORMATION, &descriptor));
+        FreeSid(everyone);
+
+        HKEY probe = nullptr;
+        const bool writeRefused = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0,
+                                                KEY_ALL_ACCESS, &probe) != ERROR_SUCCESS;
+        if (probe)
+            RegCloseKey(probe);
+        if (!writeRefused)
+            GTEST_SKIP() << "this registry does not enforce key access lists";
+
+        MessageBoxAnswerer answerer;
+        String destination;
+        FindInstallDirectory(Settings(brand, "Product", nullptr), destination);
+        EXPECT_EQ("G:\\Locked", TextOf(destination));
+        EXPECT_TRUE(answerer.boxes.empty());
+    }
+}
+
+TEST(RegistryKey, OpensAgainAndLeavesTextOnFailure)
+{
+    const std::string brand = UniqueName("TestKey");
+    MachineKey first("SOFTWARE\\" + brand + "\\One");
+    first.SetText("execute", "one");
+    MachineKey second("SOFTWARE\\" + brand + "\\Two");
+    second.SetText("execute", "two");
+
+    RegistryKey key;
+    String value(100);
+    key.QueryString("execute", value);
+    EXPECT_EQ("", TextOf(value)) << "nothing open";
+
+    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\One").c_str()));
+    key.QueryString("execute", value);
+    EXPECT_EQ("one", TextOf(value));
+    EXPECT_EQ(3, value.length);
+
+    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Two").c_str()));
+    key.QueryString("missing", value);
+    EXPECT_EQ("one", TextOf(value)) << "a failed query keeps the text";
+    key.QueryString("execute", value);
+    EXPECT_EQ("two", TextOf(value));
+
+    EXPECT_FALSE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Three").c_str()));
+    EXPECT_EQ(nullptr, key.handle);
+    key.Close();
+    EXPECT_EQ(nullptr, key.handle);
+}
+
+TEST(RegistryKey, ValueLongerThanTheBufferKeepsTheText)
+{
+    const std::string brand = UniqueName("TestLong");
+    MachineKey machineKey("SOFTWARE\\" + brand + "\\Long");
+    machineKey.SetText("execute", std::string(200, 'x'));
+    // Binary data: the platform adds no terminator of its own to it.
+    machineKey.SetRaw("exact", std::string(128, 'y'), REG_BINARY);  // fills capacity, no NUL
+
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Long").c_str()));
+    String value(100);  // capacity 128
+    value.Assign("kept");
+    value.Reserve(100);
+    ASSERT_EQ(128, value.capacity);
+    key.QueryString("execute", value);
+    EXPECT_EQ("kept", TextOf(value));
+    key.QueryString("exact", value);
+    EXPECT_EQ(std::string(128, 'y'), TextOf(value));
+}
+
+}

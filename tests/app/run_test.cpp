@@ -1,0 +1,211 @@
+// Whole runs in-process: settings file in a scratch folder, the product key
+// in the registry, the dialog and message boxes answered through their real
+// windows.
+
+#include <gtest/gtest.h>
+#include <new>
+
+#include "app/resource_ids.h"
+#include "app/run_sequence.h"
+#include "app/update_settings.h"
+#include "base/exceptions.h"
+#include "tests/app/app_test_support.h"
+#include "tests/support/message_box_answerer.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+struct Window {
+    std::string caption;
+    std::string text;    // message text of a box
+    std::string field;   // destination field of the dialog
+    bool isDialog;
+};
+
+// Records every dialog and box of the run and answers each: the destination
+// dialog with dialogAnswer, message boxes with the next of boxAnswers (then OK).
+class RunWatcher {
+public:
+    RunWatcher(int dialogAnswer, std::vector<int> boxAnswers = {})
+        : dialogAnswer_(dialogAnswer), boxAnswers_(std::move(boxAnswers)),
+          watcher_([this](HWND window) { OnWindow(window); })
+    {
+    }
+    virtual ~RunWatcher() = default;
+
+    std::vector<Window> windows;
+
+private:
+    void OnWindow(HWND window)
+    {
+        const bool isDialog = GetDlgItem(window, IDC_DESTINATION_EDIT) != nullptr;
+        windows.push_back({WindowText(window), isDialog ? "" : ControlText(window, 0xFFFF),
+                           isDialog ? ControlText(window, IDC_DESTINATION_EDIT) : "", isDialog});
+        int answer = dialogAnswer_;
+        if (!isDialog)
+            answer = next_ < boxAnswers_.size() ? boxAnswers_[next_++] : IDOK;
+        PostMessageA(window, WM_COMMAND, answer, 0);
+    }
+
+    int dialogAnswer_;
+    std::vector<int> boxAnswers_;
+    size_t next_ = 0;
+    DialogWatcher watcher_;
+};
+
+class Run : public ::testing::Test {
+protected:
+    ScratchDir scratch;
+    std::string shipped = scratch.Path("shipped");
+    std::string installed = scratch.Path("installed");
+    std::string brand = UniqueName("TestRunBrand");
+    std::string name = UniqueName("TestRunName");
+
+    void SetUp() override
+    {
+        CreateDirectoryA(shipped.c_str(), nullptr);
+        CreateDirectoryA(installed.c_str(), nullptr);
+    }
+
+    void WriteSettings(const std::string& files)
+    {
+        WriteFileBytes(shipped + "\\update.ini",
+                       "[update]\r\nBrand=" + brand + "\r\nName=" + name +
+                           "\r\nTitle=デモ\r\nVersion=3.2\r\nfile=" + files + "\r\n");
+    }
+
+    bool EventExists()
+    {
+        HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, name.c_str());
+        if (event)
+            CloseHandle(event);
+        return event != nullptr;
+    }
+};
+
+TEST_F(Run, OkCopiesTheListedFilesAndReportsCompletion)
+{
+    WriteSettings("a.txt;;missing.txt;sub\\b.txt;");
+    WriteFileBytes(shipped + "\\a.txt", "new a");
+    WriteFileBytes(shipped + "\\sub\\b.txt", "new b");
+    WriteFileBytes(installed + "\\a.txt", "old a");
+    MachineKey key("SOFTWARE\\" + brand + "\\" + name);
+    key.SetText("execute", installed + "\\product.exe");
+
+    CurrentDirectory inShipped(shipped);
+    RunWatcher watcher(IDOK);
+    EXPECT_EQ(0, RunUpdate());
+
+    ASSERT_EQ(2u, watcher.windows.size());
+    EXPECT_TRUE(watcher.windows[0].isDialog);
+    EXPECT_EQ("デモ Version 3.2 アップデート", watcher.windows[0].caption);
+    EXPECT_EQ(installed, watcher.windows[0].field);
+    EXPECT_EQ("デモ Version 3.2 アップデート", watcher.windows[1].caption);
+    EXPECT_EQ("アップデートが終了しました。", watcher.windows[1].text);
+
+    EXPECT_EQ("new a", ReadFileBytes(installed + "\\a.txt"));
+    EXPECT_EQ("new b", ReadFileBytes(installed + "\\sub\\b.txt"));
+    EXPECT_EQ("a.txt sub", ListFolder(installed));
+    EXPECT_FALSE(EventExists()) << "the instance event is closed at the end";
+}
+
+TEST_F(Run, CancelTouchesNothingAndShowsNothingMore)
+{
+    WriteSettings("a.txt");
+    WriteFileBytes(shipped + "\\a.txt", "new a");
+    MachineKey key("SOFTWARE\\" + brand + "\\" + name);
+    key.SetText("execute", installed + "\\product.exe");
+
+    CurrentDirectory inShipped(shipped);
+    RunWatcher watcher(IDCANCEL);
+    EXPECT_EQ(0, RunUpdate());
+    ASSERT_EQ(1u, watcher.windows.size());
+    EXPECT_TRUE(watcher.windows[0].isDialog);
+    EXPECT_EQ("", ListFolder(installed));
+    EXPECT_FALSE(EventExists());
+}
+
+TEST_F(Run, SecondStartEndsAtOnceWithoutAWindow)
+{
+    WriteSettings("a.txt");
+    WriteFileBytes(shipped + "\\a.txt", "new a");
+    HANDLE running = CreateEventA(nullptr, TRUE, TRUE, name.c_str());
+    ASSERT_NE(nullptr, running);
+
+    CurrentDirectory inShipped(shipped);
+    RunWatcher watcher(IDOK);
+    EXPECT_EQ(0, RunUpdate());
+    EXPECT_TRUE(watcher.windows.empty());
+    EXPECT_EQ("", ListFolder(installed));
+    CloseHandle(running);
+}
+
+TEST_F(Run, NoKeyShowsTheNoticeBeforeTheDialog)
+{
+    WriteSettings("");
+    CurrentDirectory inShipped(shipped);
+    RunWatcher watcher(IDOK);
+    EXPECT_EQ(0, RunUpdate());
+    ASSERT_EQ(3u, watcher.windows.size());
+    EXPECT_EQ("エラー", watcher.windows[0].caption);
+    EXPECT_EQ(0u, watcher.windows[0].text.find("デモ のインストール先が見つかりませんでした。"));
+    EXPECT_TRUE(watcher.windows[1].isDialog);
+    EXPECT_FALSE(watcher.windows[1].field.empty()) << "the program-files folder is proposed";
+    EXPECT_EQ("アップデートが終了しました。", watcher.windows[2].text) << "shown for an empty list too";
+}
+
+TEST_F(Run, AbortOnTheMissingSettingsFileEndsInTheErrorBox)
+{
+    CurrentDirectory inShipped(shipped);
+    RunWatcher watcher(IDOK, {IDABORT});
+    EXPECT_EQ(0, RunUpdate());
+    ASSERT_EQ(2u, watcher.windows.size());
+    EXPECT_FALSE(watcher.windows[0].isDialog);
+    EXPECT_EQ("エラー", watcher.windows[1].caption) << "the platform's own caption";
+    EXPECT_EQ(0u, watcher.windows[1].text.find("エラーが発生しました。\nCode 0x"))
+        << watcher.windows[1].text;
+    EXPECT_EQ(std::string::npos, watcher.windows[1].text.find("Code 0x0 ")) << "carries the last error";
+}
+
+TEST(RunAndReport, EveryFailureEndsInOneErrorBox)
+{
+    struct Row {
+        const char* label;
+        std::function<void()> fail;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"OCErrorException",
+         [] {
+             SetLastError(ERROR_FILE_NOT_FOUND);
+             throw OCErrorException("ファイル a が開けません。");
+         },
+         "エラーが発生しました。\nCode 0x2 :ファイル a が開けません。"},
+        {"OCException", [] { throw OCException(0x1234u); },
+         "エラーが発生しました。\nCode 0x1234 :処理を続行できませんでした。"},
+        {"bare STATUS_NO_MEMORY", [] { RaiseNoMemory(); },
+         "エラーが発生しました。\nCode 0xc0000017 :メモリが不足しています。"},
+        {"std::bad_alloc", [] { throw std::bad_alloc(); },
+         "エラーが発生しました。\nCode 0xc0000017 :メモリが不足しています。"},
+        {"anything else", [] { throw 42; },
+         "エラーが発生しました。\nCode 0x0 :予期しないエラーが発生しました。"},
+    };
+    for (const Row& row : rows) {
+        MessageBoxAnswerer answerer;
+        RunAndReport(row.fail);
+        ASSERT_EQ(1u, answerer.boxes.size()) << row.label;
+        EXPECT_EQ("エラー", answerer.boxes[0].caption) << row.label;
+        EXPECT_EQ(row.text, answerer.boxes[0].text) << row.label;
+    }
+}
+
+TEST(RunAndReport, NothingShownWhenNothingFails)
+{
+    MessageBoxAnswerer answerer;
+    bool ran = false;
+    RunAndReport([&ran] { ran = true; });
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(answerer.boxes.empty());
+}
+
+}
