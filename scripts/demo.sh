@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The demo: installs what is missing, builds, makes an installed "Starfall"
+# product and its update folder in a Wine prefix of its own, runs updater.exe
+# on it and says what happened.
+#
+#   scripts/demo.sh                 driven without a display; every window
+#                                   the updater shows is printed
+#   scripts/demo.sh --interactive   the real dialog on $DISPLAY, to click
+#                                   through yourself
+#
+# BUILD_DIR (default build/) selects the build folder. Safe to run again:
+# the demo's folders are made afresh each time.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+mode=driven
+case "${1:-}" in
+  "") ;;
+  --interactive) mode=interactive ;;
+  *) echo "usage: scripts/demo.sh [--interactive]" >&2; exit 2 ;;
+esac
+if [ $mode = interactive ] && [ -z "${DISPLAY:-}" ]; then
+  echo "demo.sh: --interactive needs a display (DISPLAY is not set)" >&2
+  exit 2
+fi
+
+echo "Building (scripts/build.sh $build)..."
+build_log=$(mktemp)
+if ! bash "$root/scripts/build.sh" "$build" >"$build_log" 2>&1; then
+  tail -n 40 "$build_log" >&2
+  rm -f "$build_log"
+  exit 1
+fi
+rm -f "$build_log"
+
+. "$root/scripts/wine-env.sh"
+if [ $mode = interactive ]; then
+  wine_env_init "$build/wine-demo-ui" display
+else
+  wine_env_init "$build/wine-demo" null
+fi
+wine_prefix_ensure
+trap wine_server_stop EXIT
+wine_server_start
+
+# Windows path of a Linux path (Wine maps / to Z:).
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+drive_c=$WINEPREFIX/drive_c
+update_dir=$drive_c/StarfallUpdate
+install_dir=$drive_c/Games/Starfall
+manifest=$WINE_ROOT/demo-manifest.json
+python3 "$root/scripts/demo/make_demo.py" "$build/bin/e2e-fixtures" \
+  "$update_dir" "$install_dir" "$manifest"
+if [ "$(id -u)" -eq 0 ]; then
+  chown -R "$WINE_UID:$WINE_GID" "$update_dir" "$install_dir"
+fi
+# The installed product, as its installer records it: 32-bit view, like
+# the 32-bit updater reads it.
+wine_as_user wine reg add 'HKLM\Software\Quillmark\StarfallDemo' /v execute \
+  /d 'C:\Games\Starfall\starfall.exe' /f /reg:32 >/dev/null 2>&1
+
+echo "Installed product: C:\\Games\\Starfall (registry: HKLM\\Software\\Quillmark\\StarfallDemo, execute)"
+echo "Update folder:     C:\\StarfallUpdate"
+sed 's/^/    /' "$update_dir/update.ini" | iconv -f CP932 -t UTF-8 | tr -d '\r'
+echo
+
+updater=$(winpath "$build/bin/updater.exe")
+status=0
+if [ $mode = interactive ]; then
+  echo "Starting updater.exe on $DISPLAY; answer its windows yourself."
+  # The updater reads everything relative to its current folder.
+  (cd "$update_dir" && wine_as_user wine "$updater") || status=$?
+else
+  echo "Running updater.exe under Wine, driven by updater_driver (OK in the dialog, OK in each box):"
+  # Through a pipe, so Wine passes the driver's UTF-8 bytes on untouched.
+  wine_as_user wine "$build/bin/updater_driver.exe" "$updater" 'C:\StarfallUpdate' ok ok \
+    | tr -d '\r' | sed 's/^/  /' || status=$?
+fi
+echo
+python3 "$root/scripts/demo/report.py" "$manifest" "$install_dir" || status=$?
+exit $status

@@ -1,0 +1,144 @@
+// Failures the user sees: a target that cannot be replaced (the open prompt
+// with Abort, Retry and Ignore), and a corrupt archive.
+
+#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/archive_writer.h"
+
+namespace {
+
+const char* const kItems[] = {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"};
+
+// Five items, all installed in an old form; the third cannot be replaced.
+class FailureTest : public E2ETest {
+protected:
+    FailureTest()
+    {
+        std::string list;
+        for (const char* item : kItems) {
+            list += std::string(list.empty() ? "" : ";") + item;
+            Ship(item, std::string("new ") + item);
+            Installed(item, std::string("old ") + item);
+        }
+        WriteIni(list);
+        third = InstalledPath("c.txt");
+    }
+
+    // "new" or "old" for each item, as found in the install folder.
+    std::string States()
+    {
+        std::string states;
+        for (const char* item : kItems)
+            states += (states.empty() ? "" : " ") +
+                      ReadFileBytes(InstalledPath(item)).substr(0, 3);
+        return states;
+    }
+
+    std::string Prompt() { return PromptLine(u8"ファイル " + third + u8" が開けません。"); }
+    std::string ErrorBox(const char* code)
+    {
+        return BoxLine(u8"エラー", u8"エラーが発生しました。\nCode " + std::string(code) +
+                                       u8" :ファイル " + third + u8" が開けませんでした。");
+    }
+
+    std::string third;
+};
+
+}  // namespace
+
+TEST_F(FailureTest, AbortOnReadOnlyThirdItemKeepsFirstTwoAndStops)
+{
+    SetFileAttributesA(third.c_str(), FILE_ATTRIBUTE_READONLY);
+
+    const SessionResult run = Run({Press(IDOK), Press(IDABORT), Press(IDOK)});
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), Prompt(),
+                                                   ErrorBox("0x5")}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(States(), "new new old old old");
+    EXPECT_NE(Attributes(third) & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
+TEST_F(FailureTest, RetryAfterTheCauseIsRemovedGoesOn)
+{
+    SetFileAttributesA(third.c_str(), FILE_ATTRIBUTE_READONLY);
+    const auto makeWritable = [this] { SetFileAttributesA(third.c_str(), FILE_ATTRIBUTE_NORMAL); };
+
+    const SessionResult run =
+        Run({Press(IDOK), After(makeWritable, Press(IDRETRY)), Press(IDOK)});
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), Prompt(),
+                                                   BoxLine(kCaption, kDone)}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(States(), "new new new new new");
+}
+
+TEST_F(FailureTest, RetryWhileTheCauseRemainsAsksAgain)
+{
+    SetFileAttributesA(third.c_str(), FILE_ATTRIBUTE_READONLY);
+
+    const SessionResult run = Run({Press(IDOK), Press(IDRETRY), Press(IDIGNORE), Press(IDOK)});
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), Prompt(),
+                                                   Prompt(), BoxLine(kCaption, kDone)}));
+    ExpectCleanEnd(run);
+}
+
+TEST_F(FailureTest, IgnoreSkipsTheItemAndGoesOn)
+{
+    SetFileAttributesA(third.c_str(), FILE_ATTRIBUTE_READONLY);
+    const FILETIME before = LastWriteTime(third);
+
+    const SessionResult run = Run({Press(IDOK), Press(IDIGNORE), Press(IDOK)});
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), Prompt(),
+                                                   BoxLine(kCaption, kDone)}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(States(), "new new old new new");
+    EXPECT_TRUE(SameTime(LastWriteTime(third), before));
+    EXPECT_EQ(ListFolder(install), "a.txt b.txt c.txt d.txt e.txt");
+}
+
+TEST_F(FailureTest, AbortOnTargetHeldOpenReportsSharingViolation)
+{
+    HANDLE held = CreateFileA(third.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    const SessionResult run = Run({Press(IDOK), Press(IDABORT), Press(IDOK)});
+    CloseHandle(held);
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), Prompt(),
+                                                   ErrorBox("0x20")}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(States(), "new new old old old");
+}
+
+TEST_F(E2ETest, CorruptArchiveEndsInErrorBeforeTheDialog)
+{
+    // No plain update.ini: looking it up reads the archive's packed index,
+    // which is not a zlib stream.
+    PakEntry entry;
+    entry.name = "update.ini";
+    entry.data = "[update]\r\nTitle=Never\r\n";
+    entry.compress = true;
+    PakSpec spec;
+    spec.version = 2;
+    spec.entries.push_back(entry);
+    spec.packedIndex = std::string("this is not a zlib stream at all");
+    Ship("broken.pak", BuildPak(spec));
+    Installed("notes.txt", "installed notes");
+
+    const SessionResult run = Run({Press(IDOK)});
+
+    ASSERT_EQ(run.windows.size(), 1u) << run.problem;
+    const std::string text = Utf8FromCp932(run.windows[0].Text(0xFFFF));
+    const std::string head = u8"エラーが発生しました。\nCode 0x";
+    const std::string tail = u8" :データ解凍に失敗しました。";
+    EXPECT_EQ(Utf8FromCp932(run.windows[0].caption), u8"エラー");
+    EXPECT_EQ(text.substr(0, head.size()), head) << text;
+    EXPECT_TRUE(text.size() > head.size() + tail.size() &&
+                text.compare(text.size() - tail.size(), tail.size(), tail) == 0)
+        << text;
+    EXPECT_EQ(run.windows[0].ButtonIds(), "1");
+    ExpectCleanEnd(run);
+    EXPECT_EQ(ReadFileBytes(InstalledPath("notes.txt")), "installed notes");
+}
