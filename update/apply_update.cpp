@@ -1,6 +1,7 @@
 #include "update/apply_update.h"
 
 #include <windows.h>
+#include <io.h>
 
 #include "base/buffer.h"
 #include "base/exceptions.h"
@@ -153,6 +154,47 @@ bool Replace(TemporaryFile& temporary, const char* target)
     }
 }
 
+// True when the open source is the very file target names (the destination
+// is the update's own folder). Copying it onto itself has nothing to do, and
+// its open stream would only make the replacement fail.
+bool IsSameFile(const ArchiveFile& source, const char* target)
+{
+    if (!source.file || source.inArchive)
+        return false;
+    HANDLE own = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(source.file)));
+    BY_HANDLE_FILE_INFORMATION a = {};
+    if (own == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(own, &a))
+        return false;
+    HANDLE other = CreateFileA(target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (other == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION b = {};
+    const bool known = GetFileInformationByHandle(other, &b) != 0;
+    CloseHandle(other);
+    return known && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Windows' name tunnelling gives a file renamed onto a recently replaced name
+// the old file's creation time, so the times are set once more by path after
+// the rename. Best effort, like every time and attribute step.
+void SetTimesByPath(const char* path, const FILETIME& creation, const FILETIME& lastAccess,
+                    const FILETIME& lastWrite)
+{
+    FILETIME times[3] = {};
+    LocalFileTimeToFileTime(&creation, &times[0]);
+    LocalFileTimeToFileTime(&lastAccess, &times[1]);
+    LocalFileTimeToFileTime(&lastWrite, &times[2]);
+    HANDLE handle = CreateFileA(path, FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    SetFileTime(handle, &times[0], &times[1], &times[2]);
+    CloseHandle(handle);
+}
+
 [[noreturn]] void RaiseReadFailure(const char* source)
 {
     // A read that stops short without an error of its own (the file shrank)
@@ -177,6 +219,8 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
 
     const DWORD existing = GetFileAttributesA(target);
     if (existing != INVALID_FILE_ATTRIBUTES && existing != 0 && !force)
+        return;
+    if (existing != INVALID_FILE_ATTRIBUTES && IsSameFile(input, target))
         return;
 
     // The target is never written in place: a failure half-way would leave the
@@ -237,6 +281,7 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
 
     if (!Replace(temporary, target))
         return;
+    SetTimesByPath(target, creation, lastAccess, lastWrite);
     if (attributes != kKeepAttributes && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesA(target, attributes);
 }

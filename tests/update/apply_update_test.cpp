@@ -340,6 +340,20 @@ TEST(ApplyUpdate, IgnoredSourceLeavesTargetAlone)
     EXPECT_EQ(ListFolder(dir.Path()), "target.bin");
 }
 
+// The destination can be the update's own folder: each listed file is then
+// its own target and is already in place.
+TEST(ApplyUpdate, SourceThatIsItsTargetIsLeftInPlace)
+{
+    NoPrompt noPrompt;
+    ScratchDir dir;
+    const std::string content = Pattern(70000);
+    WriteFileBytes(dir.Path("same.bin"), content);
+    CurrentDirectory inside(dir.Path());
+    EXPECT_EQ(Apply("same.bin", dir.Path("same.bin")).code, ~0u);
+    EXPECT_EQ(ReadFileBytes(dir.Path("same.bin")), content);
+    EXPECT_EQ(ListFolder(dir.Path()), "same.bin");
+}
+
 TEST(ApplyUpdate, TargetHeldOpenWithoutSharing)
 {
     struct Row {
