@@ -45,6 +45,7 @@
 #include "pak/archive_search.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -65,6 +66,10 @@ const uint64_t kMaxInflateRatio = 1032;
 const uint64_t kInflateSlack = 64;
 // Largest index block the search will ask for, whatever the header says.
 const uint32_t kMaxIndexSize = 256u << 20;
+// Stream buffer of an archive being searched. The packed index and
+// compressed entries are read in 4 KiB chunks; with the runtime's default
+// buffer of the same size every chunk is its own system call.
+const size_t kArchiveStreamBuffer = 64 * 1024;
 // Every byte read lies below 2 GiB: offsets are used as signed 32-bit values.
 const uint64_t kMaxDataEnd = 0x80000000u;
 
@@ -74,15 +79,28 @@ bool InflatedSizePlausible(uint64_t size, uint64_t packedSize)
 }
 
 // The sought name and the code page's byte classes, taken once per search:
-// the index scan asks about every entry, so the per-byte work is two table
-// look-ups.
+// the index scan asks about every entry, so the per-entry work must stay a
+// handful of instructions.
 class NameMatcher {
 public:
-    NameMatcher(const char* sought, uint32_t length) : sought_(sought), length_(length)
+    NameMatcher(const char* sought, uint32_t length)
+        : sought_(sought), length_(length), charStart_(length), probe_(length)
     {
         for (unsigned c = 0; c < 256; ++c) {
             lead_[c] = IsLeadByte(static_cast<unsigned char>(c));
             fold_[c] = static_cast<unsigned char>(FoldSingle(c));
+        }
+        // Where each character of the sought name begins, as BeginsWith
+        // steps through it.
+        const unsigned char* a = reinterpret_cast<const unsigned char*>(sought);
+        for (uint32_t i = 0; i < length;) {
+            charStart_[i] = i;
+            if (lead_[a[i]] && i + 1 < length) {
+                charStart_[i + 1] = i;
+                i += 2;
+            } else {
+                ++i;
+            }
         }
     }
     NameMatcher(const NameMatcher&) = delete;
@@ -92,14 +110,55 @@ public:
     // Does name (nameLength bytes) begin with the sought name? ASCII letters
     // fold to one case; a double-byte character is compared as one unit with
     // the code page's own case pairs, so its trail byte is never compared
-    // alone (ア and ヂ differ only by the case of their trail byte).
+    // alone (ア and ヂ differ only by the case of their trail byte). A NUL
+    // ends a stored name, so one within the sought length never matches.
     bool BeginsWith(const char* name, uint32_t nameLength) const
     {
         if (nameLength < length_)
             return false;
         const unsigned char* a = reinterpret_cast<const unsigned char*>(sought_);
         const unsigned char* b = reinterpret_cast<const unsigned char*>(name);
-        uint32_t i = 0;
+        // Neighbouring names of an index tend to differ in the same place, so
+        // the single-byte character where the last name differed is tried
+        // first. A name that matches steps through the same characters as the
+        // sought one, so a difference there is a difference in any case.
+        if (probe_ < length_ && fold_[a[probe_]] != fold_[b[probe_]])
+            return false;
+        // Names mostly share long prefixes with the sought one (the same
+        // directories), so equal bytes are skipped first, a word at a time.
+        // Up to the first difference both sides step through the same
+        // characters, so the careful comparison can start at the character
+        // holding that difference.
+        uint32_t same = 0;
+        for (;;) {
+            if (same + 4 > length_) {
+                while (same < length_ && a[same] == b[same])
+                    ++same;
+                break;
+            }
+            const uint32_t diff = LoadWord(a + same) ^ LoadWord(b + same);
+            if (diff) {
+                same += uint32_t(__builtin_ctz(diff)) / 8;  // little-endian
+                break;
+            }
+            same += 4;
+        }
+        if (same < length_ && !FoldedEqual(a, b, charStart_[same]))
+            return false;
+        return std::memchr(name, 0, length_) == nullptr;
+    }
+
+private:
+    static uint32_t LoadWord(const unsigned char* p)
+    {
+        uint32_t word;
+        std::memcpy(&word, p, sizeof word);
+        return word;
+    }
+
+    // The first length_ bytes from i on, character by character.
+    bool FoldedEqual(const unsigned char* a, const unsigned char* b, uint32_t i) const
+    {
         while (i < length_) {
             const bool aDouble = lead_[a[i]] && i + 1 < length_;
             const bool bDouble = lead_[b[i]] && i + 1 < length_;
@@ -114,17 +173,20 @@ public:
                 }
                 i += 2;
             } else {
-                if (fold_[a[i]] != fold_[b[i]])
+                if (fold_[a[i]] != fold_[b[i]]) {
+                    probe_ = i;
                     return false;
+                }
                 ++i;
             }
         }
         return true;
     }
 
-private:
     const char* sought_;
     uint32_t length_;
+    std::vector<uint32_t> charStart_;
+    mutable uint32_t probe_;  // a single-byte character of the sought name
     bool lead_[256];
     unsigned char fold_[256];
 };
@@ -139,6 +201,19 @@ uint32_t TextLength(const char* bytes, uint32_t count)
 uint32_t LoadU32(const unsigned char* p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The next n bytes of a memory-mode reader, in place, or null (the reader
+// unmoved) when fewer remain: Read without the copy, for the index scan.
+inline const unsigned char* Take(ArchiveFile& reader, uint32_t n)
+{
+    const uint32_t at = uint32_t(reader.memoryCursor - reader.memory);
+    if (n > reader.memorySize - at)
+        return nullptr;
+    const unsigned char* bytes = reader.memoryCursor;
+    reader.memoryCursor += n;
+    reader.position += n;
+    return bytes;
 }
 
 // Holds a nested search off: an archive that vanished between listing and
@@ -204,7 +279,8 @@ bool FindInPackedIndex(ArchiveFile& file, const ArchiveHeader& header, uint64_t 
     const uint64_t headerLength = header.version == 2 ? 276 : 16;
     if (header.indexSize == 0 || header.indexSize > kMaxIndexSize)
         return false;
-    if (header.packedIndexSize == 0 || header.packedIndexSize > fileSize - headerLength)
+    if (header.packedIndexSize == 0 || fileSize < headerLength ||
+        header.packedIndexSize > fileSize - headerLength)
         return false;
     if (!InflatedSizePlausible(header.indexSize, header.packedIndexSize))
         return false;
@@ -218,22 +294,20 @@ bool FindInPackedIndex(ArchiveFile& file, const ArchiveHeader& header, uint64_t 
     ArchiveEntry& entry = *file.entry;
     const uint64_t dataArea = headerLength + header.packedIndexSize;
     for (uint32_t i = 0; i < header.count; ++i) {
-        unsigned char word[4];
-        if (reader.Read(word, 4) != 4)
+        const unsigned char* word = Take(reader, 4);
+        if (!word)
             return false;
         const uint32_t nameLength = LoadU32(word);
-        const uint32_t left = header.indexSize - uint32_t(reader.position);
+        const uint32_t left = reader.memorySize - uint32_t(reader.position);
         if (nameLength > left || left - nameLength < 20)
             return false;
         // The name is matched where it lies; only the match is copied out.
-        const char* name = reinterpret_cast<const char*>(reader.memoryCursor);
-        const uint32_t textLength = TextLength(name, nameLength);
-        reader.Seek(reader.position + nameLength);
-        unsigned char words[20];
-        reader.Read(words, 20);
-        if (!matcher.BeginsWith(name, textLength))
+        const char* name = reinterpret_cast<const char*>(Take(reader, nameLength));
+        const unsigned char* words = Take(reader, 20);
+        if (!matcher.BeginsWith(name, nameLength))
             continue;
 
+        const uint32_t textLength = TextLength(name, nameLength);
         if (textLength)
             entry.name.Assign(name, int32_t(textLength));
         else
@@ -336,9 +410,13 @@ bool FindInArchives(ArchiveFile& file, const char* directory, const char* sought
     for (size_t i : order) {
         // An archive that cannot be opened reads as an empty version 0.
         file.Open(archives[i].text, ModeRead);
+        if (file.file)
+            setvbuf(file.file, nullptr, _IOFBF, kArchiveStreamBuffer);
+        // The length before the header: a seek after the header read would
+        // throw away the stream buffer that read filled.
+        const uint64_t fileSize = file.file ? file.Size() : 0;
         ArchiveHeader header;
         header.Read(file);
-        const uint64_t fileSize = file.file ? file.Size() : 0;
         bool hit = false;
         if (header.version == 0)
             hit = FindInPlainIndex(file, header, fileSize, matcher);

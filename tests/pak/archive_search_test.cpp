@@ -58,6 +58,8 @@ TEST_F(ArchiveSearch, NameMatchRule)
         Raw("ヂ.txt", "dzi"),
         Raw("ア.txt", "a"),
         Raw("ＡＢ.txt", "fullwidth"),
+        Raw("folder\\ヂ.txt", "long dzi"),
+        Raw("folder\\ア.txt", "long a"),
         Raw("ソa", "so"),
         Raw("same", "first"),
         Raw("same", "second"),
@@ -70,6 +72,9 @@ TEST_F(ArchiveSearch, NameMatchRule)
         {"ア.txt", "a"},                // not ヂ.txt, which comes first
         {"ヂ", "dzi"},
         {"ａｂ", "fullwidth"},
+        // A long shared prefix before the double-byte difference.
+        {"FOLDER\\ア.txt", "long a"},
+        {"folder\\ヂ", "long dzi"},
         {"ソA", "so"},
         {"same", "first"},
         {"abc.txt.long", nullptr},      // longer than every name
@@ -236,6 +241,9 @@ TEST_F(ArchiveSearch, MalformedArchivesYieldNothingAndLaterArchivesStillCount)
          [] { PakEntry e = Packed("k", "bad"); e.packedSize = 1u << 20; return BuildPak(Pak(2, {e})); }()},
         {"empty file", ""},
         {"short header", std::string("\2\0\0\0\1\0", 6)},
+        // A v2 file shorter than its header: the room behind the header must
+        // not wrap around to a huge value.
+        {"v2 shorter than its header", BuildPak(Pak(2, {Raw("k", "bad")})).substr(0, 100)},
     };
     Put("z.pak", BuildPak(Pak(0, {Raw("k", "good")})));
     for (const Row& row : rows) {
