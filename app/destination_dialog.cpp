@@ -51,6 +51,18 @@ void OnCommand(HWND window, int id)
         break;
     }
 }
+
+// The id of the dialog's push button that has the focus, 0 when the focus
+// is elsewhere.
+int FocusedPushButton(HWND window)
+{
+    HWND focus = GetFocus();
+    if (!focus || !IsChild(window, focus))
+        return 0;
+    if (!(SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON)))
+        return 0;
+    return GetDlgCtrlID(focus);
+}
 }
 
 INT_PTR CALLBACK DestinationDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -64,6 +76,17 @@ INT_PTR CALLBACK DestinationDialogProc(HWND window, UINT message, WPARAM wParam,
         case WM_COMMAND:
             OnCommand(window, LOWORD(wParam));
             break;
+        case DM_GETDEFID: {
+            // Enter goes to a push button that has the focus (OK at start),
+            // elsewhere to the template's default, Cancel. Some dialog
+            // managers do not hand the default to a button focused at
+            // initialisation; the answer here does not touch any style.
+            const int focused = FocusedPushButton(window);
+            if (focused == 0)
+                break;
+            SetWindowLongPtrA(window, DWLP_MSGRESULT, MAKELONG(focused, DC_HASDEFID));
+            return TRUE;
+        }
         default:
             break;
         }

@@ -56,6 +56,34 @@ void Command(HWND window, int id)
     PostMessageA(window, WM_COMMAND, id, 0);
 }
 
+// Runs a step once the dialog is shown and its modal loop runs, after the
+// platform has placed the initial focus.
+std::function<void(HWND)> laterStep;
+void CALLBACK RunLater(HWND window, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(window, timer);
+    std::function<void(HWND)> step = laterStep;
+    laterStep = nullptr;
+    if (step)
+        step(window);
+}
+void Later(HWND window, std::function<void(HWND)> step)
+{
+    laterStep = std::move(step);
+    SetTimer(window, 1, 10, RunLater);
+}
+
+// Focuses the destination field and presses key there.
+std::function<void(HWND)> KeyInField(WPARAM key)
+{
+    return [key](HWND dialog) {
+        HWND edit = GetDlgItem(dialog, IDC_DESTINATION_EDIT);
+        SetFocus(edit);
+        EXPECT_EQ(edit, GetFocus());
+        PostMessageA(edit, WM_KEYDOWN, key, 0);
+    };
+}
+
 class DestinationDialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -108,20 +136,19 @@ TEST_F(DestinationDialog, EndingsAndWhatTheyLeaveInDestination)
         {"IDCLOSE", "D:\\Typed", [](HWND w) { Command(w, IDCLOSE); }, 0, oldDestination},
         {"close box", "D:\\Typed",
          [](HWND w) { PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }, 0, oldDestination},
-        {"Escape key", "D:\\Typed",
-         [](HWND w) {
-             HWND edit = GetDlgItem(w, IDC_DESTINATION_EDIT);
-             SetFocus(edit);
-             PostMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 0);
-         },
-         0, oldDestination},
+        {"Escape key", "D:\\Typed", [](HWND w) { Later(w, KeyInField(VK_ESCAPE)); }, 0,
+         oldDestination},
         {"Enter in the field presses Cancel", "D:\\Typed",
+         [](HWND w) { Later(w, KeyInField(VK_RETURN)); }, 0, oldDestination},
+        {"Enter on the focused OK confirms", "D:\\Typed",
          [](HWND w) {
-             HWND edit = GetDlgItem(w, IDC_DESTINATION_EDIT);
-             SetFocus(edit);
-             PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+             Later(w, [](HWND dialog) {
+                 HWND focus = GetFocus();
+                 EXPECT_EQ(GetDlgItem(dialog, IDOK), focus) << "first tab stop has the focus";
+                 PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0);
+             });
          },
-         0, oldDestination},
+         1, "D:\\Typed"},
         {"other command ignored, then OK", "D:\\Typed",
          [](HWND w) {
              Command(w, 1234);
