@@ -7,6 +7,7 @@
 // strings, negative widths) the output is measured exactly and written again.
 
 #include "base/string.h"
+#include "base/string_block.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,9 @@
 
 #include "base/exceptions.h"
 #include "base/multibyte.h"
+
+using string_block::Measure;
+using string_block::Take;
 
 namespace {
 
@@ -194,23 +198,6 @@ int64_t Bound(const char* format, va_list args)
     return bound;
 }
 
-int32_t Measure(const String& s)
-{
-    return s.text ? int32_t(strnlen(s.text, size_t(s.capacity))) : 0;
-}
-
-void MoveFields(String& to, String& from)
-{
-    free(to.text);
-    to.text = from.text;
-    to.capacity = from.capacity;
-    to.length = from.length;
-    to.cursor = from.cursor;
-    from.text = nullptr;
-    from.cursor = nullptr;
-    from.capacity = 0;
-    from.length = 0;
-}
 
 // Makes room for `need` bytes. The block the String had on entry is parked
 // in `entry` rather than freed, since an argument may point into it.
@@ -228,7 +215,7 @@ void Grow(String& s, String& entry, int64_t need)
     }
     const int32_t len = Measure(s);
     const int32_t offset = s.cursor ? int32_t(s.cursor - s.text) : -1;
-    MoveFields(entry, s);
+    Take(entry, s);
     s.Reserve(int32_t(need));
     memcpy(s.text, entry.text, size_t(len));
     s.text[len] = '\0';
@@ -282,7 +269,7 @@ void String::FormatV(const char* format, va_list args)
         Clear();
         throw;
     }
-    MoveFields(*this, result);
+    Take(*this, result);
     cursor = text;
 }
 

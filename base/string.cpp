@@ -1,4 +1,5 @@
 #include "base/string.h"
+#include "base/string_block.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,20 +8,13 @@
 #include "base/exceptions.h"
 #include "base/multibyte.h"
 
-namespace {
+namespace string_block {
 
-// Largest n for which (n & ~63) + 64 is still a positive 32-bit capacity.
-const int64_t kMaxReserve = 0x7FFFFFBF;
-
-// Bytes before the first NUL. The block keeps a NUL at text[capacity], so a
-// platform call that filled every byte still ends there.
 int32_t Measure(const String& s)
 {
     return s.text ? int32_t(strnlen(s.text, size_t(s.capacity))) : 0;
 }
 
-// Hands the block of `from` to `to` (whose own block is freed); `from` is
-// left without buffer.
 void Take(String& to, String& from)
 {
     free(to.text);
@@ -33,6 +27,17 @@ void Take(String& to, String& from)
     from.capacity = 0;
     from.length = 0;
 }
+
+}  // namespace string_block
+
+using string_block::Measure;
+using string_block::Take;
+
+namespace {
+
+// Largest n for which (n & ~63) + 64 is still a positive 32-bit capacity.
+const int64_t kMaxReserve = 0x7FFFFFBF;
+
 
 bool PointsInto(const String& s, const char* p)
 {

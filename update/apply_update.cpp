@@ -42,10 +42,36 @@ public:
     }
 };
 
-bool IsTransient(DWORD error)
-{
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
+// What to do after a failed attempt on the target: a transient lock is
+// waited out a few times with a growing delay; anything else goes to the user.
+class Attempts {
+public:
+    explicit Attempts(const char* target) : target_(target), tries_(0), delay_(kFirstDelayMs) {}
+    virtual ~Attempts() {}
+
+    // True: try again. False: the user chose Ignore. Abort raises.
+    bool Again(DWORD error)
+    {
+        if (error == 0)
+            error = ERROR_ACCESS_DENIED;
+        const bool transient = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        if (transient && tries_ < kTransientTries) {
+            ++tries_;
+            Sleep(delay_);
+            delay_ *= 2;
+            return true;
+        }
+        tries_ = 0;
+        delay_ = kFirstDelayMs;
+        SetLastError(error);
+        return PromptOpenFailure(target_);
+    }
+
+private:
+    const char* target_;
+    int tries_;
+    DWORD delay_;
+};
 
 // Folder that holds target: the text before its last backslash, "X:" for a
 // drive-relative name, "." for a bare name.
@@ -96,8 +122,7 @@ bool PrepareReplacement(const char* target, TemporaryFile& temporary)
 {
     String folder;
     TargetFolder(target, folder);
-    int tries = 0;
-    DWORD delay = kFirstDelayMs;
+    Attempts attempts(target);
     for (;;) {
         CreateDirectories(folder.text);
         DWORD error = CheckReplaceable(target);
@@ -108,19 +133,8 @@ bool PrepareReplacement(const char* target, TemporaryFile& temporary)
                 return true;
             }
             error = GetLastError();
-            if (error == 0)
-                error = ERROR_ACCESS_DENIED;
         }
-        if (IsTransient(error) && tries < kTransientTries) {
-            ++tries;
-            Sleep(delay);
-            delay *= 2;
-            continue;
-        }
-        tries = 0;
-        delay = kFirstDelayMs;
-        SetLastError(error);
-        if (!PromptOpenFailure(target))
+        if (!attempts.Again(error))
             return false;
     }
 }
@@ -129,27 +143,14 @@ bool PrepareReplacement(const char* target, TemporaryFile& temporary)
 // user chose Ignore; Abort raises.
 bool Replace(TemporaryFile& temporary, const char* target)
 {
-    int tries = 0;
-    DWORD delay = kFirstDelayMs;
+    Attempts attempts(target);
     for (;;) {
         if (MoveFileExA(temporary.path.text, target,
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             temporary.committed = true;
             return true;
         }
-        DWORD error = GetLastError();
-        if (error == 0)
-            error = ERROR_ACCESS_DENIED;
-        if (IsTransient(error) && tries < kTransientTries) {
-            ++tries;
-            Sleep(delay);
-            delay *= 2;
-            continue;
-        }
-        tries = 0;
-        delay = kFirstDelayMs;
-        SetLastError(error);
-        if (!PromptOpenFailure(target))
+        if (!attempts.Again(GetLastError()))
             return false;
     }
 }
