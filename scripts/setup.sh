@@ -9,7 +9,7 @@ packages=(
   libz-mingw-w64-dev
   googletest
   wine wine32:i386 wine64
-  xvfb imagemagick fonts-ipafont-gothic fonts-wine
+  xvfb imagemagick fonts-ipafont-gothic
   util-linux python3 locales
 )
 
