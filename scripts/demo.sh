@@ -25,13 +25,7 @@ if [ $mode = interactive ] && [ -z "${DISPLAY:-}" ]; then
 fi
 
 echo "Building (scripts/build.sh $build)..."
-build_log=$(mktemp)
-if ! bash "$root/scripts/build.sh" "$build" >"$build_log" 2>&1; then
-  tail -n 40 "$build_log" >&2
-  rm -f "$build_log"
-  exit 1
-fi
-rm -f "$build_log"
+bash "$root/scripts/build.sh" --quiet "$build"
 
 . "$root/scripts/wine-env.sh"
 if [ $mode = interactive ]; then

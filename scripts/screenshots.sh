@@ -13,13 +13,7 @@ build=${BUILD_DIR:-$root/build}
 docs=$root/docs
 
 echo "Building (scripts/build.sh $build)..."
-build_log=$(mktemp)
-if ! bash "$root/scripts/build.sh" "$build" >"$build_log" 2>&1; then
-  tail -n 40 "$build_log" >&2
-  rm -f "$build_log"
-  exit 1
-fi
-rm -f "$build_log"
+bash "$root/scripts/build.sh" --quiet "$build"
 
 # A private X server; -ac lets the unprivileged Wine user draw on it.
 display_number=99
