@@ -36,6 +36,7 @@ fi
 wine_prefix_ensure
 trap wine_server_stop EXIT
 wine_server_start
+[ $mode = interactive ] && wine_map_japanese_fonts
 
 # Windows path of a Linux path (Wine maps / to Z:).
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
@@ -63,6 +64,9 @@ updater=$(winpath "$build/bin/updater.exe")
 status=0
 if [ $mode = interactive ]; then
   echo "Starting updater.exe on $DISPLAY; answer its windows yourself."
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "(Wine runs as uid $WINE_UID; if no window appears, allow it on the display: xhost +si:localuser:nobody)"
+  fi
   # The updater reads everything relative to its current folder.
   (cd "$update_dir" && wine_as_user wine "$updater") || status=$?
 else

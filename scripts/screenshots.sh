@@ -37,22 +37,10 @@ for i in $(seq 50); do [ -e /tmp/.X11-unix/X$display_number ] && break; sleep 0.
 wine_prefix_ensure
 wine_server_start
 
-# Japanese faces the dialog and the message boxes ask for, mapped to the IPA
-# font; Wine draws the window frames itself (no window manager here).
-reg_file=$WINE_ROOT/shots.reg
-{
-  printf '\xff\xfe'
-  printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-    '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
-    '"MS PGothic"="IPAPGothic"' '"MS Gothic"="IPAGothic"' \
-    '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"' \
-    '"MS Shell Dlg 2"="IPAPGothic"' '"Tahoma"="IPAPGothic"' \
-    '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Decorated"="N"' '' \
-    | iconv -f UTF-8 -t UTF-16LE
-} >"$reg_file"
-chmod a+r "$reg_file"
-wine_as_user wine regedit /S "$(printf 'Z:%s' "$reg_file" | tr / '\\')" >/dev/null 2>&1
+# Japanese faces mapped to the IPA font; Wine draws the window frames itself
+# (there is no window manager here).
+wine_map_japanese_fonts
+wine_as_user wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 
 drive_c=$WINEPREFIX/drive_c
 update_dir=$drive_c/StarfallUpdate

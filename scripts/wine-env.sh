@@ -88,3 +88,21 @@ wine_server_stop() {
   wine_as_user wineserver -k >/dev/null 2>&1 || true
   wine_as_user wineserver -w >/dev/null 2>&1 || true
 }
+
+# Maps the Japanese faces the dialog and the message boxes ask for to the IPA
+# fonts (fonts-ipafont-gothic), so their text renders on a real display.
+wine_map_japanese_fonts() {
+  local reg_file=$WINE_ROOT/fonts.reg
+  {
+    printf '\xff\xfe'
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+      '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
+      '"MS PGothic"="IPAPGothic"' '"MS Gothic"="IPAGothic"' \
+      '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"' \
+      '"MS Shell Dlg 2"="IPAPGothic"' '"Tahoma"="IPAPGothic"' '' \
+      | iconv -f UTF-8 -t UTF-16LE
+  } >"$reg_file"
+  chmod a+r "$reg_file"
+  wine_as_user wine regedit /S "$(printf 'Z:%s' "$reg_file" | tr / '\\')" >/dev/null 2>&1
+}
