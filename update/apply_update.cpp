@@ -160,21 +160,20 @@ bool Replace(TemporaryFile& temporary, const char* target)
 // its open stream would only make the replacement fail.
 bool IsSameFile(const ArchiveFile& source, const char* target)
 {
-    if (!source.file || source.inArchive)
+    if (!source.file || source.inArchive || source.path.IsEmpty())
         return false;
-    HANDLE own = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(source.file)));
-    BY_HANDLE_FILE_INFORMATION a = {};
-    if (own == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(own, &a))
-        return false;
-    HANDLE other = CreateFileA(target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (other == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION b = {};
-    const bool known = GetFileInformationByHandle(other, &b) != 0;
-    CloseHandle(other);
-    return known && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    // By full path, which needs no file system access (asking Wine for file
+    // identities costs about a millisecond per file). Another name for the
+    // same file, such as a link, is not recognised and ends in the prompt.
+    String sourcePath(1024);
+    String targetPath(1024);
+    const DWORD sourceLength =
+        GetFullPathNameA(source.path.text, DWORD(sourcePath.capacity), sourcePath.text, nullptr);
+    const DWORD targetLength =
+        GetFullPathNameA(target, DWORD(targetPath.capacity), targetPath.text, nullptr);
+    return sourceLength != 0 && sourceLength < DWORD(sourcePath.capacity) && targetLength != 0 &&
+           targetLength < DWORD(targetPath.capacity) &&
+           lstrcmpiA(sourcePath.text, targetPath.text) == 0;
 }
 
 // Windows' name tunnelling gives a file renamed onto a recently replaced name

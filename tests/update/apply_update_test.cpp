@@ -349,9 +349,13 @@ TEST(ApplyUpdate, SourceThatIsItsTargetIsLeftInPlace)
     const std::string content = Pattern(70000);
     WriteFileBytes(dir.Path("same.bin"), content);
     CurrentDirectory inside(dir.Path());
-    EXPECT_EQ(Apply("same.bin", dir.Path("same.bin")).code, ~0u);
-    EXPECT_EQ(ReadFileBytes(dir.Path("same.bin")), content);
-    EXPECT_EQ(ListFolder(dir.Path()), "same.bin");
+    // Spelled as the run sequence spells it, and in another case with a "."
+    // folder on the way: the same file either way.
+    for (const std::string& target : {dir.Path("same.bin"), dir.Path(".\\SAME.BIN")}) {
+        EXPECT_EQ(Apply("same.bin", target.c_str()).code, ~0u) << target;
+        EXPECT_EQ(ReadFileBytes(dir.Path("same.bin")), content) << target;
+        EXPECT_EQ(ListFolder(dir.Path()), "same.bin") << target;
+    }
 }
 
 TEST(ApplyUpdate, TargetHeldOpenWithoutSharing)
