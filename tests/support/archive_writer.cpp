@@ -11,6 +11,17 @@ void PutU32(std::string& out, uint32_t value)
         out.push_back(char((value >> shift) & 0xFF));
 }
 
+// The fields every version's entry record begins with: name length, name,
+// offset (dataOffset unless overridden), the unused word and size.
+void PutEntryHead(std::string& index, const PakEntry& e, uint32_t dataOffset)
+{
+    PutU32(index, e.nameLength.value_or(uint32_t(e.name.size())));
+    index += e.name;
+    PutU32(index, e.offset.value_or(dataOffset));
+    PutU32(index, e.unused.value_or(0));
+    PutU32(index, e.size.value_or(uint32_t(e.data.size())));
+}
+
 }  // namespace
 
 std::string ZlibCompress(const std::string& data, int level)
@@ -43,11 +54,7 @@ std::string BuildPak(const PakSpec& spec)
         uint32_t at = 8 + indexLength;  // behind the 8-byte header
         for (size_t i = 0; i < spec.entries.size(); ++i) {
             const PakEntry& e = spec.entries[i];
-            PutU32(index, e.nameLength.value_or(uint32_t(e.name.size())));
-            index += e.name;
-            PutU32(index, e.offset.value_or(at));
-            PutU32(index, e.unused.value_or(0));
-            PutU32(index, e.size.value_or(uint32_t(e.data.size())));
+            PutEntryHead(index, e, at);
             data += stored[i];
             at += uint32_t(stored[i].size());
         }
@@ -60,11 +67,7 @@ std::string BuildPak(const PakSpec& spec)
     uint32_t at = 0;
     for (size_t i = 0; i < spec.entries.size(); ++i) {
         const PakEntry& e = spec.entries[i];
-        PutU32(index, e.nameLength.value_or(uint32_t(e.name.size())));
-        index += e.name;
-        PutU32(index, e.offset.value_or(at));
-        PutU32(index, e.unused.value_or(0));
-        PutU32(index, e.size.value_or(uint32_t(e.data.size())));
+        PutEntryHead(index, e, at);
         PutU32(index, e.compressedWord.value_or(e.compress ? 1 : 0));
         PutU32(index, e.packedSize.value_or(uint32_t(stored[i].size())));
         data += stored[i];
