@@ -1,17 +1,13 @@
 #include "app/destination_dialog.h"
 
 #include "app/resource_ids.h"
-#include "app/update_settings.h"
-#include "update/paths.h"
+#include "app/run_state.h"
+#include "app/folder_browser.h"
+#include "paths/paths.h"
 
 ModalDialog* currentDialog = nullptr;
 
 namespace {
-const char* TextOf(const String& value)
-{
-    return value.text ? value.text : "";
-}
-
 void OnInitDialog(HWND window, LPARAM parameter)
 {
     currentDialog = reinterpret_cast<ModalDialog*>(parameter);
@@ -43,7 +39,7 @@ void OnCommand(HWND window, int id)
         // does not replace goes back into the field: typed text is dropped.
         FilePath folder;
         folder.SetPath(TextOf(destination));
-        folder.BrowseForFolder(dialogWindow, "インストール先を指定してください。");
+        BrowseForFolder(folder, dialogWindow, "インストール先を指定してください。");
         SetDlgItemTextA(dialogWindow, IDC_DESTINATION_EDIT, TextOf(folder.path));
         break;
     }

@@ -8,4 +8,3 @@
 extern ModalDialog* currentDialog;
 
 INT_PTR CALLBACK DestinationDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM data);

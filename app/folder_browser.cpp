@@ -1,5 +1,4 @@
-#include "app/destination_dialog.h"
-#include "update/paths.h"
+#include "app/folder_browser.h"
 
 #include <shlobj.h>
 
@@ -41,7 +40,7 @@ public:
 const UINT browseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_BROWSEFORCOMPUTER;
 }
 
-void FilePath::BrowseForFolder(HWND owner, const char* prompt)
+void BrowseForFolder(FilePath& folder, HWND owner, const char* prompt)
 {
     String buffer(260);
     ShellAllocator shell;
@@ -59,7 +58,7 @@ void FilePath::BrowseForFolder(HWND owner, const char* prompt)
 
     ItemIdList chosen(SHBrowseForFolderA(&info));
     if (chosen.item && SHGetPathFromIDListA(chosen.item, buffer.text))
-        path.Assign(buffer.text);
+        folder.path.Assign(buffer.text);
 }
 
 // Works on a fixed local buffer only, so nothing here can throw into the

@@ -1,7 +1,8 @@
 #pragma once
-#include "app/update_settings.h"
+#include "base/string.h"
+#include "update/update_settings.h"
 
-// destination := the folder of the program recorded under HKLM, key
-// SOFTWARE\<brand>\<name>, value "execute". When that yields nothing: a notice naming the
-// title, then the program-files folder (possibly empty).
+// destination := the installed product's folder from the registry. When the
+// product's entry yields nothing, the notice (caption "エラー", OK) is shown
+// before the program-files folder is proposed instead.
 void FindInstallDirectory(const UpdateSettings& settings, String& destination);

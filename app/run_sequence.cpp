@@ -6,23 +6,14 @@
 #include "app/destination_dialog.h"
 #include "app/install_location.h"
 #include "app/resource_ids.h"
-#include "app/settings_reader.h"
-#include "app/update_settings.h"
+#include "app/run_state.h"
 #include "base/exceptions.h"
-#include "pak/archive_revision.h"
 #include "pak/archive_search.h"
 #include "update/apply_update.h"
-#include "update/file_version.h"
+#include "update/update_decision.h"
 
 namespace {
-const char* const settingsFile = "update.ini";
-const char* const settingsSection = "update";
 const uint32_t statusNoMemory = 0xC0000017u;
-
-const char* TextOf(const String& value)
-{
-    return value.text ? value.text : "";
-}
 
 // Owns the named event whose existence marks a running updater.
 class InstanceEvent {
@@ -71,10 +62,7 @@ void ReportError(uint32_t code, const char* message)
 
 void RunSteps(InstanceEvent& instance)
 {
-    ReadSetting(settingsSection, "Brand", updateSettings.brand, settingsFile);
-    ReadSetting(settingsSection, "Name", updateSettings.name, settingsFile);
-    ReadSetting(settingsSection, "Title", updateSettings.title, settingsFile);
-    ReadSetting(settingsSection, "Version", updateSettings.version, settingsFile);
+    ReadNamingSettings(updateSettings);
 
     // Never waited on: its existence alone tells a second start to end.
     instance.handle = CreateEventA(nullptr, TRUE, TRUE, TextOf(updateSettings.name));
@@ -82,9 +70,7 @@ void RunSteps(InstanceEvent& instance)
     if (!instance.handle || created == ERROR_ALREADY_EXISTS)
         return;
 
-    String list;
-    ReadSetting(settingsSection, "file", list, settingsFile);
-    SplitFileList(list, updateSettings.files);
+    ReadFileList(updateSettings);
 
     FindInstallDirectory(updateSettings, destination);
 
@@ -108,46 +94,6 @@ void RunSteps(InstanceEvent& instance)
 }
 }
 
-void SplitFileList(String& list, std::vector<String>& files)
-{
-    files.clear();
-    String item;
-    while (list.NextToken(item, ";"))
-        files.push_back(item);
-}
-
-bool ShouldApplyItem(const char* source, const char* target)
-{
-    // The extension is whatever follows the last dot of the whole item, a
-    // folder part included.
-    String extension;
-    extension.Assign(source);
-    if (!extension.ReverseFind('.'))
-        return true;
-    extension.Delete(int32_t(extension.cursor - extension.text) + 1, 0);
-    extension.cursor = extension.text;
-
-    String sourceVersion;
-    String targetVersion;
-    if (extension.CompareNoCase("exe") == 0 || extension.CompareNoCase("dll") == 0) {
-        GetFileVersionText(source, sourceVersion);
-        GetFileVersionText(target, targetVersion);
-    } else if (extension.CompareNoCase("pak") == 0) {
-        GetArchiveRevisionText(source, sourceVersion);
-        GetArchiveRevisionText(target, targetVersion);
-    } else {
-        return true;
-    }
-
-    if (targetVersion.IsEmpty())
-        return true;
-    if (sourceVersion.IsEmpty())
-        return false;
-    // As text, so 1.10 sorts before 1.9; equal versions are applied again.
-    sourceVersion.cursor = sourceVersion.text;
-    return sourceVersion.CompareNoCase(targetVersion.text) >= 0;
-}
-
 void UpdateItem(const String& item, const String& destinationDir)
 {
     String source;
@@ -156,7 +102,8 @@ void UpdateItem(const String& item, const String& destinationDir)
         return;
     String target;
     target.Format("%s\\%s", TextOf(destinationDir), TextOf(source));
-    if (ShouldApplyItem(source.text, target.text))
+    UpdateDecision decision;
+    if (DecideUpdate(source.text, target.text, decision))
         ApplyUpdateFile(source.text, target.text, 1, 0xFFFFFFFEu, nullptr, nullptr);
 }
 

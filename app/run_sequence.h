@@ -17,18 +17,7 @@ int RunUpdate();
 // fixed message. Nothing escapes.
 void RunAndReport(const std::function<void()>& steps);
 
-// Whether the update file source (a name relative to the current directory,
-// as listed) may replace target: "exe" and "dll" by their FileVersion texts,
-// "pak" by the archive revision, compared as text without regard to case;
-// any other extension or none always passes. A missing or version-less
-// target always passes; a version-less source never replaces a versioned one.
-bool ShouldApplyItem(const char* source, const char* target);
-
 // One listed item: skipped when no plain file or folder of that name exists;
-// else copied to destinationDir + "\" + item when ShouldApplyItem allows.
+// else copied to destinationDir + "\" + item when DecideUpdate allows.
 // Raises OCErrorException when the copy fails.
 void UpdateItem(const String& item, const String& destinationDir);
-
-// The items of a ";"-separated list, in order, empty items left out, nothing
-// trimmed.
-void SplitFileList(String& list, std::vector<String>& files);

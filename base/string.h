@@ -132,6 +132,12 @@ public:
     int ShowMessage(HWND owner, const char* caption, UINT style) const;
 };
 
+// The text of s, or "" when it has no buffer: for calls that want a C text.
+inline const char* TextOf(const String& s)
+{
+    return s.text ? s.text : "";
+}
+
 template <class Source>
 void String::ReadCounted(Source& source, uint32_t limit)
 {

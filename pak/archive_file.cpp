@@ -6,7 +6,7 @@
 #include "base/multibyte.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_search.h"
-#include "update/paths.h"
+#include "paths/paths.h"
 
 int quietOpen = 0;
 
@@ -19,15 +19,6 @@ const char* FindStar(const char* text)
         if (*p == '*')
             return p;
     return nullptr;
-}
-
-const char* LastBackslash(const char* text)
-{
-    const char* last = nullptr;
-    for (const char* p = text; *p; p = NextChar(p))
-        if (*p == '\\')
-            last = p;
-    return last;
 }
 
 bool NamesSomething(DWORD attributes)
@@ -160,7 +151,7 @@ bool ArchiveFile::Open(const char* pathArgument, int mode)
         } else {
             const DWORD attributes = GetFileAttributesA(arg);
             if (NamesSomething(attributes) || writes) {
-                const char* last = LastBackslash(arg);
+                const char* last = LastSeparator(arg);
                 if (last && last != arg) {
                     String directory;
                     directory.Assign(arg, int32_t(last - arg));

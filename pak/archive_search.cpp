@@ -56,7 +56,7 @@
 #include "base/multibyte.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_header.h"
-#include "update/paths.h"
+#include "paths/paths.h"
 
 namespace {
 

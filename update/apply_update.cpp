@@ -7,7 +7,7 @@
 #include "base/exceptions.h"
 #include "base/string.h"
 #include "pak/archive_file.h"
-#include "update/paths.h"
+#include "paths/paths.h"
 
 namespace {
 
@@ -77,17 +77,15 @@ private:
 // drive-relative name, "." for a bare name.
 void TargetFolder(const char* target, String& folder)
 {
-    String copy;
-    copy.Assign(target);
-    const char* slash = copy.IsEmpty() ? nullptr : copy.ReverseFind('\\');
+    const char* slash = LastSeparator(target);
     if (slash) {
         // Keep the backslash of a root ("\name", "C:\name").
-        int32_t length = int32_t(slash - copy.text);
-        if (length == 0 || (length == 2 && copy.text[1] == ':'))
+        int32_t length = int32_t(slash - target);
+        if (length == 0 || (length == 2 && target[1] == ':'))
             ++length;
-        folder.Assign(copy.text, length);
-    } else if (!copy.IsEmpty() && copy.text[0] && copy.text[1] == ':') {
-        folder.Assign(copy.text, 2);
+        folder.Assign(target, length);
+    } else if (target && target[0] && target[1] == ':') {
+        folder.Assign(target, 2);
     } else {
         folder.Assign(".");
     }

@@ -16,7 +16,7 @@ std::string FixturePath(const std::string& name)
     return ProgramFolder() + "\\fixtures\\" + name;
 }
 
-std::string TextOf(const String& value)
+std::string AsStd(const String& value)
 {
     return value.text ? value.text : "";
 }

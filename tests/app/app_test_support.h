@@ -12,7 +12,7 @@ std::string ProgramFolder();
 std::string FixturePath(const std::string& name);
 
 // Text of a String, "" for one without buffer.
-std::string TextOf(const String& value);
+std::string AsStd(const String& value);
 
 // A key under HKEY_LOCAL_MACHINE created for one test and deleted with
 // everything beneath it afterwards.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/run_sequence.h"
+#include "update/update_decision.h"
+#include "update/update_settings.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/archive_writer.h"
 #include "tests/support/scratch_dir.h"
@@ -76,7 +78,7 @@ struct DecisionRow {
 
 // Sources live in the current folder under their listed names, targets in
 // a separate destination folder, as in a real run.
-class UpdateDecision : public ::testing::Test {
+class ItemDecision : public ::testing::Test {
 protected:
     ScratchDir scratch;
     std::string sourceFolder = scratch.Path("source");
@@ -89,7 +91,7 @@ protected:
     }
 };
 
-TEST_F(UpdateDecision, FixturesCarryTheirVersions)
+TEST_F(ItemDecision, FixturesCarryTheirVersions)
 {
     // Guards the table below: a fixture without its version would make the
     // version rows pass for the wrong reason.
@@ -97,7 +99,7 @@ TEST_F(UpdateDecision, FixturesCarryTheirVersions)
         EXPECT_NE("<missing>", ReadFileBytes(FixturePath(name))) << name;
 }
 
-TEST_F(UpdateDecision, FollowsTheVersionTable)
+TEST_F(ItemDecision, FollowsTheVersionTable)
 {
     const DecisionRow rows[] = {
         {"app.exe", V19(), V110(), true},       // text order: "1.9" >= "1.10"
@@ -138,12 +140,13 @@ TEST_F(UpdateDecision, FollowsTheVersionTable)
         Place(targetDir + "\\" + row.item, row.target);
         CurrentDirectory inSource(sourceDir);
         const std::string target = targetDir + "\\" + row.item;
-        EXPECT_EQ(row.applied, ShouldApplyItem(row.item, target.c_str()))
+        UpdateDecision decision;
+        EXPECT_EQ(row.applied, DecideUpdate(row.item, target.c_str(), decision))
             << "item " << row.item << ", row " << (&row - rows);
     }
 }
 
-TEST_F(UpdateDecision, ItemIsCopiedOnlyWhenItPasses)
+TEST_F(ItemDecision, ItemIsCopiedOnlyWhenItPasses)
 {
     CurrentDirectory inSource(sourceFolder);
     Place(sourceFolder + "\\new.exe", V19());
@@ -166,7 +169,7 @@ TEST_F(UpdateDecision, ItemIsCopiedOnlyWhenItPasses)
     EXPECT_EQ("new.exe old.exe sub", ListFolder(destinationFolder));
 }
 
-TEST_F(UpdateDecision, DestinationEndingInBackslashIsUsedAsIs)
+TEST_F(ItemDecision, DestinationEndingInBackslashIsUsedAsIs)
 {
     CurrentDirectory inSource(sourceFolder);
     Place(sourceFolder + "\\a.txt", Plain());
@@ -200,7 +203,7 @@ TEST(FileList, SplitsOnSemicolonsKeepingEverythingElse)
         SplitFileList(list, files);
         std::vector<std::string> got;
         for (const String& file : files)
-            got.push_back(TextOf(file));
+            got.push_back(AsStd(file));
         EXPECT_EQ(row.items, got) << "list \"" << row.list << "\"";
     }
 }

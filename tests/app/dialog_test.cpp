@@ -6,8 +6,9 @@
 #include <shlobj.h>
 
 #include "app/destination_dialog.h"
+#include "app/folder_browser.h"
 #include "app/resource_ids.h"
-#include "app/update_settings.h"
+#include "app/run_state.h"
 #include "base/exceptions.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/message_box_answerer.h"
@@ -106,7 +107,7 @@ TEST_F(DestinationDialog, ShowsCaptionAndDestination)
     EXPECT_EQ(1, ShowDestinationDialog(seen, [](HWND w) { Command(w, IDOK); }));
     EXPECT_EQ("テスト製品 Version 2.5 アップデート", seen.caption);
     EXPECT_EQ(oldDestination, seen.field);
-    EXPECT_EQ(oldDestination, TextOf(destination));
+    EXPECT_EQ(oldDestination, AsStd(destination));
 }
 
 TEST_F(DestinationDialog, CaptionUsesTheDefaults)
@@ -164,7 +165,7 @@ TEST_F(DestinationDialog, EndingsAndWhatTheyLeaveInDestination)
             row.end(w);
         });
         EXPECT_EQ(row.result, result) << row.label;
-        EXPECT_EQ(row.destinationAfter, TextOf(destination)) << row.label;
+        EXPECT_EQ(row.destinationAfter, AsStd(destination)) << row.label;
         EXPECT_TRUE(rowSeen.browserCaption.empty()) << row.label;
     }
 }
@@ -185,7 +186,7 @@ TEST_F(DestinationDialog, BrowseCancelledRestoresTheField)
         });
     EXPECT_EQ("フォルダの指定", seen.browserCaption);
     EXPECT_EQ(1, result);
-    EXPECT_EQ(oldDestination, TextOf(destination)) << "typed text dropped by the browse";
+    EXPECT_EQ(oldDestination, AsStd(destination)) << "typed text dropped by the browse";
 }
 
 TEST_F(DestinationDialog, BrowseChoosesAFolder)
@@ -203,8 +204,8 @@ TEST_F(DestinationDialog, BrowseChoosesAFolder)
             });
         EXPECT_EQ(1, result) << folder;
         EXPECT_EQ(folder, rowSeen.browserStatus) << folder;
-        EXPECT_EQ(0, lstrcmpiA(folder, TextOf(destination).c_str()))
-            << folder << " chose " << TextOf(destination);
+        EXPECT_EQ(0, lstrcmpiA(folder, AsStd(destination).c_str()))
+            << folder << " chose " << AsStd(destination);
     }
 }
 
@@ -278,7 +279,7 @@ TEST(ModalDialog, FailureInsideTheProcedureComesBackFromShowModal)
         ADD_FAILURE() << "no exception";
     } catch (const OCErrorException& failure) {
         EXPECT_EQ(uint32_t(ERROR_ACCESS_DENIED), failure.code);
-        EXPECT_EQ("failed in the dialog", TextOf(failure.message));
+        EXPECT_EQ("failed in the dialog", AsStd(failure.message));
     }
     // Nothing held over for the next dialog.
     ModalDialog next(IDD_DESTINATION, DestinationDialogProc);

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "app/install_location.h"
-#include "app/registry_key.h"
+#include "update/registry_key.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/message_box_answerer.h"
 
@@ -94,12 +94,12 @@ TEST(FindInstallDirectory, TakesTheFolderOfTheRecordedProgram)
             FindInstallDirectory(Settings(brand, name, nullptr), destination);
         }
         if (row.expected.empty()) {
-            EXPECT_EQ(ProgramFilesDir(), TextOf(destination)) << row.label;
+            EXPECT_EQ(ProgramFilesDir(), AsStd(destination)) << row.label;
             ASSERT_EQ(1u, answerer.boxes.size()) << row.label;
             EXPECT_EQ("エラー", answerer.boxes[0].caption) << row.label;
             EXPECT_EQ(NotFoundText("アップデート"), answerer.boxes[0].text) << row.label;
         } else {
-            EXPECT_EQ(row.expected, TextOf(destination)) << row.label;
+            EXPECT_EQ(row.expected, AsStd(destination)) << row.label;
             EXPECT_TRUE(answerer.boxes.empty()) << row.label;
         }
     }
@@ -122,7 +122,7 @@ TEST(FindInstallDirectory, BrandWithBackslashAddressesADeeperKey)
     MessageBoxAnswerer answerer;
     String destination;
     FindInstallDirectory(Settings(brand + "\\Inner", "Game", nullptr), destination);
-    EXPECT_EQ("F:\\Deep", TextOf(destination));
+    EXPECT_EQ("F:\\Deep", AsStd(destination));
     EXPECT_TRUE(answerer.boxes.empty());
 }
 
@@ -159,7 +159,7 @@ TEST(FindInstallDirectory, KeyTheUserMayOnlyReadIsFound)
         MessageBoxAnswerer answerer;
         String destination;
         FindInstallDirectory(Settings(brand, "Product", nullptr), destination);
-        EXPECT_EQ("G:\\Locked", TextOf(destination));
+        EXPECT_EQ("G:\\Locked", AsStd(destination));
         EXPECT_TRUE(answerer.boxes.empty());
     }
 }
@@ -175,18 +175,18 @@ TEST(RegistryKey, OpensAgainAndLeavesTextOnFailure)
     RegistryKey key;
     String value(100);
     key.QueryString("execute", value);
-    EXPECT_EQ("", TextOf(value)) << "nothing open";
+    EXPECT_EQ("", AsStd(value)) << "nothing open";
 
     ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\One").c_str()));
     key.QueryString("execute", value);
-    EXPECT_EQ("one", TextOf(value));
+    EXPECT_EQ("one", AsStd(value));
     EXPECT_EQ(3, value.length);
 
     ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Two").c_str()));
     key.QueryString("missing", value);
-    EXPECT_EQ("one", TextOf(value)) << "a failed query keeps the text";
+    EXPECT_EQ("one", AsStd(value)) << "a failed query keeps the text";
     key.QueryString("execute", value);
-    EXPECT_EQ("two", TextOf(value));
+    EXPECT_EQ("two", AsStd(value));
 
     EXPECT_FALSE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Three").c_str()));
     EXPECT_EQ(nullptr, key.handle);
@@ -209,9 +209,9 @@ TEST(RegistryKey, ValueLongerThanTheBufferKeepsTheText)
     value.Reserve(100);
     ASSERT_EQ(128, value.capacity);
     key.QueryString("execute", value);
-    EXPECT_EQ("kept", TextOf(value));
+    EXPECT_EQ("kept", AsStd(value));
     key.QueryString("exact", value);
-    EXPECT_EQ(std::string(128, 'y'), TextOf(value));
+    EXPECT_EQ(std::string(128, 'y'), AsStd(value));
 }
 
 }

@@ -7,7 +7,7 @@
 
 #include "app/resource_ids.h"
 #include "app/run_sequence.h"
-#include "app/update_settings.h"
+#include "app/run_state.h"
 #include "base/exceptions.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/message_box_answerer.h"

@@ -1,4 +1,4 @@
-#include "app/settings_reader.h"
+#include "update/settings_reader.h"
 
 #include <gtest/gtest.h>
 

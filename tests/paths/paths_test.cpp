@@ -1,4 +1,4 @@
-#include "update/paths.h"
+#include "paths/paths.h"
 
 #include <gtest/gtest.h>
 #include "tests/support/scratch_dir.h"

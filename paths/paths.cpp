@@ -1,19 +1,8 @@
-#include "update/paths.h"
+#include "paths/paths.h"
 
 #include "base/multibyte.h"
 
 namespace {
-
-// The last single-byte backslash of text, stepping by characters so that a
-// trail byte 0x5C is skipped; null when there is none.
-const char* LastSeparator(const char* text)
-{
-    const char* last = nullptr;
-    for (const char* p = text; *p; p = NextChar(p))
-        if (*p == '\\')
-            last = p;
-    return last;
-}
 
 // The first single-byte backslash at or after p, or the terminating NUL.
 const char* NextSeparatorOrEnd(const char* p)
@@ -24,6 +13,22 @@ const char* NextSeparatorOrEnd(const char* p)
 }
 
 }  // namespace
+
+const char* LastSeparator(const char* text)
+{
+    if (!text)
+        return nullptr;
+    const char* last = nullptr;
+    for (const char* p = text; *p; p = NextChar(p))
+        if (*p == '\\')
+            last = p;
+    return last;
+}
+
+char* LastSeparator(char* text)
+{
+    return const_cast<char*>(LastSeparator(static_cast<const char*>(text)));
+}
 
 bool EndsWithSeparator(const char* text)
 {
@@ -91,7 +96,7 @@ void FilePath::DirectoryPart(String& result) const
         result.Assign(path);
         return;
     }
-    const char* last = path.text ? LastSeparator(path.text) : nullptr;
+    const char* last = LastSeparator(path.text);
     if (!last) {
         result.Assign(path);
         return;

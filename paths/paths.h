@@ -4,8 +4,12 @@
 // character is a drive designator. All scans step by characters, so a trail
 // byte 0x5C inside a double-byte character is never a separator.
 
-#include <windows.h>
 #include "base/string.h"
+
+// The last single-byte backslash of text, or null when it holds none (or is
+// null). A trail byte 0x5C is never taken for one.
+const char* LastSeparator(const char* text);
+char* LastSeparator(char* text);
 
 // False for null. True when the last character is a single-byte backslash.
 bool EndsWithSeparator(const char* text);
@@ -33,9 +37,4 @@ public:
     // The whole path when it ends with a backslash; else the text before the
     // last backslash; a path without backslash is copied whole.
     void DirectoryPart(String& result) const;
-
-    // Shows the shell's folder browser (with owner and prompt above the tree)
-    // and replaces path with the chosen folder; unchanged on cancel or when
-    // the folder has no file-system path. Defined with the updater's dialog.
-    void BrowseForFolder(HWND owner, const char* prompt);
 };

@@ -19,7 +19,7 @@
 // scanning goes through String's character-wise operations, so a Shift-JIS
 // trail byte 0x5C is never read as a backslash.
 
-#include "app/settings_reader.h"
+#include "update/settings_reader.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/registry_key.h"
+#include "update/registry_key.h"
 
 #include <string>
 

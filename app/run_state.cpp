@@ -1,0 +1,4 @@
+#include "app/run_state.h"
+
+UpdateSettings updateSettings;
+String destination;

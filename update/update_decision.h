@@ -1,0 +1,35 @@
+#pragma once
+// The per-file decision: may the shipped copy of a listed item replace the
+// installed one? The updater and the publisher's tool both decide here, so
+// the tool reports exactly what the updater will do.
+
+#include "base/string.h"
+
+// By the text after the item's last dot (a folder part included), case
+// ignored.
+enum ItemKind {
+    ItemExecutable,  // "exe", "dll": compared by FileVersion text
+    ItemArchive,     // "pak": compared by archive revision text
+    ItemPlain,       // anything else, or no dot: always applied
+};
+
+ItemKind KindOfItem(const char* item);
+
+class UpdateDecision {
+public:
+    ItemKind kind;
+    String sourceVersion;  // empty for plain items, and when none was found
+    String targetVersion;
+    bool apply;
+
+    UpdateDecision();
+    virtual ~UpdateDecision();
+};
+
+// Reads the version texts the item's kind asks for, source first, and
+// decides: a plain item, or one whose target has no version text, is
+// applied; otherwise only a source with a text that compares greater than or
+// equal to the target's, as text without regard to case (so 1.10 sorts
+// before 1.9). Returns decision.apply. Passes on what opening an archive
+// raises.
+bool DecideUpdate(const char* source, const char* target, UpdateDecision& decision);

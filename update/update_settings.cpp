@@ -1,0 +1,42 @@
+#include "update/update_settings.h"
+
+#include "update/settings_reader.h"
+
+const char* const settingsFileName = "update.ini";
+const char* const settingsSection = "update";
+
+UpdateSettings::UpdateSettings() = default;
+
+UpdateSettings::~UpdateSettings() = default;
+
+void UpdateSettings::SetDefaults()
+{
+    brand.Assign("Quillmark");
+    name.Assign("Installer");
+    title.Assign("アップデート");
+    version.Assign("1.01");
+    files.clear();
+}
+
+void ReadNamingSettings(UpdateSettings& settings)
+{
+    ReadSetting(settingsSection, "Brand", settings.brand, settingsFileName);
+    ReadSetting(settingsSection, "Name", settings.name, settingsFileName);
+    ReadSetting(settingsSection, "Title", settings.title, settingsFileName);
+    ReadSetting(settingsSection, "Version", settings.version, settingsFileName);
+}
+
+void ReadFileList(UpdateSettings& settings)
+{
+    String list;
+    ReadSetting(settingsSection, "file", list, settingsFileName);
+    SplitFileList(list, settings.files);
+}
+
+void SplitFileList(String& list, std::vector<String>& files)
+{
+    files.clear();
+    String item;
+    while (list.NextToken(item, ";"))
+        files.push_back(item);
+}
