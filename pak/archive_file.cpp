@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "base/exceptions.h"
+#include "base/find_handle.h"
 #include "base/multibyte.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_search.h"
@@ -118,17 +119,16 @@ bool ArchiveFile::Open(const char* pathArgument, int mode)
         // a retried wildcard open enumerates its pattern again.
         if (const char* star = FindStar(arg)) {
             bool matched = false;
-            WIN32_FIND_DATAA found;
-            HANDLE find = FindFirstFileA(arg, &found);
-            if (find != INVALID_HANDLE_VALUE) {
+            FindHandle find(arg);
+            if (find.Valid()) {
                 do {
-                    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    if (find.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                         continue;
                     FilePath pattern;
                     pattern.SetPath(arg);
                     String directory;
                     pattern.DirectoryPart(directory);
-                    path.Format("%s\\%s", directory.text ? directory.text : "", found.cFileName);
+                    path.Format("%s\\%s", TextOf(directory), find.found.cFileName);
                     name.Assign(path);
                     file = fopen(path.text, streamMode);
                     inArchive = false;
@@ -136,10 +136,7 @@ bool ArchiveFile::Open(const char* pathArgument, int mode)
                     compressed = 0;
                     matched = true;
                     break;
-                } while (FindNextFileA(find, &found));
-                const DWORD error = GetLastError();
-                FindClose(find);
-                SetLastError(error);
+                } while (find.Next());
             }
             // No archive holds data for a write: a missing file is created,
             // never looked up.

@@ -1,14 +1,9 @@
 #include "pak/archive_file.h"
 
 #include <zlib.h>
-#include "base/exceptions.h"
+#include "pak/archive_index.h"
 
 namespace {
-
-[[noreturn]] void FailInflate()
-{
-    throw OCErrorException("データ解凍に失敗しました。");
-}
 
 // Ends the stream on every way out of Decompress.
 class InflateStream {
@@ -41,11 +36,11 @@ uint32_t ArchiveFile::Decompress(uint32_t packedSize, void* output, uint32_t cap
     z.stream.next_out = static_cast<Bytef*>(output);
     z.stream.avail_out = capacity;
     if (inflateInit(&z.stream) != Z_OK)
-        FailInflate();
+        RaiseDamagedArchive();
     z.started = true;
     // Nothing to read (packed size 0, or the file ends here) cannot be a stream.
     if (first == 0)
-        FailInflate();
+        RaiseDamagedArchive();
 
     for (;;) {
         const int rc = inflate(&z.stream, Z_NO_FLUSH);
@@ -54,7 +49,7 @@ uint32_t ArchiveFile::Decompress(uint32_t packedSize, void* output, uint32_t cap
         // Z_NEED_DICT counts as corrupt: an archive has no dictionary to give.
         // Z_BUF_ERROR means no progress: the block is full or input ran out.
         if (rc != Z_OK)
-            FailInflate();
+            RaiseDamagedArchive();
         if (z.stream.avail_in == 0) {
             const uint32_t remaining = packedSize - uint32_t(z.stream.total_in);
             const uint32_t chunk = remaining < sizeof input ? remaining : uint32_t(sizeof input);
@@ -62,7 +57,7 @@ uint32_t ArchiveFile::Decompress(uint32_t packedSize, void* output, uint32_t cap
             // of the stream: a truncated stream.
             const uint32_t got = chunk ? Read(input, chunk) : 0;
             if (got == 0)
-                FailInflate();
+                RaiseDamagedArchive();
             z.stream.next_in = input;
             z.stream.avail_in = got;
         }

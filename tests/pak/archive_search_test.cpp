@@ -216,43 +216,64 @@ TEST_F(ArchiveSearch, PathExists)
         EXPECT_EQ(PathExists(row.path.c_str()), row.expected) << "path: " << row.path;
 }
 
-TEST_F(ArchiveSearch, MalformedArchivesYieldNothingAndLaterArchivesStillCount)
+// A damaged archive never gives way to a later one holding the same name:
+// only archives that hold no entries at all are passed over.
+TEST_F(ArchiveSearch, DamagedArchivesAreReportedNotPassedOver)
 {
-    struct Row { const char* label; std::string bytes; } rows[] = {
-        {"unknown version", [] { PakSpec s = Pak(3, {Raw("k", "bad")}); return BuildPak(s); }()},
-        {"index size 0", [] { PakSpec s = Pak(2, {Raw("k", "bad")}); s.indexSize = 0; return BuildPak(s); }()},
-        {"packed index larger than the file",
+    const bool passed = true, reported = false;
+    struct Row { const char* label; bool passedOver; std::string bytes; } rows[] = {
+        {"unknown version", passed, [] { PakSpec s = Pak(3, {Raw("k", "bad")}); return BuildPak(s); }()},
+        {"index size 0", passed, [] { PakSpec s = Pak(2, {Raw("k", "bad")}); s.indexSize = 0; return BuildPak(s); }()},
+        {"empty file", passed, ""},
+        {"short v2 header", passed, std::string("\2\0\0\0\1\0", 6)},
+        {"packed index larger than the file", reported,
          [] { PakSpec s = Pak(1, {Raw("k", "bad")}); s.packedIndexSize = 1u << 30; return BuildPak(s); }()},
-        {"index larger than its stream can hold",
+        {"index larger than its stream can hold", reported,
          [] { PakSpec s = Pak(2, {Raw("k", "bad")}); s.indexSize = 0x7FFFFFFF; return BuildPak(s); }()},
-        {"v0 name past the end of the file",
+        {"packed index cut short", reported, BuildPak(Pak(1, {Raw("k", "bad"), Raw("l", "x")})).substr(0, 30)},
+        {"v2 shorter than its header", reported, BuildPak(Pak(2, {Raw("k", "bad")})).substr(0, 100)},
+        {"v0 name past the end of the file", reported,
          [] { PakEntry e = Raw("k", "bad"); e.nameLength = 1000; return BuildPak(Pak(0, {e})); }()},
-        {"v0 huge count", [] { PakSpec s = Pak(0, {Raw("j", "bad")}); s.count = 0xFFFFFFFF; return BuildPak(s); }()},
-        {"v2 name past the index",
+        {"v0 huge count", reported, [] { PakSpec s = Pak(0, {Raw("j", "bad")}); s.count = 0xFFFFFFFF; return BuildPak(s); }()},
+        {"v2 name past the index", reported,
          [] { PakEntry e = Raw("k", "bad"); e.nameLength = 0x7FFFFFF0; return BuildPak(Pak(2, {e})); }()},
-        {"v2 huge count", [] { PakSpec s = Pak(2, {Raw("j", "bad")}); s.count = 0xFFFFFFFF; return BuildPak(s); }()},
-        {"v0 data past the end",
+        {"v2 huge count", reported, [] { PakSpec s = Pak(2, {Raw("j", "bad")}); s.count = 0xFFFFFFFF; return BuildPak(s); }()},
+        {"v0 data past the end", reported,
          [] { PakEntry e = Raw("k", "bad"); e.size = 1000; return BuildPak(Pak(0, {e})); }()},
-        {"v1 offset past the end",
+        {"v1 offset past the end", reported,
          [] { PakEntry e = Raw("k", "bad"); e.offset = 0xFFFFFFF0; return BuildPak(Pak(1, {e})); }()},
-        {"compressed size beyond any stream",
+        {"compressed size beyond any stream", reported,
          [] { PakEntry e = Packed("k", "bad"); e.size = 0x7FFFFFFF; return BuildPak(Pak(2, {e})); }()},
-        {"packed size past the end",
+        {"packed size 0", reported, [] { PakEntry e = Packed("k", "bad"); e.packedSize = 0; return BuildPak(Pak(2, {e})); }()},
+        {"packed size past the end", reported,
          [] { PakEntry e = Packed("k", "bad"); e.packedSize = 1u << 20; return BuildPak(Pak(2, {e})); }()},
-        {"empty file", ""},
-        {"short header", std::string("\2\0\0\0\1\0", 6)},
-        // A v2 file shorter than its header: the room behind the header must
-        // not wrap around to a huge value.
-        {"v2 shorter than its header", BuildPak(Pak(2, {Raw("k", "bad")})).substr(0, 100)},
     };
     Put("z.pak", BuildPak(Pak(0, {Raw("k", "good")})));
     for (const Row& row : rows) {
         Put("a.pak", row.bytes);
         ArchiveFile file;
-        ASSERT_TRUE(file.Open("k", ModeRead)) << row.label;
-        EXPECT_EQ(ReadAll(file), "good") << row.label;
-        EXPECT_STREQ(file.path.text, scratch.Path("z.pak").c_str()) << row.label;
+        if (row.passedOver) {
+            ASSERT_TRUE(file.Open("k", ModeRead)) << row.label;
+            EXPECT_EQ(ReadAll(file), "good") << row.label;
+            EXPECT_STREQ(file.path.text, scratch.Path("z.pak").c_str()) << row.label;
+        } else {
+            EXPECT_EQ(ErrorMessage([&] { file.Open("k", ModeRead); }), InflateFailure()) << row.label;
+        }
     }
+}
+
+// Damage behind the entry a lookup uses is never reached: the first match
+// of an index is delivered.
+TEST_F(ArchiveSearch, DamageAfterTheMatchIsNotReached)
+{
+    PakEntry broken = Raw("zz", "x");
+    broken.size = 1u << 30;
+    PakSpec v0 = Pak(0, {Raw("k", "first"), broken});
+    v0.count = 5;
+    Put("a.pak", BuildPak(v0));
+    ArchiveFile file;
+    ASSERT_TRUE(file.Open("k", ModeRead));
+    EXPECT_EQ(ReadAll(file), "first");
 }
 
 TEST_F(ArchiveSearch, StreamsThatDoNotInflateFail)

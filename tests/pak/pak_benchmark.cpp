@@ -8,6 +8,9 @@
 //    speed).
 // 3. The private memory a fresh process adds while it opens that entry,
 //    against the entry's size plus its archive's index (goal: about 1).
+// 4. A miss over a version-0 index of `entries` empty names, against one of
+//    one-byte names (goal: about 1: the scan costs the same per record
+//    whatever the name's length).
 //
 // How the two sides are timed. Each side does the whole job a program would
 // do, starting from the archive on disk and ending with the bytes usable:
@@ -304,6 +307,40 @@ int main(int argc, char** argv)
             status |= 1;
         }
         DeleteFileA((folder + "\\big.pak").c_str());
+    }
+    // 4. Version-0 scans by name length.
+    {
+        std::string paths[2];
+        for (int oneByte = 0; oneByte < 2; ++oneByte) {
+            PakSpec spec;
+            spec.version = 0;
+            spec.entries.resize(entries);
+            for (PakEntry& entry : spec.entries)
+                entry.name = oneByte ? "n" : "";
+            paths[oneByte] = folder + (oneByte ? "\\scan1.pak" : "\\scan0.pak");
+            if (!WriteWhole(paths[oneByte], BuildPak(spec)))
+                return 2;
+        }
+        // Each archive alone in the folder while it is searched; a miss
+        // must not prompt.
+        quietOpen = 1;
+        MoveFileA(paths[1].c_str(), (paths[1] + ".off").c_str());
+        const std::vector<double> empty = BestAlternating(runs, {[&] {
+            ArchiveFile file;
+            status |= file.Open("absent", ModeRead) ? 1 : 0;
+        }});
+        MoveFileA(paths[0].c_str(), (paths[0] + ".off").c_str());
+        MoveFileA((paths[1] + ".off").c_str(), paths[1].c_str());
+        const std::vector<double> named = BestAlternating(runs, {[&] {
+            ArchiveFile file;
+            status |= file.Open("absent", ModeRead) ? 1 : 0;
+        }});
+        printf("v0 scan: %u records, best of %d: empty names %.1f ms, one-byte names %.1f ms, "
+               "ratio %.2f (goal about 1)\n",
+               entries, runs, empty[0] * 1e3, named[0] * 1e3, empty[0] / named[0]);
+        quietOpen = 0;
+        DeleteFileA((paths[0] + ".off").c_str());
+        DeleteFileA(paths[1].c_str());
     }
     SetCurrentDirectoryA(temp);
     RemoveDirectoryA(folder.c_str());

@@ -110,7 +110,7 @@ TEST_F(PakMutation, DamagedArchivesEndInFoundNotFoundOrInflateFailure)
     }
     // Every kind of ending must have been reached, or the damage was too mild.
     EXPECT_GT(found, 30);
-    EXPECT_GT(missing, 30);
+    EXPECT_GT(missing, 5);  // a miss needs every damaged index of the round intact
     EXPECT_GT(failed, 30);
     RecordProperty("found", found);
     RecordProperty("missing", missing);
