@@ -8,7 +8,9 @@
 #
 # Run as root, Wine ignores the read-only attribute (a program may open such a
 # file for writing), which Windows refuses. So when started as root every Wine
-# process runs as an unprivileged user that owns the prefix and its home.
+# process runs as an unprivileged user that owns the prefix and its home,
+# unless WINE_AS_SELF=1 (the publisher's tool, which must write where its
+# caller may) keeps the caller's own user.
 
 WINE_UID=65534
 WINE_GID=65534
@@ -32,12 +34,16 @@ wine_as_user() {
               WINEDLLOVERRIDES="$WINEDLLOVERRIDES" LC_ALL="$WINE_LOCALE"
               LANG="$WINE_LOCALE" PATH="$PATH")
   [ -n "${DISPLAY:-}" ] && envs+=(DISPLAY="$DISPLAY")
-  if [ "$(id -u)" -eq 0 ]; then
+  if wine_drops_root; then
     setpriv --reuid=$WINE_UID --regid=$WINE_GID --clear-groups -- \
       env -i "${envs[@]}" "$@"
   else
     env "${envs[@]}" "$@"
   fi
+}
+
+wine_drops_root() {
+  [ "$(id -u)" -eq 0 ] && [ "${WINE_AS_SELF:-0}" != 1 ]
 }
 
 # True when the Wine user can read and enter PATH (checked for the build tree:
@@ -55,7 +61,7 @@ wine_prefix_ensure() {
     [ -f "$stamp" ] && exit 0
     rm -rf "$WINEPREFIX" "$WINE_HOME"
     mkdir -p "$WINEPREFIX" "$WINE_HOME"
-    if [ "$(id -u)" -eq 0 ]; then
+    if wine_drops_root; then
       chown -R $WINE_UID:$WINE_GID "$WINEPREFIX" "$WINE_HOME"
     fi
     echo "Making the Wine prefix $WINEPREFIX (once)..." >&2
@@ -75,7 +81,7 @@ wine_server_start() {
   # Wait for its socket, so the first program does not start a server of its own.
   local i
   for i in $(seq 50); do
-    ls /tmp/.wine-$( [ "$(id -u)" -eq 0 ] && echo $WINE_UID || id -u )/server-*/socket >/dev/null 2>&1 && break
+    ls /tmp/.wine-$(wine_drops_root && echo $WINE_UID || id -u)/server-*/socket >/dev/null 2>&1 && break
     sleep 0.1
   done
   # Start Wine's own services now, detached from our output: started by the

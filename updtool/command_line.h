@@ -1,0 +1,57 @@
+#pragma once
+// A command's arguments, and the exit codes every command keeps to (as diff
+// and grep do).
+
+#include <string>
+#include <vector>
+
+enum ExitCode {
+    ExitOk = 0,        // done, nothing wrong
+    ExitProblems = 1,  // problems found: a check failed, an archive is damaged
+    ExitTrouble = 2,   // bad usage, or an input that cannot be read
+};
+
+// An option a command takes: a flag ("--json") or one with a value
+// ("--format 2", "--format=2", "-C DIR"); valued options may repeat.
+class OptionSpec {
+public:
+    const char* name;
+    bool takesValue;
+
+    OptionSpec(const char* name, bool takesValue) : name(name), takesValue(takesValue) {}
+    virtual ~OptionSpec() {}
+};
+
+class CommandLine {
+public:
+    std::vector<std::string> positional;
+
+    CommandLine();
+    virtual ~CommandLine();
+
+    // Splits args by specs. An unknown option or a missing value prints a
+    // usage error for command and returns false. "--" ends the options.
+    bool Parse(const char* command, const std::vector<std::string>& args,
+               const std::vector<OptionSpec>& specs);
+
+    bool Has(const char* option) const;
+    // The last value given for option, or null.
+    const std::string* Value(const char* option) const;
+    // Every value given for option, in order.
+    std::vector<std::string> Values(const char* option) const;
+
+private:
+    std::vector<std::pair<std::string, std::string>> options_;
+};
+
+// Prints "updtool COMMAND: MESSAGE" and where to find help on standard
+// error; returns ExitTrouble.
+int UsageError(const char* command, const std::string& message);
+// Prints "updtool COMMAND: MESSAGE" on standard error; returns code.
+int Fail(const char* command, const std::string& message, int code = ExitTrouble);
+// A path argument in the system's form: slashes become backslashes (both
+// separate folders on Windows; the product's path code splits on
+// backslashes only).
+std::string PathArgument(const std::string& text);
+// A whole decimal number in [low, high]; false otherwise.
+bool ParseNumber(const std::string& text, long long low, long long high, long long& value);

@@ -1,0 +1,84 @@
+// updtool: the publisher's tool. Builds, inspects and checks an update with
+// the updater's own code, so it reads and decides exactly as the updater
+// does, without ever showing a window.
+
+#include <windows.h>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "updtool/command_line.h"
+#include "updtool/commands.h"
+#include "updtool/no_windows.h"
+#include "updtool/tool_output.h"
+
+namespace {
+
+class Command {
+public:
+    const char* name;
+    const char* summary;
+    int (*run)(const Arguments&);
+    const char* const* usage;
+
+    Command(const char* name, const char* summary, int (*run)(const Arguments&),
+            const char* const* usage)
+        : name(name), summary(summary), run(run), usage(usage)
+    {
+    }
+    virtual ~Command() {}
+};
+
+const Command commands[] = {
+    {"pack", "make a .pak archive of a folder", RunPack, &packUsage},
+    {"list", "show what an archive holds", RunList, &listUsage},
+    {"verify", "check every bound and entry of an archive", RunVerify, &verifyUsage},
+    {"extract", "write an archive's entries below a folder", RunExtract, &extractUsage},
+    {"revision", "print an archive's revision as the updater reads it", RunRevision, &revisionUsage},
+    {"check", "read an update folder's update.ini as the updater does", RunCheck, &checkUsage},
+    {"plan", "show what the updater would do, changing nothing", RunPlan, &planUsage},
+};
+
+void PrintHelp()
+{
+    std::string text =
+        "usage: updtool COMMAND [ARGS...]\n"
+        "The publisher's tool: builds, inspects and checks an update with the\n"
+        "updater's own code.\n\n";
+    for (const Command& command : commands) {
+        std::string line = std::string("  ") + command.name;
+        line.resize(12, ' ');
+        text += line + command.summary + "\n";
+    }
+    text += "\n'updtool COMMAND --help' tells more. Exit codes: 0 nothing wrong,\n"
+            "1 problems found, 2 bad usage or an input that cannot be read.\n";
+    WriteOut(text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    NoWindows noWindows;
+    QuietOpens quiet;
+
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        PrintHelp();
+        return argc < 2 ? ExitTrouble : ExitOk;
+    }
+    for (const Command& command : commands) {
+        if (std::strcmp(argv[1], command.name) != 0)
+            continue;
+        const Arguments args(argv + 2, argv + argc);
+        for (const std::string& arg : args) {
+            if (arg == "--")
+                break;
+            if (arg == "--help" || arg == "-h") {
+                WriteOut(*command.usage);
+                return ExitOk;
+            }
+        }
+        return command.run(args);
+    }
+    WriteErr("updtool: unknown command '" + Utf8FromAnsi(argv[1]) + "' (see 'updtool --help')\n");
+    return ExitTrouble;
+}
