@@ -1,7 +1,9 @@
 #include <windows.h>
 #include "app/run_sequence.h"
+#include "base/dll_search.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearchToSystemFolder();
     return RunUpdate();
 }

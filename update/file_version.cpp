@@ -3,21 +3,23 @@
 #include <windows.h>
 
 #include "base/buffer.h"
+#include "update/version_library.h"
 
 void GetFileVersionText(const char* path, String& result)
 {
+    const VersionLibrary& library = VersionLibrary::Get();
     DWORD unused = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &unused);
+    const DWORD size = library.getFileVersionInfoSize(path, &unused);
     if (size == 0)
         return;
 
     Buffer block(size);
-    GetFileVersionInfoA(path, 0, size, block.data);
+    library.getFileVersionInfo(path, 0, size, block.data);
 
     void* translation = nullptr;
     UINT translationLength = 0;
-    if (!VerQueryValueA(block.data, "\\VarFileInfo\\Translation", &translation,
-                        &translationLength))
+    if (!library.verQueryValue(block.data, "\\VarFileInfo\\Translation", &translation,
+                               &translationLength))
         return;
     // A table too short for one pair is treated as no table.
     if (!translation || translationLength < 2 * sizeof(WORD))
@@ -30,7 +32,7 @@ void GetFileVersionText(const char* path, String& result)
 
     void* answer = nullptr;
     UINT answerLength = 0;
-    VerQueryValueA(block.data, name.text, &answer, &answerLength);
+    library.verQueryValue(block.data, name.text, &answer, &answerLength);
     if (answer)
         result.Assign(static_cast<const char*>(answer));
 }

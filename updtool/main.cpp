@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "base/dll_search.h"
 #include "updtool/command_line.h"
 #include "updtool/commands.h"
 #include "updtool/no_windows.h"
@@ -58,6 +59,7 @@ void PrintHelp()
 
 int main(int argc, char** argv)
 {
+    RestrictDllSearchToSystemFolder();
     NoWindows noWindows;
     QuietOpens quiet;
 
