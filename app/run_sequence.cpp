@@ -5,6 +5,7 @@
 
 #include "app/destination_dialog.h"
 #include "app/install_location.h"
+#include "app/progress_window.h"
 #include "app/resource_ids.h"
 #include "app/run_state.h"
 #include "base/exceptions.h"
@@ -60,7 +61,28 @@ void ReportError(uint32_t code, const char* message)
     }
 }
 
-void RunSteps(InstanceEvent& instance)
+// One item that passed its decision, with the bytes its copy will move.
+class PlannedItem {
+public:
+    String source;
+    String target;
+    uint64_t size;
+
+    PlannedItem() : size(0) {}
+    virtual ~PlannedItem() {}
+};
+
+// The source's length on disk; 0 for a folder or when it cannot be read.
+uint64_t SourceSize(const char* source)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(source, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+void RunSteps(InstanceEvent& instance, DWORD delayMs)
 {
     ReadNamingSettings(updateSettings);
 
@@ -82,29 +104,44 @@ void RunSteps(InstanceEvent& instance)
     if (destination.IsEmpty())
         return;
 
-    for (const String& item : updateSettings.files)
-        UpdateItem(item, destination);
-
     String caption;
     caption.Format("%s Version %s アップデート", TextOf(updateSettings.title),
                    TextOf(updateSettings.version));
+    UpdateFiles(updateSettings.files, destination, caption.text, delayMs);
+
     String done;
     done.Assign("アップデートが終了しました。");
     done.ShowMessage(nullptr, caption.text, MB_OK);
 }
 }
 
-void UpdateItem(const String& item, const String& destinationDir)
+void UpdateFiles(const std::vector<String>& files, const String& destinationDir,
+                 const char* caption, DWORD delayMs)
 {
-    String source;
-    source.Format("%s", TextOf(item));
-    if (!PathExists(source.text))
-        return;
-    String target;
-    target.Format("%s\\%s", TextOf(destinationDir), TextOf(source));
-    UpdateDecision decision;
-    if (DecideUpdate(source.text, target.text, decision))
-        ApplyUpdateFile(source.text, target.text, 1, 0xFFFFFFFEu, nullptr, nullptr);
+    const DWORD started = GetTickCount();
+    std::vector<PlannedItem> plan;
+    uint64_t totalBytes = 0;
+    for (const String& item : files) {
+        PlannedItem planned;
+        planned.source.Format("%s", TextOf(item));
+        if (!PathExists(planned.source.text))
+            continue;
+        planned.target.Format("%s\\%s", TextOf(destinationDir), TextOf(planned.source));
+        UpdateDecision decision;
+        if (!DecideUpdate(planned.source.text, planned.target.text, decision))
+            continue;
+        planned.size = SourceSize(planned.source.text);
+        totalBytes += planned.size;
+        plan.push_back(planned);
+    }
+
+    ProgressWindow progress(caption, totalBytes, started, delayMs);
+    for (const PlannedItem& planned : plan) {
+        progress.BeginItem(planned.source.text, planned.size);
+        ApplyUpdateFile(planned.source.text, planned.target.text, 1, 0xFFFFFFFEu,
+                        ProgressWindow::OnChunk, &progress);
+        progress.EndItem();
+    }
 }
 
 void RunAndReport(const std::function<void()>& steps)
@@ -125,13 +162,13 @@ void RunAndReport(const std::function<void()>& steps)
     }
 }
 
-int RunUpdate()
+int RunUpdate(DWORD delayMs)
 {
     updateSettings.SetDefaults();
     destination.Clear();
 
     ComApartment com;
     InstanceEvent instance;
-    RunAndReport([&instance] { RunSteps(instance); });
+    RunAndReport([&instance, delayMs] { RunSteps(instance, delayMs); });
     return 0;
 }

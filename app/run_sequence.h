@@ -2,13 +2,17 @@
 // One run of the updater, from the default settings to the completion
 // message. Works on the process-wide updateSettings and destination.
 
+#include <windows.h>
 #include <functional>
 #include <vector>
 #include "base/string.h"
 
+// How long an update runs, from OK, before its progress window shows.
+const DWORD progressDelayMs = 1000;
+
 // The whole run. Returns 0 on every path: already running, cancelled,
-// finished, or ended by the error box.
-int RunUpdate();
+// finished, or ended by the error box. delayMs: see UpdateFiles.
+int RunUpdate(DWORD delayMs = progressDelayMs);
 
 // Runs steps; any failure that escapes them ends in the one error box
 // "エラーが発生しました。\nCode 0x%x :%s" (platform caption, OK only):
@@ -17,7 +21,13 @@ int RunUpdate();
 // fixed message. Nothing escapes.
 void RunAndReport(const std::function<void()>& steps);
 
-// One listed item: skipped when no plain file or folder of that name exists;
-// else copied to destinationDir + "\" + item when DecideUpdate allows.
-// Raises OCErrorException when the copy fails.
-void UpdateItem(const String& item, const String& destinationDir);
+// The update itself. A listed item is skipped when no plain file or folder of
+// that name exists; else copied to destinationDir + "\" + item when
+// DecideUpdate allows; in list order. Every item is decided before the first
+// is copied, so the bar knows the bytes of the whole update (decisions read
+// version texts only, so they come out as if taken one by one). Once the
+// update has run delayMs and is still copying, the progress window shows
+// (titled caption); it is gone when this returns or raises. Raises
+// OCErrorException when a copy fails; items copied before stay copied.
+void UpdateFiles(const std::vector<String>& files, const String& destinationDir,
+                 const char* caption, DWORD delayMs);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the updater's real windows under Xvfb with a Japanese font and saves
 # them as PNG in docs/: dialog, browser (the folder browser), notice (product
-# not installed), prompt (file cannot be opened), error, done.
+# not installed), prompt (file cannot be opened), error, done, progress (a long
+# update).
 #
 #   scripts/screenshots.sh          (BUILD_DIR overrides build/)
 #
@@ -98,3 +99,13 @@ session dialog browser - prompt error -- browse cancel ok abort ok
 chmod u+w "$install_dir/readme.txt"
 # A whole run: the completion box.
 session - done -- ok ok
+# A long run: a large file (sparse here, so it costs no time to make) keeps
+# the copy going for a few seconds; the progress window comes between the
+# dialog and the completion box.
+big=$update_dir/movies/opening.mpg
+mkdir -p "$(dirname "$big")"
+truncate -s 2G "$big"
+[ "$(id -u)" -eq 0 ] && chown -R "$WINE_UID:$WINE_GID" "$update_dir/movies"
+LC_ALL=C sed -i 's/^file=\(.*\)\r$/file=\1;movies\\opening.mpg\r/' "$update_dir/update.ini"
+session - progress - -- ok ok
+rm -rf "$update_dir/movies" "$install_dir/movies"

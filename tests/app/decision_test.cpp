@@ -157,11 +157,12 @@ TEST_F(ItemDecision, ItemIsCopiedOnlyWhenItPasses)
 
     String destination;
     destination.Assign(destinationFolder.c_str());
+    std::vector<String> items;
     for (const char* item : {"new.exe", "old.exe", "sub\\readme.txt", "missing.txt"}) {
-        String name;
-        name.Assign(item);
-        UpdateItem(name, destination);
+        items.emplace_back();
+        items.back().Assign(item);
     }
+    UpdateFiles(items, destination, "", progressDelayMs);
     EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\new.exe"));
     EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\old.exe")) << "refused, left alone";
     EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\sub\\readme.txt"));
@@ -175,9 +176,9 @@ TEST_F(ItemDecision, DestinationEndingInBackslashIsUsedAsIs)
     Place(sourceFolder + "\\a.txt", Plain());
     String destination;
     destination.Assign((destinationFolder + "\\").c_str());
-    String item;
-    item.Assign("a.txt");
-    UpdateItem(item, destination);
+    std::vector<String> items(1);
+    items[0].Assign("a.txt");
+    UpdateFiles(items, destination, "", progressDelayMs);
     EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\a.txt"));
 }
 

@@ -80,6 +80,7 @@ TEST_F(E2ETest, FullRunCopiesBytesTimesAndAttributes)
     EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install),
                                                    BoxLine(kCaption, kDone)}));
     ExpectCleanEnd(run);
+    EXPECT_TRUE(run.progress.empty()) << "a short update shows no progress window";
     for (const auto& item : items) {
         SCOPED_TRACE(item.name);
         const std::string target = InstalledPath(item.name);

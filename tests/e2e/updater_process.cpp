@@ -45,7 +45,7 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM context)
 
 struct ActiveSearch {
     DWORD processId;
-    HWND found;
+    std::vector<HWND> found;  // in z-order, topmost first
 };
 
 BOOL CALLBACK FindActive(HWND window, LPARAM context)
@@ -53,11 +53,14 @@ BOOL CALLBACK FindActive(HWND window, LPARAM context)
     auto* search = reinterpret_cast<ActiveSearch*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window) && IsWindowEnabled(window)) {
-        search->found = window;
-        return FALSE;
-    }
+    if (owner == search->processId && IsWindowVisible(window) && IsWindowEnabled(window))
+        search->found.push_back(window);
     return TRUE;
+}
+
+bool HoldsProgressBar(HWND window)
+{
+    return FindWindowExA(window, nullptr, "msctls_progress32", nullptr) != nullptr;
 }
 
 bool IsPushButton(const ControlInfo& control)
@@ -101,6 +104,13 @@ bool WindowSnapshot::IsMessageBox() const
             hasMessage = true;
     }
     return hasMessage;
+}
+
+bool WindowSnapshot::IsProgress() const
+{
+    return std::any_of(controls.begin(), controls.end(), [](const ControlInfo& control) {
+        return lstrcmpiA(control.className.c_str(), "msctls_progress32") == 0;
+    });
 }
 
 std::string WindowSnapshot::Line() const
@@ -181,11 +191,21 @@ UpdaterProcess::~UpdaterProcess()
         CloseHandle(thread_);
 }
 
-HWND UpdaterProcess::FindActiveWindow() const
+HWND UpdaterProcess::FindActiveWindow()
 {
-    ActiveSearch search = {processId_, nullptr};
+    ActiveSearch search = {processId_, {}};
     EnumWindows(FindActive, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND active = nullptr;
+    for (HWND window : search.found) {
+        // Reported whatever lies above it: a prompt may cover it for its life.
+        if (HoldsProgressBar(window)) {
+            if (progressSeen_.insert(window).second && onProgress)
+                onProgress(ReadWindow(window));
+        } else if (!active) {
+            active = window;
+        }
+    }
+    return active;
 }
 
 bool UpdaterProcess::NextWindow(WindowSnapshot& window, DWORD timeoutMs)

@@ -5,6 +5,8 @@
 // shows an unexpected window fails a test instead of blocking it.
 
 #include <windows.h>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,8 @@ struct WindowSnapshot {
     std::string ButtonIds() const;
     // A message box: a static with id 0xFFFF and no edit box.
     bool IsMessageBox() const;
+    // The window that follows a long update: it holds a progress bar.
+    bool IsProgress() const;
     // One line, UTF-8: "caption | message | buttons" for a message box,
     // "caption | field: <edit 1000>" for the destination dialog, the caption
     // alone otherwise.
@@ -51,6 +55,11 @@ public:
 
     bool Started() const { return process_ != nullptr; }
     const std::string& StartError() const { return startError_; }
+
+    // Called once for every progress window the waits below come across,
+    // with what it showed then. Such a window asks nothing: it is never
+    // returned as the next window nor taken as unexpected.
+    std::function<void(const WindowSnapshot&)> onProgress;
 
     // Waits for the process's active window: a visible, enabled top-level
     // window. Press and the other actions wait until the window they acted
@@ -76,13 +85,14 @@ public:
     bool WaitExit(DWORD timeoutMs, DWORD& exitCode, WindowSnapshot* unexpected = nullptr);
 
 private:
-    HWND FindActiveWindow() const;
+    HWND FindActiveWindow();
     void WaitUntilGone(HWND window, DWORD timeoutMs);
 
     HANDLE process_ = nullptr;
     HANDLE thread_ = nullptr;
     DWORD processId_ = 0;
     std::string startError_;
+    std::set<HWND> progressSeen_;
 };
 
 // Reads a window's class, caption and children.

@@ -81,6 +81,11 @@ SessionResult RunSession(const std::string& exePath, const std::string& workingD
 {
     SessionResult result;
     UpdaterProcess process(exePath, workingDir);
+    process.onProgress = [&result, &options](const WindowSnapshot& window) {
+        result.progress.push_back(window);
+        if (options.onWindow)
+            options.onWindow(window);
+    };
     if (!process.Started()) {
         result.problem = process.StartError();
         return result;

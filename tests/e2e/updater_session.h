@@ -36,13 +36,16 @@ struct SessionOptions {
     // Once the steps run out, answer further windows by default (OK, or
     // Ignore on a prompt without OK) instead of stopping there.
     bool answerTheRest = false;
-    // Called for every window as it is met, before it is answered.
+    // Called for every window as it is met, before it is answered; also for
+    // progress windows, which are not answered.
     std::function<void(const WindowSnapshot&)> onWindow;
 };
 
 struct SessionResult {
     std::vector<std::string> lines;  // WindowSnapshot::Line of each window met
     std::vector<WindowSnapshot> windows;
+    // Progress windows met, each once, as first seen; they are not steps.
+    std::vector<WindowSnapshot> progress;
     bool exited = false;
     DWORD exitCode = 0;
     // Empty when every step met its window and the process then ended in
