@@ -216,10 +216,11 @@ int Plan(const CommandLine& line)
     } else {
         String notice;
         LocateInstallDirectory(settings, destination, notice);
-        origin = "from HKLM\\SOFTWARE\\" + Utf8FromAnsi(TextOf(settings.brand)) + "\\" +
-                 Utf8FromAnsi(TextOf(settings.name)) + ", value execute";
+        const std::string entry = "HKLM\\SOFTWARE\\" + Utf8FromAnsi(TextOf(settings.brand)) +
+                                  "\\" + Utf8FromAnsi(TextOf(settings.name)) + ", value execute";
+        origin = "from " + entry;
         if (!notice.IsEmpty()) {
-            origin = "the program-files folder: the product's registry entry gives none";
+            origin = "the program-files folder: " + entry + ", gives none";
             shownNotice = "the updater would first show " + Quoted(notice);
             if (json)
                 WriteErr("updtool plan: " + shownNotice + "\n");

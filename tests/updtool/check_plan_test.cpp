@@ -285,6 +285,12 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
          {"\"items\":[]"}},
     };
     RunCases("check", rows, [](Stage&) { return std::vector<std::string>(); });
+
+    ScratchDir scratch;
+    const ToolResult absent = RunTool({"check", scratch.Path("absent")}, scratch.Path());
+    EXPECT_EQ(2, absent.exitCode);
+    EXPECT_EQ("updtool check: cannot enter the folder '" + scratch.Path("absent") + "'\n", absent.err);
+    EXPECT_EQ("", absent.out);
 }
 
 TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
@@ -370,7 +376,8 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
     const ToolResult fallback = RunTool({"plan"}, stage.update);
     EXPECT_EQ(0, fallback.exitCode);
     EXPECT_EQ(0u, fallback.out.find("destination: " + programFiles +
-                                    " (the program-files folder: the product's registry entry gives none)\n"
+                                    " (the program-files folder: HKLM\\SOFTWARE\\QuillmarkToolTest\\PlanRegistry, "
+                                    "value execute, gives none)\n"
                                     "notice: the updater would first show \"Demo " +
                                     u8"のインストール先が見つかりませんでした。<LF>"))
         << fallback.out;
