@@ -1,13 +1,350 @@
 #include "updtool/commands.h"
 
+#include <new>
+#include <windows.h>
+#include "base/exceptions.h"
+#include "pak/archive_file.h"
+#include "pak/archive_header.h"
+#include "pak/archive_revision.h"
+#include "paths/paths.h"
+#include "update/file_version.h"
+#include "update/update_decision.h"
+#include "updtool/archive_damage.h"
 #include "updtool/command_line.h"
+#include "updtool/instance_name.h"
+#include "updtool/item_location.h"
+#include "updtool/kind_name.h"
+#include "updtool/no_windows.h"
+#include "updtool/problem.h"
+#include "updtool/report_text.h"
+#include "updtool/settings_lint.h"
+#include "updtool/tool_output.h"
+#include "updtool/update_folder.h"
+#include "updtool/working_folder.h"
 
-const char* const checkUsage = "usage: updtool check ...\n";
+const char* const checkUsage =
+    "usage: updtool check [DIR] [--json]\n"
+    "Reads DIR's update.ini (default: the current folder), plain or from an\n"
+    "archive there, exactly as the updater does, and prints the settings as the\n"
+    "updater sees them (defaults marked), then each listed item: found as a\n"
+    "file, only inside an archive (the updater skips it), or missing; its kind\n"
+    "and version text.\n"
+    "\n"
+    "Errors: no settings file, a Name that cannot name the instance event, no\n"
+    "items, a listed folder, a damaged archive. Warnings: lines of update.ini\n"
+    "the updater reads otherwise than they look, empty, duplicate, absolute or\n"
+    "'..' items, items it skips, executables without FileVersion, archives of\n"
+    "format 0 or 1 (revision \"0\"), names the archive lookup resolves to a\n"
+    "longer entry name.\n"
+    "\n"
+    "  --json   one JSON document: settings (each {\"value\", \"default\"}),\n"
+    "           items[] (item, kind, found, version), problems[] (severity,\n"
+    "           message)\n"
+    "\n"
+    "Exit codes: 0 no errors (warnings may be printed), 1 errors found,\n"
+    "2 bad usage or a folder that cannot be entered.\n";
+
+namespace {
+
+class CheckedItem {
+public:
+    std::string item;  // UTF-8
+    ItemKind kind;
+    ItemLocation where;
+    String version;
+
+    CheckedItem() : kind(ItemPlain) {}
+    virtual ~CheckedItem() {}
+};
+
+std::string Shown(const String& text)
+{
+    return Utf8FromAnsi(TextOf(text));
+}
+
+// The format version of the archive file at path, 2 when unreadable (no
+// warning then: the revision text says what can be said).
+uint32_t ArchiveFormat(const char* path)
+{
+    ArchiveFile file;
+    if (!file.Open(path, ModeRead))
+        return 2;
+    ArchiveHeader header;
+    header.Read(file);
+    return header.version;
+}
+
+void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
+{
+    const std::string prompt = Utf8FromAnsi("ファイル update.ini が開けません。");
+    if (folder.source == SettingsMissing && folder.readFailure.empty()) {
+        problems.Error(std::string(folder.settingsIsFolder
+                                       ? "update.ini is a folder, which cannot be read"
+                                       : "no settings file: update.ini is neither a file in the "
+                                         "folder nor an entry of its archives") +
+                       "; the updater would show the open prompt \"" + prompt +
+                       "\" five times (Ignore runs it with the defaults and no items)");
+    }
+    if (folder.source == SettingsInArchive && folder.entryLonger)
+        problems.Warning("update.ini is read from the entry \"" + folder.entry + "\" of " +
+                         folder.archive + ": the archive lookup takes the first entry whose "
+                         "name begins with the name");
+    if (!folder.readFailure.empty())
+        problems.Error("reading update.ini fails with \"" + folder.readFailure +
+                       "\": the updater would show its error box and end");
+}
+
+void CheckName(const String& name, Problems& problems)
+{
+    InstanceNameProbe probe;
+    probe.Probe(TextOf(name));
+    if (!probe.created)
+        problems.Error("Name " + Quoted(name) + " cannot name the instance event (CreateEventA "
+                       "fails with error " + std::to_string(probe.error) +
+                       "): the updater would end at once, silently, without updating");
+    else if (probe.running)
+        problems.Warning("an object named " + Quoted(name) + " exists now (an updater running?): "
+                         "a start now would end at once, silently");
+}
+
+// Whether a part of path between separators (backslash or slash, as the
+// file system takes both) is "..". Stepped by characters: 0x5C may be a trail
+// byte.
+bool HasParentPart(const char* path)
+{
+    const char* part = path;
+    for (const char* p = path;; p = CharNextA(p)) {
+        if (*p == '\\' || *p == '/' || *p == '\0') {
+            if (p - part == 2 && part[0] == '.' && part[1] == '.')
+                return true;
+            if (*p == '\0')
+                return false;
+            part = p + 1;
+        }
+    }
+}
+
+// Problems of the list itself, before any item is looked at.
+void CheckList(const String& list, const std::vector<String>& files, Problems& problems)
+{
+    const std::string text = TextOf(list);
+    if (files.empty()) {
+        problems.Error("no items: the key file is missing or lists nothing; the updater would "
+                       "copy nothing and still report the update as finished");
+        return;
+    }
+    if (text.find(";;") != std::string::npos)
+        problems.Warning("file " + Quoted(list) + " holds an empty item (\";;\"): it is left out");
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string item = TextOf(files[i]);
+        const std::string shown = Quoted(files[i]);
+        if (item.find_first_not_of(' ') == std::string::npos) {
+            problems.Warning("item " + shown + " is blank");
+            continue;
+        }
+        if (item.front() == ' ' || item.back() == ' ')
+            problems.Warning("item " + shown + " begins or ends with a space, which belongs to the "
+                             "name (nothing is trimmed beside \";\")");
+        for (size_t j = 0; j < i; ++j) {
+            String earlier(files[j]);
+            if (earlier.CompareNoCase(item.c_str()) == 0) {
+                problems.Warning("item " + shown + " is listed more than once: the updater "
+                                 "decides and copies it each time");
+                break;
+            }
+        }
+        if (IsAbsolutePath(item.c_str()))
+            problems.Warning("item " + shown + " is an absolute path: the updater reads it from "
+                             "outside the folder and writes to the destination, a backslash and "
+                             "this text");
+        if (HasParentPart(item.c_str()))
+            problems.Warning("item " + shown + " has a \"..\" part: its target lies outside the "
+                             "install folder");
+    }
+}
+
+void CheckItem(const String& name, CheckedItem& checked, Problems& problems)
+{
+    const char* item = TextOf(name);
+    checked.item = Utf8FromAnsi(item);
+    checked.kind = KindOfItem(item);
+    LocateItem(item, checked.where);
+    const std::string shown = Quoted(name);
+    switch (checked.where.found) {
+    case FoundFile:
+        break;
+    case FoundFolder:
+        problems.Error("item " + shown + " is a folder: the updater tries to copy it as a file "
+                       "and shows the open prompt");
+        return;
+    case FoundArchive:
+        problems.Warning("item " + shown + " is not a file in the folder, only an entry of " +
+                         checked.where.archive + ": the updater skips it");
+        if (checked.where.longerName)
+            problems.Warning("item " + shown + ": the archive lookup resolves it to the longer "
+                             "name \"" + checked.where.entry + "\" of " + checked.where.archive);
+        return;
+    case FoundMissing:
+        problems.Warning("item " + shown + " is not in the folder: the updater skips it");
+        return;
+    }
+
+    if (checked.kind == ItemExecutable) {
+        GetFileVersionText(item, checked.version);
+        if (checked.version.IsEmpty())
+            problems.Warning("item " + shown + " has no FileVersion: the updater copies it only "
+                             "where the installed copy has none");
+    } else if (checked.kind == ItemArchive) {
+        GetArchiveRevisionText(item, checked.version);
+        QuietOpens::Restore();
+        const uint32_t format = ArchiveFormat(item);
+        if (format != 2)
+            problems.Warning("item " + shown + " is an archive of format " + std::to_string(format) +
+                             ": its revision reads as \"0\", so it replaces only an installed copy "
+                             "whose revision text is \"0\" or sorts lower");
+    }
+}
+
+void PrintHuman(const std::string& folderPath, const UpdateFolder& folder,
+                const std::vector<CheckedItem>& items, const Problems& problems)
+{
+    std::string out;
+    const std::string where = Utf8FromAnsi(folderPath);
+    switch (folder.source) {
+    case SettingsPlain: out += "update.ini: a file in " + where + "\n"; break;
+    case SettingsInArchive:
+        out += "update.ini: the entry \"" + folder.entry + "\" of " + folder.archive + " in " +
+               where + "\n";
+        break;
+    case SettingsMissing: out += "update.ini: not found in " + where + "\n"; break;
+    }
+    out += "settings:\n";
+    TextTable settings;
+    for (const SettingView& view : folder.views)
+        settings.Add({view.key, Quoted(view.value) + (view.isDefault ? " (default)" : "")});
+    out += settings.Text(2);
+    if (!items.empty()) {
+        out += "items:\n";
+        TextTable table;
+        for (const CheckedItem& checked : items) {
+            std::string note;
+            if (checked.where.found == FoundArchive)
+                note = "in " + checked.where.archive + " as \"" + checked.where.entry + "\"";
+            table.Add({Quoted(checked.item), FoundName(checked.where.found), KindName(checked.kind),
+                       checked.version.IsEmpty() ? "-" : Quoted(checked.version), note});
+        }
+        out += table.Text(2);
+    }
+    if (!problems.found.empty()) {
+        out += "problems:\n";
+        for (const Problem& problem : problems.found)
+            out += std::string("  ") + SeverityName(problem.severity) + ": " + problem.message + "\n";
+    }
+    const size_t errors = problems.Count(SeverityError);
+    const size_t warnings = problems.Count(SeverityWarning);
+    out += std::string(errors ? "check failed: " : "check passed: ") + std::to_string(errors) +
+           (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
+           (warnings == 1 ? " warning\n" : " warnings\n");
+    WriteOut(out);
+}
+
+void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items,
+               const Problems& problems)
+{
+    JsonWriter json;
+    json.BeginObject();
+    json.Key("settings");
+    json.BeginObject();
+    for (const SettingView& view : folder.views) {
+        json.Key(view.key);
+        json.BeginObject();
+        json.Key("value");
+        json.String(Shown(view.value));
+        json.Key("default");
+        json.Bool(view.isDefault);
+        json.EndObject();
+    }
+    json.EndObject();
+    json.Key("items");
+    json.BeginArray();
+    for (const CheckedItem& checked : items) {
+        json.BeginObject();
+        json.Key("item");
+        json.String(checked.item);
+        json.Key("kind");
+        json.String(KindName(checked.kind));
+        json.Key("found");
+        json.String(FoundName(checked.where.found));
+        json.Key("version");
+        json.String(Shown(checked.version));
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("problems");
+    json.BeginArray();
+    for (const Problem& problem : problems.found) {
+        json.BeginObject();
+        json.Key("severity");
+        json.String(SeverityName(problem.severity));
+        json.Key("message");
+        json.String(problem.message);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+    WriteOut(json.Text());
+}
+
+int Check(const CommandLine& line)
+{
+    const std::string dir = line.positional.empty() ? "" : PathArgument(line.positional[0]);
+    WorkingFolder working;
+    if (!working.Enter(dir))
+        return Fail("check", "cannot enter the folder '" + Utf8FromAnsi(dir) + "'");
+
+    Problems problems;
+    UpdateFolder folder;
+    folder.Read();
+    CheckSettingsSource(folder, problems);
+    CheckArchives(problems);
+    LintSettings(folder.bytes, problems);
+
+    std::vector<CheckedItem> items;
+    if (folder.readFailure.empty()) {
+        CheckName(folder.settings.name, problems);
+        // Without a settings file, that there are no items goes without saying.
+        if (folder.source != SettingsMissing)
+            CheckList(folder.fileList, folder.settings.files, problems);
+        items.resize(folder.settings.files.size());
+        for (size_t i = 0; i < items.size(); ++i)
+            CheckItem(folder.settings.files[i], items[i], problems);
+    }
+
+    if (line.Has("--json"))
+        PrintJson(folder, items, problems);
+    else
+        PrintHuman(working.Path(), folder, items, problems);
+    return problems.Count(SeverityError) ? ExitProblems : ExitOk;
+}
+
+}  // namespace
 
 int RunCheck(const Arguments& args)
 {
     CommandLine line;
-    if (!line.Parse("check", args, {}))
+    if (!line.Parse("check", args, {OptionSpec("--json", false)}))
         return ExitTrouble;
-    return Fail("check", "not built yet");
+    if (line.positional.size() > 1)
+        return UsageError("check", "too many arguments: one folder at most");
+    try {
+        return Check(line);
+    } catch (const OCErrorException& failure) {
+        return Fail("check", Utf8FromAnsi(TextOf(failure.message)));
+    } catch (const OCException& failure) {
+        return Fail("check", "failed with code " + std::to_string(failure.code));
+    } catch (const DWORD& code) {
+        return Fail("check", "out of memory (code " + std::to_string(code) + ")");
+    } catch (const std::bad_alloc&) {
+        return Fail("check", "out of memory");
+    }
 }

@@ -1,0 +1,78 @@
+#include "updtool/archive_damage.h"
+
+#include <algorithm>
+#include <windows.h>
+#include "base/exceptions.h"
+#include "base/find_handle.h"
+#include "pak/archive_file.h"
+#include "pak/archive_index.h"
+#include "updtool/tool_output.h"
+
+namespace {
+
+std::string Named(const std::string& archive)
+{
+    return Utf8FromAnsi(archive);
+}
+
+void CheckArchive(const std::string& archive, Problems& problems)
+{
+    ArchiveFile file;
+    if (!file.Open(archive.c_str(), ModeRead)) {
+        problems.Warning(Named(archive) + " cannot be opened; the lookup reads it as an archive "
+                                          "without entries");
+        return;
+    }
+    ArchiveIndex index(file);
+    uint32_t read = 0;
+    std::string damage;
+    try {
+        if (!index.Load()) {
+            problems.Warning(Named(archive) + " has an unknown format (version " +
+                             std::to_string(index.header.version) +
+                             ", or an empty index): the lookup finds nothing in it");
+            return;
+        }
+        IndexRecord record;
+        while (index.Next(record)) {
+            ++read;
+            if (!index.CanDeliver(record)) {
+                damage = "the data of entry \"" +
+                         Utf8FromAnsi(record.name, int(record.nameLength)) +
+                         "\" lies outside the file or cannot inflate to its size";
+                break;
+            }
+        }
+    } catch (const OCErrorException&) {
+        damage = read == 0 ? "its index cannot be read"
+                           : "its index breaks off after " + std::to_string(read) + " entries";
+    }
+    if (!damage.empty())
+        problems.Error(Named(archive) + " is damaged: " + damage +
+                       "; a lookup that reaches it fails with \"" +
+                       Utf8FromAnsi("データ解凍に失敗しました。") + "\"");
+}
+
+}  // namespace
+
+std::vector<std::string> ArchivesInFolder()
+{
+    std::vector<std::string> archives;
+    FindHandle find("*.pak");
+    if (find.Valid()) {
+        do {
+            if (!(find.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                archives.push_back(find.found.cFileName);
+        } while (find.Next());
+    }
+    std::stable_sort(archives.begin(), archives.end(), [](const std::string& a, const std::string& b) {
+        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+    });
+    return archives;
+}
+
+void CheckArchives(Problems& problems)
+{
+    for (const std::string& archive : ArchivesInFolder())
+        CheckArchive(archive, problems);
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Damaged archives in the update folder. Every lookup of a name that is not
+// a plain file walks the folder's archives in order, and the first damage it
+// meets ends it in "データ解凍に失敗しました。": for the updater, an error box
+// and the end of the run.
+
+#include <string>
+#include <vector>
+#include "updtool/problem.h"
+
+// The names of the current folder's *.pak files (folders left out), in the
+// order the lookup tries them.
+std::vector<std::string> ArchivesInFolder();
+
+// Reads every archive's header and whole index and checks that each entry's
+// data lies in the file: an error per damaged archive, a warning per archive
+// of an unknown format (the lookup finds nothing in it). Whether compressed
+// data inflates is not tried here.
+void CheckArchives(Problems& problems);

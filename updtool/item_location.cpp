@@ -1,0 +1,56 @@
+#include "updtool/item_location.h"
+
+#include <windows.h>
+#include "base/exceptions.h"
+#include "pak/archive_file.h"
+#include "pak/archive_search.h"
+#include "paths/paths.h"
+#include "updtool/no_windows.h"
+#include "updtool/tool_output.h"
+
+ItemLocation::ItemLocation() : found(FoundMissing), longerName(false) {}
+
+ItemLocation::~ItemLocation() {}
+
+void LocateItem(const char* name, ItemLocation& where)
+{
+    where = ItemLocation();
+    if (PathExists(name)) {
+        const DWORD attributes = GetFileAttributesA(name);
+        where.found = attributes != INVALID_FILE_ATTRIBUTES &&
+                              (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                          ? FoundFolder
+                          : FoundFile;
+        return;
+    }
+    QuietOpens::Restore();
+    ArchiveFile file;
+    try {
+        if (!file.Open(name, ModeRead) || !file.inArchive)
+            return;
+    } catch (const OCErrorException& failure) {
+        where.failure = Utf8FromAnsi(TextOf(failure.message));
+        return;
+    }
+    where.found = FoundArchive;
+    const char* archive = TextOf(file.path);
+    const char* slash = LastSeparator(archive);
+    where.archive = Utf8FromAnsi(slash ? slash + 1 : archive);
+    where.entry = Utf8FromAnsi(TextOf(file.name));
+    // The lookup reads a doubled backslash in the name as one.
+    String sought;
+    sought.Assign(name);
+    sought.Replace("\\\\", "\\");
+    where.longerName = lstrlenA(TextOf(file.name)) > lstrlenA(TextOf(sought));
+}
+
+const char* FoundName(ItemFound found)
+{
+    switch (found) {
+    case FoundFile: return "file";
+    case FoundFolder: return "folder";
+    case FoundArchive: return "archive";
+    case FoundMissing: break;
+    }
+    return "missing";
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Where a name of the update folder is found: the updater takes an item only
+// as a plain file (or folder) of the current folder; a name that is no file
+// is served from the folder's archives to every other reader, by the lookup
+// that matches entry names by their beginning.
+
+#include <string>
+
+enum ItemFound {
+    FoundFile,     // a plain file: the updater takes it
+    FoundFolder,   // a folder: the updater tries to copy it as a file
+    FoundArchive,  // only an entry of an archive: the updater skips it
+    FoundMissing,  // nowhere: the updater skips it
+};
+
+class ItemLocation {
+public:
+    ItemFound found;
+    std::string archive;  // FoundArchive: the archive's file name (UTF-8)
+    std::string entry;    // FoundArchive: the entry the lookup chose (UTF-8)
+    bool longerName;      // FoundArchive: that entry's name only begins with the name
+    std::string failure;  // the lookup failed (a damaged archive): its message (UTF-8)
+
+    ItemLocation();
+    virtual ~ItemLocation();
+};
+
+// Looks name up relative to the current folder as the updater's existence
+// test does, and, when that finds nothing, as the archive lookup does
+// (quietly; nothing is prompted).
+void LocateItem(const char* name, ItemLocation& where);
+
+// "file", "folder", "archive", "missing".
+const char* FoundName(ItemFound found);

@@ -1,0 +1,41 @@
+#pragma once
+// What a check found: errors fail the check (exit code 1), warnings are
+// printed and leave it passing. Messages are UTF-8.
+
+#include <string>
+#include <vector>
+
+enum Severity { SeverityError, SeverityWarning };
+
+class Problem {
+public:
+    Severity severity;
+    std::string message;
+
+    Problem(Severity severity, const std::string& message) : severity(severity), message(message) {}
+    virtual ~Problem() {}
+};
+
+class Problems {
+public:
+    std::vector<Problem> found;
+
+    Problems() {}
+    virtual ~Problems() {}
+
+    void Error(const std::string& message) { found.emplace_back(SeverityError, message); }
+    void Warning(const std::string& message) { found.emplace_back(SeverityWarning, message); }
+    size_t Count(Severity severity) const
+    {
+        size_t count = 0;
+        for (const Problem& problem : found)
+            count += problem.severity == severity;
+        return count;
+    }
+};
+
+// "error" or "warning", as the reports spell them.
+inline const char* SeverityName(Severity severity)
+{
+    return severity == SeverityError ? "error" : "warning";
+}

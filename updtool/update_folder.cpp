@@ -1,0 +1,91 @@
+#include "updtool/update_folder.h"
+
+#include <windows.h>
+#include "base/exceptions.h"
+#include "pak/archive_file.h"
+#include "paths/paths.h"
+#include "update/settings_reader.h"
+#include "updtool/no_windows.h"
+#include "updtool/tool_output.h"
+
+SettingView::SettingView(const char* key, const String& value, bool isDefault)
+    : key(key), value(value), isDefault(isDefault)
+{
+}
+
+SettingView::~SettingView() {}
+
+UpdateFolder::UpdateFolder()
+    : source(SettingsMissing), entryLonger(false), settingsIsFolder(false)
+{
+}
+
+UpdateFolder::~UpdateFolder() {}
+
+namespace {
+
+// The settings file through the file object the reader uses: plain, or an
+// archive entry when no plain file has the name.
+void LoadSettingsFile(UpdateFolder& folder)
+{
+    const DWORD attributes = GetFileAttributesA(settingsFileName);
+    folder.settingsIsFolder =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    QuietOpens::Restore();
+    ArchiveFile file;
+    if (!file.Open(settingsFileName, ModeRead))
+        return;
+    if (file.inArchive) {
+        folder.source = SettingsInArchive;
+        const char* path = TextOf(file.path);
+        const char* slash = LastSeparator(path);
+        folder.archive = Utf8FromAnsi(slash ? slash + 1 : path);
+        folder.entry = Utf8FromAnsi(TextOf(file.name));
+        folder.entryLonger = lstrlenA(TextOf(file.name)) > lstrlenA(settingsFileName);
+    } else {
+        folder.source = SettingsPlain;
+    }
+    const uint32_t size = file.Size();
+    folder.bytes.assign(size, '\0');
+    const uint32_t got = size ? file.Read(&folder.bytes[0], size) : 0;
+    folder.bytes.resize(got < size ? got : size);
+}
+
+}  // namespace
+
+bool UpdateFolder::Read()
+{
+    UpdateSettings defaults;
+    defaults.SetDefaults();
+    // Read over empty texts: what stays empty was not found, and the
+    // updater keeps its initial value there.
+    try {
+        LoadSettingsFile(*this);
+        ReadNamingSettings(settings);
+        ReadSetting(settingsSection, "file", fileList, settingsFileName);
+    } catch (const OCErrorException& failure) {
+        readFailure = Utf8FromAnsi(TextOf(failure.message));
+    }
+    QuietOpens::Restore();
+
+    const struct {
+        const char* key;
+        String* value;
+        const String* initial;
+    } keys[] = {
+        {"Brand", &settings.brand, &defaults.brand},
+        {"Name", &settings.name, &defaults.name},
+        {"Title", &settings.title, &defaults.title},
+        {"Version", &settings.version, &defaults.version},
+    };
+    for (const auto& key : keys) {
+        const bool isDefault = key.value->IsEmpty();
+        if (isDefault)
+            key.value->Assign(*key.initial);
+        views.emplace_back(key.key, *key.value, isDefault);
+    }
+    views.emplace_back("file", fileList, fileList.IsEmpty());
+    String list(fileList);
+    SplitFileList(list, settings.files);
+    return readFailure.empty();
+}

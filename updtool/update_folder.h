@@ -1,0 +1,48 @@
+#pragma once
+// An update folder read as the updater reads it, from inside it: where
+// update.ini comes from, its bytes, and the settings through the updater's
+// own reader. Nothing is prompted: a settings file that cannot be opened
+// reads as nothing, as when the user ignores the updater's prompt.
+
+#include <string>
+#include <vector>
+#include "update/update_settings.h"
+
+enum SettingsSource {
+    SettingsMissing,    // neither a file nor an archive entry
+    SettingsPlain,      // a file in the folder
+    SettingsInArchive,  // an entry of one of the folder's archives
+};
+
+// One of the five settings as the updater sees it.
+class SettingView {
+public:
+    const char* key;    // "Brand", "Name", "Title", "Version", "file"
+    String value;       // what the updater uses
+    bool isDefault;     // nothing was read: the initial value is used
+
+    SettingView(const char* key, const String& value, bool isDefault);
+    virtual ~SettingView();
+};
+
+class UpdateFolder {
+public:
+    SettingsSource source;
+    std::string archive;      // SettingsInArchive: the archive's file name (UTF-8)
+    std::string entry;        // SettingsInArchive: the entry's name (UTF-8)
+    bool entryLonger;         // that entry's name only begins with "update.ini"
+    bool settingsIsFolder;    // update.ini names a folder (which cannot be opened)
+    std::string bytes;        // the file's bytes (all of them, NULs included)
+    std::string readFailure;  // the read raised (a damaged archive): its message (UTF-8)
+
+    UpdateSettings settings;           // as the updater runs with them
+    String fileList;                   // the text of the key "file"
+    std::vector<SettingView> views;    // Brand, Name, Title, Version, file
+
+    UpdateFolder();
+    virtual ~UpdateFolder();
+
+    // Reads update.ini of the current folder; call once. False when the read raised
+    // (readFailure says what); settings then hold what was read before.
+    bool Read();
+};
