@@ -148,7 +148,9 @@ bool ArchiveFile::Open(const char* pathArgument, int mode)
         } else {
             const DWORD attributes = GetFileAttributesA(arg);
             if (NamesSomething(attributes) || writes) {
-                const char* last = LastSeparator(arg);
+                // Something already there has its folder; only a file about
+                // to be created may need one.
+                const char* last = NamesSomething(attributes) ? nullptr : LastSeparator(arg);
                 if (last && last != arg) {
                     String directory;
                     directory.Assign(arg, int32_t(last - arg));
@@ -179,6 +181,11 @@ bool ArchiveFile::Open(const char* pathArgument, int mode)
 
 uint32_t ArchiveFile::Size()
 {
+    return uint32_t(Size64());
+}
+
+uint64_t ArchiveFile::Size64()
+{
     if (inMemory)
         return memorySize;
     if (inArchive)
@@ -189,7 +196,7 @@ uint32_t ArchiveFile::Size()
     _fseeki64(file, 0, SEEK_END);
     const int64_t end = _ftelli64(file);
     Seek(uint64_t(here));
-    return uint32_t(end);
+    return end > 0 ? uint64_t(end) : 0;
 }
 
 void ArchiveFile::Seek(uint64_t offset)

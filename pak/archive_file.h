@@ -59,6 +59,9 @@ public:
     // Length of the object's data: the entry's size for an entry, the file's
     // length for a plain file (its position kept), 0 when nothing is open.
     uint32_t Size();
+    // The same length, whole: a plain file of 4 GiB or more, whose Size is
+    // cut to 32 bits, keeps its full length here. Copies use this one.
+    uint64_t Size64();
 
     // Position counted from the start of the object's data.
     void Seek(uint64_t offset);

@@ -10,7 +10,7 @@ packages=(
   googletest
   wine wine32:i386 wine64
   xvfb imagemagick fonts-ipafont-gothic
-  util-linux python3 locales
+  util-linux python3 locales tzdata
 )
 
 missing=()

@@ -25,6 +25,9 @@ wine_env_init() {
   # Code page 932 for the program's ANSI text; the glibc locale itself is
   # not needed, Wine only reads the name.
   export WINE_LOCALE=ja_JP.UTF-8
+  # The users' time zone: with an offset from UTC, a local/stored file time
+  # mix-up shows, where UTC would hide it.
+  export WINE_TZ=${WINE_TZ:-Asia/Tokyo}
 }
 
 # Runs a command as the Wine user, with the Wine environment.
@@ -32,7 +35,7 @@ wine_as_user() {
   local envs=(HOME="$WINE_HOME" XDG_CACHE_HOME="$WINE_HOME/.cache"
               WINEPREFIX="$WINEPREFIX" WINEDEBUG="$WINEDEBUG"
               WINEDLLOVERRIDES="$WINEDLLOVERRIDES" LC_ALL="$WINE_LOCALE"
-              LANG="$WINE_LOCALE" PATH="$PATH")
+              LANG="$WINE_LOCALE" TZ="$WINE_TZ" PATH="$PATH")
   [ -n "${DISPLAY:-}" ] && envs+=(DISPLAY="$DISPLAY")
   if wine_drops_root; then
     setpriv --reuid=$WINE_UID --regid=$WINE_GID --clear-groups -- \

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <io.h>
 
+#include <vector>
+
 #include "base/buffer.h"
 #include "base/exceptions.h"
 #include "base/string.h"
@@ -15,63 +17,13 @@ const uint32_t kChunk = 0x10000;
 const uint32_t kKeepAttributes = 0xFFFFFFFF;
 
 // Antivirus scanners and indexers hold a freshly written file for a moment;
-// such a lock is waited out briefly before the user is asked.
+// such a lock is waited out briefly (10 + 20 + 40 + 80 ms) before the user
+// is asked.
 const int kTransientTries = 4;
 const DWORD kFirstDelayMs = 10;
 
-// The temporary copy beside the target. Removed on destruction unless it has
-// become the target; declared before the file object writing it, so the
-// stream is closed before the file is deleted.
-class TemporaryFile {
-public:
-    String path;
-    bool committed;
-
-    TemporaryFile() : committed(false) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    virtual ~TemporaryFile() { Remove(); }
-
-    void Remove()
-    {
-        if (committed || path.IsEmpty())
-            return;
-        SetFileAttributesA(path.text, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.text);
-        path.Clear();
-    }
-};
-
-// What to do after a failed attempt on the target: a transient lock is
-// waited out a few times with a growing delay; anything else goes to the user.
-class Attempts {
-public:
-    explicit Attempts(const char* target) : target_(target), tries_(0), delay_(kFirstDelayMs) {}
-    virtual ~Attempts() {}
-
-    // True: try again. False: the user chose Ignore. Abort raises.
-    bool Again(DWORD error)
-    {
-        if (error == 0)
-            error = ERROR_ACCESS_DENIED;
-        const bool transient = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-        if (transient && tries_ < kTransientTries) {
-            ++tries_;
-            Sleep(delay_);
-            delay_ *= 2;
-            return true;
-        }
-        tries_ = 0;
-        delay_ = kFirstDelayMs;
-        SetLastError(error);
-        return PromptOpenFailure(target_);
-    }
-
-private:
-    const char* target_;
-    int tries_;
-    DWORD delay_;
-};
+// The longest path the system's ANSI calls take without the \\?\ form.
+const size_t kPlainPathLimit = MAX_PATH - 1;
 
 // Folder that holds target: the text before its last backslash, "X:" for a
 // drive-relative name, "." for a bare name.
@@ -91,13 +43,206 @@ void TargetFolder(const char* target, String& folder)
     }
 }
 
+// folder in the \\?\ form, which the system's calls take at any length:
+// a full path without . or .. parts; \\server\share becomes \\?\UNC\server\share.
+bool LongForm(const char* folder, String& result)
+{
+    std::vector<char> full(32768);
+    const DWORD length = GetFullPathNameA(folder, DWORD(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return false;
+    const char* text = full.data();
+    if (text[0] == '\\' && text[1] == '\\') {
+        if (text[2] == '?' || text[2] == '.')
+            result.Assign(text);  // already in a device form
+        else
+            result.Format("\\\\?\\UNC\\%s", text + 2);
+    } else {
+        result.Format("\\\\?\\%s", text);
+    }
+    return true;
+}
+
+// text (ANSI code page) as a wide text, for the calls that take long paths.
+bool Wide(const char* text, std::vector<wchar_t>& wide)
+{
+    const int count = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (count <= 0)
+        return false;
+    wide.resize(size_t(count));
+    return MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), count) == count;
+}
+
+// What to do after a failed attempt on the target: a transient lock is
+// waited out a few times with a growing delay; anything else goes to the user.
+class Attempts {
+public:
+    // accessDeniedPasses: "access denied" may be a lock too. A rename over a
+    // file another program holds (even one that shares deleting) and a new
+    // name a scanner is looking at are refused that way.
+    Attempts(const char* target, bool accessDeniedPasses)
+        : target_(target), accessDeniedPasses_(accessDeniedPasses), tries_(0), delay_(kFirstDelayMs)
+    {
+    }
+    virtual ~Attempts() {}
+
+    // True: try again. False: the user chose Ignore. Abort raises.
+    bool Again(DWORD error)
+    {
+        if (error == 0)
+            error = ERROR_ACCESS_DENIED;
+        const bool transient = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                               (accessDeniedPasses_ && error == ERROR_ACCESS_DENIED);
+        if (transient && tries_ < kTransientTries) {
+            ++tries_;
+            Sleep(delay_);
+            delay_ *= 2;
+            return true;
+        }
+        tries_ = 0;
+        delay_ = kFirstDelayMs;
+        SetLastError(error);
+        return PromptOpenFailure(target_);
+    }
+
+private:
+    const char* target_;
+    bool accessDeniedPasses_;
+    int tries_;
+    DWORD delay_;
+};
+
+// The copy, written beside the target under a name of its own and held open
+// from creation to the end: renamed over the target through the same handle
+// when complete, and otherwise removed, also while an exception passes.
+class TemporaryFile {
+public:
+    HANDLE handle;
+    std::vector<wchar_t> path;  // the \\?\ form when the plain one would be too long
+    bool committed;
+
+    TemporaryFile() : handle(INVALID_HANDLE_VALUE), committed(false) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    virtual ~TemporaryFile() { Discard(); }
+
+    // Creates a new file in folder. False with the system's error.
+    bool Create(const String& folder)
+    {
+        Discard();
+        String base;
+        const int32_t folderLength = lstrlenA(folder.text);
+        // The name's room: backslash, "upd", four digits, ".tmp". Beyond
+        // MAX_PATH only the wide calls take the \\?\ form.
+        if (size_t(folderLength) + 12 > kPlainPathLimit) {
+            if (!LongForm(folder.text, base))
+                return false;
+        } else {
+            base.Assign(folder);
+        }
+        const bool endsWithSeparator = EndsWithSeparator(base.text);
+        static unsigned counter = GetTickCount() ^ GetCurrentProcessId();
+        for (int tries = 0; tries < 0x10000; ++tries) {
+            String name;
+            name.Format(endsWithSeparator ? "%supd%04X.tmp" : "%s\\upd%04X.tmp", base.text,
+                        ++counter & 0xFFFF);
+            if (!Wide(name.text, path))
+                return false;
+            handle = CreateFileW(path.data(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle != INVALID_HANDLE_VALUE)
+                return true;
+            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+                break;
+        }
+        const DWORD error = GetLastError();
+        path.clear();
+        SetLastError(error);
+        return false;
+    }
+
+    // Raises "ファイル書込に失敗しました。" when the file takes fewer bytes.
+    void Write(const void* bytes, uint32_t n)
+    {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes, n, &written, nullptr) || written != n) {
+            if (GetLastError() == 0)
+                SetLastError(ERROR_DISK_FULL);
+            throw OCErrorException("ファイル書込に失敗しました。");
+        }
+    }
+
+    bool Flush() { return FlushFileBuffers(handle) != 0; }
+
+    // Takes target's place. The handle stays open (it shares deleting, so
+    // the rename may move the file under it) and is used afterwards to set
+    // the times and attributes without opening the target again.
+    bool RenameOver(const char* target)
+    {
+        std::vector<wchar_t> wideTarget;
+        if (!Wide(target, wideTarget) ||
+            !MoveFileExW(path.data(), wideTarget.data(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return false;
+        committed = true;
+        return true;
+    }
+
+    // Times (as stored) and attributes (0: as they are) of the file.
+    void Finish(const FILETIME times[3], DWORD attributes)
+    {
+        FILE_BASIC_INFO basic = {};
+        basic.CreationTime.LowPart = times[0].dwLowDateTime;
+        basic.CreationTime.HighPart = LONG(times[0].dwHighDateTime);
+        basic.LastAccessTime.LowPart = times[1].dwLowDateTime;
+        basic.LastAccessTime.HighPart = LONG(times[1].dwHighDateTime);
+        basic.LastWriteTime.LowPart = times[2].dwLowDateTime;
+        basic.LastWriteTime.HighPart = LONG(times[2].dwHighDateTime);
+        // Read-only last: once it is set, Wine can no longer store the
+        // other attributes.
+        const DWORD others = attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+        basic.FileAttributes = others ? others : (attributes ? FILE_ATTRIBUTE_NORMAL : 0);
+        SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+        if (attributes & FILE_ATTRIBUTE_READONLY) {
+            FILE_BASIC_INFO readOnly = {};
+            readOnly.FileAttributes = attributes;
+            SetFileInformationByHandle(handle, FileBasicInfo, &readOnly, sizeof readOnly);
+        }
+    }
+
+    void Close()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+
+    // Removes an uncommitted file: through the handle; failing that by name;
+    // failing that (another program holds it), at the next restart, so that
+    // no copy is left behind for good.
+    void Discard()
+    {
+        if (committed || handle == INVALID_HANDLE_VALUE) {
+            Close();
+            return;
+        }
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+        Close();
+        if (GetFileAttributesW(path.data()) != INVALID_FILE_ATTRIBUTES) {
+            SetFileAttributesW(path.data(), FILE_ATTRIBUTE_NORMAL);
+            if (!DeleteFileW(path.data()))
+                MoveFileExW(path.data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        }
+        path.clear();
+    }
+};
+
 // 0 when an existing target could be replaced now, else the error Windows
 // would give. Wine lets a rename replace a read-only file, so the attribute is
 // checked here; an open for writing and deleting fails the way the rename
 // would when another program holds the file.
-DWORD CheckReplaceable(const char* target)
+DWORD CheckReplaceable(const char* target, DWORD attributes)
 {
-    const DWORD attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES || attributes == 0)
         return 0;
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
@@ -114,26 +259,33 @@ DWORD CheckReplaceable(const char* target)
 }
 
 // Makes sure the target can be replaced and creates the temporary file in its
-// folder. Asks the user as an open does when either fails. False when the user
-// chose Ignore; Abort raises.
-bool PrepareReplacement(const char* target, TemporaryFile& temporary)
+// folder (and the folder, when it is missing). Asks the user as an open does
+// when either fails, naming the target. False when the user chose Ignore;
+// Abort raises.
+bool PrepareReplacement(const char* target, DWORD existing, TemporaryFile& temporary)
 {
     String folder;
     TargetFolder(target, folder);
-    Attempts attempts(target);
+    Attempts locked(target, false);
+    Attempts creating(target, true);
     for (;;) {
-        CreateDirectories(folder.text);
-        DWORD error = CheckReplaceable(target);
+        DWORD error = CheckReplaceable(target, existing);
         if (error == 0) {
-            String name(MAX_PATH);
-            if (GetTempFileNameA(folder.text, "upd", 0, name.text)) {
-                temporary.path.Assign(name.text);
+            if (temporary.Create(folder))
                 return true;
-            }
             error = GetLastError();
-        }
-        if (!attempts.Again(error))
+            if (error == ERROR_PATH_NOT_FOUND) {
+                CreateDirectories(folder.text);
+                if (temporary.Create(folder))
+                    return true;
+                error = GetLastError();
+            }
+            if (!creating.Again(error))
+                return false;
+        } else if (!locked.Again(error)) {
             return false;
+        }
+        existing = GetFileAttributesA(target);
     }
 }
 
@@ -141,13 +293,10 @@ bool PrepareReplacement(const char* target, TemporaryFile& temporary)
 // user chose Ignore; Abort raises.
 bool Replace(TemporaryFile& temporary, const char* target)
 {
-    Attempts attempts(target);
+    Attempts attempts(target, true);
     for (;;) {
-        if (MoveFileExA(temporary.path.text, target,
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            temporary.committed = true;
+        if (temporary.RenameOver(target))
             return true;
-        }
         if (!attempts.Again(GetLastError()))
             return false;
     }
@@ -174,33 +323,13 @@ bool IsSameFile(const ArchiveFile& source, const char* target)
            lstrcmpiA(sourcePath.text, targetPath.text) == 0;
 }
 
-// Windows' name tunnelling gives a file renamed onto a recently replaced name
-// the old file's creation time, so the times are set once more by path after
-// the rename. Best effort, like every time and attribute step.
-void SetTimesByPath(const char* path, const FILETIME& creation, const FILETIME& lastAccess,
-                    const FILETIME& lastWrite)
-{
-    FILETIME times[3] = {};
-    LocalFileTimeToFileTime(&creation, &times[0]);
-    LocalFileTimeToFileTime(&lastAccess, &times[1]);
-    LocalFileTimeToFileTime(&lastWrite, &times[2]);
-    HANDLE handle = CreateFileA(path, FILE_WRITE_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return;
-    SetFileTime(handle, &times[0], &times[1], &times[2]);
-    CloseHandle(handle);
-}
-
-[[noreturn]] void RaiseReadFailure(const char* source)
+[[noreturn]] void RaiseReadFailure(const char* source, DWORD error)
 {
     // A read that stops short without an error of its own (the file shrank)
     // still needs a code that says why.
-    const DWORD error = GetLastError() ? GetLastError() : ERROR_HANDLE_EOF;
     String message;
     message.Format("ファイル %s が読めませんでした。", source);
-    SetLastError(error);
+    SetLastError(error ? error : ERROR_HANDLE_EOF);
     throw OCErrorException(message.text);
 }
 
@@ -225,61 +354,61 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
     // installed program truncated. The copy goes to a temporary file in the
     // same folder (same volume, so the final rename is atomic).
     TemporaryFile temporary;
-    if (!PrepareReplacement(target, temporary))
-        return;
-
-    ArchiveFile output;
-    if (!output.Open(temporary.path.text, ModeWrite))
+    if (!PrepareReplacement(target, existing, temporary))
         return;
 
     {
         Buffer block(kChunk);
-        uint32_t remaining = input.Size();
+        // 64 bits: a source of 4 GiB or more is copied whole.
+        uint64_t remaining = input.Size64();
         while (remaining != 0) {
-            const uint32_t n = remaining < kChunk ? remaining : kChunk;
+            const uint32_t n = remaining < kChunk ? uint32_t(remaining) : kChunk;
             SetLastError(0);
             const uint32_t got = input.Read(block.data, n);
+            // Taken before the progress function runs: it may change it.
+            const DWORD readError = got == 0 ? GetLastError() : 0;
             if (got != 0)
-                output.Write(block.data, got);
+                temporary.Write(block.data, got);
             remaining -= got;
             if (progress)
                 progress(got, user);
             if (got == 0)
-                RaiseReadFailure(source);
+                RaiseReadFailure(source, readError);
         }
     }
 
-    // On disk before the times are set, so no late flush moves the last-write
-    // time again.
-    if (!output.Flush())
+    // On disk before it replaces the target, so a crash never leaves a
+    // target whose new bytes were still in the cache.
+    if (!temporary.Flush())
         throw OCErrorException("ファイル書込に失敗しました。");
-    FILETIME creation = {0, 0}, lastAccess = {0, 0}, lastWrite = {0, 0};
-    input.GetTimes(&creation, &lastAccess, &lastWrite);
-    output.SetTimes(&creation, &lastAccess, &lastWrite);
-    output.Close();
+    FILETIME local[3] = {};
+    input.GetTimes(&local[0], &local[1], &local[2]);
+    FILETIME times[3] = {};
+    for (int i = 0; i < 3; ++i)
+        LocalFileTimeToFileTime(&local[i], &times[i]);
 
     // An entry inside an archive has no attributes of its own (and the
     // archive's are not the entry's): the target keeps them as created.
-    DWORD attributes = kKeepAttributes;
-    if (attributeMask != kKeepAttributes && !input.inArchive && !input.path.IsEmpty()) {
-        const DWORD sourceAttributes = GetFileAttributesA(input.path.text);
-        if (sourceAttributes != INVALID_FILE_ATTRIBUTES) {
-            attributes = attributeMask & sourceAttributes;
+    DWORD attributes = 0;
+    if (attributeMask != kKeepAttributes && !input.inArchive && input.file) {
+        // By handle: no second look-up of the path. (The by-handle query
+        // that also asks for the volume's serial number costs Wine several
+        // milliseconds.)
+        FILE_BASIC_INFO information;
+        HANDLE stream = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(input.file)));
+        if (GetFileInformationByHandleEx(stream, FileBasicInfo, &information, sizeof information)) {
+            attributes = attributeMask & information.FileAttributes;
             if (attributes == 0)
                 attributes = FILE_ATTRIBUTE_NORMAL;
         }
     }
     input.Close();
-    // Read-only on the temporary file would make Windows refuse the rename;
-    // it is set on the target once the rename is done.
-    if (attributes != kKeepAttributes) {
-        DWORD first = attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
-        SetFileAttributesA(temporary.path.text, first ? first : FILE_ATTRIBUTE_NORMAL);
-    }
 
     if (!Replace(temporary, target))
         return;
-    SetTimesByPath(target, creation, lastAccess, lastWrite);
-    if (attributes != kKeepAttributes && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(target, attributes);
+    // After the rename: Windows' name tunnelling would otherwise give the
+    // file the replaced one's creation time. Read-only is set only now, as a
+    // read-only file could not have been renamed over the target.
+    temporary.Finish(times, attributes);
+    temporary.Close();
 }

@@ -63,14 +63,23 @@ FILETIME LastWriteTime(const std::string& path)
     return time;
 }
 
-void SetLastWriteTime(const std::string& path, const FILETIME& time)
+FILETIME LastAccessTime(const std::string& path)
+{
+    FILETIME time = {};
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        time = data.ftLastAccessTime;
+    return time;
+}
+
+void SetLastWriteTime(const std::string& path, const FILETIME& time, const FILETIME* lastAccess)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    SetFileTime(file, nullptr, &time, &time);
+    SetFileTime(file, nullptr, lastAccess ? lastAccess : &time, &time);
     CloseHandle(file);
     SetFileAttributesA(path.c_str(), attributes);
 }

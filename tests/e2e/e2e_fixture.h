@@ -32,7 +32,11 @@ private:
 
 FILETIME MakeTime(WORD year, WORD month, WORD day);
 FILETIME LastWriteTime(const std::string& path);
-void SetLastWriteTime(const std::string& path, const FILETIME& time);
+FILETIME LastAccessTime(const std::string& path);
+// Sets the last-write time, and the last-access time to lastAccess (or to
+// the same time).
+void SetLastWriteTime(const std::string& path, const FILETIME& time,
+                      const FILETIME* lastAccess = nullptr);
 bool SameTime(const FILETIME& a, const FILETIME& b);
 DWORD Attributes(const std::string& path);
 

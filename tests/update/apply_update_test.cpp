@@ -477,6 +477,8 @@ void ShrinkSource(uint32_t bytes, void* user)
     SetFilePointer(file, 65536 + 100, nullptr, FILE_BEGIN);
     SetEndOfFile(file);
     CloseHandle(file);
+    // The error of the read that fails next must not be this one.
+    SetLastError(ERROR_INVALID_FUNCTION);
 }
 }  // namespace
 
@@ -493,8 +495,7 @@ TEST(ApplyUpdate, FailureDuringCopyKeepsOldTarget)
     const Outcome outcome = Apply("source.bin", dir.Path("out\\target.bin"), 1, kNoReadOnly,
                                   &ShrinkSource, &shrinker);
     EXPECT_EQ(outcome.message, "ファイル source.bin が読めませんでした。");
-    EXPECT_NE(outcome.code, 0u);
-    EXPECT_NE(outcome.code, ~0u);
+    EXPECT_EQ(outcome.code, uint32_t(ERROR_HANDLE_EOF)) << "the read's own error, not the progress function's";
     // The short chunk, then the read that found nothing.
     EXPECT_EQ(Describe(shrinker.chunks), "[65536,100,0]");
     EXPECT_EQ(ReadFileBytes(dir.Path("out\\target.bin")), "installed");
@@ -594,4 +595,125 @@ TEST(ApplyUpdate, TargetTakenDuringCopy)
         EXPECT_EQ(ReadFileBytes(locker.path), "installed") << row.name;
         EXPECT_EQ(ListFolder(dir.Path()), "source.bin target.bin") << row.name;
     }
+}
+
+// Every target path Windows accepts is updated, even where the folder
+// leaves no room for a temporary name of the usual form beside it.
+TEST(ApplyUpdate, TargetInAFolderWithNoRoomForATemporaryName)
+{
+    NoPrompt noPrompt;
+    ScratchDir dir;
+    WriteFileBytes(dir.Path("source.bin"), Pattern(70000));
+    std::string folder = dir.Path("long");
+    folder += std::string(250 - folder.size(), 'd');
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+    for (const char* target : {"a.txt", "b.txt"}) {
+        const std::string path = folder + "\\" + target;
+        if (target[0] == 'b')
+            WriteFileBytes(path, "installed");
+        const Outcome outcome = Apply(dir.Path("source.bin"), path);
+        EXPECT_EQ(outcome.code, ~0u) << target << ": " << outcome.message;
+        EXPECT_TRUE(ReadFileBytes(path) == Pattern(70000)) << target;
+    }
+    EXPECT_EQ(ListFolder(folder), "a.txt b.txt");
+}
+
+namespace {
+// Another program opens the target while the copy runs, and lets it go after
+// a while (or never).
+struct Holder {
+    std::string path;
+    DWORD share;
+    DWORD releaseAfterMs;  // INFINITE: held until the test ends
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    HANDLE releaser = nullptr;
+};
+
+DWORD WINAPI Release(void* user)
+{
+    Holder& holder = *static_cast<Holder*>(user);
+    Sleep(holder.releaseAfterMs);
+    CloseHandle(holder.handle);
+    return 0;
+}
+
+void HoldTarget(uint32_t, void* user)
+{
+    Holder& holder = *static_cast<Holder*>(user);
+    if (holder.handle != INVALID_HANDLE_VALUE)
+        return;
+    holder.handle = CreateFileA(holder.path.c_str(), GENERIC_READ, holder.share, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (holder.releaseAfterMs != INFINITE)
+        holder.releaser = CreateThread(nullptr, 0, Release, &holder, 0, nullptr);
+}
+}  // namespace
+
+// A lock that passes within the short wait (about 150 ms) never reaches the
+// user, also when it refuses the final rename; one that stays does.
+TEST(ApplyUpdate, LocksThatPassAreWaitedOut)
+{
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    struct Row {
+        const char* name;
+        DWORD share;
+        DWORD releaseAfterMs;
+        bool prompted;
+    } rows[] = {
+        {"shares deleting, let go soon", all, 40, false},
+        {"shares nothing, let go soon", 0, 40, false},
+        {"shares deleting, held", all, INFINITE, true},
+    };
+    for (const Row& row : rows) {
+        ScratchDir dir;
+        WriteFileBytes(dir.Path("source.bin"), Pattern(150000));
+        WriteFileBytes(dir.Path("target.bin"), "installed");
+        Holder holder{dir.Path("target.bin"), row.share, row.releaseAfterMs};
+        MessageBoxAnswerer answerer({IDABORT});
+        const Outcome outcome = Apply(dir.Path("source.bin"), holder.path, 1, kNoReadOnly, &HoldTarget, &holder);
+        if (holder.releaser) {
+            WaitForSingleObject(holder.releaser, INFINITE);
+            CloseHandle(holder.releaser);
+        } else if (holder.handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(holder.handle);
+        }
+        ASSERT_EQ(answerer.boxes.size(), row.prompted ? 1u : 0u) << row.name;
+        if (row.prompted) {
+            EXPECT_EQ(answerer.boxes[0].text, OpenPrompt(holder.path)) << row.name;
+            EXPECT_EQ(outcome.code, uint32_t(ERROR_ACCESS_DENIED)) << row.name;
+            EXPECT_EQ(ReadFileBytes(holder.path), "installed") << row.name;
+        } else {
+            EXPECT_EQ(outcome.code, ~0u) << row.name << ": " << outcome.message;
+            EXPECT_TRUE(ReadFileBytes(holder.path) == Pattern(150000)) << row.name;
+        }
+        EXPECT_EQ(ListFolder(dir.Path()), "source.bin target.bin") << row.name;
+    }
+}
+
+// A source of 4 GiB or more was once copied cut to its size's low 32 bits.
+TEST(ApplyUpdate, SourceOfFourGiBIsNotCutTo32Bits)
+{
+    NoPrompt noPrompt;
+    ScratchDir dir;
+    const std::string source = dir.Path("huge.bin");
+    HANDLE file = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = (1LL << 32) + 5;  // sparse: takes no room on the disk
+    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    WriteFileBytes(dir.Path("target.bin"), "installed");
+    // The first chunk tells what size the copy took; then the copy stops.
+    std::vector<uint32_t> chunks;
+    const Outcome outcome = Apply(source, dir.Path("target.bin"), 1, kNoReadOnly,
+                                  [](uint32_t bytes, void* user) {
+                                      static_cast<std::vector<uint32_t>*>(user)->push_back(bytes);
+                                      throw OCErrorException("stopped");
+                                  },
+                                  &chunks);
+    EXPECT_EQ(outcome.message, "stopped");
+    EXPECT_EQ(Describe(chunks), "[65536]");
+    EXPECT_EQ(ReadFileBytes(dir.Path("target.bin")), "installed");
+    EXPECT_EQ(ListFolder(dir.Path()), "huge.bin target.bin");
 }
