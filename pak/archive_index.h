@@ -55,6 +55,11 @@ public:
 
     // v1/v2: index bytes not taken by the records read so far.
     uint32_t UnreadIndexBytes() const;
+    // v1/v2 after Load: the inflated index, header.indexSize bytes.
+    const unsigned char* IndexBytes() const
+    {
+        return static_cast<const unsigned char*>(block_.data);
+    }
 
     // Where the record's stored bytes begin in the file.
     uint64_t DataStart(const IndexRecord& record) const;
