@@ -61,10 +61,10 @@ int RunList(const Arguments& args)
     try {
         loaded = index.Load();
     } catch (const OCErrorException&) {
-        damage = "the packed index does not inflate to its stated size (see 'updtool verify')";
+        damage = "its packed index cannot be read (see 'updtool verify')";
     }
     const ArchiveHeader& header = index.header;
-    if (damage.empty() && index.fileSize < header.Length())
+    if (index.fileSize < header.Length())
         damage = "the file ends inside the header";
     else if (damage.empty() && header.version > 2)
         damage = "unknown format version " + std::to_string(header.version) +

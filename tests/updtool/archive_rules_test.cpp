@@ -1,0 +1,89 @@
+// The rules behind the archive commands, one table each.
+
+#include <gtest/gtest.h>
+#include <climits>
+#include <cstring>
+#include "pak/name_matcher.h"
+#include "updtool/entry_name_rule.h"
+#include "updtool/entry_order.h"
+#include "updtool/revision_rule.h"
+#include "updtool/store_pattern.h"
+
+TEST(ArchiveRules, ExtractionNames)
+{
+    // Code page 932 literals: ソ (83 5C) and 表 (95 5C) end in a backslash byte.
+    const struct {
+        const char* name;
+        bool refused;
+    } rows[] = {
+        {"ok.txt", false}, {"dir\\sub\\file.bin", false}, {"ソフト\\表示.txt", false},
+        {"表", false}, {"..dots", false}, {"CONSOLE.txt", false}, {"com10", false}, {"a.b.c", false},
+        {"", true}, {"..", true}, {"..\\x", true}, {"a\\..\\..\\x", true}, {"a\\.\\x", true},
+        {"\\x", true}, {"\\\\server\\share\\x", true}, {"C:\\x", true}, {"C:x", true},
+        {"a\\\\b", true}, {"a\\", true}, {"file:stream", true}, {"a/../x", true},
+        {"CON", true}, {"con", true}, {"NUL.txt", true}, {"dir\\aux.tar.gz", true},
+        {"nul .txt", true}, {"COM1", true}, {"lpt9.log", true}, {"COM0", true},
+        {"CONIN$", true}, {"name.", true}, {"name ", true}, {"dir.\\x", true},
+        {"a<b", true}, {"a?b", true}, {"a*b", true}, {"tab\there", true},
+        {"\x83", true},  // a lead byte without its trail byte
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.refused, !EntryNameRefusal(row.name).empty()) << "'" << row.name << "'";
+    EXPECT_EQ("holds a NUL byte", EntryNameRefusal(std::string("a\0b", 3)));
+}
+
+TEST(ArchiveRules, RevisionsAsTheUpdaterOrdersThem)
+{
+    EXPECT_TRUE(RevisionSortsAfter("90", "9"));
+    EXPECT_FALSE(RevisionSortsAfter("10", "9"));
+    EXPECT_FALSE(RevisionSortsAfter("9", "9"));
+    EXPECT_TRUE(RevisionSortsAfter("0", "-1"));
+    EXPECT_EQ("-2147483648", RevisionText(INT32_MIN));
+    const struct {
+        int32_t older;
+        bool found;
+        int32_t suggestion;
+    } rows[] = {
+        {0, true, 1}, {9, true, 90}, {19, true, 20}, {99, true, 990}, {-10, true, -9},
+        {-5, true, 0}, {214748364, true, 214748365}, {999999999, false, 0}, {INT32_MAX, false, 0},
+    };
+    for (const auto& row : rows) {
+        int32_t suggestion = 0;
+        EXPECT_EQ(row.found, RevisionAfter(row.older, suggestion)) << row.older;
+        if (row.found) {
+            EXPECT_EQ(row.suggestion, suggestion) << row.older;
+            EXPECT_TRUE(RevisionSortsAfter(RevisionText(suggestion), RevisionText(row.older)));
+        }
+    }
+}
+
+TEST(ArchiveRules, OrderAgreesWithTheLookup)
+{
+    // ｱ is single-byte (B1); ａ/Ａ and ア/ヂ (83 41 / 83 61, which differ
+    // only in the case of their trail byte) are double-byte.
+    const char* names[] = {"a", "A.txt", "ab", "ａ", "Ａｂ", "ア", "ヂ", "アa", "ｱ", "ソ", "ソ\\x",
+                           "表", "表示", "b\\c", "B\\C.d", ""};
+    for (const char* sought : names) {
+        const NameMatcher matcher(sought, uint32_t(strlen(sought)));
+        for (const char* name : names)
+            EXPECT_EQ(matcher.BeginsWith(name, uint32_t(strlen(name))),
+                      KeyBegins(LookupKeyOf(sought), LookupKeyOf(name)))
+                << "'" << sought << "' in '" << name << "'";
+    }
+    EXPECT_TRUE(LookupKeyOf("Ａｂ") == LookupKeyOf("ａＢ"));
+    EXPECT_TRUE(LookupKeyOf("表") < LookupKeyOf("表示"));
+}
+
+TEST(ArchiveRules, StorePatterns)
+{
+    const StorePatterns store({"*.PNG", "music\\??.ogg", "表*"});
+    const struct {
+        const char* name;
+        bool stored;
+    } rows[] = {
+        {"a.png", true}, {"img\\b.Png", true}, {"a.png.txt", false}, {"music\\01.ogg", true},
+        {"music\\ソフ.ogg", true}, {"music\\001.ogg", false}, {"表示.txt", true}, {"x表", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.stored, store.Matches(LookupKeyOf(row.name))) << row.name;
+}
