@@ -1,6 +1,5 @@
 #include "updtool/archive_check.h"
 
-#include <zlib.h>
 #include <algorithm>
 #include <cstring>
 #include "base/exceptions.h"
@@ -22,6 +21,28 @@ public:
     }
     virtual ~StoredRange() {}
 };
+
+// Every byte the updater reads lies below 2 GiB.
+const uint64_t kMaxDataEnd = 0x80000000u;
+
+uint32_t NameLength(const IndexRecord& record)
+{
+    return NameTextLength(record.name, record.nameLength);
+}
+
+std::string NameOf(const IndexRecord& record)
+{
+    return NameUtf8(std::string(record.name, NameLength(record)));
+}
+
+// Stored bytes that lie where the updater can read them (others are
+// reported as such, not as overlaps).
+bool InFile(const ArchiveIndex& index, const IndexRecord& record, uint64_t& start, uint64_t& end)
+{
+    start = index.DataStart(record);
+    end = start + (record.compressed ? record.packedSize : record.size);
+    return end > start && end <= index.fileSize && end <= kMaxDataEnd;
+}
 
 std::string Bytes(uint64_t n)
 {
@@ -57,21 +78,44 @@ std::string IndexFailure(ArchiveFile& archive, const ArchiveIndex& index)
            Bytes(header.packedIndexSize);
 }
 
-// The stream took exactly packedIndexSize bytes when its Adler-32 trailer,
-// which inflating the index has checked, fills the last four of them.
-bool PackedIndexExact(ArchiveFile& archive, const ArchiveIndex& index)
+// Data overlapping other data, or (version 0) the index, found by reading
+// the index again and sorting the data by place: for archives whose data is
+// not in ascending order. Entries may share the very same bytes.
+void CheckOverlaps(ArchiveFile& archive, ArchiveReport& report)
 {
-    const ArchiveHeader& header = index.header;
-    if (header.packedIndexSize < 6)
-        return false;
-    unsigned char trailer[4];
-    archive.Seek(uint64_t(header.Length()) + header.packedIndexSize - 4);
-    if (archive.Read(trailer, 4) != 4)
-        return false;
-    const uLong sum = adler32(adler32(0, nullptr, 0), index.IndexBytes(), header.indexSize);
-    const uLong stored = uLong(trailer[0]) << 24 | uLong(trailer[1]) << 16 |
-                         uLong(trailer[2]) << 8 | trailer[3];
-    return sum == stored;
+    archive.Seek(0);
+    ArchiveIndex index(archive);
+    std::vector<StoredRange> ranges;
+    std::vector<std::string> names;
+    IndexRecord record;
+    uint64_t indexEnd = 0;
+    try {
+        if (!index.Load())
+            return;
+        for (uint32_t entry = 0; index.Next(record); ++entry) {
+            names.push_back(NameOf(record));
+            uint64_t start = 0, end = 0;
+            if (InFile(index, record, start, end))
+                ranges.emplace_back(start, end, entry);
+        }
+        indexEnd = archive.position;  // version 0: the records end here
+    } catch (const OCErrorException&) {
+        return;  // reported by the first reading
+    }
+    std::sort(ranges.begin(), ranges.end(), [](const StoredRange& a, const StoredRange& b) {
+        return a.start < b.start || (a.start == b.start && a.end < b.end);
+    });
+    const StoredRange* reach = nullptr;  // the range that ends last so far
+    for (const StoredRange& range : ranges) {
+        if (index.header.version == 0 && range.start < indexEnd)
+            report.problems.emplace_back(names[range.entry], "its data overlaps the archive's index");
+        else if (reach && range.start < reach->end &&
+                 !(range.start == reach->start && range.end == reach->end))
+            report.problems.emplace_back(names[range.entry],
+                                         "its data overlaps that of " + names[reach->entry]);
+        if (!reach || range.end > reach->end)
+            reach = &range;
+    }
 }
 
 }  // namespace
@@ -121,17 +165,21 @@ void CheckArchive(ArchiveFile& archive, ArchiveReport& report)
                                                  " entries: the updater reads none");
         return;
     }
-    if (header.version != 0 && !PackedIndexExact(archive, index))
-        report.problems.emplace_back("", "the packed index's zlib stream does not end at its "
-                                         "stated packed size of " +
-                                         Bytes(header.packedIndexSize));
+    if (header.version != 0 && index.packedIndexUsed != header.packedIndexSize)
+        report.problems.emplace_back("", "the packed index's zlib stream ends " +
+                                             Bytes(header.packedIndexSize - index.packedIndexUsed) +
+                                             " before its stated packed size of " +
+                                             Bytes(header.packedIndexSize));
 
-    // Names are kept only to report overlaps, which are found at the end.
-    std::string names;
-    std::vector<uint32_t> nameEnds;
-    std::vector<StoredRange> ranges;
     EntryReader reader(archive);
     IndexRecord record;
+    // Overlaps are looked for on the way while the data lies in ascending
+    // order, as pack writes it, at no cost in memory. Data out of order or
+    // overlapping, and version 0 (whose index lies among the data's
+    // offsets), take a second reading of the index.
+    bool inOrder = header.version != 0;
+    uint64_t lastStart = 0;
+    uint64_t reachStart = 0, reachEnd = 0;  // the data that ends last so far
     for (;;) {
         try {
             if (!index.Next(record))
@@ -145,56 +193,36 @@ void CheckArchive(ArchiveFile& archive, ArchiveReport& report)
                                                  " runs past " + where);
             break;
         }
-        const uint32_t entry = report.checked++;
-        // The updater's name ends at a NUL byte.
-        const void* nul = std::memchr(record.name, 0, record.nameLength);
-        const uint32_t textLength =
-            nul ? uint32_t(static_cast<const char*>(nul) - record.name) : record.nameLength;
-        names.append(record.name, textLength);
-        nameEnds.push_back(uint32_t(names.size()));
-        if (nul)
-            report.problems.emplace_back(NameUtf8(std::string(record.name, textLength)),
-                                         "its name holds a NUL byte, where the updater's "
-                                         "reading of it ends");
+        ++report.checked;
+        const uint32_t nameLength = NameLength(record);
+        if (nameLength != record.nameLength)
+            report.problems.emplace_back(NameOf(record), "its name holds a NUL byte, where the "
+                                                         "updater's reading of it ends");
         reader.Start(index, record);
         if (reader.problem.empty() && record.compressed)
             Drain(reader);
-        if (!reader.problem.empty()) {
-            report.problems.emplace_back(NameUtf8(std::string(record.name, textLength)),
-                                         reader.problem);
+        if (!reader.problem.empty())
+            report.problems.emplace_back(NameOf(record), reader.problem);
+
+        uint64_t start = 0, end = 0;
+        if (!inOrder || !InFile(index, record, start, end))
+            continue;
+        if (start < lastStart) {
+            inOrder = false;
             continue;
         }
-        const uint64_t start = index.DataStart(record);
-        const uint32_t stored = record.compressed ? record.packedSize : record.size;
-        if (stored)
-            ranges.emplace_back(start, start + stored, entry);
+        lastStart = start;
+        // An overlap is reported, with both names, by the second reading.
+        if (start < reachEnd && !(start == reachStart && end == reachEnd))
+            inOrder = false;
+        if (end > reachEnd) {
+            reachStart = start;
+            reachEnd = end;
+        }
     }
     if (report.checked == header.count && header.version != 0 && index.UnreadIndexBytes() != 0)
         report.problems.emplace_back("", Bytes(index.UnreadIndexBytes()) +
                                              " of the index follow its last record");
-
-    auto nameOf = [&](uint32_t entry) {
-        const uint32_t begin = entry ? nameEnds[entry - 1] : 0;
-        return NameUtf8(names.substr(begin, nameEnds[entry] - begin));
-    };
-    // A version-0 index lies in the data's file offsets: data must follow it.
-    const uint64_t indexEnd = archive.position;
-    auto byStart = [](const StoredRange& a, const StoredRange& b) {
-        return a.start < b.start || (a.start == b.start && a.end < b.end);
-    };
-    // pack writes data in index order: sorting is then rarely needed.
-    if (!std::is_sorted(ranges.begin(), ranges.end(), byStart))
-        std::sort(ranges.begin(), ranges.end(), byStart);
-    const StoredRange* reach = nullptr;  // the range that ends last so far
-    for (const StoredRange& range : ranges) {
-        if (header.version == 0 && range.start < indexEnd)
-            report.problems.emplace_back(nameOf(range.entry),
-                                         "its data overlaps the archive's index");
-        else if (reach && range.start < reach->end &&
-                 !(range.start == reach->start && range.end == reach->end))
-            report.problems.emplace_back(nameOf(range.entry), "its data overlaps that of " +
-                                                                  nameOf(reach->entry));
-        if (!reach || range.end > reach->end)
-            reach = &range;
-    }
+    if (!inOrder)
+        CheckOverlaps(archive, report);
 }

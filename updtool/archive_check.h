@@ -6,7 +6,7 @@
 // Archive level: the file holds the whole header; a known version; a
 // version 1/2 index that is not stated as 0 bytes while entries are
 // counted; the packed index within the file, inflating to exactly
-// indexSize bytes and taking exactly packedIndexSize bytes; records that
+// indexSize bytes and its stream taking exactly packedIndexSize bytes; records that
 // take exactly indexSize bytes (or, version 0, stay within the file).
 // Each entry: no NUL byte in its name; its stored bytes within the file
 // and below 2 GiB; a compressed entry inflating to exactly its size with a

@@ -35,7 +35,8 @@ void EntryReader::Start(const ArchiveIndex& index, const IndexRecord& record)
 
 void EntryReader::StartAt(uint64_t dataStart, uint64_t fileSize, const IndexRecord& record)
 {
-    problem.clear();
+    if (!problem.empty())
+        problem.clear();
     start_ = dataStart;
     size_ = record.size;
     packedSize_ = record.packedSize;
@@ -46,14 +47,15 @@ void EntryReader::StartAt(uint64_t dataStart, uint64_t fileSize, const IndexReco
     storedLeft_ = compressed_ ? packedSize_ : size_;
 
     const uint64_t end = start_ + storedLeft_;
+    if (end <= fileSize && end <= kMaxDataEnd && !(compressed_ && packedSize_ == 0))
+        return;
     const std::string range = "its data (bytes " + std::to_string(start_) + " to " +
                               std::to_string(end) + ")";
     if (end > fileSize)
-        Fail(range + " runs past the end of the file (" + std::to_string(fileSize) +
-             " bytes)");
+        Fail(range + " runs past the end of the file (" + std::to_string(fileSize) + " bytes)");
     else if (end > kMaxDataEnd)
         Fail(range + " lies beyond 2 GiB, where the updater cannot read");
-    else if (compressed_ && packedSize_ == 0)
+    else
         Fail("it is compressed but has no stored bytes");
 }
 

@@ -1,10 +1,10 @@
 #include "updtool/commands.h"
 
-#include <cstring>
 #include "base/exceptions.h"
 #include "pak/archive_index.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
+#include "updtool/listing.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
@@ -19,21 +19,6 @@ const char* const listUsage =
     "Exit code 1 when the index is damaged (what could be read is shown).\n";
 
 namespace {
-
-// The listing of a large archive is mostly numbers: formatted by hand.
-void AppendNumber(std::string& out, uint32_t value, int width)
-{
-    char digits[12];
-    int count = 0;
-    do {
-        digits[count++] = char('0' + value % 10);
-        value /= 10;
-    } while (value);
-    if (count < width)
-        out.append(size_t(width - count), ' ');
-    while (count)
-        out += digits[--count];
-}
 
 int32_t RevisionOf(const ArchiveHeader& header)
 {
@@ -73,27 +58,9 @@ int RunList(const Arguments& args)
         damage = "the index is stated as 0 bytes but counts " + std::to_string(header.count) +
                  " entries";
 
-    JsonWriter writer;
-    std::string text;
-    if (json) {
-        writer.BeginObject();
-        writer.Key("version");
-        writer.Number(header.version);
-        writer.Key("count");
-        writer.Number(header.count);
-        writer.Key("revision");
-        writer.Number(RevisionOf(header));
-        writer.Key("entries");
-        writer.BeginArray();
-    } else {
-        text = "format " + std::to_string(header.version) + ", " + std::to_string(header.count) +
-               (header.count == 1 ? " entry" : " entries") + ", revision " +
-               std::to_string(RevisionOf(header)) + "\n";
-        text += "    offset       size     packed  compressed  name\n";
-    }
+    Listing listing(json, header.version, header.count, RevisionOf(header));
     if (damage.empty() && loaded) {
         IndexRecord record;
-        std::string name;
         uint32_t read = 0;
         for (;;) {
             try {
@@ -107,43 +74,11 @@ int RunList(const Arguments& args)
             }
             ++read;
             // The name as the updater reads it: up to a NUL byte.
-            const void* nul = std::memchr(record.name, 0, record.nameLength);
-            const uint32_t length =
-                nul ? uint32_t(static_cast<const char*>(nul) - record.name) : record.nameLength;
-            if (json) {
-                name.clear();
-                AppendNameUtf8(name, record.name, length);
-                writer.BeginObject();
-                writer.Key("name");
-                writer.String(name);
-                writer.Key("offset");
-                writer.Number(record.offset);
-                writer.Key("size");
-                writer.Number(record.size);
-                writer.Key("packedSize");
-                writer.Number(record.packedSize);
-                writer.Key("compressed");
-                writer.Bool(record.compressed != 0);
-                writer.EndObject();
-            } else {
-                AppendNumber(text, record.offset, 10);
-                text += ' ';
-                AppendNumber(text, record.size, 10);
-                text += ' ';
-                AppendNumber(text, record.packedSize, 10);
-                text += record.compressed ? "  yes         " : "  no          ";
-                AppendNameUtf8(text, record.name, length);
-                text += '\n';
-            }
+            listing.Add(record.name, NameTextLength(record.name, record.nameLength), record.offset, record.size, record.packedSize,
+                        record.compressed != 0);
         }
     }
-    if (json) {
-        writer.EndArray();
-        writer.EndObject();
-        WriteOut(writer.Text());
-    } else {
-        WriteOut(text);
-    }
+    listing.Finish();
     if (!damage.empty())
         return Fail("list", "'" + Utf8FromAnsi(path) + "' is damaged: " + damage, ExitProblems);
     return ExitOk;

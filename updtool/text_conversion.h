@@ -20,5 +20,10 @@ bool NameFromWide(const std::wstring& wide, std::string& name);
 void AppendNameUtf8(std::string& out, const char* name, uint32_t length);
 std::string NameUtf8(const std::string& name);
 
+// A stored name's length as the updater reads it: up to a NUL byte.
+uint32_t NameTextLength(const char* name, uint32_t length);
+// True when every byte is below 0x80.
+bool IsAscii(const char* text, uint32_t length);
+
 std::wstring WideFromAnsi(const std::string& text);
 std::string Utf8FromWide(const std::wstring& wide);

@@ -8,6 +8,7 @@
 #include "updtool/entry_order.h"
 #include "updtool/revision_rule.h"
 #include "updtool/store_pattern.h"
+#include "updtool/text_conversion.h"
 
 TEST(ArchiveRules, ExtractionNames)
 {
@@ -86,4 +87,28 @@ TEST(ArchiveRules, StorePatterns)
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.stored, store.Matches(LookupKeyOf(row.name))) << row.name;
+}
+
+TEST(ArchiveRules, NamesAsUtf8)
+{
+    // Listings convert names by a table taken from the system: each
+    // double-byte character must come out as the system converts it.
+    int compared = 0;
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        std::string name = "x\\";
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            std::string pair = {char(lead), char(trail)};
+            std::wstring wide;
+            if (trail != 0x7F && NameToWide(pair.data(), 2, wide))
+                name += pair;
+        }
+        std::wstring wide;
+        if (name.size() == 2 || !NameToWide(name.data(), uint32_t(name.size()), wide))
+            continue;
+        EXPECT_EQ(Utf8FromWide(wide), NameUtf8(name)) << std::hex << lead;
+        ++compared;
+    }
+    EXPECT_GE(compared, 40);
+    EXPECT_EQ(u8"ｱｲ\\ソフト", NameUtf8("ｱｲ\\ソフト"));
+    EXPECT_FALSE(NameUtf8("a\x83").empty());  // a lone lead byte goes to the system
 }
