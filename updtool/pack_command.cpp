@@ -246,14 +246,15 @@ int RunPack(const Arguments& args)
         std::vector<PackItem> items;
         if (!OrderEntries(walk, items))
             return Fail("pack", "names that cannot be stored; nothing was written");
+        // The updater reads no index of 0 bytes; format 0 has an empty one.
+        if (items.empty() && format != 0)
+            return Fail("pack", "'" + Utf8FromAnsi(dirArgument) + "' holds no files, and formats "
+                                "1 and 2 cannot hold an empty index (format 0 can)");
 
-        const StorePatterns store(
-            [&] {
-                std::vector<std::string> patterns;
-                for (const std::string& pattern : line.Values("--store"))
-                    patterns.push_back(PathArgument(pattern));
-                return patterns;
-            }());
+        std::vector<std::string> patterns;
+        for (const std::string& pattern : line.Values("--store"))
+            patterns.push_back(PathArgument(pattern));
+        const StorePatterns store(patterns);
         PendingFile archive(out, temporary);
         archive.Create(outShown);
         PakBuilder builder(uint32_t(format), revision, int(level), dataFile);

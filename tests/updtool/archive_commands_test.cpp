@@ -210,6 +210,33 @@ TEST_F(ArchiveCommands, NamesThatCannotBeStoredAreRefused)
     EXPECT_EQ("src", ListFolder(scratch.Path()));
 }
 
+TEST_F(ArchiveCommands, FailedPackLeavesTheOldArchive)
+{
+    WriteFileBytes(scratch.Path("src\\a.txt"), "a");
+    WriteFileBytes(scratch.Path("src\\b.txt"), "b");
+    ASSERT_EQ(0, Run({"pack", "out.pak", "src", "--revision", "1"}).exitCode);
+    const std::string old = ReadFileBytes(scratch.Path("out.pak"));
+    {
+        // b.txt held without sharing: it cannot be read while a.txt has
+        // been written already.
+        HANDLE held = CreateFileA(scratch.Path("src\\b.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        const ToolResult pack = Run({"pack", "out.pak", "src", "--revision", "2"});
+        CloseHandle(held);
+        EXPECT_EQ(2, pack.exitCode);
+        EXPECT_NE(std::string::npos, pack.err.find("cannot read 'b.txt' (error 32: in use by another "
+                                                   "program); nothing was written"))
+            << pack.err;
+    }
+    EXPECT_EQ(old, ReadFileBytes(scratch.Path("out.pak")));
+    EXPECT_EQ("out.pak src", ListFolder(scratch.Path()));
+    CreateDirectoryA(scratch.Path("empty").c_str(), nullptr);
+    EXPECT_EQ(2, Run({"pack", "e.pak", "empty", "--revision", "1"}).exitCode);
+    EXPECT_EQ(0, Run({"pack", "e.pak", "empty", "--format", "0"}).exitCode);
+    EXPECT_EQ(std::string(8, '\0'), ReadFileBytes(scratch.Path("e.pak")));
+}
+
 TEST_F(ArchiveCommands, ExtractWritesOnlyBelowItsFolder)
 {
     PakSpec spec;
