@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 typedef std::u32string LookupKey;
 
@@ -21,3 +23,17 @@ LookupKey LookupKeyOf(const std::string& name);
 // Does the lookup of `shorter` find an entry named `longer` (its name begins
 // with the sought one)? True for equal keys.
 bool KeyBegins(const LookupKey& shorter, const LookupKey& longer);
+
+// The order pack writes names in, and what stands in its way.
+class LookupOrder {
+public:
+    std::vector<LookupKey> keys;  // of each name, as given
+    std::vector<size_t> order;    // the names' indexes, in the lookup's order
+    // Neighbours in that order: two names the lookup cannot tell apart
+    // (they differ only in case), and a name that begins the next one.
+    std::vector<std::pair<size_t, size_t>> sameName;
+    std::vector<std::pair<size_t, size_t>> begins;
+
+    explicit LookupOrder(const std::vector<std::string>& names);
+    virtual ~LookupOrder();
+};

@@ -1,7 +1,6 @@
 #include "updtool/commands.h"
 
 #include <windows.h>
-#include <algorithm>
 #include "base/exceptions.h"
 #include "pak/archive_revision.h"
 #include "updtool/command_line.h"
@@ -135,21 +134,14 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
     return false;
 }
 
-// One file to pack, with its place in the lookup's order.
-class PackItem {
-public:
-    LookupKey key;
-    const SourceFile* file;
-
-    PackItem(const LookupKey& key, const SourceFile* file) : key(key), file(file) {}
-    virtual ~PackItem() {}
-};
-
-// Sorts the files into the lookup's order and refuses the names that cannot
-// be stored; warns of names that begin others. False when any was refused.
-bool OrderEntries(const FolderWalk& walk, std::vector<PackItem>& items)
+// Puts the files into the lookup's order (into items) and refuses the names
+// that cannot be stored; warns of names that begin others. False when any
+// was refused.
+bool OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items)
 {
     std::vector<std::string> refusals = walk.refusals;
+    std::vector<const SourceFile*> storable;
+    std::vector<std::string> names;
     for (const SourceFile& file : walk.files) {
         if (file.name.size() > kMaxNameBytes) {
             refusals.push_back(Quoted(file.name) + " is longer than " +
@@ -161,20 +153,20 @@ bool OrderEntries(const FolderWalk& walk, std::vector<PackItem>& items)
             refusals.push_back(Quoted(file.name) + ": the name " + refusal);
             continue;
         }
-        items.emplace_back(LookupKeyOf(file.name), &file);
+        storable.push_back(&file);
+        names.push_back(file.name);
     }
-    std::sort(items.begin(), items.end(),
-              [](const PackItem& a, const PackItem& b) { return a.key < b.key; });
-    for (size_t i = 0; i + 1 < items.size(); ++i) {
-        const PackItem& a = items[i];
-        const PackItem& b = items[i + 1];
-        if (a.key == b.key)
-            refusals.push_back(Quoted(a.file->name) + " and " + Quoted(b.file->name) +
-                               " are one name to the updater, which ignores case");
-        else if (KeyBegins(a.key, b.key))
-            WriteErr("updtool pack: warning: " + Quoted(a.file->name) + " begins " +
-                     Quoted(b.file->name) + ": the lookup finds it by its name, as it comes "
-                     "first, but without it would deliver " + Quoted(b.file->name) + "\n");
+    const LookupOrder order(names);
+    for (size_t i : order.order)
+        items.push_back(storable[i]);
+    for (const auto& pair : order.sameName)
+        refusals.push_back(Quoted(names[pair.first]) + " and " + Quoted(names[pair.second]) +
+                           " are one name to the updater, which ignores case");
+    for (const auto& pair : order.begins) {
+        const std::string shorter = Quoted(names[pair.first]), longer = Quoted(names[pair.second]);
+        WriteErr("updtool pack: warning: " + shorter + " begins " + longer +
+                 ": the lookup finds it by its name, as it comes first, but without it would "
+                 "deliver " + longer + "\n");
     }
     for (const std::string& refusal : refusals)
         WriteErr("updtool pack: cannot store " + refusal + "\n");
@@ -243,7 +235,7 @@ int RunPack(const Arguments& args)
         walk.Run();
         for (const std::string& warning : walk.warnings)
             WriteErr("updtool pack: warning: " + warning + "\n");
-        std::vector<PackItem> items;
+        std::vector<const SourceFile*> items;
         if (!OrderEntries(walk, items))
             return Fail("pack", "names that cannot be stored; nothing was written");
         // The updater reads no index of 0 bytes; format 0 has an empty one.
@@ -259,8 +251,9 @@ int RunPack(const Arguments& args)
         archive.Create(outShown);
         PakBuilder builder(uint32_t(format), revision, int(level), dataFile);
         Progress progress(ErrIsConsole() && !line.Has("-q"));
-        for (const PackItem& item : items) {
-            builder.Add(item.file->name, item.file->path, format != 0 && !store.Matches(item.key));
+        for (const SourceFile* item : items) {
+            builder.Add(item->name, item->path,
+                        format != 0 && !store.Matches(LookupKeyOf(item->name)));
             progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
         }
         progress.Done();

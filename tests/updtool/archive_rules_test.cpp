@@ -9,6 +9,7 @@
 #include "updtool/revision_rule.h"
 #include "updtool/store_pattern.h"
 #include "updtool/text_conversion.h"
+#include "updtool/tool_output.h"
 
 TEST(ArchiveRules, ExtractionNames)
 {
@@ -71,8 +72,12 @@ TEST(ArchiveRules, OrderAgreesWithTheLookup)
                       KeyBegins(LookupKeyOf(sought), LookupKeyOf(name)))
                 << "'" << sought << "' in '" << name << "'";
     }
-    EXPECT_TRUE(LookupKeyOf("Ａｂ") == LookupKeyOf("ａＢ"));
-    EXPECT_TRUE(LookupKeyOf("表") < LookupKeyOf("表示"));
+    // pack's order: a name before those it begins; names that differ only
+    // in case found (on Linux folders they can both exist).
+    const LookupOrder order({"b.txt", "A.TXT", "ｂ", "表示", "a.txt.bak", "a.txt", "Ｂ", "表"});
+    EXPECT_EQ((std::vector<size_t>{1, 5, 4, 0, 2, 6, 7, 3}), order.order);
+    EXPECT_EQ((std::vector<std::pair<size_t, size_t>>{{1, 5}, {2, 6}}), order.sameName);
+    EXPECT_EQ((std::vector<std::pair<size_t, size_t>>{{5, 4}, {7, 3}}), order.begins);
 }
 
 TEST(ArchiveRules, StorePatterns)
@@ -111,4 +116,13 @@ TEST(ArchiveRules, NamesAsUtf8)
     EXPECT_GE(compared, 40);
     EXPECT_EQ(u8"ｱｲ\\ソフト", NameUtf8("ｱｲ\\ソフト"));
     EXPECT_FALSE(NameUtf8("a\x83").empty());  // a lone lead byte goes to the system
+}
+
+TEST(ArchiveRules, JsonStrings)
+{
+    // Escapes found within the four-byte steps and between them.
+    const std::string text = "ab\"d\\efgh\x01ijklmn\tq\xE3\x82\xBDrst";
+    std::string out(JsonStringRoom(text.size()), '\0');
+    out.resize(size_t(PutJsonString(&out[0], text.data(), text.size()) - out.data()));
+    EXPECT_EQ("\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\"", out);
 }
