@@ -42,7 +42,6 @@ public:
     void Finish(FileHandle& out, const std::string& what);
 
 private:
-    class Record;
     void Deflate(FileHandle& in, const std::string& what, uint64_t& size, uint64_t& packed);
     void CopyRaw(FileHandle& in, const std::string& what, uint64_t& size);
 
