@@ -89,7 +89,10 @@ public:
     // Inflates packedSize bytes of one zlib stream, read from the position,
     // into output (room for capacity bytes); returns the bytes inflated.
     // Raises OCErrorException "データ解凍に失敗しました。" on any failure.
-    uint32_t Decompress(uint32_t packedSize, void* output, uint32_t capacity);
+    // streamLength, when given, receives how many of the packed bytes the
+    // stream took (bytes behind its end are ignored).
+    uint32_t Decompress(uint32_t packedSize, void* output, uint32_t capacity,
+                        uint32_t* streamLength = nullptr);
 
     // Serves reads from block (size bytes) instead of a stream; owns: Close
     // frees it with free().

@@ -101,7 +101,7 @@ IndexRecord::IndexRecord()
 IndexRecord::~IndexRecord() {}
 
 ArchiveIndex::ArchiveIndex(ArchiveFile& archive)
-    : fileSize(0), dataArea(0), archive_(archive), read_(0)
+    : fileSize(0), dataArea(0), packedIndexUsed(0), archive_(archive), read_(0)
 {
 }
 
@@ -125,8 +125,8 @@ bool ArchiveIndex::Load()
         !InflatedSizePlausible(header.indexSize, header.packedIndexSize))
         RaiseDamagedArchive();
     block_.Allocate(header.indexSize);
-    if (archive_.Decompress(header.packedIndexSize, block_.data, header.indexSize) !=
-        header.indexSize)
+    if (archive_.Decompress(header.packedIndexSize, block_.data, header.indexSize,
+                            &packedIndexUsed) != header.indexSize)
         RaiseDamagedArchive();
     blockReader_.AttachMemory(block_.data, header.indexSize, false);
     dataArea = headerLength + header.packedIndexSize;

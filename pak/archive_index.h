@@ -31,6 +31,9 @@ public:
     ArchiveHeader header;
     uint64_t fileSize;  // length of the archive file
     uint64_t dataArea;  // file offset that record offsets count from
+    // v1/v2 after Load: bytes of the packed index its zlib stream took; the
+    // reader ignores any behind it, a check of the archive does not.
+    uint32_t packedIndexUsed;
 
     // archive: open on the archive file, positioned at its start (or not
     // open at all, which reads as an empty version 0).

@@ -23,7 +23,8 @@ public:
 
 }  // namespace
 
-uint32_t ArchiveFile::Decompress(uint32_t packedSize, void* output, uint32_t capacity)
+uint32_t ArchiveFile::Decompress(uint32_t packedSize, void* output, uint32_t capacity,
+                                 uint32_t* streamLength)
 {
     // Input goes through one small buffer; output lands straight in the
     // caller's block, which the archive sized, so nothing grows or is copied.
@@ -62,5 +63,7 @@ uint32_t ArchiveFile::Decompress(uint32_t packedSize, void* output, uint32_t cap
             z.stream.avail_in = got;
         }
     }
+    if (streamLength)
+        *streamLength = uint32_t(z.stream.total_in);
     return uint32_t(z.stream.total_out);
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 #include "base/dll_search.h"
@@ -79,7 +80,15 @@ int main(int argc, char** argv)
                 return ExitOk;
             }
         }
-        return command.run(args);
+        // Every command reports its own failures; running out of memory
+        // (a block the page allocator refused, or the heap) is the one left.
+        try {
+            return command.run(args);
+        } catch (DWORD) {
+            return Fail(command.name, "out of memory");
+        } catch (const std::bad_alloc&) {
+            return Fail(command.name, "out of memory");
+        }
     }
     WriteErr("updtool: unknown command '" + Utf8FromAnsi(argv[1]) + "' (see 'updtool --help')\n");
     return ExitTrouble;

@@ -1,13 +1,275 @@
 #include "updtool/commands.h"
 
+#include <windows.h>
+#include "base/exceptions.h"
+#include "pak/archive_revision.h"
 #include "updtool/command_line.h"
+#include "updtool/entry_name_rule.h"
+#include "updtool/entry_order.h"
+#include "updtool/folder_walk.h"
+#include "updtool/no_windows.h"
+#include "updtool/pak_builder.h"
+#include "updtool/pending_file.h"
+#include "updtool/progress.h"
+#include "updtool/revision_rule.h"
+#include "updtool/store_pattern.h"
+#include "updtool/text_conversion.h"
+#include "updtool/tool_error.h"
+#include "updtool/tool_output.h"
 
-const char* const packUsage = "usage: updtool pack ...\n";
+const char* const packUsage =
+    "usage: updtool pack OUT.pak DIR [--format 0|1|2] [--revision N] [--after OLD.pak]\n"
+    "                   [--store PATTERN]... [--level 0-9] [-q]\n"
+    "Makes an archive of every file below DIR, each named by its path below DIR\n"
+    "with backslashes (code page 932). The same files always give the same\n"
+    "bytes: entries in the lookup's own order (a name before the longer names\n"
+    "it begins, case ignored), a fixed level, no times or host details.\n"
+    "  --format F       0: plain index, raw data; 1: packed index, compressed\n"
+    "                   entries; 2 (default): as 1, with a revision\n"
+    "  --revision N     format 2's revision (a signed 32-bit number)\n"
+    "  --after OLD.pak  the revision follows OLD.pak's: its revision plus one\n"
+    "                   unless --revision is given. Refused when the updater\n"
+    "                   would not take it as newer: it compares revision texts\n"
+    "                   as text, so revision 10 sorts before revision 9\n"
+    "  --store PATTERN  store entries matching PATTERN raw (* any run of\n"
+    "                   characters, backslashes too; ? one character; case\n"
+    "                   ignored); may be repeated. Other entries of formats 1\n"
+    "                   and 2 are compressed when that makes them smaller\n"
+    "  --level L        zlib level 0-9 (default 6)\n"
+    "  -q               no progress line and no summary\n"
+    "Refused: names with characters beyond code page 932, names longer than\n"
+    "200 bytes (room for an install folder of up to 58 characters within a\n"
+    "Windows path), names that extract refuses (device names, '..' ...), and\n"
+    "two names that differ only in case. A warning names each entry whose name\n"
+    "begins another's: the lookup finds it by its name, as it comes first, but\n"
+    "without it would deliver the longer one. OUT.pak is written under a\n"
+    "temporary name beside it and renamed when complete; an OUT.pak below DIR\n"
+    "is left out.\n";
+
+namespace {
+
+// A Windows path holds 259 characters; an install folder such as
+// "C:\Program Files (x86)\Brand\Product" and its backslash take up to 59.
+const size_t kMaxNameBytes = 200;
+const int kDefaultLevel = 6;
+
+std::wstring FullPath(const std::wstring& path)
+{
+    std::wstring full(32768, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), DWORD(full.size()), &full[0], nullptr);
+    if (length == 0 || length >= full.size())
+        return std::wstring();
+    full.resize(length);
+    return full;
+}
+
+std::string Quoted(const std::string& name)
+{
+    return "'" + NameUtf8(name) + "'";
+}
+
+// The revision format 2 gets, checked against OLD.pak's when there is one.
+// False (after the message) when it is refused.
+bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
+{
+    const std::string* given = line.Value("--revision");
+    const std::string* after = line.Value("--after");
+    long long value = 0;
+    if (given && !ParseNumber(*given, INT32_MIN, INT32_MAX, value)) {
+        code = UsageError("pack", "--revision takes a signed 32-bit number, not '" +
+                                      Utf8FromAnsi(*given) + "'");
+        return false;
+    }
+    revision = int32_t(value);
+    if (!after)
+        return true;
+
+    const std::string old = PathArgument(*after);
+    const std::string oldShown = "'" + Utf8FromAnsi(old) + "'";
+    const DWORD attributes = GetFileAttributesA(old.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        code = Fail("pack", SystemErrorText("cannot read " + oldShown,
+                                            attributes == INVALID_FILE_ATTRIBUTES
+                                                ? GetLastError()
+                                                : ERROR_DIRECTORY));
+        return false;
+    }
+    String text;
+    try {
+        GetArchiveRevisionText(old.c_str(), text);
+    } catch (const OCErrorException&) {
+        text.Clear();
+    }
+    QuietOpens::Restore();
+    long long oldValue = 0;
+    if (text.IsEmpty() || !ParseNumber(TextOf(text), INT32_MIN, INT32_MAX, oldValue)) {
+        code = Fail("pack", "cannot read the revision of " + oldShown);
+        return false;
+    }
+    const std::string oldText = TextOf(text);
+    if (!given) {
+        if (oldValue == INT32_MAX) {
+            code = Fail("pack", oldShown + " has the highest revision there is, " + oldText);
+            return false;
+        }
+        revision = int32_t(oldValue + 1);
+    }
+    const std::string newText = RevisionText(revision);
+    if (RevisionSortsAfter(newText, oldText))
+        return true;
+    std::string message = "revision " + newText + " would not be taken as newer than " +
+                          oldShown + ", revision " + oldText +
+                          ": the updater compares revision texts as text, so \"" + newText + "\"";
+    if (newText == oldText)
+        message += " is the same as \"" + oldText + "\" and it cannot tell the new archive from the old";
+    else
+        message += " sorts before \"" + oldText + "\" and the archive would be skipped as older";
+    int32_t suggestion = 0;
+    if (RevisionAfter(int32_t(oldValue), suggestion))
+        message += "; use a revision whose text sorts after \"" + oldText + "\", e.g. --revision " +
+                   RevisionText(suggestion);
+    else
+        message += "; no 32-bit revision above " + oldText + " sorts after it as text";
+    code = Fail("pack", message);
+    return false;
+}
+
+// Puts the files into the lookup's order (into items) and refuses the names
+// that cannot be stored; warns of names that begin others. False when any
+// was refused.
+bool OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items)
+{
+    std::vector<std::string> refusals = walk.refusals;
+    std::vector<const SourceFile*> storable;
+    std::vector<std::string> names;
+    for (const SourceFile& file : walk.files) {
+        if (file.name.size() > kMaxNameBytes) {
+            refusals.push_back(Quoted(file.name) + " is longer than " +
+                               std::to_string(kMaxNameBytes) + " bytes");
+            continue;
+        }
+        const std::string refusal = EntryNameRefusal(file.name);
+        if (!refusal.empty()) {
+            refusals.push_back(Quoted(file.name) + ": the name " + refusal);
+            continue;
+        }
+        storable.push_back(&file);
+        names.push_back(file.name);
+    }
+    const LookupOrder order(names);
+    for (size_t i : order.order)
+        items.push_back(storable[i]);
+    for (const auto& pair : order.sameName)
+        refusals.push_back(Quoted(names[pair.first]) + " and " + Quoted(names[pair.second]) +
+                           " are one name to the updater, which ignores case");
+    for (const auto& pair : order.begins) {
+        const std::string shorter = Quoted(names[pair.first]), longer = Quoted(names[pair.second]);
+        WriteErr("updtool pack: warning: " + shorter + " begins " + longer +
+                 ": the lookup finds it by its name, as it comes first, but without it would "
+                 "deliver " + longer + "\n");
+    }
+    for (const std::string& refusal : refusals)
+        WriteErr("updtool pack: cannot store " + refusal + "\n");
+    return refusals.empty();
+}
+
+}  // namespace
 
 int RunPack(const Arguments& args)
 {
     CommandLine line;
-    if (!line.Parse("pack", args, {}))
+    if (!line.Parse("pack", args,
+                    {{"--format", true}, {"--revision", true}, {"--after", true},
+                     {"--store", true}, {"--level", true}, {"-q", false}}))
         return ExitTrouble;
-    return Fail("pack", "not built yet");
+    if (line.positional.size() != 2)
+        return UsageError("pack", "name the archive to write and the folder to pack");
+    long long format = 2, level = kDefaultLevel;
+    if (line.Value("--format") && !ParseNumber(*line.Value("--format"), 0, 2, format))
+        return UsageError("pack", "--format takes 0, 1 or 2");
+    if (line.Value("--level") && !ParseNumber(*line.Value("--level"), 0, 9, level))
+        return UsageError("pack", "--level takes 0 to 9");
+    const bool revisionGiven = line.Has("--revision") || line.Has("--after");
+    if (format != 2 && revisionGiven)
+        return UsageError("pack", "formats 0 and 1 carry no revision (the updater reads 0): "
+                                  "--revision and --after need format 2");
+    if (format == 2 && !revisionGiven)
+        return UsageError("pack", "format 2 needs --revision N or --after OLD.pak");
+    if (format == 0 && (line.Has("--store") || line.Has("--level")))
+        return UsageError("pack", "format 0 stores every entry raw: --store and --level need "
+                                  "format 1 or 2");
+    int32_t revision = 0;
+    int code = ExitOk;
+    if (format == 2 && !ChooseRevision(line, revision, code))
+        return code;
+
+    const std::string outArgument = PathArgument(line.positional[0]);
+    const std::string dirArgument = PathArgument(line.positional[1]);
+    const std::wstring out = FullPath(WideFromAnsi(outArgument));
+    const std::wstring dir = FullPath(WideFromAnsi(dirArgument));
+    const std::string outShown = "'" + Utf8FromAnsi(outArgument) + "'";
+    if (out.empty() || out.back() == L'\\')
+        return Fail("pack", outShown + " is not a file name");
+    const DWORD outAttributes = GetFileAttributesW(out.c_str());
+    if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("pack", outShown + " is a folder");
+    // Windows refuses to replace a read-only file; so does the tool on
+    // every system.
+    if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_READONLY))
+        return Fail("pack", outShown + " is read-only");
+    const DWORD dirAttributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
+    if (dirAttributes == INVALID_FILE_ATTRIBUTES || !(dirAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("pack", "'" + Utf8FromAnsi(dirArgument) + "' is not a folder");
+    if (GetACP() != kNameCodePage)
+        WriteErr("updtool pack: warning: this system's code page is " + std::to_string(GetACP()) +
+                 ", not 932: the entry order follows this system's case rules, the updater's "
+                 "lookup those of code page 932\n");
+
+    const std::wstring temporary = out + L".updtool-tmp";
+    const std::wstring dataFile = out + L".updtool-data";
+    try {
+        std::wstring root = dir;
+        if (root.back() == L'\\')
+            root.pop_back();  // a drive's root
+        FolderWalk walk(root, {out, temporary, dataFile});
+        walk.Run();
+        for (const std::string& warning : walk.warnings)
+            WriteErr("updtool pack: warning: " + warning + "\n");
+        std::vector<const SourceFile*> items;
+        if (!OrderEntries(walk, items))
+            return Fail("pack", "names that cannot be stored; nothing was written");
+        // The updater reads no index of 0 bytes; format 0 has an empty one.
+        if (items.empty() && format != 0)
+            return Fail("pack", "'" + Utf8FromAnsi(dirArgument) + "' holds no files, and formats "
+                                "1 and 2 cannot hold an empty index (format 0 can)");
+
+        std::vector<std::string> patterns;
+        for (const std::string& pattern : line.Values("--store"))
+            patterns.push_back(PathArgument(pattern));
+        const StorePatterns store(patterns);
+        PendingFile archive(out, temporary);
+        archive.Create(outShown);
+        PakBuilder builder(uint32_t(format), revision, int(level), dataFile);
+        Progress progress(ErrIsConsole() && !line.Has("-q"));
+        for (const SourceFile* item : items) {
+            builder.Add(item->name, item->path,
+                        format != 0 && !store.Matches(LookupKeyOf(item->name)));
+            progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
+        }
+        progress.Done();
+        builder.Finish(archive.file, outShown);
+        LARGE_INTEGER size = {};
+        GetFileSizeEx(archive.file.handle, &size);
+        archive.Commit(true, outShown);
+        if (!line.Has("-q"))
+            WriteOut("packed " + std::to_string(builder.entries) +
+                     (builder.entries == 1 ? " entry" : " entries") + " (" +
+                     std::to_string(builder.compressedEntries) + " compressed) into " + outShown +
+                     ": format " + std::to_string(format) +
+                     (format == 2 ? ", revision " + RevisionText(revision) : std::string()) +
+                     ", " + std::to_string(size.QuadPart) + " bytes\n");
+    } catch (const ToolError& error) {
+        return Fail("pack", error.message + "; nothing was written");
+    }
+    return ExitOk;
 }

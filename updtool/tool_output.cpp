@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -37,19 +38,31 @@ bool IsConsole(HANDLE handle)
     return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
 }
 
-void Write(DWORD which, const std::string& utf8)
+// Asking is a round trip to the system; a listing writes many pieces.
+bool IsConsoleCached(HANDLE handle)
+{
+    static HANDLE asked = INVALID_HANDLE_VALUE;
+    static bool console = false;
+    if (handle != asked) {
+        console = IsConsole(handle);
+        asked = handle;
+    }
+    return console;
+}
+
+void Write(DWORD which, const char* utf8, size_t length)
 {
     HANDLE handle = GetStdHandle(which);
-    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || utf8.empty())
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || length == 0)
         return;
-    if (IsConsole(handle)) {
-        const std::wstring wide = Wide(utf8.data(), int(utf8.size()), CP_UTF8);
+    if (IsConsoleCached(handle)) {
+        const std::wstring wide = Wide(utf8, int(length), CP_UTF8);
         DWORD written = 0;
         WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
         return;
     }
-    const char* p = utf8.data();
-    size_t left = utf8.size();
+    const char* p = utf8;
+    size_t left = length;
     while (left > 0) {
         DWORD written = 0;
         if (!WriteFile(handle, p, DWORD(left), &written, nullptr) || written == 0)
@@ -77,12 +90,17 @@ std::string Utf8FromAnsi(const std::string& text)
 
 void WriteOut(const std::string& utf8)
 {
-    Write(STD_OUTPUT_HANDLE, utf8);
+    Write(STD_OUTPUT_HANDLE, utf8.data(), utf8.size());
+}
+
+void WriteOut(const char* utf8, size_t length)
+{
+    Write(STD_OUTPUT_HANDLE, utf8, length);
 }
 
 void WriteErr(const std::string& utf8)
 {
-    Write(STD_ERROR_HANDLE, utf8);
+    Write(STD_ERROR_HANDLE, utf8.data(), utf8.size());
 }
 
 bool ErrIsConsole()
@@ -149,31 +167,63 @@ void JsonWriter::String(const std::string& utf8)
 
 void JsonWriter::Quote(const std::string& utf8)
 {
-    out_ += '"';
-    for (unsigned char c : utf8) {
-        switch (c) {
-        case '"': out_ += "\\\""; break;
-        case '\\': out_ += "\\\\"; break;
-        case '\n': out_ += "\\n"; break;
-        case '\r': out_ += "\\r"; break;
-        case '\t': out_ += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char escape[8];
-                snprintf(escape, sizeof escape, "\\u%04x", c);
-                out_ += escape;
-            } else {
-                out_ += char(c);
-            }
-        }
-    }
-    out_ += '"';
+    const size_t at = out_.size();
+    out_.resize(at + JsonStringRoom(utf8.size()));
+    char* end = PutJsonString(&out_[at], utf8.data(), utf8.size());
+    out_.resize(size_t(end - out_.data()));
 }
 
 void JsonWriter::Number(int64_t value)
 {
     BeforeValue();
     out_ += std::to_string(value);
+}
+
+char* PutJsonString(char* out, const char* utf8, size_t length)
+{
+    static const char hex[] = "0123456789abcdef";
+    *out++ = '"';
+    for (size_t i = 0; i < length; ++i) {
+        // Four plain bytes (no control character, quote or backslash) at a
+        // time: listings escape many thousands of names.
+        while (i + 4 <= length) {
+            uint32_t word;
+            std::memcpy(&word, utf8 + i, 4);
+            const uint32_t quote = word ^ 0x22222222u, backslash = word ^ 0x5C5C5C5Cu;
+            const uint32_t control = (word - 0x20202020u) & ~word;
+            const uint32_t quotes = (quote - 0x01010101u) & ~quote;
+            const uint32_t backslashes = (backslash - 0x01010101u) & ~backslash;
+            if ((control | quotes | backslashes) & 0x80808080u)
+                break;
+            std::memcpy(out, &word, 4);
+            out += 4;
+            i += 4;
+        }
+        if (i == length)
+            break;
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            *out++ = char(c);
+            continue;
+        }
+        *out++ = '\\';
+        switch (c) {
+        case '"': *out++ = '"'; break;
+        case '\\': *out++ = '\\'; break;
+        case '\n': *out++ = 'n'; break;
+        case '\r': *out++ = 'r'; break;
+        case '\t': *out++ = 't'; break;
+        default:
+            out[0] = 'u';
+            out[1] = '0';
+            out[2] = '0';
+            out[3] = hex[c >> 4];
+            out[4] = hex[c & 15];
+            out += 5;
+        }
+    }
+    *out++ = '"';
+    return out;
 }
 
 void JsonWriter::Bool(bool value)

@@ -12,9 +12,21 @@ std::string Utf8FromAnsi(const char* text, int length = -1);
 std::string Utf8FromAnsi(const std::string& text);
 
 void WriteOut(const std::string& utf8);
+void WriteOut(const char* utf8, size_t length);
 void WriteErr(const std::string& utf8);
 // True when standard error is a console: progress is shown only there.
 bool ErrIsConsole();
+
+// Room PutJsonString may take for length bytes: every byte escaped as \u00XX,
+// and the quotes.
+inline size_t JsonStringRoom(size_t length)
+{
+    return 6 * length + 2;
+}
+// Writes utf8 as a JSON string, quotes included, at out (JsonStringRoom
+// bytes of room); returns the end. For writers of many values, such as a
+// listing of many thousands of entries.
+char* PutJsonString(char* out, const char* utf8, size_t length);
 
 // One JSON document, built in memory: one per run, never mixed with text.
 class JsonWriter {

@@ -1,0 +1,275 @@
+// The archive commands as a publisher runs them: updtool.exe as a child,
+// its archives read back by the updater's own lookup.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+#include "pak/archive_file.h"
+#include "tests/support/archive_writer.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/updtool/tool_runner.h"
+
+namespace {
+
+// Literals are code page 932: ソ (83 5C) and 表 (95 5C) end in a backslash
+// byte; ａｂ and ＡＢ are one name to the lookup.
+struct Source {
+    const char* name;
+    std::string data;
+};
+
+std::string Noise(size_t n)
+{
+    std::string out(n, '\0');
+    uint32_t state = 7;
+    for (char& c : out) {
+        state = state * 1103515245u + 12345u;
+        c = char(state >> 24);
+    }
+    return out;
+}
+
+std::vector<Source> Sources()
+{
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "line " + std::to_string(i % 7) + " of the resource\n";
+    return {
+        {"ソフト\\表示.txt", text},
+        {"ソフト\\表", "short"},
+        {"ＡＢ.txt.bak", text + "bak"},
+        {"ａｂ.txt", text + "ab"},
+        {"noise.bin", Noise(5000)},
+        {"img\\pic.png", text},
+        {"empty.dat", ""},
+    };
+}
+
+// The lookup's order: a name before the longer ones it begins, case folded.
+const char* const kOrderUtf8[] = {u8"empty.dat", u8"img\\\\pic.png", u8"noise.bin",
+                                  u8"ａｂ.txt", u8"ＡＢ.txt.bak", u8"ソフト\\\\表",
+                                  u8"ソフト\\\\表示.txt"};
+
+// The value of field in the JSON object whose name is nameUtf8 (escaped).
+std::string FieldOf(const std::string& json, const std::string& nameUtf8, const std::string& field)
+{
+    const size_t at = json.find("{\"name\":\"" + nameUtf8 + "\"");
+    if (at == std::string::npos)
+        return "<no entry>";
+    const size_t value = json.find("\"" + field + "\":", at) + field.size() + 3;
+    return json.substr(value, json.find_first_of(",}", value) - value);
+}
+
+class ArchiveCommands : public ::testing::Test {
+protected:
+    ScratchDir scratch;
+
+    void PutSources(const std::string& dir, bool reversed = false)
+    {
+        const std::vector<Source> forward = Sources();
+        std::vector<Source> sources = forward;
+        if (reversed)
+            sources.assign(forward.rbegin(), forward.rend());
+        for (const Source& source : sources)
+            WriteFileBytes(scratch.Path(dir + "\\" + source.name), source.data);
+    }
+
+    ToolResult Run(const std::vector<std::string>& args) { return RunTool(args, scratch.Path()); }
+};
+
+}  // namespace
+
+TEST_F(ArchiveCommands, RoundTripOfEveryFormat)
+{
+    PutSources("src");
+    for (const char* format : {"0", "1", "2"}) {
+        SCOPED_TRACE(std::string("format ") + format);
+        const std::string dir = std::string("f") + format;
+        const std::string pak = dir + "\\data.pak";
+        std::vector<std::string> pack = {"pack", pak, "src", "--format", format, "-q"};
+        if (format[0] == '2')
+            pack.insert(pack.end(), {"--revision", "-3"});
+        if (format[0] != '0')
+            pack.insert(pack.end(), {"--store", "IMG/*.PNG"});
+        CreateDirectoryA(scratch.Path(dir).c_str(), nullptr);
+        const ToolResult packed = Run(pack);
+        ASSERT_EQ(0, packed.exitCode) << packed.err;
+        EXPECT_EQ("", packed.out);
+
+        const ToolResult list = Run({"list", pak, "--json"});
+        ASSERT_EQ(0, list.exitCode) << list.err;
+        EXPECT_EQ(0u, list.out.find(std::string("{\"version\":") + format + ",\"count\":7,\"revision\":" +
+                                    (format[0] == '2' ? "-3" : "0") + ",\"entries\":[{"))
+            << list.out;
+        size_t last = 0;
+        for (const char* name : kOrderUtf8) {
+            const size_t at = list.out.find(std::string("\"name\":\"") + name + "\"");
+            EXPECT_TRUE(at != std::string::npos && at >= last) << name << " out of order in " << list.out;
+            last = at;
+        }
+        const bool compresses = format[0] != '0';
+        EXPECT_EQ(compresses ? "true" : "false", FieldOf(list.out, u8"ソフト\\\\表示.txt", "compressed"));
+        EXPECT_EQ("false", FieldOf(list.out, "img\\\\pic.png", "compressed"));  // --store
+        EXPECT_EQ("false", FieldOf(list.out, "noise.bin", "compressed"));  // not smaller
+        EXPECT_EQ("false", FieldOf(list.out, "empty.dat", "compressed"));
+
+        const ToolResult verify = Run({"verify", pak});
+        EXPECT_EQ(0, verify.exitCode);
+        EXPECT_EQ(std::string("ok: format ") + format + ", 7 of 7 entries checked\n", verify.out);
+
+        {
+            // The updater's own lookup, from the archive's folder.
+            CurrentDirectory here(scratch.Path(dir));
+            quietOpen = 1;
+            for (const Source& source : Sources()) {
+                ArchiveFile file;
+                ASSERT_TRUE(file.Open(source.name, ModeRead)) << source.name;
+                EXPECT_STREQ(source.name, file.name.text);
+                std::string data(file.Size(), '\0');
+                data.resize(file.Read(&data[0], uint32_t(data.size())));
+                EXPECT_EQ(source.data, data) << source.name;
+            }
+            quietOpen = 0;
+        }
+
+        const std::string out = dir + "\\out";
+        CreateDirectoryA(scratch.Path(out).c_str(), nullptr);
+        const ToolResult extract = Run({"extract", pak, "-C", out});
+        EXPECT_EQ(0, extract.exitCode) << extract.err;
+        for (const Source& source : Sources())
+            EXPECT_EQ(source.data, ReadFileBytes(scratch.Path(out + "\\" + source.name))) << source.name;
+    }
+}
+
+TEST_F(ArchiveCommands, SameFilesSameBytes)
+{
+    PutSources("a");
+    PutSources("b", true);  // created in the other order
+    // Other times for every file of b.
+    FILETIME old = {0x12345678, 0x01C00000};
+    for (const Source& source : Sources()) {
+        HANDLE file = CreateFileA(scratch.Path(std::string("b\\") + source.name).c_str(),
+                                  FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file) << source.name;
+        SetFileTime(file, &old, &old, &old);
+        CloseHandle(file);
+    }
+    // The archive is written into the folder it packs: never an entry.
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(0, Run({"pack", "a\\x.pak", "a", "--revision", "5"}).exitCode);
+        ASSERT_EQ(0, Run({"pack", "b\\x.pak", "b", "--revision", "5"}).exitCode);
+    }
+    const std::string a = ReadFileBytes(scratch.Path("a\\x.pak"));
+    EXPECT_EQ(a, ReadFileBytes(scratch.Path("b\\x.pak")));
+    EXPECT_EQ(std::string::npos, Run({"list", "a\\x.pak"}).out.find("x.pak"));
+    EXPECT_EQ("a b", ListFolder(scratch.Path()));  // no temporary file left
+    EXPECT_EQ("empty.dat img noise.bin x.pak ＡＢ.txt.bak ａｂ.txt ソフト", ListFolder(scratch.Path("a")));
+}
+
+TEST_F(ArchiveCommands, RevisionThatSortsBeforeIsRefused)
+{
+    WriteFileBytes(scratch.Path("src\\a.txt"), "a");
+    ASSERT_EQ(0, Run({"pack", "r9.pak", "src", "--revision", "9"}).exitCode);
+    // 9 + 1 is 10, whose text sorts before 9: the updater would skip it.
+    const ToolResult after = Run({"pack", "r10.pak", "src", "--after", "r9.pak"});
+    EXPECT_EQ(2, after.exitCode);
+    EXPECT_NE(std::string::npos, after.err.find("so \"10\" sorts before \"9\" and the archive "
+                                                "would be skipped as older; use a revision whose "
+                                                "text sorts after \"9\", e.g. --revision 90\n"))
+        << after.err;
+    EXPECT_FALSE(FileExists(scratch.Path("r10.pak")));
+    EXPECT_EQ(2, Run({"pack", "r9b.pak", "src", "--after", "r9.pak", "--revision", "9"}).exitCode);
+    EXPECT_EQ(0, Run({"pack", "r90.pak", "src", "--after", "r9.pak", "--revision", "90"}).exitCode);
+    EXPECT_EQ("90\n", Run({"revision", "r90.pak"}).out);
+    EXPECT_EQ(2, Run({"pack", "r1.pak", "src", "--format", "1", "--after", "r9.pak"}).exitCode);
+    EXPECT_EQ(2, Run({"revision", "missing.pak"}).exitCode);
+    // Format 1 carries no revision: the updater reads 0, so 1 follows it.
+    ASSERT_EQ(0, Run({"pack", "v1.pak", "src", "--format", "1"}).exitCode);
+    EXPECT_EQ("0\n", Run({"revision", "v1.pak"}).out);
+    EXPECT_EQ(0, Run({"pack", "v2.pak", "src", "--after", "v1.pak"}).exitCode);
+    EXPECT_EQ("1\n", Run({"revision", "v2.pak"}).out);
+}
+
+TEST_F(ArchiveCommands, NamesThatCannotBeStoredAreRefused)
+{
+    WriteFileBytes(scratch.Path("src\\ok.txt"), "ok");
+    // é has no code page 932 form; a best-fit stand-in would be a lie.
+    const std::string src = scratch.Path("src");
+    HANDLE file = CreateFileW((std::wstring(src.begin(), src.end()) + L"\\caf\u00e9.txt").c_str(),
+                              GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    WriteFileBytes(scratch.Path("src\\" + std::string(201, 'n')), "long");
+    const ToolResult pack = Run({"pack", "x.pak", "src", "--revision", "1"});
+    EXPECT_EQ(2, pack.exitCode);
+    EXPECT_NE(std::string::npos, pack.err.find("'caf\xC3\xA9.txt' has characters that code page 932 cannot hold"));
+    EXPECT_NE(std::string::npos, pack.err.find("is longer than 200 bytes"));
+    EXPECT_FALSE(FileExists(scratch.Path("x.pak")));
+    EXPECT_EQ("src", ListFolder(scratch.Path()));
+}
+
+TEST_F(ArchiveCommands, FailedPackLeavesTheOldArchive)
+{
+    WriteFileBytes(scratch.Path("src\\a.txt"), "a");
+    WriteFileBytes(scratch.Path("src\\b.txt"), "b");
+    ASSERT_EQ(0, Run({"pack", "out.pak", "src", "--revision", "1"}).exitCode);
+    const std::string old = ReadFileBytes(scratch.Path("out.pak"));
+    {
+        // b.txt held without sharing: it cannot be read while a.txt has
+        // been written already.
+        HANDLE held = CreateFileA(scratch.Path("src\\b.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        const ToolResult pack = Run({"pack", "out.pak", "src", "--revision", "2"});
+        CloseHandle(held);
+        EXPECT_EQ(2, pack.exitCode);
+        EXPECT_NE(std::string::npos, pack.err.find("cannot read 'b.txt' (error 32: in use by another "
+                                                   "program); nothing was written"))
+            << pack.err;
+    }
+    EXPECT_EQ(old, ReadFileBytes(scratch.Path("out.pak")));
+    EXPECT_EQ("out.pak src", ListFolder(scratch.Path()));
+    CreateDirectoryA(scratch.Path("empty").c_str(), nullptr);
+    EXPECT_EQ(2, Run({"pack", "e.pak", "empty", "--revision", "1"}).exitCode);
+    EXPECT_EQ(0, Run({"pack", "e.pak", "empty", "--format", "0"}).exitCode);
+    EXPECT_EQ(std::string(8, '\0'), ReadFileBytes(scratch.Path("e.pak")));
+}
+
+TEST_F(ArchiveCommands, ExtractWritesOnlyBelowItsFolder)
+{
+    PakSpec spec;
+    spec.version = 1;
+    for (const char* name : {"..\\evil.txt", "C:\\evil.txt", "\\\\server\\share\\evil.txt",
+                             "sub\\..\\..\\evil.txt", "NUL.txt", "a:stream", "ok\\good.txt",
+                             "OK\\GOOD.TXT"}) {
+        PakEntry entry;
+        entry.name = name;
+        entry.data = name;
+        spec.entries.push_back(entry);
+    }
+    WriteFileBytes(scratch.Path("x.pak"), BuildPak(spec));
+    CreateDirectoryA(scratch.Path("out").c_str(), nullptr);
+    const ToolResult extract = Run({"extract", "x.pak", "-C", "out"});
+    EXPECT_EQ(1, extract.exitCode);
+    EXPECT_EQ("ok\\good.txt\n", extract.out);
+    EXPECT_EQ("ok\\good.txt", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));
+    EXPECT_EQ("out x.pak", ListFolder(scratch.Path()));
+    EXPECT_EQ("ok", ListFolder(scratch.Path("out")));
+    EXPECT_FALSE(FileExists("C:\\evil.txt"));
+    EXPECT_EQ(7u, size_t(std::count(extract.err.begin(), extract.err.end(), '\n'))) << extract.err;
+
+    // Named ones only, case ignored; an existing file is kept unless
+    // --force; of two entries of one name the first is the updater's (the
+    // second is refused each time).
+    WriteFileBytes(scratch.Path("out\\ok\\good.txt"), "mine");
+    const ToolResult kept = Run({"extract", "x.pak", "-C", "out", "ok/good.txt"});
+    EXPECT_EQ(1, kept.exitCode);
+    EXPECT_EQ("", kept.out);
+    EXPECT_NE(std::string::npos, kept.err.find("kept the existing 'ok\\good.txt'")) << kept.err;
+    EXPECT_EQ("mine", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));
+    EXPECT_EQ(1, Run({"extract", "x.pak", "-C", "out", "OK\\good.txt", "--force"}).exitCode);
+    EXPECT_EQ("ok\\good.txt", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));
+    EXPECT_EQ(1, Run({"extract", "x.pak", "-C", "out", "absent.txt"}).exitCode);
+}

@@ -1,0 +1,128 @@
+// The rules behind the archive commands, one table each.
+
+#include <gtest/gtest.h>
+#include <climits>
+#include <cstring>
+#include "pak/name_matcher.h"
+#include "updtool/entry_name_rule.h"
+#include "updtool/entry_order.h"
+#include "updtool/revision_rule.h"
+#include "updtool/store_pattern.h"
+#include "updtool/text_conversion.h"
+#include "updtool/tool_output.h"
+
+TEST(ArchiveRules, ExtractionNames)
+{
+    // Code page 932 literals: ソ (83 5C) and 表 (95 5C) end in a backslash byte.
+    const struct {
+        const char* name;
+        bool refused;
+    } rows[] = {
+        {"ok.txt", false}, {"dir\\sub\\file.bin", false}, {"ソフト\\表示.txt", false},
+        {"表", false}, {"..dots", false}, {"CONSOLE.txt", false}, {"com10", false}, {"a.b.c", false},
+        {"", true}, {"..", true}, {"..\\x", true}, {"a\\..\\..\\x", true}, {"a\\.\\x", true},
+        {"\\x", true}, {"\\\\server\\share\\x", true}, {"C:\\x", true}, {"C:x", true},
+        {"a\\\\b", true}, {"a\\", true}, {"file:stream", true}, {"a/../x", true},
+        {"CON", true}, {"con", true}, {"NUL.txt", true}, {"dir\\aux.tar.gz", true},
+        {"nul .txt", true}, {"COM1", true}, {"lpt9.log", true}, {"COM0", true},
+        {"CONIN$", true}, {"name.", true}, {"name ", true}, {"dir.\\x", true},
+        {"a<b", true}, {"a?b", true}, {"a*b", true}, {"tab\there", true},
+        {"\x83", true},  // a lead byte without its trail byte
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.refused, !EntryNameRefusal(row.name).empty()) << "'" << row.name << "'";
+    EXPECT_EQ("holds a NUL byte", EntryNameRefusal(std::string("a\0b", 3)));
+}
+
+TEST(ArchiveRules, RevisionsAsTheUpdaterOrdersThem)
+{
+    EXPECT_TRUE(RevisionSortsAfter("90", "9"));
+    EXPECT_FALSE(RevisionSortsAfter("10", "9"));
+    EXPECT_FALSE(RevisionSortsAfter("9", "9"));
+    EXPECT_TRUE(RevisionSortsAfter("0", "-1"));
+    EXPECT_EQ("-2147483648", RevisionText(INT32_MIN));
+    const struct {
+        int32_t older;
+        bool found;
+        int32_t suggestion;
+    } rows[] = {
+        {0, true, 1}, {9, true, 90}, {19, true, 20}, {99, true, 990}, {-10, true, -9},
+        {-5, true, 0}, {214748364, true, 214748365}, {999999999, false, 0}, {INT32_MAX, false, 0},
+    };
+    for (const auto& row : rows) {
+        int32_t suggestion = 0;
+        EXPECT_EQ(row.found, RevisionAfter(row.older, suggestion)) << row.older;
+        if (row.found) {
+            EXPECT_EQ(row.suggestion, suggestion) << row.older;
+            EXPECT_TRUE(RevisionSortsAfter(RevisionText(suggestion), RevisionText(row.older)));
+        }
+    }
+}
+
+TEST(ArchiveRules, OrderAgreesWithTheLookup)
+{
+    // ｱ is single-byte (B1); ａ/Ａ and ア/ヂ (83 41 / 83 61, which differ
+    // only in the case of their trail byte) are double-byte.
+    const char* names[] = {"a", "A.txt", "ab", "ａ", "Ａｂ", "ア", "ヂ", "アa", "ｱ", "ソ", "ソ\\x",
+                           "表", "表示", "b\\c", "B\\C.d", ""};
+    for (const char* sought : names) {
+        const NameMatcher matcher(sought, uint32_t(strlen(sought)));
+        for (const char* name : names)
+            EXPECT_EQ(matcher.BeginsWith(name, uint32_t(strlen(name))),
+                      KeyBegins(LookupKeyOf(sought), LookupKeyOf(name)))
+                << "'" << sought << "' in '" << name << "'";
+    }
+    // pack's order: a name before those it begins; names that differ only
+    // in case found (on Linux folders they can both exist).
+    const LookupOrder order({"b.txt", "A.TXT", "ｂ", "表示", "a.txt.bak", "a.txt", "Ｂ", "表"});
+    EXPECT_EQ((std::vector<size_t>{1, 5, 4, 0, 2, 6, 7, 3}), order.order);
+    EXPECT_EQ((std::vector<std::pair<size_t, size_t>>{{1, 5}, {2, 6}}), order.sameName);
+    EXPECT_EQ((std::vector<std::pair<size_t, size_t>>{{5, 4}, {7, 3}}), order.begins);
+}
+
+TEST(ArchiveRules, StorePatterns)
+{
+    const StorePatterns store({"*.PNG", "music\\??.ogg", "表*"});
+    const struct {
+        const char* name;
+        bool stored;
+    } rows[] = {
+        {"a.png", true}, {"img\\b.Png", true}, {"a.png.txt", false}, {"music\\01.ogg", true},
+        {"music\\ソフ.ogg", true}, {"music\\001.ogg", false}, {"表示.txt", true}, {"x表", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.stored, store.Matches(LookupKeyOf(row.name))) << row.name;
+}
+
+TEST(ArchiveRules, NamesAsUtf8)
+{
+    // Listings convert names by a table taken from the system: each
+    // double-byte character must come out as the system converts it.
+    int compared = 0;
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        std::string name = "x\\";
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            std::string pair = {char(lead), char(trail)};
+            std::wstring wide;
+            if (trail != 0x7F && NameToWide(pair.data(), 2, wide))
+                name += pair;
+        }
+        std::wstring wide;
+        if (name.size() == 2 || !NameToWide(name.data(), uint32_t(name.size()), wide))
+            continue;
+        EXPECT_EQ(Utf8FromWide(wide), NameUtf8(name)) << std::hex << lead;
+        ++compared;
+    }
+    EXPECT_GE(compared, 40);
+    EXPECT_EQ(u8"ｱｲ\\ソフト", NameUtf8("ｱｲ\\ソフト"));
+    EXPECT_FALSE(NameUtf8("a\x83").empty());  // a lone lead byte goes to the system
+}
+
+TEST(ArchiveRules, JsonStrings)
+{
+    // Escapes found within the four-byte steps and between them.
+    const std::string text = "ab\"d\\efgh\x01ijklmn\tq\xE3\x82\xBDrst";
+    std::string out(JsonStringRoom(text.size()), '\0');
+    out.resize(size_t(PutJsonString(&out[0], text.data(), text.size()) - out.data()));
+    EXPECT_EQ("\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\"", out);
+}

@@ -1,0 +1,248 @@
+// Prints how the archive commands compare with zlib alone in the same run:
+//   updtool_benchmark [entries=100000] [MiB=64] [rounds=5]
+// 1. pack of a folder of `MiB` MiB, against compress2 alone at the same
+//    level (6, pack's default) on the same files (goal: at least 0.8 times
+//    its speed).
+// 2. list, list --json, verify and verify --json of a version-2 archive of
+//    `entries` entries, against inflating its index alone (goal: at most
+//    1.5 times as long).
+// 3. The same with Japanese names (データ\表示ファイル000000.dat), which list
+//    converts from code page 932 to UTF-8 (no goal set; shown for scale).
+//
+// What each side does. Every command runs in this process through its
+// command function, exactly as updtool.exe runs it, with standard output
+// sent to the NUL device (so the text is made and written, and the pipe of
+// a reader costs nothing):
+//  - compress2 alone: for each file, fopen, one fread of the whole file into
+//    a fresh buffer, one compress2 call into a fresh buffer of compressBound
+//    bytes, free both. It lists no folder, sorts nothing, writes nothing.
+//  - pack: `pack OUT DIR --revision 1 -q`: lists the folder, converts and
+//    checks every name, sorts, reads each file in 256 KiB chunks, deflates
+//    it (storing it raw again when that is not smaller), writes the data to
+//    a temporary file, compresses the index, writes header, index and the
+//    data copied from the temporary file, flushes the archive to disk and
+//    renames it into place.
+//  - index alone: fopen, one fread of the header, one of the packed index,
+//    one uncompress() into a fresh block of indexSize bytes from the page
+//    allocator, release (as pak_benchmark).
+//  - list/verify: open, the updater's index reader (inflating through its
+//    4 KiB input buffer), every record; list formats every entry, verify
+//    checks every bound, the packed index's length (Adler-32 over the
+//    index), overlaps, and inflates every compressed entry (the archive's
+//    entries are raw, one byte each, as in pak_benchmark).
+// The folder holds files of 256 KiB: seven of eight text-like (words from a
+// small vocabulary, compressing to about a quarter), one of eight random
+// bytes (incompressible: pack tries, then stores it raw). The sides run
+// alternately and each side's best time is compared, which filters out time
+// lost to other processes on a shared machine. The ratios are printed, not
+// enforced.
+
+#include <windows.h>
+#include <zlib.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+#include "tests/support/archive_writer.h"
+#include "updtool/commands.h"
+
+namespace {
+
+double Now()
+{
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return double(counter.QuadPart) / double(frequency.QuadPart);
+}
+
+std::vector<double> BestAlternating(int runs, const std::vector<std::function<void()>>& jobs)
+{
+    std::vector<double> best(jobs.size(), 1e30);
+    for (int round = 0; round < runs; ++round) {
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            const double start = Now();
+            jobs[i]();
+            best[i] = std::min(best[i], Now() - start);
+        }
+    }
+    return best;
+}
+
+uint32_t Word(const unsigned char* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+bool WriteWhole(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return fclose(f) == 0 && ok;
+}
+
+std::string FileData(unsigned index, size_t size)
+{
+    static const char* const words[] = {"archive ", "update ", "resource ", "texture ", "the ",
+                                        "of ", "sound ", "level ", "entry ", "data\n", "player ",
+                                        "script ", "font ", "image ", "menu ", "title "};
+    std::string data;
+    data.reserve(size + 16);
+    uint32_t state = 12345 + index;
+    while (data.size() < size) {
+        state = state * 1103515245u + 12345u;
+        if (index % 8 == 7)
+            data += char(state >> 24);
+        else
+            data += words[(state >> 16) % 16];
+    }
+    data.resize(size);
+    return data;
+}
+
+bool CompressAlone(const std::vector<std::string>& paths, int level)
+{
+    bool ok = true;
+    for (const std::string& path : paths) {
+        FILE* f = fopen(path.c_str(), "rb");
+        if (!f)
+            return false;
+        fseek(f, 0, SEEK_END);
+        const long size = ftell(f);
+        fseek(f, 0, SEEK_SET);
+        std::unique_ptr<unsigned char[]> in(new unsigned char[size_t(size) + 1]);
+        ok = fread(in.get(), 1, size_t(size), f) == size_t(size) && ok;
+        fclose(f);
+        uLongf length = compressBound(uLong(size));
+        std::unique_ptr<unsigned char[]> out(new unsigned char[length]);
+        ok = compress2(out.get(), &length, in.get(), uLong(size), level) == Z_OK && ok;
+    }
+    return ok;
+}
+
+bool InflateIndexAlone(const char* archive)
+{
+    FILE* f = fopen(archive, "rb");
+    if (!f)
+        return false;
+    unsigned char header[276];
+    bool ok = fread(header, 1, sizeof header, f) == sizeof header;
+    const uint32_t indexSize = Word(header + 8), packedSize = Word(header + 12);
+    std::unique_ptr<unsigned char[]> packed(new unsigned char[ok ? packedSize : 1]);
+    ok = ok && fread(packed.get(), 1, packedSize, f) == packedSize;
+    fclose(f);
+    if (!ok)
+        return false;
+    void* block = VirtualAlloc(nullptr, indexSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    uLongf length = indexSize;
+    ok = block && uncompress(static_cast<Bytef*>(block), &length, packed.get(), packedSize) == Z_OK &&
+         length == indexSize;
+    VirtualFree(block, 0, MEM_RELEASE);
+    return ok;
+}
+
+// Runs a command with its standard output on the NUL device; false unless
+// it exits 0.
+bool Quietly(int (*command)(const Arguments&), const Arguments& args)
+{
+    static HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, nul);
+    const int code = command(args);
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    return code == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const unsigned entries = argc > 1 ? unsigned(atoi(argv[1])) : 100000u;
+    const unsigned mebibytes = argc > 2 ? unsigned(atoi(argv[2])) : 64u;
+    const int runs = argc > 3 ? std::max(1, atoi(argv[3])) : 5;
+
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    char folderName[64];
+    wsprintfA(folderName, "updtoolbench%lu", GetCurrentProcessId());
+    const std::string folder = std::string(temp) + folderName;
+    const std::string source = folder + "\\src";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA(source.c_str(), nullptr);
+    int status = 0;
+
+    // 1. pack against compress2.
+    {
+        const size_t fileSize = 256 * 1024;
+        const unsigned files = std::max(1u, unsigned((size_t(mebibytes) << 20) / fileSize));
+        std::vector<std::string> paths;
+        for (unsigned i = 0; i < files; ++i) {
+            char name[32];
+            wsprintfA(name, "\\file%04u.dat", i);
+            paths.push_back(source + name);
+            if (!WriteWhole(paths.back(), FileData(i, fileSize)))
+                return 2;
+        }
+        const std::string archive = folder + "\\packed.pak";
+        bool alone = true, packed = true;
+        const std::vector<double> best = BestAlternating(runs, {
+            [&] { alone = CompressAlone(paths, 6) && alone; },
+            [&] { packed = Quietly(RunPack, {archive, source, "--revision", "1", "-q"}) && packed; },
+        });
+        const bool sound = alone && packed && Quietly(RunVerify, {archive});
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExA(archive.c_str(), GetFileExInfoStandard, &data);
+        printf("pack: %u files, %u MiB (%lu bytes packed), best of %d: compress2 alone %.1f ms, "
+               "pack %.1f ms, speed ratio %.2f (goal >= 0.8)%s\n",
+               files, mebibytes, (unsigned long)data.nFileSizeLow, runs, best[0] * 1e3,
+               best[1] * 1e3, best[0] / best[1], sound ? "" : " FAILED");
+        status |= sound ? 0 : 1;
+        for (const std::string& path : paths)
+            DeleteFileA(path.c_str());
+        DeleteFileA(archive.c_str());
+    }
+
+    // 2. list and verify against the index alone; 3. the same with
+    // Japanese names, which list converts to UTF-8.
+    for (const char* pattern : {"data\\resource\\file%06u.dat", "データ\\表示ファイル%06u.dat"}) {
+        PakSpec spec;
+        spec.version = 2;
+        for (unsigned i = 0; i < entries; ++i) {
+            char name[64];
+            wsprintfA(name, pattern, i);
+            PakEntry entry;
+            entry.name = name;
+            entry.data = "x";
+            spec.entries.push_back(entry);
+        }
+        const std::string archive = folder + "\\index.pak";
+        if (!WriteWhole(archive, BuildPak(spec)))
+            return 2;
+        bool alone = true, listed = true, verified = true;
+        const std::vector<double> best = BestAlternating(3 * runs, {
+            [&] { alone = InflateIndexAlone(archive.c_str()) && alone; },
+            [&] { listed = Quietly(RunList, {archive}) && listed; },
+            [&] { listed = Quietly(RunList, {archive, "--json"}) && listed; },
+            [&] { verified = Quietly(RunVerify, {archive}) && verified; },
+            [&] { verified = Quietly(RunVerify, {archive, "--json"}) && verified; },
+        });
+        printf("index: %u entries named like %s, best of %d: inflating the index alone %.2f ms; "
+               "list %.2f ms (ratio %.2f), list --json %.2f ms (%.2f), verify %.2f ms (%.2f), "
+               "verify --json %.2f ms (%.2f) (goal <= 1.5)%s\n",
+               entries, pattern[0] == 'd' ? "data\\resource\\file000000.dat" : "Japanese",
+               3 * runs, best[0] * 1e3, best[1] * 1e3, best[1] / best[0], best[2] * 1e3,
+               best[2] / best[0], best[3] * 1e3, best[3] / best[0], best[4] * 1e3,
+               best[4] / best[0], alone && listed && verified ? "" : " FAILED");
+        status |= alone && listed && verified ? 0 : 1;
+        DeleteFileA(archive.c_str());
+    }
+    RemoveDirectoryA(source.c_str());
+    RemoveDirectoryA(folder.c_str());
+    return status;
+}

@@ -1,0 +1,76 @@
+#include "updtool/entry_name_rule.h"
+
+#include "updtool/text_conversion.h"
+
+namespace {
+
+bool IsDeviceName(std::wstring base)
+{
+    // Windows ignores an extension and trailing spaces here: "nul .txt" is
+    // the device NUL.
+    const size_t dot = base.find(L'.');
+    if (dot != std::wstring::npos)
+        base.resize(dot);
+    while (!base.empty() && base.back() == L' ')
+        base.pop_back();
+    for (wchar_t& c : base)
+        if (c >= L'a' && c <= L'z')
+            c = wchar_t(c - L'a' + L'A');
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" ||
+        base == L"CONIN$" || base == L"CONOUT$")
+        return true;
+    if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0)) {
+        const wchar_t digit = base[3];
+        return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
+               digit == L'\u00B3';
+    }
+    return false;
+}
+
+std::string PartRefusal(const std::wstring& part)
+{
+    if (part.empty())
+        return "has an empty folder part";
+    if (part == L"." || part == L"..")
+        return "has a '" + Utf8FromWide(part) + "' part";
+    if (part.back() == L'.' || part.back() == L' ')
+        return "has a part ending in a dot or space, which Windows drops";
+    if (IsDeviceName(part))
+        return "names the device " + Utf8FromWide(part.substr(0, part.find(L'.')));
+    return std::string();
+}
+
+}  // namespace
+
+std::string EntryNameRefusal(const std::string& name)
+{
+    if (name.empty())
+        return "is empty";
+    if (name.find('\0') != std::string::npos)
+        return "holds a NUL byte";
+    std::wstring wide;
+    if (!NameToWide(name.data(), uint32_t(name.size()), wide))
+        return "is not valid code page 932 text";
+    if (wide[0] == L'\\')
+        return "is absolute";
+    if (wide.size() >= 2 && wide[1] == L':' && ((wide[0] | 0x20) >= L'a' && (wide[0] | 0x20) <= L'z'))
+        return "names a drive";
+    for (wchar_t c : wide) {
+        if (c == L':')
+            return "holds ':', which names an alternate data stream";
+        if (c == L'/')
+            return "holds '/', which Windows reads as a folder separator";
+        if (c < 0x20 || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*')
+            return "holds a character Windows does not allow in names";
+    }
+    size_t start = 0;
+    for (;;) {
+        const size_t end = wide.find(L'\\', start);
+        const std::string refusal = PartRefusal(wide.substr(start, end - start));
+        if (!refusal.empty())
+            return refusal;
+        if (end == std::wstring::npos)
+            return std::string();
+        start = end + 1;
+    }
+}

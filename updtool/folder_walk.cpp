@@ -1,0 +1,93 @@
+#include "updtool/folder_walk.h"
+
+#include <windows.h>
+#include "updtool/text_conversion.h"
+#include "updtool/tool_error.h"
+
+namespace {
+
+// Owns one FindFirstFileW enumeration.
+class WideFind {
+public:
+    HANDLE handle;
+    WIN32_FIND_DATAW found;
+
+    explicit WideFind(const std::wstring& pattern)
+        : handle(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                  nullptr, 0))
+    {
+    }
+    WideFind(const WideFind&) = delete;
+    WideFind& operator=(const WideFind&) = delete;
+    virtual ~WideFind()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            FindClose(handle);
+    }
+    bool Valid() const { return handle != INVALID_HANDLE_VALUE; }
+    bool Next() { return FindNextFileW(handle, &found) != 0; }
+};
+
+}  // namespace
+
+FolderWalk::FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded)
+    : root_(root), excluded_(excluded)
+{
+}
+
+FolderWalk::~FolderWalk() {}
+
+bool FolderWalk::Excluded(const std::wstring& path) const
+{
+    for (const std::wstring& excluded : excluded_)
+        if (CompareStringOrdinal(path.c_str(), int(path.size()), excluded.c_str(),
+                                 int(excluded.size()), TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
+void FolderWalk::Run()
+{
+    // Relative paths of the folders still to list; "" is the root.
+    std::vector<std::wstring> pending(1);
+    while (!pending.empty()) {
+        const std::wstring relative = pending.back();
+        pending.pop_back();
+        const std::wstring folder = relative.empty() ? root_ : root_ + L"\\" + relative;
+        WideFind find(folder + L"\\*");
+        if (!find.Valid()) {
+            if (GetLastError() == ERROR_FILE_NOT_FOUND)
+                continue;  // an empty folder, on some file systems
+            ThrowSystemError("cannot list the folder '" + Utf8FromWide(folder) + "'");
+        }
+        do {
+            const std::wstring leaf = find.found.cFileName;
+            if (leaf == L"." || leaf == L"..")
+                continue;
+            const std::wstring name = relative.empty() ? leaf : relative + L"\\" + leaf;
+            const std::wstring path = folder + L"\\" + leaf;
+            const DWORD attributes = find.found.dwFileAttributes;
+            if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                    warnings.push_back("the folder '" + Utf8FromWide(name) +
+                                       "' is a link and was not followed");
+                else
+                    pending.push_back(name);
+                continue;
+            }
+            if (Excluded(path))
+                continue;
+            SourceFile file;
+            if (!NameFromWide(name, file.name)) {
+                refusals.push_back("'" + Utf8FromWide(name) +
+                                   "' has characters that code page 932 cannot hold");
+                continue;
+            }
+            file.path = path;
+            file.size = uint64_t(find.found.nFileSizeHigh) << 32 | find.found.nFileSizeLow;
+            files.push_back(file);
+        } while (find.Next());
+        if (GetLastError() != ERROR_NO_MORE_FILES)
+            ThrowSystemError("cannot list the folder '" + Utf8FromWide(folder) + "'");
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Writes a .pak archive (layout in pak/archive_index.cpp) that the updater
+// reads: format 0 (plain index, absolute offsets, raw data), or 1 and 2
+// (the index as one zlib stream, offsets from the data area, each entry raw
+// or one zlib stream; format 2 with its revision and a zeroed 256-byte
+// block).
+//
+// The index goes before the data, but its packed length is known only once
+// every entry has been compressed; so entries' data go to a temporary data
+// file first and are copied behind the index at the end. Memory holds the
+// index and one entry's buffers, never the archive.
+//
+// The bytes depend only on the entries added (names, data, order), the
+// format, the revision and the level: no times, no host details.
+
+#include <zlib.h>
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "updtool/file_handle.h"
+
+class PakBuilder {
+public:
+    uint32_t entries;
+    uint32_t compressedEntries;
+    uint64_t dataRead;  // bytes of the source files read so far
+
+    // dataPath: the temporary data file, deleted when the builder ends.
+    PakBuilder(uint32_t version, int32_t revision, int level, const std::wstring& dataPath);
+    PakBuilder(const PakBuilder&) = delete;
+    PakBuilder& operator=(const PakBuilder&) = delete;
+    virtual ~PakBuilder();
+
+    // Adds the next entry, its data read from source: as one zlib stream
+    // when compress is set (formats 1 and 2) and that makes it smaller,
+    // else raw. Throws ToolError when the source cannot be read or the
+    // archive would reach past 2 GiB, which the updater cannot read.
+    void Add(const std::string& name, const std::wstring& source, bool compress);
+
+    // Writes the archive to out: header, index, then the data. Throws
+    // ToolError.
+    void Finish(FileHandle& out, const std::string& what);
+
+private:
+    void Deflate(FileHandle& in, const std::string& what, uint64_t& size, uint64_t& packed);
+    void CopyRaw(FileHandle& in, const std::string& what, uint64_t& size);
+
+    uint32_t version_;
+    int32_t revision_;
+    int level_;
+    FileHandle data_;
+    uint64_t dataSize_;  // bytes of the data area written
+    std::vector<unsigned char> index_;  // records, offsets from the data area
+    std::vector<uint32_t> offsetAt_;    // where each record's offset lies in index_
+    std::vector<unsigned char> in_;
+    std::vector<unsigned char> out_;
+    z_stream stream_;
+    bool streamReady_;
+};
