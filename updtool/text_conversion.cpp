@@ -237,6 +237,12 @@ std::wstring WideFromAnsi(const std::string& text)
     return Widen(CP_ACP, 0, text.data(), int(text.size()), ok);
 }
 
+std::wstring WideFromCodePage(unsigned codePage, const char* text, int length)
+{
+    bool ok = false;
+    return Widen(codePage, 0, text, length, ok);
+}
+
 std::string Utf8FromWide(const std::wstring& wide)
 {
     if (wide.empty())

@@ -26,4 +26,7 @@ uint32_t NameTextLength(const char* name, uint32_t length);
 bool IsAscii(const char* text, uint32_t length);
 
 std::wstring WideFromAnsi(const std::string& text);
+// length bytes of text in codePage (CP_UTF8 included) as UTF-16; empty when
+// they do not convert.
+std::wstring WideFromCodePage(unsigned codePage, const char* text, int length);
 std::string Utf8FromWide(const std::wstring& wide);

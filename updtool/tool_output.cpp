@@ -3,34 +3,9 @@
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
+#include "updtool/text_conversion.h"
 
 namespace {
-
-std::wstring Wide(const char* text, int length, UINT codePage)
-{
-    if (length == 0)
-        return std::wstring();
-    const int count = MultiByteToWideChar(codePage, 0, text, length, nullptr, 0);
-    if (count <= 0)
-        return std::wstring();
-    std::wstring wide(size_t(count), L'\0');
-    MultiByteToWideChar(codePage, 0, text, length, &wide[0], count);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide, UINT codePage)
-{
-    if (wide.empty())
-        return std::string();
-    const int count = WideCharToMultiByte(codePage, 0, wide.data(), int(wide.size()), nullptr, 0,
-                                          nullptr, nullptr);
-    if (count <= 0)
-        return std::string();
-    std::string narrow(size_t(count), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), int(wide.size()), &narrow[0], count, nullptr,
-                        nullptr);
-    return narrow;
-}
 
 bool IsConsole(HANDLE handle)
 {
@@ -56,7 +31,7 @@ void Write(DWORD which, const char* utf8, size_t length)
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr || length == 0)
         return;
     if (IsConsoleCached(handle)) {
-        const std::wstring wide = Wide(utf8, int(length), CP_UTF8);
+        const std::wstring wide = WideFromCodePage(CP_UTF8, utf8, int(length));
         DWORD written = 0;
         WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
         return;
@@ -80,7 +55,7 @@ std::string Utf8FromAnsi(const char* text, int length)
         return std::string();
     if (length < 0)
         length = lstrlenA(text);
-    return Narrow(Wide(text, length, CP_ACP), CP_UTF8);
+    return Utf8FromWide(WideFromCodePage(CP_ACP, text, length));
 }
 
 std::string Utf8FromAnsi(const std::string& text)

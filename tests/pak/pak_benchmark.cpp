@@ -51,35 +51,9 @@
 #include <vector>
 #include "pak/archive_file.h"
 #include "tests/support/archive_writer.h"
+#include "tests/support/bench_timing.h"
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
-}
-
-// Runs the jobs in turn, `runs` rounds, and returns each one's shortest time.
-std::vector<double> BestAlternating(int runs, const std::vector<std::function<void()>>& jobs)
-{
-    std::vector<double> best(jobs.size(), 1e30);
-    for (int round = 0; round < runs; ++round) {
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            const double start = Now();
-            jobs[i]();
-            best[i] = std::min(best[i], Now() - start);
-        }
-    }
-    return best;
-}
-
-uint32_t Word(const unsigned char* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // zlib alone: the packed index of a version-2 archive from the file into a
 // fresh block from the page allocator. False when the archive does not read.
@@ -131,15 +105,6 @@ bool InflateEntryAlone(const char* archive, size_t size, char* out)
     if (ok && out)
         std::memcpy(out, block.get(), size);
     return ok;
-}
-
-bool WriteWhole(const std::string& path, const std::string& bytes)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return fclose(f) == 0 && ok;
 }
 
 size_t PrivateBytes(bool peak)
