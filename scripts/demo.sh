@@ -38,26 +38,25 @@ trap wine_server_stop EXIT
 wine_server_start
 [ $mode = interactive ] && wine_map_japanese_fonts
 
-# Windows path of a Linux path (Wine maps / to Z:).
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+. "$root/scripts/demo/stage.sh"
 
 drive_c=$WINEPREFIX/drive_c
 update_dir=$drive_c/StarfallUpdate
 install_dir=$drive_c/Games/Starfall
 manifest=$WINE_ROOT/demo-manifest.json
-python3 "$root/scripts/demo/make_demo.py" "$build/bin/e2e-fixtures" \
-  "$update_dir" "$install_dir" "$manifest"
-if [ "$(id -u)" -eq 0 ]; then
-  chown -R "$WINE_UID:$WINE_GID" "$update_dir" "$install_dir"
-fi
 # The installed product, as its installer records it: 32-bit view, like
 # the 32-bit updater reads it.
 wine_as_user wine reg add 'HKLM\Software\Quillmark\StarfallDemo' /v execute \
   /d 'C:\Games\Starfall\starfall.exe' /f /reg:32 >/dev/null 2>&1
 
 echo "Installed product: C:\\Games\\Starfall (registry: HKLM\\Software\\Quillmark\\StarfallDemo, execute)"
+echo "The publisher packs the archives with updtool:"
+demo_stage "$build" "$update_dir" "$install_dir" "$manifest"
 echo "Update folder:     C:\\StarfallUpdate"
 sed 's/^/    /' "$update_dir/update.ini" | iconv -f CP932 -t UTF-8 | tr -d '\r'
+echo
+echo "What the updater will do there, as updtool plan sees it:"
+wine_as_user wine "$build/bin/updtool.exe" plan 'C:\StarfallUpdate' 2>&1 | tr -d '\r' | sed 's/^/    /'
 echo
 
 updater=$(winpath "$build/bin/updater.exe")

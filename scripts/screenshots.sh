@@ -46,9 +46,8 @@ wine_as_user wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >
 drive_c=$WINEPREFIX/drive_c
 update_dir=$drive_c/StarfallUpdate
 install_dir=$drive_c/Games/Starfall
-python3 "$root/scripts/demo/make_demo.py" "$build/bin/e2e-fixtures" \
-  "$update_dir" "$install_dir" "$WINE_ROOT/shots-manifest.json"
-[ "$(id -u)" -eq 0 ] && chown -R "$WINE_UID:$WINE_GID" "$update_dir" "$install_dir"
+. "$root/scripts/demo/stage.sh"
+demo_stage "$build" "$update_dir" "$install_dir" "$WINE_ROOT/shots-manifest.json" quiet
 key='HKLM\Software\Quillmark\StarfallDemo'
 
 updater=$(printf 'Z:%s' "$build/bin/updater.exe" | tr / '\\')

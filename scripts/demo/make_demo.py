@@ -1,41 +1,23 @@
 #!/usr/bin/env python3
 """Makes the demo's installed product and its update folder.
 
-    make_demo.py STUB_DIR UPDATE_DIR INSTALL_DIR MANIFEST
+    make_demo.py folders STUB_DIR UPDATE_DIR INSTALL_DIR PAK_SOURCES
+    make_demo.py manifest UPDATE_DIR INSTALL_DIR MANIFEST
 
-Both folders are emptied and filled afresh, so the demo can run any number of
-times. The manifest (JSON) records what each listed file is on both sides and
-a digest of the installed copy, for report.py to compare after the run.
+`folders` empties both folders and fills them afresh, so the demo can run
+any number of times, all but the data.pak archives: their contents go to
+PAK_SOURCES/shipped and PAK_SOURCES/installed, for the publisher's tool to
+pack (stage.sh). `manifest` then records what each listed file is on both
+sides, with digests, for report.py to compare after the run.
 Standard library only.
 """
 import hashlib
 import json
 import os
 import shutil
-import struct
 import sys
-import zlib
 
 ENCODING = "cp932"  # the updater's texts and names are code page 932
-
-
-def pak_v2(revision, entries):
-    """A version-2 .pak: 276-byte header, zlib-packed index, then the data.
-
-    entries: (name, data, compress). Offsets count from the data area."""
-    index = b""
-    area = b""
-    for name, data, compress in entries:
-        stored = zlib.compress(data, 9) if compress else data
-        raw_name = name.encode(ENCODING)
-        index += struct.pack("<I", len(raw_name)) + raw_name
-        index += struct.pack("<IIIII", len(area), 0, len(data), 1 if compress else 0,
-                             len(stored))
-        area += stored
-    packed = zlib.compress(index, 9)
-    header = struct.pack("<IIIIi", 2, len(entries), len(index), len(packed), revision)
-    extra = b"Starfall demo data".ljust(256, b"\0")
-    return header + extra + packed + area
 
 
 def write(path, data, mtime):
@@ -52,9 +34,21 @@ def digest(path):
         return hashlib.sha256(f.read()).hexdigest()
 
 
-def main():
-    stub_dir, update_dir, install_dir, manifest_path = sys.argv[1:5]
-    for folder in (update_dir, install_dir):
+OLD = 978350400    # 2001-01-01: the installed copies
+NEW = 1735732800   # 2025-01-01: the update
+
+# name: (kind, shipped version, installed version)
+VERSIONS = {
+    "readme.txt": ("plain", None, None),
+    "starfall.exe": ("exe", "1.2.0", "1.0.0"),
+    "engine.dll": ("dll", "3.0", "3.1"),
+    "data.pak": ("pak", "12", "11"),
+    "maps\\forest.map": ("plain", None, None),
+}
+
+
+def folders(stub_dir, update_dir, install_dir, pak_sources):
+    for folder in (update_dir, install_dir, pak_sources):
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
 
@@ -62,49 +56,61 @@ def main():
         with open(os.path.join(stub_dir, name), "rb") as f:
             return f.read()
 
-    old = 978350400    # 2001-01-01: the installed copies
-    new = 1735732800   # 2025-01-01: the update
     level = "\r\n".join(f"row {i}: " + "森" * (i % 40) for i in range(400)).encode(ENCODING)
-    # name: (kind, shipped bytes, shipped version, installed bytes, installed version)
+    # name: (shipped bytes, installed bytes); the archives are packed later
     files = {
-        "readme.txt": ("plain",
-                       "スターフォール 1.2 の変更点\r\n- 新しいマップ「森」\r\n".encode(ENCODING), None,
-                       "スターフォール 1.0\r\n".encode(ENCODING), None),
-        "starfall.exe": ("exe", stub("starfall-1.2.0.exe"), "1.2.0",
-                         stub("starfall-1.0.0.exe"), "1.0.0"),
-        "engine.dll": ("dll", stub("engine-3.0.dll"), "3.0", stub("engine-3.1.dll"), "3.1"),
-        "data.pak": ("pak",
-                     pak_v2(12, [("image\\title.bmp", b"BM" + bytes(5000), True),
-                                 ("level\\forest.txt", level, True),
-                                 ("credits.txt", "制作 Quillmark\r\n".encode(ENCODING), False)]),
-                     "12",
-                     pak_v2(11, [("image\\title.bmp", b"BM" + bytes(4000), True),
-                                 ("credits.txt", b"Quillmark\r\n", False)]),
-                     "11"),
-        "maps\\forest.map": ("plain", b"FOREST" + bytes(70000), None, None, None),
+        "readme.txt": ("スターフォール 1.2 の変更点\r\n- 新しいマップ「森」\r\n".encode(ENCODING),
+                       "スターフォール 1.0\r\n".encode(ENCODING)),
+        "starfall.exe": (stub("starfall-1.2.0.exe"), stub("starfall-1.0.0.exe")),
+        "engine.dll": (stub("engine-3.0.dll"), stub("engine-3.1.dll")),
+        "maps\\forest.map": (b"FOREST" + bytes(70000), None),
     }
-    manifest = {"files": []}
-    for name, (kind, shipped, shipped_version, installed, installed_version) in files.items():
+    for name, (shipped, installed) in files.items():
         relative = name.replace("\\", os.sep)
-        write(os.path.join(update_dir, relative), shipped, new)
+        write(os.path.join(update_dir, relative), shipped, NEW)
         if installed is not None:
-            write(os.path.join(install_dir, relative), installed, old)
-        manifest["files"].append({
-            "name": name, "kind": kind,
-            "shipped_version": shipped_version, "installed_version": installed_version,
-            "shipped_sha256": hashlib.sha256(shipped).hexdigest(),
-            "installed_sha256": digest(os.path.join(install_dir, relative)),
-        })
+            write(os.path.join(install_dir, relative), installed, OLD)
+    # What data.pak holds, in each version; names with folders and Japanese.
+    archives = {
+        "shipped": {"image/title.bmp": b"BM" + bytes(5000), "level/forest.txt": level,
+                    "credits.txt": "制作 Quillmark\r\n".encode(ENCODING),
+                    "level/森の地図.txt": "森\r\n".encode(ENCODING)},
+        "installed": {"image/title.bmp": b"BM" + bytes(4000), "credits.txt": b"Quillmark\r\n"},
+    }
+    for side, entries in archives.items():
+        for name, data in entries.items():
+            write(os.path.join(pak_sources, side, name.replace("/", os.sep)), data, NEW)
     ini = ("[update]\r\n"
            "' Settings of the Starfall 1.2 update\r\n"
            "Brand=Quillmark\r\n"
            "Name=StarfallDemo\r\n"
            "Title=スターフォール\r\n"
            "Version=1.2\r\n"
-           "file=" + ";".join(files) + "\r\n")
-    write(os.path.join(update_dir, "update.ini"), ini.encode(ENCODING), new)
+           "file=" + ";".join(VERSIONS) + "\r\n")
+    write(os.path.join(update_dir, "update.ini"), ini.encode(ENCODING), NEW)
+
+
+def manifest(update_dir, install_dir, manifest_path):
+    result = {"files": []}
+    for name, (kind, shipped_version, installed_version) in VERSIONS.items():
+        relative = name.replace("\\", os.sep)
+        result["files"].append({
+            "name": name, "kind": kind,
+            "shipped_version": shipped_version, "installed_version": installed_version,
+            "shipped_sha256": digest(os.path.join(update_dir, relative)),
+            "installed_sha256": digest(os.path.join(install_dir, relative)),
+        })
     with open(manifest_path, "w", encoding="utf-8") as f:
-        json.dump(manifest, f, ensure_ascii=False, indent=1)
+        json.dump(result, f, ensure_ascii=False, indent=1)
+
+
+def main():
+    if len(sys.argv) == 6 and sys.argv[1] == "folders":
+        folders(*sys.argv[2:6])
+    elif len(sys.argv) == 5 and sys.argv[1] == "manifest":
+        manifest(*sys.argv[2:5])
+    else:
+        sys.exit(__doc__)
 
 
 if __name__ == "__main__":
