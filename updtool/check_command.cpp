@@ -37,7 +37,8 @@ const char* const checkUsage =
     "format 0 or 1 (revision \"0\"), names the archive lookup resolves to a\n"
     "longer entry name.\n"
     "\n"
-    "  --json   one JSON document: settings (each {\"value\", \"default\"}),\n"
+    "  --json   one JSON document: settings (Brand, Name, Title, Version,\n"
+    "           file, as texts), defaults[] (the keys left at their default),\n"
     "           items[] (item, kind, found, version), problems[] (severity,\n"
     "           message)\n"
     "\n"
@@ -253,18 +254,21 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
 {
     JsonWriter json;
     json.BeginObject();
+    // Each setting a plain text, as the updater sees it; the keys that
+    // kept their defaults listed beside.
     json.Key("settings");
     json.BeginObject();
     for (const SettingView& view : folder.views) {
         json.Key(view.key);
-        json.BeginObject();
-        json.Key("value");
         json.String(Shown(view.value));
-        json.Key("default");
-        json.Bool(view.isDefault);
-        json.EndObject();
     }
     json.EndObject();
+    json.Key("defaults");
+    json.BeginArray();
+    for (const SettingView& view : folder.views)
+        if (view.isDefault)
+            json.String(view.key);
+    json.EndArray();
     json.Key("items");
     json.BeginArray();
     for (const CheckedItem& checked : items) {

@@ -197,7 +197,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
          0,
          {"  Name     \"CheckClean\"", "  Version  \"2.0\"", "  \"app.exe\"     file  executable  \"1.10\"",
           "  \"data.pak\"    file  pak         \"10\"", "check passed: 0 errors, 0 warnings"},
-         {"\"Brand\":{\"value\":\"QuillmarkToolTest\",\"default\":false}",
+         {"\"Brand\":\"QuillmarkToolTest\"",
           "{\"item\":\"app.exe\",\"kind\":\"executable\",\"found\":\"file\",\"version\":\"1.10\"}",
           "{\"item\":\"readme.txt\",\"kind\":\"plain\",\"found\":\"file\",\"version\":\"\"}",
           "\"problems\":[]"}},
@@ -208,20 +208,20 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "  warning: line 4: \"Name = Demo\" is not read as Name: a space before the separator belongs "
           "to the key (the key read is \"Name \")",
           "  warning: line 5: \"  Version=3.0\" is not read as Version: spaces before the key belong to the key"},
-         {"\"Name\":{\"value\":\"Installer\",\"default\":true}", "\"severity\":\"warning\""}},
+         {"\"Name\":\"Installer\"", "\"defaults\":[\"Name\",\"Version\"]", "\"severity\":\"warning\""}},
         {"a comment ending in a lone CR hides the next line",
          [](Stage& s) { s.Ship("update.ini", Ini("Name=CheckHidden\r\n'old list\rfile=readme.txt\r\n")); s.Ship("readme.txt", "x"); },
          1,
          {"  warning: file: the updater reads nothing (the default is used), where line 6 gives \"readme.txt\"",
           "  error: no items: the key file is missing or lists nothing; the updater would copy nothing "
           "and still report the update as finished"},
-         {"\"file\":{\"value\":\"\",\"default\":true}", "\"items\":[]", "\"severity\":\"error\""}},
+         {"\"file\":\"\"", "\"items\":[]", "\"severity\":\"error\""}},
         {"a backslash in Name fails the instance event",
          [](Stage& s) { s.Ship("update.ini", Ini("Name=Demo\\Tool\r\nfile=readme.txt\r\n")); s.Ship("readme.txt", "x"); },
          1,
          {"  error: Name \"Demo\\Tool\" cannot name the instance event (CreateEventA fails with error 3): "
           "the updater would end at once, silently, without updating"},
-         {"\"Name\":{\"value\":\"Demo\\\\Tool\",\"default\":false}"}},
+         {"\"Name\":\"Demo\\\\Tool\""}},
         {"no settings file",
          [](Stage&) {},
          1,
@@ -230,7 +230,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "archives; the updater would show the open prompt \"" + u8Prompt +
               "\" five times (Ignore runs it with the defaults and no items)",
           "check failed: 1 error, 0 warnings"},
-         {"\"Title\":{\"value\":\"" + std::string(u8"アップデート") + "\",\"default\":true}"}},
+         {"\"Title\":\"" + std::string(u8"アップデート") + "\"", "\"defaults\":[\"Brand\",\"Name\",\"Title\",\"Version\",\"file\"]"}},
         {"update.ini served by prefix from an archive",
          [](Stage& s) {
              PakSpec spec;
@@ -243,7 +243,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "  Name     \"CheckOld\"",
           "  warning: update.ini is read from the entry \"update.ini.old\" of setup.pak: the archive "
           "lookup takes the first entry whose name begins with the name"},
-         {"\"Name\":{\"value\":\"CheckOld\",\"default\":false}"}},
+         {"\"Name\":\"CheckOld\""}},
         {"items the updater skips or misjudges",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=CheckItems\r\nfile=bg;gone.txt; old.pak;old.pak;tool.exe;..\\up.txt;;x\r\n"));
