@@ -187,16 +187,13 @@ public:
         return true;
     }
 
-    // Times (as stored) and attributes (0: as they are) of the file.
-    void Finish(const FILETIME times[3], DWORD attributes)
+    // The source's times, and attributes (0: as they are).
+    void Finish(const FILE_BASIC_INFO& source, DWORD attributes)
     {
         FILE_BASIC_INFO basic = {};
-        basic.CreationTime.LowPart = times[0].dwLowDateTime;
-        basic.CreationTime.HighPart = LONG(times[0].dwHighDateTime);
-        basic.LastAccessTime.LowPart = times[1].dwLowDateTime;
-        basic.LastAccessTime.HighPart = LONG(times[1].dwHighDateTime);
-        basic.LastWriteTime.LowPart = times[2].dwLowDateTime;
-        basic.LastWriteTime.HighPart = LONG(times[2].dwHighDateTime);
+        basic.CreationTime = source.CreationTime;
+        basic.LastAccessTime = source.LastAccessTime;
+        basic.LastWriteTime = source.LastWriteTime;
         // Read-only last: once it is set, Wine can no longer store the
         // other attributes.
         const DWORD others = attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
@@ -237,39 +234,51 @@ public:
     }
 };
 
-// 0 when an existing target could be replaced now, else the error Windows
-// would give. Wine lets a rename replace a read-only file, so the attribute is
-// checked here; an open for writing and deleting fails the way the rename
-// would when another program holds the file.
-DWORD CheckReplaceable(const char* target, DWORD attributes)
+// What lies at target, and whether it could be replaced now: attributes
+// (INVALID_FILE_ATTRIBUTES when nothing is there) and 0, or the error Windows
+// would give. One open for writing and deleting answers both in the usual
+// case; it fails the way the final rename would when another program holds
+// the file. Wine lets a rename replace a read-only file, so that attribute
+// is checked here as Windows would refuse it.
+DWORD ProbeTarget(const char* target, DWORD& attributes)
 {
+    HANDLE handle = CreateFileA(target, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        FILE_BASIC_INFO information;
+        attributes = GetFileInformationByHandleEx(handle, FileBasicInfo, &information, sizeof information)
+                         ? information.FileAttributes
+                         : GetFileAttributesA(target);
+        CloseHandle(handle);
+        return attributes & FILE_ATTRIBUTE_READONLY ? ERROR_ACCESS_DENIED : 0;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        attributes = INVALID_FILE_ATTRIBUTES;
+        return 0;
+    }
+    // Read-only, a folder, or held by another program.
+    attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES || attributes == 0)
         return 0;
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
         return ERROR_ACCESS_DENIED;
-    HANDLE handle = CreateFileA(target, GENERIC_WRITE | DELETE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        return error ? error : ERROR_ACCESS_DENIED;
-    }
-    CloseHandle(handle);
-    return 0;
+    return error ? error : ERROR_ACCESS_DENIED;
 }
 
 // Makes sure the target can be replaced and creates the temporary file in its
 // folder (and the folder, when it is missing). Asks the user as an open does
 // when either fails, naming the target. False when the user chose Ignore;
 // Abort raises.
-bool PrepareReplacement(const char* target, DWORD existing, TemporaryFile& temporary)
+bool PrepareReplacement(const char* target, DWORD probed, TemporaryFile& temporary)
 {
     String folder;
     TargetFolder(target, folder);
     Attempts locked(target, false);
     Attempts creating(target, true);
     for (;;) {
-        DWORD error = CheckReplaceable(target, existing);
+        DWORD error = probed;
         if (error == 0) {
             if (temporary.Create(folder))
                 return true;
@@ -285,7 +294,8 @@ bool PrepareReplacement(const char* target, DWORD existing, TemporaryFile& tempo
         } else if (!locked.Again(error)) {
             return false;
         }
-        existing = GetFileAttributesA(target);
+        DWORD attributes = 0;
+        probed = ProbeTarget(target, attributes);
     }
 }
 
@@ -344,7 +354,8 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
     if (!input.Open(source, ModeRead))
         return;
 
-    const DWORD existing = GetFileAttributesA(target);
+    DWORD existing = INVALID_FILE_ATTRIBUTES;
+    const DWORD probed = ProbeTarget(target, existing);
     if (existing != INVALID_FILE_ATTRIBUTES && existing != 0 && !force)
         return;
     if (existing != INVALID_FILE_ATTRIBUTES && IsSameFile(input, target))
@@ -354,7 +365,7 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
     // installed program truncated. The copy goes to a temporary file in the
     // same folder (same volume, so the final rename is atomic).
     TemporaryFile temporary;
-    if (!PrepareReplacement(target, existing, temporary))
+    if (!PrepareReplacement(target, probed, temporary))
         return;
 
     {
@@ -381,26 +392,21 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
     // target whose new bytes were still in the cache.
     if (!temporary.Flush())
         throw OCErrorException("ファイル書込に失敗しました。");
-    FILETIME local[3] = {};
-    input.GetTimes(&local[0], &local[1], &local[2]);
-    FILETIME times[3] = {};
-    for (int i = 0; i < 3; ++i)
-        LocalFileTimeToFileTime(&local[i], &times[i]);
-
-    // An entry inside an archive has no attributes of its own (and the
-    // archive's are not the entry's): the target keeps them as created.
+    // The source's times and attributes in one query by handle, without a
+    // second look-up of its path, and without local-time conversions that
+    // could only lose what is stored. (The query that also asks for the
+    // volume's serial number costs Wine several milliseconds.) For an
+    // entry inside an archive these are the archive's.
+    FILE_BASIC_INFO original = {};
+    HANDLE stream = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(input.file)));
+    const bool known = GetFileInformationByHandleEx(stream, FileBasicInfo, &original, sizeof original) != 0;
+    // An entry has no attributes of its own (and the archive's are not the
+    // entry's): the target keeps them as created.
     DWORD attributes = 0;
-    if (attributeMask != kKeepAttributes && !input.inArchive && input.file) {
-        // By handle: no second look-up of the path. (The by-handle query
-        // that also asks for the volume's serial number costs Wine several
-        // milliseconds.)
-        FILE_BASIC_INFO information;
-        HANDLE stream = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(input.file)));
-        if (GetFileInformationByHandleEx(stream, FileBasicInfo, &information, sizeof information)) {
-            attributes = attributeMask & information.FileAttributes;
-            if (attributes == 0)
-                attributes = FILE_ATTRIBUTE_NORMAL;
-        }
+    if (known && attributeMask != kKeepAttributes && !input.inArchive) {
+        attributes = attributeMask & original.FileAttributes;
+        if (attributes == 0)
+            attributes = FILE_ATTRIBUTE_NORMAL;
     }
     input.Close();
 
@@ -409,6 +415,7 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
     // After the rename: Windows' name tunnelling would otherwise give the
     // file the replaced one's creation time. Read-only is set only now, as a
     // read-only file could not have been renamed over the target.
-    temporary.Finish(times, attributes);
+    if (known)
+        temporary.Finish(original, attributes);
     temporary.Close();
 }
