@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes the archive and settings readers natively (clang 14, libFuzzer,
 # AddressSanitizer, UndefinedBehaviorSanitizer); the targets are tests/fuzz/.
-#   scripts/fuzz.sh [SECONDS]       build, then fuzz each target SECONDS (60)
+#   scripts/fuzz.sh [SECONDS [TARGET...]]
+#                                   build, then fuzz each target (or the ones
+#                                   named) SECONDS (60), one after the other
 #   scripts/fuzz.sh --ci [SECONDS]  each corpus once as a regression test,
 #                                   then SECONDS (10) of fuzzing per target
 #   scripts/fuzz.sh --coverage      line coverage of the readers by the corpora
@@ -20,12 +22,22 @@ case "${1:-}" in
   --ci) mode=ci; shift ;;
   --coverage) mode=coverage; shift ;;
   --seeds) mode=seeds; shift ;;
-  -h|--help) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  -h|--help) sed -n '2,13s/^# \{0,1\}//p' "$0"; exit 0 ;;
 esac
 seconds=${1:-$([ $mode = ci ] && echo 10 || echo 60)}
 case "$seconds" in
   ''|*[!0-9]*) echo "fuzz.sh: SECONDS must be a number, not '$seconds' (see --help)" >&2; exit 2 ;;
 esac
+if [ $# -gt 1 ]; then
+  shift
+  for t in "$@"; do
+    case " ${targets[*]} " in
+      *" $t "*) ;;
+      *) echo "fuzz.sh: no target '$t'; the targets: ${targets[*]}" >&2; exit 2 ;;
+    esac
+  done
+  targets=("$@")
+fi
 
 # build DIR [CMAKE ARGS...]
 build() {
