@@ -96,7 +96,7 @@ fuzz_one() {
   printf '%-16s %10s execs %8s exec/s %6ss  corpus %s\n' "$t" "${execs:-?}" "${rate:-?}" "$s" \
     "$(ls "$out/corpus/$t" "$corpus/$t" | wc -l)"
   if [ $status -ne 0 ]; then
-    grep -m1 -E 'ERROR|runtime error|check failed|deadly signal|out-of-memory|timeout' "$log" >&2 || true
+    grep -m1 -E 'ERROR|win32 layer|runtime error|check failed|deadly signal|out-of-memory|timeout' "$log" >&2 || true
     local unit
     unit=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -n 1)
     echo "FINDING in $t: reproducer ${unit:-(none written)}, log $log" >&2

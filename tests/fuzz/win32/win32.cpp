@@ -312,6 +312,10 @@ void* VirtualAlloc(void* address, size_t size, DWORD, DWORD)
         lastError = ERROR_INVALID_PARAMETER;
         return nullptr;
     }
+    if (size > (size_t(256) << 20)) {
+        fprintf(stderr, "win32 layer: VirtualAlloc of %zu bytes, out of proportion\n", size);
+        abort();
+    }
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
     const size_t pages = (size + page - 1) / page * page;
     void* base = mmap(nullptr, pages + page, PROT_READ | PROT_WRITE,

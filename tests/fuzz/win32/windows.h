@@ -12,6 +12,8 @@
 //     not exist. fopen is reached through the linker's --wrap=fopen.
 //   - VirtualAlloc places the block so that its last byte is the last byte
 //     before an inaccessible page; the bytes in front of it are poisoned.
+//     A request above 256 MiB, the most the readers ever ask for, is a
+//     finding: pages are not counted by libFuzzer's -malloc_limit_mb.
 //   - MessageBoxA shows nothing: it counts the call and returns the answer
 //     the harness chose for the first box (fuzz_win32::boxAnswer); every
 //     later one is answered Ignore, so a Retry cannot loop.
