@@ -61,94 +61,65 @@ std::string Word(uint32_t v)
     return out;
 }
 
+// a.txt ("abc", or `data`) in an archive of `version`, one stored field
+// made wrong by `damage`.
+template <class Damage>
+std::string Damaged(uint32_t version, bool compress, Damage damage, const std::string& data = "abc")
+{
+    PakSpec spec = Spec(version, {Entry("a.txt", data, compress)});
+    damage(spec);
+    return BuildPak(spec);
+}
+
 std::vector<Seed> Archives()
 {
     const std::string text(600, 'x');
-    std::vector<Seed> s;
-    s.push_back({"v0-empty", BuildPak(Spec(0, {}))});
-    s.push_back({"v0-one", BuildPak(Spec(0, {Entry("a.txt", "abc")}))});
-    s.push_back({"v0-names", BuildPak(Spec(0, {Entry("", "empty name"), Entry("bg01.png", "png"),
-                                               Entry(kHyoSo, "so"), Entry("dir\\deep.bin", "deep"),
-                                               Entry("a.txt", "first"), Entry("A.TXT", "second"),
-                                               Entry(kFullUpper, "full width")}))});
-    s.push_back({"v1-mixed", BuildPak(Spec(1, {Entry("raw.txt", "raw bytes"),
-                                               Entry("a.txt", text, true),
-                                               Entry(kHyoSo, "so", true)}))});
-    s.push_back({"v2-revision", BuildPak(Spec(2, {Entry("a.txt", "abc", true)}, 17))});
     PakSpec negative = Spec(2, {Entry("a.txt", "raw")}, -1);
     negative.extra = std::string(256, '\xEE');
-    s.push_back({"v2-negative-revision", BuildPak(negative)});
-    s.push_back({"v2-chunks", BuildPak(Spec(2, {Entry("a.txt", Noise(10000), true)}, 3))});
-    s.push_back({"v2-empty-entry", BuildPak(Spec(2, {Entry("a.txt", "", false)}))});
-    PakSpec trailing = Spec(1, {Entry("a.txt", "abc", true)});
-    trailing.entries[0].packedSize = uint32_t(ZlibCompress("abc").size() + 5);
-    s.push_back({"v1-bytes-after-stream", BuildPak(trailing) + "junk!"});
-
-    // Damage, each where a reader must stop.
-    s.push_back({"v3-unknown", BuildPak(Spec(3, {Entry("a.txt", "abc")}))});
-    s.push_back({"short-header", std::string("\x02\x00\x00\x00\x01\x00", 6)});
+    std::vector<Seed> s = {
+        {"v0-empty", BuildPak(Spec(0, {}))},
+        {"v0-one", BuildPak(Spec(0, {Entry("a.txt", "abc")}))},
+        {"v0-names", BuildPak(Spec(0, {Entry("", "empty name"), Entry("bg01.png", "png"),
+                                       Entry(kHyoSo, "so"), Entry("dir\\deep.bin", "deep"),
+                                       Entry("a.txt", "first"), Entry("A.TXT", "second"),
+                                       Entry(kFullUpper, "full width")}))},
+        {"v1-mixed", BuildPak(Spec(1, {Entry("raw.txt", "raw bytes"), Entry("a.txt", text, true),
+                                       Entry(kHyoSo, "so", true)}))},
+        {"v2-revision", BuildPak(Spec(2, {Entry("a.txt", "abc", true)}, 17))},
+        {"v2-negative-revision", BuildPak(negative)},
+        {"v2-chunks", BuildPak(Spec(2, {Entry("a.txt", Noise(10000), true)}, 3))},
+        {"v2-empty-entry", BuildPak(Spec(2, {Entry("a.txt", "", false)}))},
+        {"v2-name-with-nul", BuildPak(Spec(2, {Entry(std::string("a.txt\0hidden", 12), "abc", true)}))},
+        {"v1-bytes-after-stream", Damaged(1, true, [](PakSpec& p) {
+             p.entries[0].packedSize = uint32_t(ZlibCompress("abc").size() + 5); }) + "junk!"},
+        // Damage, each where a reader must stop.
+        {"v3-unknown", BuildPak(Spec(3, {Entry("a.txt", "abc")}))},
+        {"short-header", std::string("\x02\x00\x00\x00\x01\x00", 6)},
+        {"v1-index-size-0", Damaged(1, false, [](PakSpec& p) { p.indexSize = 0; })},
+        {"v1-packed-index-size-0", Damaged(1, false, [](PakSpec& p) { p.packedIndexSize = 0; })},
+        {"v2-packed-index-past-end", Damaged(2, false, [](PakSpec& p) { p.packedIndexSize = 100000; })},
+        {"v1-index-too-large", Damaged(1, false, [](PakSpec& p) { p.indexSize = 0x7FFFFFFF; })},
+        {"v1-index-implausible", Damaged(1, false, [](PakSpec& p) { p.indexSize = 100000; })},
+        {"v1-index-size-wrong", Damaged(1, false, [](PakSpec& p) { p.indexSize = 40; })},
+        {"v2-corrupt-index", Damaged(2, false, [](PakSpec& p) {
+             p.packedIndex = std::string("\x78\x9C\xFF\xFF\xFF\xFF\x00\x00", 8); })},
+        {"v1-name-past-index", Damaged(1, false, [](PakSpec& p) { p.entries[0].nameLength = 1000; })},
+        // The name fits the index, the words behind it do not.
+        {"v1-record-words-past-index", Damaged(1, false, [](PakSpec& p) { p.entries[0].nameLength = 20; })},
+        {"v0-name-past-file", Damaged(0, false, [](PakSpec& p) { p.entries[0].nameLength = 0xFFFFFFF0; })},
+        {"v0-count-past-file", Damaged(0, false, [](PakSpec& p) { p.count = 3; p.entries[0].name = "b"; })},
+        {"v2-count-past-index", Damaged(2, false, [](PakSpec& p) { p.count = 1000; p.entries[0].name = "b"; })},
+        {"v1-offset-past-file", Damaged(1, false, [](PakSpec& p) { p.entries[0].offset = 0xFFFFFFF0; })},
+        {"v0-size-past-file", Damaged(0, false, [](PakSpec& p) { p.entries[0].size = 0x80000000; })},
+        {"v2-packed-size-0", Damaged(2, true, [](PakSpec& p) { p.entries[0].packedSize = 0; })},
+        {"v2-entry-larger-than-size", Damaged(2, true, [](PakSpec& p) { p.entries[0].size = 10; }, text)},
+        {"v1-entry-shorter-than-size", Damaged(1, true, [](PakSpec& p) { p.entries[0].size = 100; })},
+        {"v1-entry-implausible-size", Damaged(1, true, [](PakSpec& p) { p.entries[0].size = 0x40000000; })},
+    };
     s.push_back({"v2-cut-in-header", s[4].bytes.substr(0, 100)});  // of v2-revision
     s.push_back({"v0-record-cut", s[1].bytes.substr(0, 23)});      // of v0-one: 6 of 12 words
-    PakSpec zero = Spec(1, {Entry("a.txt", "abc")});
-    zero.indexSize = 0;
-    s.push_back({"v1-index-size-0", BuildPak(zero)});
-    PakSpec past = Spec(2, {Entry("a.txt", "abc")});
-    past.packedIndexSize = 100000;
-    s.push_back({"v2-packed-index-past-end", BuildPak(past)});
-    PakSpec nothing = Spec(1, {Entry("a.txt", "abc")});
-    nothing.packedIndexSize = 0;
-    s.push_back({"v1-packed-index-size-0", BuildPak(nothing)});
-    PakSpec huge = Spec(1, {Entry("a.txt", "abc")});
-    huge.indexSize = 0x7FFFFFFF;
-    s.push_back({"v1-index-too-large", BuildPak(huge)});
-    PakSpec implausibleIndex = Spec(1, {Entry("a.txt", "abc")});
-    implausibleIndex.indexSize = 100000;
-    s.push_back({"v1-index-implausible", BuildPak(implausibleIndex)});
-    PakSpec bigger = Spec(1, {Entry("a.txt", "abc")});
-    bigger.indexSize = 40;  // the stream makes fewer bytes
-    s.push_back({"v1-index-size-wrong", BuildPak(bigger)});
-    PakSpec corrupt = Spec(2, {Entry("a.txt", "abc")});
-    corrupt.packedIndex = std::string("\x78\x9C\xFF\xFF\xFF\xFF\x00\x00", 8);
-    s.push_back({"v2-corrupt-index", BuildPak(corrupt)});
-    PakSpec name = Spec(1, {Entry("a.txt", "abc")});
-    name.entries[0].nameLength = 1000;
-    s.push_back({"v1-name-past-index", BuildPak(name)});
-    PakSpec words = Spec(1, {Entry("a.txt", "abc")});
-    words.entries[0].nameLength = 20;  // the name fits, the words behind it do not
-    s.push_back({"v1-record-words-past-index", BuildPak(words)});
-    s.push_back({"v2-name-with-nul",
-                 BuildPak(Spec(2, {Entry(std::string("a.txt\0hidden", 12), "abc", true)}))});
-    PakSpec name0 = Spec(0, {Entry("a.txt", "abc")});
-    name0.entries[0].nameLength = 0xFFFFFFF0;
-    s.push_back({"v0-name-past-file", BuildPak(name0)});
-    PakSpec count = Spec(0, {Entry("b.txt", "abc")});
-    count.count = 3;
-    s.push_back({"v0-count-past-file", BuildPak(count)});
-    PakSpec count2 = Spec(2, {Entry("b.txt", "abc")});
-    count2.count = 1000;
-    s.push_back({"v2-count-past-index", BuildPak(count2)});
-    PakSpec offset = Spec(1, {Entry("a.txt", "abc")});
-    offset.entries[0].offset = 0xFFFFFFF0;
-    s.push_back({"v1-offset-past-file", BuildPak(offset)});
-    PakSpec size0 = Spec(0, {Entry("a.txt", "abc")});
-    size0.entries[0].size = 0x80000000;
-    s.push_back({"v0-size-past-file", BuildPak(size0)});
-    PakSpec packed0 = Spec(2, {Entry("a.txt", "abc", true)});
-    packed0.entries[0].packedSize = 0;
-    s.push_back({"v2-packed-size-0", BuildPak(packed0)});
-    PakSpec small = Spec(2, {Entry("a.txt", text, true)});
-    small.entries[0].size = 10;  // inflates to more than the block
-    s.push_back({"v2-entry-larger-than-size", BuildPak(small)});
-    PakSpec large = Spec(1, {Entry("a.txt", "abc", true)});
-    large.entries[0].size = 100;  // inflates to fewer bytes
-    s.push_back({"v1-entry-shorter-than-size", BuildPak(large)});
-    PakSpec implausible = Spec(1, {Entry("a.txt", "abc", true)});
-    implausible.entries[0].size = 0x40000000;
-    s.push_back({"v1-entry-implausible-size", BuildPak(implausible)});
-    PakSpec cut = Spec(2, {Entry("a.txt", Noise(5000), true)});
-    std::string cutBytes = BuildPak(cut);
-    cutBytes.resize(cutBytes.size() - 2000);
-    s.push_back({"v2-entry-cut-short", cutBytes});
+    const std::string cut = BuildPak(Spec(2, {Entry("a.txt", Noise(5000), true)}));
+    s.push_back({"v2-entry-cut-short", cut.substr(0, cut.size() - 2000)});
     return s;
 }
 

@@ -4,12 +4,13 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fnmatch.h>
 #include <ftw.h>
 #include <sanitizer/asan_interface.h>
+#include <strings.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -23,17 +24,12 @@ int boxCount = 0;
 
 namespace {
 
-thread_local DWORD lastError = 0;
+DWORD lastError = 0;
 std::string sandboxRoot;  // stands for Z:\ (the drive's root)
 
 bool Lead(unsigned char c)
 {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-char FoldAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
 bool Fail(DWORD error)
@@ -51,69 +47,31 @@ bool HasDrive(const char* p)
 // drives, ".." components and empty paths.
 bool ToPosix(const char* win, std::string& out)
 {
-    if (win == nullptr || *win == '\0')
+    if (win == nullptr || *win == '\0' || sandboxRoot.empty())
         return Fail(ERROR_PATH_NOT_FOUND);
     const char* p = win;
-    out.clear();
-    if (HasDrive(p)) {
-        if ((p[0] | 0x20) != 'z')
-            return Fail(ERROR_PATH_NOT_FOUND);
-        p += 2;  // "Z:name" is relative to the current directory, on Z:
-    }
-    if (*p == '\\' || *p == '/')
-        out = sandboxRoot;
+    if (HasDrive(p) && (*p | 0x20) != 'z')
+        return Fail(ERROR_PATH_NOT_FOUND);
+    if (HasDrive(p))
+        p += 2;  // "Z:name" is relative to the current directory
+    out = (*p == '\\' || *p == '/') ? sandboxRoot : "";
     for (; *p != '\0'; p = CharNextA(p)) {
-        const size_t n = size_t(CharNextA(p) - p);
-        if (n == 1 && *p == '\\')
+        if (*p == '\\')
             out += '/';
         else
-            out.append(p, n);
+            out.append(p, size_t(CharNextA(p) - p));
     }
     if (out.empty())
         out = ".";
-    for (size_t at = 0; at <= out.size();) {
-        size_t end = out.find('/', at);
-        if (end == std::string::npos)
-            end = out.size();
-        if (out.compare(at, end - at, "..") == 0)
-            return Fail(ERROR_PATH_NOT_FOUND);
-        at = end + 1;
-    }
+    if (("/" + out + "/").find("/../") != std::string::npos)
+        return Fail(ERROR_PATH_NOT_FOUND);
     return true;
 }
 
 DWORD ErrorOf(int error)
 {
-    switch (error) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    default: return ERROR_ACCESS_DENIED;
-    }
-}
-
-// Windows' wildcard rule: '*' any run, '?' one byte, case folded.
-bool Matches(const char* pattern, const char* name)
-{
-    const char* star = nullptr;
-    const char* resume = nullptr;
-    while (*name != '\0') {
-        if (*pattern == '*') {
-            star = pattern++;
-            resume = name;
-        } else if (*pattern != '\0' && (*pattern == '?' || FoldAscii(*pattern) == FoldAscii(*name))) {
-            ++pattern;
-            ++name;
-        } else if (star != nullptr) {
-            pattern = star + 1;
-            name = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == '*')
-        ++pattern;
-    return *pattern == '\0';
+    return error == ENOENT ? ERROR_FILE_NOT_FOUND
+           : error == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
 }
 
 struct Find {
@@ -121,11 +79,7 @@ struct Find {
     size_t next = 0;
 };
 
-struct Mapping {
-    char* base;
-    size_t length;
-};
-std::map<const void*, Mapping> mappings;  // by the address handed out
+std::map<const void*, std::pair<char*, size_t>> mappings;  // block -> mmap
 
 int RemoveOne(const char* path, const struct stat*, int, struct FTW*)
 {
@@ -137,15 +91,9 @@ void RemoveTree(const std::string& path)
     nftw(path.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-void RemoveSandbox()
+[[noreturn]] void Die(const char* what, const std::string& detail)
 {
-    if (!sandboxRoot.empty())
-        RemoveTree(sandboxRoot);
-}
-
-[[noreturn]] void Die(const char* what, const std::string& path)
-{
-    fprintf(stderr, "win32 layer: %s %s: %s\n", what, path.c_str(), strerror(errno));
+    fprintf(stderr, "win32 layer: %s %s\n", what, detail.c_str());
     abort();
 }
 
@@ -159,105 +107,71 @@ extern "C" FILE* __real_fopen(const char* path, const char* mode);
 extern "C" FILE* __wrap_fopen(const char* path, const char* mode)
 {
     std::string posix = path ? path : "";
-    if (path != nullptr && (HasDrive(path) || strchr(path, '\\') != nullptr) &&
-        !ToPosix(path, posix)) {
-        errno = ENOENT;
-        return nullptr;
-    }
+    if (path && (HasDrive(path) || strchr(path, '\\')) && !ToPosix(path, posix))
+        return errno = ENOENT, nullptr;
     struct stat info;
-    if (stat(posix.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        errno = EACCES;
-        lastError = ERROR_ACCESS_DENIED;
-        return nullptr;
-    }
+    if (stat(posix.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return errno = EACCES, lastError = ERROR_ACCESS_DENIED, nullptr;
     FILE* stream = __real_fopen(posix.c_str(), mode);
     if (stream == nullptr)
         lastError = ErrorOf(errno);
     return stream;
 }
 
-DWORD GetLastError()
-{
-    return lastError;
-}
-
-void SetLastError(DWORD error)
-{
-    lastError = error;
-}
+DWORD GetLastError() { return lastError; }
+void SetLastError(DWORD error) { lastError = error; }
 
 DWORD GetFileAttributesA(const char* path)
 {
     std::string posix;
+    struct stat info;
     if (!ToPosix(path, posix))
         return INVALID_FILE_ATTRIBUTES;
-    struct stat info;
-    if (stat(posix.c_str(), &info) != 0) {
-        lastError = ErrorOf(errno);
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    if (S_ISDIR(info.st_mode))
-        return FILE_ATTRIBUTE_DIRECTORY;
-    if (S_ISREG(info.st_mode))
-        return FILE_ATTRIBUTE_ARCHIVE;
-    lastError = ERROR_FILE_NOT_FOUND;
-    return INVALID_FILE_ATTRIBUTES;
+    if (stat(posix.c_str(), &info) != 0 || !(S_ISDIR(info.st_mode) || S_ISREG(info.st_mode)))
+        return Fail(ErrorOf(errno)), INVALID_FILE_ATTRIBUTES;
+    return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
 }
 
 BOOL CreateDirectoryA(const char* path, void*)
 {
     std::string posix;
-    if (!ToPosix(path, posix))
-        return FALSE;
-    if (mkdir(posix.c_str(), 0755) != 0)
-        return Fail(ErrorOf(errno));
-    return TRUE;
+    return ToPosix(path, posix) && (mkdir(posix.c_str(), 0755) == 0 || Fail(ErrorOf(errno)));
 }
 
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* found)
 {
-    // The directory part ends at the last separator (never a trail byte).
-    const char* name = pattern ? pattern : "";
-    for (const char* p = name; *p != '\0'; p = CharNextA(p))
+    // The directory part ends at the last separator (never a trail byte);
+    // "\" and "Z:\" keep theirs.
+    const char* name = pattern;
+    for (const char* p = pattern; *p != '\0'; p = CharNextA(p))
         if (*p == '\\' || *p == '/')
             name = p + 1;
-    std::string directory(pattern ? pattern : "", size_t(name - (pattern ? pattern : "")));
-    if (directory.empty())
-        directory = ".";
-    else if (directory.size() > 1 && !(directory.size() == 3 && HasDrive(directory.c_str())))
-        directory.pop_back();  // "dir\" -> "dir", but "\" and "Z:\" stay
+    std::string directory(pattern, size_t(name - pattern));
+    if (directory.size() > (HasDrive(pattern) ? 3u : 1u))
+        directory.pop_back();
     std::string posix;
-    if (*name == '\0' || !ToPosix(directory.c_str(), posix)) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return INVALID_HANDLE_VALUE;
-    }
-    DIR* dir = opendir(posix.c_str());
-    if (dir == nullptr) {
-        lastError = ERROR_PATH_NOT_FOUND;
-        return INVALID_HANDLE_VALUE;
-    }
+    dirent** entries = nullptr;
+    const int n = *name && ToPosix(directory.empty() ? "." : directory.c_str(), posix)
+                      ? scandir(posix.c_str(), &entries, nullptr, alphasort) : -1;
     Find* find = new Find;
-    while (const dirent* entry = readdir(dir)) {
-        if (strlen(entry->d_name) >= MAX_PATH || !Matches(name, entry->d_name))
-            continue;
+    for (int i = 0; i < n; ++i) {
         struct stat info;
-        if (stat((posix + "/" + entry->d_name).c_str(), &info) != 0)
-            continue;
         WIN32_FIND_DATAA data = {};
-        data.dwFileAttributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-        strcpy(data.cFileName, entry->d_name);
-        find->matches.push_back(data);
+        const char* entry = entries[i]->d_name;
+        // Windows' wildcards know no brackets: such a pattern matches nothing.
+        if (strlen(entry) < MAX_PATH && !strchr(name, '[') &&
+            fnmatch(name, entry, FNM_CASEFOLD | FNM_NOESCAPE) == 0 &&
+            stat((posix + "/" + entry).c_str(), &info) == 0) {
+            data.dwFileAttributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+            strcpy(data.cFileName, entry);
+            find->matches.push_back(data);
+        }
+        free(entries[i]);
     }
-    closedir(dir);
-    // A fixed order keeps runs repeatable; the readers sort for themselves.
-    std::sort(find->matches.begin(), find->matches.end(),
-              [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
-                  return strcmp(a.cFileName, b.cFileName) < 0;
-              });
+    free(entries);
     if (!FindNextFileA(find, found)) {
         delete find;
-        lastError = ERROR_FILE_NOT_FOUND;
-        return INVALID_HANDLE_VALUE;
+        return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     }
     return find;
 }
@@ -280,14 +194,14 @@ BOOL FindClose(HANDLE handle)
 DWORD GetCurrentDirectoryA(DWORD size, char* buffer)
 {
     char here[4096];
-    if (getcwd(here, sizeof here) == nullptr ||
-        strncmp(here, sandboxRoot.c_str(), sandboxRoot.size()) != 0)
+    if (!getcwd(here, sizeof here) || strncmp(here, sandboxRoot.c_str(), sandboxRoot.size()) != 0)
         return Fail(ERROR_PATH_NOT_FOUND);
     std::string win = "Z:" + std::string(here + sandboxRoot.size());
+    for (char& c : win)
+        c = c == '/' ? '\\' : c;
     if (win.size() == 2)
         win += '\\';
-    std::replace(win.begin(), win.end(), '/', '\\');
-    if (win.size() + 1 > size)
+    if (win.size() >= size)
         return DWORD(win.size() + 1);
     memcpy(buffer, win.c_str(), win.size() + 1);
     return DWORD(win.size());
@@ -296,41 +210,31 @@ DWORD GetCurrentDirectoryA(DWORD size, char* buffer)
 BOOL GetVolumeInformationA(const char* root, char*, DWORD, DWORD*, DWORD* maxComponent,
                            DWORD* flags, char*, DWORD)
 {
-    if (root == nullptr || (root[0] | 0x20) != 'z' || root[1] != ':' || root[2] != '\\' ||
-        root[3] != '\0')
+    if (root == nullptr || strcasecmp(root, "Z:\\") != 0)
         return Fail(ERROR_PATH_NOT_FOUND);
-    if (maxComponent)
-        *maxComponent = 255;
-    if (flags)
-        *flags = 0;
+    *maxComponent = 255;
+    *flags = 0;
     return TRUE;
 }
 
 void* VirtualAlloc(void* address, size_t size, DWORD, DWORD)
 {
-    if (address != nullptr || size == 0) {
-        lastError = ERROR_INVALID_PARAMETER;
-        return nullptr;
-    }
-    if (size > (size_t(256) << 20)) {
-        fprintf(stderr, "win32 layer: VirtualAlloc of %zu bytes, out of proportion\n", size);
-        abort();
-    }
+    if (size > (size_t(256) << 20))
+        Die("VirtualAlloc out of proportion:", std::to_string(size) + " bytes");
+    if (address != nullptr || size == 0)
+        return Fail(ERROR_INVALID_PARAMETER), nullptr;
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
     const size_t pages = (size + page - 1) / page * page;
-    void* base = mmap(nullptr, pages + page, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (base == MAP_FAILED) {
-        lastError = ERROR_NOT_ENOUGH_MEMORY;
-        return nullptr;
-    }
-    char* start = static_cast<char*>(base);
-    mprotect(start + pages, page, PROT_NONE);
+    char* start = static_cast<char*>(mmap(nullptr, pages + page, PROT_READ | PROT_WRITE,
+                                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+    if (start == MAP_FAILED)
+        return Fail(ERROR_NOT_ENOUGH_MEMORY), nullptr;
     // The block ends where the guard page begins, so the first byte past it
     // faults; the slack in front of it is poisoned for ASan.
+    mprotect(start + pages, page, PROT_NONE);
     char* block = start + pages - size;
     ASAN_POISON_MEMORY_REGION(start, size_t(block - start));
-    mappings[block] = Mapping{start, pages + page};
+    mappings[block] = {start, pages + page};
     return block;
 }
 
@@ -339,16 +243,13 @@ BOOL VirtualFree(void* address, size_t, DWORD)
     const auto it = mappings.find(address);
     if (it == mappings.end())
         return Fail(ERROR_INVALID_PARAMETER);
-    ASAN_UNPOISON_MEMORY_REGION(it->second.base, it->second.length);
-    munmap(it->second.base, it->second.length);
+    ASAN_UNPOISON_MEMORY_REGION(it->second.first, it->second.second);
+    munmap(it->second.first, it->second.second);
     mappings.erase(it);
     return TRUE;
 }
 
-UINT GetACP()
-{
-    return 932;
-}
+UINT GetACP() { return 932; }
 
 BOOL GetCPInfo(UINT, CPINFO* info)
 {
@@ -356,80 +257,33 @@ BOOL GetCPInfo(UINT, CPINFO* info)
     return TRUE;
 }
 
-BOOL IsDBCSLeadByte(unsigned char c)
-{
-    return Lead(c);
-}
-
 char* CharNextA(const char* p)
 {
-    if (*p == '\0')
-        return const_cast<char*>(p);
-    if (Lead(static_cast<unsigned char>(*p)) && p[1] != '\0')
-        return const_cast<char*>(p + 2);
-    return const_cast<char*>(p + 1);
+    return const_cast<char*>(*p == '\0' ? p : p + (Lead(static_cast<unsigned char>(*p)) && p[1] ? 2 : 1));
 }
 
 char* CharPrevA(const char* start, const char* p)
 {
-    while (*start != '\0' && start < p) {
-        const char* next = CharNextA(start);
-        if (next >= p)
-            break;
+    for (const char* next; *start != '\0' && start < p && (next = CharNextA(start)) < p;)
         start = next;
-    }
     return const_cast<char*>(start);
 }
 
-BOOL IsCharUpperA(char c)
-{
-    return c >= 'A' && c <= 'Z';
-}
-
+// Code page 932 has no single-byte letters but A-Z; the wide conversions
+// are asked only for other code pages, which this layer does not serve.
+BOOL IsCharUpperA(char c) { return c >= 'A' && c <= 'Z'; }
 DWORD CharLowerBuffA(char* text, DWORD length)
 {
     for (DWORD i = 0; i < length; ++i)
-        text[i] = FoldAscii(text[i]);
+        text[i] = IsCharUpperA(text[i]) ? char(text[i] - 'A' + 'a') : text[i];
     return length;
 }
+DWORD CharUpperBuffW(WCHAR*, DWORD length) { return length; }
+int MultiByteToWideChar(UINT, DWORD, const char*, int, WCHAR*, int) { return Fail(ERROR_INVALID_PARAMETER); }
+int WideCharToMultiByte(UINT, DWORD, const WCHAR*, int, char*, int, const char*, BOOL*) { return Fail(ERROR_INVALID_PARAMETER); }
 
-// Code page 932 has its own case table in the product; the conversions are
-// asked only for other code pages, which this layer does not serve.
-DWORD CharUpperBuffW(WCHAR*, DWORD length)
-{
-    return length;
-}
-
-int MultiByteToWideChar(UINT, DWORD, const char*, int, WCHAR*, int)
-{
-    lastError = ERROR_INVALID_PARAMETER;
-    return 0;
-}
-
-int WideCharToMultiByte(UINT, DWORD, const WCHAR*, int, char*, int, const char*, BOOL*)
-{
-    lastError = ERROR_INVALID_PARAMETER;
-    return 0;
-}
-
-int lstrlenA(const char* text)
-{
-    return text ? int(strlen(text)) : 0;
-}
-
-int lstrcmpiA(const char* a, const char* b)
-{
-    if (a == nullptr || b == nullptr)
-        return a == b ? 0 : a == nullptr ? -1 : 1;
-    for (;; ++a, ++b) {
-        const unsigned char ca = static_cast<unsigned char>(FoldAscii(*a));
-        const unsigned char cb = static_cast<unsigned char>(FoldAscii(*b));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-        if (ca == 0)
-            return 0;
-    }
-}
+int lstrlenA(const char* text) { return text ? int(strlen(text)) : 0; }
+int lstrcmpiA(const char* a, const char* b) { return strcasecmp(a ? a : "", b ? b : ""); }
 
 int MessageBoxA(HWND, const char*, const char*, UINT)
 {
@@ -444,20 +298,15 @@ int _vsnprintf(char* buffer, size_t count, const char* format, va_list args)
     va_copy(copy, args);
     const int n = vsnprintf(nullptr, 0, format, copy);
     va_end(copy);
-    if (n < 0)
-        return -1;
-    if (size_t(n) < count)
-        return vsnprintf(buffer, count, format, args);
+    if (n < 0 || size_t(n) < count)
+        return n < 0 ? -1 : vsnprintf(buffer, count, format, args);
     std::vector<char> whole(size_t(n) + 1);
     vsnprintf(whole.data(), whole.size(), format, args);
     memcpy(buffer, whole.data(), count);
     return size_t(n) == count ? n : -1;
 }
 
-int _vscprintf(const char* format, va_list args)
-{
-    return vsnprintf(nullptr, 0, format, args);
-}
+int _vscprintf(const char* format, va_list args) { return vsnprintf(nullptr, 0, format, args); }
 
 int _scprintf(const char* format, ...)
 {
@@ -468,15 +317,8 @@ int _scprintf(const char* format, ...)
     return n;
 }
 
-int _fseeki64(FILE* stream, int64_t offset, int origin)
-{
-    return fseeko(stream, off_t(offset), origin);
-}
-
-int64_t _ftelli64(FILE* stream)
-{
-    return int64_t(ftello(stream));
-}
+int _fseeki64(FILE* stream, int64_t offset, int origin) { return fseeko(stream, offset, origin); }
+int64_t _ftelli64(FILE* stream) { return ftello(stream); }
 
 namespace fuzz_win32 {
 
@@ -484,12 +326,11 @@ void ResetSandbox()
 {
     if (sandboxRoot.empty()) {
         const char* tmp = getenv("TMPDIR");
-        sandboxRoot = std::string(tmp && *tmp ? tmp : "/tmp") + "/win32-sandbox-" +
-                      std::to_string(getpid());
+        sandboxRoot = std::string(tmp && *tmp ? tmp : "/tmp") + "/win32-sandbox-" + std::to_string(getpid());
         RemoveTree(sandboxRoot);  // left by an earlier process of this number
         if (mkdir(sandboxRoot.c_str(), 0700) != 0)
             Die("cannot make", sandboxRoot);
-        atexit(RemoveSandbox);
+        atexit([] { RemoveTree(sandboxRoot); });
     }
     const std::string work = sandboxRoot + "/update";
     RemoveTree(work);

@@ -45,7 +45,6 @@ typedef char16_t WCHAR;
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_INVALID_PARAMETER 87
-#define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_NO_MORE_FILES 18
 #define STATUS_NO_MEMORY (DWORD(0xC0000017))
 
@@ -61,8 +60,6 @@ typedef char16_t WCHAR;
 
 #define MB_ABORTRETRYIGNORE 0x2
 #define MB_TOPMOST 0x40000
-#define IDOK 1
-#define IDCANCEL 2
 #define IDABORT 3
 #define IDRETRY 4
 #define IDIGNORE 5
@@ -105,7 +102,6 @@ BOOL VirtualFree(void* address, size_t size, DWORD type);
 // Text, code page 932
 UINT GetACP();
 BOOL GetCPInfo(UINT codePage, CPINFO* info);
-BOOL IsDBCSLeadByte(unsigned char c);
 char* CharNextA(const char* p);
 char* CharPrevA(const char* start, const char* p);
 BOOL IsCharUpperA(char c);
