@@ -55,7 +55,6 @@ build() {
 max_len() {
   case $1 in
     archive_*) echo 65536 ;;
-    settings) echo 4096 ;;
     *) echo 4096 ;;
   esac
 }
