@@ -53,14 +53,6 @@ std::string Noise(size_t n)
     return out;
 }
 
-std::string Word(uint32_t v)
-{
-    std::string out;
-    for (int i = 0; i < 4; ++i)
-        out += char(v >> (8 * i));
-    return out;
-}
-
 // a.txt ("abc", or `data`) in an archive of `version`, one stored field
 // made wrong by `damage`.
 template <class Damage>
