@@ -11,6 +11,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb imagemagick fonts-ipafont-gothic
   util-linux python3 locales tzdata
+  clang-14 libclang-rt-14-dev llvm-14 zlib1g-dev
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test under Wine:
+# Sets up, builds and runs every test under Wine, then (for a full run, with
+# no CTest arguments) fuzzes the readers natively for a short while:
 #   scripts/test.sh [CTEST ARGS...]      (BUILD_DIR overrides build/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,3 +21,9 @@ trap wine_server_stop EXIT
 wine_server_start
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" "$@"
+if [ $# -eq 0 ]; then
+  wine_server_stop
+  # Every seed and every input that ever found a fault, once, under the
+  # sanitizers, then a few seconds of fuzzing per target.
+  BUILD_DIR=$build bash "$root/scripts/fuzz.sh" --ci
+fi
