@@ -51,32 +51,9 @@
 #include <vector>
 #include "pak/archive_file.h"
 #include "tests/support/archive_writer.h"
-#include "tests/support/bench_timing.h"
+#include "tests/support/benchmark_support.h"
 
 namespace {
-
-// zlib alone: the packed index of a version-2 archive from the file into a
-// fresh block from the page allocator. False when the archive does not read.
-bool InflateIndexAlone(const char* archive)
-{
-    FILE* f = fopen(archive, "rb");
-    if (!f)
-        return false;
-    unsigned char header[276];
-    bool ok = fread(header, 1, sizeof header, f) == sizeof header;
-    const uint32_t indexSize = Word(header + 8), packedSize = Word(header + 12);
-    std::unique_ptr<unsigned char[]> packed(new unsigned char[ok ? packedSize : 1]);
-    ok = ok && fread(packed.get(), 1, packedSize, f) == packedSize;
-    fclose(f);
-    if (!ok)
-        return false;
-    void* block = VirtualAlloc(nullptr, indexSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    uLongf length = indexSize;
-    ok = block && uncompress(static_cast<Bytef*>(block), &length, packed.get(), packedSize) == Z_OK &&
-         length == indexSize;
-    VirtualFree(block, 0, MEM_RELEASE);
-    return ok;
-}
 
 // zlib alone: the one entry of a version-2 archive, whose stream fills the
 // file behind the packed index, into a freshly allocated block of size

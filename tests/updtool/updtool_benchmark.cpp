@@ -47,7 +47,7 @@
 #include <string>
 #include <vector>
 #include "tests/support/archive_writer.h"
-#include "tests/support/bench_timing.h"
+#include "tests/support/benchmark_support.h"
 #include "updtool/commands.h"
 
 namespace {
@@ -88,27 +88,6 @@ bool CompressAlone(const std::vector<std::string>& paths, int level)
         std::unique_ptr<unsigned char[]> out(new unsigned char[length]);
         ok = compress2(out.get(), &length, in.get(), uLong(size), level) == Z_OK && ok;
     }
-    return ok;
-}
-
-bool InflateIndexAlone(const char* archive)
-{
-    FILE* f = fopen(archive, "rb");
-    if (!f)
-        return false;
-    unsigned char header[276];
-    bool ok = fread(header, 1, sizeof header, f) == sizeof header;
-    const uint32_t indexSize = Word(header + 8), packedSize = Word(header + 12);
-    std::unique_ptr<unsigned char[]> packed(new unsigned char[ok ? packedSize : 1]);
-    ok = ok && fread(packed.get(), 1, packedSize, f) == packedSize;
-    fclose(f);
-    if (!ok)
-        return false;
-    void* block = VirtualAlloc(nullptr, indexSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    uLongf length = indexSize;
-    ok = block && uncompress(static_cast<Bytef*>(block), &length, packed.get(), packedSize) == Z_OK &&
-         length == indexSize;
-    VirtualFree(block, 0, MEM_RELEASE);
     return ok;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // Shared by the benchmark programs: timing that compares two ways fairly on
-// a machine other programs may be using.
+// a machine other programs may be using, and zlib alone as a baseline.
 
 #include <windows.h>
+#include <zlib.h>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,4 +49,27 @@ inline bool WriteWhole(const std::string& path, const std::string& bytes)
         return false;
     const bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return fclose(f) == 0 && ok;
+}
+
+// zlib alone: the packed index of a version-2 archive from the file into a
+// fresh block from the page allocator. False when the archive does not read.
+inline bool InflateIndexAlone(const char* archive)
+{
+    FILE* f = fopen(archive, "rb");
+    if (!f)
+        return false;
+    unsigned char header[276];
+    bool ok = fread(header, 1, sizeof header, f) == sizeof header;
+    const uint32_t indexSize = Word(header + 8), packedSize = Word(header + 12);
+    std::unique_ptr<unsigned char[]> packed(new unsigned char[ok ? packedSize : 1]);
+    ok = ok && fread(packed.get(), 1, packedSize, f) == packedSize;
+    fclose(f);
+    if (!ok)
+        return false;
+    void* block = VirtualAlloc(nullptr, indexSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    uLongf length = indexSize;
+    ok = block && uncompress(static_cast<Bytef*>(block), &length, packed.get(), packedSize) == Z_OK &&
+         length == indexSize;
+    VirtualFree(block, 0, MEM_RELEASE);
+    return ok;
 }
