@@ -15,7 +15,8 @@
 // import library, and its DLL shows up in the import table, which a test
 // reads. i686 only: Bytes is the stdcall argument size in the decorated name.
 
-// One late import, as the thunk hands it to LateBind.
+// One late import, as the thunk hands it to LateBind. Plain data on
+// purpose: the assembler lays its instances out, three words each.
 struct LateImport {
     const char* library;
     const char* name;
@@ -28,14 +29,22 @@ struct LateImport {
 // leave a thunk, and nothing can be shown without user32.
 extern "C" void* __cdecl LateBind(LateImport* import);
 
-#define LATE_IMPORT(libraryText, name, bytes)                                   \
+// The blocks hold every definition of their files (no C++ data is
+// defined beside them), and each ends in .text, where the compiler expects
+// to be, so its own idea of the current section stays true.
+#define LATE_LIBRARY(symbol, fileName)                                          \
+    __asm__(".section .rdata,\"dr\"\n"                                          \
+            "_" #symbol ": .asciz \"" fileName "\"\n"                           \
+            ".text\n")
+
+#define LATE_IMPORT(librarySymbol, name, bytes)                                 \
     __asm__(".section .rdata,\"dr\"\n"                                          \
             "_lateName_" #name ": .asciz \"" #name "\"\n"                       \
             ".data\n"                                                           \
             ".align 4\n"                                                        \
             ".globl __imp__" #name "@" #bytes "\n"                              \
             "__imp__" #name "@" #bytes ": .long _lateThunk_" #name "\n"         \
-            "_lateImport_" #name ": .long " libraryText ", _lateName_" #name    \
+            "_lateImport_" #name ": .long _" #librarySymbol ", _lateName_" #name \
             ", __imp__" #name "@" #bytes "\n"                                   \
             ".text\n"                                                           \
             "_lateThunk_" #name ":\n"                                           \

@@ -3,9 +3,9 @@
 
 #include "base/late_binding.h"
 
-extern "C" const char lateUser32[] = "user32.dll";
+LATE_LIBRARY(lateUser32, "user32.dll");
 
-#define USER32(name, bytes) LATE_IMPORT("_lateUser32", name, bytes);
+#define USER32(name, bytes) LATE_IMPORT(lateUser32, name, bytes);
 
 USER32(CallNextHookEx, 16)
 USER32(CharLowerBuffA, 8)
