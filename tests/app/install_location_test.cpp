@@ -6,6 +6,7 @@
 #include "app/install_location.h"
 #include "update/registry_key.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/message_box_answerer.h"
 
 namespace {
@@ -19,21 +20,6 @@ std::string NotFoundText(const std::string& title)
     char text[1024];
     wsprintfA(text, notFoundFormat, title.c_str());
     return text;
-}
-
-// Read directly, as the expected fallback.
-std::string ProgramFilesDir()
-{
-    HKEY key = nullptr;
-    char value[512] = {};
-    DWORD size = sizeof value - 1;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_READ, &key) == ERROR_SUCCESS) {
-        RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(value), &size);
-        RegCloseKey(key);
-    }
-    return value;
 }
 
 UpdateSettings Settings(const std::string& brand, const std::string& name, const char* title)

@@ -150,12 +150,7 @@ int main(int argc, char** argv)
     const unsigned mebibytes = argc > 2 ? unsigned(atoi(argv[2])) : 64u;
     const int runs = argc > 3 ? std::max(1, atoi(argv[3])) : 9;
 
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    char folderName[64];
-    wsprintfA(folderName, "pakbench%lu", GetCurrentProcessId());
-    const std::string folder = std::string(temp) + folderName;
-    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string folder = BenchmarkFolder("pakbench");
     SetCurrentDirectoryA(folder.c_str());
     int status = 0;
 
@@ -284,7 +279,7 @@ int main(int argc, char** argv)
         DeleteFileA((paths[0] + ".off").c_str());
         DeleteFileA(paths[1].c_str());
     }
-    SetCurrentDirectoryA(temp);
+    SetCurrentDirectoryA((folder + "\\..").c_str());
     RemoveDirectoryA(folder.c_str());
     return status;
 }

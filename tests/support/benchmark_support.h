@@ -42,6 +42,16 @@ inline uint32_t Word(const unsigned char* p)
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
+// A fresh folder under the temp folder, named by prefix and process id.
+inline std::string BenchmarkFolder(const char* prefix)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = temp + std::string(prefix) + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
 inline bool WriteWhole(const std::string& path, const std::string& bytes)
 {
     FILE* f = fopen(path.c_str(), "wb");

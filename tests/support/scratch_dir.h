@@ -40,3 +40,6 @@ bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
 // Names in a folder (files and folders, without . and ..), sorted.
 std::string ListFolder(const std::string& dir);
+// The program-files folder as the registry records it (32-bit view for a
+// 32-bit program), read directly as tests expect it.
+std::string ProgramFilesDir();

@@ -79,20 +79,6 @@ private:
     std::string brand_, key_;
 };
 
-std::string ProgramFilesDir()
-{
-    HKEY key = nullptr;
-    char value[512] = {};
-    DWORD size = sizeof value - 1;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_READ, &key) == ERROR_SUCCESS) {
-        RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                         &size);
-        RegCloseKey(key);
-    }
-    return value;
-}
-
 // The update folder "update" and the install folder "install" of one case.
 class Stage {
 public:

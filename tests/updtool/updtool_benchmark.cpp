@@ -112,13 +112,8 @@ int main(int argc, char** argv)
     const unsigned mebibytes = argc > 2 ? unsigned(atoi(argv[2])) : 64u;
     const int runs = argc > 3 ? std::max(1, atoi(argv[3])) : 5;
 
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    char folderName[64];
-    wsprintfA(folderName, "updtoolbench%lu", GetCurrentProcessId());
-    const std::string folder = std::string(temp) + folderName;
+    const std::string folder = BenchmarkFolder("updtoolbench");
     const std::string source = folder + "\\src";
-    CreateDirectoryA(folder.c_str(), nullptr);
     CreateDirectoryA(source.c_str(), nullptr);
     int status = 0;
 
