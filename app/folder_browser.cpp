@@ -1,41 +1,18 @@
 #include "app/folder_browser.h"
 
 #include <shlobj.h>
+#include "base/owned.h"
 
 namespace {
-// Owns the shell's task allocator for one browse.
-class ShellAllocator {
-public:
-    IMalloc* allocator;
+void ReleaseAllocator(IMalloc* allocator)
+{
+    allocator->Release();
+}
 
-    ShellAllocator() : allocator(nullptr)
-    {
-        if (FAILED(SHGetMalloc(&allocator)))
-            allocator = nullptr;
-    }
-    ShellAllocator(const ShellAllocator&) = delete;
-    ShellAllocator& operator=(const ShellAllocator&) = delete;
-    virtual ~ShellAllocator()
-    {
-        if (allocator)
-            allocator->Release();
-    }
-};
-
-// Owns an item identifier list the browser handed out.
-class ItemIdList {
-public:
-    PIDLIST_ABSOLUTE item;
-
-    explicit ItemIdList(PIDLIST_ABSOLUTE item) : item(item) {}
-    ItemIdList(const ItemIdList&) = delete;
-    ItemIdList& operator=(const ItemIdList&) = delete;
-    virtual ~ItemIdList()
-    {
-        if (item)
-            CoTaskMemFree(item);
-    }
-};
+void FreeItem(PIDLIST_ABSOLUTE item)
+{
+    CoTaskMemFree(item);
+}
 
 const UINT browseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_BROWSEFORCOMPUTER;
 }
@@ -43,8 +20,11 @@ const UINT browseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_BROWSEFORCO
 void BrowseForFolder(FilePath& folder, HWND owner, const char* prompt)
 {
     String buffer(260);
-    ShellAllocator shell;
-    if (!shell.allocator)
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)))
+        return;
+    const Owned<IMalloc*, ReleaseAllocator> shell(allocator);
+    if (!shell.Valid())
         return;
 
     BROWSEINFOA info = {};
@@ -56,8 +36,8 @@ void BrowseForFolder(FilePath& folder, HWND owner, const char* prompt)
     info.lpfn = BrowseCallback;
     info.lParam = 0;
 
-    ItemIdList chosen(SHBrowseForFolderA(&info));
-    if (chosen.item && SHGetPathFromIDListA(chosen.item, buffer.text))
+    const Owned<PIDLIST_ABSOLUTE, FreeItem> chosen(SHBrowseForFolderA(&info));
+    if (chosen.Valid() && SHGetPathFromIDListA(chosen.Get(), buffer.text))
         folder.path.Assign(buffer.text);
 }
 

@@ -5,49 +5,28 @@
 
 #include "app/destination_dialog.h"
 #include "app/install_location.h"
+#include "app/open_failure_prompt.h"
 #include "app/progress_window.h"
 #include "app/resource_ids.h"
 #include "app/run_state.h"
 #include "base/exceptions.h"
+#include "base/owned.h"
 #include "pak/archive_search.h"
+#include "pak/open_failure.h"
 #include "update/apply_update.h"
 #include "update/update_decision.h"
 
 namespace {
 const uint32_t statusNoMemory = 0xC0000017u;
 
-// Owns the named event whose existence marks a running updater.
-class InstanceEvent {
-public:
-    HANDLE handle;
+void LeaveComApartment(bool)
+{
+    CoUninitialize();
+}
 
-    InstanceEvent() : handle(nullptr) {}
-    InstanceEvent(const InstanceEvent&) = delete;
-    InstanceEvent& operator=(const InstanceEvent&) = delete;
-    virtual ~InstanceEvent()
-    {
-        if (handle)
-            CloseHandle(handle);
-    }
-};
-
-// The shell's folder browser wants COM on this thread.
-class ComApartment {
-public:
-    bool initialized;
-
-    ComApartment()
-        : initialized(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-    {
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    virtual ~ComApartment()
-    {
-        if (initialized)
-            CoUninitialize();
-    }
-};
+// The shell's folder browser wants COM on this thread; left at the end of
+// the run when entered.
+typedef Owned<bool, LeaveComApartment> ComApartment;
 
 void ReportError(uint32_t code, const char* message)
 {
@@ -82,14 +61,14 @@ uint64_t SourceSize(const char* source)
     return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
-void RunSteps(InstanceEvent& instance, DWORD delayMs)
+void RunSteps(Handle& instance, DWORD delayMs)
 {
     ReadNamingSettings(updateSettings);
 
     // Never waited on: its existence alone tells a second start to end.
-    instance.handle = CreateEventA(nullptr, TRUE, TRUE, TextOf(updateSettings.name));
+    instance.Reset(CreateEventA(nullptr, TRUE, TRUE, TextOf(updateSettings.name)));
     const DWORD created = GetLastError();
-    if (!instance.handle || created == ERROR_ALREADY_EXISTS)
+    if (!instance.Valid() || created == ERROR_ALREADY_EXISTS)
         return;
 
     ReadFileList(updateSettings);
@@ -138,7 +117,7 @@ void UpdateFiles(const std::vector<String>& files, const String& destinationDir,
     ProgressWindow progress(caption, totalBytes, started, delayMs);
     for (const PlannedItem& planned : plan) {
         progress.BeginItem(planned.source.text, planned.size);
-        ApplyUpdateFile(planned.source.text, planned.target.text, 1, 0xFFFFFFFEu,
+        ApplyUpdateFile(planned.source.text, planned.target.text, kReplaceExisting, kNoReadOnly,
                         ProgressWindow::OnChunk, &progress);
         progress.EndItem();
     }
@@ -166,9 +145,12 @@ int RunUpdate(DWORD delayMs)
 {
     updateSettings.SetDefaults();
     destination.Clear();
+    // The file layer asks the user through this when a file cannot be opened.
+    openFailureHandler = PromptOpenFailure;
 
-    ComApartment com;
-    InstanceEvent instance;
+    const ComApartment com(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    // Its existence marks a running updater; closed at the end of the run.
+    Handle instance;
     RunAndReport([&instance, delayMs] { RunSteps(instance, delayMs); });
     return 0;
 }

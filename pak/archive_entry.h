@@ -1,5 +1,5 @@
 #pragma once
-// One index entry of a .pak archive (layout in archive_search.cpp).
+// One index entry of a .pak archive (layout in archive_index.cpp).
 
 #include <cstdint>
 #include "base/string.h"

@@ -2,11 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
-#include "base/exceptions.h"
 #include "base/find_handle.h"
 #include "base/multibyte.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_search.h"
+#include "pak/open_failure.h"
 #include "paths/paths.h"
 
 int quietOpen = 0;
@@ -75,26 +75,6 @@ void ArchiveFile::Close()
     compressed = 0;
     baseOffset = 0;
     position = 0;
-}
-
-bool PromptOpenFailure(const char* path)
-{
-    // Wine's MessageBoxA clears the last error; the Abort report must carry
-    // the error of the failed open, so it is taken before the box.
-    const DWORD error = GetLastError();
-    String text;
-    text.Format("ファイル %s が開けません。", path ? path : "");
-    const int answer = MessageBoxA(nullptr, text.text, "ファイルエラー",
-                                   MB_TOPMOST | MB_ABORTRETRYIGNORE);
-    if (answer == IDRETRY)
-        return true;
-    if (answer == IDABORT) {
-        String message;
-        message.Format("ファイル %s が開けませんでした。", path ? path : "");
-        SetLastError(error);
-        throw OCErrorException(message.text);
-    }
-    return false;
 }
 
 bool ArchiveFile::Open(const char* pathArgument, int mode)
@@ -170,7 +150,7 @@ bool ArchiveFile::Open(const char* pathArgument, int mode)
             break;
         if (quietOpen && !writes)
             break;
-        if (!PromptOpenFailure(arg))
+        if (!HandleOpenFailure(arg))
             break;
     }
     position = 0;

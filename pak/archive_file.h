@@ -5,8 +5,9 @@
 // a plain file (a compressed entry is inflated into memory on open). Opened
 // for writing it always works on a plain file, creating missing directories.
 //
-// A failed open asks the user (Abort/Retry/Ignore) unless quietOpen is set
-// and the open is read-only. Abort raises OCErrorException.
+// A failed open asks the program's open-failure handler (open_failure.h)
+// whether to try again, unless quietOpen is set and the open is read-only;
+// the handler may raise to abort.
 
 #include <cstdint>
 #include <cstdio>
@@ -23,7 +24,7 @@ enum : int {
 };
 
 // Process-wide: while set, a read-only open that finds nothing returns false
-// without the prompt.
+// without asking the handler.
 extern int quietOpen;
 
 class ArchiveFile {
@@ -48,8 +49,8 @@ public:
     virtual ~ArchiveFile();
 
     // Closes, then opens what path names (wildcard, plain path, archive entry)
-    // with mode; prompts on failure as described above. True when a stream
-    // is held afterwards; position is 0.
+    // with mode; asks the handler on failure as described above. True when a
+    // stream is held afterwards; position is 0.
     bool Open(const char* path, int mode);
 
     // Flushes and closes the stream, frees an owned memory block; closing a
@@ -99,8 +100,3 @@ public:
     void AttachMemory(void* block, uint32_t size, bool owns);
 };
 
-// The open-failure prompt, "ファイル %s が開けません。" (caption "ファイルエラー",
-// Abort/Retry/Ignore, topmost, no owner). Returns true for Retry, false for
-// Ignore; Abort raises OCErrorException "ファイル %s が開けませんでした。" whose
-// code is the last error as it was before the box.
-bool PromptOpenFailure(const char* path);

@@ -46,27 +46,15 @@
 #include "pak/archive_index.h"
 
 #include <cstring>
-#include "base/exceptions.h"
+#include "pak/archive_damage.h"
+#include "pak/archive_limits.h"
 
 namespace {
 
-// deflate's best case is about 1032 output bytes per input byte; an index or
-// entry that claims more than that of its packed length cannot be genuine.
-const uint64_t kMaxInflateRatio = 1032;
-const uint64_t kInflateSlack = 64;
-// Largest index block the reader will ask for, whatever the header says.
-const uint32_t kMaxIndexSize = 256u << 20;
-// Every byte read lies below 2 GiB: offsets are used as signed 32-bit values.
-const uint64_t kMaxDataEnd = 0x80000000u;
 // A v1/v2 record: name length, name, offset, unused, size, compressed, packed.
 const uint32_t kPackedRecordWords = 20;
 // A v0 record behind its name: offset, unused, size.
 const uint32_t kPlainRecordWords = 12;
-
-bool InflatedSizePlausible(uint64_t size, uint64_t packedSize)
-{
-    return size <= packedSize * kMaxInflateRatio + kInflateSlack;
-}
 
 uint32_t LoadU32(const unsigned char* p)
 {
@@ -87,11 +75,6 @@ const unsigned char* Take(ArchiveFile& reader, uint32_t n)
 }
 
 }  // namespace
-
-void RaiseDamagedArchive()
-{
-    throw OCErrorException("データ解凍に失敗しました。");
-}
 
 IndexRecord::IndexRecord()
     : name(""), nameLength(0), offset(0), size(0), compressed(0), packedSize(0)

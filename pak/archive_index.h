@@ -73,6 +73,3 @@ private:
     ArchiveFile blockReader_;     // v1/v2: reads the block in memory mode
     std::vector<char> nameBuffer_;  // v0: the current record's name
 };
-
-// Raises the failure every damaged archive ends in, "データ解凍に失敗しました。".
-[[noreturn]] void RaiseDamagedArchive();

@@ -5,14 +5,18 @@
 
 namespace {
 
-// quietOpen is cleared however the read ends: a failure raised by the archive
-// search must not leave every later open of the run without its prompt.
+// quietOpen is put back however the read ends: a failure raised by the
+// archive search must not leave every later open of the run without its
+// prompt, nor a caller that opens quietly with one.
 class QuietOpen {
 public:
-    QuietOpen() { quietOpen = 1; }
+    QuietOpen() : previous_(quietOpen) { quietOpen = 1; }
     QuietOpen(const QuietOpen&) = delete;
     QuietOpen& operator=(const QuietOpen&) = delete;
-    virtual ~QuietOpen() { quietOpen = 0; }
+    virtual ~QuietOpen() { quietOpen = previous_; }
+
+private:
+    int previous_;
 };
 
 }  // namespace

@@ -3,5 +3,5 @@
 
 // Appends the revision of the archive at path as signed decimal text ("0" for
 // version 0, 1 and unknown versions). Opens quietly: a path that cannot be
-// opened appends nothing. quietOpen is 0 afterwards.
+// opened appends nothing. quietOpen is as it was afterwards.
 void GetArchiveRevisionText(const char* path, String& out);

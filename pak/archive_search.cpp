@@ -9,6 +9,7 @@
 #include <vector>
 #include "base/find_handle.h"
 #include "base/multibyte.h"
+#include "pak/archive_damage.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_index.h"
 #include "pak/name_matcher.h"
@@ -39,27 +40,6 @@ public:
     SearchDepth& operator=(const SearchDepth&) = delete;
     virtual ~SearchDepth() { --searchDepth; }
 };
-
-// The full paths of directory's *.pak files, in lstrcmpiA order.
-std::vector<String> ListArchives(const String& dir)
-{
-    std::vector<String> archives;
-    String pattern;
-    pattern.Format("%s\\*.pak", TextOf(dir));
-    FindHandle find(pattern.text);
-    if (find.Valid()) {
-        do {
-            if (find.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                continue;
-            archives.emplace_back();
-            archives.back().Format("%s\\%s", TextOf(dir), find.found.cFileName);
-        } while (find.Next());
-    }
-    std::stable_sort(archives.begin(), archives.end(), [](const String& a, const String& b) {
-        return lstrcmpiA(a.text, b.text) < 0;
-    });
-    return archives;
-}
 
 // Attaches file to the record the lookup chose: the first match is the one
 // used, so one that cannot be delivered is a damaged archive.
@@ -97,6 +77,30 @@ void Deliver(ArchiveFile& file, const ArchiveIndex& index, const IndexRecord& re
 }
 
 }  // namespace
+
+std::vector<String> ListArchives(const char* directory)
+{
+    const bool here = directory == nullptr || *directory == '\0';
+    std::vector<String> archives;
+    String pattern;
+    pattern.Format(here ? "%s*.pak" : "%s\\*.pak", here ? "" : directory);
+    FindHandle find(pattern.text);
+    if (find.Valid()) {
+        do {
+            if (find.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            archives.emplace_back();
+            if (here)
+                archives.back().Assign(find.found.cFileName);
+            else
+                archives.back().Format("%s\\%s", directory, find.found.cFileName);
+        } while (find.Next());
+    }
+    std::stable_sort(archives.begin(), archives.end(), [](const String& a, const String& b) {
+        return lstrcmpiA(a.text, b.text) < 0;
+    });
+    return archives;
+}
 
 bool PathExists(const char* path)
 {
@@ -138,7 +142,7 @@ bool FindInArchives(ArchiveFile& file, const char* directory, const char* sought
     if (!PathExists(dir.text))
         return false;
 
-    for (const String& archive : ListArchives(dir)) {
+    for (const String& archive : ListArchives(dir.text)) {
         // An archive that cannot be opened reads as an empty version 0.
         file.Open(archive.text, ModeRead);
         if (file.file)

@@ -7,14 +7,15 @@
 
 #include "base/buffer.h"
 #include "base/exceptions.h"
+#include "base/owned.h"
 #include "base/string.h"
 #include "pak/archive_file.h"
+#include "pak/open_failure.h"
 #include "paths/paths.h"
 
 namespace {
 
 const uint32_t kChunk = 0x10000;
-const uint32_t kKeepAttributes = 0xFFFFFFFF;
 
 // Antivirus scanners and indexers hold a freshly written file for a moment;
 // such a lock is waited out briefly (10 + 20 + 40 + 80 ms) before the user
@@ -102,7 +103,7 @@ public:
         tries_ = 0;
         delay_ = kFirstDelayMs;
         SetLastError(error);
-        return PromptOpenFailure(target_);
+        return HandleOpenFailure(target_);
     }
 
 private:
@@ -117,11 +118,11 @@ private:
 // when complete, and otherwise removed, also while an exception passes.
 class TemporaryFile {
 public:
-    HANDLE handle;
+    Handle handle;
     std::vector<wchar_t> path;  // the \\?\ form when the plain one would be too long
     bool committed;
 
-    TemporaryFile() : handle(INVALID_HANDLE_VALUE), committed(false) {}
+    TemporaryFile() : committed(false) {}
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     virtual ~TemporaryFile() { Discard(); }
@@ -148,9 +149,10 @@ public:
                         ++counter & 0xFFFF);
             if (!Wide(name.text, path))
                 return false;
-            handle = CreateFileW(path.data(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (handle != INVALID_HANDLE_VALUE)
+            handle.Reset(CreateFileW(path.data(), GENERIC_WRITE | DELETE,
+                                     FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (handle.Valid())
                 return true;
             if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
                 break;
@@ -165,14 +167,14 @@ public:
     void Write(const void* bytes, uint32_t n)
     {
         DWORD written = 0;
-        if (!WriteFile(handle, bytes, n, &written, nullptr) || written != n) {
+        if (!WriteFile(handle.Get(), bytes, n, &written, nullptr) || written != n) {
             if (GetLastError() == 0)
                 SetLastError(ERROR_DISK_FULL);
             throw OCErrorException("ファイル書込に失敗しました。");
         }
     }
 
-    bool Flush() { return FlushFileBuffers(handle) != 0; }
+    bool Flush() { return FlushFileBuffers(handle.Get()) != 0; }
 
     // Takes target's place. The handle stays open (it shares deleting, so
     // the rename may move the file under it) and is used afterwards to set
@@ -198,32 +200,27 @@ public:
         // other attributes.
         const DWORD others = attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
         basic.FileAttributes = others ? others : (attributes ? FILE_ATTRIBUTE_NORMAL : 0);
-        SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+        SetFileInformationByHandle(handle.Get(), FileBasicInfo, &basic, sizeof basic);
         if (attributes & FILE_ATTRIBUTE_READONLY) {
             FILE_BASIC_INFO readOnly = {};
             readOnly.FileAttributes = attributes;
-            SetFileInformationByHandle(handle, FileBasicInfo, &readOnly, sizeof readOnly);
+            SetFileInformationByHandle(handle.Get(), FileBasicInfo, &readOnly, sizeof readOnly);
         }
     }
 
-    void Close()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-        handle = INVALID_HANDLE_VALUE;
-    }
+    void Close() { handle.Reset(); }
 
     // Removes an uncommitted file: through the handle; failing that by name;
     // failing that (another program holds it), at the next restart, so that
     // no copy is left behind for good.
     void Discard()
     {
-        if (committed || handle == INVALID_HANDLE_VALUE) {
+        if (committed || !handle.Valid()) {
             Close();
             return;
         }
         FILE_DISPOSITION_INFO disposition = {TRUE};
-        SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+        SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &disposition, sizeof disposition);
         Close();
         if (GetFileAttributesW(path.data()) != INVALID_FILE_ATTRIBUTES) {
             SetFileAttributesW(path.data(), FILE_ATTRIBUTE_NORMAL);
@@ -242,15 +239,15 @@ public:
 // is checked here as Windows would refuse it.
 DWORD ProbeTarget(const char* target, DWORD& attributes)
 {
-    HANDLE handle = CreateFileA(target, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
+    const Handle handle(CreateFileA(target, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle.Valid()) {
         FILE_BASIC_INFO information;
-        attributes = GetFileInformationByHandleEx(handle, FileBasicInfo, &information, sizeof information)
+        attributes = GetFileInformationByHandleEx(handle.Get(), FileBasicInfo, &information,
+                                                  sizeof information)
                          ? information.FileAttributes
                          : GetFileAttributesA(target);
-        CloseHandle(handle);
         return attributes & FILE_ATTRIBUTE_READONLY ? ERROR_ACCESS_DENIED : 0;
     }
     const DWORD error = GetLastError();
@@ -356,7 +353,7 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
 
     DWORD existing = INVALID_FILE_ATTRIBUTES;
     const DWORD probed = ProbeTarget(target, existing);
-    if (existing != INVALID_FILE_ATTRIBUTES && existing != 0 && !force)
+    if (existing != INVALID_FILE_ATTRIBUTES && existing != 0 && force == kKeepExisting)
         return;
     if (existing != INVALID_FILE_ATTRIBUTES && IsSameFile(input, target))
         return;
@@ -403,7 +400,7 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
     // An entry has no attributes of its own (and the archive's are not the
     // entry's): the target keeps them as created.
     DWORD attributes = 0;
-    if (known && attributeMask != kKeepAttributes && !input.inArchive) {
+    if (known && attributeMask != kKeepCreatedAttributes && !input.inArchive) {
         attributes = attributeMask & original.FileAttributes;
         if (attributes == 0)
             attributes = FILE_ATTRIBUTE_NORMAL;

@@ -6,14 +6,24 @@
 
 #include <cstdint>
 
+// force: what happens to a target that exists.
+enum : int {
+    kKeepExisting = 0,    // left untouched
+    kReplaceExisting = 1, // replaced
+};
+
+// attributeMask values.
+const uint32_t kKeepCreatedAttributes = 0xFFFFFFFFu;  // the target's as created
+const uint32_t kNoReadOnly = 0xFFFFFFFEu;  // the source's, read-only left out
+
 // Called after every chunk with the chunk's byte count.
 typedef void (*ProgressFunction)(uint32_t bytes, void* user);
 
 // source: opened through ArchiveFile (a plain file or an archive entry).
 // target: full path; missing folders on the way are created.
-// force 0: an existing target is left untouched.
-// attributeMask 0xFFFFFFFF: the target's attributes stay as created; any other
-// value: target attributes := mask & source attributes.
+// force: kKeepExisting or kReplaceExisting.
+// attributeMask kKeepCreatedAttributes: the target's attributes stay as
+// created; any other value: target attributes := mask & source attributes.
 // Raises OCErrorException (open aborted, short write, failed read).
 void ApplyUpdateFile(const char* source, const char* target, int force,
                      uint32_t attributeMask, ProgressFunction progress, void* user);

@@ -2,14 +2,9 @@
 
 #include <string>
 
-RegistryKey::RegistryKey() : handle(nullptr)
-{
-}
+RegistryKey::RegistryKey() {}
 
-RegistryKey::~RegistryKey()
-{
-    Close();
-}
+RegistryKey::~RegistryKey() {}
 
 bool RegistryKey::Open(HKEY root, const char* subKey)
 {
@@ -18,19 +13,19 @@ bool RegistryKey::Open(HKEY root, const char* subKey)
     // key that the user may read but not change look absent.
     HKEY opened = nullptr;
     if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &opened) == ERROR_SUCCESS)
-        handle = opened;
-    return handle != nullptr;
+        handle.Reset(opened);
+    return handle.Valid();
 }
 
 void RegistryKey::QueryString(const char* valueName, String& value)
 {
-    if (!handle || !value.text || value.capacity <= 0)
+    if (!handle.Valid() || !value.text || value.capacity <= 0)
         return;
     // The platform leaves the buffer undefined when a query fails, so the old
     // text is put back in that case.
     const std::string previous(value.text);
     DWORD size = DWORD(value.capacity);
-    const LONG result = RegQueryValueExA(handle, valueName, nullptr, nullptr,
+    const LONG result = RegQueryValueExA(handle.Get(), valueName, nullptr, nullptr,
                                          reinterpret_cast<BYTE*>(value.text), &size);
     if (result == ERROR_SUCCESS) {
         // Stored data need not end with a NUL; the block has one byte beyond
@@ -45,8 +40,5 @@ void RegistryKey::QueryString(const char* valueName, String& value)
 
 void RegistryKey::Close()
 {
-    if (handle) {
-        RegCloseKey(handle);
-        handle = nullptr;
-    }
+    handle.Reset();
 }

@@ -1,11 +1,17 @@
 #pragma once
 #include <windows.h>
+#include "base/owned.h"
 #include "base/string.h"
+
+inline void CloseRegistryKey(HKEY key)
+{
+    RegCloseKey(key);
+}
 
 // Owns one open registry key; may be opened, closed and opened again.
 class RegistryKey {
 public:
-    HKEY handle;  // null when closed
+    Owned<HKEY, CloseRegistryKey> handle;  // empty when closed
 
     RegistryKey();
     RegistryKey(const RegistryKey&) = delete;

@@ -15,33 +15,24 @@ bool Resolve(HMODULE module, const char* name, Function& function)
 }  // namespace
 
 VersionLibrary::VersionLibrary()
-    : getFileVersionInfoSize(nullptr), getFileVersionInfo(nullptr), verQueryValue(nullptr),
-      module_(nullptr)
+    : getFileVersionInfoSize(nullptr), getFileVersionInfo(nullptr), verQueryValue(nullptr)
 {
 }
 
-VersionLibrary::~VersionLibrary()
-{
-    if (module_)
-        FreeLibrary(module_);
-}
+VersionLibrary::~VersionLibrary() {}
 
 bool VersionLibrary::Load()
 {
-    if (module_)
+    if (module_.Valid())
         return true;
-    HMODULE module = LoadSystemLibrary("version.dll");
-    if (!module)
+    ModuleOwner module(LoadSystemLibrary("version.dll"));
+    if (!module.Valid())
         return false;
-    if (!Resolve(module, "GetFileVersionInfoSizeA", getFileVersionInfoSize) ||
-        !Resolve(module, "GetFileVersionInfoA", getFileVersionInfo) ||
-        !Resolve(module, "VerQueryValueA", verQueryValue)) {
-        const DWORD error = GetLastError();
-        FreeLibrary(module);
-        SetLastError(error);
+    if (!Resolve(module.Get(), "GetFileVersionInfoSizeA", getFileVersionInfoSize) ||
+        !Resolve(module.Get(), "GetFileVersionInfoA", getFileVersionInfo) ||
+        !Resolve(module.Get(), "VerQueryValueA", verQueryValue))
         return false;
-    }
-    module_ = module;
+    module_.Reset(module.Detach());
     return true;
 }
 

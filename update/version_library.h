@@ -5,6 +5,7 @@
 // into the elevated process before its first line runs.
 
 #include <windows.h>
+#include "base/owned.h"
 
 class VersionLibrary {
 public:
@@ -25,5 +26,5 @@ private:
     VersionLibrary();
     bool Load();
 
-    HMODULE module_;
+    ModuleOwner module_;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include "base/exceptions.h"
 #include "pak/archive_index.h"
+#include "pak/archive_limits.h"
 #include "updtool/entry_reader.h"
 #include "updtool/text_conversion.h"
 
@@ -21,9 +22,6 @@ public:
     }
     virtual ~StoredRange() {}
 };
-
-// Every byte the updater reads lies below 2 GiB.
-const uint64_t kMaxDataEnd = 0x80000000u;
 
 uint32_t NameLength(const IndexRecord& record)
 {

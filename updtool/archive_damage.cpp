@@ -1,11 +1,10 @@
 #include "updtool/archive_damage.h"
 
-#include <algorithm>
 #include <windows.h>
 #include "base/exceptions.h"
-#include "base/find_handle.h"
 #include "pak/archive_file.h"
 #include "pak/archive_index.h"
+#include "pak/archive_search.h"
 #include "updtool/tool_output.h"
 
 namespace {
@@ -55,24 +54,8 @@ void CheckArchive(const std::string& archive, Problems& problems)
 
 }  // namespace
 
-std::vector<std::string> ArchivesInFolder()
-{
-    std::vector<std::string> archives;
-    FindHandle find("*.pak");
-    if (find.Valid()) {
-        do {
-            if (!(find.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                archives.push_back(find.found.cFileName);
-        } while (find.Next());
-    }
-    std::stable_sort(archives.begin(), archives.end(), [](const std::string& a, const std::string& b) {
-        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
-    });
-    return archives;
-}
-
 void CheckArchives(Problems& problems)
 {
-    for (const std::string& archive : ArchivesInFolder())
-        CheckArchive(archive, problems);
+    for (const String& archive : ListArchives(nullptr))
+        CheckArchive(TextOf(archive), problems);
 }

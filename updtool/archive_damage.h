@@ -8,10 +8,6 @@
 #include <vector>
 #include "updtool/problem.h"
 
-// The names of the current folder's *.pak files (folders left out), in the
-// order the lookup tries them.
-std::vector<std::string> ArchivesInFolder();
-
 // Reads every archive's header and whole index and checks that each entry's
 // data lies in the file: an error per damaged archive, a warning per archive
 // of an unknown format (the lookup finds nothing in it). Whether compressed

@@ -22,7 +22,7 @@ int OpenArchiveArgument(const char* command, const std::string& path, ArchiveFil
         return Fail(command, SystemErrorText("cannot read " + shown, GetLastError()));
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return Fail(command, "cannot read " + shown + ": it is a folder");
-    // quietOpen is set for the whole run: a failed open returns false
+    // The tool sets no open-failure handler: a failed open returns false
     // instead of asking.
     if (!archive.Open(path.c_str(), ModeRead) || archive.inArchive)
         return Fail(command, SystemErrorText("cannot read " + shown, GetLastError()));

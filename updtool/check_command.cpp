@@ -14,7 +14,6 @@
 #include "updtool/instance_name.h"
 #include "updtool/item_location.h"
 #include "updtool/kind_name.h"
-#include "updtool/no_windows.h"
 #include "updtool/problem.h"
 #include "updtool/report_text.h"
 #include "updtool/settings_lint.h"
@@ -197,7 +196,6 @@ void CheckItem(const String& name, CheckedItem& checked, Problems& problems)
                              "where the installed copy has none");
     } else if (checked.kind == ItemArchive) {
         GetArchiveRevisionText(item, checked.version);
-        QuietOpens::Restore();
         const uint32_t format = ArchiveFormat(item);
         if (format != 2)
             problems.Warning("item " + shown + " is an archive of format " + std::to_string(format) +
@@ -260,27 +258,27 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
     json.BeginObject();
     for (const SettingView& view : folder.views) {
         json.Key(view.key);
-        json.String(Shown(view.value));
+        json.Text(Shown(view.value));
     }
     json.EndObject();
     json.Key("defaults");
     json.BeginArray();
     for (const SettingView& view : folder.views)
         if (view.isDefault)
-            json.String(view.key);
+            json.Text(view.key);
     json.EndArray();
     json.Key("items");
     json.BeginArray();
     for (const CheckedItem& checked : items) {
         json.BeginObject();
         json.Key("item");
-        json.String(checked.item);
+        json.Text(checked.item);
         json.Key("kind");
-        json.String(KindName(checked.kind));
+        json.Text(KindName(checked.kind));
         json.Key("found");
-        json.String(FoundName(checked.where.found));
+        json.Text(FoundName(checked.where.found));
         json.Key("version");
-        json.String(Shown(checked.version));
+        json.Text(Shown(checked.version));
         json.EndObject();
     }
     json.EndArray();
@@ -289,14 +287,14 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
     for (const Problem& problem : problems.found) {
         json.BeginObject();
         json.Key("severity");
-        json.String(SeverityName(problem.severity));
+        json.Text(SeverityName(problem.severity));
         json.Key("message");
-        json.String(problem.message);
+        json.Text(problem.message);
         json.EndObject();
     }
     json.EndArray();
     json.EndObject();
-    WriteOut(json.Text());
+    WriteOut(json.Document());
 }
 
 int Check(const CommandLine& line)

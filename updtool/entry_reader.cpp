@@ -1,16 +1,15 @@
 #include "updtool/entry_reader.h"
 
+#include "pak/archive_limits.h"
+
 namespace {
 
 const uint32_t kChunk = 64 * 1024;
-// Every byte the updater reads lies below 2 GiB: it seeks with signed
-// 32-bit offsets.
-const uint64_t kMaxDataEnd = 0x80000000u;
 
 }  // namespace
 
 EntryReader::EntryReader(ArchiveFile& archive)
-    : archive_(archive), stream_(), streamReady_(false), in_(kChunk), out_(kChunk), start_(0),
+    : archive_(archive), stream_(), streamEnd_(), in_(kChunk), out_(kChunk), start_(0),
       size_(0), packedSize_(0), compressed_(false), started_(false), finished_(true),
       delivered_(0), storedLeft_(0)
 {
@@ -18,8 +17,6 @@ EntryReader::EntryReader(ArchiveFile& archive)
 
 EntryReader::~EntryReader()
 {
-    if (streamReady_)
-        inflateEnd(&stream_);
 }
 
 void EntryReader::Fail(const std::string& message)
@@ -67,12 +64,13 @@ bool EntryReader::Next(const unsigned char*& data, uint32_t& length)
         started_ = true;
         archive_.Seek(start_);
         if (compressed_) {
-            const int rc = streamReady_ ? inflateReset(&stream_) : inflateInit(&stream_);
+            const int rc = streamEnd_.Valid() ? inflateReset(&stream_) : inflateInit(&stream_);
             if (rc != Z_OK) {
                 Fail("zlib cannot start inflating");
                 return false;
             }
-            streamReady_ = true;
+            if (!streamEnd_.Valid())
+                streamEnd_.Reset(&stream_);
             stream_.avail_in = 0;
         }
     }

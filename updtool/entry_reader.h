@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 #include "pak/archive_index.h"
+#include "pak/inflate_owner.h"
 
 class EntryReader {
 public:
@@ -42,7 +43,7 @@ private:
 
     ArchiveFile& archive_;
     z_stream stream_;
-    bool streamReady_;
+    InflateOwner streamEnd_;  // holds stream_ once started
     std::vector<unsigned char> in_;
     std::vector<unsigned char> out_;
     uint64_t start_;

@@ -2,25 +2,12 @@
 
 #include "updtool/tool_error.h"
 
-void FileHandle::Reset(HANDLE h)
-{
-    Close();
-    handle = h;
-}
-
-void FileHandle::Close()
-{
-    if (handle != INVALID_HANDLE_VALUE && handle != nullptr)
-        CloseHandle(handle);
-    handle = INVALID_HANDLE_VALUE;
-}
-
 uint32_t FileHandle::Read(void* buffer, uint32_t n, const std::string& what)
 {
     uint32_t total = 0;
     while (total < n) {
         DWORD got = 0;
-        if (!ReadFile(handle, static_cast<char*>(buffer) + total, n - total, &got, nullptr))
+        if (!ReadFile(handle.Get(), static_cast<char*>(buffer) + total, n - total, &got, nullptr))
             ThrowSystemError("cannot read " + what);
         if (got == 0)
             break;
@@ -34,7 +21,7 @@ void FileHandle::Write(const void* data, uint32_t n, const std::string& what)
     const char* p = static_cast<const char*>(data);
     while (n > 0) {
         DWORD written = 0;
-        if (!WriteFile(handle, p, n, &written, nullptr) || written == 0)
+        if (!WriteFile(handle.Get(), p, n, &written, nullptr) || written == 0)
             ThrowSystemError("cannot write " + what);
         p += written;
         n -= written;
@@ -45,6 +32,6 @@ void FileHandle::SeekTo(uint64_t offset, const std::string& what)
 {
     LARGE_INTEGER to;
     to.QuadPart = LONGLONG(offset);
-    if (!SetFilePointerEx(handle, to, nullptr, FILE_BEGIN))
+    if (!SetFilePointerEx(handle.Get(), to, nullptr, FILE_BEGIN))
         ThrowSystemError("cannot seek in " + what);
 }

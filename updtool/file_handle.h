@@ -1,25 +1,24 @@
 #pragma once
-// Owns one file handle, closed on destruction; INVALID_HANDLE_VALUE when
-// empty. Reads and writes that fail throw ToolError naming `what`.
+// One open file whose reads and writes, when they fail, throw ToolError
+// naming `what`.
 
 #include <windows.h>
 #include <cstdint>
 #include <string>
+#include "base/owned.h"
 
 class FileHandle {
 public:
-    HANDLE handle;
+    Handle handle;
 
-    FileHandle() : handle(INVALID_HANDLE_VALUE) {}
-    explicit FileHandle(HANDLE handle) : handle(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    virtual ~FileHandle() { Close(); }
+    FileHandle() {}
+    explicit FileHandle(HANDLE opened) : handle(opened) {}
+    virtual ~FileHandle() {}
 
-    bool Valid() const { return handle != INVALID_HANDLE_VALUE; }
-    // Takes handle, closing the one held.
-    void Reset(HANDLE handle);
-    void Close();
+    bool Valid() const { return handle.Valid(); }
+    // Takes opened, closing the one held.
+    void Reset(HANDLE opened) { handle.Reset(opened); }
+    void Close() { handle.Reset(); }
 
     // Up to n bytes; fewer only at the end of the file.
     uint32_t Read(void* buffer, uint32_t n, const std::string& what);

@@ -1,31 +1,29 @@
 #include "updtool/folder_walk.h"
 
 #include <windows.h>
+#include "base/owned.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 
 namespace {
 
-// Owns one FindFirstFileW enumeration.
+// One FindFirstFileW enumeration.
 class WideFind {
 public:
-    HANDLE handle;
     WIN32_FIND_DATAW found;
 
     explicit WideFind(const std::wstring& pattern)
-        : handle(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                  nullptr, 0))
+        : found(), handle_(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                            FindExSearchNameMatch, nullptr, 0))
     {
     }
-    WideFind(const WideFind&) = delete;
-    WideFind& operator=(const WideFind&) = delete;
-    virtual ~WideFind()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            FindClose(handle);
-    }
-    bool Valid() const { return handle != INVALID_HANDLE_VALUE; }
-    bool Next() { return FindNextFileW(handle, &found) != 0; }
+    virtual ~WideFind() {}
+
+    bool Valid() const { return handle_.Valid(); }
+    bool Next() { return FindNextFileW(handle_.Get(), &found) != 0; }
+
+private:
+    FindOwner handle_;
 };
 
 }  // namespace

@@ -1,23 +1,6 @@
 #include "updtool/instance_name.h"
 
-namespace {
-
-// Owns the probe's event for the moment it exists.
-class EventHandle {
-public:
-    HANDLE handle;
-
-    explicit EventHandle(HANDLE handle) : handle(handle) {}
-    EventHandle(const EventHandle&) = delete;
-    EventHandle& operator=(const EventHandle&) = delete;
-    virtual ~EventHandle()
-    {
-        if (handle)
-            CloseHandle(handle);
-    }
-};
-
-}  // namespace
+#include "base/owned.h"
 
 InstanceNameProbe::InstanceNameProbe() : created(false), running(false), error(0) {}
 
@@ -26,9 +9,10 @@ InstanceNameProbe::~InstanceNameProbe() {}
 void InstanceNameProbe::Probe(const char* name)
 {
     SetLastError(0);
-    EventHandle event(CreateEventA(nullptr, TRUE, TRUE, name));
+    // Held for the moment the probe needs it.
+    const Handle event(CreateEventA(nullptr, TRUE, TRUE, name));
     error = GetLastError();
-    created = event.handle != nullptr;
+    created = event.Valid();
     running = created && error == ERROR_ALREADY_EXISTS;
     if (created && !running)
         error = 0;

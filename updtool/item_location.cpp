@@ -5,7 +5,6 @@
 #include "pak/archive_file.h"
 #include "pak/archive_search.h"
 #include "paths/paths.h"
-#include "updtool/no_windows.h"
 #include "updtool/tool_output.h"
 
 ItemLocation::ItemLocation() : found(FoundMissing), longerName(false) {}
@@ -23,7 +22,6 @@ void LocateItem(const char* name, ItemLocation& where)
                           : FoundFile;
         return;
     }
-    QuietOpens::Restore();
     ArchiveFile file;
     try {
         if (!file.Open(name, ModeRead) || !file.inArchive)

@@ -10,7 +10,6 @@
 #include "base/dll_search.h"
 #include "updtool/command_line.h"
 #include "updtool/commands.h"
-#include "updtool/no_windows.h"
 #include "updtool/tool_output.h"
 
 namespace {
@@ -61,8 +60,6 @@ void PrintHelp()
 int main(int argc, char** argv)
 {
     RestrictDllSearchToSystemFolder();
-    NoWindows noWindows;
-    QuietOpens quiet;
 
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         PrintHelp();

@@ -7,7 +7,6 @@
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"
 #include "updtool/folder_walk.h"
-#include "updtool/no_windows.h"
 #include "updtool/pak_builder.h"
 #include "updtool/pending_file.h"
 #include "updtool/progress.h"
@@ -100,7 +99,6 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
     } catch (const OCErrorException&) {
         text.Clear();
     }
-    QuietOpens::Restore();
     long long oldValue = 0;
     if (text.IsEmpty() || !ParseNumber(TextOf(text), INT32_MIN, INT32_MAX, oldValue)) {
         code = Fail("pack", "cannot read the revision of " + oldShown);
@@ -259,7 +257,7 @@ int RunPack(const Arguments& args)
         progress.Done();
         builder.Finish(archive.file, outShown);
         LARGE_INTEGER size = {};
-        GetFileSizeEx(archive.file.handle, &size);
+        GetFileSizeEx(archive.file.handle.Get(), &size);
         archive.Commit(true, outShown);
         if (!line.Has("-q"))
             WriteOut("packed " + std::to_string(builder.entries) +

@@ -1,14 +1,13 @@
 #include "updtool/pak_builder.h"
 
 #include <windows.h>
+#include "pak/archive_limits.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 
 namespace {
 
 const uint32_t kChunk = 256 * 1024;
-// The updater reads with signed 32-bit offsets: every byte below 2 GiB.
-const uint64_t kMaxArchive = 0x80000000u;
 
 void PutU32(std::vector<unsigned char>& out, uint32_t value)
 {
@@ -55,7 +54,7 @@ void PakBuilder::CopyRaw(FileHandle& in, const std::string& what, uint64_t& size
         if (got == 0)
             break;
         size += got;
-        if (dataSize_ + size > kMaxArchive)
+        if (dataSize_ + size > kMaxDataEnd)
             throw ToolError(TooLarge());
         data_.Write(in_.data(), got, "the temporary data file");
         if (got < kChunk)
@@ -124,7 +123,7 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, bool c
         CopyRaw(in, what, size);
         stored = size;
     }
-    if (dataSize_ + stored > kMaxArchive)
+    if (dataSize_ + stored > kMaxDataEnd)
         throw ToolError(TooLarge());
     dataRead += size;
 
@@ -155,7 +154,7 @@ void PakBuilder::Finish(FileHandle& out, const std::string& what)
     if (version_ == 0) {
         // Absolute offsets: the data follows the header and the plain index.
         const uint64_t base = 8 + index_.size();
-        if (base + dataSize_ > kMaxArchive)
+        if (base + dataSize_ > kMaxDataEnd)
             throw ToolError(TooLarge());
         for (uint32_t at : offsetAt_) {
             const uint32_t offset = uint32_t(index_[at]) | uint32_t(index_[at + 1]) << 8 |
@@ -174,7 +173,7 @@ void PakBuilder::Finish(FileHandle& out, const std::string& what)
             PutU32(head, uint32_t(revision_));
             head.resize(head.size() + 256, 0);  // the extra block, zeroed
         }
-        if (head.size() + packed.size() + dataSize_ > kMaxArchive)
+        if (head.size() + packed.size() + dataSize_ > kMaxDataEnd)
             throw ToolError(TooLarge());
     }
     const std::vector<unsigned char>& index = version_ == 0 ? index_ : packed;

@@ -30,7 +30,7 @@ void PendingFile::Create(const std::string& what)
 
 bool PendingFile::Commit(bool replace, const std::string& what)
 {
-    if (!FlushFileBuffers(file.handle))
+    if (!FlushFileBuffers(file.handle.Get()))
         ThrowSystemError("cannot write " + what + " to disk");
     file.Close();
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);

@@ -10,7 +10,6 @@
 #include "updtool/instance_name.h"
 #include "updtool/item_location.h"
 #include "updtool/kind_name.h"
-#include "updtool/no_windows.h"
 #include "updtool/report_text.h"
 #include "updtool/tool_output.h"
 #include "updtool/update_folder.h"
@@ -122,13 +121,11 @@ void PlanItem(const String& listed, const String& destination, PlannedItem& plan
     try {
         DecideUpdate(source.text, target.text, decision);
     } catch (const OCErrorException& failure) {
-        QuietOpens::Restore();
         stop = Utf8FromAnsi(TextOf(failure.message));
         planned.action = ActionSkip;
         planned.reason = "the updater stops here with its error box: " + stop;
         return;
     }
-    QuietOpens::Restore();
     planned.action = decision.apply ? ActionApply : ActionSkip;
     planned.sourceVersion = Utf8FromAnsi(TextOf(decision.sourceVersion));
     planned.targetVersion = Utf8FromAnsi(TextOf(decision.targetVersion));
@@ -164,28 +161,28 @@ void PrintJson(const std::string& destination, const std::vector<PlannedItem>& i
     JsonWriter json;
     json.BeginObject();
     json.Key("destination");
-    json.String(destination);
+    json.Text(destination);
     json.Key("items");
     json.BeginArray();
     for (const PlannedItem& planned : items) {
         json.BeginObject();
         json.Key("item");
-        json.String(planned.item);
+        json.Text(planned.item);
         json.Key("kind");
-        json.String(KindName(planned.kind));
+        json.Text(KindName(planned.kind));
         json.Key("action");
-        json.String(ActionName(planned.action));
+        json.Text(ActionName(planned.action));
         json.Key("sourceVersion");
-        json.String(planned.sourceVersion);
+        json.Text(planned.sourceVersion);
         json.Key("targetVersion");
-        json.String(planned.targetVersion);
+        json.Text(planned.targetVersion);
         json.Key("reason");
-        json.String(planned.reason);
+        json.Text(planned.reason);
         json.EndObject();
     }
     json.EndArray();
     json.EndObject();
-    WriteOut(json.Text());
+    WriteOut(json.Document());
 }
 
 int Plan(const CommandLine& line)

@@ -4,7 +4,6 @@
 #include "pak/archive_revision.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
-#include "updtool/no_windows.h"
 #include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
 
@@ -39,7 +38,6 @@ int RunRevision(const Arguments& args)
         // never searched for; kept as a plain failure all the same.
         text.Clear();
     }
-    QuietOpens::Restore();
     if (text.IsEmpty())
         return Fail("revision", SystemErrorText("cannot read '" + Utf8FromAnsi(path) + "'",
                                                 GetLastError()));

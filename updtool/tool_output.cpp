@@ -134,7 +134,7 @@ void JsonWriter::Key(const char* name)
     afterKey_ = true;
 }
 
-void JsonWriter::String(const std::string& utf8)
+void JsonWriter::Text(const std::string& utf8)
 {
     BeforeValue();
     Quote(utf8);
@@ -213,7 +213,7 @@ void JsonWriter::Null()
     out_ += "null";
 }
 
-std::string JsonWriter::Text() const
+std::string JsonWriter::Document() const
 {
     return out_ + "\n";
 }

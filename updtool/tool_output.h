@@ -40,13 +40,13 @@ public:
     void EndArray();
     // The key of the next value inside an object.
     void Key(const char* name);
-    void String(const std::string& utf8);
+    void Text(const std::string& utf8);  // a JSON string
     void Number(int64_t value);
     void Bool(bool value);
     void Null();
 
     // The document, with a final line feed.
-    std::string Text() const;
+    std::string Document() const;
 
 private:
     void BeforeValue();

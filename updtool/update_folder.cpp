@@ -5,7 +5,6 @@
 #include "pak/archive_file.h"
 #include "paths/paths.h"
 #include "update/settings_reader.h"
-#include "updtool/no_windows.h"
 #include "updtool/tool_output.h"
 
 SettingView::SettingView(const char* key, const String& value, bool isDefault)
@@ -31,7 +30,6 @@ void LoadSettingsFile(UpdateFolder& folder)
     const DWORD attributes = GetFileAttributesA(settingsFileName);
     folder.settingsIsFolder =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    QuietOpens::Restore();
     ArchiveFile file;
     if (!file.Open(settingsFileName, ModeRead))
         return;
@@ -66,7 +64,6 @@ bool UpdateFolder::Read()
     } catch (const OCErrorException& failure) {
         readFailure = Utf8FromAnsi(TextOf(failure.message));
     }
-    QuietOpens::Restore();
 
     const struct {
         const char* key;

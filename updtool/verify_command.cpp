@@ -43,14 +43,14 @@ int RunVerify(const Arguments& args)
         for (const ArchiveProblem& problem : report.problems) {
             writer.BeginObject();
             writer.Key("entry");
-            writer.String(problem.entry);
+            writer.Text(problem.entry);
             writer.Key("message");
-            writer.String(problem.message);
+            writer.Text(problem.message);
             writer.EndObject();
         }
         writer.EndArray();
         writer.EndObject();
-        WriteOut(writer.Text());
+        WriteOut(writer.Document());
     } else {
         std::string text;
         for (const ArchiveProblem& problem : report.problems)

@@ -175,9 +175,9 @@ TEST(RegistryKey, OpensAgainAndLeavesTextOnFailure)
     EXPECT_EQ("two", AsStd(value));
 
     EXPECT_FALSE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Three").c_str()));
-    EXPECT_EQ(nullptr, key.handle);
+    EXPECT_FALSE(key.handle.Valid());
     key.Close();
-    EXPECT_EQ(nullptr, key.handle);
+    EXPECT_FALSE(key.handle.Valid());
 }
 
 TEST(RegistryKey, ValueLongerThanTheBufferKeepsTheText)

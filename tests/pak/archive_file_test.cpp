@@ -1,7 +1,9 @@
 #include "pak/archive_file.h"
 
 #include <cstring>
+#include <vector>
 #include "pak/archive_revision.h"
+#include "pak/open_failure.h"
 #include "tests/pak/pak_fixture.h"
 #include "tests/support/message_box_answerer.h"
 
@@ -9,6 +11,38 @@ namespace {
 
 std::string Prompt(const std::string& path) { return "ファイル " + path + " が開けません。"; }
 std::string AbortMessage(const std::string& path) { return "ファイル " + path + " が開けませんでした。"; }
+
+// A handler answered by the test: the paths it was asked about, and its
+// answers in turn ('r' retry, 'i' ignore, 'a' raise); then ignore.
+struct ScriptedHandler {
+    static std::vector<std::string> asked;
+    static std::string answers;
+    static bool Answer(const char* path)
+    {
+        asked.push_back(path);
+        const char answer = asked.size() <= answers.size() ? answers[asked.size() - 1] : 'i';
+        if (answer == 'a')
+            throw OCErrorException("aborted");
+        return answer == 'r';
+    }
+};
+std::vector<std::string> ScriptedHandler::asked;
+std::string ScriptedHandler::answers;
+
+// Puts the process's handler back however the test ends.
+class HandlerSwap {
+public:
+    explicit HandlerSwap(OpenFailureHandler handler) : saved_(openFailureHandler)
+    {
+        openFailureHandler = handler;
+    }
+    HandlerSwap(const HandlerSwap&) = delete;
+    HandlerSwap& operator=(const HandlerSwap&) = delete;
+    virtual ~HandlerSwap() { openFailureHandler = saved_; }
+
+private:
+    OpenFailureHandler saved_;
+};
 
 }  // namespace
 
@@ -160,6 +194,47 @@ TEST_F(ArchiveFileOpen, Wildcards)
     EXPECT_EQ(ReadAll(file), "in archive");
 }
 
+TEST_F(ArchiveFileOpen, FailedOpensGoToTheHandlerAndNoWindowWithoutOne)
+{
+    Put("blocker", "x");  // no folder can be made below a file: the write fails
+    struct Row {
+        const char* label;
+        OpenFailureHandler handler;
+        int quiet;
+        const char* path;
+        int mode;
+        std::string answers;
+        size_t asked;  // times the handler was asked
+        bool raises;
+    } rows[] = {
+        {"no handler, read", nullptr, 0, "missing.txt", ModeRead, "", 0, false},
+        {"no handler, write", nullptr, 0, "blocker\\x.dat", ModeWrite, "", 0, false},
+        {"ignore", ScriptedHandler::Answer, 0, "missing.txt", ModeRead, "i", 1, false},
+        {"retry twice, then ignore", ScriptedHandler::Answer, 0, "missing.txt", ModeRead, "rri", 3, false},
+        {"abort raises through Open", ScriptedHandler::Answer, 0, "missing.txt", ModeRead, "ra", 2, true},
+        {"quiet read is not asked", ScriptedHandler::Answer, 1, "missing.txt", ModeRead, "r", 0, false},
+        {"quiet write is asked", ScriptedHandler::Answer, 1, "blocker\\x.dat", ModeWrite, "i", 1, false},
+    };
+    for (const Row& row : rows) {
+        HandlerSwap swap(row.handler);
+        MessageBoxAnswerer answerer;
+        ScriptedHandler::asked.clear();
+        ScriptedHandler::answers = row.answers;
+        quietOpen = row.quiet;
+        ArchiveFile file;
+        bool raised = false;
+        try {
+            EXPECT_FALSE(file.Open(row.path, row.mode)) << row.label;
+        } catch (const OCErrorException&) {
+            raised = true;
+        }
+        quietOpen = 0;
+        EXPECT_EQ(raised, row.raises) << row.label;
+        EXPECT_EQ(ScriptedHandler::asked, std::vector<std::string>(row.asked, row.path)) << row.label;
+        EXPECT_TRUE(answerer.boxes.empty()) << row.label << ": the file layer shows no window";
+    }
+}
+
 TEST_F(ArchiveFileOpen, QuietOpenSilencesReadsOnly)
 {
     MessageBoxAnswerer answerer({IDIGNORE});
@@ -243,11 +318,15 @@ TEST_F(ArchiveFileOpen, RevisionText)
 
     MessageBoxAnswerer answerer;
     String out;
-    quietOpen = 1;
     GetArchiveRevisionText(scratch.Path("none.pak").c_str(), out);
     EXPECT_TRUE(out.IsEmpty());
     EXPECT_TRUE(answerer.boxes.empty());
     EXPECT_EQ(quietOpen, 0);
+    // A caller that opens quietly itself keeps its setting.
+    quietOpen = 1;
+    GetArchiveRevisionText(scratch.Path("none.pak").c_str(), out);
+    EXPECT_EQ(quietOpen, 1);
+    quietOpen = 0;
 
     // A missing path read from an archive entry of the current directory.
     PakSpec inner = Pak(2, {});
@@ -256,7 +335,7 @@ TEST_F(ArchiveFileOpen, RevisionText)
     GetArchiveRevisionText("data.pak", out);
     EXPECT_STREQ(out.text, "42");
 
-    // A failure from the search passes through, and still clears the flag.
+    // A failure from the search passes through, and still puts the flag back.
     PakSpec broken = Pak(2, {Raw("x", "y")});
     broken.packedIndex = "not a stream";
     Put("a.pak", BuildPak(broken));

@@ -14,8 +14,7 @@
 
 namespace {
 
-const uint32_t kKeep = 0xFFFFFFFF;
-const uint32_t kNoReadOnly = 0xFFFFFFFE;
+const uint32_t kKeep = kKeepCreatedAttributes;
 
 struct ProgressLog {
     std::vector<uint32_t> chunks;

@@ -185,6 +185,16 @@ BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* found)
     return TRUE;
 }
 
+BOOL CloseHandle(HANDLE)
+{
+    return TRUE;
+}
+
+BOOL FreeLibrary(HMODULE)
+{
+    return TRUE;
+}
+
 BOOL FindClose(HANDLE handle)
 {
     delete static_cast<Find*>(handle);

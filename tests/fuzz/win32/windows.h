@@ -28,6 +28,7 @@ typedef int BOOL;
 typedef unsigned int UINT;
 typedef void* HANDLE;
 typedef void* HWND;
+typedef void* HMODULE;
 typedef char16_t WCHAR;
 
 #define FALSE 0
@@ -83,6 +84,10 @@ struct WIN32_FIND_DATAA {
 // Errors
 DWORD GetLastError();
 void SetLastError(DWORD error);
+
+// Owners in base/ name these; the readers open no handle or library.
+BOOL CloseHandle(HANDLE handle);
+BOOL FreeLibrary(HMODULE module);
 
 // Files and directories
 DWORD GetFileAttributesA(const char* path);

@@ -1,0 +1,8 @@
+#include "pak/archive_damage.h"
+
+#include "base/exceptions.h"
+
+void RaiseDamagedArchive()
+{
+    throw OCErrorException("データ解凍に失敗しました。");
+}
