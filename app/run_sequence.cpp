@@ -12,8 +12,10 @@
 #include "base/exceptions.h"
 #include "base/owned.h"
 #include "pak/archive_search.h"
+#include "pak/archive_soundness.h"
 #include "pak/open_failure.h"
 #include "update/apply_update.h"
+#include "update/item_rule.h"
 #include "update/update_decision.h"
 
 namespace {
@@ -40,15 +42,20 @@ void ReportError(uint32_t code, const char* message)
     }
 }
 
-// One item that passed its decision, with the bytes its copy will move.
-class PlannedItem {
+// Where one listed item is read from and written to: the item's own name,
+// relative to the update folder, and the install folder, a backslash and the
+// item.
+class ItemPaths {
 public:
     String source;
     String target;
-    uint64_t size;
 
-    PlannedItem() : size(0) {}
-    virtual ~PlannedItem() {}
+    ItemPaths(const String& item, const String& destinationDir)
+    {
+        source.Format("%s", TextOf(item));
+        target.Format("%s\\%s", TextOf(destinationDir), TextOf(source));
+    }
+    virtual ~ItemPaths() {}
 };
 
 // The source's length on disk; 0 for a folder or when it cannot be read.
@@ -72,6 +79,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
         return;
 
     ReadFileList(updateSettings);
+    RefuseItemsOutsideTheirFolders(updateSettings.files);
 
     FindInstallDirectory(updateSettings, destination);
 
@@ -98,28 +106,53 @@ void UpdateFiles(const std::vector<String>& files, const String& destinationDir,
                  const char* caption, DWORD delayMs)
 {
     const DWORD started = GetTickCount();
-    std::vector<PlannedItem> plan;
-    uint64_t totalBytes = 0;
+    ProgressWindow progress(caption, PlannedBytes(files, destinationDir), started, delayMs);
+    // Strictly item by item: an item is decided at its turn, so a failure
+    // ends the run after every item before it was applied.
     for (const String& item : files) {
-        PlannedItem planned;
-        planned.source.Format("%s", TextOf(item));
-        if (!PathExists(planned.source.text))
+        const ItemPaths paths(item, destinationDir);
+        if (!PathExists(paths.source.text))
             continue;
-        planned.target.Format("%s\\%s", TextOf(destinationDir), TextOf(planned.source));
         UpdateDecision decision;
-        if (!DecideUpdate(planned.source.text, planned.target.text, decision))
+        if (!DecideUpdate(paths.source.text, paths.target.text, decision))
             continue;
-        planned.size = SourceSize(planned.source.text);
-        totalBytes += planned.size;
-        plan.push_back(planned);
-    }
-
-    ProgressWindow progress(caption, totalBytes, started, delayMs);
-    for (const PlannedItem& planned : plan) {
-        progress.BeginItem(planned.source.text, planned.size);
-        ApplyUpdateFile(planned.source.text, planned.target.text, kReplaceExisting, kNoReadOnly,
+        // A damaged archive never takes the place of the installed one.
+        if (decision.kind == ItemArchive)
+            CheckArchiveIsSound(paths.source.text);
+        progress.BeginItem(paths.source.text, SourceSize(paths.source.text));
+        ApplyUpdateFile(paths.source.text, paths.target.text, kReplaceExisting, kNoReadOnly,
                         ProgressWindow::OnChunk, &progress);
         progress.EndItem();
+    }
+}
+
+uint64_t PlannedBytes(const std::vector<String>& files, const String& destinationDir)
+{
+    uint64_t total = 0;
+    try {
+        for (const String& item : files) {
+            const ItemPaths paths(item, destinationDir);
+            UpdateDecision decision;
+            if (PathExists(paths.source.text) &&
+                DecideUpdate(paths.source.text, paths.target.text, decision))
+                total += SourceSize(paths.source.text);
+        }
+    } catch (const OCErrorException&) {
+        // The decision that fails here fails again at its item's turn, after
+        // the items before it; only the bar's total is short of it.
+    }
+    return total;
+}
+
+void RefuseItemsOutsideTheirFolders(const std::vector<String>& files)
+{
+    for (const String& item : files) {
+        if (JudgeItem(TextOf(item)) == ItemAccepted)
+            continue;
+        String message;
+        message.Format(refusedItemMessage, TextOf(item));
+        SetLastError(ERROR_INVALID_NAME);
+        throw OCErrorException(message.text);
     }
 }
 

@@ -21,13 +21,22 @@ int RunUpdate(DWORD delayMs = progressDelayMs);
 // fixed message. Nothing escapes.
 void RunAndReport(const std::function<void()>& steps);
 
-// The update itself. A listed item is skipped when no plain file or folder of
-// that name exists; else copied to destinationDir + "\" + item when
-// DecideUpdate allows; in list order. Every item is decided before the first
-// is copied, so the bar knows the bytes of the whole update (decisions read
-// version texts only, so they come out as if taken one by one). Once the
-// update has run delayMs and is still copying, the progress window shows
-// (titled caption); it is gone when this returns or raises. Raises
-// OCErrorException when a copy fails; items copied before stay copied.
+// The update itself, item by item in list order: an item is skipped when no
+// plain file or folder of that name exists; else decided (DecideUpdate) and,
+// when it passes, copied to destinationDir + "\" + item; an archive is
+// checked (CheckArchiveIsSound) before its copy. Once the update has run
+// delayMs and is still copying, the progress window shows (titled caption);
+// it is gone when this returns or raises. Raises OCErrorException when a
+// decision, a check or a copy fails; items copied before stay copied.
 void UpdateFiles(const std::vector<String>& files, const String& destinationDir,
                  const char* caption, DWORD delayMs);
+
+// The bytes UpdateFiles will copy, as far as the decisions can be taken
+// ahead: the progress bar's total. A decision that fails ends the count; the
+// failure itself is raised at that item's turn.
+uint64_t PlannedBytes(const std::vector<String>& files, const String& destinationDir);
+
+// Raises OCErrorException "ファイル %s の指定が正しくありません。" (code
+// ERROR_INVALID_NAME) for the first item JudgeItem refuses: one that could
+// name a file outside the update folder or the install folder.
+void RefuseItemsOutsideTheirFolders(const std::vector<String>& files);

@@ -27,6 +27,20 @@ enum : int {
 // without asking the handler.
 extern int quietOpen;
 
+// Sets quietOpen for its life and puts back the value it found, however the
+// scope is left: a failure raised on the way must not leave later opens
+// without their prompt, nor a caller that opens quietly with one.
+class QuietOpen {
+public:
+    QuietOpen() : previous_(quietOpen) { quietOpen = 1; }
+    QuietOpen(const QuietOpen&) = delete;
+    QuietOpen& operator=(const QuietOpen&) = delete;
+    virtual ~QuietOpen() { quietOpen = previous_; }
+
+private:
+    int previous_;
+};
+
 class ArchiveFile {
 public:
     FILE* file;             // the plain file or the archive holding the entry

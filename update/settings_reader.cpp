@@ -183,14 +183,14 @@ void ReadSetting(const char* section, const char* key, String& value, const char
     const uint32_t size = file.Size();
 
     String settings;
-    // A file too large to hold reads as an empty text: nothing is found and
-    // the value keeps its default, as when the open is ignored.
-    if (size < 0x7FFFFFC0u) {
-        try {
-            settings.Reserve(int32_t(size));
-        } catch (OCException&) {
-            settings.Clear();
-        }
+    // A file too large to hold is an error: read as empty, every setting
+    // would keep its default and the run would report success.
+    if (size >= 0x7FFFFFC0u)
+        RaiseNoMemory();
+    try {
+        settings.Reserve(int32_t(size));
+    } catch (OCException&) {
+        RaiseNoMemory();
     }
     if (settings.text != nullptr && uint32_t(settings.capacity) >= size) {
         uint32_t got = file.Read(settings.text, size);

@@ -1,0 +1,24 @@
+#pragma once
+// Which listed items the updater takes. An item is a name below the update
+// folder (its source) and below the install folder (its target); the folder
+// it came in may be anyone's, so an item that could name anything outside
+// either folder is refused before anything is written. Both programs judge
+// items here, so the publisher's tool reports exactly what the updater
+// refuses.
+
+// Why an item is refused; ItemAccepted when it is not.
+enum ItemRefusal {
+    ItemAccepted,
+    ItemParentSegment,  // a ".." segment (or any segment of dots only)
+    ItemRooted,         // begins with a separator: root-relative, UNC, \\?\ or \\.\ .
+    ItemColon,          // a ":" anywhere: a drive letter or an alternate data stream
+    ItemDeviceName,     // a segment naming a device: CON, NUL, AUX, PRN, COM1-9,
+                        // LPT1-9, CONIN$, CONOUT$, also with an extension
+};
+
+// item: code page 932 bytes, as listed in update.ini. "\" and "/" both
+// separate segments; a trail byte 0x5C is part of its character.
+ItemRefusal JudgeItem(const char* item);
+
+// The error text of a refused item, "ファイル %s の指定が正しくありません。".
+extern const char* const refusedItemMessage;
