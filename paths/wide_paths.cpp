@@ -1,0 +1,65 @@
+#include "paths/wide_paths.h"
+
+#include <windows.h>
+#include <vector>
+
+bool EndsWithSeparator(const std::wstring& path)
+{
+    return !path.empty() && path.back() == L'\\';
+}
+
+std::wstring ContainingFolder(const std::wstring& path)
+{
+    const size_t slash = path.rfind(L'\\');
+    if (slash != std::wstring::npos) {
+        size_t length = slash;
+        if (length == 0 || (length == 2 && path[1] == L':'))
+            ++length;
+        return path.substr(0, length);
+    }
+    if (path.size() >= 2 && path[1] == L':')
+        return path.substr(0, 2);
+    return L".";
+}
+
+std::wstring LongPathForm(const std::wstring& path, size_t room)
+{
+    if (path.size() + room < MAX_PATH)
+        return path;
+    std::vector<wchar_t> full(32768);
+    const DWORD length = GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return std::wstring();
+    const std::wstring text(full.data(), length);
+    if (text.compare(0, 2, L"\\\\") == 0) {
+        if (text.size() > 2 && (text[2] == L'?' || text[2] == L'.'))
+            return text;  // already in a device form
+        return L"\\\\?\\UNC\\" + text.substr(2);
+    }
+    return L"\\\\?\\" + text;
+}
+
+void CreateDirectories(const std::wstring& path)
+{
+    size_t scan = path.find_first_not_of(L'\\');
+    if (scan == std::wstring::npos)
+        return;
+    // Leading backslashes stay: \dir is made on the current drive's root and
+    // \\server\share\dir on the share, not relative to the current folder.
+    std::wstring dir = path.substr(0, scan);
+    for (;;) {
+        scan = path.find_first_not_of(L'\\', scan);
+        if (scan == std::wstring::npos)
+            break;
+        size_t end = path.find(L'\\', scan);
+        if (end == std::wstring::npos)
+            end = path.size();
+        const std::wstring component = path.substr(scan, end - scan);
+        scan = end;
+        dir += component;
+        // A drive designator (C:, or x: in the middle) is never created.
+        if (!(component.size() >= 2 && component[1] == L':'))
+            CreateDirectoryW(LongPathForm(dir).c_str(), nullptr);
+        dir += L'\\';
+    }
+}
