@@ -3,7 +3,8 @@
 #include "app/resource_ids.h"
 #include "app/run_state.h"
 #include "app/folder_browser.h"
-#include "paths/paths.h"
+#include "base/text_932.h"
+#include "paths/wide_paths.h"
 
 ModalDialog* currentDialog = nullptr;
 
@@ -17,8 +18,8 @@ void OnInitDialog(HWND window, LPARAM parameter)
     String caption;
     caption.Format("%s Version %s アップデート", TextOf(updateSettings.title),
                    TextOf(updateSettings.version));
-    SetWindowTextA(window, TextOf(caption));
-    SetDlgItemTextA(window, IDC_DESTINATION_EDIT, TextOf(destination));
+    SetWindowTextW(window, WideFrom932(caption).c_str());
+    SetDlgItemTextW(window, IDC_DESTINATION_EDIT, destination.c_str());
 }
 
 void OnCommand(HWND window, int id)
@@ -38,9 +39,9 @@ void OnCommand(HWND window, int id)
         // The browser starts from the confirmed destination, and whatever it
         // does not replace goes back into the field: typed text is dropped.
         FilePath folder;
-        folder.SetPath(TextOf(destination));
+        folder.SetPath(destination);
         BrowseForFolder(folder, dialogWindow, "インストール先を指定してください。");
-        SetDlgItemTextA(dialogWindow, IDC_DESTINATION_EDIT, TextOf(folder.path));
+        SetDlgItemTextW(dialogWindow, IDC_DESTINATION_EDIT, folder.path.c_str());
         break;
     }
     default:
@@ -55,7 +56,7 @@ int FocusedPushButton(HWND window)
     HWND focus = GetFocus();
     if (!focus || !IsChild(window, focus))
         return 0;
-    if (!(SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON)))
+    if (!(SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON)))
         return 0;
     return GetDlgCtrlID(focus);
 }
@@ -80,7 +81,7 @@ INT_PTR CALLBACK DestinationDialogProc(HWND window, UINT message, WPARAM wParam,
             const int focused = FocusedPushButton(window);
             if (focused == 0)
                 break;
-            SetWindowLongPtrA(window, DWLP_MSGRESULT, MAKELONG(focused, DC_HASDEFID));
+            SetWindowLongPtrW(window, DWLP_MSGRESULT, MAKELONG(focused, DC_HASDEFID));
             return TRUE;
         }
         default:

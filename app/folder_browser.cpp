@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include "base/owned.h"
+#include "base/text_932.h"
 
 namespace {
 void ReleaseAllocator(IMalloc* allocator)
@@ -19,7 +20,8 @@ const UINT browseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_BROWSEFORCO
 
 void BrowseForFolder(FilePath& folder, HWND owner, const char* prompt)
 {
-    String buffer(260);
+    wchar_t buffer[MAX_PATH] = {};
+    const std::wstring title = WideFrom932(prompt);
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)))
         return;
@@ -27,18 +29,18 @@ void BrowseForFolder(FilePath& folder, HWND owner, const char* prompt)
     if (!shell.Valid())
         return;
 
-    BROWSEINFOA info = {};
+    BROWSEINFOW info = {};
     info.hwndOwner = owner;
     info.pidlRoot = nullptr;
-    info.pszDisplayName = buffer.text;
-    info.lpszTitle = prompt;
+    info.pszDisplayName = buffer;
+    info.lpszTitle = title.c_str();
     info.ulFlags = browseFlags;
     info.lpfn = BrowseCallback;
     info.lParam = 0;
 
-    const Owned<PIDLIST_ABSOLUTE, FreeItem> chosen(SHBrowseForFolderA(&info));
-    if (chosen.Valid() && SHGetPathFromIDListA(chosen.Get(), buffer.text))
-        folder.path.Assign(buffer.text);
+    const Owned<PIDLIST_ABSOLUTE, FreeItem> chosen(SHBrowseForFolderW(&info));
+    if (chosen.Valid() && SHGetPathFromIDListW(chosen.Get(), buffer))
+        folder.path = buffer;
 }
 
 // Works on a fixed local buffer only, so nothing here can throw into the
@@ -46,7 +48,7 @@ void BrowseForFolder(FilePath& folder, HWND owner, const char* prompt)
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM /*data*/)
 {
     if (message == BFFM_INITIALIZED) {
-        SetWindowTextA(window, "フォルダの指定");
+        SetWindowTextW(window, WideFrom932("フォルダの指定").c_str());
         return 0;
     }
     // Only a selection change carries an item identifier list; the other
@@ -55,12 +57,12 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM /*d
         return 0;
     // Only items with a file-system path may be chosen, whatever the flags
     // alone would allow.
-    char folder[MAX_PATH];
-    if (lParam && SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), folder)) {
-        SendMessageA(window, BFFM_ENABLEOK, 0, 1);
-        SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(folder));
+    wchar_t folder[MAX_PATH];
+    if (lParam && SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), folder)) {
+        SendMessageW(window, BFFM_ENABLEOK, 0, 1);
+        SendMessageW(window, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(folder));
     } else {
-        SendMessageA(window, BFFM_ENABLEOK, 0, 0);
+        SendMessageW(window, BFFM_ENABLEOK, 0, 0);
     }
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include "update/install_lookup.h"
 
-void FindInstallDirectory(const UpdateSettings& settings, String& destination)
+void FindInstallDirectory(const UpdateSettings& settings, std::wstring& destination)
 {
     String notice;
     LocateInstallDirectory(settings, destination, notice);

@@ -1,8 +1,8 @@
 #pragma once
-#include "base/string.h"
+#include <string>
 #include "update/update_settings.h"
 
 // destination := the installed product's folder from the registry. When the
 // product's entry yields nothing, the notice (caption "エラー", OK) is shown
 // before the program-files folder is proposed instead.
-void FindInstallDirectory(const UpdateSettings& settings, String& destination);
+void FindInstallDirectory(const UpdateSettings& settings, std::wstring& destination);

@@ -1,6 +1,6 @@
 #pragma once
 #include <windows.h>
-#include "base/string.h"
+#include <string>
 
 class ModalDialog {
 public:
@@ -18,8 +18,10 @@ public:
 
     // The value given to EndDialog, or -1 when the dialog cannot be created.
     INT_PTR ShowModal();
-    // text := the control's text when it is not empty; else unchanged.
-    void GetItemText(int controlId, String& text);
+    // text := the control's text when it is not empty; else unchanged. Cut,
+    // as a Japanese system's 1088-byte read cuts it, to its first 1087 bytes
+    // of code page 932, never inside a character.
+    void GetItemText(int controlId, std::wstring& text);
 
     // Nothing thrown may pass through the platform's dialog code. A dialog
     // procedure calls this inside its catch block: the dialog ends with -1

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include "app/resource_ids.h"
+#include "base/text_932.h"
 
 namespace {
 
@@ -18,14 +19,14 @@ INT_PTR CALLBACK ProgressDialogProc(HWND, UINT, WPARAM, LPARAM)
 void RunPendingMessages(HWND window)
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             PostQuitMessage(int(message.wParam));
             return;
         }
-        if (!IsDialogMessageA(window, &message)) {
+        if (!IsDialogMessageW(window, &message)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
     }
 }
@@ -37,7 +38,7 @@ ProgressWindow::ProgressWindow(const char* caption, uint64_t totalBytes, DWORD s
     : window(nullptr), totalBytes_(totalBytes), doneBytes_(0), itemEnd_(0),
       startTick_(startTick), delayMs_(delayMs), shownPosition_(0), tried_(false)
 {
-    caption_.Assign(caption);
+    caption_ = WideFrom932(caption);
 }
 
 ProgressWindow::~ProgressWindow()
@@ -50,9 +51,11 @@ void ProgressWindow::BeginItem(const char* item, uint64_t size)
 {
     doneBytes_ = itemEnd_;
     itemEnd_ = doneBytes_ + size;
-    itemText_.Format("コピー中：%s", item);
+    String text;
+    text.Format("コピー中：%s", item);
+    itemText_ = WideFrom932(text);
     if (window)
-        SetDlgItemTextA(window, IDC_PROGRESS_ITEM, TextOf(itemText_));
+        SetDlgItemTextW(window, IDC_PROGRESS_ITEM, itemText_.c_str());
     Step(true);
 }
 
@@ -83,7 +86,7 @@ void ProgressWindow::Step(bool mayShow)
     const int position = Position();
     if (position > shownPosition_) {
         shownPosition_ = position;
-        SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, WPARAM(position), 0);
+        SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETPOS, WPARAM(position), 0);
     }
     RunPendingMessages(window);
 }
@@ -95,15 +98,15 @@ void ProgressWindow::Show()
     InitCommonControlsEx(&controls);
     // Without owner, like every box of the updater: the boxes are topmost and
     // stay above it; it is not topmost itself.
-    window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS),
+    window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS),
                                 nullptr, ProgressDialogProc, 0);
     if (!window)
         return;  // the copy goes on without it
-    SetWindowTextA(window, TextOf(caption_));
-    SetDlgItemTextA(window, IDC_PROGRESS_ITEM, TextOf(itemText_));
-    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, barRange);
+    SetWindowTextW(window, caption_.c_str());
+    SetDlgItemTextW(window, IDC_PROGRESS_ITEM, itemText_.c_str());
+    SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, barRange);
     shownPosition_ = Position();
-    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, WPARAM(shownPosition_), 0);
+    SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETPOS, WPARAM(shownPosition_), 0);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
 }

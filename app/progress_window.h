@@ -7,7 +7,7 @@
 
 #include <windows.h>
 #include <cstdint>
-#include "base/string.h"
+#include <string>
 
 class ProgressWindow {
 public:
@@ -17,7 +17,7 @@ public:
 
     HWND window;  // dialog 103; null until shown, and when it cannot be made
 
-    // caption: the window's title. totalBytes: the sizes of every item that
+    // caption: the window's title (code page 932). totalBytes: the sizes of every item that
     // will be applied. The window is shown at the first BeginItem or Advance
     // once delayMs have passed since startTick (GetTickCount).
     ProgressWindow(const char* caption, uint64_t totalBytes, DWORD startTick, DWORD delayMs);
@@ -27,7 +27,8 @@ public:
     // comes next never shows with it.
     virtual ~ProgressWindow();
 
-    // The next item, of size bytes, begins; item is the name shown.
+    // The next item, of size bytes, begins; item is the name shown (code
+    // page 932).
     void BeginItem(const char* item, uint64_t size);
     // bytes more of the current item are copied; counts beyond the item's
     // size are not taken (the bar never runs into the next item).
@@ -46,8 +47,8 @@ private:
     void Show();
     int Position() const;
 
-    String caption_;
-    String itemText_;
+    std::wstring caption_;
+    std::wstring itemText_;
     uint64_t totalBytes_;
     uint64_t doneBytes_;
     uint64_t itemEnd_;

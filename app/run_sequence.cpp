@@ -10,7 +10,9 @@
 #include "app/resource_ids.h"
 #include "app/run_state.h"
 #include "base/exceptions.h"
+#include "base/message_box.h"
 #include "base/owned.h"
+#include "base/text_932.h"
 #include "pak/archive_search.h"
 #include "pak/archive_soundness.h"
 #include "pak/open_failure.h"
@@ -30,16 +32,22 @@ void LeaveComApartment(bool)
 // the run when entered.
 typedef Owned<bool, LeaveComApartment> ComApartment;
 
-void ReportError(uint32_t code, const char* message)
+// message: UTF-16, as it may name a path with any character.
+void ReportError(uint32_t code, const std::wstring& message)
 {
     try {
-        String text;
-        text.Format("エラーが発生しました。\nCode 0x%x :%s", code, message ? message : "");
-        text.ShowMessage(nullptr, nullptr, MB_OK);
+        String head;
+        head.Format("エラーが発生しました。\nCode 0x%x :", code);
+        ShowMessageBox(WideFrom932(head) + message, nullptr, MB_OK);
     } catch (...) {
         // Not even the text could be composed: show the message alone.
-        MessageBoxA(nullptr, message ? message : "", nullptr, MB_OK | MB_TOPMOST);
+        MessageBoxW(nullptr, message.c_str(), nullptr, MB_OK | MB_TOPMOST);
     }
+}
+
+void ReportError(uint32_t code, const char* message)
+{
+    ReportError(code, WideFrom932(message));
 }
 
 // Where one listed item is read from and written to: the item's own name,
@@ -47,13 +55,13 @@ void ReportError(uint32_t code, const char* message)
 // item.
 class ItemPaths {
 public:
-    String source;
-    String target;
+    String source;        // code page 932, relative to the update folder
+    std::wstring target;  // UTF-16: the install folder comes from the system
 
-    ItemPaths(const String& item, const String& destinationDir)
+    ItemPaths(const String& item, const std::wstring& destinationDir)
     {
         source.Format("%s", TextOf(item));
-        target.Format("%s\\%s", TextOf(destinationDir), TextOf(source));
+        target = destinationDir + L"\\" + WideFrom932(source);
     }
     virtual ~ItemPaths() {}
 };
@@ -62,7 +70,7 @@ public:
 uint64_t SourceSize(const char* source)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(source, GetFileExInfoStandard, &data) ||
+    if (!GetFileAttributesExW(WideFrom932(source).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
     return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
@@ -73,7 +81,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
     ReadNamingSettings(updateSettings);
 
     // Never waited on: its existence alone tells a second start to end.
-    instance.Reset(CreateEventA(nullptr, TRUE, TRUE, TextOf(updateSettings.name)));
+    instance.Reset(CreateEventW(nullptr, TRUE, TRUE, WideFrom932(updateSettings.name).c_str()));
     const DWORD created = GetLastError();
     if (!instance.Valid() || created == ERROR_ALREADY_EXISTS)
         return;
@@ -88,7 +96,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
         if (dialog.ShowModal() != 1)
             return;
     }
-    if (destination.IsEmpty())
+    if (destination.empty())
         return;
 
     String caption;
@@ -102,7 +110,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
 }
 }
 
-void UpdateFiles(const std::vector<String>& files, const String& destinationDir,
+void UpdateFiles(const std::vector<String>& files, const std::wstring& destinationDir,
                  const char* caption, DWORD delayMs)
 {
     const DWORD started = GetTickCount();
@@ -114,19 +122,19 @@ void UpdateFiles(const std::vector<String>& files, const String& destinationDir,
         if (!PathExists(paths.source.text))
             continue;
         UpdateDecision decision;
-        if (!DecideUpdate(paths.source.text, paths.target.text, decision))
+        if (!DecideUpdate(paths.source.text, paths.target, decision))
             continue;
         // A damaged archive never takes the place of the installed one.
         if (decision.kind == ItemArchive)
-            CheckArchiveIsSound(paths.source.text);
+            CheckArchiveIsSound(WideFrom932(paths.source));
         progress.BeginItem(paths.source.text, SourceSize(paths.source.text));
-        ApplyUpdateFile(paths.source.text, paths.target.text, kReplaceExisting, kNoReadOnly,
+        ApplyUpdateFile(paths.source.text, paths.target, kReplaceExisting, kNoReadOnly,
                         ProgressWindow::OnChunk, &progress);
         progress.EndItem();
     }
 }
 
-uint64_t PlannedBytes(const std::vector<String>& files, const String& destinationDir)
+uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& destinationDir)
 {
     uint64_t total = 0;
     try {
@@ -134,7 +142,7 @@ uint64_t PlannedBytes(const std::vector<String>& files, const String& destinatio
             const ItemPaths paths(item, destinationDir);
             UpdateDecision decision;
             if (PathExists(paths.source.text) &&
-                DecideUpdate(paths.source.text, paths.target.text, decision))
+                DecideUpdate(paths.source.text, paths.target, decision))
                 total += SourceSize(paths.source.text);
         }
     } catch (const OCErrorException&) {
@@ -161,7 +169,7 @@ void RunAndReport(const std::function<void()>& steps)
     try {
         steps();
     } catch (const OCErrorException& failure) {
-        ReportError(failure.code, TextOf(failure.message));
+        ReportError(failure.code, failure.wideMessage);
     } catch (const OCException& failure) {
         ReportError(failure.code, "処理を続行できませんでした。");
     } catch (const DWORD& code) {
@@ -177,7 +185,7 @@ void RunAndReport(const std::function<void()>& steps)
 int RunUpdate(DWORD delayMs)
 {
     updateSettings.SetDefaults();
-    destination.Clear();
+    destination.clear();
     // The file layer asks the user through this when a file cannot be opened.
     openFailureHandler = PromptOpenFailure;
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <functional>
+#include <string>
 #include <vector>
 #include "base/string.h"
 
@@ -28,13 +29,13 @@ void RunAndReport(const std::function<void()>& steps);
 // delayMs and is still copying, the progress window shows (titled caption);
 // it is gone when this returns or raises. Raises OCErrorException when a
 // decision, a check or a copy fails; items copied before stay copied.
-void UpdateFiles(const std::vector<String>& files, const String& destinationDir,
+void UpdateFiles(const std::vector<String>& files, const std::wstring& destinationDir,
                  const char* caption, DWORD delayMs);
 
 // The bytes UpdateFiles will copy, as far as the decisions can be taken
 // ahead: the progress bar's total. A decision that fails ends the count; the
 // failure itself is raised at that item's turn.
-uint64_t PlannedBytes(const std::vector<String>& files, const String& destinationDir);
+uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& destinationDir);
 
 // Raises OCErrorException "ファイル %s の指定が正しくありません。" (code
 // ERROR_INVALID_NAME) for the first item JudgeItem refuses: one that could

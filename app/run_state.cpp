@@ -1,4 +1,4 @@
 #include "app/run_state.h"
 
 UpdateSettings updateSettings;
-String destination;
+std::wstring destination;

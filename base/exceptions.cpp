@@ -1,6 +1,7 @@
 #include "base/exceptions.h"
 
 #include <windows.h>
+#include "base/text_932.h"
 
 OCException::OCException(uint32_t code) : code(code) {}
 
@@ -15,8 +16,19 @@ OCErrorException::OCErrorException(const char* message)
 {
     try {
         this->message.Assign(message);
-    } catch (const OCException&) {
+        wideMessage = WideFrom932(message);
+    } catch (...) {
         // Out of memory for the text: the code still tells what failed.
+    }
+}
+
+OCErrorException::OCErrorException(const char* sentence, const std::wstring& path)
+    : OCException(GetLastError()), message()
+{
+    try {
+        wideMessage = WideSentence(sentence, path);
+        ShownIn932(wideMessage, message);
+    } catch (...) {
     }
 }
 
@@ -26,7 +38,8 @@ OCErrorException::OCErrorException(const OCErrorException& other)
     // A copy made while throwing must not throw itself.
     try {
         message.Assign(other.message);
-    } catch (const OCException&) {
+        wideMessage = other.wideMessage;
+    } catch (...) {
     }
 }
 

@@ -6,6 +6,7 @@
 //                     catch it as `catch (DWORD code)`.
 
 #include <cstdint>
+#include <string>
 #include "base/string.h"
 
 class OCException {
@@ -19,11 +20,15 @@ public:
 
 class OCErrorException : public OCException {
 public:
-    String message;
+    String message;            // code page 932, as every text of the product
+    std::wstring wideMessage;  // what the user is shown: the message in UTF-16
 
     // Reads GetLastError() first, then copies the message. Format a message
     // that names a path before building the exception, never after.
     explicit OCErrorException(const char* message);
+    // sentence: a message with one "%s", where path is put. The path is kept
+    // exactly in wideMessage; message holds it as far as code page 932 can.
+    OCErrorException(const char* sentence, const std::wstring& path);
     OCErrorException(const OCErrorException& other);
     ~OCErrorException() override;
 };

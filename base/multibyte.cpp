@@ -1,78 +1,13 @@
 #include "base/multibyte.h"
 
-#include <windows.h>
-
-namespace {
-
-// Byte classes of the ANSI code page, read once: the code page of a process
-// never changes while it runs.
-struct CodePage {
-    UINT number;
-    bool lead[256];
-    unsigned char lower[256];
-
-    CodePage() : number(GetACP()), lead(), lower()
-    {
-        CPINFO info;
-        if (GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1) {
-            for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i]; i += 2) {
-                for (unsigned c = info.LeadByte[i]; c <= info.LeadByte[i + 1]; ++c)
-                    lead[c] = true;
-            }
-        }
-        // Lower case of each single-byte character as the code page defines
-        // it; lead bytes are no characters of their own and stay as they are.
-        for (unsigned c = 0; c < 256; ++c) {
-            char b = char(c);
-            // Bytes the code page does not map would fold to its default
-            // character, so only real upper-case letters are lowered.
-            if (c != 0 && !lead[c] && IsCharUpperA(b))
-                CharLowerBuffA(&b, 1);
-            lower[c] = static_cast<unsigned char>(b);
-        }
-    }
-};
-
-const CodePage& Acp()
-{
-    static const CodePage page;
-    return page;
-}
-
-// Double-byte upper case through MultiByteToWideChar for code pages without
-// a table of their own here.
-unsigned FoldDoubleByConversion(unsigned code)
-{
-    const char bytes[2] = {char(code >> 8), char(code & 0xFF)};
-    WCHAR wide[2];
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, 2, wide, 2) != 1)
-        return code;
-    WCHAR upper = wide[0];
-    CharUpperBuffW(&upper, 1);
-    if (upper == wide[0])
-        return code;
-    char back[4];
-    BOOL defaulted = FALSE;
-    if (WideCharToMultiByte(CP_ACP, 0, &upper, 1, back, sizeof back, nullptr, &defaulted) != 2 ||
-        defaulted)
-        return code;
-    return unsigned(static_cast<unsigned char>(back[0])) << 8 | static_cast<unsigned char>(back[1]);
-}
-
-}  // namespace
-
 bool IsLeadByte(unsigned char c)
 {
-    return Acp().lead[c];
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
 bool IsTrailByte(unsigned char c)
 {
-    if (Acp().number == 932)
-        return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-    // The other double-byte code pages (936, 949, 950) keep their trail bytes
-    // within 0x40-0xFE.
-    return c >= 0x40 && c <= 0xFE && c != 0x7F;
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
 }
 
 const char* NextChar(const char* p)
@@ -116,13 +51,12 @@ int CharLength(const char* p)
 
 unsigned FoldSingle(unsigned code)
 {
-    return code < 256 ? Acp().lower[code] : code;
+    // The half-width katakana and the other single bytes have no case.
+    return code >= 'A' && code <= 'Z' ? code + ('a' - 'A') : code;
 }
 
 unsigned FoldDouble(unsigned code)
 {
-    if (Acp().number != 932)
-        return FoldDoubleByConversion(code);
     // Code page 932 pairs: full-width Latin, Greek and Cyrillic letters.
     if (code >= 0x8281 && code <= 0x829A)
         return code - 0x21;

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "base/exceptions.h"
+#include "base/message_box.h"
 #include "base/multibyte.h"
+#include "base/text_932.h"
 
 namespace string_block {
 
@@ -470,7 +472,7 @@ char* String::NextToken(String& token, const char* separators)
     return &token == this ? text : start;
 }
 
-int String::ShowMessage(HWND owner, const char* caption, UINT style) const
+int String::ShowMessage(HWND, const char* caption, UINT style) const
 {
-    return MessageBoxA(owner, text ? text : "", caption, style | MB_TOPMOST);
+    return ShowMessageBox(WideFrom932(text), caption, style);
 }

@@ -127,8 +127,10 @@ public:
     // left (cursor unchanged). Never yields an empty token.
     char* NextToken(String& token, const char* separators);
 
-    // MessageBoxA with this text, the caption (null: platform default) and
-    // style | MB_TOPMOST. Returns the button pressed.
+    // A message box with this text, the caption (null: platform default) and
+    // style | MB_TOPMOST, both converted from code page 932 (ShowMessageBox).
+    // Owner is not used: every box of the program has none. Returns the
+    // button pressed.
     int ShowMessage(HWND owner, const char* caption, UINT style) const;
 };
 

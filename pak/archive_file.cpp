@@ -2,18 +2,46 @@
 
 #include <cstdlib>
 #include <cstring>
-#include "base/find_handle.h"
 #include "base/multibyte.h"
+#include "base/owned.h"
+#include "base/text_932.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_search.h"
 #include "pak/open_failure.h"
-#include "paths/paths.h"
+#include "paths/wide_paths.h"
 
 int quietOpen = 0;
 
 namespace {
 
-// The first '*' of text, stepping by characters; null when there is none.
+bool NamesSomething(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && attributes != 0;
+}
+
+std::wstring CurrentFolder()
+{
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0)
+        return std::wstring();
+    std::wstring folder(size, L'\0');
+    const DWORD length = GetCurrentDirectoryW(size, &folder[0]);
+    folder.resize(length < size ? length : 0);
+    return folder;
+}
+
+// Looks sought (code page 932; null: a name no entry can have) up in the
+// archives of the current folder.
+void SearchCurrentFolder(ArchiveFile& self, const char* sought)
+{
+    // The error that made us search (file not found) is what a failed open
+    // reports, not whatever the folder scan left behind.
+    const DWORD error = GetLastError();
+    if (sought == nullptr || !FindInArchives(self, CurrentFolder(), sought))
+        SetLastError(error);
+}
+
+// The first '*' of a code page 932 name, stepping by characters.
 const char* FindStar(const char* text)
 {
     for (const char* p = text; *p; p = NextChar(p))
@@ -22,23 +50,9 @@ const char* FindStar(const char* text)
     return nullptr;
 }
 
-bool NamesSomething(DWORD attributes)
+FILE* OpenStream(const std::wstring& path, const wchar_t* mode)
 {
-    return attributes != INVALID_FILE_ATTRIBUTES && attributes != 0;
-}
-
-// Looks sought up in the archives of the current directory.
-void SearchCurrentDirectory(ArchiveFile& self, const char* sought)
-{
-    // The error that made us search (file not found) is what a failed open
-    // reports, not whatever the directory scan left behind.
-    const DWORD error = GetLastError();
-    char directory[512];
-    const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
-    if (length == 0 || length >= sizeof directory)
-        directory[0] = '\0';
-    if (!FindInArchives(self, directory, sought))
-        SetLastError(error);
+    return _wfopen(LongPathForm(path).c_str(), mode);
 }
 
 }  // namespace
@@ -62,7 +76,7 @@ void ArchiveFile::Close()
         fflush(file);
         fclose(file);
         file = nullptr;
-        path.Clear();
+        path.clear();
     }
     if (ownsMemory)
         free(memory);
@@ -79,78 +93,96 @@ void ArchiveFile::Close()
 
 bool ArchiveFile::Open(const char* pathArgument, int mode)
 {
-    Close();
-    const char* streamMode = "rb";
-    bool writes = false;
-    switch (mode & 3) {
-    case ModeWrite: streamMode = "w+b"; writes = true; break;
-    case ModeAppend: streamMode = "a+b"; writes = true; break;
-    default: break;
-    }
-    inMemory = false;
     // Our own copy: the caller may pass a text this object is about to change.
     String argument;
     argument.Assign(pathArgument);
-    const char* arg = argument.text ? argument.text : "";
+    return OpenNamed(WideFrom932(argument), &argument, mode);
+}
+
+bool ArchiveFile::Open(const std::wstring& pathArgument, int mode)
+{
+    const std::wstring argument = pathArgument;
+    String lookupName;
+    return OpenNamed(argument, ExactlyTo932(argument, lookupName) ? &lookupName : nullptr, mode);
+}
+
+bool ArchiveFile::OpenNamed(const std::wstring& argument, const String* lookupName, int mode)
+{
+    Close();
+    const wchar_t* streamMode = L"rb";
+    bool writes = false;
+    switch (mode & 3) {
+    case ModeWrite: streamMode = L"w+b"; writes = true; break;
+    case ModeAppend: streamMode = L"a+b"; writes = true; break;
+    default: break;
+    }
+    inMemory = false;
+    const char* lookup = lookupName ? TextOf(*lookupName) : nullptr;
 
     for (;;) {
-        path.Assign(argument);
+        path = argument;
         // Every attempt, a retry included, starts again from the argument, so
         // a retried wildcard open enumerates its pattern again.
-        if (const char* star = FindStar(arg)) {
+        const size_t star = argument.find(L'*');
+        if (star != std::wstring::npos) {
             bool matched = false;
-            FindHandle find(arg);
+            WIN32_FIND_DATAW found;
+            const FindOwner find(FindFirstFileW(argument.c_str(), &found));
             if (find.Valid()) {
                 do {
-                    if (find.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                         continue;
                     FilePath pattern;
-                    pattern.SetPath(arg);
-                    String directory;
+                    pattern.SetPath(argument);
+                    std::wstring directory;
                     pattern.DirectoryPart(directory);
-                    path.Format("%s\\%s", TextOf(directory), find.found.cFileName);
-                    name.Assign(path);
-                    file = fopen(path.text, streamMode);
+                    path = directory + L"\\" + found.cFileName;
+                    ShownIn932(path, name);
+                    file = OpenStream(path, streamMode);
                     inArchive = false;
                     baseOffset = 0;
                     compressed = 0;
                     matched = true;
                     break;
-                } while (find.Next());
+                } while (FindNextFileW(find.Get(), &found));
             }
             // No archive holds data for a write: a missing file is created,
-            // never looked up.
+            // never looked up. The archives are searched for the text
+            // before the *.
             if (!matched && !writes) {
                 String prefix;
-                argument.CopyRange(prefix, arg, star);
-                SearchCurrentDirectory(*this, prefix.text ? prefix.text : "");
+                if (lookup)
+                    prefix.Assign(lookup, int32_t(FindStar(lookup) - lookup));
+                SearchCurrentFolder(*this, lookup ? TextOf(prefix) : nullptr);
             }
         } else {
-            const DWORD attributes = GetFileAttributesA(arg);
+            const DWORD attributes = GetFileAttributesW(LongPathForm(argument).c_str());
             if (NamesSomething(attributes) || writes) {
                 // Something already there has its folder; only a file about
                 // to be created may need one.
-                const char* last = NamesSomething(attributes) ? nullptr : LastSeparator(arg);
-                if (last && last != arg) {
-                    String directory;
-                    directory.Assign(arg, int32_t(last - arg));
-                    if (!NamesSomething(GetFileAttributesA(directory.text)))
-                        CreateDirectories(directory.text);
+                const size_t last = NamesSomething(attributes) ? std::wstring::npos : argument.rfind(L'\\');
+                if (last != std::wstring::npos && last != 0) {
+                    const std::wstring directory = argument.substr(0, last);
+                    if (!NamesSomething(GetFileAttributesW(LongPathForm(directory).c_str())))
+                        CreateDirectories(directory);
                 }
-                name.Assign(argument);
-                file = fopen(arg, streamMode);
+                if (lookupName)
+                    name.Assign(*lookupName);
+                else
+                    ShownIn932(argument, name);
+                file = OpenStream(argument, streamMode);
                 inArchive = false;
                 baseOffset = 0;
                 compressed = 0;
             } else {
-                SearchCurrentDirectory(*this, arg);
+                SearchCurrentFolder(*this, lookup);
             }
         }
         if (file)
             break;
         if (quietOpen && !writes)
             break;
-        if (!HandleOpenFailure(arg))
+        if (!HandleOpenFailure(argument))
             break;
     }
     position = 0;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <windows.h>
 #include "base/string.h"
 
@@ -44,8 +45,9 @@ private:
 class ArchiveFile {
 public:
     FILE* file;             // the plain file or the archive holding the entry
-    String path;            // what the stream was opened on
+    std::wstring path;      // what the stream was opened on
     String name;            // the argument, the wildcard match or entry name
+                            // (code page 932; as far as it goes for a path)
     uint32_t compressed;    // the entry's compressed word; 0 for plain files
     uint64_t position;      // from the start of the object's data
     bool inArchive;
@@ -65,7 +67,12 @@ public:
     // Closes, then opens what path names (wildcard, plain path, archive entry)
     // with mode; asks the handler on failure as described above. True when a
     // stream is held afterwards; position is 0.
+    // path: a name of the product's, in code page 932 (update.ini, an item);
+    // looked up in the archives by exactly these bytes.
     bool Open(const char* path, int mode);
+    // path: from the system or built from such a path, in UTF-16; looked up
+    // in the archives by its code page 932 form, when it has one.
+    bool Open(const std::wstring& path, int mode);
 
     // Flushes and closes the stream, frees an owned memory block; closing a
     // closed object does nothing.
@@ -112,5 +119,10 @@ public:
     // Serves reads from block (size bytes) instead of a stream; owns: Close
     // frees it with free().
     void AttachMemory(void* block, uint32_t size, bool owns);
+
+private:
+    // lookupName: the code page 932 name the archives are searched for; null
+    // when the path has none (no entry can then match).
+    bool OpenNamed(const std::wstring& argument, const String* lookupName, int mode);
 };
 

@@ -3,13 +3,28 @@
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
 
-void GetArchiveRevisionText(const char* path, String& out)
+namespace {
+
+template <class Path>
+void AppendRevision(const Path& path, String& out)
 {
     ArchiveFile file;
-    QuietOpen quiet;
+    const QuietOpen quiet;
     if (file.Open(path, ModeRead)) {
         ArchiveHeader header;
         header.Read(file);
         out.AppendInt(int32_t(header.revision));
     }
+}
+
+}  // namespace
+
+void GetArchiveRevisionText(const char* path, String& out)
+{
+    AppendRevision(path, out);
+}
+
+void GetArchiveRevisionText(const std::wstring& path, String& out)
+{
+    AppendRevision(path, out);
 }

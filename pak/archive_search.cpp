@@ -7,13 +7,14 @@
 #include <memory>
 #include <new>
 #include <vector>
-#include "base/find_handle.h"
+#include "base/owned.h"
+#include "base/text_932.h"
 #include "base/multibyte.h"
 #include "pak/archive_damage.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_index.h"
 #include "pak/name_matcher.h"
-#include "paths/paths.h"
+#include "paths/wide_paths.h"
 
 namespace {
 
@@ -78,51 +79,53 @@ void Deliver(ArchiveFile& file, const ArchiveIndex& index, const IndexRecord& re
 
 }  // namespace
 
-std::vector<String> ListArchives(const char* directory)
+std::vector<std::wstring> ListArchives(const std::wstring& directory)
 {
-    const bool here = directory == nullptr || *directory == '\0';
-    std::vector<String> archives;
-    String pattern;
-    pattern.Format(here ? "%s*.pak" : "%s\\*.pak", here ? "" : directory);
-    FindHandle find(pattern.text);
+    const bool here = directory.empty();
+    std::vector<std::wstring> archives;
+    const std::wstring prefix = here ? std::wstring() : directory + L"\\";
+    WIN32_FIND_DATAW found;
+    const FindOwner find(FindFirstFileW((prefix + L"*.pak").c_str(), &found));
     if (find.Valid()) {
         do {
-            if (find.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                continue;
-            archives.emplace_back();
-            if (here)
-                archives.back().Assign(find.found.cFileName);
-            else
-                archives.back().Format("%s\\%s", directory, find.found.cFileName);
-        } while (find.Next());
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                archives.push_back(prefix + found.cFileName);
+        } while (FindNextFileW(find.Get(), &found));
     }
-    std::stable_sort(archives.begin(), archives.end(), [](const String& a, const String& b) {
-        return lstrcmpiA(a.text, b.text) < 0;
-    });
+    // The order lstrcmpiA gives on a Japanese system, on every system.
+    const LCID japanese = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT);
+    std::stable_sort(archives.begin(), archives.end(),
+                     [japanese](const std::wstring& a, const std::wstring& b) {
+                         return CompareStringW(japanese, NORM_IGNORECASE, a.c_str(), -1, b.c_str(),
+                                               -1) == CSTR_LESS_THAN;
+                     });
     return archives;
+}
+
+bool PathExists(const std::wstring& path)
+{
+    if (path.empty())
+        return false;
+    if (path[0] != L'\\' && path.size() >= 2 && path[1] == L':') {
+        // Ask the volume first, so a drive without a medium is a plain "no".
+        // The root always gets its backslash: GetVolumeInformationW refuses a
+        // bare "C:", which is what a search of a drive's root directory asks.
+        const std::wstring root = path.substr(0, 2) + L"\\";
+        DWORD maxComponent = 0;
+        DWORD flags = 0;
+        if (!GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, &maxComponent, &flags,
+                                   nullptr, 0))
+            return false;
+    }
+    return GetFileAttributesW(LongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool PathExists(const char* path)
 {
-    if (!path || !*path)
-        return false;
-    const char* colon = NextChar(path);
-    if (*path != '\\' && *colon == ':') {
-        // Ask the volume first, so a drive without a medium is a plain "no".
-        // The root always gets its backslash: GetVolumeInformationA refuses a
-        // bare "C:", which is what a search of a drive's root directory asks.
-        String root;
-        root.Assign(path, int32_t(colon + 1 - path));
-        root.Append("\\");
-        DWORD maxComponent = 0;
-        DWORD flags = 0;
-        if (!GetVolumeInformationA(root.text, nullptr, 0, nullptr, &maxComponent, &flags, nullptr, 0))
-            return false;
-    }
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return path != nullptr && PathExists(WideFrom932(path));
 }
 
-bool FindInArchives(ArchiveFile& file, const char* directory, const char* soughtName)
+bool FindInArchives(ArchiveFile& file, const std::wstring& directory, const char* soughtName)
 {
     if (searchDepth > 0)
         return false;
@@ -134,17 +137,14 @@ bool FindInArchives(ArchiveFile& file, const char* directory, const char* sought
     const char* soughtText = TextOf(sought);
     const NameMatcher matcher(soughtText, uint32_t(lstrlenA(soughtText)));
 
-    String dir;
-    if (EndsWithSeparator(directory))
-        dir.Assign(directory, lstrlenA(directory) - 1);
-    else
-        dir.Assign(directory ? directory : "");
-    if (!PathExists(dir.text))
+    const std::wstring dir =
+        EndsWithSeparator(directory) ? directory.substr(0, directory.size() - 1) : directory;
+    if (!PathExists(dir))
         return false;
 
-    for (const String& archive : ListArchives(dir.text)) {
+    for (const std::wstring& archive : ListArchives(dir)) {
         // An archive that cannot be opened reads as an empty version 0.
-        file.Open(archive.text, ModeRead);
+        file.Open(archive, ModeRead);
         if (file.file)
             setvbuf(file.file, nullptr, _IOFBF, kArchiveStreamBuffer);
         {

@@ -4,7 +4,7 @@
 #include "pak/archive_file.h"
 #include "pak/archive_index.h"
 
-void CheckArchiveIsSound(const char* path)
+void CheckArchiveIsSound(const std::wstring& path)
 {
     ArchiveFile file;
     {

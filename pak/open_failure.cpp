@@ -2,7 +2,7 @@
 
 OpenFailureHandler openFailureHandler = nullptr;
 
-bool HandleOpenFailure(const char* path)
+bool HandleOpenFailure(const std::wstring& path)
 {
     return openFailureHandler != nullptr && openFailureHandler(path);
 }

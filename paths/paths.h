@@ -1,8 +1,10 @@
 #pragma once
-// Path services for backslash-separated paths held as ANSI code page bytes.
-// The separator is the single-byte backslash only; a colon as the second
-// character is a drive designator. All scans step by characters, so a trail
-// byte 0x5C inside a double-byte character is never a separator.
+// Path services for names held as code page 932 bytes: the items update.ini
+// lists and the names inside archives. The separator is the single-byte
+// backslash only; a colon as the second character is a drive designator. All
+// scans step by characters, so a trail byte 0x5C inside a double-byte
+// character is never a separator. Paths from the system are UTF-16 and have
+// their own services (wide_paths.h).
 
 #include "base/string.h"
 
@@ -18,23 +20,5 @@ bool EndsWithSeparator(const char* text);
 // second character is a colon (C:, C:file, \x).
 bool IsAbsolutePath(const char* text);
 
-// Creates every directory along path, component by component; a run of
-// backslashes is one separator, drive designators are not created. Nothing
-// is reported: a directory that exists or cannot be made does not stop it.
-// A path beginning with a backslash (root-relative or \\server\share) keeps
-// its leading backslashes, so its directories are made where the path says.
+// CreateDirectories of wide_paths.h for a name in code page 932.
 void CreateDirectories(const char* path);
-
-class FilePath {
-public:
-    String path;
-
-    FilePath();
-    virtual ~FilePath();
-
-    void SetPath(const char* text);
-
-    // The whole path when it ends with a backslash; else the text before the
-    // last backslash; a path without backslash is copied whole.
-    void DirectoryPart(String& result) const;
-};

@@ -39,6 +39,21 @@ std::wstring LongPathForm(const std::wstring& path, size_t room)
     return L"\\\\?\\" + text;
 }
 
+FilePath::FilePath() {}
+
+FilePath::~FilePath() {}
+
+void FilePath::SetPath(const std::wstring& text)
+{
+    path = text;
+}
+
+void FilePath::DirectoryPart(std::wstring& result) const
+{
+    const size_t last = path.rfind(L'\\');
+    result = EndsWithSeparator(path) || last == std::wstring::npos ? path : path.substr(0, last);
+}
+
 void CreateDirectories(const std::wstring& path)
 {
     size_t scan = path.find_first_not_of(L'\\');

@@ -20,6 +20,20 @@ std::wstring ContainingFolder(const std::wstring& path);
 // parts. Empty when the full form cannot be had.
 std::wstring LongPathForm(const std::wstring& path, size_t room = 0);
 
+class FilePath {
+public:
+    std::wstring path;
+
+    FilePath();
+    virtual ~FilePath();
+
+    void SetPath(const std::wstring& text);
+
+    // The whole path when it ends with a backslash; else the text before the
+    // last backslash; a path without backslash is copied whole.
+    void DirectoryPart(std::wstring& result) const;
+};
+
 // Creates every directory along path, component by component; a run of
 // backslashes is one separator, drive designators are not created, leading
 // backslashes (root-relative, \\server\share) are kept. Nothing is reported.

@@ -11,68 +11,20 @@
 #include "base/string.h"
 #include "pak/archive_file.h"
 #include "pak/open_failure.h"
-#include "paths/paths.h"
+#include "paths/wide_paths.h"
+#include "update/temporary_file.h"
 
 namespace {
 
 const uint32_t kChunk = 0x10000;
+// The copy's name beside its target: upd<four hex digits>.tmp.
+const wchar_t* const kTemporaryPrefix = L"upd";
 
 // Antivirus scanners and indexers hold a freshly written file for a moment;
 // such a lock is waited out briefly (10 + 20 + 40 + 80 ms) before the user
 // is asked.
 const int kTransientTries = 4;
 const DWORD kFirstDelayMs = 10;
-
-// The longest path the system's ANSI calls take without the \\?\ form.
-const size_t kPlainPathLimit = MAX_PATH - 1;
-
-// Folder that holds target: the text before its last backslash, "X:" for a
-// drive-relative name, "." for a bare name.
-void TargetFolder(const char* target, String& folder)
-{
-    const char* slash = LastSeparator(target);
-    if (slash) {
-        // Keep the backslash of a root ("\name", "C:\name").
-        int32_t length = int32_t(slash - target);
-        if (length == 0 || (length == 2 && target[1] == ':'))
-            ++length;
-        folder.Assign(target, length);
-    } else if (target && target[0] && target[1] == ':') {
-        folder.Assign(target, 2);
-    } else {
-        folder.Assign(".");
-    }
-}
-
-// folder in the \\?\ form, which the system's calls take at any length:
-// a full path without . or .. parts; \\server\share becomes \\?\UNC\server\share.
-bool LongForm(const char* folder, String& result)
-{
-    std::vector<char> full(32768);
-    const DWORD length = GetFullPathNameA(folder, DWORD(full.size()), full.data(), nullptr);
-    if (length == 0 || length >= full.size())
-        return false;
-    const char* text = full.data();
-    if (text[0] == '\\' && text[1] == '\\') {
-        if (text[2] == '?' || text[2] == '.')
-            result.Assign(text);  // already in a device form
-        else
-            result.Format("\\\\?\\UNC\\%s", text + 2);
-    } else {
-        result.Format("\\\\?\\%s", text);
-    }
-    return true;
-}
-
-// text (ANSI code page) as a wide text, for the calls that take long paths.
-bool Wide(const char* text, std::vector<wchar_t>& wide)
-{
-    const int count = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (count <= 0)
-        return false;
-    wide.resize(size_t(count));
-    return MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), count) == count;
-}
 
 // What to do after a failed attempt on the target: a transient lock is
 // waited out a few times with a growing delay; anything else goes to the user.
@@ -81,7 +33,7 @@ public:
     // accessDeniedPasses: "access denied" may be a lock too. A rename over a
     // file another program holds (even one that shares deleting) and a new
     // name a scanner is looking at are refused that way.
-    Attempts(const char* target, bool accessDeniedPasses)
+    Attempts(const std::wstring& target, bool accessDeniedPasses)
         : target_(target), accessDeniedPasses_(accessDeniedPasses), tries_(0), delay_(kFirstDelayMs)
     {
     }
@@ -107,129 +59,31 @@ public:
     }
 
 private:
-    const char* target_;
+    const std::wstring& target_;
     bool accessDeniedPasses_;
     int tries_;
     DWORD delay_;
 };
 
-// The copy, written beside the target under a name of its own and held open
-// from creation to the end: renamed over the target through the same handle
-// when complete, and otherwise removed, also while an exception passes.
-class TemporaryFile {
-public:
-    Handle handle;
-    std::vector<wchar_t> path;  // the \\?\ form when the plain one would be too long
-    bool committed;
-
-    TemporaryFile() : committed(false) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    virtual ~TemporaryFile() { Discard(); }
-
-    // Creates a new file in folder. False with the system's error.
-    bool Create(const String& folder)
-    {
-        Discard();
-        String base;
-        const int32_t folderLength = lstrlenA(folder.text);
-        // The name's room: backslash, "upd", four digits, ".tmp". Beyond
-        // MAX_PATH only the wide calls take the \\?\ form.
-        if (size_t(folderLength) + 12 > kPlainPathLimit) {
-            if (!LongForm(folder.text, base))
-                return false;
-        } else {
-            base.Assign(folder);
-        }
-        const bool endsWithSeparator = EndsWithSeparator(base.text);
-        static unsigned counter = GetTickCount() ^ GetCurrentProcessId();
-        for (int tries = 0; tries < 0x10000; ++tries) {
-            String name;
-            name.Format(endsWithSeparator ? "%supd%04X.tmp" : "%s\\upd%04X.tmp", base.text,
-                        ++counter & 0xFFFF);
-            if (!Wide(name.text, path))
-                return false;
-            handle.Reset(CreateFileW(path.data(), GENERIC_WRITE | DELETE,
-                                     FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (handle.Valid())
-                return true;
-            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-                break;
-        }
-        const DWORD error = GetLastError();
-        path.clear();
-        SetLastError(error);
-        return false;
+// The source's times, and attributes (0: as they are), set through the
+// handle of the file that took the target's place.
+void FinishTimesAndAttributes(HANDLE file, const FILE_BASIC_INFO& source, DWORD attributes)
+{
+    FILE_BASIC_INFO basic = {};
+    basic.CreationTime = source.CreationTime;
+    basic.LastAccessTime = source.LastAccessTime;
+    basic.LastWriteTime = source.LastWriteTime;
+    // Read-only last: once it is set, Wine can no longer store the other
+    // attributes.
+    const DWORD others = attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    basic.FileAttributes = others ? others : (attributes ? FILE_ATTRIBUTE_NORMAL : 0);
+    SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        FILE_BASIC_INFO readOnly = {};
+        readOnly.FileAttributes = attributes;
+        SetFileInformationByHandle(file, FileBasicInfo, &readOnly, sizeof readOnly);
     }
-
-    // Raises "ファイル書込に失敗しました。" when the file takes fewer bytes.
-    void Write(const void* bytes, uint32_t n)
-    {
-        DWORD written = 0;
-        if (!WriteFile(handle.Get(), bytes, n, &written, nullptr) || written != n) {
-            if (GetLastError() == 0)
-                SetLastError(ERROR_DISK_FULL);
-            throw OCErrorException("ファイル書込に失敗しました。");
-        }
-    }
-
-    bool Flush() { return FlushFileBuffers(handle.Get()) != 0; }
-
-    // Takes target's place. The handle stays open (it shares deleting, so
-    // the rename may move the file under it) and is used afterwards to set
-    // the times and attributes without opening the target again.
-    bool RenameOver(const char* target)
-    {
-        std::vector<wchar_t> wideTarget;
-        if (!Wide(target, wideTarget) ||
-            !MoveFileExW(path.data(), wideTarget.data(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return false;
-        committed = true;
-        return true;
-    }
-
-    // The source's times, and attributes (0: as they are).
-    void Finish(const FILE_BASIC_INFO& source, DWORD attributes)
-    {
-        FILE_BASIC_INFO basic = {};
-        basic.CreationTime = source.CreationTime;
-        basic.LastAccessTime = source.LastAccessTime;
-        basic.LastWriteTime = source.LastWriteTime;
-        // Read-only last: once it is set, Wine can no longer store the
-        // other attributes.
-        const DWORD others = attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
-        basic.FileAttributes = others ? others : (attributes ? FILE_ATTRIBUTE_NORMAL : 0);
-        SetFileInformationByHandle(handle.Get(), FileBasicInfo, &basic, sizeof basic);
-        if (attributes & FILE_ATTRIBUTE_READONLY) {
-            FILE_BASIC_INFO readOnly = {};
-            readOnly.FileAttributes = attributes;
-            SetFileInformationByHandle(handle.Get(), FileBasicInfo, &readOnly, sizeof readOnly);
-        }
-    }
-
-    void Close() { handle.Reset(); }
-
-    // Removes an uncommitted file: through the handle; failing that by name;
-    // failing that (another program holds it), at the next restart, so that
-    // no copy is left behind for good.
-    void Discard()
-    {
-        if (committed || !handle.Valid()) {
-            Close();
-            return;
-        }
-        FILE_DISPOSITION_INFO disposition = {TRUE};
-        SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &disposition, sizeof disposition);
-        Close();
-        if (GetFileAttributesW(path.data()) != INVALID_FILE_ATTRIBUTES) {
-            SetFileAttributesW(path.data(), FILE_ATTRIBUTE_NORMAL);
-            if (!DeleteFileW(path.data()))
-                MoveFileExW(path.data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        }
-        path.clear();
-    }
-};
+}
 
 // What lies at target, and whether it could be replaced now: attributes
 // (INVALID_FILE_ATTRIBUTES when nothing is there) and 0, or the error Windows
@@ -237,9 +91,10 @@ public:
 // case; it fails the way the final rename would when another program holds
 // the file. Wine lets a rename replace a read-only file, so that attribute
 // is checked here as Windows would refuse it.
-DWORD ProbeTarget(const char* target, DWORD& attributes)
+DWORD ProbeTarget(const std::wstring& target, DWORD& attributes)
 {
-    const Handle handle(CreateFileA(target, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
+    const std::wstring path = LongPathForm(target);
+    const Handle handle(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (handle.Valid()) {
@@ -247,7 +102,7 @@ DWORD ProbeTarget(const char* target, DWORD& attributes)
         attributes = GetFileInformationByHandleEx(handle.Get(), FileBasicInfo, &information,
                                                   sizeof information)
                          ? information.FileAttributes
-                         : GetFileAttributesA(target);
+                         : GetFileAttributesW(path.c_str());
         return attributes & FILE_ATTRIBUTE_READONLY ? ERROR_ACCESS_DENIED : 0;
     }
     const DWORD error = GetLastError();
@@ -256,7 +111,7 @@ DWORD ProbeTarget(const char* target, DWORD& attributes)
         return 0;
     }
     // Read-only, a folder, or held by another program.
-    attributes = GetFileAttributesA(target);
+    attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || attributes == 0)
         return 0;
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
@@ -268,21 +123,20 @@ DWORD ProbeTarget(const char* target, DWORD& attributes)
 // folder (and the folder, when it is missing). Asks the user as an open does
 // when either fails, naming the target. False when the user chose Ignore;
 // Abort raises.
-bool PrepareReplacement(const char* target, DWORD probed, TemporaryFile& temporary)
+bool PrepareReplacement(const std::wstring& target, DWORD probed, TemporaryFile& temporary)
 {
-    String folder;
-    TargetFolder(target, folder);
+    const std::wstring folder = ContainingFolder(target);
     Attempts locked(target, false);
     Attempts creating(target, true);
     for (;;) {
         DWORD error = probed;
         if (error == 0) {
-            if (temporary.Create(folder))
+            if (temporary.Create(folder, kTemporaryPrefix))
                 return true;
             error = GetLastError();
             if (error == ERROR_PATH_NOT_FOUND) {
-                CreateDirectories(folder.text);
-                if (temporary.Create(folder))
+                CreateDirectories(folder);
+                if (temporary.Create(folder, kTemporaryPrefix))
                     return true;
                 error = GetLastError();
             }
@@ -298,11 +152,11 @@ bool PrepareReplacement(const char* target, DWORD probed, TemporaryFile& tempora
 
 // The temporary file takes the target's place in one rename. False when the
 // user chose Ignore; Abort raises.
-bool Replace(TemporaryFile& temporary, const char* target)
+bool Replace(TemporaryFile& temporary, const std::wstring& target)
 {
     Attempts attempts(target, true);
     for (;;) {
-        if (temporary.RenameOver(target))
+        if (temporary.RenameOver(target, true))
             return true;
         if (!attempts.Again(GetLastError()))
             return false;
@@ -312,22 +166,17 @@ bool Replace(TemporaryFile& temporary, const char* target)
 // True when the open source is the very file target names (the destination
 // is the update's own folder). Copying it onto itself has nothing to do, and
 // its open stream would only make the replacement fail.
-bool IsSameFile(const ArchiveFile& source, const char* target)
+bool IsSameFile(const ArchiveFile& source, const std::wstring& target)
 {
-    if (!source.file || source.inArchive || source.path.IsEmpty())
+    if (!source.file || source.inArchive || source.path.empty())
         return false;
     // By full path, which needs no file system access (asking Wine for file
     // identities costs about a millisecond per file). Another name for the
     // same file, such as a link, is not recognised and ends in the prompt.
-    String sourcePath(1024);
-    String targetPath(1024);
-    const DWORD sourceLength =
-        GetFullPathNameA(source.path.text, DWORD(sourcePath.capacity), sourcePath.text, nullptr);
-    const DWORD targetLength =
-        GetFullPathNameA(target, DWORD(targetPath.capacity), targetPath.text, nullptr);
-    return sourceLength != 0 && sourceLength < DWORD(sourcePath.capacity) && targetLength != 0 &&
-           targetLength < DWORD(targetPath.capacity) &&
-           lstrcmpiA(sourcePath.text, targetPath.text) == 0;
+    const std::wstring sourcePath = LongPathForm(source.path, MAX_PATH);
+    const std::wstring targetPath = LongPathForm(target, MAX_PATH);
+    return !sourcePath.empty() && !targetPath.empty() &&
+           CompareStringOrdinal(sourcePath.c_str(), -1, targetPath.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 [[noreturn]] void RaiseReadFailure(const char* source, DWORD error)
@@ -342,7 +191,7 @@ bool IsSameFile(const ArchiveFile& source, const char* target)
 
 }  // namespace
 
-void ApplyUpdateFile(const char* source, const char* target, int force,
+void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
                      uint32_t attributeMask, ProgressFunction progress, void* user)
 {
     ArchiveFile input;
@@ -413,6 +262,6 @@ void ApplyUpdateFile(const char* source, const char* target, int force,
     // file the replaced one's creation time. Read-only is set only now, as a
     // read-only file could not have been renamed over the target.
     if (known)
-        temporary.Finish(original, attributes);
+        FinishTimesAndAttributes(temporary.Get(), original, attributes);
     temporary.Close();
 }

@@ -1,7 +1,8 @@
 #pragma once
 #include <windows.h>
+#include <cstdint>
+#include <string>
 #include "base/owned.h"
-#include "base/string.h"
 
 inline void CloseRegistryKey(HKEY key)
 {
@@ -19,9 +20,13 @@ public:
     virtual ~RegistryKey();
 
     // Closes a held key, then opens subKey for reading. True when open.
-    bool Open(HKEY root, const char* subKey);
-    // Reads the value's data into value's buffer (value.capacity as its size).
-    // Nothing open or a failed query: value keeps its text.
-    void QueryString(const char* valueName, String& value);
+    bool Open(HKEY root, const std::wstring& subKey);
+    // value := the value's data as text, up to its first NUL: UTF-16 as
+    // stored for the string types, code page 932 bytes for any other. A
+    // value whose text would take more than room bytes of code page 932,
+    // terminator included, is refused as the -A call with a buffer of that
+    // size refuses it on a Japanese system. False, value untouched, when
+    // nothing is open, the value is missing or refused.
+    bool QueryString(const wchar_t* valueName, std::wstring& value, uint32_t room);
     void Close();
 };

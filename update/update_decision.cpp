@@ -22,7 +22,7 @@ UpdateDecision::UpdateDecision() : kind(ItemPlain), apply(false) {}
 
 UpdateDecision::~UpdateDecision() {}
 
-bool DecideUpdate(const char* source, const char* target, UpdateDecision& decision)
+bool DecideUpdate(const char* source, const std::wstring& target, UpdateDecision& decision)
 {
     decision.kind = KindOfItem(source);
     decision.sourceVersion.Clear();

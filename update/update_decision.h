@@ -3,6 +3,7 @@
 // installed one? The updater and the publisher's tool both decide here, so
 // the tool reports exactly what the updater will do.
 
+#include <string>
 #include "base/string.h"
 
 // By the text after the item's last dot (a folder part included), case
@@ -32,4 +33,6 @@ public:
 // equal to the target's, as text without regard to case (so 1.10 sorts
 // before 1.9). Returns decision.apply. Passes on what opening an archive
 // raises.
-bool DecideUpdate(const char* source, const char* target, UpdateDecision& decision);
+// source: the item, a name of the product's in code page 932 relative to the
+// update folder; target: its full path in the install folder.
+bool DecideUpdate(const char* source, const std::wstring& target, UpdateDecision& decision);

@@ -28,9 +28,9 @@ bool VersionLibrary::Load()
     ModuleOwner module(LoadSystemLibrary("version.dll"));
     if (!module.Valid())
         return false;
-    if (!Resolve(module.Get(), "GetFileVersionInfoSizeA", getFileVersionInfoSize) ||
-        !Resolve(module.Get(), "GetFileVersionInfoA", getFileVersionInfo) ||
-        !Resolve(module.Get(), "VerQueryValueA", verQueryValue))
+    if (!Resolve(module.Get(), "GetFileVersionInfoSizeW", getFileVersionInfoSize) ||
+        !Resolve(module.Get(), "GetFileVersionInfoW", getFileVersionInfo) ||
+        !Resolve(module.Get(), "VerQueryValueW", verQueryValue))
         return false;
     module_.Reset(module.Detach());
     return true;

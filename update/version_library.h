@@ -9,9 +9,9 @@
 
 class VersionLibrary {
 public:
-    DWORD(WINAPI* getFileVersionInfoSize)(LPCSTR, LPDWORD);
-    BOOL(WINAPI* getFileVersionInfo)(LPCSTR, DWORD, DWORD, LPVOID);
-    BOOL(WINAPI* verQueryValue)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    DWORD(WINAPI* getFileVersionInfoSize)(LPCWSTR, LPDWORD);
+    BOOL(WINAPI* getFileVersionInfo)(LPCWSTR, DWORD, DWORD, LPVOID);
+    BOOL(WINAPI* verQueryValue)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
     // The process's one instance, loaded and resolved on first use. Raises
     // OCErrorException "version.dll を読み込めませんでした。" when the library or

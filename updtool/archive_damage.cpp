@@ -5,19 +5,20 @@
 #include "pak/archive_file.h"
 #include "pak/archive_index.h"
 #include "pak/archive_search.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
 namespace {
 
-std::string Named(const std::string& archive)
+std::string Named(const std::wstring& archive)
 {
-    return Utf8FromAnsi(archive);
+    return Utf8FromWide(archive);
 }
 
-void CheckArchive(const std::string& archive, Problems& problems)
+void CheckArchive(const std::wstring& archive, Problems& problems)
 {
     ArchiveFile file;
-    if (!file.Open(archive.c_str(), ModeRead)) {
+    if (!file.Open(archive, ModeRead)) {
         problems.Warning(Named(archive) + " cannot be opened; the lookup reads it as an archive "
                                           "without entries");
         return;
@@ -56,6 +57,6 @@ void CheckArchive(const std::string& archive, Problems& problems)
 
 void CheckArchives(Problems& problems)
 {
-    for (const String& archive : ListArchives(nullptr))
-        CheckArchive(TextOf(archive), problems);
+    for (const std::wstring& archive : ListArchives(std::wstring()))
+        CheckArchive(archive, problems);
 }

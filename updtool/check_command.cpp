@@ -2,6 +2,7 @@
 
 #include <new>
 #include <windows.h>
+#include "base/multibyte.h"
 #include "base/exceptions.h"
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
@@ -113,7 +114,7 @@ void CheckName(const String& name, Problems& problems)
 bool HasParentPart(const char* path)
 {
     const char* part = path;
-    for (const char* p = path;; p = CharNextA(p)) {
+    for (const char* p = path;; p = NextChar(p)) {
         if (*p == '\\' || *p == '/' || *p == '\0') {
             if (p - part == 2 && part[0] == '.' && part[1] == '.')
                 return true;

@@ -5,6 +5,7 @@
 #include "pak/archive_file.h"
 #include "pak/archive_search.h"
 #include "paths/paths.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
 ItemLocation::ItemLocation() : found(FoundMissing), longerName(false) {}
@@ -31,9 +32,8 @@ void LocateItem(const char* name, ItemLocation& where)
         return;
     }
     where.found = FoundArchive;
-    const char* archive = TextOf(file.path);
-    const char* slash = LastSeparator(archive);
-    where.archive = Utf8FromAnsi(slash ? slash + 1 : archive);
+    const std::wstring& archive = file.path;
+    where.archive = Utf8FromWide(archive.substr(archive.rfind(L'\\') + 1));
     where.entry = Utf8FromAnsi(TextOf(file.name));
     // The lookup reads a doubled backslash in the name as one.
     String sought;

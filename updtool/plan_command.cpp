@@ -3,6 +3,7 @@
 #include <new>
 #include <windows.h>
 #include "base/exceptions.h"
+#include "base/text_932.h"
 #include "pak/archive_search.h"
 #include "update/install_lookup.h"
 #include "update/update_decision.h"
@@ -119,7 +120,7 @@ void PlanItem(const String& listed, const String& destination, PlannedItem& plan
     }
     UpdateDecision decision;
     try {
-        DecideUpdate(source.text, target.text, decision);
+        DecideUpdate(source.text, WideFrom932(target), decision);
     } catch (const OCErrorException& failure) {
         stop = Utf8FromAnsi(TextOf(failure.message));
         planned.action = ActionSkip;
@@ -212,7 +213,9 @@ int Plan(const CommandLine& line)
         destination.Assign(dest.c_str());
     } else {
         String notice;
-        LocateInstallDirectory(settings, destination, notice);
+        std::wstring found;
+        LocateInstallDirectory(settings, found, notice);
+        ShownIn932(found, destination);
         const std::string entry = "HKLM\\SOFTWARE\\" + Utf8FromAnsi(TextOf(settings.brand)) +
                                   "\\" + Utf8FromAnsi(TextOf(settings.name)) + ", value execute";
         origin = "from " + entry;

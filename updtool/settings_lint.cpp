@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <windows.h>
+#include "base/multibyte.h"
 #include "update/settings_reader.h"
 #include "update/update_settings.h"
 #include "updtool/report_text.h"
@@ -70,7 +71,7 @@ std::string HeaderRead(const std::string& line)
     // character.
     const char* const start = line.c_str();
     size_t last = 0;
-    for (const char* p = start + 1; *p; p = CharNextA(p)) {
+    for (const char* p = start + 1; *p; p = NextChar(p)) {
         if (*p == ']')
             return line.substr(1, size_t(p - start) - 1);
         last = size_t(p - start);

@@ -5,6 +5,7 @@
 #include "pak/archive_file.h"
 #include "paths/paths.h"
 #include "update/settings_reader.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
 SettingView::SettingView(const char* key, const String& value, bool isDefault)
@@ -35,9 +36,8 @@ void LoadSettingsFile(UpdateFolder& folder)
         return;
     if (file.inArchive) {
         folder.source = SettingsInArchive;
-        const char* path = TextOf(file.path);
-        const char* slash = LastSeparator(path);
-        folder.archive = Utf8FromAnsi(slash ? slash + 1 : path);
+        const std::wstring& path = file.path;
+        folder.archive = Utf8FromWide(path.substr(path.rfind(L'\\') + 1));
         folder.entry = Utf8FromAnsi(TextOf(file.name));
         folder.entryLonger = lstrlenA(TextOf(file.name)) > lstrlenA(settingsFileName);
     } else {

@@ -1,5 +1,7 @@
 #include "tests/app/app_test_support.h"
 
+#include "base/text_932.h"
+
 #include <gtest/gtest.h>
 
 std::string ProgramFolder()
@@ -19,6 +21,13 @@ std::string FixturePath(const std::string& name)
 std::string AsStd(const String& value)
 {
     return value.text ? value.text : "";
+}
+
+std::string AsStd(const std::wstring& value)
+{
+    String shown;
+    ShownIn932(value, shown);
+    return AsStd(shown);
 }
 
 MachineKey::MachineKey(const std::string& subKey) : handle(nullptr), subKey_(subKey)

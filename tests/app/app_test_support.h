@@ -13,6 +13,8 @@ std::string FixturePath(const std::string& name);
 
 // Text of a String, "" for one without buffer.
 std::string AsStd(const String& value);
+// A UTF-16 text in code page 932, as the tests write their expectations.
+std::string AsStd(const std::wstring& value);
 
 // A key under HKEY_LOCAL_MACHINE created for one test and deleted with
 // everything beneath it afterwards.

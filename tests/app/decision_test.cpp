@@ -141,7 +141,7 @@ TEST_F(ItemDecision, FollowsTheVersionTable)
         CurrentDirectory inSource(sourceDir);
         const std::string target = targetDir + "\\" + row.item;
         UpdateDecision decision;
-        EXPECT_EQ(row.applied, DecideUpdate(row.item, target.c_str(), decision))
+        EXPECT_EQ(row.applied, DecideUpdate(row.item, Wide(target), decision))
             << "item " << row.item << ", row " << (&row - rows);
     }
 }
@@ -155,8 +155,7 @@ TEST_F(ItemDecision, ItemIsCopiedOnlyWhenItPasses)
     Place(destinationFolder + "\\old.exe", V19());
     Place(sourceFolder + "\\sub\\readme.txt", Plain());
 
-    String destination;
-    destination.Assign(destinationFolder.c_str());
+    const std::wstring destination = Wide(destinationFolder);
     std::vector<String> items;
     for (const char* item : {"new.exe", "old.exe", "sub\\readme.txt", "missing.txt"}) {
         items.emplace_back();
@@ -174,8 +173,7 @@ TEST_F(ItemDecision, DestinationEndingInBackslashIsUsedAsIs)
 {
     CurrentDirectory inSource(sourceFolder);
     Place(sourceFolder + "\\a.txt", Plain());
-    String destination;
-    destination.Assign((destinationFolder + "\\").c_str());
+    const std::wstring destination = Wide(destinationFolder + "\\");
     std::vector<String> items(1);
     items[0].Assign("a.txt");
     UpdateFiles(items, destination, "", progressDelayMs);

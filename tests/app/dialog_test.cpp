@@ -12,6 +12,7 @@
 #include "base/exceptions.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/message_box_answerer.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ protected:
         updateSettings.SetDefaults();
         updateSettings.title.Assign("テスト製品");
         updateSettings.version.Assign("2.5");
-        destination.Assign(oldDestination);
+        destination = Wide(oldDestination);
     }
     void TearDown() override
     {
@@ -158,7 +159,7 @@ TEST_F(DestinationDialog, EndingsAndWhatTheyLeaveInDestination)
          1, "D:\\Typed"},
     };
     for (const Row& row : rows) {
-        destination.Assign(oldDestination);
+        destination = Wide(oldDestination);
         Seen rowSeen;
         const INT_PTR result = ShowDestinationDialog(rowSeen, [&row](HWND w) {
             SetDlgItemTextA(w, IDC_DESTINATION_EDIT, row.typed.c_str());
@@ -192,7 +193,7 @@ TEST_F(DestinationDialog, BrowseCancelledRestoresTheField)
 TEST_F(DestinationDialog, BrowseChoosesAFolder)
 {
     for (const char* folder : {"C:\\windows", "C:\\"}) {
-        destination.Assign(oldDestination);
+        destination = Wide(oldDestination);
         Seen rowSeen;
         const INT_PTR result = ShowDestinationDialog(
             rowSeen, [](HWND w) { Command(w, IDC_BROWSE); },

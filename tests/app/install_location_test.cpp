@@ -69,7 +69,7 @@ TEST(FindInstallDirectory, TakesTheFolderOfTheRecordedProgram)
         const std::string brand = UniqueName("TestBrand");
         const std::string name = UniqueName("Product");
         MessageBoxAnswerer answerer;
-        String destination;
+        std::wstring destination;
         {
             std::unique_ptr<MachineKey> key;
             if (row.createKey) {
@@ -94,7 +94,7 @@ TEST(FindInstallDirectory, TakesTheFolderOfTheRecordedProgram)
 TEST(FindInstallDirectory, NoticeNamesTheTitle)
 {
     MessageBoxAnswerer answerer;
-    String destination;
+    std::wstring destination;
     FindInstallDirectory(Settings(UniqueName("Absent"), "Nothing", "デモ製品"), destination);
     ASSERT_EQ(1u, answerer.boxes.size());
     EXPECT_EQ(NotFoundText("デモ製品"), answerer.boxes[0].text);
@@ -106,7 +106,7 @@ TEST(FindInstallDirectory, BrandWithBackslashAddressesADeeperKey)
     MachineKey key("SOFTWARE\\" + brand + "\\Inner\\Game");
     key.SetText("execute", "F:\\Deep\\game.exe");
     MessageBoxAnswerer answerer;
-    String destination;
+    std::wstring destination;
     FindInstallDirectory(Settings(brand + "\\Inner", "Game", nullptr), destination);
     EXPECT_EQ("F:\\Deep", AsStd(destination));
     EXPECT_TRUE(answerer.boxes.empty());
@@ -143,7 +143,7 @@ TEST(FindInstallDirectory, KeyTheUserMayOnlyReadIsFound)
             GTEST_SKIP() << "this registry does not enforce key access lists";
 
         MessageBoxAnswerer answerer;
-        String destination;
+        std::wstring destination;
         FindInstallDirectory(Settings(brand, "Product", nullptr), destination);
         EXPECT_EQ("G:\\Locked", AsStd(destination));
         EXPECT_TRUE(answerer.boxes.empty());
@@ -159,22 +159,21 @@ TEST(RegistryKey, OpensAgainAndLeavesTextOnFailure)
     second.SetText("execute", "two");
 
     RegistryKey key;
-    String value(100);
-    key.QueryString("execute", value);
-    EXPECT_EQ("", AsStd(value)) << "nothing open";
+    std::wstring value;
+    EXPECT_FALSE(key.QueryString(L"execute", value, 100)) << "nothing open";
+    EXPECT_EQ(L"", value);
 
-    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\One").c_str()));
-    key.QueryString("execute", value);
-    EXPECT_EQ("one", AsStd(value));
-    EXPECT_EQ(3, value.length);
+    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, Wide("SOFTWARE\\" + brand + "\\One")));
+    EXPECT_TRUE(key.QueryString(L"execute", value, 100));
+    EXPECT_EQ(L"one", value);
 
-    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Two").c_str()));
-    key.QueryString("missing", value);
-    EXPECT_EQ("one", AsStd(value)) << "a failed query keeps the text";
-    key.QueryString("execute", value);
-    EXPECT_EQ("two", AsStd(value));
+    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, Wide("SOFTWARE\\" + brand + "\\Two")));
+    EXPECT_FALSE(key.QueryString(L"missing", value, 100));
+    EXPECT_EQ(L"one", value) << "a failed query keeps the text";
+    EXPECT_TRUE(key.QueryString(L"execute", value, 100));
+    EXPECT_EQ(L"two", value);
 
-    EXPECT_FALSE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Three").c_str()));
+    EXPECT_FALSE(key.Open(HKEY_LOCAL_MACHINE, Wide("SOFTWARE\\" + brand + "\\Three")));
     EXPECT_FALSE(key.handle.Valid());
     key.Close();
     EXPECT_FALSE(key.handle.Valid());
@@ -188,16 +187,28 @@ TEST(RegistryKey, ValueLongerThanTheBufferKeepsTheText)
     // Binary data: the platform adds no terminator of its own to it.
     machineKey.SetRaw("exact", std::string(128, 'y'), REG_BINARY);  // fills capacity, no NUL
 
+    // Measured as the bytes a Japanese system's -A call needs, terminator
+    // included: 63 double-byte characters fit 128 bytes, 64 do not.
+    std::string fits, over;
+    for (int i = 0; i < 63; ++i)
+        fits += "あ";
+    over = fits + "あ";
+    machineKey.SetText("fits", fits);
+    machineKey.SetText("over", over);
+
     RegistryKey key;
-    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand + "\\Long").c_str()));
-    String value(100);  // capacity 128
-    value.Assign("kept");
-    value.Reserve(100);
-    ASSERT_EQ(128, value.capacity);
-    key.QueryString("execute", value);
-    EXPECT_EQ("kept", AsStd(value));
-    key.QueryString("exact", value);
-    EXPECT_EQ(std::string(128, 'y'), AsStd(value));
+    ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, Wide("SOFTWARE\\" + brand + "\\Long")));
+    std::wstring value = L"kept";
+    struct Row { const wchar_t* name; bool read; std::string expected; } rows[] = {
+        {L"execute", false, "kept"},
+        {L"exact", true, std::string(128, 'y')},
+        {L"over", false, std::string(128, 'y')},
+        {L"fits", true, fits},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.read, key.QueryString(row.name, value, 128)) << AsStd(row.name);
+        EXPECT_EQ(row.expected, AsStd(value)) << AsStd(row.name);
+    }
 }
 
 }

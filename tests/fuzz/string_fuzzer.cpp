@@ -84,9 +84,6 @@ void Step(String& s, String& other, FuzzedDataProvider& in)
         }
         break;
     default: {
-        FilePath path;
-        path.SetPath(s.text);
-        path.DirectoryPart(other);
         LastSeparator(s.text);
         EndsWithSeparator(s.text);
         IsAbsolutePath(s.text);

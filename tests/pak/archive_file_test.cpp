@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 #include "pak/archive_revision.h"
+#include "base/text_932.h"
 #include "pak/open_failure.h"
 #include "tests/pak/pak_fixture.h"
 #include "tests/support/message_box_answerer.h"
@@ -17,9 +18,11 @@ std::string AbortMessage(const std::string& path) { return "ファイル " + pat
 struct ScriptedHandler {
     static std::vector<std::string> asked;
     static std::string answers;
-    static bool Answer(const char* path)
+    static bool Answer(const std::wstring& path)
     {
-        asked.push_back(path);
+        String shown;
+        ShownIn932(path, shown);
+        asked.push_back(TextOf(shown));
         const char answer = asked.size() <= answers.size() ? answers[asked.size() - 1] : 'i';
         if (answer == 'a')
             throw OCErrorException("aborted");
@@ -176,17 +179,17 @@ TEST_F(ArchiveFileOpen, Wildcards)
 
     ArchiveFile file;
     ASSERT_TRUE(file.Open("sub\\*.dat", ModeRead));  // the folder d.dat is passed over
-    EXPECT_STREQ(file.path.text, "sub\\f.dat");
+    EXPECT_EQ(file.path, L"sub\\f.dat");
     EXPECT_STREQ(file.name.text, "sub\\f.dat");
     EXPECT_EQ(ReadAll(file), "file");
 
     const std::string absolute = scratch.Path("sub\\f*");
     ASSERT_TRUE(file.Open(absolute.c_str(), ModeRead));
-    EXPECT_EQ(std::string(file.path.text), scratch.Path("sub\\f.dat"));
+    EXPECT_EQ(file.path, WideFrom932(scratch.Path("sub\\f.dat").c_str()));
 
     // Without a backslash the composed path is pattern\match, which is no file.
     EXPECT_FALSE(file.Open("top*", ModeRead));
-    EXPECT_STREQ(file.path.text, "top*\\top.dat");
+    EXPECT_EQ(file.path, L"top*\\top.dat");
 
     // No file matches: the archives are searched for the text before the *.
     ASSERT_TRUE(file.Open("bg*", ModeRead));

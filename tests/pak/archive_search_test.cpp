@@ -40,10 +40,10 @@ TEST_F(ArchiveSearch, FirstArchiveInCaseInsensitiveOrderWins)
     ArchiveFile file;
     ASSERT_TRUE(file.Open("same.txt", ModeRead));
     EXPECT_EQ(ReadAll(file), "from a");
-    EXPECT_STREQ(file.path.text, scratch.Path("a.pak").c_str());
+    EXPECT_EQ(file.path, Wide(scratch.Path("a.pak")));
     ASSERT_TRUE(file.Open("only-b.txt", ModeRead));
     EXPECT_EQ(ReadAll(file), "b only");
-    EXPECT_STREQ(file.path.text, scratch.Path("B.pak").c_str());
+    EXPECT_EQ(file.path, Wide(scratch.Path("B.pak")));
 }
 
 TEST_F(ArchiveSearch, NameMatchRule)
@@ -83,7 +83,7 @@ TEST_F(ArchiveSearch, NameMatchRule)
     };
     for (const Row& row : rows) {
         ArchiveFile file;
-        const bool found = FindInArchives(file, scratch.Path().c_str(), row.sought);
+        const bool found = FindInArchives(file, Wide(scratch.Path()), row.sought);
         if (!row.expected) {
             EXPECT_FALSE(found) << "sought: " << row.sought;
             EXPECT_EQ(file.file, nullptr) << "sought: " << row.sought;
@@ -99,10 +99,10 @@ TEST_F(ArchiveSearch, EmptyNames)
 {
     Put("e.pak", BuildPak(Pak(0, {Raw("", "empty"), Raw("x", "x")})));
     ArchiveFile file;
-    ASSERT_TRUE(FindInArchives(file, scratch.Path().c_str(), ""));
+    ASSERT_TRUE(FindInArchives(file, Wide(scratch.Path()), ""));
     file.Seek(0);
     EXPECT_EQ(ReadAll(file), "empty");
-    ASSERT_TRUE(FindInArchives(file, (scratch.Path() + "\\").c_str(), "x"));
+    ASSERT_TRUE(FindInArchives(file, Wide((scratch.Path() + "\\")), "x"));
     EXPECT_STREQ(file.name.text, "x");
 }
 
@@ -190,13 +190,13 @@ TEST_F(ArchiveSearch, FoldersAndMissingDirectories)
     Put("y.pak", BuildPak(Pak(0, {Raw("y.txt", "y")})));
     MessageBoxAnswerer answerer({IDIGNORE});
     ArchiveFile file;
-    EXPECT_TRUE(FindInArchives(file, scratch.Path().c_str(), "y.txt"));
+    EXPECT_TRUE(FindInArchives(file, Wide(scratch.Path()), "y.txt"));
     // A folder named like an archive is no archive: opening it would prompt.
     EXPECT_TRUE(answerer.boxes.empty());
 
-    EXPECT_FALSE(FindInArchives(file, scratch.Path("missing").c_str(), "y.txt"));
-    EXPECT_FALSE(FindInArchives(file, "Q:\\", "y.txt"));  // no such volume
-    EXPECT_FALSE(FindInArchives(file, "", "y.txt"));
+    EXPECT_FALSE(FindInArchives(file, Wide(scratch.Path("missing")), "y.txt"));
+    EXPECT_FALSE(FindInArchives(file, L"Q:\\", "y.txt"));  // no such volume
+    EXPECT_FALSE(FindInArchives(file, L"", "y.txt"));
 }
 
 TEST_F(ArchiveSearch, PathExists)
@@ -255,7 +255,7 @@ TEST_F(ArchiveSearch, DamagedArchivesAreReportedNotPassedOver)
         if (row.passedOver) {
             ASSERT_TRUE(file.Open("k", ModeRead)) << row.label;
             EXPECT_EQ(ReadAll(file), "good") << row.label;
-            EXPECT_STREQ(file.path.text, scratch.Path("z.pak").c_str()) << row.label;
+            EXPECT_EQ(file.path, Wide(scratch.Path("z.pak"))) << row.label;
         } else {
             EXPECT_EQ(ErrorMessage([&] { file.Open("k", ModeRead); }), InflateFailure()) << row.label;
         }

@@ -1,4 +1,6 @@
 #include "paths/paths.h"
+#include "paths/wide_paths.h"
+#include "base/text_932.h"
 
 #include <gtest/gtest.h>
 #include "tests/support/scratch_dir.h"
@@ -54,10 +56,10 @@ TEST(Paths, DirectoryPart)
     };
     for (const Row& row : rows) {
         FilePath path;
-        path.SetPath(row.path);
-        String result;
+        path.SetPath(WideFrom932(row.path));
+        std::wstring result;
         path.DirectoryPart(result);
-        EXPECT_STREQ(result.text ? result.text : "", row.expected) << "path: " << row.path;
+        EXPECT_EQ(result, WideFrom932(row.expected)) << "path: " << row.path;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/scratch_dir.h"
 
+#include "base/text_932.h"
+
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <vector>
@@ -128,4 +130,9 @@ std::string ProgramFilesDir()
         RegCloseKey(key);
     }
     return value;
+}
+
+std::wstring Wide(const std::string& path)
+{
+    return WideFrom932(path.c_str(), int32_t(path.size()));
 }

@@ -32,6 +32,10 @@ private:
     std::string previous_;
 };
 
+// A path of the tests (code page 932, as the product's names) in UTF-16, as
+// the product's wide calls take it.
+std::wstring Wide(const std::string& path);
+
 // Writes bytes to path (creating missing folders); fails the test on error.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // The whole file, or "<missing>" when it cannot be opened.

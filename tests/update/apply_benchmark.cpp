@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/text_932.h"
 #include "update/apply_update.h"
 
 namespace {
@@ -118,7 +119,7 @@ double CopyRound(const Case& c, const std::string& targetDir, Way way)
     for (const std::string& source : c.sources) {
         const std::string target = targetDir + source.substr(source.rfind('\\'));
         if (way == kApply) {
-            ApplyUpdateFile(source.c_str(), target.c_str(), 1, 0xFFFFFFFE, nullptr, nullptr);
+            ApplyUpdateFile(source.c_str(), WideFrom932(target.c_str()), kReplaceExisting, kNoReadOnly, nullptr, nullptr);
         } else if (way == kSafeCopy) {
             if (!SafeCopy(source, target, targetDir)) {
                 std::printf("safe copy to %s failed: %lu\n", target.c_str(), GetLastError());

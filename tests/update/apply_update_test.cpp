@@ -103,7 +103,7 @@ Outcome Apply(const std::string& source, const std::string& target, int force = 
 {
     Outcome outcome;
     try {
-        ApplyUpdateFile(source.c_str(), target.c_str(), force, mask, progress, user);
+        ApplyUpdateFile(source.c_str(), Wide(target), force, mask, progress, user);
     } catch (const OCErrorException& error) {
         outcome.code = error.code;
         outcome.message = error.message.text ? error.message.text : "";

@@ -1,0 +1,10 @@
+#include "base/message_box.h"
+
+#include "base/text_932.h"
+
+int ShowMessageBox(const std::wstring& text, const char* caption, UINT style)
+{
+    const std::wstring wideCaption = WideFrom932(caption);
+    return MessageBoxW(nullptr, text.c_str(), caption ? wideCaption.c_str() : nullptr,
+                       style | MB_TOPMOST);
+}
