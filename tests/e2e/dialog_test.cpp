@@ -36,10 +36,10 @@ TEST_F(DialogTest, ShowsItsTextsAndTheInstalledFolder)
     ASSERT_EQ(run.windows.size(), 1u) << run.problem;
     const WindowSnapshot& dialog = run.windows[0];
     EXPECT_EQ(dialog.className, "#32770");
-    EXPECT_EQ(Utf8FromCp932(dialog.caption), kCaption);
+    EXPECT_EQ(dialog.caption, kCaption);
     std::vector<std::string> controls;
     for (const auto& control : dialog.controls)
-        controls.push_back(std::to_string(control.id) + " " + Utf8FromCp932(control.text));
+        controls.push_back(std::to_string(control.id) + " " + control.text);
     EXPECT_EQ(controls, (std::vector<std::string>{
                             "1 OK",
                             u8"2 ｷｬﾝｾﾙ",

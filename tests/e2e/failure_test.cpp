@@ -130,10 +130,10 @@ TEST_F(E2ETest, CorruptArchiveEndsInErrorBeforeTheDialog)
     const SessionResult run = Run({Press(IDOK)});
 
     ASSERT_EQ(run.windows.size(), 1u) << run.problem;
-    const std::string text = Utf8FromCp932(run.windows[0].Text(0xFFFF));
+    const std::string text = run.windows[0].Text(0xFFFF);
     const std::string head = u8"エラーが発生しました。\nCode 0x";
     const std::string tail = u8" :データ解凍に失敗しました。";
-    EXPECT_EQ(Utf8FromCp932(run.windows[0].caption), u8"エラー");
+    EXPECT_EQ(run.windows[0].caption, u8"エラー");
     EXPECT_EQ(text.substr(0, head.size()), head) << text;
     EXPECT_TRUE(text.size() > head.size() + tail.size() &&
                 text.compare(text.size() - tail.size(), tail.size(), tail) == 0)

@@ -72,8 +72,8 @@ TEST_F(E2ETest, LongUpdateShowsProgressBelowPromptsUntilTheEnd)
     ExpectCleanEnd(run);
     EXPECT_EQ(behind, (std::vector<std::string>{"none", "none", "below, bar within", "none"}));
     ASSERT_EQ(run.progress.size(), 1u);
-    EXPECT_EQ(Utf8FromCp932(run.progress[0].caption), kCaption);
-    const std::string item = Utf8FromCp932(run.progress[0].Text(IDC_PROGRESS_ITEM));
+    EXPECT_EQ(run.progress[0].caption, kCaption);
+    const std::string item = run.progress[0].Text(IDC_PROGRESS_ITEM);
     EXPECT_EQ(item.rfind(u8"コピー中：", 0), 0u) << item;
     EXPECT_TRUE(ReadFileBytes(InstalledPath("big.bin")) == big);
     EXPECT_EQ(ReadFileBytes(InstalledPath("c.txt")) + ReadFileBytes(InstalledPath("d.txt")),

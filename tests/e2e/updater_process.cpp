@@ -7,21 +7,47 @@ namespace {
 const DWORD kPollMs = 10;
 const DWORD kMessageTimeoutMs = 2000;
 
-// WM_GETTEXT is marshalled across processes, unlike GetWindowTextA, which
-// does not ask another process's edit box for its current text.
+std::string Utf8FromWide(const std::wstring& wide)
+{
+    if (wide.empty())
+        return std::string();
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string utf8(size_t(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], length, nullptr,
+                            nullptr);
+    return utf8;
+}
+
+std::wstring WideFromUtf8(const std::string& utf8)
+{
+    if (utf8.empty())
+        return std::wstring();
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size_t(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], length);
+    return wide;
+}
+
+// What the user sees, read in UTF-16 (the -A form would pass it through this
+// system's code page) and kept as UTF-8. WM_GETTEXT is marshalled across
+// processes, unlike GetWindowText, which does not ask another process's edit
+// box for its current text.
 std::string ReadText(HWND window)
 {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
                              kMessageTimeoutMs, &length))
         return std::string();
-    std::string text(length + 1, '\0');
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
                              SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied))
         return std::string();
     text.resize(std::min<size_t>(copied, length));
-    return text;
+    return Utf8FromWide(text);
 }
 
 std::string ClassOf(HWND window)
@@ -115,22 +141,21 @@ bool WindowSnapshot::IsProgress() const
 
 std::string WindowSnapshot::Line() const
 {
-    std::string line = Utf8FromCp932(caption);
     if (Has(1000) && !IsMessageBox())
-        return line + " | field: " + Utf8FromCp932(Text(1000));
+        return caption + " | field: " + Text(1000);
     if (IsMessageBox())
-        return line + " | " + Utf8FromCp932(Text(0xFFFF)) + " | " + ButtonIds();
-    return line;
+        return caption + " | " + Text(0xFFFF) + " | " + ButtonIds();
+    return caption;
 }
 
 std::string WindowSnapshot::Describe() const
 {
-    std::string text = "window " + className + " \"" + Utf8FromCp932(caption) + "\"\n";
+    std::string text = "window " + className + " \"" + caption + "\"\n";
     for (const auto& control : controls) {
         if (!control.visible)
             continue;
         text += "  " + control.className + " " + std::to_string(control.id) + ": \"" +
-                Utf8FromCp932(control.text) + "\"\n";
+                control.text + "\"\n";
     }
     return text;
 }
@@ -229,8 +254,9 @@ bool UpdaterProcess::SetText(const WindowSnapshot& window, int controlId, const 
 {
     HWND control = GetDlgItem(window.handle, controlId);
     DWORD_PTR result = 0;
-    return control && SendMessageTimeoutA(control, WM_SETTEXT, 0,
-                                          reinterpret_cast<LPARAM>(text.c_str()),
+    const std::wstring wide = WideFromUtf8(text);
+    return control && SendMessageTimeoutW(control, WM_SETTEXT, 0,
+                                          reinterpret_cast<LPARAM>(wide.c_str()),
                                           SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
 }
 

@@ -13,7 +13,7 @@
 struct ControlInfo {
     int id = 0;
     std::string className;
-    std::string text;  // code page 932, as the program holds it
+    std::string text;  // UTF-8, read in UTF-16 as the user sees it
     bool visible = false;
 };
 
@@ -21,7 +21,7 @@ struct ControlInfo {
 struct WindowSnapshot {
     HWND handle = nullptr;
     std::string className;
-    std::string caption;  // code page 932
+    std::string caption;  // UTF-8, read in UTF-16
     std::vector<ControlInfo> controls;
 
     bool Has(int id) const;

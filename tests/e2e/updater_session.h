@@ -20,7 +20,7 @@ struct Step {
     Action action = Action::Press;
     int value = IDOK;           // command id, or virtual key for Key
     bool setField = false;      // type field into the edit box 1000 first
-    std::string field;          // code page 932
+    std::string field;          // UTF-8
     std::function<void()> before;  // runs after the window is read, before the answer
 };
 

@@ -1,5 +1,7 @@
 #include "tests/support/message_box_answerer.h"
 
+#include "base/text_932.h"
+
 namespace {
 thread_local DialogWatcher* activeWatcher = nullptr;
 }
@@ -35,18 +37,31 @@ LRESULT CALLBACK DialogWatcher::Hook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+namespace {
+
+// Read in UTF-16, as the user sees it on any system, and given back in code
+// page 932 as the tests write their expectations.
+std::string Shown(const wchar_t* text)
+{
+    String shown;
+    ShownIn932(text, shown);
+    return TextOf(shown);
+}
+
+}  // namespace
+
 std::string WindowText(HWND window)
 {
-    char buffer[4096] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
+    wchar_t buffer[4096] = {};
+    GetWindowTextW(window, buffer, 4096);
+    return Shown(buffer);
 }
 
 std::string ControlText(HWND dialog, int controlId)
 {
-    char buffer[4096] = {};
-    GetDlgItemTextA(dialog, controlId, buffer, sizeof buffer);
-    return buffer;
+    wchar_t buffer[4096] = {};
+    GetDlgItemTextW(dialog, controlId, buffer, 4096);
+    return Shown(buffer);
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> answers)

@@ -43,6 +43,6 @@ private:
     DialogWatcher watcher_;
 };
 
-// Text of a window or of a dialog's control.
+// Text of a window or of a dialog's control, read in UTF-16, in code page 932.
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int controlId);
