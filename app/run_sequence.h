@@ -16,7 +16,7 @@ const DWORD progressDelayMs = 1000;
 int RunUpdate(DWORD delayMs = progressDelayMs);
 
 // Runs steps; any failure that escapes them ends in the one error box
-// "エラーが発生しました。\nCode 0x%x :%s" (platform caption, OK only):
+// "エラーが発生しました。\nCode 0x%x :%s" (caption "エラー", OK only):
 // OCErrorException with its code and message; a plain OCException, the bare
 // STATUS_NO_MEMORY code, std::bad_alloc and anything else with a code and a
 // fixed message. Nothing escapes.

@@ -4,7 +4,6 @@
 
 int ShowMessageBox(const std::wstring& text, const char* caption, UINT style)
 {
-    const std::wstring wideCaption = WideFrom932(caption);
-    return MessageBoxW(nullptr, text.c_str(), caption ? wideCaption.c_str() : nullptr,
-                       style | MB_TOPMOST);
+    const std::wstring wideCaption = WideFrom932(caption ? caption : "エラー");
+    return MessageBoxW(nullptr, text.c_str(), wideCaption.c_str(), style | MB_TOPMOST);
 }

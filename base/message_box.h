@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <string>
 
-// caption: code page 932; null shows the system's default caption. Returns
-// the button pressed.
+// caption: code page 932; null gives "エラー", the caption a Japanese system
+// shows on a box without one (another system would show its own language's
+// word). Returns the button pressed.
 int ShowMessageBox(const std::wstring& text, const char* caption, UINT style);

@@ -127,7 +127,7 @@ public:
     // left (cursor unchanged). Never yields an empty token.
     char* NextToken(String& token, const char* separators);
 
-    // A message box with this text, the caption (null: platform default) and
+    // A message box with this text, the caption (null: "エラー") and
     // style | MB_TOPMOST, both converted from code page 932 (ShowMessageBox).
     // Owner is not used: every box of the program has none. Returns the
     // button pressed.

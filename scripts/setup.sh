@@ -23,12 +23,21 @@ done
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
-# Wine names files on Linux in the locale's encoding: without the Japanese
-# UTF-8 locale, a file name with Japanese characters cannot be created.
+# Wine names files on Linux in the glibc locale's encoding: without a UTF-8
+# locale, a file name with Japanese characters cannot be created. The tests
+# run the programs under Japanese (code page 932), US English (1252) and
+# Korean (949) Windows, each needing its glibc locale.
+test_locales=(ja_JP.UTF-8 en_US.UTF-8 ko_KR.UTF-8)
 ensure_locale() {
-  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
-  $sudo sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  local wanted=() loc
+  for loc in "${test_locales[@]}"; do
+    locale -a 2>/dev/null | grep -qix "${loc%.UTF-8}.utf8" || wanted+=("$loc")
+  done
+  [ ${#wanted[@]} -eq 0 ] && return 0
+  for loc in "${wanted[@]}"; do
+    $sudo sed -i "s/^# *\($loc UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$loc UTF-8" /etc/locale.gen || echo "$loc UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  done
   $sudo locale-gen >/dev/null
 }
 

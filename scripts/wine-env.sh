@@ -22,9 +22,11 @@ wine_env_init() {
   export WINE_HOME=$WINE_ROOT/home
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  # Code page 932 for the program's ANSI text; the glibc locale itself is
-  # not needed, Wine only reads the name.
-  export WINE_LOCALE=ja_JP.UTF-8
+  # The system's code page comes from the locale's name: 932 for Japanese
+  # by default; a test may ask for another one (en_US.UTF-8: 1252,
+  # ko_KR.UTF-8: 949). Wine decodes Unix file names in the glibc locale, so
+  # each must be installed (scripts/setup.sh).
+  export WINE_LOCALE=${WINE_LOCALE:-ja_JP.UTF-8}
   # The users' time zone: with an offset from UTC, a local/stored file time
   # mix-up shows, where UTC would hide it.
   export WINE_TZ=${WINE_TZ:-Asia/Tokyo}

@@ -570,6 +570,10 @@ TEST(String, CompareNoCase)
         {"0x5C trail then letters", "\x95\x5C" "a", 0, "\x95\x5C" "A", 0},
         {"double byte after single byte", "\x83\x5C", 0, "z", 1},
         {"half-width katakana has no case", "\xB1", 0, "\xB1", 0},
+        // Trail bytes that are letters under other code pages: ア 83 41 and
+        // ヂ 83 61 are different characters on every system.
+        {"trail bytes are no letters", "アイテム.txt", 0, "ヂイテム.txt", -1},
+        {"accented bytes have no case", "\xC9", 0, "\xE9", -1},  // single bytes É/é in 1252
     };
     for (const CompareRow& row : rows) {
         String s;

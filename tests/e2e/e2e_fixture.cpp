@@ -1,10 +1,14 @@
 #include "tests/e2e/e2e_fixture.h"
 
+#include "base/text_932.h"
+
 std::string ProgramFolder()
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    String shown;
+    ShownIn932(path, shown);
+    const std::string folder = TextOf(shown);
     return folder.substr(0, folder.find_last_of('\\'));
 }
 
@@ -24,21 +28,26 @@ ProductKey::ProductKey(const std::string& brand, const std::string& name)
 
 ProductKey::~ProductKey()
 {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand_ + "\\" + name_).c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, Wide("SOFTWARE\\" + brand_ + "\\" + name_).c_str());
     // Fails while another run's key is still below it, which is fine.
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + brand_).c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, Wide("SOFTWARE\\" + brand_).c_str());
 }
 
 void ProductKey::SetExecute(const std::string& path)
 {
+    SetExecute(Wide(path));
+}
+
+void ProductKey::SetExecute(const std::wstring& path)
+{
     HKEY key = nullptr;
     const std::string subKey = "SOFTWARE\\" + brand_ + "\\" + name_;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(subKey).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS)
         << subKey;
-    RegSetValueExA(key, "execute", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                   DWORD(path.size() + 1));
+    RegSetValueExW(key, L"execute", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   DWORD((path.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
 
@@ -58,7 +67,7 @@ FILETIME LastWriteTime(const std::string& path)
 {
     FILETIME time = {};
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data))
         time = data.ftLastWriteTime;
     return time;
 }
@@ -67,21 +76,22 @@ FILETIME LastAccessTime(const std::string& path)
 {
     FILETIME time = {};
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data))
         time = data.ftLastAccessTime;
     return time;
 }
 
 void SetLastWriteTime(const std::string& path, const FILETIME& time, const FILETIME* lastAccess)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+    const std::wstring wide = Wide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     SetFileTime(file, nullptr, lastAccess ? lastAccess : &time, &time);
     CloseHandle(file);
-    SetFileAttributesA(path.c_str(), attributes);
+    SetFileAttributesW(wide.c_str(), attributes);
 }
 
 bool SameTime(const FILETIME& a, const FILETIME& b)
@@ -89,7 +99,7 @@ bool SameTime(const FILETIME& a, const FILETIME& b)
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
-DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
 
 const char* const E2ETest::kCaption = u8"Demo Version 2.0 アップデート";
 const char* const E2ETest::kDone = u8"アップデートが終了しました。";
@@ -106,8 +116,8 @@ E2ETest::E2ETest()
     : update(scratch.Path("update")), install(scratch.Path("install")), brand("QuillmarkE2E"),
       name(UniqueName()), key(brand, name)
 {
-    CreateDirectoryA(update.c_str(), nullptr);
-    CreateDirectoryA(install.c_str(), nullptr);
+    CreateDirectoryW(Wide(update).c_str(), nullptr);
+    CreateDirectoryW(Wide(install).c_str(), nullptr);
     key.SetExecute(install + "\\demo.exe");
 }
 

@@ -24,7 +24,8 @@ public:
     ProductKey(const ProductKey&) = delete;
     ProductKey& operator=(const ProductKey&) = delete;
     virtual ~ProductKey();
-    void SetExecute(const std::string& path);
+    void SetExecute(const std::string& path);  // code page 932
+    void SetExecute(const std::wstring& path);
 
 private:
     std::string brand_, name_;

@@ -1,6 +1,7 @@
 #include "tests/e2e/updater_process.h"
 
 #include <algorithm>
+#include "base/text_932.h"
 
 namespace {
 
@@ -188,12 +189,13 @@ WindowSnapshot ReadWindow(HWND window)
 
 UpdaterProcess::UpdaterProcess(const std::string& exePath, const std::string& workingDir)
 {
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    std::string commandLine = "\"" + exePath + "\"";
-    if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        workingDir.c_str(), &startup, &info)) {
+    const std::wstring exe = WideFrom932(exePath.c_str());
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        WideFrom932(workingDir.c_str()).c_str(), &startup, &info)) {
         startError_ = "cannot start " + exePath + " in " + workingDir + " (error " +
                       std::to_string(GetLastError()) + ")";
         return;

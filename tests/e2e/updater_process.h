@@ -46,7 +46,8 @@ std::string Utf8FromCp932(const std::string& text);
 
 class UpdaterProcess {
 public:
-    // Starts exePath with workingDir as its current directory.
+    // Starts exePath with workingDir as its current directory (both code
+    // page 932).
     UpdaterProcess(const std::string& exePath, const std::string& workingDir);
     UpdaterProcess(const UpdaterProcess&) = delete;
     UpdaterProcess& operator=(const UpdaterProcess&) = delete;

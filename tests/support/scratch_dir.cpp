@@ -6,19 +6,38 @@
 #include <algorithm>
 #include <vector>
 
+// Paths here are code page 932, as the product's names, and reach the
+// system through the -W calls: the helpers behave the same on every
+// system code page.
+
+namespace {
+
+std::string Narrow(const std::wstring& wide)
+{
+    String shown;
+    ShownIn932(wide, shown);
+    return TextOf(shown);
+}
+
+}  // namespace
+
+std::wstring Wide(const std::string& path)
+{
+    return WideFrom932(path.c_str(), int32_t(path.size()));
+}
+
 ScratchDir::ScratchDir()
 {
     static unsigned counter = 0;
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    std::string base = temp;
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::string base = Narrow(temp);
     if (!base.empty() && base.back() == '\\')
         base.pop_back();
     for (;;) {
-        char name[64];
-        wsprintfA(name, "\\ut%lu_%u_%lu", GetCurrentProcessId(), ++counter, GetTickCount());
-        path_ = base + name;
-        if (CreateDirectoryA(path_.c_str(), nullptr))
+        path_ = base + "\\ut" + std::to_string(GetCurrentProcessId()) + "_" +
+                std::to_string(++counter) + "_" + std::to_string(GetTickCount());
+        if (CreateDirectoryW(Wide(path_).c_str(), nullptr))
             break;
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
             ADD_FAILURE() << "cannot create scratch folder " << path_;
@@ -31,42 +50,52 @@ ScratchDir::~ScratchDir() { RemoveTree(path_); }
 
 std::string ScratchDir::Path(const std::string& relative) const { return path_ + "\\" + relative; }
 
-void RemoveTree(const std::string& path)
+namespace {
+
+// Names in a folder, without . and ..
+std::vector<std::wstring> Names(const std::wstring& dir)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
-            if (name != "." && name != "..")
-                RemoveTree(path + "\\" + name);
-        } while (FindNextFileA(find, &found));
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                names.push_back(name);
+        } while (FindNextFileW(find, &found));
         FindClose(find);
     }
-    RemoveDirectoryA(path.c_str());
+    return names;
+}
+
+void RemoveWideTree(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(path.c_str());
+        return;
+    }
+    for (const std::wstring& name : Names(path))
+        RemoveWideTree(path + L"\\" + name);
+    RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+void RemoveTree(const std::string& path)
+{
+    RemoveWideTree(Wide(path));
 }
 
 std::string ListFolder(const std::string& dir)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
+    for (const std::wstring& name : Names(Wide(dir)))
+        names.push_back(Narrow(name));
     std::sort(names.begin(), names.end());
     std::string list;
     for (const auto& name : names)
@@ -76,21 +105,22 @@ std::string ListFolder(const std::string& dir)
 
 CurrentDirectory::CurrentDirectory(const std::string& dir)
 {
-    char buffer[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, buffer);
+    wchar_t buffer[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, buffer);
     previous_ = buffer;
-    if (!SetCurrentDirectoryA(dir.c_str()))
+    if (!SetCurrentDirectoryW(Wide(dir).c_str()))
         ADD_FAILURE() << "cannot enter " << dir;
 }
 
-CurrentDirectory::~CurrentDirectory() { SetCurrentDirectoryA(previous_.c_str()); }
+CurrentDirectory::~CurrentDirectory() { SetCurrentDirectoryW(previous_.c_str()); }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes)
 {
-    for (size_t slash = path.find('\\', 3); slash != std::string::npos;
-         slash = path.find('\\', slash + 1))
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::wstring wide = Wide(path);
+    for (size_t slash = wide.find(L'\\', 3); slash != std::wstring::npos;
+         slash = wide.find(L'\\', slash + 1))
+        CreateDirectoryW(wide.substr(0, slash).c_str(), nullptr);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << path;
     DWORD written = 0;
@@ -101,7 +131,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes)
 
 std::string ReadFileBytes(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return "<missing>";
@@ -115,24 +145,19 @@ std::string ReadFileBytes(const std::string& path)
 
 bool FileExists(const std::string& path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string ProgramFilesDir()
 {
     HKEY key = nullptr;
-    char value[512] = {};
-    DWORD size = sizeof value - 1;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+    wchar_t value[512] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
                       KEY_READ, &key) == ERROR_SUCCESS) {
-        RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                         &size);
+        RegQueryValueExW(key, L"ProgramFilesDir", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(value), &size);
         RegCloseKey(key);
     }
-    return value;
-}
-
-std::wstring Wide(const std::string& path)
-{
-    return WideFrom932(path.c_str(), int32_t(path.size()));
+    return Narrow(value);
 }

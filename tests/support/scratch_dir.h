@@ -29,7 +29,7 @@ public:
     virtual ~CurrentDirectory();
 
 private:
-    std::string previous_;
+    std::wstring previous_;
 };
 
 // A path of the tests (code page 932, as the product's names) in UTF-16, as
