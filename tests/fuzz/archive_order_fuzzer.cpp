@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz_win32::ResetSandbox();
     fuzz_win32::PutFile("a.pak", first, firstSize);
     fuzz_win32::PutFile("B.pak", first + firstSize, size_t(end - first) - firstSize);
-    CreateDirectoryA("c.pak", nullptr);
+    CreateDirectoryW(L"c.pak", nullptr);
     LookUp(name.c_str(), IDIGNORE);
     return 0;
 }

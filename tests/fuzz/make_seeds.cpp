@@ -128,13 +128,18 @@ std::vector<Seed> Lookups()
         {"prefix", "bg"}, {"upper", "A.TXT"}, {"empty", ""}, {"doubled-backslash", "dir\\\\deep"},
         {"cp932", kHyoSo}, {"absent", "absent"}, {"wildcard", "*.pak"}, {"wildcard-prefix", "raw*"},
         {"plain-file", "a.pak"}, {"drive-path", "Z:\\update\\a.pak"}, {"other-drive", "C:\\a.txt"},
-        {"folder", "."}, {"star", "*"}, {"full-width", kFullLower}};
+        {"folder", "."}, {"star", "*"}, {"full-width", kFullLower},
+        // Paths as the system resolves them: beyond MAX_PATH (the \\?\ form),
+        // through "..", and with a lead byte alone (no exact UTF-16 form).
+        {"long", std::string(300, 'x')}, {"dot-dot", "..\\update\\.\\a.pak"}, {"lone-lead", "a\x81"}};
     for (const auto& n : sought) {
         s.push_back({"v0-names-" + n.first, "0" + n.second + std::string(1, '\0') + names});
         s.push_back({"v1-mixed-" + n.first, "0" + n.second + std::string(1, '\0') + mixed});
     }
     s.push_back({"answer-retry", "1absent" + std::string(1, '\0') + mixed});
     s.push_back({"answer-abort", "2absent" + std::string(1, '\0') + mixed});
+    s.push_back({"answer-abort-cp932", "2" + kHyoSo + "x" + std::string(1, '\0') + mixed});
+    s.push_back({"answer-abort-lone-lead", "2absent\x81" + std::string(1, '\0') + mixed});
     return s;
 }
 
@@ -198,6 +203,9 @@ std::vector<Seed> Strings()
         {"backslashes", "dir\\\\\\\\file\\\\\\"},
         {"counted", std::string("\x03\x00\x00\x00" "abc", 7)},
         {"lead-at-end", "abc\x81"},
+        // In a text a doubled backslash is one and a backslash before another
+        // byte ends it; the last bytes choose the path helpers (13).
+        {"long-path", "dir\\\\" + std::string(300, 'x') + "\\\\..\\\\name\\E\\E" "\x0d" "\x01"},
     };
 }
 

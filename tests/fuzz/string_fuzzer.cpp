@@ -1,11 +1,13 @@
-// The String operations the readers scan with, and the path helpers, in any
-// order over arbitrary bytes. Input: a text, then operations with their
-// arguments (FuzzedDataProvider).
+// The String operations the readers scan with, and the path helpers (the
+// text's UTF-16 form for the wide ones), in any order over arbitrary bytes.
+// Input: a text, then operations with their arguments (FuzzedDataProvider).
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 #include "base/multibyte.h"
+#include "base/text_932.h"
 #include "paths/paths.h"
+#include "paths/wide_paths.h"
 #include "tests/fuzz/fuzz_checks.h"
 
 namespace {
@@ -20,6 +22,43 @@ void CheckShape(const String& s)
     const size_t n = strnlen(s.text, size_t(s.capacity) + 1);
     FUZZ_CHECK(n <= size_t(s.capacity));
     FUZZ_CHECK(s.cursor >= s.text && s.cursor <= s.text + n);
+}
+
+// True when every lead byte of text has its trail byte.
+bool Valid932(const char* text)
+{
+    for (const char* p = text; *p != '\0'; p = NextChar(p))
+        if (IsLeadByte(static_cast<unsigned char>(*p)) && !IsTrailByte(static_cast<unsigned char>(p[1])))
+            return false;
+    return true;
+}
+
+// The text as a path of the system's: one WCHAR for each character as the
+// readers step, a backslash exactly where the text has a single-byte one
+// (never a trail byte); valid 932 comes back byte for byte; the wide path
+// helpers keep to the path.
+void CheckWide(const char* text)
+{
+    const std::wstring wide = WideFrom932(text);
+    size_t i = 0;
+    for (const char* p = text; *p != '\0'; p = NextChar(p), ++i)
+        FUZZ_CHECK(i < wide.size() && (wide[i] == L'\\') == (CharLength(p) == 1 && *p == '\\'));
+    FUZZ_CHECK(i == wide.size());
+    String back;
+    const bool exact = ExactlyTo932(wide, back);
+    FUZZ_CHECK(!Valid932(text) || (exact && strcmp(TextOf(back), text) == 0));
+
+    FilePath path;
+    path.SetPath(wide);
+    std::wstring directory;
+    path.DirectoryPart(directory);
+    FUZZ_CHECK(wide.compare(0, directory.size(), directory) == 0);
+    const std::wstring folder = ContainingFolder(wide);
+    FUZZ_CHECK(folder == L"." || wide.compare(0, folder.size(), folder) == 0);
+    const std::wstring full = LongPathForm(wide);
+    FUZZ_CHECK(wide.size() < MAX_PATH ? full == wide
+                                      : full.empty() || full.compare(0, 4, L"\\\\?\\") == 0 ||
+                                            full.compare(0, 4, L"\\\\.\\") == 0);
 }
 
 // A place in the text (or null), for CopyRange.
@@ -87,6 +126,7 @@ void Step(String& s, String& other, FuzzedDataProvider& in)
         LastSeparator(s.text);
         EndsWithSeparator(s.text);
         IsAbsolutePath(s.text);
+        CheckWide(TextOf(s));
         break;
     }
     }
@@ -98,6 +138,9 @@ void Step(String& s, String& other, FuzzedDataProvider& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    // LongPathForm makes relative paths full from the current directory.
+    static const bool sandbox = (fuzz_win32::ResetSandbox(), true);
+    (void)sandbox;
     FuzzedDataProvider in(data, size);
     String s;
     const std::string text = in.ConsumeRandomLengthString(512);
