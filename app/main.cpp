@@ -5,5 +5,6 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearchToSystemFolder();
+    LoadLibrariesLoadedByName();
     return RunUpdate();
 }

@@ -16,7 +16,8 @@
 #include "pak/archive_search.h"
 #include "pak/archive_soundness.h"
 #include "pak/open_failure.h"
-#include "update/apply_update.h"
+#include "update/file_update.h"
+#include "update/interrupted_update.h"
 #include "update/item_rule.h"
 #include "update/update_decision.h"
 
@@ -90,6 +91,9 @@ void RunSteps(Handle& instance, DWORD delayMs)
     RefuseItemsOutsideTheirFolders(updateSettings.files);
 
     FindInstallDirectory(updateSettings, destination);
+    // What an interrupted run left in the proposed folder is cleaned up
+    // before anyone is asked anything.
+    RecoverInterruptedUpdates(destination);
 
     {
         ModalDialog dialog(IDD_DESTINATION, DestinationDialogProc);
@@ -98,11 +102,13 @@ void RunSteps(Handle& instance, DWORD delayMs)
     }
     if (destination.empty())
         return;
+    RecoverInterruptedUpdates(destination);
 
     String caption;
     caption.Format("%s Version %s アップデート", TextOf(updateSettings.title),
                    TextOf(updateSettings.version));
-    UpdateFiles(updateSettings.files, destination, caption.text, delayMs);
+    UpdateFiles(updateSettings.files, destination, caption.text, delayMs,
+                updateSettings.allOrNothing);
 
     String done;
     done.Assign("アップデートが終了しました。");
@@ -111,10 +117,13 @@ void RunSteps(Handle& instance, DWORD delayMs)
 }
 
 void UpdateFiles(const std::vector<String>& files, const std::wstring& destinationDir,
-                 const char* caption, DWORD delayMs)
+                 const char* caption, DWORD delayMs, bool allOrNothing)
 {
     const DWORD started = GetTickCount();
     ProgressWindow progress(caption, PlannedBytes(files, destinationDir), started, delayMs);
+    // Declared after the window: a failure puts the targets back before the
+    // window goes, and both before the error box.
+    FileUpdate update(destinationDir, files, allOrNothing);
     // Strictly item by item: an item is decided at its turn, so a failure
     // ends the run after every item before it was applied.
     for (const String& item : files) {
@@ -128,10 +137,10 @@ void UpdateFiles(const std::vector<String>& files, const std::wstring& destinati
         if (decision.kind == ItemArchive)
             CheckArchiveIsSound(WideFrom932(paths.source));
         progress.BeginItem(paths.source.text, SourceSize(paths.source.text));
-        ApplyUpdateFile(paths.source.text, paths.target, kReplaceExisting, kNoReadOnly,
-                        ProgressWindow::OnChunk, &progress);
+        update.Apply(item, ProgressWindow::OnChunk, &progress);
         progress.EndItem();
     }
+    update.Commit();
 }
 
 uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& destinationDir)

@@ -1,6 +1,7 @@
 #include "base/dll_search.h"
 
 #include <windows.h>
+#include "base/system_library.h"
 
 void RestrictDllSearchToSystemFolder()
 {
@@ -17,4 +18,10 @@ void RestrictDllSearchToSystemFolder()
         return;
     // At least take the current folder out of the search.
     SetDllDirectoryA("");
+}
+
+void LoadLibrariesLoadedByName()
+{
+    // Kept loaded for the process's life.
+    LoadSystemLibrary("msimg32.dll");
 }

@@ -150,9 +150,12 @@ bool ArchiveFile::OpenNamed(const std::wstring& argument, const String* lookupNa
             // never looked up. The archives are searched for the text
             // before the *.
             if (!matched && !writes) {
+                // The name's own '*' may not be where the conversion put
+                // one (a lead byte before it): then the whole name is sought.
                 String prefix;
+                const char* lookupStar = lookup ? FindStar(lookup) : nullptr;
                 if (lookup)
-                    prefix.Assign(lookup, int32_t(FindStar(lookup) - lookup));
+                    prefix.Assign(lookup, lookupStar ? int32_t(lookupStar - lookup) : -1);
                 SearchCurrentFolder(*this, lookup ? TextOf(prefix) : nullptr);
             }
         } else {

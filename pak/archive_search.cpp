@@ -93,12 +93,11 @@ std::vector<std::wstring> ListArchives(const std::wstring& directory)
         } while (FindNextFileW(find.Get(), &found));
     }
     // The order lstrcmpiA gives on a Japanese system, on every system.
-    const LCID japanese = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT);
-    std::stable_sort(archives.begin(), archives.end(),
-                     [japanese](const std::wstring& a, const std::wstring& b) {
-                         return CompareStringW(japanese, NORM_IGNORECASE, a.c_str(), -1, b.c_str(),
-                                               -1) == CSTR_LESS_THAN;
-                     });
+    std::stable_sort(archives.begin(), archives.end(), [](const std::wstring& a, const std::wstring& b) {
+        const LCID japanese = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT);
+        return CompareStringW(japanese, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+               CSTR_LESS_THAN;
+    });
     return archives;
 }
 

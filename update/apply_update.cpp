@@ -10,60 +10,14 @@
 #include "base/owned.h"
 #include "base/string.h"
 #include "pak/archive_file.h"
-#include "pak/open_failure.h"
 #include "paths/wide_paths.h"
-#include "update/temporary_file.h"
+#include "update/lock_retry.h"
 
 namespace {
 
 const uint32_t kChunk = 0x10000;
 // The copy's name beside its target: upd<four hex digits>.tmp.
 const wchar_t* const kTemporaryPrefix = L"upd";
-
-// Antivirus scanners and indexers hold a freshly written file for a moment;
-// such a lock is waited out briefly (10 + 20 + 40 + 80 ms) before the user
-// is asked.
-const int kTransientTries = 4;
-const DWORD kFirstDelayMs = 10;
-
-// What to do after a failed attempt on the target: a transient lock is
-// waited out a few times with a growing delay; anything else goes to the user.
-class Attempts {
-public:
-    // accessDeniedPasses: "access denied" may be a lock too. A rename over a
-    // file another program holds (even one that shares deleting) and a new
-    // name a scanner is looking at are refused that way.
-    Attempts(const std::wstring& target, bool accessDeniedPasses)
-        : target_(target), accessDeniedPasses_(accessDeniedPasses), tries_(0), delay_(kFirstDelayMs)
-    {
-    }
-    virtual ~Attempts() {}
-
-    // True: try again. False: the user chose Ignore. Abort raises.
-    bool Again(DWORD error)
-    {
-        if (error == 0)
-            error = ERROR_ACCESS_DENIED;
-        const bool transient = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-                               (accessDeniedPasses_ && error == ERROR_ACCESS_DENIED);
-        if (transient && tries_ < kTransientTries) {
-            ++tries_;
-            Sleep(delay_);
-            delay_ *= 2;
-            return true;
-        }
-        tries_ = 0;
-        delay_ = kFirstDelayMs;
-        SetLastError(error);
-        return HandleOpenFailure(target_);
-    }
-
-private:
-    const std::wstring& target_;
-    bool accessDeniedPasses_;
-    int tries_;
-    DWORD delay_;
-};
 
 // The source's times, and attributes (0: as they are), set through the
 // handle of the file that took the target's place.
@@ -123,20 +77,21 @@ DWORD ProbeTarget(const std::wstring& target, DWORD& attributes)
 // folder (and the folder, when it is missing). Asks the user as an open does
 // when either fails, naming the target. False when the user chose Ignore;
 // Abort raises.
-bool PrepareReplacement(const std::wstring& target, DWORD probed, TemporaryFile& temporary)
+bool PrepareReplacement(const std::wstring& target, DWORD probed, const wchar_t* prefix,
+                        TemporaryFile& temporary)
 {
     const std::wstring folder = ContainingFolder(target);
-    Attempts locked(target, false);
-    Attempts creating(target, true);
+    LockRetry locked(target, false);
+    LockRetry creating(target, true);
     for (;;) {
         DWORD error = probed;
         if (error == 0) {
-            if (temporary.Create(folder, kTemporaryPrefix))
+            if (temporary.Create(folder, prefix))
                 return true;
             error = GetLastError();
             if (error == ERROR_PATH_NOT_FOUND) {
                 CreateDirectories(folder);
-                if (temporary.Create(folder, kTemporaryPrefix))
+                if (temporary.Create(folder, prefix))
                     return true;
                 error = GetLastError();
             }
@@ -154,7 +109,7 @@ bool PrepareReplacement(const std::wstring& target, DWORD probed, TemporaryFile&
 // user chose Ignore; Abort raises.
 bool Replace(TemporaryFile& temporary, const std::wstring& target)
 {
-    Attempts attempts(target, true);
+    LockRetry attempts(target, true);
     for (;;) {
         if (temporary.RenameOver(target, true))
             return true;
@@ -191,28 +146,39 @@ bool IsSameFile(const ArchiveFile& source, const std::wstring& target)
 
 }  // namespace
 
-void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
-                     uint32_t attributeMask, ProgressFunction progress, void* user)
+PreparedCopy::PreparedCopy() : timesKnown(false), times(), attributes(0) {}
+
+PreparedCopy::~PreparedCopy() {}
+
+void PreparedCopy::SetTimesAndAttributes()
 {
+    if (timesKnown)
+        FinishTimesAndAttributes(file.Get(), times, attributes);
+}
+
+bool PrepareUpdateFile(const char* source, const std::wstring& target, int force,
+                       uint32_t attributeMask, ProgressFunction progress, void* user,
+                       const wchar_t* prefix, PreparedCopy& copy)
+{
+    copy.target = target;
     ArchiveFile input;
     // Ignore at the source's prompt: nothing to copy, so the installed file is
     // left alone rather than emptied.
     if (!input.Open(source, ModeRead))
-        return;
+        return false;
 
     DWORD existing = INVALID_FILE_ATTRIBUTES;
     const DWORD probed = ProbeTarget(target, existing);
     if (existing != INVALID_FILE_ATTRIBUTES && existing != 0 && force == kKeepExisting)
-        return;
+        return false;
     if (existing != INVALID_FILE_ATTRIBUTES && IsSameFile(input, target))
-        return;
+        return false;
 
     // The target is never written in place: a failure half-way would leave the
     // installed program truncated. The copy goes to a temporary file in the
     // same folder (same volume, so the final rename is atomic).
-    TemporaryFile temporary;
-    if (!PrepareReplacement(target, probed, temporary))
-        return;
+    if (!PrepareReplacement(target, probed, prefix, copy.file))
+        return false;
 
     {
         Buffer block(kChunk);
@@ -225,7 +191,7 @@ void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
             // Taken before the progress function runs: it may change it.
             const DWORD readError = got == 0 ? GetLastError() : 0;
             if (got != 0)
-                temporary.Write(block.data, got);
+                copy.file.Write(block.data, got);
             remaining -= got;
             if (progress)
                 progress(got, user);
@@ -236,32 +202,44 @@ void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
 
     // On disk before it replaces the target, so a crash never leaves a
     // target whose new bytes were still in the cache.
-    if (!temporary.Flush())
+    if (!copy.file.Flush())
         throw OCErrorException("ファイル書込に失敗しました。");
     // The source's times and attributes in one query by handle, without a
     // second look-up of its path, and without local-time conversions that
     // could only lose what is stored. (The query that also asks for the
     // volume's serial number costs Wine several milliseconds.) For an
     // entry inside an archive these are the archive's.
-    FILE_BASIC_INFO original = {};
     HANDLE stream = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(input.file)));
-    const bool known = GetFileInformationByHandleEx(stream, FileBasicInfo, &original, sizeof original) != 0;
+    copy.timesKnown =
+        GetFileInformationByHandleEx(stream, FileBasicInfo, &copy.times, sizeof copy.times) != 0;
     // An entry has no attributes of its own (and the archive's are not the
     // entry's): the target keeps them as created.
-    DWORD attributes = 0;
-    if (known && attributeMask != kKeepCreatedAttributes && !input.inArchive) {
-        attributes = attributeMask & original.FileAttributes;
-        if (attributes == 0)
-            attributes = FILE_ATTRIBUTE_NORMAL;
+    copy.attributes = 0;
+    if (copy.timesKnown && attributeMask != kKeepCreatedAttributes && !input.inArchive) {
+        copy.attributes = attributeMask & copy.times.FileAttributes;
+        if (copy.attributes == 0)
+            copy.attributes = FILE_ATTRIBUTE_NORMAL;
     }
-    input.Close();
+    return true;
+}
 
-    if (!Replace(temporary, target))
-        return;
+bool PutInPlace(PreparedCopy& copy)
+{
+    if (!Replace(copy.file, copy.target))
+        return false;
     // After the rename: Windows' name tunnelling would otherwise give the
     // file the replaced one's creation time. Read-only is set only now, as a
     // read-only file could not have been renamed over the target.
-    if (known)
-        FinishTimesAndAttributes(temporary.Get(), original, attributes);
-    temporary.Close();
+    copy.SetTimesAndAttributes();
+    copy.file.Close();
+    return true;
+}
+
+void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
+                     uint32_t attributeMask, ProgressFunction progress, void* user)
+{
+    PreparedCopy copy;
+    if (PrepareUpdateFile(source, target, force, attributeMask, progress, user, kTemporaryPrefix,
+                          copy))
+        PutInPlace(copy);
 }

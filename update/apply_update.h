@@ -4,8 +4,10 @@
 // the copy goes to a temporary file beside the target, which replaces the
 // target in one rename only when it is complete and on disk.
 
+#include <windows.h>
 #include <cstdint>
 #include <string>
+#include "update/temporary_file.h"
 
 // force: what happens to a target that exists.
 enum : int {
@@ -30,3 +32,35 @@ typedef void (*ProgressFunction)(uint32_t bytes, void* user);
 // Raises OCErrorException (open aborted, short write, failed read).
 void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
                      uint32_t attributeMask, ProgressFunction progress, void* user);
+
+// Applying in two steps, for updates that put many files in place at once.
+
+// One copy written and flushed beside its target, not yet in its place.
+class PreparedCopy {
+public:
+    std::wstring target;
+    TemporaryFile file;     // the new bytes, open, under a name of their own
+    bool timesKnown;
+    FILE_BASIC_INFO times;  // the source's
+    DWORD attributes;       // to give the target; 0: as created
+
+    PreparedCopy();
+    virtual ~PreparedCopy();
+
+    // The source's times and the attributes, set through the file's handle.
+    void SetTimesAndAttributes();
+};
+
+// ApplyUpdateFile up to the copy's place: the source is written into a new
+// file named <prefix>XXXX.tmp beside the target (asking as ApplyUpdateFile
+// does) and flushed. False when there is nothing to put in place: Ignore at
+// a prompt, an existing target kept (kKeepExisting), or the target being
+// the source itself. Raises what ApplyUpdateFile raises.
+bool PrepareUpdateFile(const char* source, const std::wstring& target, int force,
+                       uint32_t attributeMask, ProgressFunction progress, void* user,
+                       const wchar_t* prefix, PreparedCopy& copy);
+
+// The copy takes its target's place in one rename (locks waited out, then
+// the user asked as an open does), then gets its times and attributes.
+// False when the user chose Ignore; Abort raises.
+bool PutInPlace(PreparedCopy& copy);

@@ -1,11 +1,12 @@
 #include "update/update_settings.h"
 
+#include "pak/archive_file.h"
 #include "update/settings_reader.h"
 
 const char* const settingsFileName = "update.ini";
 const char* const settingsSection = "update";
 
-UpdateSettings::UpdateSettings() = default;
+UpdateSettings::UpdateSettings() : allOrNothing(false) {}
 
 UpdateSettings::~UpdateSettings() = default;
 
@@ -16,6 +17,7 @@ void UpdateSettings::SetDefaults()
     title.Assign("アップデート");
     version.Assign("1.01");
     files.clear();
+    allOrNothing = false;
 }
 
 void ReadNamingSettings(UpdateSettings& settings)
@@ -31,6 +33,10 @@ void ReadFileList(UpdateSettings& settings)
     String list;
     ReadSetting(settingsSection, "file", list, settingsFileName);
     SplitFileList(list, settings.files);
+    const QuietOpen quiet;
+    String allOrNothing;
+    ReadSetting(settingsSection, "AllOrNothing", allOrNothing, settingsFileName);
+    settings.allOrNothing = !allOrNothing.IsEmpty() && lstrcmpA(allOrNothing.text, "1") == 0;
 }
 
 void SplitFileList(String& list, std::vector<String>& files)

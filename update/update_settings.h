@@ -12,6 +12,8 @@ public:
     String title;
     String version;
     std::vector<String> files;
+    // AllOrNothing=1: every item is put in place, or none (file_update.h).
+    bool allOrNothing;
 
     UpdateSettings();
     virtual ~UpdateSettings();
@@ -29,7 +31,9 @@ extern const char* const settingsSection;   // "update"
 // OCErrorException when the user aborts the open prompt.
 void ReadNamingSettings(UpdateSettings& settings);
 
-// files := the items of the key "file", split on ";".
+// files := the items of the key "file", split on ";"; allOrNothing := whether
+// the key "AllOrNothing" is "1". That key is read without the open prompt:
+// a settings file that cannot be opened was asked about five times already.
 void ReadFileList(UpdateSettings& settings);
 
 // The items of a ";"-separated list, in order, empty items left out, nothing

@@ -38,10 +38,12 @@ private:
 // Imported DLLs load before the program's first line, the others when it
 // asks for them (version resources, the folder browser, the progress bar).
 // Wine's user32 brings a few of its own whatever the program does (uxtheme,
-// imm32, shlwapi, and msimg32 through the theme), so those are not planted.
+// imm32, shlwapi) while the process starts, so those are not planted;
+// msimg32, which the theme loads by name, and zlib1, which Wine's user32
+// imports, are.
 TEST_F(E2ETest, DllsPlantedBesideTheUpdaterAreNeverLoaded)
 {
-    const std::vector<std::string> planted = {"version", "comctl32", "dwmapi", "propsys"};
+    const std::vector<std::string> planted = {"version", "comctl32", "dwmapi", "propsys", "msimg32", "zlib1"};
     for (const std::string& dll : planted)
         Ship(dll + ".dll", ReadFileBytes(ProgramFolder() + "\\e2e-fixtures\\planted\\" + dll + ".dll"));
     // Started from the update folder, as users start it.

@@ -1,0 +1,62 @@
+#pragma once
+// The file replacements of one run in an install folder, under a journal
+// (update_journal.h) so that an interruption can be cleaned up by the next
+// run:
+//
+// - item by item (the default): each item takes its target's place as soon
+//   as it is copied; a failure leaves the items before it applied;
+// - all or nothing: every item is first written completely beside its
+//   target, then all take their places, the old files kept until the last
+//   one is in; a failure, an Abort, or a replacement that does not succeed
+//   puts every target back to its old bytes (new targets are removed).
+//
+// Nothing is ever written anywhere but the install folder.
+
+#include <memory>
+#include <string>
+#include <vector>
+#include "base/string.h"
+#include "update/apply_update.h"
+#include "update/update_journal.h"
+
+class FileUpdate {
+public:
+    // items: the run's whole file list (code page 932 names below both
+    // folders, refused ones already taken out), to know its folders.
+    FileUpdate(const std::wstring& installFolder, const std::vector<String>& items,
+               bool allOrNothing);
+    FileUpdate(const FileUpdate&) = delete;
+    FileUpdate& operator=(const FileUpdate&) = delete;
+    // Not committed: an all-or-nothing update puts every target back. The
+    // run's files and its journal are removed. Never raises.
+    virtual ~FileUpdate();
+
+    // One item whose decision passed: copied from the update folder to the
+    // same name below the install folder, as ApplyUpdateFile does (force,
+    // attributes but read-only), and put in place now, or (all or nothing)
+    // kept ready. Raises what ApplyUpdateFile raises.
+    void Apply(const String& item, ProgressFunction progress, void* user);
+
+    // All or nothing: every copy kept ready takes its target's place, or all
+    // targets are put back and the failure is raised (a rename that does not
+    // succeed asks as an open does; Ignore counts as Abort). Item by item:
+    // nothing more to do.
+    void Commit();
+
+    // Bytes the copies kept ready take beside their targets (all or nothing).
+    uint64_t ReadyBytes() const { return readyBytes_; }
+
+private:
+    bool EnsureJournal();
+    void ReplaceAll();
+    void RollBack();
+
+    std::wstring folder_;
+    bool allOrNothing_;
+    std::vector<std::wstring> folders_;
+    UpdateJournal journal_;
+    std::vector<std::unique_ptr<PreparedCopy>> ready_;
+    std::vector<std::wstring> relativeTargets_;
+    uint64_t readyBytes_;
+    bool committed_;
+};

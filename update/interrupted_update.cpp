@@ -1,0 +1,124 @@
+#include "update/interrupted_update.h"
+
+#include <windows.h>
+#include "base/owned.h"
+#include "paths/wide_paths.h"
+
+namespace {
+
+std::wstring Full(const std::wstring& installFolder, const std::wstring& relative)
+{
+    return LongPathForm(relative.empty() ? installFolder : installFolder + L"\\" + relative);
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Files of the run may have been given read-only by the update.
+void Remove(const std::wstring& path)
+{
+    if (!Exists(path))
+        return;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+}
+
+bool IsHexDigit(wchar_t c)
+{
+    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
+}
+
+// <prefix>XXXX.tmp, the name TemporaryFile gives the run's copies.
+bool IsRunCopy(const std::wstring& name, const std::wstring& prefix)
+{
+    if (name.size() != prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(prefix.size() + 4, 4, L".tmp") != 0)
+        return false;
+    for (size_t i = prefix.size(); i < prefix.size() + 4; ++i)
+        if (!IsHexDigit(name[i]))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+void PutBack(const std::wstring& installFolder, const JournalContents& contents)
+{
+    // Last first: the same target may be listed more than once.
+    for (auto it = contents.replacements.rbegin(); it != contents.replacements.rend(); ++it) {
+        const std::wstring target = Full(installFolder, it->target);
+        const std::wstring copy = Full(installFolder, it->copy);
+        if (!it->backup.empty()) {
+            // Moved away: the target holds the new bytes or nothing.
+            const std::wstring backup = Full(installFolder, it->backup);
+            if (Exists(backup)) {
+                Remove(target);
+                MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+            }
+        } else if (!Exists(copy)) {
+            // New to the folder, and the copy took its place.
+            Remove(target);
+        }
+        Remove(copy);
+    }
+    RemoveRunCopies(installFolder, contents);
+}
+
+void DropBackups(const std::wstring& installFolder, const JournalContents& contents)
+{
+    for (const JournalReplacement& replacement : contents.replacements)
+        if (!replacement.backup.empty())
+            Remove(Full(installFolder, replacement.backup));
+}
+
+void RemoveRunCopies(const std::wstring& installFolder, const JournalContents& contents)
+{
+    if (contents.runPrefix.empty())
+        return;
+    for (const std::wstring& folder : contents.folders) {
+        const std::wstring base = Full(installFolder, folder);
+        WIN32_FIND_DATAW found;
+        const FindOwner find(
+            FindFirstFileW((base + L"\\" + contents.runPrefix + L"*.tmp").c_str(), &found));
+        if (!find.Valid())
+            continue;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                IsRunCopy(found.cFileName, contents.runPrefix))
+                Remove(base + L"\\" + found.cFileName);
+        } while (FindNextFileW(find.Get(), &found));
+    }
+}
+
+bool ReplacedAll(const std::wstring& installFolder, const JournalContents& contents)
+{
+    if (contents.complete)
+        return true;
+    if (!contents.replacing || contents.rollingBack)
+        return false;
+    for (const JournalReplacement& replacement : contents.replacements)
+        if (Exists(Full(installFolder, replacement.copy)))
+            return false;
+    return true;
+}
+
+void RecoverInterruptedUpdates(const std::wstring& installFolder)
+{
+    if (installFolder.empty())
+        return;
+    for (const std::wstring& journal : JournalsIn(installFolder)) {
+        JournalContents contents;
+        if (!ReadJournal(journal, contents))
+            continue;
+        if (contents.allOrNothing && contents.replacing) {
+            if (ReplacedAll(installFolder, contents))
+                DropBackups(installFolder, contents);
+            else
+                PutBack(installFolder, contents);
+        }
+        RemoveRunCopies(installFolder, contents);
+        Remove(LongPathForm(journal));
+    }
+}
