@@ -321,6 +321,29 @@ TEST(ReadSetting, LargeFile)
     EXPECT_EQ(ReadOne("Name"), "Last");
 }
 
+TEST(ReadSetting, FileTooLargeToHoldIsAnErrorNotDefaults)
+{
+    // A sparse file of 2 GiB - 1: no String can hold it. Read as empty,
+    // every setting would keep its default and the run would report success.
+    ScratchDir dir;
+    HANDLE file = CreateFileW(Wide(dir.Path("update.ini")).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = 0x7FFFFFFF;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    CurrentDirectory cwd(dir.Path());
+    DWORD raised = 0;
+    try {
+        ReadOne("Name", "Installer");
+    } catch (DWORD code) {
+        raised = code;
+    }
+    EXPECT_EQ(raised, DWORD(STATUS_NO_MEMORY));
+}
+
 TEST(ReadSetting, CompressedArchiveEntry)
 {
     PakSpec pak;

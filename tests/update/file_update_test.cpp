@@ -1,0 +1,231 @@
+#include "update/file_update.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/exceptions.h"
+#include "update/interrupted_update.h"
+#include "tests/support/message_box_answerer.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+// Names in folder and its subfolders that only an update leaves behind.
+std::string Leftovers(const std::string& folder)
+{
+    std::string found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::string narrow(name.begin(), name.end());
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            found += Leftovers(folder + "\\" + narrow);
+            continue;
+        }
+        const size_t dot = narrow.rfind('.');
+        const std::string extension = dot == std::string::npos ? "" : narrow.substr(dot);
+        if (narrow.compare(0, 3, "upd") == 0 &&
+            (extension == ".tmp" || extension == ".bak" || extension == ".jnl"))
+            found += narrow + " ";
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
+// An update folder and an install folder; the update folder is current.
+class Folders : public ::testing::Test {
+protected:
+    Folders() : source(scratch.Path("update")), install(scratch.Path("install")), here(Make(source))
+    {
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+    }
+
+    static const std::string& Make(const std::string& folder)
+    {
+        CreateDirectoryW(Wide(folder).c_str(), nullptr);
+        return folder;
+    }
+
+    std::string Installed(const std::string& name) { return ReadFileBytes(install + "\\" + name); }
+
+    // name: "new <name>" shipped; "old <name>" installed unless fresh.
+    void Stage(const std::string& name, bool fresh = false)
+    {
+        WriteFileBytes(source + "\\" + name, "new " + name);
+        if (!fresh)
+            WriteFileBytes(install + "\\" + name, "old " + name);
+    }
+
+    std::vector<String> Items(const std::vector<const char*>& names)
+    {
+        std::vector<String> items(names.size());
+        for (size_t i = 0; i < names.size(); ++i)
+            items[i].Assign(names[i]);
+        return items;
+    }
+
+    ScratchDir scratch;
+    std::string source, install;
+    CurrentDirectory here;
+};
+
+}  // namespace
+
+TEST_F(Folders, AllOrNothingPutsEverythingInPlaceOrNothing)
+{
+    const struct {
+        const char* label;
+        bool readOnlyThird;  // its prompt comes while the copies are made
+        bool holdFirst;      // held without sharing once all copies are made
+        std::vector<int> answers;
+    } rows[] = {
+        {"success", false, false, {}},
+        {"abort at the third item's prompt", true, false, {IDABORT}},
+        {"ignore there: the rest still all or nothing", true, false, {IDIGNORE}},
+        {"a replacement that does not succeed", false, true, {IDABORT}},
+        {"ignore there ends it too", false, true, {IDIGNORE}},
+    };
+    for (const auto& row : rows) {
+        Stage("a.txt");
+        Stage("sub\\b.txt");
+        Stage("c.txt");
+        Stage("d.txt", true);
+        if (row.readOnlyThird)
+            SetFileAttributesW(Wide(install + "\\c.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        const std::vector<String> items = Items({"a.txt", "sub\\b.txt", "c.txt", "d.txt"});
+        MessageBoxAnswerer answerer(row.answers);
+        HANDLE held = INVALID_HANDLE_VALUE;
+        bool raised = false;
+        try {
+            FileUpdate update(Wide(install), items, true);
+            for (const String& item : items)
+                update.Apply(item, nullptr, nullptr);
+            EXPECT_EQ(Installed("a.txt"), "old a.txt") << row.label << ": nothing before the commit";
+            if (row.holdFirst)
+                held = CreateFileW(Wide(install + "\\a.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+            update.Commit();
+        } catch (const OCErrorException&) {
+            raised = true;
+        }
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        SetFileAttributesW(Wide(install + "\\c.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        // Ignore while copying skips the item; while replacing it cannot.
+        const bool completes = row.answers.empty() || (row.readOnlyThird && row.answers[0] == IDIGNORE);
+        EXPECT_EQ(raised, !completes) << row.label;
+        const std::string state = completes ? "new " : "old ";
+        EXPECT_EQ(Installed("a.txt"), state + "a.txt") << row.label;
+        EXPECT_EQ(Installed("sub\\b.txt"), state + "sub\\b.txt") << row.label;
+        EXPECT_EQ(Installed("c.txt"), row.readOnlyThird ? "old c.txt" : state + "c.txt") << row.label;
+        EXPECT_EQ(Installed("d.txt"), completes ? "new d.txt" : "<missing>") << row.label;
+        EXPECT_EQ(Leftovers(install), "") << row.label;
+        EXPECT_EQ(answerer.boxes.size(), row.answers.size()) << row.label;
+        RemoveTree(install);
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+    }
+}
+
+TEST_F(Folders, ItemByItemLeavesNothingBehind)
+{
+    Stage("a.txt");
+    Stage("sub\\b.txt", true);
+    const std::vector<String> items = Items({"a.txt", "sub\\b.txt"});
+    {
+        FileUpdate update(Wide(install), items, false);
+        update.Apply(items[0], nullptr, nullptr);
+        EXPECT_EQ(Installed("a.txt"), "new a.txt") << "in place at once";
+        update.Apply(items[1], nullptr, nullptr);
+        update.Commit();
+    }
+    EXPECT_EQ(Installed("sub\\b.txt"), "new sub\\b.txt");
+    EXPECT_EQ(Leftovers(install), "");
+}
+
+// What an interrupted run left, made by hand from its journal, and what the
+// next run makes of it. Items: a.txt and b.txt installed, c.txt new.
+TEST_F(Folders, RecoveryFinishesWhatAnInterruptedRunLeft)
+{
+    enum Where { Old, New, None };
+    const struct {
+        const char* label;
+        bool allOrNothing;
+        int replaced;        // items whose copies took their places
+        bool movedAway;      // the next item's old file moved to its backup
+        JournalRecord mark;  // 0: none
+        Where a, b, c;       // expected afterwards
+    } rows[] = {
+        {"item by item: the copies go", false, 0, false, JournalRecord(0), Old, Old, None},
+        {"before any replacement", true, 0, false, JournalRecord(0), Old, Old, None},
+        {"one replaced", true, 1, false, JournalRecord(0), Old, Old, None},
+        {"one replaced, the next moved away", true, 1, true, JournalRecord(0), Old, Old, None},
+        {"all replaced, no mark yet", true, 3, false, JournalRecord(0), New, New, New},
+        {"marked complete", true, 3, false, kJournalComplete, New, New, New},
+        {"putting back had begun", true, 3, false, kJournalRollingBack, Old, Old, None},
+    };
+    const char* const names[] = {"a.txt", "b.txt", "c.txt"};
+    for (const auto& row : rows) {
+        // The journal is closed and stays on disk, as if the process had
+        // been killed.
+        std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+        ASSERT_TRUE(journal->Create(Wide(install), row.allOrNothing, {L""})) << row.label;
+        const std::string prefix(journal->RunPrefix().begin(), journal->RunPrefix().end());
+        std::vector<JournalReplacement> plan;
+        for (int i = 0; i < 3; ++i) {
+            const std::string copy = prefix + "000" + std::to_string(i) + ".tmp";
+            const std::string backup = i < 2 ? prefix + "000" + std::to_string(i) + ".bak" : "";
+            if (i < 2)
+                WriteFileBytes(install + "\\" + names[i], std::string("old ") + names[i]);
+            WriteFileBytes(install + "\\" + copy, std::string("new ") + names[i]);
+            plan.push_back(JournalReplacement(Wide(names[i]), Wide(copy), Wide(backup)));
+        }
+        if (row.allOrNothing) {
+            ASSERT_TRUE(journal->WriteReplacing(plan)) << row.label;
+        }
+        for (int i = 0; i < 3; ++i) {
+            const std::wstring target = Wide(install + "\\" + names[i]);
+            const bool replace = i < row.replaced, moveAway = i == row.replaced && row.movedAway;
+            if ((replace || moveAway) && !plan[i].backup.empty())
+                MoveFileW(target.c_str(), (Wide(install) + L"\\" + plan[i].backup).c_str());
+            if (replace)
+                MoveFileW((Wide(install) + L"\\" + plan[i].copy).c_str(), target.c_str());
+        }
+        if (row.mark)
+            journal->WriteMark(row.mark);
+        journal.reset();
+        // A file of somebody else's named like the run's: never touched.
+        WriteFileBytes(install + "\\upd0001.tmp", "not ours");
+
+        RecoverInterruptedUpdates(Wide(install));
+
+        const Where expected[] = {row.a, row.b, row.c};
+        for (int i = 0; i < 3; ++i) {
+            const std::string want = expected[i] == None  ? "<missing>"
+                                     : expected[i] == Old ? std::string("old ") + names[i]
+                                                          : std::string("new ") + names[i];
+            EXPECT_EQ(Installed(names[i]), want) << row.label << ", " << names[i];
+        }
+        EXPECT_EQ(Leftovers(install), "upd0001.tmp ") << row.label;
+        RemoveTree(install);
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+    }
+}
+
+TEST_F(Folders, RecoveryLeavesWhatIsNotAJournalOfOurs)
+{
+    // The right name, not the right contents; and a journal cut inside its
+    // first record, which holds nothing a run did.
+    WriteFileBytes(install + "\\upd0123456789ABCDEF.jnl", "somebody's notes");
+    WriteFileBytes(install + "\\upd0123456789ABCDEE.jnl", std::string("UPDJNL01\1\0\0", 11));
+    RecoverInterruptedUpdates(Wide(install));
+    EXPECT_EQ(ListFolder(install), "upd0123456789ABCDEF.jnl");
+}
