@@ -21,7 +21,10 @@ protected:
         }
         WriteIni(list);
         third = InstalledPath("c.txt");
+        items = list;
     }
+
+    void AskAllOrNothing() { WriteIni(items, "AllOrNothing=1\r\n"); }
 
     // "new" or "old" for each item, as found in the install folder.
     std::string States()
@@ -33,14 +36,17 @@ protected:
         return states;
     }
 
-    std::string Prompt() { return PromptLine(u8"ファイル " + third + u8" が開けません。"); }
-    std::string ErrorBox(const char* code)
+    std::string Prompt(const std::string& target) { return PromptLine(u8"ファイル " + target + u8" が開けません。"); }
+    std::string Prompt() { return Prompt(third); }
+    std::string ErrorBox(const char* code, const std::string& target)
     {
         return BoxLine(u8"エラー", u8"エラーが発生しました。\nCode " + std::string(code) +
-                                       u8" :ファイル " + third + u8" が開けませんでした。");
+                                       u8" :ファイル " + target + u8" が開けませんでした。");
     }
+    std::string ErrorBox(const char* code) { return ErrorBox(code, third); }
 
     std::string third;
+    std::string items;
 };
 
 }  // namespace
@@ -141,4 +147,55 @@ TEST_F(E2ETest, CorruptArchiveEndsInErrorBeforeTheDialog)
     EXPECT_EQ(run.windows[0].ButtonIds(), "1");
     ExpectCleanEnd(run);
     EXPECT_EQ(ReadFileBytes(InstalledPath("notes.txt")), "installed notes");
+}
+
+TEST_F(FailureTest, AllOrNothingPutsEverythingInPlace)
+{
+    AskAllOrNothing();
+
+    const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install),
+                                                   BoxLine(kCaption, kDone)}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(States(), "new new new new new");
+    EXPECT_EQ(UpdateLeftovers(install), "");
+}
+
+TEST_F(FailureTest, AllOrNothingAbortOnThirdPutsEverythingBack)
+{
+    AskAllOrNothing();
+    SetFileAttributesW(Wide(third).c_str(), FILE_ATTRIBUTE_READONLY);
+
+    const SessionResult run = Run({Press(IDOK), Press(IDABORT), Press(IDOK)});
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), Prompt(),
+                                                   ErrorBox("0x5")}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(States(), "old old old old old");
+    EXPECT_EQ(UpdateLeftovers(install), "");
+}
+
+TEST_F(FailureTest, AllOrNothingReplacementThatFailsPutsEverythingBack)
+{
+    // The last item's prompt comes while the copies are made; meanwhile
+    // another program takes the first target, so its replacement fails.
+    AskAllOrNothing();
+    const std::string first = InstalledPath("a.txt"), last = InstalledPath("e.txt");
+    SetFileAttributesW(Wide(last).c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const auto holdFirst = [&] {
+        held = CreateFileW(Wide(first).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileAttributesW(Wide(last).c_str(), FILE_ATTRIBUTE_NORMAL);
+    };
+
+    const SessionResult run =
+        Run({Press(IDOK), After(holdFirst, Press(IDRETRY)), Press(IDABORT), Press(IDOK)});
+    CloseHandle(held);
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), Prompt(last),
+                                                   Prompt(first), ErrorBox("0x20", first)}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(States(), "old old old old old");
+    EXPECT_EQ(UpdateLeftovers(install), "");
 }

@@ -161,3 +161,29 @@ std::string ProgramFilesDir()
     }
     return Narrow(value);
 }
+
+std::string UpdateLeftovers(const std::string& folder)
+{
+    std::string found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::string narrow(name.begin(), name.end());
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            found += UpdateLeftovers(folder + "\\" + narrow);
+            continue;
+        }
+        const size_t dot = narrow.rfind('.');
+        const std::string extension = dot == std::string::npos ? "" : narrow.substr(dot);
+        if (narrow.compare(0, 3, "upd") == 0 &&
+            (extension == ".tmp" || extension == ".bak" || extension == ".jnl"))
+            found += narrow + " ";
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}

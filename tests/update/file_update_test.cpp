@@ -14,33 +14,6 @@
 
 namespace {
 
-// Names in folder and its subfolders that only an update leaves behind.
-std::string Leftovers(const std::string& folder)
-{
-    std::string found;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::string narrow(name.begin(), name.end());
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            found += Leftovers(folder + "\\" + narrow);
-            continue;
-        }
-        const size_t dot = narrow.rfind('.');
-        const std::string extension = dot == std::string::npos ? "" : narrow.substr(dot);
-        if (narrow.compare(0, 3, "upd") == 0 &&
-            (extension == ".tmp" || extension == ".bak" || extension == ".jnl"))
-            found += narrow + " ";
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return found;
-}
-
 // An update folder and an install folder; the update folder is current.
 class Folders : public ::testing::Test {
 protected:
@@ -128,7 +101,7 @@ TEST_F(Folders, AllOrNothingPutsEverythingInPlaceOrNothing)
         EXPECT_EQ(Installed("sub\\b.txt"), state + "sub\\b.txt") << row.label;
         EXPECT_EQ(Installed("c.txt"), row.readOnlyThird ? "old c.txt" : state + "c.txt") << row.label;
         EXPECT_EQ(Installed("d.txt"), completes ? "new d.txt" : "<missing>") << row.label;
-        EXPECT_EQ(Leftovers(install), "") << row.label;
+        EXPECT_EQ(UpdateLeftovers(install), "") << row.label;
         EXPECT_EQ(answerer.boxes.size(), row.answers.size()) << row.label;
         RemoveTree(install);
         CreateDirectoryW(Wide(install).c_str(), nullptr);
@@ -148,7 +121,7 @@ TEST_F(Folders, ItemByItemLeavesNothingBehind)
         update.Commit();
     }
     EXPECT_EQ(Installed("sub\\b.txt"), "new sub\\b.txt");
-    EXPECT_EQ(Leftovers(install), "");
+    EXPECT_EQ(UpdateLeftovers(install), "");
 }
 
 // What an interrupted run left, made by hand from its journal, and what the
@@ -214,7 +187,7 @@ TEST_F(Folders, RecoveryFinishesWhatAnInterruptedRunLeft)
                                                           : std::string("new ") + names[i];
             EXPECT_EQ(Installed(names[i]), want) << row.label << ", " << names[i];
         }
-        EXPECT_EQ(Leftovers(install), "upd0001.tmp ") << row.label;
+        EXPECT_EQ(UpdateLeftovers(install), "upd0001.tmp ") << row.label;
         RemoveTree(install);
         CreateDirectoryW(Wide(install).c_str(), nullptr);
     }

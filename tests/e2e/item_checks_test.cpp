@@ -1,0 +1,149 @@
+// What the updater installs and where is checked before it is trusted: items
+// that could leave their folders, a shipped archive that is damaged, and a
+// settings file too large to hold.
+
+#include "tests/e2e/e2e_fixture.h"
+
+#include <zlib.h>
+#include <functional>
+#include "tests/support/archive_writer.h"
+
+namespace {
+
+std::string Revision(int32_t revision, const std::string& data)
+{
+    PakSpec spec;
+    spec.version = 2;
+    spec.revision = revision;
+    PakEntry entry;
+    entry.name = "level.dat";
+    entry.data = data;
+    spec.entries.push_back(entry);
+    return BuildPak(spec);
+}
+
+// An archive whose one compressed entry, update.ini, inflates to size bytes
+// of spaces: built a megabyte at a time, never held whole.
+std::string ArchiveOfHugeSettings(uint64_t size)
+{
+    z_stream stream = {};
+    deflateInit(&stream, 1);
+    const std::string chunk(1 << 20, ' ');
+    std::string packed;
+    char out[1 << 16];
+    for (uint64_t done = 0; done < size; done += chunk.size()) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.data()));
+        stream.avail_in = uInt(chunk.size());
+        const int flush = done + chunk.size() >= size ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out);
+            stream.avail_out = sizeof out;
+            deflate(&stream, flush);
+            packed.append(out, sizeof out - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    // The entry's stream is the last thing in the archive: built for a
+    // stand-in, then swapped for the real one, with its sizes set.
+    PakEntry entry;
+    entry.name = "update.ini";
+    entry.data = "x";
+    entry.compress = true;
+    entry.size = uint32_t(size);
+    entry.packedSize = uint32_t(packed.size());
+    PakSpec spec;
+    spec.version = 2;
+    spec.entries.push_back(entry);
+    std::string pak = BuildPak(spec);
+    const std::string standIn = ZlibCompress("x");
+    pak.replace(pak.size() - standIn.size(), standIn.size(), packed);
+    return pak;
+}
+
+}  // namespace
+
+TEST_F(E2ETest, ItemsThatCouldLeaveTheirFoldersEndTheRunBeforeTheDialog)
+{
+    Ship("ok.txt", "new ok");
+    Installed("ok.txt", "old ok");
+    const char* const refused[] = {
+        "..\\..\\escape.txt", "../escape.txt",     "sub\\..\\..\\escape.txt",
+        "\\windows\\win.ini", "C:\\windows\\win.ini", "C:escape.txt",
+        "\\\\?\\C:\\escape.txt", "\\\\.\\escape.txt", "\\\\server\\share\\escape.txt",
+        "ok.txt:stream",      "NUL",                 "sub\\com1.txt",
+    };
+    for (const char* item : refused) {
+        WriteIni(std::string("ok.txt;") + item);
+
+        const SessionResult run = Run({Press(IDOK)});
+
+        EXPECT_EQ(run.lines, (std::vector<std::string>{BoxLine(
+                                 u8"エラー", u8"エラーが発生しました。\nCode 0x7b :ファイル " +
+                                                 Utf8FromCp932(item) + u8" の指定が正しくありません。")}))
+            << item;
+        ExpectCleanEnd(run);
+        EXPECT_EQ(ReadFileBytes(InstalledPath("ok.txt")), "old ok") << item << ": nothing written";
+        EXPECT_EQ(ListFolder(scratch.Path()), "install update") << item;
+    }
+}
+
+TEST_F(E2ETest, DamagedArchiveNeverReplacesTheInstalledOne)
+{
+    // An interrupted download: revision 20, its last entry running past the
+    // end of the file, over a complete revision 10.
+    WriteIni("first.txt;data.pak;last.txt");
+    Ship("first.txt", "new first");
+    Installed("first.txt", "old first");
+    const std::string cut = Revision(20, std::string(4000, 'n'));
+    Ship("data.pak", cut.substr(0, cut.size() - 100));
+    Installed("data.pak", Revision(10, "old level"));
+    Ship("last.txt", "new last");
+    Installed("last.txt", "old last");
+
+    const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+
+    ASSERT_EQ(run.windows.size(), 2u) << run.problem;
+    const std::string text = run.windows[1].Text(0xFFFF);
+    EXPECT_EQ(run.windows[1].caption, u8"エラー");
+    EXPECT_EQ(text.rfind(u8"エラーが発生しました。\nCode 0x", 0), 0u) << text;
+    EXPECT_NE(text.find(u8" :データ解凍に失敗しました。"), std::string::npos) << text;
+    ExpectCleanEnd(run);
+    EXPECT_EQ(ReadFileBytes(InstalledPath("first.txt")), "new first") << "applied before it";
+    EXPECT_EQ(ReadFileBytes(InstalledPath("data.pak")), Revision(10, "old level"));
+    EXPECT_EQ(ReadFileBytes(InstalledPath("last.txt")), "old last");
+    EXPECT_EQ(UpdateLeftovers(install), "");
+}
+
+TEST_F(E2ETest, SettingsTooLargeToHoldEndInTheErrorBox)
+{
+    const std::string box = BoxLine(u8"エラー", u8"エラーが発生しました。\nCode 0xc0000017 :"
+                                                u8"メモリが不足しています。");
+    const struct {
+        const char* label;
+        std::function<void()> make;
+    } rows[] = {
+        {"an archive entry inflating to 1000 MiB",
+         [this] { Ship("settings.pak", ArchiveOfHugeSettings(1000ull << 20)); }},
+        {"a plain file of 2 GiB", [this] {
+             HANDLE file = CreateFileW(Wide(ShippedPath("update.ini")).c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+             LARGE_INTEGER end;
+             end.QuadPart = 0x7FFFFFFF;
+             SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+             SetEndOfFile(file);
+             CloseHandle(file);
+         }},
+    };
+    Installed("notes.txt", "installed");
+    for (const auto& row : rows) {
+        RemoveTree(update);
+        CreateDirectoryW(Wide(update).c_str(), nullptr);
+        row.make();
+
+        const SessionResult run = Run({Press(IDOK)});
+
+        EXPECT_EQ(run.lines, std::vector<std::string>{box}) << row.label;
+        ExpectCleanEnd(run);
+    }
+    EXPECT_EQ(ListFolder(install), "notes.txt");
+}
