@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <algorithm>
 #include "base/exceptions.h"
+#include "base/owned.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/interrupted_update.h"
@@ -42,21 +43,44 @@ std::wstring Hex(size_t value)
     throw OCErrorException("ファイル %s が開けませんでした。", target);
 }
 
-// Renames from to to, waiting out locks and asking as an open does, naming
-// shown. Ignore cannot leave an all-or-nothing update half done: it ends it
-// like Abort. False only when from does not exist.
-bool RenameOrRaise(const std::wstring& from, const std::wstring& to, const std::wstring& shown,
-                   DWORD flags)
+bool CopyToDisk(const std::wstring& from, const std::wstring& to)
 {
-    LockRetry retry(shown, true);
+    if (!CopyFileW(from.c_str(), to.c_str(), TRUE))
+        return false;
+    const Handle copy(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return copy.Valid() && FlushFileBuffers(copy.Get());
+}
+
+// Keeps the target's old bytes under backup while the target stays where it
+// is: a second name for the same file (no bytes move, and the target is never
+// missing, whenever the process ends); a copy where the volume has no such
+// names. Waits out locks and asks as an open does; Ignore cannot leave an
+// all-or-nothing update half done, so it ends it like Abort. A target that
+// is gone has nothing to keep.
+void KeepOldBytes(const std::wstring& target, const std::wstring& backup)
+{
+    const std::wstring from = LongPathForm(target), to = LongPathForm(backup);
+    LockRetry retry(target, true);
     for (;;) {
-        if (MoveFileExW(LongPathForm(from).c_str(), LongPathForm(to).c_str(), flags))
-            return true;
-        const DWORD error = GetLastError();
+        // Replaceable first: a second name for a file another program holds
+        // could not be removed again until it lets go.
+        const Handle probe(CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (probe.Valid() && CreateHardLinkW(to.c_str(), from.c_str(), nullptr))
+            return;
+        DWORD error = GetLastError();
+        if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+            error == ERROR_TOO_MANY_LINKS) {
+            if (CopyToDisk(from, to))
+                return;
+            error = GetLastError();
+        }
         if (error == ERROR_FILE_NOT_FOUND)
-            return false;
+            return;
         if (!retry.Again(error))
-            RaiseNotReplaced(shown, error);
+            RaiseNotReplaced(target, error);
     }
 }
 
@@ -64,7 +88,8 @@ bool RenameOrRaise(const std::wstring& from, const std::wstring& to, const std::
 
 FileUpdate::FileUpdate(const std::wstring& installFolder, const std::vector<String>& items,
                        bool allOrNothing)
-    : folder_(installFolder), allOrNothing_(allOrNothing), readyBytes_(0), committed_(false)
+    : folder_(installFolder), allOrNothing_(allOrNothing), readyBytes_(0), committed_(false),
+      keepJournal_(false)
 {
     for (const String& item : items) {
         const std::wstring folder = FolderOf(WideFrom932(item));
@@ -79,7 +104,10 @@ FileUpdate::~FileUpdate()
         if (allOrNothing_ && !committed_)
             RollBack();
         ready_.clear();
-        journal_.Remove();
+        if (keepJournal_)
+            journal_.Close();
+        else
+            journal_.Remove();
     } catch (...) {
         // Best effort: what is left is cleaned up by the next run.
     }
@@ -148,8 +176,7 @@ void FileUpdate::ReplaceAll()
     for (size_t i = 0; i < ready_.size(); ++i) {
         PreparedCopy& copy = *ready_[i];
         if (!plan[i].backup.empty())
-            RenameOrRaise(copy.target, folder_ + L"\\" + plan[i].backup, copy.target,
-                          MOVEFILE_WRITE_THROUGH);
+            KeepOldBytes(copy.target, folder_ + L"\\" + plan[i].backup);
         LockRetry retry(copy.target, true);
         while (!copy.file.RenameOver(copy.target, true)) {
             const DWORD error = GetLastError();
@@ -171,10 +198,12 @@ void FileUpdate::RollBack()
     const bool replacing = journal_.Contents().replacing;
     if (replacing)
         journal_.WriteMark(kJournalRollingBack);
-    // Closed first: a copy that took its target's place is still open, and a
-    // file cannot be renamed over while it is; copies not in place go.
-    ready_.clear();
-    if (replacing)
-        PutBack(folder_, journal_.Contents());
+    // Closed first, a file cannot be renamed over while it is open; copies
+    // not in place stay until PutBack has seen them, as they tell it which
+    // targets were never replaced.
+    for (const std::unique_ptr<PreparedCopy>& copy : ready_)
+        copy->file.Close();
+    if (replacing && !PutBack(folder_, journal_.Contents()))
+        keepJournal_ = true;  // the next run finishes putting back
     RemoveRunCopies(folder_, journal_.Contents());
 }

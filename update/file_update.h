@@ -6,9 +6,11 @@
 // - item by item (the default): each item takes its target's place as soon
 //   as it is copied; a failure leaves the items before it applied;
 // - all or nothing: every item is first written completely beside its
-//   target, then all take their places, the old files kept until the last
-//   one is in; a failure, an Abort, or a replacement that does not succeed
-//   puts every target back to its old bytes (new targets are removed).
+//   target, then all take their places, the old files kept under a second
+//   name until the last one is in; a failure, an Abort, or a replacement
+//   that does not succeed puts every target back to its old bytes (new
+//   targets are removed). Every rename replaces a target in one step, so a
+//   target always holds its old or its new bytes, whenever the run ends.
 //
 // Nothing is ever written anywhere but the install folder.
 
@@ -59,4 +61,5 @@ private:
     std::vector<std::wstring> relativeTargets_;
     uint64_t readyBytes_;
     bool committed_;
+    bool keepJournal_;
 };

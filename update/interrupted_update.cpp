@@ -16,13 +16,14 @@ bool Exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Files of the run may have been given read-only by the update.
-void Remove(const std::wstring& path)
+// Files of the run may have been given read-only by the update. False when
+// the file is still there (another program holds it).
+bool Remove(const std::wstring& path)
 {
     if (!Exists(path))
-        return;
+        return true;
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
+    return DeleteFileW(path.c_str()) != 0;
 }
 
 bool IsHexDigit(wchar_t c)
@@ -44,18 +45,26 @@ bool IsRunCopy(const std::wstring& name, const std::wstring& prefix)
 
 }  // namespace
 
-void PutBack(const std::wstring& installFolder, const JournalContents& contents)
+bool PutBack(const std::wstring& installFolder, const JournalContents& contents)
 {
+    bool done = true;
     // Last first: the same target may be listed more than once.
     for (auto it = contents.replacements.rbegin(); it != contents.replacements.rend(); ++it) {
         const std::wstring target = Full(installFolder, it->target);
         const std::wstring copy = Full(installFolder, it->copy);
         if (!it->backup.empty()) {
-            // Moved away: the target holds the new bytes or nothing.
+            // The old bytes kept: they take the target's place again in one
+            // rename, whatever it holds now.
             const std::wstring backup = Full(installFolder, it->backup);
-            if (Exists(backup)) {
-                Remove(target);
-                MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+            if (Exists(backup) && Exists(copy)) {
+                // The copy never took the target's place: the second name
+                // is all there is to undo.
+                done = Remove(backup) && done;
+            } else if (Exists(backup)) {
+                SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+                done = MoveFileExW(backup.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
+                       done;
             }
         } else if (!Exists(copy)) {
             // New to the folder, and the copy took its place.
@@ -64,6 +73,7 @@ void PutBack(const std::wstring& installFolder, const JournalContents& contents)
         Remove(copy);
     }
     RemoveRunCopies(installFolder, contents);
+    return done;
 }
 
 void DropBackups(const std::wstring& installFolder, const JournalContents& contents)
@@ -115,8 +125,8 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
         if (contents.allOrNothing && contents.replacing) {
             if (ReplacedAll(installFolder, contents))
                 DropBackups(installFolder, contents);
-            else
-                PutBack(installFolder, contents);
+            else if (!PutBack(installFolder, contents))
+                continue;  // a target still held: the journal stays for the next run
         }
         RemoveRunCopies(installFolder, contents);
         Remove(LongPathForm(journal));

@@ -9,8 +9,10 @@
 
 // An all-or-nothing run that did not complete: every target the run
 // replaced gets its old bytes back (a target that did not exist before is
-// removed), and the run's new copies and kept old files are removed.
-void PutBack(const std::wstring& installFolder, const JournalContents& contents);
+// removed), and the run's new copies and kept old files are removed. False
+// when a target could not get its old bytes back now (another program holds
+// it): its kept old file stays, and so must the journal.
+bool PutBack(const std::wstring& installFolder, const JournalContents& contents);
 
 // A run that replaced everything: the old files it kept are removed.
 void DropBackups(const std::wstring& installFolder, const JournalContents& contents);
@@ -26,5 +28,6 @@ bool ReplacedAll(const std::wstring& installFolder, const JournalContents& conte
 // Finishes what the interrupted runs whose journals lie in installFolder
 // left: an all-or-nothing run is put back, unless it had replaced every
 // target (then the new state is kept); any run's new copies and kept old
-// files are removed, then its journal. Reports nothing.
+// files are removed, then its journal (kept when a target could not be put
+// back yet, for the next run). Reports nothing.
 void RecoverInterruptedUpdates(const std::wstring& installFolder);

@@ -86,6 +86,8 @@ public:
 
     // Closes and deletes the journal.
     void Remove();
+    // Closes the journal and leaves it for the next run.
+    void Close() { file_.Reset(); }
 
 private:
     bool Append(JournalRecord kind, const std::vector<unsigned char>& payload);

@@ -205,6 +205,15 @@ UpdaterProcess::UpdaterProcess(const std::string& exePath, const std::string& wo
     processId_ = info.dwProcessId;
 }
 
+bool UpdaterProcess::Kill()
+{
+    if (!process_ || WaitForSingleObject(process_, 0) != WAIT_TIMEOUT)
+        return false;
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+    return true;
+}
+
 UpdaterProcess::~UpdaterProcess()
 {
     if (process_) {

@@ -55,6 +55,7 @@ public:
     virtual ~UpdaterProcess();
 
     bool Started() const { return process_ != nullptr; }
+    bool Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
     const std::string& StartError() const { return startError_; }
 
     // Called once for every progress window the waits below come across,
@@ -84,6 +85,10 @@ public:
     // time. A window that shows up meanwhile ends the wait at once: it is
     // stored in unexpected and false is returned.
     bool WaitExit(DWORD timeoutMs, DWORD& exitCode, WindowSnapshot* unexpected = nullptr);
+
+    // Ends the process at once, as a crash or the task manager would, and
+    // waits until it is gone. True when it was still running.
+    bool Kill();
 
 private:
     HWND FindActiveWindow();

@@ -133,7 +133,7 @@ TEST_F(Folders, RecoveryFinishesWhatAnInterruptedRunLeft)
         const char* label;
         bool allOrNothing;
         int replaced;        // items whose copies took their places
-        bool movedAway;      // the next item's old file moved to its backup
+        bool movedAway;      // the next item's old bytes kept under its backup name
         JournalRecord mark;  // 0: none
         Where a, b, c;       // expected afterwards
     } rows[] = {
@@ -168,9 +168,11 @@ TEST_F(Folders, RecoveryFinishesWhatAnInterruptedRunLeft)
             const std::wstring target = Wide(install + "\\" + names[i]);
             const bool replace = i < row.replaced, moveAway = i == row.replaced && row.movedAway;
             if ((replace || moveAway) && !plan[i].backup.empty())
-                MoveFileW(target.c_str(), (Wide(install) + L"\\" + plan[i].backup).c_str());
+                CreateHardLinkW((Wide(install) + L"\\" + plan[i].backup).c_str(), target.c_str(),
+                                nullptr);
             if (replace)
-                MoveFileW((Wide(install) + L"\\" + plan[i].copy).c_str(), target.c_str());
+                MoveFileExW((Wide(install) + L"\\" + plan[i].copy).c_str(), target.c_str(),
+                            MOVEFILE_REPLACE_EXISTING);
         }
         if (row.mark)
             journal->WriteMark(row.mark);
