@@ -2,7 +2,7 @@
 # Renders the updater's real windows under Xvfb with a Japanese font and saves
 # them as PNG in docs/: dialog, browser (the folder browser), notice (product
 # not installed), prompt (file cannot be opened), error, done, progress (a long
-# update).
+# update), and dialog-en_US (the dialog on a US English Windows).
 #
 #   scripts/screenshots.sh          (BUILD_DIR overrides build/)
 #
@@ -108,3 +108,6 @@ truncate -s 2G "$big"
 LC_ALL=C sed -i 's/^file=\(.*\)\r$/file=\1;movies\\opening.mpg\r/' "$update_dir/update.ini"
 session - progress - -- ok ok
 rm -rf "$update_dir/movies" "$install_dir/movies"
+# The same dialog on a US English Windows (code page 1252): the same texts.
+WINE_LOCALE=en_US.UTF-8
+session dialog-en_US -- cancel
