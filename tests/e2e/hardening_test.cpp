@@ -37,13 +37,18 @@ private:
 
 // Imported DLLs load before the program's first line, the others when it
 // asks for them (version resources, the folder browser, the progress bar).
-// Wine's user32 brings a few of its own whatever the program does (uxtheme,
-// imm32, shlwapi) while the process starts, so those are not planted;
-// msimg32, which the theme loads by name, and zlib1, which Wine's user32
-// imports, are.
+// Wine brings a few of its own whatever the program does while the process
+// starts (uxtheme, imm32, shlwapi, and sechost and ucrtbase for its own
+// kernelbase and advapi32), so those are
+// not planted; every other library seen loading after the first statement
+// (WINEDEBUG=+loaddll) is: msimg32, which the theme loads by name, zlib1,
+// which Wine's user32 imports, and what the dialog, the folder browser and
+// the progress bar bring.
 TEST_F(E2ETest, DllsPlantedBesideTheUpdaterAreNeverLoaded)
 {
-    const std::vector<std::string> planted = {"version", "comctl32", "dwmapi", "propsys", "msimg32", "zlib1"};
+    const std::vector<std::string> planted = {
+        "version", "comctl32", "dwmapi", "propsys", "msimg32", "zlib1",   "actxprxy",
+        "shcore",  "oleaut32", "combase", "rpcrt4", "gdi32",   "ole32",   "shell32", "win32u"};
     for (const std::string& dll : planted)
         Ship(dll + ".dll", ReadFileBytes(ProgramFolder() + "\\e2e-fixtures\\planted\\" + dll + ".dll"));
     // Started from the update folder, as users start it.
