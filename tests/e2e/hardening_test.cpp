@@ -39,11 +39,10 @@ private:
 // asks for them (version resources, the folder browser, the progress bar).
 // Wine brings a few of its own whatever the program does while the process
 // starts (uxtheme, imm32, shlwapi, and sechost and ucrtbase for its own
-// kernelbase and advapi32), so those are
-// not planted; every other library seen loading after the first statement
-// (WINEDEBUG=+loaddll) is: msimg32, which the theme loads by name, zlib1,
-// which Wine's user32 imports, and what the dialog, the folder browser and
-// the progress bar bring.
+// kernelbase and advapi32), so those are not planted; every other library
+// seen loading after the first statement (WINEDEBUG=+loaddll) is: msimg32,
+// which the theme loads by name, zlib1, which Wine's user32 imports, and
+// what the dialog, the folder browser and the progress bar bring.
 TEST_F(E2ETest, DllsPlantedBesideTheUpdaterAreNeverLoaded)
 {
     const std::vector<std::string> planted = {
