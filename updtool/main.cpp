@@ -51,7 +51,7 @@ void PrintHelp()
         line.resize(12, ' ');
         text += line + command.summary + "\n";
     }
-    text += "  --version   print updtool's version\n";
+    text += "  --version print updtool's version\n";
     text += "\n'updtool COMMAND --help' tells more. Exit codes: 0 nothing wrong,\n"
             "1 problems found, 2 bad usage or an input that cannot be read.\n";
     WriteOut(text);

@@ -38,5 +38,5 @@ TEST(UpdtoolUsage, VersionIsTheProjectVersion)
 
     const ToolResult help = RunTool({"--help"}, scratch.Path());
     EXPECT_EQ(0, help.exitCode);
-    EXPECT_NE(std::string::npos, help.out.find("\n  --version   print updtool's version\n")) << help.out;
+    EXPECT_NE(std::string::npos, help.out.find("\n  --version print updtool's version\n")) << help.out;
 }
