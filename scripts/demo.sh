@@ -24,6 +24,8 @@ if [ $mode = interactive ] && [ -z "${DISPLAY:-}" ]; then
   exit 2
 fi
 
+# Wine must be there before the prefix is made beside the build.
+bash "$root/scripts/setup.sh"
 . "$root/scripts/wine-env.sh"
 if [ $mode = interactive ]; then
   wine_env_init "$build/wine-demo-ui" display
