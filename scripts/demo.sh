@@ -24,16 +24,28 @@ if [ $mode = interactive ] && [ -z "${DISPLAY:-}" ]; then
   exit 2
 fi
 
-echo "Building (scripts/build.sh $build)..."
-bash "$root/scripts/build.sh" --quiet "$build"
-
+# Wine must be there before the prefix is made beside the build.
+bash "$root/scripts/setup.sh"
 . "$root/scripts/wine-env.sh"
 if [ $mode = interactive ]; then
   wine_env_init "$build/wine-demo-ui" display
 else
   wine_env_init "$build/wine-demo" null
 fi
-wine_prefix_ensure
+# A new Wine prefix is made while the programs compile, not after them.
+mkdir -p "$build"
+wine_prefix_ensure &
+prefix_job=$!
+
+# Only the three programs the demo runs (and the four product files the
+# driver's target brings), not the tests.
+echo "Building updater.exe, updtool.exe and updater_driver.exe in $build..."
+build_status=0
+bash "$root/scripts/build.sh" --progress "$build" updater updtool updater_driver || build_status=$?
+prefix_status=0
+wait $prefix_job || prefix_status=$?
+[ $build_status -eq 0 ] || exit $build_status
+[ $prefix_status -eq 0 ] || { echo "demo.sh: the Wine prefix could not be made" >&2; exit 1; }
 trap wine_server_stop EXIT
 wine_server_start
 [ $mode = interactive ] && wine_map_japanese_fonts

@@ -12,6 +12,7 @@ packages=(
   xvfb imagemagick fonts-ipafont-gothic
   util-linux python3 locales tzdata
   clang-14 libclang-rt-14-dev llvm-14 zlib1g-dev
+  zip
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test under Wine, then (for a full run, with
-# no CTest arguments) fuzzes the readers natively for a short while:
+# no CTest arguments) checks that a release rebuilds byte for byte and fuzzes
+# the readers natively for a short while:
 #   scripts/test.sh [CTEST ARGS...]      (BUILD_DIR overrides build/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +24,9 @@ cd "$build"
 ctest --output-on-failure -j"$(nproc)" "$@"
 if [ $# -eq 0 ]; then
   wine_server_stop
+  # Two releases from two temporary folders, compared (about a minute or two
+  # on two cores: only the two programs are built).
+  bash "$root/scripts/release.sh" --check
   # Every seed and every input that ever found a fault, once, under the
   # sanitizers, then a few seconds of fuzzing per target.
   BUILD_DIR=$build bash "$root/scripts/fuzz.sh" --ci

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "base/dll_search.h"
+#include "project_version.h"
 #include "updtool/command_line.h"
 #include "updtool/commands.h"
 #include "updtool/tool_output.h"
@@ -50,6 +51,7 @@ void PrintHelp()
         line.resize(12, ' ');
         text += line + command.summary + "\n";
     }
+    text += "  --version print updtool's version\n";
     text += "\n'updtool COMMAND --help' tells more. Exit codes: 0 nothing wrong,\n"
             "1 problems found, 2 bad usage or an input that cannot be read.\n";
     WriteOut(text);
@@ -64,6 +66,10 @@ int main(int argc, char** argv)
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         PrintHelp();
         return argc < 2 ? ExitTrouble : ExitOk;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        WriteOut("updtool " PROJECT_VERSION_TEXT "\n");
+        return ExitOk;
     }
     for (const Command& command : commands) {
         if (std::strcmp(argv[1], command.name) != 0)

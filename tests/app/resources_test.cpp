@@ -1,7 +1,9 @@
 // The resources of the built updater.exe, read as data: the dialog template
-// control by control, the icon group, the manifest and the version resource.
+// control by control, the icon group, the manifest; and the version resources
+// of both programs.
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -232,28 +234,74 @@ TEST(UpdaterResources, ManifestAsksForAdministratorAndCommonControls)
         EXPECT_NE(std::string::npos, manifest.find(part)) << part;
 }
 
-TEST(UpdaterResources, VersionResourceNamesTheProgram)
+// The four numbers of a version text such as "1.2.0", missing ones 0.
+std::vector<WORD> VersionNumbers(const std::string& text)
 {
-    const std::string path = UpdaterPath();
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
-    ASSERT_NE(0u, size);
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
-    WORD* translation = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&translation), &length));
-    ASSERT_GE(length, 4u);
-    EXPECT_EQ(0x0411, translation[0]);
-    EXPECT_EQ(932, translation[1]);
-    char* text = nullptr;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\041103a4\\OriginalFilename",
-                               reinterpret_cast<void**>(&text), &length));
-    EXPECT_STREQ("updater.exe", text);
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\041103a4\\FileVersion",
-                               reinterpret_cast<void**>(&text), &length));
-    EXPECT_STREQ("1.1.0.0", text);
+    std::vector<WORD> numbers;
+    size_t at = 0;
+    while (at <= text.size() && numbers.size() < 4) {
+        const size_t dot = std::min(text.find('.', at), text.size());
+        numbers.push_back(WORD(std::stoul(text.substr(at, dot - at))));
+        at = dot + 1;
+    }
+    numbers.resize(4, 0);
+    return numbers;
+}
+
+// Both programs carry the version CMake's project() sets (VERSION_FROM_CMAKE,
+// a compile definition), as text and as numbers.
+TEST(ProgramResources, VersionResourceNamesEachProgramAndTheProjectVersion)
+{
+    struct Row {
+        const char* program;
+        const char* block;  // the StringFileInfo block: language and code page
+        WORD language;
+        WORD codePage;
+    };
+    const Row rows[] = {
+        {"updater.exe", "041103a4", 0x0411, 932},
+        {"updtool.exe", "040904b0", 0x0409, 1200},
+    };
+    const std::string version = VERSION_FROM_CMAKE;
+    const std::vector<WORD> numbers = VersionNumbers(version);
+    for (const Row& row : rows) {
+        const std::string path = ProgramFolder() + "\\..\\..\\bin\\" + row.program;
+        DWORD handle = 0;
+        const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+        ASSERT_NE(0u, size) << row.program;
+        std::vector<char> block(size);
+        ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data())) << row.program;
+        WORD* translation = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                                   reinterpret_cast<void**>(&translation), &length));
+        ASSERT_GE(length, 4u);
+        EXPECT_EQ(row.language, translation[0]) << row.program;
+        EXPECT_EQ(row.codePage, translation[1]) << row.program;
+
+        const std::pair<const char*, std::string> texts[] = {
+            {"OriginalFilename", row.program}, {"FileVersion", version}, {"ProductVersion", version}};
+        for (const auto& text : texts) {
+            const std::string query = std::string("\\StringFileInfo\\") + row.block + "\\" + text.first;
+            char* value = nullptr;
+            ASSERT_TRUE(VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+                << row.program << " " << query;
+            EXPECT_EQ(text.second, value) << row.program << " " << text.first;
+        }
+
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+        ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), length);
+        EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+        const DWORD high = MAKELONG(numbers[1], numbers[0]), low = MAKELONG(numbers[3], numbers[2]);
+        EXPECT_EQ(high, fixed->dwFileVersionMS) << row.program;
+        EXPECT_EQ(low, fixed->dwFileVersionLS) << row.program;
+        EXPECT_EQ(high, fixed->dwProductVersionMS) << row.program;
+        EXPECT_EQ(low, fixed->dwProductVersionLS) << row.program;
+        // A release is rebuilt byte for byte: no build date, no debug flag.
+        EXPECT_EQ(0u, fixed->dwFileDateMS | fixed->dwFileDateLS) << row.program;
+        EXPECT_EQ(0u, fixed->dwFileFlags) << row.program;
+    }
 }
 
 }

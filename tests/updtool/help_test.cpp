@@ -25,3 +25,18 @@ TEST(UpdtoolUsage, HelpAndBadCalls)
     EXPECT_EQ("updtool: unknown command 'frobnicate' (see 'updtool --help')\n", unknown.err);
     EXPECT_EQ(2, RunTool({}, scratch.Path()).exitCode);
 }
+
+// --version prints the project's version as CMake's project() sets it
+// (VERSION_FROM_CMAKE); the overall help names the option.
+TEST(UpdtoolUsage, VersionIsTheProjectVersion)
+{
+    ScratchDir scratch;
+    const ToolResult version = RunTool({"--version"}, scratch.Path());
+    EXPECT_EQ(0, version.exitCode);
+    EXPECT_EQ(std::string("updtool ") + VERSION_FROM_CMAKE + "\n", version.out);
+    EXPECT_EQ("", version.err);
+
+    const ToolResult help = RunTool({"--help"}, scratch.Path());
+    EXPECT_EQ(0, help.exitCode);
+    EXPECT_NE(std::string::npos, help.out.find("\n  --version print updtool's version\n")) << help.out;
+}
