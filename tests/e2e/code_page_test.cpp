@@ -14,18 +14,6 @@ namespace {
 const char* const kTitle = "星の表示";
 const char* const kCaptionJa = u8"星の表示 Version 2.0 アップデート";
 
-std::string Revision(int32_t revision, const std::string& data)
-{
-    PakSpec spec;
-    spec.version = 2;
-    spec.revision = revision;
-    PakEntry entry;
-    entry.name = "data.bin";
-    entry.data = data;
-    spec.entries.push_back(entry);
-    return BuildPak(spec);
-}
-
 // The dialog's own texts, from its UTF-16 template, and the field.
 std::vector<std::string> DialogTexts(const std::string& field)
 {
@@ -64,10 +52,10 @@ TEST_F(EveryCodePage, JapaneseTextsNamesAndInstallFolder)
     const std::string folder = scratch.Path("ゲーム\\ソフト表");
     key.SetExecute(folder + "\\game.exe");
     WriteJapaneseIni("データ.pak;画像\\タイトル.bmp;ソフト\\表.txt", name);
-    Ship("データ.pak", Revision(7, "new"));
+    Ship("データ.pak", ArchiveOfRevision(7, "new"));
     Ship("画像\\タイトル.bmp", "title");
     Ship("ソフト\\表.txt", "new table");
-    WriteFileBytes(folder + "\\データ.pak", Revision(5, "old"));
+    WriteFileBytes(folder + "\\データ.pak", ArchiveOfRevision(5, "old"));
     WriteFileBytes(folder + "\\ソフト\\表.txt", "old table");
 
     const SessionResult run = Run({Press(IDOK), Press(IDOK)});
@@ -77,7 +65,7 @@ TEST_F(EveryCodePage, JapaneseTextsNamesAndInstallFolder)
     EXPECT_EQ(ControlTexts(run.windows[0]), DialogTexts(Utf8FromCp932(folder)));
     EXPECT_EQ(run.lines[1], BoxLine(kCaptionJa, kDone));
     ExpectCleanEnd(run);
-    EXPECT_EQ(ReadFileBytes(folder + "\\データ.pak"), Revision(7, "new"));
+    EXPECT_EQ(ReadFileBytes(folder + "\\データ.pak"), ArchiveOfRevision(7, "new"));
     EXPECT_EQ(ReadFileBytes(folder + "\\画像\\タイトル.bmp"), "title");
     EXPECT_EQ(ReadFileBytes(folder + "\\ソフト\\表.txt"), "new table");
     EXPECT_EQ(ListFolder(install), "") << "nothing lands in the folder the registry did not name";

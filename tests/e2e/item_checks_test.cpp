@@ -10,18 +10,6 @@
 
 namespace {
 
-std::string Revision(int32_t revision, const std::string& data)
-{
-    PakSpec spec;
-    spec.version = 2;
-    spec.revision = revision;
-    PakEntry entry;
-    entry.name = "level.dat";
-    entry.data = data;
-    spec.entries.push_back(entry);
-    return BuildPak(spec);
-}
-
 // An archive whose one compressed entry, update.ini, inflates to size bytes
 // of spaces: built a megabyte at a time, never held whole.
 std::string ArchiveOfHugeSettings(uint64_t size)
@@ -94,9 +82,9 @@ TEST_F(E2ETest, DamagedArchiveNeverReplacesTheInstalledOne)
     WriteIni("first.txt;data.pak;last.txt");
     Ship("first.txt", "new first");
     Installed("first.txt", "old first");
-    const std::string cut = Revision(20, std::string(4000, 'n'));
+    const std::string cut = ArchiveOfRevision(20, std::string(4000, 'n'));
     Ship("data.pak", cut.substr(0, cut.size() - 100));
-    Installed("data.pak", Revision(10, "old level"));
+    Installed("data.pak", ArchiveOfRevision(10, "old level"));
     Ship("last.txt", "new last");
     Installed("last.txt", "old last");
 
@@ -109,7 +97,7 @@ TEST_F(E2ETest, DamagedArchiveNeverReplacesTheInstalledOne)
     EXPECT_NE(text.find(u8" :データ解凍に失敗しました。"), std::string::npos) << text;
     ExpectCleanEnd(run);
     EXPECT_EQ(ReadFileBytes(InstalledPath("first.txt")), "new first") << "applied before it";
-    EXPECT_EQ(ReadFileBytes(InstalledPath("data.pak")), Revision(10, "old level"));
+    EXPECT_EQ(ReadFileBytes(InstalledPath("data.pak")), ArchiveOfRevision(10, "old level"));
     EXPECT_EQ(ReadFileBytes(InstalledPath("last.txt")), "old last");
     EXPECT_EQ(UpdateLeftovers(install), "");
 }

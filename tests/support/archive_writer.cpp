@@ -92,3 +92,15 @@ std::string BuildPak(const PakSpec& spec)
     }
     return out + packed + data;
 }
+
+std::string ArchiveOfRevision(int32_t revision, const std::string& data)
+{
+    PakSpec spec;
+    spec.version = 2;
+    spec.revision = revision;
+    PakEntry entry;
+    entry.name = "data.bin";
+    entry.data = data;
+    spec.entries.push_back(entry);
+    return BuildPak(spec);
+}

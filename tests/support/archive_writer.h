@@ -32,3 +32,6 @@ std::string BuildPak(const PakSpec& spec);
 
 // A zlib stream (RFC 1950) of data, at the given level.
 std::string ZlibCompress(const std::string& data, int level = 6);
+
+// A format-2 archive of the given revision holding one raw entry, data.bin.
+std::string ArchiveOfRevision(int32_t revision, const std::string& data);
