@@ -77,10 +77,10 @@ DWORD ProbeTarget(const std::wstring& target, DWORD& attributes)
 // folder (and the folder, when it is missing). Asks the user as an open does
 // when either fails, naming the target. False when the user chose Ignore;
 // Abort raises.
-bool PrepareReplacement(const std::wstring& target, DWORD probed, const wchar_t* prefix,
-                        TemporaryFile& temporary)
+bool PrepareReplacement(const std::wstring& target, DWORD probed, const std::wstring& where,
+                        const wchar_t* prefix, TemporaryFile& temporary)
 {
-    const std::wstring folder = ContainingFolder(target);
+    const std::wstring folder = where.empty() ? ContainingFolder(target) : where;
     LockRetry locked(target, false);
     LockRetry creating(target, true);
     for (;;) {
@@ -158,7 +158,7 @@ void PreparedCopy::SetTimesAndAttributes()
 
 bool PrepareUpdateFile(const char* source, const std::wstring& target, int force,
                        uint32_t attributeMask, ProgressFunction progress, void* user,
-                       const wchar_t* prefix, PreparedCopy& copy)
+                       const std::wstring& folder, const wchar_t* prefix, PreparedCopy& copy)
 {
     copy.target = target;
     ArchiveFile input;
@@ -177,7 +177,7 @@ bool PrepareUpdateFile(const char* source, const std::wstring& target, int force
     // The target is never written in place: a failure half-way would leave the
     // installed program truncated. The copy goes to a temporary file in the
     // same folder (same volume, so the final rename is atomic).
-    if (!PrepareReplacement(target, probed, prefix, copy.file))
+    if (!PrepareReplacement(target, probed, folder, prefix, copy.file))
         return false;
 
     {
@@ -239,7 +239,7 @@ void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
                      uint32_t attributeMask, ProgressFunction progress, void* user)
 {
     PreparedCopy copy;
-    if (PrepareUpdateFile(source, target, force, attributeMask, progress, user, kTemporaryPrefix,
-                          copy))
+    if (PrepareUpdateFile(source, target, force, attributeMask, progress, user, std::wstring(),
+                          kTemporaryPrefix, copy))
         PutInPlace(copy);
 }

@@ -52,13 +52,14 @@ public:
 };
 
 // ApplyUpdateFile up to the copy's place: the source is written into a new
-// file named <prefix>XXXX.tmp beside the target (asking as ApplyUpdateFile
-// does) and flushed. False when there is nothing to put in place: Ignore at
+// file named <prefix>XXXX.tmp in folder ("": beside the target; else a folder
+// on the target's volume, made when missing), asking as ApplyUpdateFile
+// does, and flushed. False when there is nothing to put in place: Ignore at
 // a prompt, an existing target kept (kKeepExisting), or the target being
 // the source itself. Raises what ApplyUpdateFile raises.
 bool PrepareUpdateFile(const char* source, const std::wstring& target, int force,
                        uint32_t attributeMask, ProgressFunction progress, void* user,
-                       const wchar_t* prefix, PreparedCopy& copy);
+                       const std::wstring& folder, const wchar_t* prefix, PreparedCopy& copy);
 
 // The copy takes its target's place in one rename (locks waited out, then
 // the user asked as an open does), then gets its times and attributes.

@@ -27,15 +27,19 @@ std::wstring Joined(const std::wstring& folder, const std::wstring& name)
     return folder.empty() ? name : folder + L"\\" + name;
 }
 
-std::wstring Hex(size_t value)
+std::wstring Hex(size_t value, size_t least)
 {
     std::wstring digits;
     do {
         digits.insert(digits.begin(), L"0123456789ABCDEF"[value & 0xF]);
         value >>= 4;
-    } while (value != 0 || digits.size() < 4);
+    } while (value != 0 || digits.size() < least);
     return digits;
 }
+
+// How many of a run's files share one bucket folder: few enough that a new
+// name there is quick to make.
+const size_t kBucketItems = 64;
 
 [[noreturn]] void RaiseNotReplaced(const std::wstring& target, DWORD error)
 {
@@ -135,18 +139,28 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
     const std::wstring target = folder_ + L"\\" + relative;
     const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kPlainPrefix;
     std::unique_ptr<PreparedCopy> copy(new PreparedCopy);
-    if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
-                           prefix, *copy))
-        return;
     if (!allOrNothing_) {
-        PutInPlace(*copy);
+        if (PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
+                              std::wstring(), prefix, *copy))
+            PutInPlace(*copy);
         return;
     }
+    // All the run's files of one folder wait in its own folder beside the
+    // targets, a bucket of a few at a time.
+    const std::wstring folder = FolderOf(relative);
+    const std::wstring bucket =
+        Joined(folder, RunFolderName(journal_.RunPrefix()) + L"\\" + Hex(staged_[folder]++ / kBucketItems, 2));
+    if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
+                           folder_ + L"\\" + bucket, prefix, *copy))
+        return;
+    const std::wstring& made = copy->file.Path();
+    const std::wstring name = made.substr(made.rfind(L'\\') + 1);
+    plan_.push_back(JournalReplacement(relative, bucket + L"\\" + name,
+                                       bucket + L"\\" + prefix + Hex(ready_.size(), 4) + L".bak"));
     LARGE_INTEGER size = {};
     GetFileSizeEx(copy->file.Get(), &size);
     readyBytes_ += uint64_t(size.QuadPart);
     ready_.push_back(std::move(copy));
-    relativeTargets_.push_back(relative);
 }
 
 void FileUpdate::Commit()
@@ -158,18 +172,13 @@ void FileUpdate::Commit()
 
 void FileUpdate::ReplaceAll()
 {
-    // The whole plan is on disk before the first target moves.
-    std::vector<JournalReplacement> plan;
-    for (size_t i = 0; i < ready_.size(); ++i) {
-        const std::wstring& relative = relativeTargets_[i];
-        const std::wstring& copyPath = ready_[i]->file.Path();
-        const std::wstring copy = Joined(FolderOf(relative), copyPath.substr(copyPath.rfind(L'\\') + 1));
-        const bool exists =
-            GetFileAttributesW(LongPathForm(folder_ + L"\\" + relative).c_str()) != INVALID_FILE_ATTRIBUTES;
-        const std::wstring backup =
-            exists ? Joined(FolderOf(relative), journal_.RunPrefix() + Hex(i) + L".bak") : std::wstring();
-        plan.push_back(JournalReplacement(relative, copy, backup));
-    }
+    // The whole plan is on disk before the first target moves; a target
+    // that does not exist has no old bytes to keep.
+    std::vector<JournalReplacement> plan = plan_;
+    for (JournalReplacement& replacement : plan)
+        if (GetFileAttributesW(LongPathForm(folder_ + L"\\" + replacement.target).c_str()) ==
+            INVALID_FILE_ATTRIBUTES)
+            replacement.backup.clear();
     if (!plan.empty() && !journal_.WriteReplacing(plan))
         throw OCErrorException("ファイル書込に失敗しました。");
 
@@ -190,7 +199,8 @@ void FileUpdate::ReplaceAll()
     journal_.WriteMark(kJournalComplete);
     committed_ = true;
     ready_.clear();
-    DropBackups(folder_, journal_.Contents());
+    if (!DropBackups(folder_, journal_.Contents()))
+        keepJournal_ = true;  // the next run removes what is left
 }
 
 void FileUpdate::RollBack()
@@ -203,7 +213,8 @@ void FileUpdate::RollBack()
     // targets were never replaced.
     for (const std::unique_ptr<PreparedCopy>& copy : ready_)
         copy->file.Close();
-    if (replacing && !PutBack(folder_, journal_.Contents()))
-        keepJournal_ = true;  // the next run finishes putting back
-    RemoveRunCopies(folder_, journal_.Contents());
+    const bool done = replacing ? PutBack(folder_, journal_.Contents())
+                                : RemoveRunCopies(folder_, journal_.Contents());
+    if (!done)
+        keepJournal_ = true;  // the next run finishes what is left
 }

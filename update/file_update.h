@@ -14,6 +14,7 @@
 //
 // Nothing is ever written anywhere but the install folder.
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,7 +59,8 @@ private:
     std::vector<std::wstring> folders_;
     UpdateJournal journal_;
     std::vector<std::unique_ptr<PreparedCopy>> ready_;
-    std::vector<std::wstring> relativeTargets_;
+    std::vector<JournalReplacement> plan_;     // per copy kept ready
+    std::map<std::wstring, size_t> staged_;    // copies per folder so far
     uint64_t readyBytes_;
     bool committed_;
     bool keepJournal_;

@@ -1,6 +1,7 @@
 #include "update/interrupted_update.h"
 
 #include <windows.h>
+#include <vector>
 #include "base/owned.h"
 #include "paths/wide_paths.h"
 
@@ -31,16 +32,53 @@ bool IsHexDigit(wchar_t c)
     return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
 }
 
-// <prefix>XXXX.tmp, the name TemporaryFile gives the run's copies.
-bool IsRunCopy(const std::wstring& name, const std::wstring& prefix)
+// <prefix><four or more hex digits><extension>: the run's copies (.tmp, as
+// TemporaryFile names them) and kept old files (.bak).
+bool IsRunFile(const std::wstring& name, const std::wstring& prefix, const wchar_t* extension)
 {
-    if (name.size() != prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(prefix.size() + 4, 4, L".tmp") != 0)
+    if (name.size() < prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - 4, 4, extension) != 0)
         return false;
-    for (size_t i = prefix.size(); i < prefix.size() + 4; ++i)
+    const size_t digits = name.size() - prefix.size() - 4;
+    for (size_t i = prefix.size(); i < prefix.size() + digits; ++i)
         if (!IsHexDigit(name[i]))
             return false;
     return true;
+}
+
+// A folder of the run's own, once empty. A scanner or a window looking into
+// it may hold it a moment; after that it stays (and so does the journal).
+bool RemoveFolder(const std::wstring& folder)
+{
+    for (DWORD delay = 10; delay <= 80; delay *= 2) {
+        if (RemoveDirectoryW(folder.c_str()) || !Exists(folder))
+            return true;
+        if (GetLastError() == ERROR_DIR_NOT_EMPTY)
+            return false;
+        Sleep(delay);
+    }
+    return false;
+}
+
+// Removes the run's files in folder; a folder of the run's own (one of its
+// buckets) is gone too once nothing else is left in it. False when something
+// of the run's is still there.
+bool RemoveRunFiles(const std::wstring& folder, const std::wstring& prefix, bool ownFolder)
+{
+    bool done = true;
+    WIN32_FIND_DATAW found;
+    {
+        const FindOwner find(FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &found));
+        if (find.Valid()) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    (IsRunFile(name, prefix, L".tmp") || (ownFolder && IsRunFile(name, prefix, L".bak"))))
+                    done = Remove(folder + L"\\" + name) && done;
+            } while (FindNextFileW(find.Get(), &found));
+        }
+    }
+    return ownFolder ? RemoveFolder(folder) && done : done;
 }
 
 }  // namespace
@@ -68,38 +106,50 @@ bool PutBack(const std::wstring& installFolder, const JournalContents& contents)
             }
         } else if (!Exists(copy)) {
             // New to the folder, and the copy took its place.
-            Remove(target);
+            done = Remove(target) && done;
         }
-        Remove(copy);
+        done = Remove(copy) && done;
     }
-    RemoveRunCopies(installFolder, contents);
-    return done;
+    return RemoveRunCopies(installFolder, contents) && done;
 }
 
-void DropBackups(const std::wstring& installFolder, const JournalContents& contents)
+bool DropBackups(const std::wstring& installFolder, const JournalContents& contents)
 {
+    bool done = true;
     for (const JournalReplacement& replacement : contents.replacements)
         if (!replacement.backup.empty())
-            Remove(Full(installFolder, replacement.backup));
+            done = Remove(Full(installFolder, replacement.backup)) && done;
+    return RemoveRunCopies(installFolder, contents) && done;
 }
 
-void RemoveRunCopies(const std::wstring& installFolder, const JournalContents& contents)
+bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& contents)
 {
     if (contents.runPrefix.empty())
-        return;
+        return true;
+    bool done = true;
     for (const std::wstring& folder : contents.folders) {
         const std::wstring base = Full(installFolder, folder);
-        WIN32_FIND_DATAW found;
-        const FindOwner find(
-            FindFirstFileW((base + L"\\" + contents.runPrefix + L"*.tmp").c_str(), &found));
-        if (!find.Valid())
-            continue;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                IsRunCopy(found.cFileName, contents.runPrefix))
-                Remove(base + L"\\" + found.cFileName);
-        } while (FindNextFileW(find.Get(), &found));
+        done = RemoveRunFiles(base, contents.runPrefix, false) && done;
+        // The run's own folder, upd<run>.d, and its buckets.
+        const std::wstring own = base + L"\\" + RunFolderName(contents.runPrefix);
+        std::vector<std::wstring> buckets;
+        {
+            WIN32_FIND_DATAW found;
+            const FindOwner find(FindFirstFileW((own + L"\\*").c_str(), &found));
+            if (!find.Valid())
+                continue;
+            do {
+                const std::wstring name = found.cFileName;
+                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." &&
+                    name != L"..")
+                    buckets.push_back(own + L"\\" + name);
+            } while (FindNextFileW(find.Get(), &found));
+        }
+        for (const std::wstring& bucket : buckets)
+            done = RemoveRunFiles(bucket, contents.runPrefix, true) && done;
+        done = RemoveFolder(own) && done;
     }
+    return done;
 }
 
 bool ReplacedAll(const std::wstring& installFolder, const JournalContents& contents)
@@ -122,13 +172,14 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
         JournalContents contents;
         if (!ReadJournal(journal, contents))
             continue;
-        if (contents.allOrNothing && contents.replacing) {
-            if (ReplacedAll(installFolder, contents))
-                DropBackups(installFolder, contents);
-            else if (!PutBack(installFolder, contents))
-                continue;  // a target still held: the journal stays for the next run
-        }
-        RemoveRunCopies(installFolder, contents);
-        Remove(LongPathForm(journal));
+        bool done;
+        if (contents.allOrNothing && contents.replacing)
+            done = ReplacedAll(installFolder, contents) ? DropBackups(installFolder, contents)
+                                                        : PutBack(installFolder, contents);
+        else
+            done = RemoveRunCopies(installFolder, contents);
+        // Something still held: the journal stays for the next run.
+        if (done)
+            Remove(LongPathForm(journal));
     }
 }

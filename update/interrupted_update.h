@@ -10,15 +10,20 @@
 // An all-or-nothing run that did not complete: every target the run
 // replaced gets its old bytes back (a target that did not exist before is
 // removed), and the run's new copies and kept old files are removed. False
-// when a target could not get its old bytes back now (another program holds
-// it): its kept old file stays, and so must the journal.
+// when a target could not get its old bytes back now, or a file of the
+// run's could not be removed (another program holds it): what is left stays,
+// and so must the journal.
 bool PutBack(const std::wstring& installFolder, const JournalContents& contents);
 
-// A run that replaced everything: the old files it kept are removed.
-void DropBackups(const std::wstring& installFolder, const JournalContents& contents);
+// A run that replaced everything: the old files it kept are removed, and
+// what RemoveRunCopies removes. False as RemoveRunCopies.
+bool DropBackups(const std::wstring& installFolder, const JournalContents& contents);
 
-// The run's new copies (upd<run>-XXXX.tmp) left in its folders are removed.
-void RemoveRunCopies(const std::wstring& installFolder, const JournalContents& contents);
+// The run's new copies (upd<run>-XXXX.tmp) left in its folders are removed,
+// and its own folders (upd<run>.d) with what they hold of the run's. False
+// when something of the run's is still there (another program holds it):
+// the journal must then stay for the next run.
+bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& contents);
 
 // True when the contents say every target took its new bytes: marked
 // complete, or the replacements had begun, were not being undone, and no

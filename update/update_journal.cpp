@@ -309,3 +309,8 @@ std::vector<std::wstring> JournalsIn(const std::wstring& folder)
     } while (FindNextFileW(find.Get(), &found));
     return journals;
 }
+
+std::wstring RunFolderName(const std::wstring& runPrefix)
+{
+    return runPrefix.substr(0, runPrefix.size() - 1) + L".d";
+}

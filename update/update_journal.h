@@ -4,9 +4,11 @@
 // file it did not make.
 //
 // One run writes upd<run>.jnl (run: 16 hex digits, new for every run) in the
-// install folder; its files beside the targets are upd<run>-XXXX.tmp (new
-// copies) and, for an all-or-nothing update, upd<run>-XXXX.bak (the old
-// files, kept while the new ones take their places).
+// install folder. Its new copies are upd<run>-XXXX.tmp beside their targets;
+// an all-or-nothing update keeps its copies, and the old files while the new
+// ones take their places (upd<run>-XXXX.bak), in upd<run>.d\<bucket> beside
+// the targets: all of them exist at once, and a folder that holds few names
+// takes a new one faster than the install folder with all of its.
 //
 // Layout, little-endian: "UPDJNL01", then records, each
 //   u32 kind, u32 payload length, payload, u32 CRC-32 of kind, length and payload
@@ -101,6 +103,10 @@ private:
 // is not one (wrong name or header): such a file belongs to somebody else
 // and is left alone.
 bool ReadJournal(const std::wstring& path, JournalContents& contents);
+
+// "upd<run>.d", the folder an all-or-nothing run keeps its files in, in each
+// of its folders.
+std::wstring RunFolderName(const std::wstring& runPrefix);
 
 // The journals in folder, by full path: upd<16 hex digits>.jnl.
 std::vector<std::wstring> JournalsIn(const std::wstring& folder);

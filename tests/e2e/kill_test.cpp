@@ -81,27 +81,31 @@ protected:
                 (left.find(".bak") != std::string::npos ||
                  ReadFileBytes(InstalledPath("a.bin")) == Bytes('n', kItems[0].size, 0)))
                 return true;
-            if (moment == kByBytesCopied && LargestCopy() >= delayMs * 1024)
+            if (moment == kByBytesCopied && LargestCopy(Wide(install)) >= delayMs * 1024)
                 return true;
             if (GetTickCount() - start > 20000)
                 return false;
         }
     }
 
-    // The bytes of the largest copy under way in the install folder.
-    uint64_t LargestCopy()
+    // The bytes of the largest copy under way below folder.
+    static uint64_t LargestCopy(const std::wstring& folder)
     {
         uint64_t largest = 0;
-        for (const char* folder : {"", "\\sub"}) {
-            WIN32_FIND_DATAW found;
-            HANDLE find = FindFirstFileW(Wide(install + folder + "\\upd*.tmp").c_str(), &found);
-            if (find == INVALID_HANDLE_VALUE)
-                continue;
-            do
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            return 0;
+        do {
+            const std::wstring name = found.cFileName;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (name != L"." && name != L"..")
+                    largest = std::max(largest, LargestCopy(folder + L"\\" + name));
+            } else if (name.size() > 4 && name.compare(name.size() - 4, 4, L".tmp") == 0) {
                 largest = std::max<uint64_t>(largest, found.nFileSizeLow);
-            while (FindNextFileW(find, &found));
-            FindClose(find);
-        }
+            }
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
         return largest;
     }
 
@@ -141,10 +145,11 @@ TEST_F(KillTest, EveryTargetOldOrNewAndTheNextRunCleansUp)
             << label << ": " << afterKill;
         EXPECT_TRUE(afterKill[4] == '-' || afterKill[4] == 'n') << label << ": " << afterKill;
 
+        const std::string leftAfterKill = UpdateLeftovers(install);
         // Cancelled in the dialog: the interrupted run is cleaned up first.
         const SessionResult cancelled = Run({Press(IDCANCEL)});
         ExpectCleanEnd(cancelled);
-        EXPECT_EQ(UpdateLeftovers(install), "") << label;
+        EXPECT_EQ(UpdateLeftovers(install), "") << label << " left after the kill: " << leftAfterKill;
         const std::string afterCancel = States();
         EXPECT_EQ(afterCancel.find('?'), std::string::npos) << label << ": " << afterCancel;
         if (allOrNothing)

@@ -175,6 +175,9 @@ std::string UpdateLeftovers(const std::string& folder)
             continue;
         const std::string narrow(name.begin(), name.end());
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (narrow.compare(0, 3, "upd") == 0 && narrow.size() > 2 &&
+                narrow.compare(narrow.size() - 2, 2, ".d") == 0)
+                found += narrow + "\\ ";
             found += UpdateLeftovers(folder + "\\" + narrow);
             continue;
         }

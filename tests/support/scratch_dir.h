@@ -43,7 +43,8 @@ std::string ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
 // The files in folder and below it that only an update leaves behind (its
-// upd*.tmp, upd*.bak and upd*.jnl), each followed by a space; "" when clean.
+// upd*.tmp, upd*.bak and upd*.jnl, and folders upd*.d), each followed by a
+// space; "" when clean.
 std::string UpdateLeftovers(const std::string& folder);
 // Names in a folder (files and folders, without . and ..), sorted.
 std::string ListFolder(const std::string& dir);
