@@ -5,14 +5,14 @@
 #include "pak/archive_file.h"
 #include "pak/archive_index.h"
 #include "pak/archive_search.h"
+#include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
-#include "updtool/tool_output.h"
 
 namespace {
 
 std::string Named(const std::wstring& archive)
 {
-    return Utf8FromWide(archive);
+    return Utf8(archive);
 }
 
 void CheckArchive(const std::wstring& archive, Problems& problems)
@@ -37,9 +37,9 @@ void CheckArchive(const std::wstring& archive, Problems& problems)
         while (index.Next(record)) {
             ++read;
             if (!index.CanDeliver(record)) {
-                damage = "the data of entry \"" +
-                         Utf8FromAnsi(record.name, int(record.nameLength)) +
-                         "\" lies outside the file or cannot inflate to its size";
+                damage = "the data of entry " +
+                         Quoted(std::string(record.name, record.nameLength)) +
+                         " lies outside the file or cannot inflate to its size";
                 break;
             }
         }
@@ -49,8 +49,7 @@ void CheckArchive(const std::wstring& archive, Problems& problems)
     }
     if (!damage.empty())
         problems.Error(Named(archive) + " is damaged: " + damage +
-                       "; a lookup that reaches it fails with \"" +
-                       Utf8FromAnsi("データ解凍に失敗しました。") + "\"");
+                       "; a lookup that reaches it fails with " + Quoted(std::string("データ解凍に失敗しました。")));
 }
 
 }  // namespace

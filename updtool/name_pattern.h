@@ -1,20 +1,21 @@
 #pragma once
-// The --store patterns of pack: an entry whose name matches one is stored
-// raw, never compressed (media that is compressed already, or data the
-// product maps straight from the archive). `*` matches any run of
-// characters, backslashes included (so *.png matches img\a.png); `?` matches
-// one character, double-byte ones included. Case is ignored as the lookup
-// ignores it (entry_order.h).
+// The name patterns of pack: --store (an entry whose name matches one is
+// stored raw, never compressed: media that is compressed already, or data
+// the product maps straight from the archive) and --exclude (a file or
+// folder whose name below the packed folder matches one is left out). `*`
+// matches any run of characters, backslashes included (so *.png matches
+// img\a.png); `?` matches one character, double-byte ones included. Case is
+// ignored as the lookup ignores it (entry_order.h).
 
 #include <string>
 #include <vector>
 #include "updtool/entry_order.h"
 
-class StorePatterns {
+class NamePatterns {
 public:
     // patterns: code page 932 texts.
-    explicit StorePatterns(const std::vector<std::string>& patterns);
-    virtual ~StorePatterns();
+    explicit NamePatterns(const std::vector<std::string>& patterns);
+    virtual ~NamePatterns();
 
     bool Matches(const LookupKey& name) const;
 

@@ -6,7 +6,6 @@
 #include "paths/paths.h"
 #include "update/settings_reader.h"
 #include "updtool/text_conversion.h"
-#include "updtool/tool_output.h"
 
 SettingView::SettingView(const char* key, const String& value, bool isDefault)
     : key(key), value(value), isDefault(isDefault)
@@ -36,9 +35,8 @@ void LoadSettingsFile(UpdateFolder& folder)
         return;
     if (file.inArchive) {
         folder.source = SettingsInArchive;
-        const std::wstring& path = file.path;
-        folder.archive = Utf8FromWide(path.substr(path.rfind(L'\\') + 1));
-        folder.entry = Utf8FromAnsi(TextOf(file.name));
+        folder.archive = Utf8(file.path.substr(file.path.rfind(L'\\') + 1));
+        folder.entry = TextOf(file.name);
         folder.entryLonger = lstrlenA(TextOf(file.name)) > lstrlenA(settingsFileName);
     } else {
         folder.source = SettingsPlain;
@@ -62,7 +60,10 @@ bool UpdateFolder::Read()
         ReadNamingSettings(settings);
         ReadSetting(settingsSection, "file", fileList, settingsFileName);
     } catch (const OCErrorException& failure) {
-        readFailure = Utf8FromAnsi(TextOf(failure.message));
+        readFailure = Utf8(failure.wideMessage);
+    } catch (const DWORD&) {
+        // The one code raised bare: the file cannot be held in memory.
+        readFailure = Utf8From932("メモリが不足しています。");
     }
 
     const struct {

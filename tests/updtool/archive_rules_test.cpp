@@ -7,7 +7,7 @@
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"
 #include "updtool/revision_rule.h"
-#include "updtool/store_pattern.h"
+#include "updtool/name_pattern.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
@@ -82,7 +82,7 @@ TEST(ArchiveRules, OrderAgreesWithTheLookup)
 
 TEST(ArchiveRules, StorePatterns)
 {
-    const StorePatterns store({"*.PNG", "music\\??.ogg", "表*"});
+    const NamePatterns store({"*.PNG", "music\\??.ogg", "表*"});
     const struct {
         const char* name;
         bool stored;
@@ -96,33 +96,49 @@ TEST(ArchiveRules, StorePatterns)
 
 TEST(ArchiveRules, NamesAsUtf8)
 {
-    // Listings convert names by a table taken from the system: each
-    // double-byte character must come out as the system converts it.
+    // Every double-byte character comes out as the system converts it with
+    // code page 932, whatever this system's own code page.
     int compared = 0;
     for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
         std::string name = "x\\";
         for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
             std::string pair = {char(lead), char(trail)};
             std::wstring wide;
-            if (trail != 0x7F && NameToWide(pair.data(), 2, wide))
+            if (trail != 0x7F && WideFrom932Exactly(pair.data(), 2, wide))
                 name += pair;
         }
         std::wstring wide;
-        if (name.size() == 2 || !NameToWide(name.data(), uint32_t(name.size()), wide))
+        if (name.size() == 2 || !WideFrom932Exactly(name.data(), uint32_t(name.size()), wide))
             continue;
-        EXPECT_EQ(Utf8FromWide(wide), NameUtf8(name)) << std::hex << lead;
+        EXPECT_EQ(Utf8(wide), Utf8From932(name)) << std::hex << lead;
         ++compared;
     }
     EXPECT_GE(compared, 40);
-    EXPECT_EQ(u8"ｱｲ\\ソフト", NameUtf8("ｱｲ\\ソフト"));
-    EXPECT_FALSE(NameUtf8("a\x83").empty());  // a lone lead byte goes to the system
+    EXPECT_EQ(u8"ｱｲ\\ソフト", Utf8From932("ｱｲ\\ソフト"));
+    // Bytes that are no text show by their value; control characters too
+    // where names are shown to a reader.
+    const struct {
+        std::string name;
+        const char* json;
+        const char* shown;
+    } rows[] = {
+        {"a\x83", "a<83>", "a<83>"},
+        {"\x83\x5C\x81 b", u8"ソ<81> b", u8"ソ<81> b"},
+        {"a\rb\n\tc\x01", "a\rb\n\tc\x01", "a<CR>b<LF><TAB>c<01>"},
+        {"\x83", "<83>", "<83>"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.json, Utf8From932(row.name)) << row.shown;
+        EXPECT_EQ(row.shown, ShownName(row.name)) << row.shown;
+    }
 }
 
 TEST(ArchiveRules, JsonStrings)
 {
-    // Escapes found within the four-byte steps and between them.
     const std::string text = "ab\"d\\efgh\x01ijklmn\tq\xE3\x82\xBDrst";
-    std::string out(JsonStringRoom(text.size()), '\0');
-    out.resize(size_t(PutJsonString(&out[0], text.data(), text.size()) - out.data()));
-    EXPECT_EQ("\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\"", out);
+    JsonWriter writer;
+    writer.BeginObject();
+    writer.Field("k", text);
+    writer.EndObject();
+    EXPECT_EQ("{\"k\":\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\"}\n", writer.Document());
 }

@@ -205,7 +205,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
         {"a backslash in Name fails the instance event",
          [](Stage& s) { s.Ship("update.ini", Ini("Name=Demo\\Tool\r\nfile=readme.txt\r\n")); s.Ship("readme.txt", "x"); },
          1,
-         {"  error: Name \"Demo\\Tool\" cannot name the instance event (CreateEventA fails with error 3): "
+         {"  error: Name \"Demo\\Tool\" cannot name the instance event (creating it fails with error 3): "
           "the updater would end at once, silently, without updating"},
          {"\"Name\":\"Demo\\\\Tool\""}},
         {"no settings file",
@@ -237,7 +237,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
              s.Ship("old.pak", Pak(0, {"a"}, 1));
              s.Ship("tool.exe", Stub("app-none.exe"));
          },
-         0,
+         1,
          {"  \"bg\"        archive  plain       -    in data.pak as \"bg01.png\"",
           "  warning: item \"bg\" is not a file in the folder, only an entry of data.pak: the updater skips it",
           "  warning: item \"bg\": the archive lookup resolves it to the longer name \"bg01.png\" of data.pak",
@@ -248,7 +248,9 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "only an installed copy whose revision text is \"0\" or sorts lower",
           "  warning: item \"tool.exe\" has no FileVersion: the updater copies it only where the installed "
           "copy has none",
-          "  warning: item \"..\\up.txt\" has a \"..\" part: its target lies outside the install folder",
+          "  error: item \"..\\up.txt\" is refused by the updater, as it has a \"..\" part: it ends with "
+          "its error box \"" + std::string(u8"ファイル ..\\up.txt の指定が正しくありません。") +
+              "\" before its dialog, and copies nothing",
           "  warning: file \"bg;gone.txt; old.pak;old.pak;tool.exe;..\\up.txt;;x\" holds an empty item "
           "(\";;\"): it is left out"},
          {"{\"item\":\"bg\",\"kind\":\"plain\",\"found\":\"archive\",\"version\":\"\"}",
@@ -307,11 +309,11 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
           "  apply    \"readme.txt\"  plain       -       -          plain file, always copied",
           "  missing  \"bg\"          plain       -       -          not a file in the update folder (only "
           "inside an archive: \"bg01.png\" in data.pak)"},
-         {"{\"item\":\"app.exe\",\"kind\":\"executable\",\"action\":\"skip\",\"sourceVersion\":\"1.10\","
-          "\"targetVersion\":\"1.9\",\"reason\":\"1.10 compares lower than 1.9 as text, though as numbers "
-          "it is higher\"}",
-          "{\"item\":\"data.pak\",\"kind\":\"pak\",\"action\":\"skip\",\"sourceVersion\":\"10\","
-          "\"targetVersion\":\"9\""}},
+         {"{\"item\":\"app.exe\",\"target\":\"", "\\\\install\\\\app.exe\",\"kind\":\"executable\",\"action\":\"skip\","
+          "\"sourceVersion\":\"1.10\",\"targetVersion\":\"1.9\",\"reason\":\"1.10 compares lower than 1.9 "
+          "as text, though as numbers it is higher\"}",
+          "\\\\install\\\\data.pak\",\"kind\":\"pak\",\"action\":\"skip\",\"sourceVersion\":\"10\","
+          "\"targetVersion\":\"9\"", "\"outcome\":\"completes\",\"stops\":false,\"stop\":null"}},
         {"a damaged archive stops the run at a pak without installed copy",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=PlanStop\r\nfile=readme.txt;data.pak;app.exe\r\n"));
@@ -320,21 +322,23 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
              s.Ship("zz.pak", DamagedPak());
              s.Ship("app.exe", Stub("app-2.0.exe"));
          },
-         0,
-         {"  skip     \"data.pak\"    pak         -       -          the updater stops here with its error "
-          "box: " + u8Damaged,
-          "  skip     \"app.exe\"     executable  -       -          not reached: the updater stopped at "
-          "\"data.pak\""},
-         {"\"action\":\"skip\",\"sourceVersion\":\"\",\"targetVersion\":\"\",\"reason\":\"not reached"}},
+         1,
+         {"  stop  \"data.pak\"  pak  -  -  the updater stops here with its error box: " + u8Damaged,
+          "  not reached  \"app.exe\"  executable  -  -  not reached: the updater stopped at \"data.pak\"",
+          "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
+              "\" (the item applied before it stays applied)"},
+         {"\"action\":\"not reached\",\"sourceVersion\":\"\",\"targetVersion\":\"\",\"reason\":\"not reached",
+          "\"outcome\":\"error\",\"stops\":true,\"stop\":{\"item\":\"data.pak\",\"message\":\"" + u8Damaged}},
         {"a Name the event cannot take ends the run before any copy",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=Plan\\Slash\r\nfile=readme.txt\r\n"));
              s.Ship("readme.txt", "x");
          },
-         0,
-         {"  skip    \"readme.txt\"  plain  -       -          Name \"Plan\\Slash\" cannot name the instance "
-          "event (error 3): the updater ends at once, silently"},
-         {"\"action\":\"skip\""}},
+         1,
+         {"  not reached  \"readme.txt\"  plain  -  -  not reached: the run ends before its dialog",
+          "outcome: the updater ends at once, silently: Name \"Plan\\Slash\" cannot name the instance "
+          "event (error 3)"},
+         {"\"action\":\"not reached\"", "\"outcome\":\"silent\""}},
         {"no settings", [](Stage&) {}, 2, {}, {}},
     };
     RunCases("plan", rows, [](Stage& s) { return std::vector<std::string>{"--dest", s.install}; });
