@@ -40,30 +40,50 @@ public:
     int64_t Order() const { return entry == kNone ? -1 : int64_t(entry); }
 };
 
+// The problems found: all counted, the first kShownProblems kept. An
+// archive may hold millions of bad entries, so a message is made only when
+// it could still be kept.
 class Findings {
 public:
     std::vector<Finding> kept;
     uint64_t count;
 
-    Findings() : count(0) {}
+    Findings() : count(0), cutoff_(INT64_MAX) {}
     virtual ~Findings() {}
 
-    void Add(uint32_t entry, const std::string& message, uint32_t other = kNone,
-             const std::string& suffix = std::string())
+    // make: a callable that makes the message.
+    template <class Make>
+    void AddMade(uint32_t entry, const Make& make, uint32_t other = kNone,
+                 const std::string& suffix = std::string())
     {
         ++count;
-        kept.emplace_back(entry, message, other, suffix);
+        const Finding finding(entry, std::string(), other, suffix);
+        if (finding.Order() >= cutoff_)
+            return;
+        kept.push_back(finding);
+        kept.back().message = make();
         if (kept.size() >= 2 * kShownProblems)
             Trim();
+    }
+
+    void Add(uint32_t entry, const std::string& message)
+    {
+        AddMade(entry, [&message] { return message; });
     }
 
     void Trim()
     {
         std::stable_sort(kept.begin(), kept.end(),
                          [](const Finding& a, const Finding& b) { return a.Order() < b.Order(); });
-        if (kept.size() > kShownProblems)
+        if (kept.size() >= kShownProblems) {
             kept.erase(kept.begin() + kShownProblems, kept.end());
+            // Later ones of this order or beyond sort after every one kept.
+            cutoff_ = kept.back().Order();
+        }
     }
+
+private:
+    int64_t cutoff_;
 };
 
 // Where an entry's stored bytes lie: start, end, entry, size, compressed.
@@ -152,14 +172,14 @@ uint64_t CheckRecords(ArchiveIndex& index, EntryReader& reader, ArchiveFile& arc
         const uint32_t entry = report.checked++;
         report.unpackedSize += record.size;
         const uint32_t nameLength = NameTextLength(record.name, record.nameLength);
-        const std::string name(record.name, nameLength);
-        const std::string refusal = EntryNameRefusal(name);
+        const std::string refusal = EntryNameRefusal(std::string(record.name, nameLength));
         if (nameLength != record.nameLength)
             findings.Add(entry, "its name holds a NUL byte, where the updater's reading of it ends");
         else if (!refusal.empty())
-            findings.Add(entry, "the name " + refusal +
-                                    ": extract refuses it, and the updater would misplace or "
-                                    "never find it");
+            findings.AddMade(entry, [&refusal] {
+                return "the name " + refusal +
+                       ": extract refuses it, and the updater would misplace or never find it";
+            });
         else
             duplicates.Add(entry, record.name, nameLength);
 
@@ -208,7 +228,8 @@ void CheckRanges(std::vector<StoredRange>& ranges, uint64_t indexEnd, uint64_t f
                 findings.Add(ranges[i][2], "its data overlaps the archive's index");
         } else if (reachEntry != kNone && start < reachEnd) {
             for (size_t i = first; i < last; ++i)
-                findings.Add(ranges[i][2], "its data overlaps that of ", reachEntry);
+                findings.AddMade(ranges[i][2], [] { return std::string("its data overlaps that of "); },
+                                 reachEntry);
         } else if (compressed) {
             IndexRecord group;
             group.compressed = 1;
@@ -255,7 +276,8 @@ void CheckArchive(ArchiveFile& archive, ArchiveFile& data, ArchiveReport& report
         std::vector<StoredRange>().swap(ranges);
         duplicates.Resolve(archive);
         for (const auto& repeat : duplicates.repeats)
-            findings.Add(repeat.first, "an earlier entry, ", repeat.second,
+            findings.AddMade(repeat.first, [] { return std::string("an earlier entry, "); },
+                             repeat.second,
                          ", has the same name to the updater's lookup (case ignored), which "
                          "delivers that one");
     }

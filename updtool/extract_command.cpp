@@ -64,21 +64,34 @@ std::string MakeFolders(const std::wstring& base, const std::wstring& relative)
     return std::string();
 }
 
+const uint64_t kToldRefusals = 100;
+
 class Extraction {
 public:
-    int failed;
-    uint64_t planned;  // bytes of the entries that will be written
+    uint64_t failed;
+    uint64_t nameRefusals;  // of them, for the entry's name or what lies at its place
+    uint64_t planned;       // bytes of the entries that will be written
 
     Extraction(ArchiveFile& data, const std::wstring& folder, bool force)
-        : failed(0), planned(0), folder_(folder), force_(force), reader_(data)
+        : failed(0), nameRefusals(0), planned(0), folder_(folder), force_(force), reader_(data)
     {
     }
     virtual ~Extraction() {}
 
+    // Each refusal is counted; the first ones are told, so that an archive
+    // of millions of bad names cannot flood the output.
     void Refuse(const std::string& name, const std::string& why)
     {
-        WriteErr("updtool extract: refused " + Quoted(name) + ": " + why + "\n");
+        if (failed < kToldRefusals)
+            WriteErr("updtool extract: refused " + Quoted(name) + ": " + why + "\n");
         ++failed;
+    }
+
+    void TellTheRest() const
+    {
+        if (failed > kToldRefusals)
+            WriteErr("updtool extract: ... and " + std::to_string(failed - kToldRefusals) +
+                     " more refused\n");
     }
 
     // "" when name may be written (a file there is kept or replaced as the
@@ -111,8 +124,10 @@ public:
         std::wstring target;
         DWORD attributes = INVALID_FILE_ATTRIBUTES;
         const std::string refusal = Judge(name, target, attributes);
-        if (!refusal.empty())
+        if (!refusal.empty()) {
+            ++nameRefusals;
             return Refuse(name, refusal);
+        }
         if (attributes != INVALID_FILE_ATTRIBUTES && !force_) {
             if (attributes & FILE_ATTRIBUTE_DIRECTORY)
                 return Refuse(name, "a folder of that name exists");
@@ -212,15 +227,19 @@ int RunExtract(const Arguments& args)
     };
     DuplicateNames duplicates;
     std::vector<std::pair<uint32_t, uint32_t>> sizes;  // entry, size of each to be written
+    uint64_t refusedNames = 0;
+    int64_t lastWritten = -1;  // the last entry that may be written
     const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
-                                                const IndexRecord& record) {
+                                                      const IndexRecord& record) {
         if (!selected(record))
             return true;
-        const std::string name(record.name, record.nameLength);
         std::wstring target;
         DWORD attributes = INVALID_FILE_ATTRIBUTES;
-        if (!extraction.Judge(name, target, attributes).empty())
+        if (!extraction.Judge(std::string(record.name, record.nameLength), target, attributes).empty()) {
+            ++refusedNames;
             return true;
+        }
+        lastWritten = entry;
         duplicates.Add(entry, record.name, record.nameLength);
         if (attributes == INVALID_FILE_ATTRIBUTES || force)
             sizes.emplace_back(entry, record.size);
@@ -243,9 +262,13 @@ int RunExtract(const Arguments& args)
                                    "; nothing was written",
                     ExitProblems);
 
-    std::fill(wantedFound.begin(), wantedFound.end(), false);
+    // Once nothing is left to write and no more refusals are told, the rest
+    // of the index (millions of bad names, perhaps) is only counted.
     WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex& index, const IndexRecord& record) {
-        if (!selected(record))
+        if (int64_t(entry) > lastWritten && extraction.failed >= kToldRefusals)
+            return false;
+        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(),
+                                         LookupKeyOf(record.name, record.nameLength)) == wanted.end())
             return true;
         const std::string name(record.name, record.nameLength);
         if (std::binary_search(repeated.begin(), repeated.end(), entry))
@@ -254,6 +277,8 @@ int RunExtract(const Arguments& args)
             extraction.Write(name, index.DataStart(record), index.fileSize, record);
         return true;
     });
+    extraction.failed += refusedNames - extraction.nameRefusals;
+    extraction.TellTheRest();
     for (size_t i = 0; i < wanted.size(); ++i) {
         if (!wantedFound[i]) {
             WriteErr("updtool extract: no entry named " + Shown(line.positional[i + 1]) + "\n");

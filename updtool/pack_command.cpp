@@ -252,10 +252,6 @@ int RunPack(const Arguments& args)
                                             GetLastError(), dir));
     if (!(dirAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail("pack", Shown(dirArgument) + " is not a folder");
-    if (GetACP() != kProductCodePage)
-        WriteErr("updtool pack: warning: this system's code page is " + std::to_string(GetACP()) +
-                 ", not 932: the entry order follows this system's case rules, the updater's "
-                 "lookup those of code page 932\n");
 
     try {
         std::wstring root = dir;
