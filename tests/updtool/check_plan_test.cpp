@@ -339,6 +339,67 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
           "outcome: the updater ends at once, silently: Name \"Plan\\Slash\" cannot name the instance "
           "event (error 3)"},
          {"\"action\":\"not reached\"", "\"outcome\":\"silent\""}},
+        {"a folder where the target goes brings the prompt",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanFolder\r\nfile=readme.txt;b.txt\r\n"));
+             s.Ship("readme.txt", "x");
+             s.Ship("b.txt", "b");
+             CreateDirectoryA((s.install + "\\readme.txt").c_str(), nullptr);
+         },
+         1,
+         {"  prompt  \"readme.txt\"  plain  -  -  its target is a folder, which the updater cannot "
+          "replace; the updater asks (Abort, Retry, Ignore): Ignore skips it, Abort ends the run in "
+          "its error box",
+          "  apply  \"b.txt\"  plain  -  -  plain file, always copied",
+          "outcome: the updater asks the user (Abort, Retry, Ignore) before it can finish"},
+         {"\"outcome\":\"prompts\",\"stops\":false", "\\\\install\\\\readme.txt\",\"kind\":\"plain\",\"action\":\"prompt\""}},
+        {"a read-only target brings the prompt",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanReadOnly\r\nfile=readme.txt\r\n"));
+             s.Ship("readme.txt", "x");
+             s.Installed("readme.txt", "old");
+             SetFileAttributesA((s.install + "\\readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         1,
+         {"  prompt  \"readme.txt\"  plain  -  -  its target is read-only, which the updater cannot replace;"},
+         {"\"action\":\"prompt\""}},
+        {"every item skipped: the updater applies nothing",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanNothing\r\nfile=app.exe;gone.txt\r\n"));
+             s.Ship("app.exe", Stub("app-1.9.exe"));
+             s.Installed("app.exe", Stub("app-2.0.exe"));
+         },
+         1,
+         {"outcome: the updater applies nothing, and still reports the update as finished"},
+         {"\"outcome\":\"nothing\""}},
+        {"a damaged archive about to replace another stops the run; the items before stay applied",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanDamaged\r\nfile=readme.txt;data.pak;b.txt\r\n"));
+             s.Ship("readme.txt", "x");
+             s.Ship("b.txt", "b");
+             // Revision 20, cut short: its last entry runs past the end.
+             const std::string whole = Pak(20, {"a.bin", "b.bin"});
+             s.Ship("data.pak", whole.substr(0, whole.size() - 3));
+             s.Installed("data.pak", Pak(10, {"a.bin"}));
+         },
+         1,
+         {"  apply  \"readme.txt\"  plain  -  -  plain file, always copied",
+          "  stop  \"data.pak\"  pak  -  -  the updater stops here with its error box: " + u8Damaged,
+          "  not reached  \"b.txt\"",
+          "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
+              "\" (the item applied before it stays applied)"},
+         {"\"stop\":{\"item\":\"data.pak\",\"message\":\"" + u8Damaged + "\"}"}},
+        {"an item that leaves its folder ends the run before the dialog",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanRefused\r\nfile=readme.txt;..\\escape.txt\r\n"));
+             s.Ship("readme.txt", "x");
+         },
+         1,
+         {"  not reached  \"readme.txt\"  plain  -  -  not reached: the run ends before its dialog",
+          "outcome: the updater ends before its dialog with its error box: \"" +
+              std::string(u8"ファイル ..\\escape.txt の指定が正しくありません。") + "\""},
+         {"\"outcome\":\"error\",\"stops\":true,\"stop\":{\"item\":\"\",\"message\":\"" +
+          std::string(u8"ファイル ..\\\\escape.txt の指定が正しくありません。") + "\"}"}},
         {"no settings", [](Stage&) {}, 2, {}, {}},
     };
     RunCases("plan", rows, [](Stage& s) { return std::vector<std::string>{"--dest", s.install}; });
