@@ -1,12 +1,14 @@
 // The rules behind the archive commands, one table each.
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include "pak/name_matcher.h"
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"
 #include "updtool/revision_rule.h"
+#include "updtool/sha256.h"
 #include "updtool/name_pattern.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
@@ -141,4 +143,29 @@ TEST(ArchiveRules, JsonStrings)
     writer.Field("k", text);
     writer.EndObject();
     EXPECT_EQ("{\"k\":\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\"}\n", writer.Document());
+}
+
+TEST(ArchiveRules, Sha256)
+{
+    // FIPS 180-4 examples, each given whole and in pieces of 1, 7 and 63
+    // bytes, so that every way across a 64-byte block is taken.
+    const struct {
+        std::string data;
+        const char* digest;
+    } rows[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    Sha256 sha;
+    for (const auto& row : rows) {
+        for (size_t piece : {size_t(0), size_t(1), size_t(7), size_t(63)}) {
+            const size_t step = piece ? piece : row.data.size() + 1;
+            for (size_t at = 0; at < row.data.size(); at += step)
+                sha.Add(row.data.data() + at, std::min(step, row.data.size() - at));
+            EXPECT_EQ(row.digest, sha.Finish()) << row.data.size() << " bytes in pieces of " << piece;
+        }
+    }
 }
