@@ -22,7 +22,9 @@
 #include "updtool/settings_lint.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
+#include "update/install_lookup.h"
 #include "updtool/update_folder.h"
+#include "updtool/update_plan.h"
 #include "updtool/working_folder.h"
 
 const char* const checkUsage =
@@ -43,8 +45,14 @@ const char* const checkUsage =
     "archives of format 0 or 1 (revision \"0\"), names the archive lookup\n"
     "resolves to a longer entry name.\n"
     "\n"
+    "With AllOrNothing=1, the room the update needs beside the install folder\n"
+    "the updater proposes: the applied items' sizes, summed (an error when\n"
+    "its disk has less free).\n"
+    "\n"
     "  --json   one JSON document: settings (Brand, Name, Title, Version,\n"
-    "           file, as texts), defaults[] (the keys left at their default),\n"
+    "           file, AllOrNothing, as texts), defaults[] (the keys left at\n"
+    "           their default), allOrNothing (installFolder, neededBytes,\n"
+    "           freeBytes; null without AllOrNothing=1),\n"
     "           items[] (item, kind, found, version), problems[] (severity,\n"
     "           message)\n"
     "\n"
@@ -219,8 +227,49 @@ void CheckItem(const String& name, CheckedItem& checked, Problems& problems)
     }
 }
 
+// With AllOrNothing=1: the room the update's copies take beside the
+// install folder the updater proposes, where they stay until the last is in.
+class Room {
+public:
+    bool asked;  // AllOrNothing=1 and the run gets as far as its items
+    std::wstring installFolder;
+    uint64_t needed;
+    uint64_t free;  // UINT64_MAX: unknown
+
+    Room() : asked(false), needed(0), free(UINT64_MAX) {}
+    virtual ~Room() {}
+};
+
+void MeasureRoom(const UpdateFolder& folder, Room& room, Problems& problems)
+{
+    if (folder.allOrNothing.IsEmpty())
+        return;
+    if (!folder.settings.allOrNothing) {
+        problems.Warning("AllOrNothing " + Quoted(folder.allOrNothing) + " is not \"1\": the "
+                         "updater updates item by item");
+        return;
+    }
+    UpdatePlan plan;
+    String notice;
+    LocateInstallDirectory(folder.settings, room.installFolder, notice);
+    if (room.installFolder.empty() || !plan.BeforeDialog(folder))
+        return;
+    plan.Items(folder.settings, room.installFolder);
+    room.asked = true;
+    room.needed = plan.appliedBytes;
+    room.free = plan.freeBytes;
+    for (const PlannedItem& planned : plan.items)
+        if (planned.action == ActionStop || planned.action == ActionNotReached)
+            room.needed += planned.size;
+    if (room.free != UINT64_MAX && room.needed > room.free)
+        problems.Error("all or nothing: the update's copies need " + std::to_string(room.needed) +
+                       " bytes beside " + Utf8(room.installFolder) + ", whose disk has " +
+                       std::to_string(room.free) + " free: the updater would fail and put "
+                       "every target back");
+}
+
 void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
-                const std::vector<CheckedItem>& items, const Problems& problems)
+                const std::vector<CheckedItem>& items, const Room& room, const Problems& problems)
 {
     std::string out;
     const std::string where = Utf8(folderPath);
@@ -237,6 +286,13 @@ void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
     for (const SettingView& view : folder.views)
         settings.Add({view.key, Quoted(view.value) + (view.isDefault ? " (default)" : "")});
     out += settings.Text(2);
+    if (room.asked)
+        out += "all or nothing: the update needs " + std::to_string(room.needed) +
+               " bytes beside the install folder " + Utf8(room.installFolder) +
+               " (the applied items' copies, kept until the last is in place)" +
+               (room.free == UINT64_MAX ? std::string()
+                                        : "; its disk has " + std::to_string(room.free) + " free") +
+               "\n";
     if (!items.empty()) {
         out += "items:\n";
         TextTable table;
@@ -262,7 +318,7 @@ void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
     WriteOut(out);
 }
 
-void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items,
+void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items, const Room& room,
                const Problems& problems)
 {
     JsonWriter json;
@@ -271,10 +327,8 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
     // kept their defaults listed beside.
     json.Key("settings");
     json.BeginObject();
-    for (const SettingView& view : folder.views) {
-        json.Key(view.key);
-        json.Text(Utf8Of(view.value));
-    }
+    for (const SettingView& view : folder.views)
+        json.Field(view.key, Utf8Of(view.value));
     json.EndObject();
     json.Key("defaults");
     json.BeginArray();
@@ -282,18 +336,28 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
         if (view.isDefault)
             json.Text(view.key);
     json.EndArray();
+    json.Key("allOrNothing");
+    if (room.asked) {
+        json.BeginObject();
+        json.Field("installFolder", Utf8(room.installFolder));
+        json.Field("neededBytes", int64_t(room.needed));
+        json.Key("freeBytes");
+        if (room.free == UINT64_MAX)
+            json.Null();
+        else
+            json.Number(int64_t(room.free));
+        json.EndObject();
+    } else {
+        json.Null();
+    }
     json.Key("items");
     json.BeginArray();
     for (const CheckedItem& checked : items) {
         json.BeginObject();
-        json.Key("item");
-        json.Text(Utf8Of(checked.item));
-        json.Key("kind");
-        json.Text(KindName(checked.kind));
-        json.Key("found");
-        json.Text(FoundName(checked.where.found));
-        json.Key("version");
-        json.Text(Utf8Of(checked.version));
+        json.Field("item", Utf8Of(checked.item));
+        json.Field("kind", KindName(checked.kind));
+        json.Field("found", FoundName(checked.where.found));
+        json.Field("version", Utf8Of(checked.version));
         json.EndObject();
     }
     json.EndArray();
@@ -301,10 +365,8 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
     json.BeginArray();
     for (const Problem& problem : problems.found) {
         json.BeginObject();
-        json.Key("severity");
-        json.Text(SeverityName(problem.severity));
-        json.Key("message");
-        json.Text(problem.message);
+        json.Field("severity", SeverityName(problem.severity));
+        json.Field("message", problem.message);
         json.EndObject();
     }
     json.EndArray();
@@ -327,6 +389,7 @@ int Check(const CommandLine& line)
     LintSettings(folder.bytes, problems);
 
     std::vector<CheckedItem> items;
+    Room room;
     if (folder.readFailure.empty()) {
         CheckName(folder.settings.name, problems);
         // Without a settings file, that there are no items goes without saying.
@@ -335,12 +398,13 @@ int Check(const CommandLine& line)
         items.resize(folder.settings.files.size());
         for (size_t i = 0; i < items.size(); ++i)
             CheckItem(folder.settings.files[i], items[i], problems);
+        MeasureRoom(folder, room, problems);
     }
 
     if (line.Has("--json"))
-        PrintJson(folder, items, problems);
+        PrintJson(folder, items, room, problems);
     else
-        PrintHuman(working.Path(), folder, items, problems);
+        PrintHuman(working.Path(), folder, items, room, problems);
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
 }
 

@@ -22,7 +22,9 @@ const char* const planUsage =
     "file) or where the run stops, with the version texts of the shipped and\n"
     "the installed copy and why; and how the run ends. The updater reads and\n"
     "decides with the same code, strictly item by item (items before a\n"
-    "failure stay applied); the user is taken to confirm the destination.\n"
+    "failure stay applied, or with AllOrNothing=1 none, and the copies must\n"
+    "fit beside their targets together); the user is taken to confirm the\n"
+    "destination.\n"
     "\n"
     "  --dest INSTALL_DIR   the destination the user would confirm; without\n"
     "                       it, the one the updater finds in the registry\n"
@@ -32,7 +34,8 @@ const char* const planUsage =
     "                       (given, registry, program-files), notice, outcome\n"
     "                       (completes, prompts, nothing, error, silent),\n"
     "                       stops (true when the run ends early), stop\n"
-    "                       (item and message, or null), appliedBytes,\n"
+    "                       (item and message, or null), allOrNothing,\n"
+    "                       appliedBytes (the applied items' sizes),\n"
     "                       items[] (item, target, kind, action, sourceVersion,\n"
     "                       targetVersion, reason)\n"
     "\n"
@@ -74,10 +77,14 @@ std::string OutcomeText(const UpdatePlan& plan)
     const std::string box = "its error box: \"" + plan.stopMessage + "\"";
     if (plan.stoppedAt < 0)
         return "the updater ends before its dialog with " + box;
+    std::string before;
+    if (plan.allOrNothing && applied)
+        before = " (all or nothing: every target is put back, nothing changes)";
+    else if (applied)
+        before = applied == 1 ? " (the item applied before it stays applied)"
+                              : " (the " + count + " applied before it stay applied)";
     return "the updater stops at " + Quoted(plan.items[size_t(plan.stoppedAt)].item) + " with " +
-           box +
-           (applied == 1 ? " (the item applied before it stays applied)"
-            : applied > 1 ? " (the " + count + " applied before it stay applied)" : std::string());
+           box + before;
 }
 
 void PrintHuman(const Destination& destination, const UpdatePlan& plan)
@@ -86,6 +93,12 @@ void PrintHuman(const Destination& destination, const UpdatePlan& plan)
                       " (" + destination.origin + ")\n";
     if (!destination.notice.empty())
         out += "notice: the updater would first show " + Quoted(destination.notice) + "\n";
+    if (plan.allOrNothing)
+        out += "mode: all or nothing (AllOrNothing=1): every copy is written beside its target "
+               "first, " + std::to_string(plan.appliedBytes) + " bytes, then all are put in "
+               "place, or none\n";
+    else
+        out += "mode: item by item: each item is put in place as it is copied\n";
     if (plan.items.empty()) {
         out += "items: none\n";
     } else {
@@ -136,6 +149,7 @@ void PrintJson(const Destination& destination, const UpdatePlan& plan)
     } else {
         json.Null();
     }
+    json.Flag("allOrNothing", plan.allOrNothing);
     json.Field("appliedBytes", int64_t(plan.appliedBytes));
     json.Key("items");
     json.BeginArray();

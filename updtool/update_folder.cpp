@@ -59,6 +59,8 @@ bool UpdateFolder::Read()
         LoadSettingsFile(*this);
         ReadNamingSettings(settings);
         ReadSetting(settingsSection, "file", fileList, settingsFileName);
+        ReadSetting(settingsSection, "AllOrNothing", allOrNothing, settingsFileName);
+        ReadFileList(settings);
     } catch (const OCErrorException& failure) {
         readFailure = Utf8(failure.wideMessage);
     } catch (const DWORD&) {
@@ -83,7 +85,6 @@ bool UpdateFolder::Read()
         views.emplace_back(key.key, *key.value, isDefault);
     }
     views.emplace_back("file", fileList, fileList.IsEmpty());
-    String list(fileList);
-    SplitFileList(list, settings.files);
+    views.emplace_back("AllOrNothing", allOrNothing, allOrNothing.IsEmpty());
     return readFailure.empty();
 }

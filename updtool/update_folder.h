@@ -17,7 +17,7 @@ enum SettingsSource {
 // One of the five settings as the updater sees it.
 class SettingView {
 public:
-    const char* key;    // "Brand", "Name", "Title", "Version", "file"
+    const char* key;    // "Brand", "Name", "Title", "Version", "file", "AllOrNothing"
     String value;       // what the updater uses
     bool isDefault;     // nothing was read: the initial value is used
 
@@ -39,7 +39,8 @@ public:
 
     UpdateSettings settings;           // as the updater runs with them
     String fileList;                   // the text of the key "file"
-    std::vector<SettingView> views;    // Brand, Name, Title, Version, file
+    String allOrNothing;               // the text of the key "AllOrNothing"
+    std::vector<SettingView> views;    // Brand, Name, Title, Version, file, AllOrNothing
 
     UpdateFolder();
     virtual ~UpdateFolder();

@@ -101,6 +101,16 @@ bool SameFile(const std::wstring& source, const std::wstring& target)
            CompareStringOrdinal(a, int(aLength), b, int(bLength), TRUE) == CSTR_EQUAL;
 }
 
+// The free bytes of the disk that holds path, or of the nearest folder above
+// it that exists; UINT64_MAX when unknown.
+uint64_t FreeBytes(std::wstring path)
+{
+    while (!Exists(path) && ContainingFolder(path) != path)
+        path = ContainingFolder(path);
+    ULARGE_INTEGER free = {};
+    return GetDiskFreeSpaceExW(path.c_str(), &free, nullptr, nullptr) ? free.QuadPart : UINT64_MAX;
+}
+
 uint64_t SizeOf(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -140,7 +150,11 @@ PlannedItem::PlannedItem() : kind(ItemPlain), action(ActionSkip), size(0) {}
 
 PlannedItem::~PlannedItem() {}
 
-UpdatePlan::UpdatePlan() : outcome(OutcomeCompletes), stoppedAt(-1), appliedBytes(0) {}
+UpdatePlan::UpdatePlan()
+    : outcome(OutcomeCompletes), stoppedAt(-1), allOrNothing(false), appliedBytes(0),
+      freeBytes(UINT64_MAX)
+{
+}
 
 UpdatePlan::~UpdatePlan() {}
 
@@ -153,6 +167,7 @@ void UpdatePlan::Stop(int item, const std::string& message)
 
 bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
 {
+    allOrNothing = folder.settings.allOrNothing;
     if (!folder.readFailure.empty()) {
         Stop(-1, folder.readFailure);
         return false;
@@ -189,6 +204,8 @@ void UpdatePlan::NotReached(const UpdateSettings& settings)
 
 void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& destination)
 {
+    allOrNothing = settings.allOrNothing;
+    freeBytes = FreeBytes(destination);
     items.assign(settings.files.size(), PlannedItem());
     for (size_t i = 0; i < items.size(); ++i) {
         PlannedItem& planned = items[i];
@@ -244,8 +261,18 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
                                       "Abort ends the run in its error box";
             continue;
         }
-        planned.action = ActionApply;
         planned.size = SizeOf(source);
+        // Every copy is kept beside its target until the last is written.
+        if (allOrNothing && appliedBytes + planned.size > freeBytes) {
+            planned.action = ActionStop;
+            planned.reason = "the copies need " + std::to_string(appliedBytes + planned.size) +
+                             " bytes beside their targets, the disk has " +
+                             std::to_string(freeBytes) + " free: the updater stops here with its "
+                             "error box: " + Utf8From932("ファイル書込に失敗しました。");
+            Stop(int(i), Utf8From932("ファイル書込に失敗しました。"));
+            continue;
+        }
+        planned.action = ActionApply;
         appliedBytes += planned.size;
     }
     Finish();

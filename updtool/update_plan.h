@@ -8,7 +8,9 @@
 // archive met on the way ends the run), checks an archive it is about to
 // apply (a damaged one ends the run), and copies, asking the user (Abort,
 // Retry, Ignore) when the source cannot be opened or the target cannot be
-// replaced. Items before a failure stay applied.
+// replaced. Items before a failure stay applied; with AllOrNothing=1 every
+// copy is first written beside its target, so the copies must find room
+// there together, and a failure puts every target back.
 //
 // The decisions are the updater's own functions; only the reasons for its
 // open prompt are predicted here from what lies at the source and target
@@ -60,7 +62,10 @@ public:
     std::string stopMessage;  // OutcomeError: the error box's message; OutcomeSilent:
                               // why (UTF-8)
     int stoppedAt;            // the item the run ended at; -1 before any
-    uint64_t appliedBytes;    // the applied items' sizes, summed
+    bool allOrNothing;        // AllOrNothing=1: nothing stays applied after a failure
+    uint64_t appliedBytes;    // the applied items' sizes, summed: with AllOrNothing=1,
+                              // the room their copies take beside the install folder
+    uint64_t freeBytes;       // free on the install folder's disk; UINT64_MAX unknown
 
     UpdatePlan();
     virtual ~UpdatePlan();

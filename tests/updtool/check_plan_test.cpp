@@ -194,7 +194,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "  warning: line 4: \"Name = Demo\" is not read as Name: a space before the separator belongs "
           "to the key (the key read is \"Name \")",
           "  warning: line 5: \"  Version=3.0\" is not read as Version: spaces before the key belong to the key"},
-         {"\"Name\":\"Installer\"", "\"defaults\":[\"Name\",\"Version\"]", "\"severity\":\"warning\""}},
+         {"\"Name\":\"Installer\"", "\"defaults\":[\"Name\",\"Version\",\"AllOrNothing\"]", "\"severity\":\"warning\""}},
         {"a comment ending in a lone CR hides the next line",
          [](Stage& s) { s.Ship("update.ini", Ini("Name=CheckHidden\r\n'old list\rfile=readme.txt\r\n")); s.Ship("readme.txt", "x"); },
          1,
@@ -216,7 +216,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "archives; the updater would show the open prompt \"" + u8Prompt +
               "\" five times (Ignore runs it with the defaults and no items)",
           "check failed: 1 error, 0 warnings"},
-         {"\"Title\":\"" + std::string(u8"アップデート") + "\"", "\"defaults\":[\"Brand\",\"Name\",\"Title\",\"Version\",\"file\"]"}},
+         {"\"Title\":\"" + std::string(u8"アップデート") + "\"", "\"defaults\":[\"Brand\",\"Name\",\"Title\",\"Version\",\"file\",\"AllOrNothing\"]"}},
         {"update.ini served by prefix from an archive",
          [](Stage& s) {
              PakSpec spec;
@@ -271,6 +271,26 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
          1,
          {"  error: reading update.ini fails with \"" + u8Damaged + "\": the updater would show its error box and end"},
          {"\"items\":[]"}},
+        {"all or nothing: the room the copies need beside the install folder",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=CheckRoom\r\nAllOrNothing=1\r\nfile=readme.txt;b.txt;gone.txt\r\n"));
+             s.Ship("readme.txt", "x");
+             s.Ship("b.txt", "bbb");
+         },
+         0,
+         {"  AllOrNothing  \"1\"",
+          "all or nothing: the update needs 4 bytes beside the install folder " + ProgramFilesDir() +
+              " (the applied items' copies, kept until the last is in place); its disk has "},
+         {"\"AllOrNothing\":\"1\"", "\"allOrNothing\":{\"installFolder\":\"" + JsonText(ProgramFilesDir()) +
+                                          "\",\"neededBytes\":4,\"freeBytes\":"}},
+        {"AllOrNothing other than 1 is not all or nothing",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=CheckRoomYes\r\nAllOrNothing=yes\r\nfile=readme.txt\r\n"));
+             s.Ship("readme.txt", "x");
+         },
+         0,
+         {"  warning: AllOrNothing \"yes\" is not \"1\": the updater updates item by item"},
+         {"\"allOrNothing\":null"}},
     };
     RunCases("check", rows, [](Stage&) { return std::vector<std::string>(); });
 
@@ -400,6 +420,19 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
               std::string(u8"ファイル ..\\escape.txt の指定が正しくありません。") + "\""},
          {"\"outcome\":\"error\",\"stops\":true,\"stop\":{\"item\":\"\",\"message\":\"" +
           std::string(u8"ファイル ..\\\\escape.txt の指定が正しくありません。") + "\"}"}},
+        {"all or nothing: a failure puts every target back",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanAll\r\nAllOrNothing=1\r\nfile=readme.txt;data.pak\r\n"));
+             s.Ship("readme.txt", "x");
+             const std::string whole = Pak(20, {"a.bin", "b.bin"});
+             s.Ship("data.pak", whole.substr(0, whole.size() - 3));
+         },
+         1,
+         {"mode: all or nothing (AllOrNothing=1): every copy is written beside its target first, 1 "
+          "bytes, then all are put in place, or none",
+          "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
+              "\" (all or nothing: every target is put back, nothing changes)"},
+         {"\"allOrNothing\":true,\"appliedBytes\":1,"}},
         {"no settings", [](Stage&) {}, 2, {}, {}},
     };
     RunCases("plan", rows, [](Stage& s) { return std::vector<std::string>{"--dest", s.install}; });
