@@ -77,16 +77,16 @@ std::string Shown(const char* text, uint32_t length, bool escapeControls)
 
 }  // namespace
 
+// Each conversion asks the system once, into room for the longest result:
+// a listing converts a name per entry.
 std::string Utf8(const std::wstring& text)
 {
     if (text.empty())
         return std::string();
-    const int count =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    if (count <= 0)
-        return std::string();
-    std::string utf8(size_t(count), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], count, nullptr, nullptr);
+    std::string utf8(text.size() * 3, '\0');
+    const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0],
+                                          int(utf8.size()), nullptr, nullptr);
+    utf8.resize(count > 0 ? size_t(count) : 0);
     return utf8;
 }
 
@@ -102,16 +102,13 @@ std::string Utf8From932(const std::string& text)
 
 bool WideFrom932Exactly(const char* text, uint32_t length, std::wstring& wide)
 {
-    wide.clear();
+    wide.assign(length, L'\0');
     if (length == 0)
         return true;
-    const int count =
-        MultiByteToWideChar(kProductCodePage, MB_ERR_INVALID_CHARS, text, int(length), nullptr, 0);
-    if (count <= 0)
-        return false;
-    wide.resize(size_t(count));
-    MultiByteToWideChar(kProductCodePage, MB_ERR_INVALID_CHARS, text, int(length), &wide[0], count);
-    return true;
+    const int count = MultiByteToWideChar(kProductCodePage, MB_ERR_INVALID_CHARS, text, int(length),
+                                          &wide[0], int(length));
+    wide.resize(count > 0 ? size_t(count) : 0);
+    return count > 0;
 }
 
 bool ExactlyTo932(const std::wstring& text, std::string& out)
