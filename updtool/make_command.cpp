@@ -416,10 +416,12 @@ void Print(bool json, const std::wstring& out, bool written, const Made& made)
         text += "items:\n";
         TextTable table;
         for (const MadeItem& item : made.items) {
-            const bool versioned = item.kind != ItemPlain;
+            std::string versions;
+            if (item.kind != ItemPlain)
+                versions = (item.changed ? Quoted(item.oldVersion) + " -> " : std::string()) +
+                           Quoted(item.newVersion);
             table.Add({item.changed ? "changed" : "added", Quoted(item.name), KindName(item.kind),
-                       versioned && item.changed ? Quoted(item.oldVersion) + " ->" : "",
-                       versioned ? Quoted(item.newVersion) : ""});
+                       versions});
         }
         text += table.Text(2);
     }
