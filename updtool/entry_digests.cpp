@@ -59,7 +59,10 @@ void EntryDigests::Compute(ArchiveFile& archive, ArchiveFile& data)
             sha.Add(bytes, length);
             delivered += length;
         }
-        const std::string digest = sha.Finish();
+        unsigned char bare[32];
+        sha.Finish(bare);
+        std::array<unsigned char, 32> digest;
+        std::copy(bare, bare + 32, digest.begin());
         // Read to the end of its stream, an entry of another size than the
         // largest can still be whole.
         const bool whole = range.compressed ? reader.facts.ended : reader.problem.empty();
@@ -72,10 +75,11 @@ void EntryDigests::Compute(ArchiveFile& archive, ArchiveFile& data)
     }
 }
 
-const std::string& EntryDigests::Of(uint32_t entry) const
+std::string EntryDigests::Of(uint32_t entry) const
 {
-    static const std::string none;
     if (entry >= digestOf_.size() || digestOf_[entry] == kNone)
-        return none;
-    return digests_[digestOf_[entry]];
+        return std::string();
+    unsigned char bare[32];
+    std::copy(digests_[digestOf_[entry]].begin(), digests_[digestOf_[entry]].end(), bare);
+    return Sha256::Hex(bare);
 }

@@ -5,6 +5,7 @@
 // never past the largest size stated for it; memory holds a word per entry
 // and a digest per distinct range.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,9 +22,9 @@ public:
 
     // The digest of entry (numbered from 0 in index order) as 64 hex
     // digits, or "" when its data cannot be delivered whole.
-    const std::string& Of(uint32_t entry) const;
+    std::string Of(uint32_t entry) const;
 
 private:
     std::vector<uint32_t> digestOf_;  // per entry: its digest in digests_
-    std::vector<std::string> digests_;
+    std::vector<std::array<unsigned char, 32>> digests_;  // each distinct range's, bare
 };

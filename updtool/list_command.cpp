@@ -84,10 +84,11 @@ int RunList(const Arguments& args)
                 writer.Field("packedSize", record.packedSize);
                 writer.Flag("compressed", record.compressed != 0);
                 writer.Key("sha256");
-                if (digests.Of(entry).empty())
+                const std::string digest = digests.Of(entry);
+                if (digest.empty())
                     writer.Null();
                 else
-                    writer.Text(digests.Of(entry));
+                    writer.Text(digest);
                 writer.EndObject();
                 if (writer.Pending() >= kPiece)
                     WriteOut(writer.Take());

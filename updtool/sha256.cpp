@@ -92,7 +92,7 @@ void Sha256::Add(const void* data, size_t length)
     }
 }
 
-std::string Sha256::Finish()
+void Sha256::Finish(unsigned char (&digest)[32])
 {
     const uint64_t bits = total_ * 8;
     const unsigned char one = 0x80, zero = 0;
@@ -103,13 +103,27 @@ std::string Sha256::Finish()
     for (int i = 0; i < 8; ++i)
         length[i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
     Add(length, 8);
-    static const char hex[] = "0123456789abcdef";
-    std::string digest;
-    for (uint32_t word : state_)
-        for (int shift = 28; shift >= 0; shift -= 4)
-            digest += hex[(word >> shift) & 15];
+    for (int i = 0; i < 32; ++i)
+        digest[i] = static_cast<unsigned char>(state_[i / 4] >> (24 - 8 * (i % 4)));
     std::memcpy(state_, kInitial, sizeof state_);
     pendingLength_ = 0;
     total_ = 0;
-    return digest;
+}
+
+std::string Sha256::Finish()
+{
+    unsigned char digest[32];
+    Finish(digest);
+    return Hex(digest);
+}
+
+std::string Sha256::Hex(const unsigned char (&digest)[32])
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : digest) {
+        text += hex[byte >> 4];
+        text += hex[byte & 15];
+    }
+    return text;
 }

@@ -12,9 +12,13 @@ public:
     virtual ~Sha256();
 
     void Add(const void* data, size_t length);
-    // The digest of everything added, as 64 lower-case hex digits; the
-    // object is then ready for a new stream.
+    // The digest of everything added; the object is then ready for a new
+    // stream.
+    void Finish(unsigned char (&digest)[32]);
+    // The same as 64 lower-case hex digits.
     std::string Finish();
+
+    static std::string Hex(const unsigned char (&digest)[32]);
 
 private:
     void Block(const unsigned char* block);
