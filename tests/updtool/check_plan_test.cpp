@@ -263,7 +263,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
              s.Ship("zz.pak", DamagedPak());
          },
          1,
-         {"  error: zz.pak is damaged: its index cannot be read; a lookup that reaches it fails with \"" +
+         {"  error: zz.pak is damaged (see 'updtool verify'): a lookup that reaches it fails with \"" +
           u8Damaged + "\""},
          {"\"severity\":\"error\",\"message\":\"zz.pak is damaged"}},
         {"a damaged archive on the way to update.ini",
