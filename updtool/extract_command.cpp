@@ -277,7 +277,10 @@ int RunExtract(const Arguments& args)
             extraction.Write(name, index.DataStart(record), index.fileSize, record);
         return true;
     });
-    extraction.failed += refusedNames - extraction.nameRefusals;
+    // The refusals the second reading did not reach (what it wrote may have
+    // made it refuse more, never fewer, when it went to the end).
+    if (refusedNames > extraction.nameRefusals)
+        extraction.failed += refusedNames - extraction.nameRefusals;
     extraction.TellTheRest();
     for (size_t i = 0; i < wanted.size(); ++i) {
         if (!wantedFound[i]) {

@@ -169,11 +169,10 @@ std::string ListingRefusal(const std::string& name)
     if (refusal != ItemAccepted)
         return "the updater refuses such an item (a \"..\" part, a rooted path, ':' or a "
                "device name)";
-    String list;
-    list.Assign(name.c_str());
-    std::vector<String> items;
     const std::string read = ReadBack("[update]\r\nfile=" + name + "\r\n", "file");
+    String list;
     list.Assign(read.c_str());
+    std::vector<String> items;
     SplitFileList(list, items);
     if (items.size() != 1 || name != TextOf(items[0]))
         return "update.ini cannot list it: the updater's reader reads it as " + Quoted(read) +
