@@ -8,6 +8,7 @@
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"
 #include "updtool/revision_rule.h"
+#include "updtool/settings_encoding.h"
 #include "updtool/sha256.h"
 #include "updtool/name_pattern.h"
 #include "updtool/text_conversion.h"
@@ -168,4 +169,25 @@ TEST(ArchiveRules, Sha256)
             EXPECT_EQ(row.digest, sha.Finish()) << row.data.size() << " bytes in pieces of " << piece;
         }
     }
+}
+
+TEST(ArchiveRules, SettingsSavedAsUtf8)
+{
+    // Literals are code page 932; the UTF-8 ones are spelled in bytes.
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool utf8;
+    } rows[] = {
+        {"ASCII only", "[update]\r\nName=Demo\r\n", false},
+        {"code page 932 kana and kanji", "Title=スター表示\r\n", false},
+        {"half-width kana in code page 932", "Title=ｽﾀｰ\r\n", false},
+        {"a byte-order mark", "\xEF\xBB\xBF[update]\r\n", true},
+        {"UTF-8 kana", "Title=\xE3\x82\xB9\xE3\x82\xBF\xE3\x83\xBC\r\n", true},
+        {"bytes that are no UTF-8", "Title=caf\xC3\xA9\x81\r\n", false},
+        {"UTF-8 whose two-byte letters read as code page 932 too", "Title=caf\xC3\xA9\r\n", false},
+        {"UTF-8 letters that no code page 932 text holds", "Title=\xC3\x81\r\n", true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.utf8, !Utf8Evidence(row.bytes).empty()) << row.what;
 }

@@ -132,6 +132,7 @@ TEST(UpdtoolMake, RefusesWhatTheUpdaterWouldNotInstall)
         const char* label;
         std::vector<std::pair<std::string, std::string>> oldFiles, newFiles;
         std::string problem;  // a part of the error reported
+        std::vector<std::string> options = {};
     };
     const std::string bigger = StubBytes("app-2.0.exe") + "patched";
     const std::string cut = Pak(8, "eight").substr(0, 300);
@@ -163,16 +164,35 @@ TEST(UpdtoolMake, RefusesWhatTheUpdaterWouldNotInstall)
          "error: \"x\" is a folder in the old release: the updater cannot replace a folder with a file"},
         {"nothing changed", {{"a.txt", "a"}}, {{"a.txt", "a"}},
          "error: nothing was added or changed: an update would list no items"},
+        {"a title update.ini's reader reads otherwise", {{"a.txt", "a"}}, {{"a.txt", "b"}},
+         "error: Title \"Star\\new\" would be read by the updater as \"Star<LF>ew\"",
+         {"--title", "Star\\new"}},
     };
     for (const Row& row : rows) {
         ScratchDir scratch;
         WriteTree(scratch.Path("old"), row.oldFiles);
         WriteTree(scratch.Path("new"), row.newFiles);
-        const ToolResult made = RunTool({"make", "old", "new", "out"}, scratch.Path());
+        std::vector<std::string> args = {"make", "old", "new", "out"};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        const ToolResult made = RunTool(args, scratch.Path());
         EXPECT_EQ(1, made.exitCode) << row.label << "\n" << made.out << made.err;
         EXPECT_NE(std::string::npos, made.out.find(row.problem))
             << row.label << ": no\n" << row.problem << "\nin\n" << made.out;
         EXPECT_NE(std::string::npos, made.out.find("; nothing was written\n")) << row.label;
         EXPECT_EQ("new old", ListFolder(scratch.Path())) << row.label;
     }
+
+    // The same as one JSON document: written false, the problem an error.
+    ScratchDir scratch;
+    WriteTree(scratch.Path("old"), {{"app.exe", StubBytes("app-1.9.exe")}});
+    WriteTree(scratch.Path("new"), {{"app.exe", StubBytes("app-1.10.exe")}, {"b.txt", "b"}});
+    const ToolResult json = RunTool({"make", "old", "new", "out", "--json"}, scratch.Path());
+    EXPECT_EQ(1, json.exitCode);
+    EXPECT_EQ(0u, json.out.find("{\"out\":\"")) << json.out;
+    EXPECT_NE(std::string::npos,
+              json.out.find("\",\"written\":false,\"items\":[{\"item\":\"b.txt\",\"change\":\"added\","
+                            "\"kind\":\"plain\",\"oldVersion\":\"\",\"newVersion\":\"\"}],\"removed\":[],"
+                            "\"problems\":[{\"severity\":\"error\",\"message\":\"\\\"app.exe\\\": its bytes "
+                            "changed"))
+        << json.out;
 }
