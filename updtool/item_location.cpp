@@ -4,6 +4,7 @@
 #include "base/exceptions.h"
 #include "pak/archive_file.h"
 #include "pak/archive_search.h"
+#include "base/text_932.h"
 #include "paths/paths.h"
 #include "updtool/text_conversion.h"
 
@@ -15,7 +16,7 @@ void LocateItem(const char* name, ItemLocation& where)
 {
     where = ItemLocation();
     if (PathExists(name)) {
-        const DWORD attributes = GetFileAttributesA(name);
+        const DWORD attributes = GetFileAttributesW(WideFrom932(name).c_str());
         where.found = attributes != INVALID_FILE_ATTRIBUTES &&
                               (attributes & FILE_ATTRIBUTE_DIRECTORY)
                           ? FoundFolder

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "base/exceptions.h"
 #include "pak/archive_file.h"
+#include "base/text_932.h"
 #include "paths/paths.h"
 #include "update/settings_reader.h"
 #include "updtool/text_conversion.h"
@@ -27,7 +28,7 @@ namespace {
 // archive entry when no plain file has the name.
 void LoadSettingsFile(UpdateFolder& folder)
 {
-    const DWORD attributes = GetFileAttributesA(settingsFileName);
+    const DWORD attributes = GetFileAttributesW(WideFrom932(settingsFileName).c_str());
     folder.settingsIsFolder =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     ArchiveFile file;
