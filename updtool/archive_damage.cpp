@@ -1,56 +1,41 @@
 #include "updtool/archive_damage.h"
 
-#include <windows.h>
 #include "base/exceptions.h"
 #include "pak/archive_file.h"
-#include "pak/archive_index.h"
+#include "pak/archive_header.h"
 #include "pak/archive_search.h"
+#include "pak/archive_soundness.h"
+#include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
-#include "updtool/tool_output.h"
 
 namespace {
 
-std::string Named(const std::wstring& archive)
-{
-    return Utf8FromWide(archive);
-}
-
 void CheckArchive(const std::wstring& archive, Problems& problems)
 {
-    ArchiveFile file;
-    if (!file.Open(archive, ModeRead)) {
-        problems.Warning(Named(archive) + " cannot be opened; the lookup reads it as an archive "
-                                          "without entries");
-        return;
-    }
-    ArchiveIndex index(file);
-    uint32_t read = 0;
-    std::string damage;
-    try {
-        if (!index.Load()) {
-            problems.Warning(Named(archive) + " has an unknown format (version " +
-                             std::to_string(index.header.version) +
-                             ", or an empty index): the lookup finds nothing in it");
+    const std::string named = Utf8(archive);
+    ArchiveHeader header;
+    {
+        ArchiveFile file;
+        if (!file.Open(archive, ModeRead)) {
+            problems.Warning(named + " cannot be opened; the lookup reads it as an archive without "
+                                     "entries");
             return;
         }
-        IndexRecord record;
-        while (index.Next(record)) {
-            ++read;
-            if (!index.CanDeliver(record)) {
-                damage = "the data of entry \"" +
-                         Utf8FromAnsi(record.name, int(record.nameLength)) +
-                         "\" lies outside the file or cannot inflate to its size";
-                break;
-            }
-        }
-    } catch (const OCErrorException&) {
-        damage = read == 0 ? "its index cannot be read"
-                           : "its index breaks off after " + std::to_string(read) + " entries";
+        header.Read(file);
     }
-    if (!damage.empty())
-        problems.Error(Named(archive) + " is damaged: " + damage +
-                       "; a lookup that reaches it fails with \"" +
-                       Utf8FromAnsi("データ解凍に失敗しました。") + "\"");
+    if (header.version > 2) {
+        problems.Warning(named + " has an unknown format (version " +
+                         std::to_string(header.version) + "): the lookup finds nothing in it");
+        return;
+    }
+    // The updater's own check of an archive it applies: the index whole and
+    // every entry's bounds.
+    try {
+        CheckArchiveIsSound(archive);
+    } catch (const OCErrorException& failure) {
+        problems.Error(named + " is damaged (see 'updtool verify'): a lookup that reaches it fails "
+                               "with \"" + Utf8(failure.wideMessage) + "\"");
+    }
 }
 
 }  // namespace

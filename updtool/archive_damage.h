@@ -8,8 +8,8 @@
 #include <vector>
 #include "updtool/problem.h"
 
-// Reads every archive's header and whole index and checks that each entry's
-// data lies in the file: an error per damaged archive, a warning per archive
-// of an unknown format (the lookup finds nothing in it). Whether compressed
-// data inflates is not tried here.
+// Checks every archive as the updater checks one it applies (its header,
+// whole index and every entry's bounds): an error per damaged archive, a
+// warning per archive of an unknown format (the lookup finds nothing in it).
+// Whether compressed data inflates is not tried here.
 void CheckArchives(Problems& problems);

@@ -1,10 +1,12 @@
 #include "updtool/archive_input.h"
 
 #include <cstdio>
-#include <vector>
+#include "base/owned.h"
+#include "paths/wide_paths.h"
 #include "updtool/command_line.h"
+#include "updtool/entry_name_rule.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
-#include "updtool/tool_output.h"
 
 namespace {
 
@@ -12,30 +14,54 @@ namespace {
 // the runtime's 4 KiB saves a system call per few records.
 const size_t kStreamBuffer = 64 * 1024;
 
+std::wstring LeafOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\:");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
 
-int OpenArchiveArgument(const char* command, const std::string& path, ArchiveFile& archive)
+std::string OrdinaryFileProblem(const std::wstring& path)
 {
-    const std::string shown = "'" + Utf8FromAnsi(path) + "'";
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::string shown = Shown(path);
+    // Never opened: reading a device could wait for ever or read nothing.
+    if (NamesDevice(LeafOf(path)))
+        return shown + " names a device, not a file";
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return Fail(command, SystemErrorText("cannot read " + shown, GetLastError()));
+        return SystemErrorText("cannot read " + shown, GetLastError(), path);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return Fail(command, "cannot read " + shown + ": it is a folder");
+        return shown + " is a folder, not a file";
+    const Handle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!file.Valid())
+        return SystemErrorText("cannot read " + shown, GetLastError(), path);
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+        return shown + " is no ordinary file (a pipe or a device)";
+    return std::string();
+}
+
+int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFile& archive)
+{
+    const std::string problem = OrdinaryFileProblem(path);
+    if (!problem.empty())
+        return Fail(command, problem);
     // The tool sets no open-failure handler: a failed open returns false
     // instead of asking.
-    if (!archive.Open(path.c_str(), ModeRead) || archive.inArchive)
-        return Fail(command, SystemErrorText("cannot read " + shown, GetLastError()));
+    if (!archive.Open(path, ModeRead) || archive.inArchive)
+        return Fail(command, SystemErrorText("cannot read " + Shown(path), GetLastError(), path));
     setvbuf(archive.file, nullptr, _IOFBF, kStreamBuffer);
     return ExitOk;
 }
 
-int CheckArchiveArguments(const char* command, const std::vector<std::string>& positional,
+int CheckArchiveArguments(const char* command, const std::vector<std::wstring>& positional,
                           bool allowMore)
 {
     if (positional.empty())
         return UsageError(command, "name the archive");
     if (positional.size() > 1 && !allowMore)
-        return UsageError(command, "one archive only, not '" + Utf8FromAnsi(positional[1]) + "'");
+        return UsageError(command, "one archive only, not " + Shown(positional[1]));
     return ExitOk;
 }

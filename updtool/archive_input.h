@@ -1,18 +1,21 @@
 #pragma once
-// The archive a command reads, named on its command line. It must be an
-// existing file: a name that is missing is never looked up in the archives
-// of the current folder, as ArchiveFile would for the updater.
+// The files a command reads, named on its command line. Each must be an
+// ordinary file that exists: never a folder, a device (CON, NUL.txt ...) or
+// a pipe, and a missing name is never looked up in the archives of the
+// current folder, as ArchiveFile would for the updater.
 
 #include <string>
 #include <vector>
 #include "pak/archive_file.h"
 
+// Why path cannot be read as a file, in words ("'x' is a folder"), or "".
+std::string OrdinaryFileProblem(const std::wstring& path);
+
 // Opens path (already a PathArgument) for reading on archive. Prints the
-// one-line message and returns ExitTrouble when it is missing, a folder or
-// unreadable; ExitOk when open.
-int OpenArchiveArgument(const char* command, const std::string& path, ArchiveFile& archive);
+// one-line message and returns ExitTrouble when it cannot; ExitOk when open.
+int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFile& archive);
 
 // Reports a missing or surplus archive argument as a usage error; returns
 // ExitOk when exactly one was given (or more when allowMore).
-int CheckArchiveArguments(const char* command, const std::vector<std::string>& positional,
+int CheckArchiveArguments(const char* command, const std::vector<std::wstring>& positional,
                           bool allowMore);

@@ -2,14 +2,15 @@
 
 #include <new>
 #include <windows.h>
-#include "base/multibyte.h"
 #include "base/exceptions.h"
+#include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
 #include "pak/archive_revision.h"
 #include "paths/paths.h"
 #include "update/file_version.h"
 #include "update/update_decision.h"
+#include "update/item_rule.h"
 #include "updtool/archive_damage.h"
 #include "updtool/command_line.h"
 #include "updtool/instance_name.h"
@@ -17,9 +18,13 @@
 #include "updtool/kind_name.h"
 #include "updtool/problem.h"
 #include "updtool/report_text.h"
+#include "updtool/settings_encoding.h"
 #include "updtool/settings_lint.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
+#include "update/install_lookup.h"
 #include "updtool/update_folder.h"
+#include "updtool/update_plan.h"
 #include "updtool/working_folder.h"
 
 const char* const checkUsage =
@@ -30,15 +35,24 @@ const char* const checkUsage =
     "file, only inside an archive (the updater skips it), or missing; its kind\n"
     "and version text.\n"
     "\n"
-    "Errors: no settings file, a Name that cannot name the instance event, no\n"
-    "items, a listed folder, a damaged archive. Warnings: lines of update.ini\n"
-    "the updater reads otherwise than they look, empty, duplicate, absolute or\n"
-    "'..' items, items it skips, executables without FileVersion, archives of\n"
-    "format 0 or 1 (revision \"0\"), names the archive lookup resolves to a\n"
-    "longer entry name.\n"
+    "Errors: no settings file, one saved as UTF-8 (the updater reads code page\n"
+    "932), one the updater cannot read, a Name that cannot name the instance\n"
+    "event, no items, items the updater refuses (a '..' part, a rooted or\n"
+    "absolute path, ':', a device name: it ends in its error box before its\n"
+    "dialog), a listed folder, a damaged archive. Warnings: lines of\n"
+    "update.ini the updater reads otherwise than they look, empty or\n"
+    "duplicate items, items it skips, executables without FileVersion,\n"
+    "archives of format 0 or 1 (revision \"0\"), names the archive lookup\n"
+    "resolves to a longer entry name.\n"
+    "\n"
+    "With AllOrNothing=1, the room the update needs beside the install folder\n"
+    "the updater proposes: the applied items' sizes, summed (an error when\n"
+    "its disk has less free).\n"
     "\n"
     "  --json   one JSON document: settings (Brand, Name, Title, Version,\n"
-    "           file, as texts), defaults[] (the keys left at their default),\n"
+    "           file, AllOrNothing, as texts), defaults[] (the keys left at\n"
+    "           their default), allOrNothing (installFolder, neededBytes,\n"
+    "           freeBytes; null without AllOrNothing=1),\n"
     "           items[] (item, kind, found, version), problems[] (severity,\n"
     "           message)\n"
     "\n"
@@ -49,7 +63,7 @@ namespace {
 
 class CheckedItem {
 public:
-    std::string item;  // UTF-8
+    String item;  // as listed (code page 932)
     ItemKind kind;
     ItemLocation where;
     String version;
@@ -58,9 +72,9 @@ public:
     virtual ~CheckedItem() {}
 };
 
-std::string Shown(const String& text)
+std::string Utf8Of(const String& text)
 {
-    return Utf8FromAnsi(TextOf(text));
+    return Utf8From932(TextOf(text));
 }
 
 // The format version of the archive file at path, 2 when unreadable (no
@@ -77,22 +91,27 @@ uint32_t ArchiveFormat(const char* path)
 
 void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
 {
-    const std::string prompt = Utf8FromAnsi("ファイル update.ini が開けません。");
+    const std::string prompt = Quoted(std::string("ファイル update.ini が開けません。"));
     if (folder.source == SettingsMissing && folder.readFailure.empty()) {
         problems.Error(std::string(folder.settingsIsFolder
                                        ? "update.ini is a folder, which cannot be read"
                                        : "no settings file: update.ini is neither a file in the "
                                          "folder nor an entry of its archives") +
-                       "; the updater would show the open prompt \"" + prompt +
-                       "\" five times (Ignore runs it with the defaults and no items)");
+                       "; the updater would show the open prompt " + prompt +
+                       " five times (Ignore runs it with the defaults and no items)");
     }
     if (folder.source == SettingsInArchive && folder.entryLonger)
-        problems.Warning("update.ini is read from the entry \"" + folder.entry + "\" of " +
-                         folder.archive + ": the archive lookup takes the first entry whose "
-                         "name begins with the name");
+        problems.Warning("update.ini is read from the entry " + Quoted(folder.entry) + " of " +
+                         folder.archive + ": the archive lookup takes the first entry "
+                         "whose name begins with the name");
     if (!folder.readFailure.empty())
-        problems.Error("reading update.ini fails with \"" + folder.readFailure +
-                       "\": the updater would show its error box and end");
+        problems.Error("reading update.ini fails with \"" + folder.readFailure + "\"" +
+                       ": the updater would show its error box and end");
+    const std::string utf8 = Utf8Evidence(folder.bytes);
+    if (!utf8.empty())
+        problems.Error("update.ini is saved as UTF-8 (" + utf8 + "): the updater reads it as "
+                       "code page 932 (Shift-JIS), so its non-ASCII texts read as other "
+                       "characters; save it as Shift-JIS");
 }
 
 void CheckName(const String& name, Problems& problems)
@@ -100,7 +119,7 @@ void CheckName(const String& name, Problems& problems)
     InstanceNameProbe probe;
     probe.Probe(TextOf(name));
     if (!probe.created)
-        problems.Error("Name " + Quoted(name) + " cannot name the instance event (CreateEventA "
+        problems.Error("Name " + Quoted(name) + " cannot name the instance event (creating it "
                        "fails with error " + std::to_string(probe.error) +
                        "): the updater would end at once, silently, without updating");
     else if (probe.running)
@@ -108,21 +127,17 @@ void CheckName(const String& name, Problems& problems)
                          "a start now would end at once, silently");
 }
 
-// Whether a part of path between separators (backslash or slash, as the
-// file system takes both) is "..". Stepped by characters: 0x5C may be a trail
-// byte.
-bool HasParentPart(const char* path)
+// Why the updater refuses an item, in words.
+const char* RefusalText(ItemRefusal refusal)
 {
-    const char* part = path;
-    for (const char* p = path;; p = NextChar(p)) {
-        if (*p == '\\' || *p == '/' || *p == '\0') {
-            if (p - part == 2 && part[0] == '.' && part[1] == '.')
-                return true;
-            if (*p == '\0')
-                return false;
-            part = p + 1;
-        }
+    switch (refusal) {
+    case ItemParentSegment: return "it has a \"..\" part";
+    case ItemRooted: return "it begins with a separator (root-relative, UNC or device path)";
+    case ItemColon: return "it holds \":\" (a drive or an alternate data stream)";
+    case ItemDeviceName: return "a part of it names a device";
+    case ItemAccepted: break;
     }
+    return "";
 }
 
 // Problems of the list itself, before any item is looked at.
@@ -154,21 +169,27 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
                 break;
             }
         }
-        if (IsAbsolutePath(item.c_str()))
-            problems.Warning("item " + shown + " is an absolute path: the updater reads it from "
-                             "outside the folder and writes to the destination, a backslash and "
-                             "this text");
-        if (HasParentPart(item.c_str()))
-            problems.Warning("item " + shown + " has a \"..\" part: its target lies outside the "
-                             "install folder");
+        const ItemRefusal refusal = JudgeItem(item.c_str());
+        if (refusal != ItemAccepted) {
+            String message;
+            message.Format(refusedItemMessage, item.c_str());
+            problems.Error("item " + shown + " is refused by the updater, as " +
+                           RefusalText(refusal) + ": it ends with its error box " +
+                           Quoted(message) + " before its dialog, and copies nothing");
+        }
     }
 }
 
 void CheckItem(const String& name, CheckedItem& checked, Problems& problems)
 {
     const char* item = TextOf(name);
-    checked.item = Utf8FromAnsi(item);
+    checked.item = name;
     checked.kind = KindOfItem(item);
+    // A refused item is never looked for.
+    if (JudgeItem(item) != ItemAccepted) {
+        checked.where.found = FoundMissing;
+        return;
+    }
     LocateItem(item, checked.where);
     const std::string shown = Quoted(name);
     switch (checked.where.found) {
@@ -183,7 +204,8 @@ void CheckItem(const String& name, CheckedItem& checked, Problems& problems)
                          checked.where.archive + ": the updater skips it");
         if (checked.where.longerName)
             problems.Warning("item " + shown + ": the archive lookup resolves it to the longer "
-                             "name \"" + checked.where.entry + "\" of " + checked.where.archive);
+                             "name " + Quoted(checked.where.entry) + " of " +
+                             checked.where.archive);
         return;
     case FoundMissing:
         problems.Warning("item " + shown + " is not in the folder: the updater skips it");
@@ -205,15 +227,56 @@ void CheckItem(const String& name, CheckedItem& checked, Problems& problems)
     }
 }
 
-void PrintHuman(const std::string& folderPath, const UpdateFolder& folder,
-                const std::vector<CheckedItem>& items, const Problems& problems)
+// With AllOrNothing=1: the room the update's copies take beside the
+// install folder the updater proposes, where they stay until the last is in.
+class Room {
+public:
+    bool asked;  // AllOrNothing=1 and the run gets as far as its items
+    std::wstring installFolder;
+    uint64_t needed;
+    uint64_t free;  // UINT64_MAX: unknown
+
+    Room() : asked(false), needed(0), free(UINT64_MAX) {}
+    virtual ~Room() {}
+};
+
+void MeasureRoom(const UpdateFolder& folder, Room& room, Problems& problems)
+{
+    if (folder.allOrNothing.IsEmpty())
+        return;
+    if (!folder.settings.allOrNothing) {
+        problems.Warning("AllOrNothing " + Quoted(folder.allOrNothing) + " is not \"1\": the "
+                         "updater updates item by item");
+        return;
+    }
+    UpdatePlan plan;
+    String notice;
+    LocateInstallDirectory(folder.settings, room.installFolder, notice);
+    if (room.installFolder.empty() || !plan.BeforeDialog(folder))
+        return;
+    plan.Items(folder.settings, room.installFolder);
+    room.asked = true;
+    room.needed = plan.appliedBytes;
+    room.free = plan.freeBytes;
+    for (const PlannedItem& planned : plan.items)
+        if (planned.action == ActionStop || planned.action == ActionNotReached)
+            room.needed += planned.size;
+    if (room.free != UINT64_MAX && room.needed > room.free)
+        problems.Error("all or nothing: the update's copies need " + std::to_string(room.needed) +
+                       " bytes beside " + Utf8(room.installFolder) + ", whose disk has " +
+                       std::to_string(room.free) + " free: the updater would fail and put "
+                       "every target back");
+}
+
+void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
+                const std::vector<CheckedItem>& items, const Room& room, const Problems& problems)
 {
     std::string out;
-    const std::string where = Utf8FromAnsi(folderPath);
+    const std::string where = Utf8(folderPath);
     switch (folder.source) {
     case SettingsPlain: out += "update.ini: a file in " + where + "\n"; break;
     case SettingsInArchive:
-        out += "update.ini: the entry \"" + folder.entry + "\" of " + folder.archive + " in " +
+        out += "update.ini: the entry " + Quoted(folder.entry) + " of " + folder.archive + " in " +
                where + "\n";
         break;
     case SettingsMissing: out += "update.ini: not found in " + where + "\n"; break;
@@ -223,13 +286,20 @@ void PrintHuman(const std::string& folderPath, const UpdateFolder& folder,
     for (const SettingView& view : folder.views)
         settings.Add({view.key, Quoted(view.value) + (view.isDefault ? " (default)" : "")});
     out += settings.Text(2);
+    if (room.asked)
+        out += "all or nothing: the update needs " + std::to_string(room.needed) +
+               " bytes beside the install folder " + Utf8(room.installFolder) +
+               " (the applied items' copies, kept until the last is in place)" +
+               (room.free == UINT64_MAX ? std::string()
+                                        : "; its disk has " + std::to_string(room.free) + " free") +
+               "\n";
     if (!items.empty()) {
         out += "items:\n";
         TextTable table;
         for (const CheckedItem& checked : items) {
             std::string note;
             if (checked.where.found == FoundArchive)
-                note = "in " + checked.where.archive + " as \"" + checked.where.entry + "\"";
+                note = "in " + checked.where.archive + " as " + Quoted(checked.where.entry);
             table.Add({Quoted(checked.item), FoundName(checked.where.found), KindName(checked.kind),
                        checked.version.IsEmpty() ? "-" : Quoted(checked.version), note});
         }
@@ -248,7 +318,7 @@ void PrintHuman(const std::string& folderPath, const UpdateFolder& folder,
     WriteOut(out);
 }
 
-void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items,
+void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items, const Room& room,
                const Problems& problems)
 {
     JsonWriter json;
@@ -257,10 +327,8 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
     // kept their defaults listed beside.
     json.Key("settings");
     json.BeginObject();
-    for (const SettingView& view : folder.views) {
-        json.Key(view.key);
-        json.Text(Shown(view.value));
-    }
+    for (const SettingView& view : folder.views)
+        json.Field(view.key, Utf8Of(view.value));
     json.EndObject();
     json.Key("defaults");
     json.BeginArray();
@@ -268,18 +336,28 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
         if (view.isDefault)
             json.Text(view.key);
     json.EndArray();
+    json.Key("allOrNothing");
+    if (room.asked) {
+        json.BeginObject();
+        json.Field("installFolder", Utf8(room.installFolder));
+        json.Field("neededBytes", int64_t(room.needed));
+        json.Key("freeBytes");
+        if (room.free == UINT64_MAX)
+            json.Null();
+        else
+            json.Number(int64_t(room.free));
+        json.EndObject();
+    } else {
+        json.Null();
+    }
     json.Key("items");
     json.BeginArray();
     for (const CheckedItem& checked : items) {
         json.BeginObject();
-        json.Key("item");
-        json.Text(checked.item);
-        json.Key("kind");
-        json.Text(KindName(checked.kind));
-        json.Key("found");
-        json.Text(FoundName(checked.where.found));
-        json.Key("version");
-        json.Text(Shown(checked.version));
+        json.Field("item", Utf8Of(checked.item));
+        json.Field("kind", KindName(checked.kind));
+        json.Field("found", FoundName(checked.where.found));
+        json.Field("version", Utf8Of(checked.version));
         json.EndObject();
     }
     json.EndArray();
@@ -287,10 +365,8 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
     json.BeginArray();
     for (const Problem& problem : problems.found) {
         json.BeginObject();
-        json.Key("severity");
-        json.Text(SeverityName(problem.severity));
-        json.Key("message");
-        json.Text(problem.message);
+        json.Field("severity", SeverityName(problem.severity));
+        json.Field("message", problem.message);
         json.EndObject();
     }
     json.EndArray();
@@ -300,10 +376,10 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
 
 int Check(const CommandLine& line)
 {
-    const std::string dir = line.positional.empty() ? "" : PathArgument(line.positional[0]);
+    const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
     WorkingFolder working;
     if (!working.Enter(dir))
-        return Fail("check", "cannot enter the folder '" + Utf8FromAnsi(dir) + "'");
+        return Fail("check", "cannot enter the folder " + Shown(dir));
 
     Problems problems;
     UpdateFolder folder;
@@ -313,6 +389,7 @@ int Check(const CommandLine& line)
     LintSettings(folder.bytes, problems);
 
     std::vector<CheckedItem> items;
+    Room room;
     if (folder.readFailure.empty()) {
         CheckName(folder.settings.name, problems);
         // Without a settings file, that there are no items goes without saying.
@@ -321,12 +398,13 @@ int Check(const CommandLine& line)
         items.resize(folder.settings.files.size());
         for (size_t i = 0; i < items.size(); ++i)
             CheckItem(folder.settings.files[i], items[i], problems);
+        MeasureRoom(folder, room, problems);
     }
 
     if (line.Has("--json"))
-        PrintJson(folder, items, problems);
+        PrintJson(folder, items, room, problems);
     else
-        PrintHuman(working.Path(), folder, items, problems);
+        PrintHuman(working.Path(), folder, items, room, problems);
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
 }
 
@@ -342,7 +420,7 @@ int RunCheck(const Arguments& args)
     try {
         return Check(line);
     } catch (const OCErrorException& failure) {
-        return Fail("check", Utf8FromAnsi(TextOf(failure.message)));
+        return Fail("check", Utf8(failure.wideMessage));
     } catch (const OCException& failure) {
         return Fail("check", "failed with code " + std::to_string(failure.code));
     } catch (const DWORD& code) {

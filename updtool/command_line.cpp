@@ -1,47 +1,47 @@
 #include "updtool/command_line.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include "base/multibyte.h"
+#include <cwchar>
+#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
 CommandLine::CommandLine() {}
 
 CommandLine::~CommandLine() {}
 
-bool CommandLine::Parse(const char* command, const std::vector<std::string>& args,
+bool CommandLine::Parse(const char* command, const Arguments& args,
                         const std::vector<OptionSpec>& specs)
 {
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+        const std::wstring& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != L'-') {
             positional.push_back(arg);
             continue;
         }
-        if (arg == "--") {
+        if (arg == L"--") {
             optionsEnded = true;
             continue;
         }
-        const size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
+        const size_t equals = arg.find(L'=');
+        const std::string name = Utf8(arg.substr(0, equals));
         const OptionSpec* spec = nullptr;
         for (const OptionSpec& candidate : specs)
             if (name == candidate.name)
                 spec = &candidate;
         if (!spec) {
-            UsageError(command, "unknown option '" + Utf8FromAnsi(name) + "'");
+            UsageError(command, "unknown option '" + name + "'");
             return false;
         }
         if (!spec->takesValue) {
-            if (equals != std::string::npos) {
+            if (equals != std::wstring::npos) {
                 UsageError(command, "option '" + name + "' takes no value");
                 return false;
             }
-            options_.emplace_back(name, std::string());
+            options_.emplace_back(name, std::wstring());
             continue;
         }
-        if (equals != std::string::npos) {
+        if (equals != std::wstring::npos) {
             options_.emplace_back(name, arg.substr(equals + 1));
         } else if (i + 1 < args.size()) {
             options_.emplace_back(name, args[++i]);
@@ -61,18 +61,18 @@ bool CommandLine::Has(const char* option) const
     return false;
 }
 
-const std::string* CommandLine::Value(const char* option) const
+const std::wstring* CommandLine::Value(const char* option) const
 {
-    const std::string* last = nullptr;
+    const std::wstring* last = nullptr;
     for (const auto& given : options_)
         if (given.first == option)
             last = &given.second;
     return last;
 }
 
-std::vector<std::string> CommandLine::Values(const char* option) const
+std::vector<std::wstring> CommandLine::Values(const char* option) const
 {
-    std::vector<std::string> values;
+    std::vector<std::wstring> values;
     for (const auto& given : options_)
         if (given.first == option)
             values.push_back(given.second);
@@ -92,23 +92,28 @@ int Fail(const char* command, const std::string& message, int code)
     return code;
 }
 
-std::string PathArgument(const std::string& text)
+std::wstring PathArgument(const std::wstring& text)
 {
-    std::string path = text;
-    for (const char* p = path.c_str(); *p; p = NextChar(p))
-        if (*p == '/')
-            path[size_t(p - path.c_str())] = '\\';
+    std::wstring path = text;
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
     return path;
 }
 
-bool ParseNumber(const std::string& text, long long low, long long high, long long& value)
+std::string Shown(const std::wstring& path)
+{
+    return "'" + Utf8(path) + "'";
+}
+
+bool ParseNumber(const std::wstring& text, long long low, long long high, long long& value)
 {
     if (text.empty())
         return false;
-    char* end = nullptr;
+    wchar_t* end = nullptr;
     errno = 0;
-    const long long parsed = strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < low || parsed > high)
+    const long long parsed = std::wcstoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != L'\0' || parsed < low || parsed > high)
         return false;
     value = parsed;
     return true;

@@ -1,6 +1,6 @@
 #pragma once
 // A command's arguments, and the exit codes every command keeps to (as diff
-// and grep do).
+// and grep do). Arguments arrive in UTF-16, whatever the system's code page.
 
 #include <string>
 #include <vector>
@@ -10,6 +10,8 @@ enum ExitCode {
     ExitProblems = 1,  // problems found: a check failed, an archive is damaged
     ExitTrouble = 2,   // bad usage, or an input that cannot be read
 };
+
+typedef std::vector<std::wstring> Arguments;
 
 // An option a command takes: a flag ("--json") or one with a value
 // ("--format 2", "--format=2", "-C DIR"); valued options may repeat.
@@ -24,24 +26,23 @@ public:
 
 class CommandLine {
 public:
-    std::vector<std::string> positional;
+    std::vector<std::wstring> positional;
 
     CommandLine();
     virtual ~CommandLine();
 
     // Splits args by specs. An unknown option or a missing value prints a
     // usage error for command and returns false. "--" ends the options.
-    bool Parse(const char* command, const std::vector<std::string>& args,
-               const std::vector<OptionSpec>& specs);
+    bool Parse(const char* command, const Arguments& args, const std::vector<OptionSpec>& specs);
 
     bool Has(const char* option) const;
     // The last value given for option, or null.
-    const std::string* Value(const char* option) const;
+    const std::wstring* Value(const char* option) const;
     // Every value given for option, in order.
-    std::vector<std::string> Values(const char* option) const;
+    std::vector<std::wstring> Values(const char* option) const;
 
 private:
-    std::vector<std::pair<std::string, std::string>> options_;
+    std::vector<std::pair<std::string, std::wstring>> options_;
 };
 
 // Prints "updtool COMMAND: MESSAGE" and where to find help on standard
@@ -52,6 +53,8 @@ int Fail(const char* command, const std::string& message, int code = ExitTrouble
 // A path argument in the system's form: slashes become backslashes (both
 // separate folders on Windows; the product's path code splits on
 // backslashes only).
-std::string PathArgument(const std::string& text);
+std::wstring PathArgument(const std::wstring& text);
+// "'path'" in UTF-8, as messages name a file.
+std::string Shown(const std::wstring& path);
 // A whole decimal number in [low, high]; false otherwise.
-bool ParseNumber(const std::string& text, long long low, long long high, long long& value);
+bool ParseNumber(const std::wstring& text, long long low, long long high, long long& value);

@@ -2,10 +2,9 @@
 
 #include "updtool/text_conversion.h"
 
-namespace {
-
-bool IsDeviceName(std::wstring base)
+bool NamesDevice(const std::wstring& part)
 {
+    std::wstring base = part;
     // Windows ignores an extension and trailing spaces here: "nul .txt" is
     // the device NUL.
     const size_t dot = base.find(L'.');
@@ -27,16 +26,18 @@ bool IsDeviceName(std::wstring base)
     return false;
 }
 
+namespace {
+
 std::string PartRefusal(const std::wstring& part)
 {
     if (part.empty())
         return "has an empty folder part";
     if (part == L"." || part == L"..")
-        return "has a '" + Utf8FromWide(part) + "' part";
+        return "has a '" + Utf8(part) + "' part";
     if (part.back() == L'.' || part.back() == L' ')
         return "has a part ending in a dot or space, which Windows drops";
-    if (IsDeviceName(part))
-        return "names the device " + Utf8FromWide(part.substr(0, part.find(L'.')));
+    if (NamesDevice(part))
+        return "names the device " + Utf8(part.substr(0, part.find(L'.')));
     return std::string();
 }
 
@@ -49,7 +50,7 @@ std::string EntryNameRefusal(const std::string& name)
     if (name.find('\0') != std::string::npos)
         return "holds a NUL byte";
     std::wstring wide;
-    if (!NameToWide(name.data(), uint32_t(name.size()), wide))
+    if (!WideFrom932Exactly(name.data(), uint32_t(name.size()), wide))
         return "is not valid code page 932 text";
     if (wide[0] == L'\\')
         return "is absolute";

@@ -17,3 +17,6 @@
 
 // Why name (code page 932 bytes) may not become a file, or "" when it may.
 std::string EntryNameRefusal(const std::string& name);
+
+// Whether Windows takes part (one part of a path) for a device.
+bool NamesDevice(const std::wstring& part);

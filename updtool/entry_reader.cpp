@@ -8,52 +8,59 @@ const uint32_t kChunk = 64 * 1024;
 
 }  // namespace
 
+std::string StreamProblem(const StreamFacts& facts, uint32_t size, uint32_t packedSize)
+{
+    if (facts.produced > size)
+        return "its zlib stream inflates to more than its size of " + std::to_string(size) +
+               " bytes";
+    // Z_NEED_DICT too: an archive has no dictionary to give.
+    if (facts.corrupt)
+        return "its zlib stream is corrupt";
+    if (facts.cutShort)
+        return "its zlib stream is cut short: it does not end within its packed size of " +
+               std::to_string(packedSize) + " bytes";
+    if (facts.produced != size)
+        return "its zlib stream inflates to " + std::to_string(facts.produced) +
+               " bytes, not its size of " + std::to_string(size);
+    // The updater ignores such a tail, but the index then misstates the entry.
+    if (facts.consumed != packedSize)
+        return "its zlib stream ends " + std::to_string(packedSize - facts.consumed) +
+               " bytes before its packed size of " + std::to_string(packedSize);
+    return std::string();
+}
+
 EntryReader::EntryReader(ArchiveFile& archive)
-    : archive_(archive), stream_(), streamEnd_(), in_(kChunk), out_(kChunk), start_(0),
-      size_(0), packedSize_(0), compressed_(false), started_(false), finished_(true),
-      delivered_(0), storedLeft_(0)
+    : archive_(archive), in_(kChunk), out_(kChunk), start_(0), size_(0), packedSize_(0),
+      compressed_(false), started_(false), finished_(true), storedLeft_(0)
 {
 }
 
-EntryReader::~EntryReader()
-{
-}
+EntryReader::~EntryReader() {}
 
-void EntryReader::Fail(const std::string& message)
+void EntryReader::Start(uint64_t dataStart, uint64_t fileSize, const IndexRecord& record)
 {
-    problem = message;
-    finished_ = true;
-}
-
-void EntryReader::Start(const ArchiveIndex& index, const IndexRecord& record)
-{
-    StartAt(index.DataStart(record), index.fileSize, record);
-}
-
-void EntryReader::StartAt(uint64_t dataStart, uint64_t fileSize, const IndexRecord& record)
-{
-    if (!problem.empty())
-        problem.clear();
+    problem.clear();
+    facts = StreamFacts();
     start_ = dataStart;
     size_ = record.size;
     packedSize_ = record.packedSize;
     compressed_ = record.compressed != 0;
     started_ = false;
     finished_ = false;
-    delivered_ = 0;
     storedLeft_ = compressed_ ? packedSize_ : size_;
 
     const uint64_t end = start_ + storedLeft_;
     if (end <= fileSize && end <= kMaxDataEnd && !(compressed_ && packedSize_ == 0))
         return;
+    finished_ = true;
     const std::string range = "its data (bytes " + std::to_string(start_) + " to " +
                               std::to_string(end) + ")";
     if (end > fileSize)
-        Fail(range + " runs past the end of the file (" + std::to_string(fileSize) + " bytes)");
+        problem = range + " runs past the end of the file (" + std::to_string(fileSize) + " bytes)";
     else if (end > kMaxDataEnd)
-        Fail(range + " lies beyond 2 GiB, where the updater cannot read");
+        problem = range + " lies beyond 2 GiB, where the updater cannot read";
     else
-        Fail("it is compressed but has no stored bytes");
+        problem = "it is compressed but has no stored bytes";
 }
 
 bool EntryReader::Next(const unsigned char*& data, uint32_t& length)
@@ -62,23 +69,13 @@ bool EntryReader::Next(const unsigned char*& data, uint32_t& length)
         return false;
     if (!started_) {
         started_ = true;
-        archive_.Seek(start_);
-        if (compressed_) {
-            const int rc = streamEnd_.Valid() ? inflateReset(&stream_) : inflateInit(&stream_);
-            if (rc != Z_OK) {
-                Fail("zlib cannot start inflating");
-                return false;
-            }
-            if (!streamEnd_.Valid())
-                streamEnd_.Reset(&stream_);
-            stream_.avail_in = 0;
-        }
+        if (archive_.position != start_)
+            archive_.Seek(start_);
+        if (compressed_)
+            inflater_.Start();
     }
-    return compressed_ ? NextInflated(data, length) : NextRaw(data, length);
-}
-
-bool EntryReader::NextRaw(const unsigned char*& data, uint32_t& length)
-{
+    if (compressed_)
+        return NextInflated(data, length);
     if (storedLeft_ == 0) {
         finished_ = true;
         return false;
@@ -86,7 +83,8 @@ bool EntryReader::NextRaw(const unsigned char*& data, uint32_t& length)
     const uint32_t want = storedLeft_ < kChunk ? storedLeft_ : kChunk;
     const uint32_t got = archive_.Read(in_.data(), want);
     if (got != want) {
-        Fail("the file ends inside its data");
+        problem = "the file ends inside its data";
+        finished_ = true;
         return false;
     }
     storedLeft_ -= got;
@@ -98,51 +96,45 @@ bool EntryReader::NextRaw(const unsigned char*& data, uint32_t& length)
 bool EntryReader::NextInflated(const unsigned char*& data, uint32_t& length)
 {
     for (;;) {
-        if (stream_.avail_in == 0 && storedLeft_ > 0) {
+        if (inflater_.NeedsInput() && storedLeft_ > 0) {
             const uint32_t want = storedLeft_ < kChunk ? storedLeft_ : kChunk;
             const uint32_t got = archive_.Read(in_.data(), want);
             if (got != want) {
-                Fail("the file ends inside its data");
+                problem = "the file ends inside its data";
+                finished_ = true;
                 return false;
             }
             storedLeft_ -= got;
-            stream_.next_in = in_.data();
-            stream_.avail_in = got;
+            inflater_.Give(in_.data(), got);
         }
-        stream_.next_out = out_.data();
-        stream_.avail_out = kChunk;
-        const int rc = inflate(&stream_, Z_NO_FLUSH);
-        const uint32_t produced = kChunk - stream_.avail_out;
-        if (produced > size_ - delivered_) {
-            Fail("its zlib stream inflates to more than its size of " + std::to_string(size_) +
-                 " bytes");
-            return false;
-        }
-        delivered_ += produced;
-        if (rc == Z_STREAM_END) {
+        const uint32_t produced = inflater_.Inflate(out_.data(), kChunk);
+        facts.produced = inflater_.produced;
+        facts.consumed = inflater_.consumed;
+        facts.ended = inflater_.state == StreamInflater::Ended;
+        facts.corrupt = inflater_.state == StreamInflater::Corrupt;
+        facts.cutShort = inflater_.NeedsInput() && storedLeft_ == 0;
+        // Past its size nothing more is delivered: the entry is wrong already.
+        const bool done = facts.ended || facts.corrupt || facts.cutShort || facts.produced > size_;
+        if (done) {
             finished_ = true;
-            const uint64_t tail = uint64_t(stream_.avail_in) + storedLeft_;
-            if (delivered_ != size_)
-                problem = "its zlib stream inflates to " + std::to_string(delivered_) +
-                          " bytes, not its size of " + std::to_string(size_);
-            else if (tail != 0)
-                problem = "its zlib stream ends " + std::to_string(tail) +
-                          " bytes before its packed size of " + std::to_string(packedSize_);
-        } else if (rc == Z_BUF_ERROR && stream_.avail_in == 0 && storedLeft_ == 0) {
-            Fail("its zlib stream is cut short: it does not end within its packed size of " +
-                 std::to_string(packedSize_) + " bytes");
-            return false;
-        } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            // Z_NEED_DICT too: an archive has no dictionary to give.
-            Fail("its zlib stream is corrupt");
-            return false;
+            problem = StreamProblem(facts, size_, packedSize_);
         }
-        if (produced > 0) {
+        // Bytes within the size are delivered even from a stream that is
+        // wrong later: the caller learns of it from problem at the end.
+        if (produced > 0 && facts.produced <= size_) {
             data = out_.data();
             length = produced;
             return true;
         }
-        if (finished_)
+        if (done)
             return false;
+    }
+}
+
+void EntryReader::Drain()
+{
+    const unsigned char* data = nullptr;
+    uint32_t length = 0;
+    while (Next(data, length)) {
     }
 }

@@ -1,18 +1,21 @@
 #include "updtool/commands.h"
 
-#include <set>
-#include <vector>
-#include "base/exceptions.h"
+#include <algorithm>
 #include "pak/archive_index.h"
+#include "paths/wide_paths.h"
+#include "update/temporary_file.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
+#include "updtool/duplicate_names.h"
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"
 #include "updtool/entry_reader.h"
-#include "updtool/pending_file.h"
+#include "updtool/file_handle.h"
+#include "updtool/index_walk.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
+#include "updtool/working_folder.h"
 
 const char* const extractUsage =
     "usage: updtool extract X.pak [-C DIR] [NAME...] [--force]\n"
@@ -23,27 +26,20 @@ const char* const extractUsage =
     "device names (CON, NUL.txt ...), ':' (alternate streams), '/', parts\n"
     "ending in a dot or space, and paths through a link are refused, and so\n"
     "is a later entry of a name met before (the updater reads the first).\n"
+    "Each file is written under a new name of its own beside its place and\n"
+    "renamed there when complete; no other file is touched. When the\n"
+    "entries to write take more than the disk's free space, nothing is\n"
+    "written.\n"
     "  -C DIR    the folder to write below; it must exist\n"
     "  --force   replace existing files (otherwise each is kept and reported)\n"
     "Prints each name written. Exit code 1 when any entry was refused, not\n"
-    "found or could not be written.\n";
+    "found or could not be written, or the archive is damaged.\n";
 
 namespace {
 
-// One entry to write, copied out of the index.
-class ExtractItem {
-public:
-    std::string name;  // as stored, code page 932
-    IndexRecord record;
-    uint64_t dataStart;
-
-    ExtractItem() : dataStart(0) {}
-    virtual ~ExtractItem() {}
-};
-
 std::string Quoted(const std::string& name)
 {
-    return "'" + NameUtf8(name) + "'";
+    return "'" + ShownName(name) + "'";
 }
 
 // Creates the folders between base and the file relative names, refusing to
@@ -57,86 +53,128 @@ std::string MakeFolders(const std::wstring& base, const std::wstring& relative)
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-                return SystemErrorText("cannot create its folder '" + Utf8FromWide(path) + "'",
-                                       GetLastError());
+                return SystemErrorText("cannot create its folder " + Shown(path), GetLastError(),
+                                       path);
         } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            return "its path passes through the link '" + Utf8FromWide(path) + "'";
+            return "its path passes through the link " + Shown(path);
         } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            return "its folder '" + Utf8FromWide(path) + "' is a file";
+            return "its folder " + Shown(path) + " is a file";
         }
     }
     return std::string();
 }
 
+const uint64_t kToldRefusals = 100;
+
 class Extraction {
 public:
-    std::wstring folder;
-    bool force;
-    int failed;
+    uint64_t failed;
+    uint64_t nameRefusals;  // of them, for the entry's name or what lies at its place
+    uint64_t planned;       // bytes of the entries that will be written
 
-    Extraction(ArchiveFile& archive, uint64_t fileSize, const std::wstring& folder, bool force)
-        : folder(folder), force(force), failed(0), reader_(archive), fileSize_(fileSize)
+    Extraction(ArchiveFile& data, const std::wstring& folder, bool force)
+        : failed(0), nameRefusals(0), planned(0), folder_(folder), force_(force), reader_(data)
     {
     }
     virtual ~Extraction() {}
 
-    void Refuse(const ExtractItem& item, const std::string& why)
+    // Each refusal is counted; the first ones are told, so that an archive
+    // of millions of bad names cannot flood the output.
+    void Refuse(const std::string& name, const std::string& why)
     {
-        WriteErr("updtool extract: refused " + Quoted(item.name) + ": " + why + "\n");
+        if (failed < kToldRefusals)
+            WriteErr("updtool extract: refused " + Quoted(name) + ": " + why + "\n");
         ++failed;
     }
 
-    void Write(const ExtractItem& item)
+    void TellTheRest() const
     {
-        const std::string refusal = EntryNameRefusal(item.name);
+        if (failed > kToldRefusals)
+            WriteErr("updtool extract: ... and " + std::to_string(failed - kToldRefusals) +
+                     " more refused\n");
+    }
+
+    // "" when name may be written (a file there is kept or replaced as the
+    // options say), else why not; target then names the file.
+    std::string Judge(const std::string& name, std::wstring& target, DWORD& attributes) const
+    {
+        const std::string refusal = EntryNameRefusal(name);
         if (!refusal.empty())
-            return Refuse(item, "the name " + refusal);
+            return "the name " + refusal;
         std::wstring relative;
-        NameToWide(item.name.data(), uint32_t(item.name.size()), relative);
-        const std::string folders = MakeFolders(folder, relative);
-        if (!folders.empty())
-            return Refuse(item, folders);
-        const std::wstring target = folder + L"\\" + relative;
-        const DWORD attributes = GetFileAttributesW(target.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES) {
-            if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                return Refuse(item, "a folder of that name exists");
-            if (!force) {
-                WriteErr("updtool extract: kept the existing " + Quoted(item.name) +
-                         " (--force replaces it)\n");
-                return;
-            }
-            if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                return Refuse(item, "the existing file is a link");
-            // Windows refuses to replace a read-only file; so does the tool
-            // on every system.
-            if (attributes & FILE_ATTRIBUTE_READONLY)
-                return Refuse(item, "the existing file is read-only");
+        WideFrom932Exactly(name.data(), uint32_t(name.size()), relative);
+        target = (EndsWithSeparator(folder_) ? folder_ : folder_ + L"\\") + relative;
+        attributes = GetFileAttributesW(target.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !force_)
+            return std::string();
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            return "a folder of that name exists";
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            return "the existing file is a link";
+        // Windows refuses to replace a read-only file; so does the tool on
+        // every system.
+        if (attributes & FILE_ATTRIBUTE_READONLY)
+            return "the existing file is read-only";
+        return std::string();
+    }
+
+    void Write(const std::string& name, uint64_t dataStart, uint64_t fileSize,
+               const IndexRecord& record)
+    {
+        std::wstring target;
+        DWORD attributes = INVALID_FILE_ATTRIBUTES;
+        const std::string refusal = Judge(name, target, attributes);
+        if (!refusal.empty()) {
+            ++nameRefusals;
+            return Refuse(name, refusal);
         }
-        PendingFile out(target, target + L".updtool-tmp");
+        if (attributes != INVALID_FILE_ATTRIBUTES && !force_) {
+            if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                return Refuse(name, "a folder of that name exists");
+            WriteErr("updtool extract: kept the existing " + Quoted(name) +
+                     " (--force replaces it)\n");
+            return;
+        }
+        std::wstring relative;
+        WideFrom932Exactly(name.data(), uint32_t(name.size()), relative);
+        const std::string folders = MakeFolders(folder_, relative);
+        if (!folders.empty())
+            return Refuse(name, folders);
+        // A new file under a name nobody holds: nothing that lies there, or
+        // a link planted under a temporary name, is ever written through.
+        TemporaryFile out;
+        if (!out.Create(ContainingFolder(target), L"updtool"))
+            return Refuse(name, SystemErrorText("cannot create a file beside it", GetLastError(),
+                                                target));
         try {
-            const std::string what = Quoted(item.name);
-            out.Create(what);
-            reader_.StartAt(item.dataStart, fileSize_, item.record);
+            reader_.Start(dataStart, fileSize, record);
             const unsigned char* data = nullptr;
             uint32_t length = 0;
             while (reader_.Next(data, length))
-                out.file.Write(data, length, what);
-            if (!reader_.problem.empty())
-                return Refuse(item, "the archive is damaged: " + reader_.problem);
-            if (!out.Commit(force, what)) {
-                WriteErr("updtool extract: kept the existing " + what + " (--force replaces it)\n");
+                WriteFully(out.Get(), data, length, "it");
+        } catch (const ToolError& error) {
+            return Refuse(name, error.message);
+        }
+        if (!reader_.problem.empty())
+            return Refuse(name, "the archive is damaged: " + reader_.problem);
+        if (!out.Flush())
+            return Refuse(name, SystemErrorText("cannot write it to disk", GetLastError(), target));
+        if (!out.RenameOver(target, force_)) {
+            const DWORD error = GetLastError();
+            if (!force_ && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
+                WriteErr("updtool extract: kept the existing " + Quoted(name) +
+                         " (--force replaces it)\n");
                 return;
             }
-        } catch (const ToolError& error) {
-            return Refuse(item, error.message);
+            return Refuse(name, SystemErrorText("cannot put it in place", error, target));
         }
-        WriteOut(NameUtf8(item.name) + "\n");
+        WriteOut(ShownName(name) + "\n");
     }
 
 private:
+    std::wstring folder_;
+    bool force_;
     EntryReader reader_;
-    uint64_t fileSize_;
 };
 
 }  // namespace
@@ -148,79 +186,109 @@ int RunExtract(const Arguments& args)
         return ExitTrouble;
     if (int code = CheckArchiveArguments("extract", line.positional, true))
         return code;
-    const std::string path = PathArgument(line.positional[0]);
-    const std::string folderArgument = line.Value("-C") ? PathArgument(*line.Value("-C")) : ".";
-    const DWORD folderAttributes = GetFileAttributesA(folderArgument.c_str());
-    if (folderAttributes == INVALID_FILE_ATTRIBUTES ||
-        !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail("extract", "'" + Utf8FromAnsi(folderArgument) + "' is not a folder");
-    std::wstring folder(MAX_PATH * 4, L'\0');
-    const std::wstring folderWide = WideFromAnsi(folderArgument);
-    const DWORD length = GetFullPathNameW(folderWide.c_str(), DWORD(folder.size()), &folder[0], nullptr);
-    if (length == 0 || length >= folder.size())
-        return Fail("extract", "'" + Utf8FromAnsi(folderArgument) + "' is not a usable folder");
-    folder.resize(length);
-    if (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
+    const std::wstring path = PathArgument(line.positional[0]);
+    const std::wstring folderArgument = line.Value("-C") ? PathArgument(*line.Value("-C")) : L".";
+    const DWORD folderAttributes = GetFileAttributesW(folderArgument.c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("extract", Shown(folderArgument) + " is not a folder");
+    const std::wstring folder = FullPath(folderArgument);
+    if (folder.empty())
+        return Fail("extract", Shown(folderArgument) + " is not a usable folder");
 
-    ArchiveFile archive;
+    std::vector<LookupKey> wanted;
+    for (size_t i = 1; i < line.positional.size(); ++i) {
+        std::string name;
+        if (!ExactlyTo932(PathArgument(line.positional[i]), name))
+            return UsageError("extract", Shown(line.positional[i]) +
+                                             " has characters that no entry name can hold");
+        wanted.push_back(LookupKeyOf(name));
+    }
+    std::vector<bool> wantedFound(wanted.size(), false);
+
+    ArchiveFile archive, data;
     if (int code = OpenArchiveArgument("extract", path, archive))
         return code;
+    if (int code = OpenArchiveArgument("extract", path, data))
+        return code;
+    const bool force = line.Has("--force");
+    Extraction extraction(data, folder, force);
 
-    // The index first, whole, so that the same stream can then be read at
-    // each entry's data.
-    std::vector<ExtractItem> items;
-    std::string damage;
-    ArchiveIndex index(archive);
-    try {
-        if (index.Load()) {
-            IndexRecord record;
-            while (index.Next(record)) {
-                items.emplace_back();
-                ExtractItem& item = items.back();
-                item.name.assign(record.name, record.nameLength);
-                item.record = record;
-                item.record.name = "";
-                item.dataStart = index.DataStart(record);
-            }
-        } else if (index.header.version > 2 || index.header.count != 0) {
-            damage = "the updater reads no entries from it";
+    // First the plan: which entries are written, and how many bytes they
+    // take, before anything is written.
+    auto selected = [&](const IndexRecord& record) {
+        if (wanted.empty())
+            return true;
+        const LookupKey key = LookupKeyOf(record.name, record.nameLength);
+        bool found = false;
+        for (size_t i = 0; i < wanted.size(); ++i)
+            if (wanted[i] == key)
+                found = wantedFound[i] = true;
+        return found;
+    };
+    DuplicateNames duplicates;
+    std::vector<std::pair<uint32_t, uint32_t>> sizes;  // entry, size of each to be written
+    uint64_t refusedNames = 0;
+    int64_t lastWritten = -1;  // the last entry that may be written
+    const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
+                                                      const IndexRecord& record) {
+        if (!selected(record))
+            return true;
+        std::wstring target;
+        DWORD attributes = INVALID_FILE_ATTRIBUTES;
+        if (!extraction.Judge(std::string(record.name, record.nameLength), target, attributes).empty()) {
+            ++refusedNames;
+            return true;
         }
-    } catch (const OCErrorException&) {
-        damage = "its index cannot be read whole (see 'updtool verify')";
-    }
+        lastWritten = entry;
+        duplicates.Add(entry, record.name, record.nameLength);
+        if (attributes == INVALID_FILE_ATTRIBUTES || force)
+            sizes.emplace_back(entry, record.size);
+        return true;
+    });
+    duplicates.Resolve(archive);
+    std::vector<uint32_t> repeated;
+    for (const auto& repeat : duplicates.repeats)
+        repeated.push_back(repeat.first);
+    for (const auto& entry : sizes)
+        if (!std::binary_search(repeated.begin(), repeated.end(), entry.first))
+            extraction.planned += entry.second;
+    std::vector<std::pair<uint32_t, uint32_t>>().swap(sizes);
+    ULARGE_INTEGER free = {};
+    if (extraction.planned > 0 && GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr) &&
+        extraction.planned > free.QuadPart)
+        return Fail("extract", "the entries to write take " + std::to_string(extraction.planned) +
+                                   " bytes, more than the " + std::to_string(free.QuadPart) +
+                                   " bytes free on the disk of " + Shown(folder) +
+                                   "; nothing was written",
+                    ExitProblems);
 
-    Extraction extraction(archive, index.fileSize, folder, line.Has("--force"));
-    const std::vector<std::string> wanted(line.positional.begin() + 1, line.positional.end());
-    std::vector<LookupKey> wantedKeys;
-    std::vector<bool> wantedFound(wanted.size(), false);
-    for (const std::string& name : wanted)
-        wantedKeys.push_back(LookupKeyOf(PathArgument(name)));
-    std::set<LookupKey> written;
-    for (const ExtractItem& item : items) {
-        const LookupKey key = LookupKeyOf(item.name);
-        bool selected = wanted.empty();
-        for (size_t i = 0; i < wanted.size(); ++i) {
-            if (wantedKeys[i] == key) {
-                selected = true;
-                wantedFound[i] = true;
-            }
-        }
-        if (!selected)
-            continue;
-        if (!written.insert(key).second) {
-            extraction.Refuse(item, "an earlier entry has the same name (the updater reads that one)");
-            continue;
-        }
-        extraction.Write(item);
-    }
+    // Once nothing is left to write and no more refusals are told, the rest
+    // of the index (millions of bad names, perhaps) is only counted.
+    WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex& index, const IndexRecord& record) {
+        if (int64_t(entry) > lastWritten && extraction.failed >= kToldRefusals)
+            return false;
+        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(),
+                                         LookupKeyOf(record.name, record.nameLength)) == wanted.end())
+            return true;
+        const std::string name(record.name, record.nameLength);
+        if (std::binary_search(repeated.begin(), repeated.end(), entry))
+            extraction.Refuse(name, "an earlier entry has the same name (the updater reads that one)");
+        else
+            extraction.Write(name, index.DataStart(record), index.fileSize, record);
+        return true;
+    });
+    // The refusals the second reading did not reach (what it wrote may have
+    // made it refuse more, never fewer, when it went to the end).
+    if (refusedNames > extraction.nameRefusals)
+        extraction.failed += refusedNames - extraction.nameRefusals;
+    extraction.TellTheRest();
     for (size_t i = 0; i < wanted.size(); ++i) {
         if (!wantedFound[i]) {
-            WriteErr("updtool extract: no entry named '" + Utf8FromAnsi(wanted[i]) + "'\n");
+            WriteErr("updtool extract: no entry named " + Shown(line.positional[i + 1]) + "\n");
             ++extraction.failed;
         }
     }
     if (!damage.empty())
-        return Fail("extract", "'" + Utf8FromAnsi(path) + "' is damaged: " + damage, ExitProblems);
+        return Fail("extract", Shown(path) + " is damaged: " + damage, ExitProblems);
     return extraction.failed ? ExitProblems : ExitOk;
 }

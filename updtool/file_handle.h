@@ -1,27 +1,12 @@
 #pragma once
-// One open file whose reads and writes, when they fail, throw ToolError
-// naming `what`.
+// Reads and writes on an open file that, when they fail, throw ToolError
+// naming `what` and the system's reason.
 
 #include <windows.h>
 #include <cstdint>
 #include <string>
-#include "base/owned.h"
 
-class FileHandle {
-public:
-    Handle handle;
-
-    FileHandle() {}
-    explicit FileHandle(HANDLE opened) : handle(opened) {}
-    virtual ~FileHandle() {}
-
-    bool Valid() const { return handle.Valid(); }
-    // Takes opened, closing the one held.
-    void Reset(HANDLE opened) { handle.Reset(opened); }
-    void Close() { handle.Reset(); }
-
-    // Up to n bytes; fewer only at the end of the file.
-    uint32_t Read(void* buffer, uint32_t n, const std::string& what);
-    void Write(const void* data, uint32_t n, const std::string& what);
-    void SeekTo(uint64_t offset, const std::string& what);
-};
+// Up to n bytes; fewer only at the end of the file.
+uint32_t ReadFully(HANDLE file, void* buffer, uint32_t n, const std::string& what);
+void WriteFully(HANDLE file, const void* data, uint32_t n, const std::string& what);
+void SeekTo(HANDLE file, uint64_t offset, const std::string& what);

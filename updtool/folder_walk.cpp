@@ -28,8 +28,9 @@ private:
 
 }  // namespace
 
-FolderWalk::FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded)
-    : root_(root), excluded_(excluded)
+FolderWalk::FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded,
+                       const NamePatterns* leftOut)
+    : root_(root), excluded_(excluded), leftOut_(leftOut)
 {
 }
 
@@ -56,7 +57,7 @@ void FolderWalk::Run()
         if (!find.Valid()) {
             if (GetLastError() == ERROR_FILE_NOT_FOUND)
                 continue;  // an empty folder, on some file systems
-            ThrowSystemError("cannot list the folder '" + Utf8FromWide(folder) + "'");
+            ThrowSystemError("cannot list the folder '" + Utf8(folder) + "'", folder);
         }
         do {
             const std::wstring leaf = find.found.cFileName;
@@ -65,9 +66,13 @@ void FolderWalk::Run()
             const std::wstring name = relative.empty() ? leaf : relative + L"\\" + leaf;
             const std::wstring path = folder + L"\\" + leaf;
             const DWORD attributes = find.found.dwFileAttributes;
+            SourceFile file;
+            const bool named = ExactlyTo932(name, file.name);
+            if (named && leftOut_ && leftOut_->Matches(LookupKeyOf(file.name)))
+                continue;
             if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                    warnings.push_back("the folder '" + Utf8FromWide(name) +
+                    warnings.push_back("the folder '" + Utf8(name) +
                                        "' is a link and was not followed");
                 else
                     pending.push_back(name);
@@ -75,9 +80,8 @@ void FolderWalk::Run()
             }
             if (Excluded(path))
                 continue;
-            SourceFile file;
-            if (!NameFromWide(name, file.name)) {
-                refusals.push_back("'" + Utf8FromWide(name) +
+            if (!named) {
+                refusals.push_back("'" + Utf8(name) +
                                    "' has characters that code page 932 cannot hold");
                 continue;
             }
@@ -86,6 +90,6 @@ void FolderWalk::Run()
             files.push_back(file);
         } while (find.Next());
         if (GetLastError() != ERROR_NO_MORE_FILES)
-            ThrowSystemError("cannot list the folder '" + Utf8FromWide(folder) + "'");
+            ThrowSystemError("cannot list the folder '" + Utf8(folder) + "'", folder);
     }
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "updtool/name_pattern.h"
 
 class SourceFile {
 public:
@@ -28,8 +29,10 @@ public:
     std::vector<std::string> warnings;  // links not followed
 
     // root: full path of the folder. excluded: full paths never taken (the
-    // archive being written and its temporary files), case ignored.
-    FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded);
+    // archive being written), case ignored. leftOut: files and folders
+    // whose names below root match are not taken (none when null).
+    FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded,
+               const NamePatterns* leftOut = nullptr);
     virtual ~FolderWalk();
 
     // Lists everything; throws ToolError when a folder cannot be listed.
@@ -40,4 +43,5 @@ private:
 
     std::wstring root_;
     std::vector<std::wstring> excluded_;
+    const NamePatterns* leftOut_;
 };

@@ -13,7 +13,7 @@ public:
     InstanceNameProbe();
     virtual ~InstanceNameProbe();
 
-    // Creates and closes the event named name (default security, manual
-    // reset, signalled, as the updater asks).
+    // Creates and closes the event named name (code page 932; default
+    // security, manual reset, signalled, as the updater asks).
     void Probe(const char* name);
 };

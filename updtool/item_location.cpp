@@ -4,9 +4,9 @@
 #include "base/exceptions.h"
 #include "pak/archive_file.h"
 #include "pak/archive_search.h"
+#include "base/text_932.h"
 #include "paths/paths.h"
 #include "updtool/text_conversion.h"
-#include "updtool/tool_output.h"
 
 ItemLocation::ItemLocation() : found(FoundMissing), longerName(false) {}
 
@@ -16,7 +16,7 @@ void LocateItem(const char* name, ItemLocation& where)
 {
     where = ItemLocation();
     if (PathExists(name)) {
-        const DWORD attributes = GetFileAttributesA(name);
+        const DWORD attributes = GetFileAttributesW(WideFrom932(name).c_str());
         where.found = attributes != INVALID_FILE_ATTRIBUTES &&
                               (attributes & FILE_ATTRIBUTE_DIRECTORY)
                           ? FoundFolder
@@ -28,13 +28,12 @@ void LocateItem(const char* name, ItemLocation& where)
         if (!file.Open(name, ModeRead) || !file.inArchive)
             return;
     } catch (const OCErrorException& failure) {
-        where.failure = Utf8FromAnsi(TextOf(failure.message));
+        where.failure = Utf8(failure.wideMessage);
         return;
     }
     where.found = FoundArchive;
-    const std::wstring& archive = file.path;
-    where.archive = Utf8FromWide(archive.substr(archive.rfind(L'\\') + 1));
-    where.entry = Utf8FromAnsi(TextOf(file.name));
+    where.archive = Utf8(file.path.substr(file.path.rfind(L'\\') + 1));
+    where.entry = TextOf(file.name);
     // The lookup reads a doubled backslash in the name as one.
     String sought;
     sought.Assign(name);

@@ -17,7 +17,7 @@ class ItemLocation {
 public:
     ItemFound found;
     std::string archive;  // FoundArchive: the archive's file name (UTF-8)
-    std::string entry;    // FoundArchive: the entry the lookup chose (UTF-8)
+    std::string entry;    // FoundArchive: the entry the lookup chose (code page 932)
     bool longerName;      // FoundArchive: that entry's name only begins with the name
     std::string failure;  // the lookup failed (a damaged archive): its message (UTF-8)
 
@@ -25,7 +25,7 @@ public:
     virtual ~ItemLocation();
 };
 
-// Looks name up relative to the current folder as the updater's existence
+// Looks name (code page 932) up relative to the current folder as the updater's existence
 // test does, and, when that finds nothing, as the archive lookup does
 // (quietly; nothing is prompted).
 void LocateItem(const char* name, ItemLocation& where);

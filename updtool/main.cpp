@@ -3,14 +3,12 @@
 // does, without ever showing a window.
 
 #include <windows.h>
-#include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 #include "base/dll_search.h"
 #include "project_version.h"
-#include "updtool/command_line.h"
 #include "updtool/commands.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
 namespace {
@@ -31,10 +29,13 @@ public:
 };
 
 const Command commands[] = {
+    {"make", "build an update folder from two releases", RunMake, &makeUsage},
     {"pack", "make a .pak archive of a folder", RunPack, &packUsage},
     {"list", "show what an archive holds", RunList, &listUsage},
     {"verify", "check every bound and entry of an archive", RunVerify, &verifyUsage},
     {"extract", "write an archive's entries below a folder", RunExtract, &extractUsage},
+    {"compare", "tell which entries of an archive differ from a folder's files", RunCompare,
+     &compareUsage},
     {"revision", "print an archive's revision as the updater reads it", RunRevision, &revisionUsage},
     {"check", "read an update folder's update.ini as the updater does", RunCheck, &checkUsage},
     {"plan", "show what the updater would do, changing nothing", RunPlan, &planUsage},
@@ -59,26 +60,29 @@ void PrintHelp()
 
 }  // namespace
 
-int main(int argc, char** argv)
+// The arguments in UTF-16, as the system holds them: no code page of this
+// system's may lose a character of a path.
+int wmain(int argc, wchar_t** argv)
 {
     RestrictDllSearchToSystemFolder();
 
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    const std::wstring first = argc >= 2 ? argv[1] : L"";
+    if (argc < 2 || first == L"--help" || first == L"-h") {
         PrintHelp();
         return argc < 2 ? ExitTrouble : ExitOk;
     }
-    if (std::strcmp(argv[1], "--version") == 0) {
+    if (first == L"--version") {
         WriteOut("updtool " PROJECT_VERSION_TEXT "\n");
         return ExitOk;
     }
     for (const Command& command : commands) {
-        if (std::strcmp(argv[1], command.name) != 0)
+        if (Utf8(first) != command.name)
             continue;
         const Arguments args(argv + 2, argv + argc);
-        for (const std::string& arg : args) {
-            if (arg == "--")
+        for (const std::wstring& arg : args) {
+            if (arg == L"--")
                 break;
-            if (arg == "--help" || arg == "-h") {
+            if (arg == L"--help" || arg == L"-h") {
                 WriteOut(*command.usage);
                 return ExitOk;
             }
@@ -93,6 +97,6 @@ int main(int argc, char** argv)
             return Fail(command.name, "out of memory");
         }
     }
-    WriteErr("updtool: unknown command '" + Utf8FromAnsi(argv[1]) + "' (see 'updtool --help')\n");
+    WriteErr("updtool: unknown command '" + Utf8(first) + "' (see 'updtool --help')\n");
     return ExitTrouble;
 }

@@ -2,47 +2,55 @@
 
 #include <windows.h>
 #include "base/exceptions.h"
+#include "base/text_932.h"
 #include "pak/archive_revision.h"
+#include "paths/wide_paths.h"
+#include "update/temporary_file.h"
+#include "updtool/archive_check.h"
+#include "updtool/archive_input.h"
 #include "updtool/command_line.h"
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"
 #include "updtool/folder_walk.h"
+#include "updtool/name_pattern.h"
 #include "updtool/pak_builder.h"
-#include "updtool/pending_file.h"
 #include "updtool/progress.h"
 #include "updtool/revision_rule.h"
-#include "updtool/store_pattern.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
+#include "updtool/working_folder.h"
 
 const char* const packUsage =
     "usage: updtool pack OUT.pak DIR [--format 0|1|2] [--revision N] [--after OLD.pak]\n"
-    "                   [--store PATTERN]... [--level 0-9] [-q]\n"
+    "                   [--store PATTERN]... [--exclude PATTERN]... [--level 0-9] [-q]\n"
     "Makes an archive of every file below DIR, each named by its path below DIR\n"
     "with backslashes (code page 932). The same files always give the same\n"
     "bytes: entries in the lookup's own order (a name before the longer names\n"
     "it begins, case ignored), a fixed level, no times or host details.\n"
-    "  --format F       0: plain index, raw data; 1: packed index, compressed\n"
-    "                   entries; 2 (default): as 1, with a revision\n"
-    "  --revision N     format 2's revision (a signed 32-bit number)\n"
-    "  --after OLD.pak  the revision follows OLD.pak's: its revision plus one\n"
-    "                   unless --revision is given. Refused when the updater\n"
-    "                   would not take it as newer: it compares revision texts\n"
-    "                   as text, so revision 10 sorts before revision 9\n"
-    "  --store PATTERN  store entries matching PATTERN raw (* any run of\n"
-    "                   characters, backslashes too; ? one character; case\n"
-    "                   ignored); may be repeated. Other entries of formats 1\n"
-    "                   and 2 are compressed when that makes them smaller\n"
-    "  --level L        zlib level 0-9 (default 6)\n"
-    "  -q               no progress line and no summary\n"
+    "  --format F        0: plain index, raw data; 1: packed index, compressed\n"
+    "                    entries; 2 (default): as 1, with a revision\n"
+    "  --revision N      format 2's revision (a signed 32-bit number)\n"
+    "  --after OLD.pak   the revision follows OLD.pak's: its revision plus one\n"
+    "                    unless --revision is given. Refused when the updater\n"
+    "                    would not take it as newer: it compares revision texts\n"
+    "                    as text, so revision 10 sorts before revision 9; and\n"
+    "                    when OLD.pak is no archive that verify passes\n"
+    "  --store PATTERN   store entries matching PATTERN raw (* any run of\n"
+    "                    characters, backslashes too; ? one character; case\n"
+    "                    ignored); may be repeated. Other entries of formats 1\n"
+    "                    and 2 are compressed when that makes them smaller\n"
+    "  --exclude PATTERN leave out files and folders whose names below DIR\n"
+    "                    match PATTERN (as --store); may be repeated\n"
+    "  --level L         zlib level 0-9 (default 6)\n"
+    "  -q                no progress line and no summary\n"
     "Refused: names with characters beyond code page 932, names longer than\n"
     "200 bytes (room for an install folder of up to 58 characters within a\n"
     "Windows path), names that extract refuses (device names, '..' ...), and\n"
     "two names that differ only in case. A warning names each entry whose name\n"
     "begins another's: the lookup finds it by its name, as it comes first, but\n"
-    "without it would deliver the longer one. OUT.pak is written under a\n"
-    "temporary name beside it and renamed when complete; an OUT.pak below DIR\n"
+    "without it would deliver the longer one. OUT.pak is written as a new file\n"
+    "of its own name beside it and renamed when complete; an OUT.pak below DIR\n"
     "is left out.\n";
 
 namespace {
@@ -52,55 +60,70 @@ namespace {
 const size_t kMaxNameBytes = 200;
 const int kDefaultLevel = 6;
 
-std::wstring FullPath(const std::wstring& path)
-{
-    std::wstring full(32768, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), DWORD(full.size()), &full[0], nullptr);
-    if (length == 0 || length >= full.size())
-        return std::wstring();
-    full.resize(length);
-    return full;
-}
-
 std::string Quoted(const std::string& name)
 {
-    return "'" + NameUtf8(name) + "'";
+    return "'" + ShownName(name) + "'";
+}
+
+// Patterns given on the command line, as code page 932 texts; false (after
+// the message) when one has characters no name can hold.
+bool PatternsOf(const CommandLine& line, const char* option, std::vector<std::string>& patterns,
+                int& code)
+{
+    for (const std::wstring& pattern : line.Values(option)) {
+        std::string converted;
+        if (!ExactlyTo932(PathArgument(pattern), converted)) {
+            code = UsageError("pack", std::string(option) + " " + Shown(pattern) +
+                                          " has characters that no entry name can hold");
+            return false;
+        }
+        patterns.push_back(converted);
+    }
+    return true;
 }
 
 // The revision format 2 gets, checked against OLD.pak's when there is one.
 // False (after the message) when it is refused.
 bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
 {
-    const std::string* given = line.Value("--revision");
-    const std::string* after = line.Value("--after");
+    const std::wstring* given = line.Value("--revision");
+    const std::wstring* after = line.Value("--after");
     long long value = 0;
     if (given && !ParseNumber(*given, INT32_MIN, INT32_MAX, value)) {
-        code = UsageError("pack", "--revision takes a signed 32-bit number, not '" +
-                                      Utf8FromAnsi(*given) + "'");
+        code = UsageError("pack", "--revision takes a signed 32-bit number, not " + Shown(*given));
         return false;
     }
     revision = int32_t(value);
     if (!after)
         return true;
 
-    const std::string old = PathArgument(*after);
-    const std::string oldShown = "'" + Utf8FromAnsi(old) + "'";
-    const DWORD attributes = GetFileAttributesA(old.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        code = Fail("pack", SystemErrorText("cannot read " + oldShown,
-                                            attributes == INVALID_FILE_ATTRIBUTES
-                                                ? GetLastError()
-                                                : ERROR_DIRECTORY));
-        return false;
+    // Only an archive verify passes: a text file or a damaged archive would
+    // read as revision 0 or not at all.
+    const std::wstring old = PathArgument(*after);
+    const std::string oldShown = Shown(old);
+    {
+        ArchiveFile archive, data;
+        if ((code = OpenArchiveArgument("pack", old, archive)) != ExitOk ||
+            (code = OpenArchiveArgument("pack", old, data)) != ExitOk)
+            return false;
+        ArchiveReport report;
+        CheckArchive(archive, data, report);
+        if (report.problemCount != 0) {
+            const ArchiveProblem& first = report.problems.front();
+            code = Fail("pack", oldShown + " is no sound archive (" +
+                                    (first.forEntry ? "'" + ShownName(first.entry) + "': " : "") +
+                                    first.message + "; see 'updtool verify')");
+            return false;
+        }
     }
     String text;
     try {
-        GetArchiveRevisionText(old.c_str(), text);
+        GetArchiveRevisionText(old, text);
     } catch (const OCErrorException&) {
         text.Clear();
     }
     long long oldValue = 0;
-    if (text.IsEmpty() || !ParseNumber(TextOf(text), INT32_MIN, INT32_MAX, oldValue)) {
+    if (text.IsEmpty() || !ParseNumber(WideFrom932(text), INT32_MIN, INT32_MAX, oldValue)) {
         code = Fail("pack", "cannot read the revision of " + oldShown);
         return false;
     }
@@ -115,13 +138,15 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
     const std::string newText = RevisionText(revision);
     if (RevisionSortsAfter(newText, oldText))
         return true;
-    std::string message = "revision " + newText + " would not be taken as newer than " +
-                          oldShown + ", revision " + oldText +
-                          ": the updater compares revision texts as text, so \"" + newText + "\"";
+    std::string message;
     if (newText == oldText)
-        message += " is the same as \"" + oldText + "\" and it cannot tell the new archive from the old";
+        message = "revision " + newText + " is the revision of " + oldShown +
+                  ": the updater copies an archive of the same revision text again, so either "
+                  "would replace the other wherever it is shipped";
     else
-        message += " sorts before \"" + oldText + "\" and the archive would be skipped as older";
+        message = "revision " + newText + " would not be taken as newer than " + oldShown +
+                  ", revision " + oldText + ": the updater compares revision texts as text, so \"" +
+                  newText + "\" sorts before \"" + oldText + "\" and the archive would be skipped as older";
     int32_t suggestion = 0;
     if (RevisionAfter(int32_t(oldValue), suggestion))
         message += "; use a revision whose text sorts after \"" + oldText + "\", e.g. --revision " +
@@ -178,7 +203,7 @@ int RunPack(const Arguments& args)
     CommandLine line;
     if (!line.Parse("pack", args,
                     {{"--format", true}, {"--revision", true}, {"--after", true},
-                     {"--store", true}, {"--level", true}, {"-q", false}}))
+                     {"--store", true}, {"--exclude", true}, {"--level", true}, {"-q", false}}))
         return ExitTrouble;
     if (line.positional.size() != 2)
         return UsageError("pack", "name the archive to write and the folder to pack");
@@ -196,18 +221,24 @@ int RunPack(const Arguments& args)
     if (format == 0 && (line.Has("--store") || line.Has("--level")))
         return UsageError("pack", "format 0 stores every entry raw: --store and --level need "
                                   "format 1 or 2");
-    int32_t revision = 0;
     int code = ExitOk;
+    std::vector<std::string> storePatterns, excludePatterns;
+    if (!PatternsOf(line, "--store", storePatterns, code) ||
+        !PatternsOf(line, "--exclude", excludePatterns, code))
+        return code;
+    int32_t revision = 0;
     if (format == 2 && !ChooseRevision(line, revision, code))
         return code;
 
-    const std::string outArgument = PathArgument(line.positional[0]);
-    const std::string dirArgument = PathArgument(line.positional[1]);
-    const std::wstring out = FullPath(WideFromAnsi(outArgument));
-    const std::wstring dir = FullPath(WideFromAnsi(dirArgument));
-    const std::string outShown = "'" + Utf8FromAnsi(outArgument) + "'";
-    if (out.empty() || out.back() == L'\\')
+    const std::wstring outArgument = PathArgument(line.positional[0]);
+    const std::wstring dirArgument = PathArgument(line.positional[1]);
+    const std::wstring out = FullPath(outArgument);
+    const std::wstring dir = FullPath(dirArgument);
+    const std::string outShown = Shown(outArgument);
+    if (out.empty() || outArgument.back() == L'\\' || out.back() == L'\\')
         return Fail("pack", outShown + " is not a file name");
+    if (NamesDevice(out.substr(out.find_last_of(L"\\:") + 1)))
+        return Fail("pack", outShown + " names a device, not a file");
     const DWORD outAttributes = GetFileAttributesW(out.c_str());
     if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail("pack", outShown + " is a folder");
@@ -216,20 +247,18 @@ int RunPack(const Arguments& args)
     if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_READONLY))
         return Fail("pack", outShown + " is read-only");
     const DWORD dirAttributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
-    if (dirAttributes == INVALID_FILE_ATTRIBUTES || !(dirAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail("pack", "'" + Utf8FromAnsi(dirArgument) + "' is not a folder");
-    if (GetACP() != kNameCodePage)
-        WriteErr("updtool pack: warning: this system's code page is " + std::to_string(GetACP()) +
-                 ", not 932: the entry order follows this system's case rules, the updater's "
-                 "lookup those of code page 932\n");
+    if (dirAttributes == INVALID_FILE_ATTRIBUTES)
+        return Fail("pack", SystemErrorText("cannot read the folder " + Shown(dirArgument),
+                                            GetLastError(), dir));
+    if (!(dirAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("pack", Shown(dirArgument) + " is not a folder");
 
-    const std::wstring temporary = out + L".updtool-tmp";
-    const std::wstring dataFile = out + L".updtool-data";
     try {
         std::wstring root = dir;
         if (root.back() == L'\\')
             root.pop_back();  // a drive's root
-        FolderWalk walk(root, {out, temporary, dataFile});
+        const NamePatterns exclude(excludePatterns);
+        FolderWalk walk(root, {out}, &exclude);
         walk.Run();
         for (const std::string& warning : walk.warnings)
             WriteErr("updtool pack: warning: " + warning + "\n");
@@ -238,27 +267,29 @@ int RunPack(const Arguments& args)
             return Fail("pack", "names that cannot be stored; nothing was written");
         // The updater reads no index of 0 bytes; format 0 has an empty one.
         if (items.empty() && format != 0)
-            return Fail("pack", "'" + Utf8FromAnsi(dirArgument) + "' holds no files, and formats "
+            return Fail("pack", Shown(dirArgument) + " holds no files, and formats "
                                 "1 and 2 cannot hold an empty index (format 0 can)");
 
-        std::vector<std::string> patterns;
-        for (const std::string& pattern : line.Values("--store"))
-            patterns.push_back(PathArgument(pattern));
-        const StorePatterns store(patterns);
-        PendingFile archive(out, temporary);
-        archive.Create(outShown);
-        PakBuilder builder(uint32_t(format), revision, int(level), dataFile);
+        const NamePatterns store(storePatterns);
+        const std::wstring folder = ContainingFolder(out);
+        TemporaryFile archive;
+        if (!archive.Create(folder, L"updtool"))
+            ThrowSystemError("cannot create a new file beside " + outShown, out);
+        PakBuilder builder(uint32_t(format), revision, int(level), folder);
         Progress progress(ErrIsConsole() && !line.Has("-q"));
         for (const SourceFile* item : items) {
-            builder.Add(item->name, item->path,
+            builder.Add(item->name, item->path, item->size,
                         format != 0 && !store.Matches(LookupKeyOf(item->name)));
             progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
         }
         progress.Done();
-        builder.Finish(archive.file, outShown);
+        builder.Finish(archive.Get(), outShown);
         LARGE_INTEGER size = {};
-        GetFileSizeEx(archive.file.handle.Get(), &size);
-        archive.Commit(true, outShown);
+        GetFileSizeEx(archive.Get(), &size);
+        if (!archive.Flush())
+            ThrowSystemError("cannot write " + outShown + " to disk", out);
+        if (!archive.RenameOver(out, true))
+            ThrowSystemError("cannot put " + outShown + " in place", out);
         if (!line.Has("-q"))
             WriteOut("packed " + std::to_string(builder.entries) +
                      (builder.entries == 1 ? " entry" : " entries") + " (" +

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include "pak/archive_limits.h"
+#include "updtool/file_handle.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 
@@ -28,16 +29,17 @@ std::string TooLarge()
 
 }  // namespace
 
-PakBuilder::PakBuilder(uint32_t version, int32_t revision, int level, const std::wstring& dataPath)
+PakBuilder::PakBuilder(uint32_t version, int32_t revision, int level, const std::wstring& folder)
     : entries(0), compressedEntries(0), dataRead(0), version_(version), revision_(revision),
       level_(level), dataSize_(0), in_(kChunk), out_(kChunk), stream_(), streamReady_(false)
 {
-    // Deleted by the system when closed, also if the tool is stopped.
-    data_.Reset(CreateFileW(dataPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!data_.Valid())
-        ThrowSystemError("cannot create the temporary data file '" + Utf8FromWide(dataPath) + "'");
+    if (!data_.Create(folder, L"updtool"))
+        ThrowSystemError("cannot create a temporary data file in " + Utf8(folder), folder);
+    dataReader_.Reset(CreateFileW(data_.Path().c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!dataReader_.Valid())
+        ThrowSystemError("cannot read the temporary data file " + Utf8(data_.Path()), data_.Path());
 }
 
 PakBuilder::~PakBuilder()
@@ -46,23 +48,23 @@ PakBuilder::~PakBuilder()
         deflateEnd(&stream_);
 }
 
-void PakBuilder::CopyRaw(FileHandle& in, const std::string& what, uint64_t& size)
+void PakBuilder::CopyRaw(HANDLE in, const std::string& what, uint64_t& size)
 {
     size = 0;
     for (;;) {
-        const uint32_t got = in.Read(in_.data(), kChunk, what);
+        const uint32_t got = ReadFully(in, in_.data(), kChunk, what);
         if (got == 0)
             break;
         size += got;
         if (dataSize_ + size > kMaxDataEnd)
             throw ToolError(TooLarge());
-        data_.Write(in_.data(), got, "the temporary data file");
+        WriteFully(data_.Get(), in_.data(), got, "the temporary data file");
         if (got < kChunk)
             break;
     }
 }
 
-void PakBuilder::Deflate(FileHandle& in, const std::string& what, uint64_t& size, uint64_t& packed)
+void PakBuilder::Deflate(HANDLE in, const std::string& what, uint64_t& size, uint64_t& packed)
 {
     // One stream for every entry, reset in between: the same output as a
     // fresh one, without its allocation per entry. Defaults as compress2.
@@ -74,7 +76,7 @@ void PakBuilder::Deflate(FileHandle& in, const std::string& what, uint64_t& size
     packed = 0;
     bool last = false;
     while (!last) {
-        const uint32_t got = in.Read(in_.data(), kChunk, what);
+        const uint32_t got = ReadFully(in, in_.data(), kChunk, what);
         last = got < kChunk;
         size += got;
         stream_.next_in = in_.data();
@@ -89,38 +91,45 @@ void PakBuilder::Deflate(FileHandle& in, const std::string& what, uint64_t& size
                 throw ToolError("zlib failed while compressing " + what);
             const uint32_t produced = kChunk - stream_.avail_out;
             packed += produced;
-            data_.Write(out_.data(), produced, "the temporary data file");
+            WriteFully(data_.Get(), out_.data(), produced, "the temporary data file");
         } while (stream_.avail_out == 0 || (last && result != Z_STREAM_END));
     }
     if (size > UINT32_MAX)
         throw ToolError(what + " is larger than an entry can be (4 GiB)");
 }
 
-void PakBuilder::Add(const std::string& name, const std::wstring& source, bool compress)
+void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64_t listedSize,
+                     bool compress)
 {
-    const std::string what = "'" + NameUtf8(name) + "'";
-    FileHandle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const std::string what = "'" + ShownName(name) + "'";
+    // Refused before a byte is read: a file of gigabytes would otherwise be
+    // read to its end first.
+    if (listedSize > UINT32_MAX)
+        throw ToolError(what + " is larger than an entry can be (4 GiB)");
+    if (!compress && dataSize_ + listedSize > kMaxDataEnd)
+        throw ToolError(TooLarge());
+    const Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.Valid())
-        ThrowSystemError("cannot read " + what);
+        ThrowSystemError("cannot read " + what, source);
 
     uint64_t size = 0, stored = 0;
     bool compressed = false;
     if (compress) {
-        Deflate(in, what, size, stored);
+        Deflate(in.Get(), what, size, stored);
         compressed = stored < size;
         if (!compressed) {
             // Not smaller: stored raw over what was written, read again.
-            in.SeekTo(0, what);
-            data_.SeekTo(dataSize_, "the temporary data file");
+            SeekTo(in.Get(), 0, what);
+            SeekTo(data_.Get(), dataSize_, "the temporary data file");
             const uint64_t listed = size;
-            CopyRaw(in, what, size);
+            CopyRaw(in.Get(), what, size);
             if (size != listed)
                 throw ToolError(what + " changed while it was being packed");
             stored = size;
         }
     } else {
-        CopyRaw(in, what, size);
+        CopyRaw(in.Get(), what, size);
         stored = size;
     }
     if (dataSize_ + stored > kMaxDataEnd)
@@ -140,12 +149,12 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, bool c
     dataSize_ += stored;
     // The next entry's data starts here, also after a raw rewrite that
     // left a longer failed attempt behind.
-    data_.SeekTo(dataSize_, "the temporary data file");
+    SeekTo(data_.Get(), dataSize_, "the temporary data file");
     ++entries;
     compressedEntries += compressed ? 1 : 0;
 }
 
-void PakBuilder::Finish(FileHandle& out, const std::string& what)
+void PakBuilder::Finish(HANDLE out, const std::string& what)
 {
     std::vector<unsigned char> head;
     PutU32(head, version_);
@@ -177,15 +186,15 @@ void PakBuilder::Finish(FileHandle& out, const std::string& what)
             throw ToolError(TooLarge());
     }
     const std::vector<unsigned char>& index = version_ == 0 ? index_ : packed;
-    out.Write(head.data(), uint32_t(head.size()), what);
+    WriteFully(out, head.data(), uint32_t(head.size()), what);
     if (!index.empty())
-        out.Write(index.data(), uint32_t(index.size()), what);
-    data_.SeekTo(0, "the temporary data file");
+        WriteFully(out, index.data(), uint32_t(index.size()), what);
+    SeekTo(dataReader_.Get(), 0, "the temporary data file");
     for (uint64_t left = dataSize_; left > 0;) {
         const uint32_t want = left < kChunk ? uint32_t(left) : kChunk;
-        if (data_.Read(in_.data(), want, "the temporary data file") != want)
+        if (ReadFully(dataReader_.Get(), in_.data(), want, "the temporary data file") != want)
             throw ToolError("the temporary data file ended early");
-        out.Write(in_.data(), want, what);
+        WriteFully(out, in_.data(), want, what);
         left -= want;
     }
 }

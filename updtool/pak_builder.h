@@ -17,7 +17,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "updtool/file_handle.h"
+#include "base/owned.h"
+#include "update/temporary_file.h"
 
 class PakBuilder {
 public:
@@ -25,30 +26,34 @@ public:
     uint32_t compressedEntries;
     uint64_t dataRead;  // bytes of the source files read so far
 
-    // dataPath: the temporary data file, deleted when the builder ends.
-    PakBuilder(uint32_t version, int32_t revision, int level, const std::wstring& dataPath);
+    // folder: where the temporary data file is made (a new file, removed
+    // when the builder ends). Throws ToolError when it cannot be made.
+    PakBuilder(uint32_t version, int32_t revision, int level, const std::wstring& folder);
     PakBuilder(const PakBuilder&) = delete;
     PakBuilder& operator=(const PakBuilder&) = delete;
     virtual ~PakBuilder();
 
     // Adds the next entry, its data read from source: as one zlib stream
     // when compress is set (formats 1 and 2) and that makes it smaller,
-    // else raw. Throws ToolError when the source cannot be read or the
+    // else raw. listedSize: the source's size as listed, checked before a
+    // byte is read. Throws ToolError when the source cannot be read or the
     // archive would reach past 2 GiB, which the updater cannot read.
-    void Add(const std::string& name, const std::wstring& source, bool compress);
+    void Add(const std::string& name, const std::wstring& source, uint64_t listedSize,
+             bool compress);
 
     // Writes the archive to out: header, index, then the data. Throws
     // ToolError.
-    void Finish(FileHandle& out, const std::string& what);
+    void Finish(HANDLE out, const std::string& what);
 
 private:
-    void Deflate(FileHandle& in, const std::string& what, uint64_t& size, uint64_t& packed);
-    void CopyRaw(FileHandle& in, const std::string& what, uint64_t& size);
+    void Deflate(HANDLE in, const std::string& what, uint64_t& size, uint64_t& packed);
+    void CopyRaw(HANDLE in, const std::string& what, uint64_t& size);
 
     uint32_t version_;
     int32_t revision_;
     int level_;
-    FileHandle data_;
+    TemporaryFile data_;
+    Handle dataReader_;  // the same file, to copy it behind the index
     uint64_t dataSize_;  // bytes of the data area written
     std::vector<unsigned char> index_;  // records, offsets from the data area
     std::vector<uint32_t> offsetAt_;    // where each record's offset lies in index_

@@ -4,181 +4,164 @@
 #include <windows.h>
 #include "base/exceptions.h"
 #include "base/text_932.h"
-#include "pak/archive_search.h"
 #include "update/install_lookup.h"
-#include "update/update_decision.h"
-#include "updtool/command_line.h"
-#include "updtool/instance_name.h"
-#include "updtool/item_location.h"
 #include "updtool/kind_name.h"
 #include "updtool/report_text.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 #include "updtool/update_folder.h"
-#include "updtool/version_order.h"
+#include "updtool/update_plan.h"
 #include "updtool/working_folder.h"
 
 const char* const planUsage =
     "usage: updtool plan [DIR] [--dest INSTALL_DIR] [--json]\n"
     "Shows what the updater started in DIR (default: the current folder) would\n"
-    "do, changing nothing: the destination, then for each listed item whether\n"
-    "it is applied, skipped or missing, with the version texts of the shipped\n"
-    "and the installed copy and why. The updater reads and decides with the\n"
-    "same code; the user is taken to confirm the proposed destination.\n"
+    "do, changing nothing: the destination, then for each listed item its\n"
+    "target and whether it is applied, skipped, missing, asked about (the\n"
+    "updater's Abort, Retry, Ignore prompt: a folder, a read-only or held\n"
+    "file) or where the run stops, with the version texts of the shipped and\n"
+    "the installed copy and why; and how the run ends. The updater reads and\n"
+    "decides with the same code, strictly item by item (items before a\n"
+    "failure stay applied, or with AllOrNothing=1 none, and the copies must\n"
+    "fit beside their targets together); the user is taken to confirm the\n"
+    "destination.\n"
     "\n"
     "  --dest INSTALL_DIR   the destination the user would confirm; without\n"
     "                       it, the one the updater finds in the registry\n"
     "                       (HKLM\\SOFTWARE\\<Brand>\\<Name>, value execute), or\n"
     "                       its fallback, with the notice it would show\n"
-    "  --json               one JSON document: destination, items[] (item,\n"
-    "                       kind, action, sourceVersion, targetVersion, reason)\n"
+    "  --json               one JSON document: destination, destinationFrom\n"
+    "                       (given, registry, program-files), notice, outcome\n"
+    "                       (completes, prompts, nothing, error, silent),\n"
+    "                       stops (true when the run ends early), stop\n"
+    "                       (item and message, or null), allOrNothing,\n"
+    "                       appliedBytes (the applied items' sizes),\n"
+    "                       items[] (item, target, kind, action, sourceVersion,\n"
+    "                       targetVersion, reason)\n"
     "\n"
-    "Exit codes: 0 planned, 2 bad usage, or no settings or destination to plan\n"
-    "with.\n";
+    "Exit codes: 0 the updater applies what it should and reports the end;\n"
+    "1 it would end in its error box, ask the user, apply nothing, or end\n"
+    "silently; 2 bad usage, or no settings or destination to plan with.\n";
 
 namespace {
 
-enum Action { ActionApply, ActionSkip, ActionMissing };
-
-const char* ActionName(Action action)
-{
-    switch (action) {
-    case ActionApply: return "apply";
-    case ActionSkip: return "skip";
-    case ActionMissing: break;
-    }
-    return "missing";
-}
-
-class PlannedItem {
+class Destination {
 public:
-    std::string item;  // UTF-8
-    ItemKind kind;
-    Action action;
-    std::string sourceVersion, targetVersion, reason;  // UTF-8
+    std::wstring path;
+    std::string from;    // "given", "registry", "program-files"
+    std::string origin;  // in words (UTF-8)
+    std::string notice;  // the notice box's text (code page 932), when shown
 
-    PlannedItem() : kind(ItemPlain), action(ActionSkip) {}
-    virtual ~PlannedItem() {}
+    Destination() {}
+    virtual ~Destination() {}
 };
 
-// Why DecideUpdate decided as it did, in the publisher's words.
-std::string Reason(const UpdateDecision& decision, const char* target)
+std::string OutcomeText(const UpdatePlan& plan)
 {
-    if (decision.kind == ItemPlain)
-        return "plain file, always copied";
-    const bool executable = decision.kind == ItemExecutable;
-    const std::string source = Utf8FromAnsi(TextOf(decision.sourceVersion));
-    const std::string installed = Utf8FromAnsi(TextOf(decision.targetVersion));
-    if (decision.targetVersion.IsEmpty()) {
-        if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
-            return "no installed copy";
-        return executable ? "the installed copy has no FileVersion"
-                          : "the installed archive cannot be read";
+    size_t applied = 0;
+    for (const PlannedItem& planned : plan.items)
+        applied += planned.action == ActionApply;
+    const std::string count = std::to_string(applied) + (applied == 1 ? " item" : " items");
+    switch (plan.outcome) {
+    case OutcomeCompletes:
+        return "the updater applies " + count + " and reports the update as finished";
+    case OutcomePrompts:
+        return "the updater asks the user (Abort, Retry, Ignore) before it can finish";
+    case OutcomeNothing:
+        return "the updater applies nothing, and still reports the update as finished";
+    case OutcomeSilent:
+        return "the updater ends at once, silently: " + plan.stopMessage;
+    case OutcomeError:
+        break;
     }
-    if (decision.sourceVersion.IsEmpty())
-        return (executable ? "the shipped copy has no FileVersion"
-                           : "the shipped archive cannot be read") +
-               std::string(", the installed one has ") + installed;
-    const char* a = TextOf(decision.sourceVersion);
-    const char* b = TextOf(decision.targetVersion);
-    const int asNumbers = CompareAsNumbers(a, b);
-    if (!decision.apply)
-        return source + " compares lower than " + installed + " as text" +
-               (asNumbers > 0 ? ", though as numbers it is higher" : "");
-    String text(decision.sourceVersion);
-    if (text.CompareNoCase(b) == 0)
-        return "same version as text, copied again";
-    return source + " compares higher than " + installed + " as text" +
-           (asNumbers < 0 ? ", though as numbers it is lower" : "");
+    const std::string box = "its error box: \"" + plan.stopMessage + "\"";
+    if (plan.stoppedAt < 0)
+        return "the updater ends before its dialog with " + box;
+    std::string before;
+    if (plan.allOrNothing && applied)
+        before = " (all or nothing: every target is put back, nothing changes)";
+    else if (applied)
+        before = applied == 1 ? " (the item applied before it stays applied)"
+                              : " (the " + count + " applied before it stay applied)";
+    return "the updater stops at " + Quoted(plan.items[size_t(plan.stoppedAt)].item) + " with " +
+           box + before;
 }
 
-// One item, as the updater's loop takes it. stop: the text of a failure that
-// ends the updater's run here (later items are not reached).
-void PlanItem(const String& listed, const String& destination, PlannedItem& planned,
-              std::string& stop)
+void PrintHuman(const Destination& destination, const UpdatePlan& plan)
 {
-    String source;
-    source.Format("%s", TextOf(listed));
-    planned.item = Utf8FromAnsi(TextOf(source));
-    planned.kind = KindOfItem(TextOf(source));
-    if (!PathExists(source.text)) {
-        ItemLocation where;
-        LocateItem(TextOf(source), where);
-        planned.action = ActionMissing;
-        planned.reason = where.found == FoundArchive
-                             ? "not a file in the update folder (only inside an archive: \"" +
-                                   where.entry + "\" in " + where.archive + ")"
-                             : std::string("not in the update folder");
-        return;
-    }
-    String target;
-    target.Format("%s\\%s", TextOf(destination), TextOf(source));
-    if (GetFileAttributesA(source.text) & FILE_ATTRIBUTE_DIRECTORY) {
-        planned.action = ActionSkip;
-        planned.reason = "a folder: the updater tries to copy it as a file and shows the open "
-                         "prompt";
-        return;
-    }
-    UpdateDecision decision;
-    try {
-        DecideUpdate(source.text, WideFrom932(target), decision);
-    } catch (const OCErrorException& failure) {
-        stop = Utf8FromAnsi(TextOf(failure.message));
-        planned.action = ActionSkip;
-        planned.reason = "the updater stops here with its error box: " + stop;
-        return;
-    }
-    planned.action = decision.apply ? ActionApply : ActionSkip;
-    planned.sourceVersion = Utf8FromAnsi(TextOf(decision.sourceVersion));
-    planned.targetVersion = Utf8FromAnsi(TextOf(decision.targetVersion));
-    planned.reason = Reason(decision, target.text);
-}
-
-void PrintHuman(const std::string& destination, const std::string& origin,
-                const std::string& notice, const std::vector<PlannedItem>& items)
-{
-    std::string out = "destination: " + destination + " (" + origin + ")\n";
-    if (!notice.empty())
-        out += "notice: " + notice + "\n";
-    if (items.empty()) {
+    std::string out = "destination: " + (destination.path.empty() ? "-" : Utf8(destination.path)) +
+                      " (" + destination.origin + ")\n";
+    if (!destination.notice.empty())
+        out += "notice: the updater would first show " + Quoted(destination.notice) + "\n";
+    if (plan.allOrNothing)
+        out += "mode: all or nothing (AllOrNothing=1): every copy is written beside its target "
+               "first, " + std::to_string(plan.appliedBytes) + " bytes, then all are put in "
+               "place, or none\n";
+    else
+        out += "mode: item by item: each item is put in place as it is copied\n";
+    if (plan.items.empty()) {
         out += "items: none\n";
     } else {
         out += "items:\n";
         TextTable table;
         table.Add({"action", "item", "kind", "source", "installed", "reason"});
-        for (const PlannedItem& planned : items) {
+        for (const PlannedItem& planned : plan.items) {
             const bool versioned = planned.kind != ItemPlain && planned.action != ActionMissing;
             table.Add({ActionName(planned.action), Quoted(planned.item), KindName(planned.kind),
-                       versioned && !planned.sourceVersion.empty() ? planned.sourceVersion : "-",
-                       versioned && !planned.targetVersion.empty() ? planned.targetVersion : "-",
+                       versioned && !planned.sourceVersion.empty() ? ShownName(planned.sourceVersion) : "-",
+                       versioned && !planned.targetVersion.empty() ? ShownName(planned.targetVersion) : "-",
                        planned.reason});
         }
         out += table.Text(2);
+        out += "targets:\n";
+        TextTable targets;
+        for (const PlannedItem& planned : plan.items)
+            if (!planned.target.empty())
+                targets.Add({Quoted(planned.item), Utf8(planned.target)});
+        out += targets.Text(2);
     }
+    out += "outcome: " + OutcomeText(plan) + "\n";
     WriteOut(out);
 }
 
-void PrintJson(const std::string& destination, const std::vector<PlannedItem>& items)
+void PrintJson(const Destination& destination, const UpdatePlan& plan)
 {
     JsonWriter json;
     json.BeginObject();
-    json.Key("destination");
-    json.Text(destination);
+    json.Field("destination", Utf8(destination.path));
+    json.Field("destinationFrom", destination.from);
+    json.Field("notice", Utf8From932(destination.notice));
+    json.Field("outcome", OutcomeName(plan.outcome));
+    json.Flag("stops", plan.outcome == OutcomeError || plan.outcome == OutcomeSilent);
+    json.Key("stop");
+    if (plan.outcome == OutcomeError) {
+        json.BeginObject();
+        json.Field("item", plan.stoppedAt < 0
+                               ? std::string()
+                               : Utf8From932(plan.items[size_t(plan.stoppedAt)].item));
+        json.Field("message", plan.stopMessage);
+        json.EndObject();
+    } else if (plan.outcome == OutcomeSilent) {
+        json.BeginObject();
+        json.Field("item", std::string());
+        json.Field("message", plan.stopMessage);
+        json.EndObject();
+    } else {
+        json.Null();
+    }
+    json.Flag("allOrNothing", plan.allOrNothing);
+    json.Field("appliedBytes", int64_t(plan.appliedBytes));
     json.Key("items");
     json.BeginArray();
-    for (const PlannedItem& planned : items) {
+    for (const PlannedItem& planned : plan.items) {
         json.BeginObject();
-        json.Key("item");
-        json.Text(planned.item);
-        json.Key("kind");
-        json.Text(KindName(planned.kind));
-        json.Key("action");
-        json.Text(ActionName(planned.action));
-        json.Key("sourceVersion");
-        json.Text(planned.sourceVersion);
-        json.Key("targetVersion");
-        json.Text(planned.targetVersion);
-        json.Key("reason");
-        json.Text(planned.reason);
+        json.Field("item", Utf8From932(planned.item));
+        json.Field("target", Utf8(planned.target));
+        json.Field("kind", KindName(planned.kind));
+        json.Field("action", ActionName(planned.action));
+        json.Field("sourceVersion", Utf8From932(planned.sourceVersion));
+        json.Field("targetVersion", Utf8From932(planned.targetVersion));
+        json.Field("reason", planned.reason);
         json.EndObject();
     }
     json.EndArray();
@@ -186,82 +169,67 @@ void PrintJson(const std::string& destination, const std::vector<PlannedItem>& i
     WriteOut(json.Document());
 }
 
+// The destination the updater proposes, as it finds it.
+void FromRegistry(const UpdateSettings& settings, Destination& destination)
+{
+    String notice;
+    LocateInstallDirectory(settings, destination.path, notice);
+    const std::string entry = "HKLM\\SOFTWARE\\" + ShownName(TextOf(settings.brand)) + "\\" +
+                              ShownName(TextOf(settings.name)) + ", value execute";
+    destination.from = "registry";
+    destination.origin = "from " + entry;
+    if (!notice.IsEmpty()) {
+        destination.from = "program-files";
+        destination.origin = "the program-files folder: " + entry + ", gives none";
+        destination.notice = TextOf(notice);
+    }
+}
+
 int Plan(const CommandLine& line)
 {
     const bool json = line.Has("--json");
-    const std::string dir = line.positional.empty() ? "" : PathArgument(line.positional[0]);
+    const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
     // A relative --dest means what it means where the command was given.
-    const std::string* given = line.Value("--dest");
-    const std::string dest = given ? FullPath(PathArgument(*given)) : std::string();
-    if (given && dest.empty())
-        return UsageError("plan", "--dest needs a folder");
+    const std::wstring* given = line.Value("--dest");
+    Destination destination;
+    if (given) {
+        destination.path = FullPath(PathArgument(*given));
+        destination.from = destination.origin = "given";
+        if (destination.path.empty())
+            return UsageError("plan", "--dest needs a folder");
+    }
 
     WorkingFolder working;
     if (!working.Enter(dir))
-        return Fail("plan", "cannot enter the folder '" + Utf8FromAnsi(dir) + "'");
+        return Fail("plan", "cannot enter the folder " + Shown(dir));
     UpdateFolder folder;
-    if (!folder.Read())
-        return Fail("plan", "cannot read update.ini: \"" + folder.readFailure + "\"");
-    if (folder.source == SettingsMissing)
-        return Fail("plan", "cannot read update.ini in '" + Utf8FromAnsi(working.Path()) +
-                                "': neither a file there nor an entry of its archives");
+    folder.Read();
+    if (folder.source == SettingsMissing && folder.readFailure.empty())
+        return Fail("plan", "cannot read update.ini in " + Shown(working.Path()) +
+                                ": neither a file there nor an entry of its archives");
     const UpdateSettings& settings = folder.settings;
 
-    String destination;
-    std::string origin = "given", shownNotice;
-    if (given) {
-        destination.Assign(dest.c_str());
+    UpdatePlan plan;
+    if (!plan.BeforeDialog(folder)) {
+        plan.NotReached(settings);
+        if (!given)
+            destination.origin = "not asked: the run ends before its dialog";
     } else {
-        String notice;
-        std::wstring found;
-        LocateInstallDirectory(settings, found, notice);
-        ShownIn932(found, destination);
-        const std::string entry = "HKLM\\SOFTWARE\\" + Utf8FromAnsi(TextOf(settings.brand)) +
-                                  "\\" + Utf8FromAnsi(TextOf(settings.name)) + ", value execute";
-        origin = "from " + entry;
-        if (!notice.IsEmpty()) {
-            origin = "the program-files folder: " + entry + ", gives none";
-            shownNotice = "the updater would first show " + Quoted(notice);
-            if (json)
-                WriteErr("updtool plan: " + shownNotice + "\n");
-        }
+        if (!given)
+            FromRegistry(settings, destination);
+        if (destination.path.empty())
+            return Fail("plan", "no destination: neither the product's registry entry nor the "
+                                "program-files folder gives one; give one with --dest");
+        if (json && !destination.notice.empty())
+            WriteErr("updtool plan: the updater would first show " + Quoted(destination.notice) +
+                     "\n");
+        plan.Items(settings, destination.path);
     }
-    if (destination.IsEmpty())
-        return Fail("plan", "no destination: neither the product's registry entry nor the "
-                            "program-files folder gives one; give one with --dest");
-
-    InstanceNameProbe probe;
-    probe.Probe(TextOf(settings.name));
-    std::string stop;
-    if (!probe.created)
-        stop = "Name " + Quoted(settings.name) + " cannot name the instance event (error " +
-               std::to_string(probe.error) + "): the updater ends at once, silently";
-    else if (probe.running)
-        WriteErr("updtool plan: an object named " + Quoted(settings.name) +
-                 " exists now (an updater running?): a start now would end at once\n");
-
-    std::vector<PlannedItem> items(settings.files.size());
-    std::string stoppedAt;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (!stop.empty()) {
-            items[i].item = Utf8FromAnsi(TextOf(settings.files[i]));
-            items[i].kind = KindOfItem(TextOf(settings.files[i]));
-            items[i].action = ActionSkip;
-            items[i].reason = stoppedAt.empty() ? stop : "not reached: the updater stopped at " +
-                                                             stoppedAt;
-            continue;
-        }
-        PlanItem(settings.files[i], destination, items[i], stop);
-        if (!stop.empty())
-            stoppedAt = Quoted(settings.files[i]);
-    }
-
-    const std::string shownDestination = Utf8FromAnsi(TextOf(destination));
     if (json)
-        PrintJson(shownDestination, items);
+        PrintJson(destination, plan);
     else
-        PrintHuman(shownDestination, origin, shownNotice, items);
-    return ExitOk;
+        PrintHuman(destination, plan);
+    return plan.outcome == OutcomeCompletes ? ExitOk : ExitProblems;
 }
 
 }  // namespace
@@ -276,7 +244,7 @@ int RunPlan(const Arguments& args)
     try {
         return Plan(line);
     } catch (const OCErrorException& failure) {
-        return Fail("plan", Utf8FromAnsi(TextOf(failure.message)));
+        return Fail("plan", Utf8(failure.wideMessage));
     } catch (const OCException& failure) {
         return Fail("plan", "failed with code " + std::to_string(failure.code));
     } catch (const DWORD& code) {

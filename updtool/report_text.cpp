@@ -1,6 +1,6 @@
 #include "updtool/report_text.h"
 
-#include "updtool/tool_output.h"
+#include "updtool/text_conversion.h"
 
 namespace {
 
@@ -17,29 +17,14 @@ size_t Columns(const std::string& utf8)
 
 }  // namespace
 
-std::string Quoted(const char* ansi, int length)
+std::string Quoted(const std::string& text932)
 {
-    const std::string utf8 = Utf8FromAnsi(ansi ? ansi : "", ansi ? length : 0);
-    std::string shown = "\"";
-    for (char c : utf8) {
-        switch (c) {
-        case '\n': shown += "<LF>"; break;
-        case '\r': shown += "<CR>"; break;
-        case '\t': shown += "<TAB>"; break;
-        default: shown += c;
-        }
-    }
-    return shown + "\"";
+    return "\"" + ShownName(text932) + "\"";
 }
 
-std::string Quoted(const std::string& ansi)
+std::string Quoted(const String& text932)
 {
-    return Quoted(ansi.c_str(), int(ansi.size()));
-}
-
-std::string Quoted(const String& ansi)
-{
-    return Quoted(TextOf(ansi));
+    return Quoted(std::string(TextOf(text932)));
 }
 
 TextTable::TextTable() {}

@@ -4,6 +4,7 @@
 #include "pak/archive_revision.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
 
@@ -22,7 +23,7 @@ int RunRevision(const Arguments& args)
         return ExitTrouble;
     if (int code = CheckArchiveArguments("revision", line.positional, false))
         return code;
-    const std::string path = PathArgument(line.positional[0]);
+    const std::wstring path = PathArgument(line.positional[0]);
     // The same checks as every reading command; the updater's own function
     // then reads the header again.
     {
@@ -32,15 +33,14 @@ int RunRevision(const Arguments& args)
     }
     String text;
     try {
-        GetArchiveRevisionText(path.c_str(), text);
+        GetArchiveRevisionText(path, text);
     } catch (const OCErrorException&) {
         // Only an archive search raises here, and an existing file is
         // never searched for; kept as a plain failure all the same.
         text.Clear();
     }
     if (text.IsEmpty())
-        return Fail("revision", SystemErrorText("cannot read '" + Utf8FromAnsi(path) + "'",
-                                                GetLastError()));
+        return Fail("revision", SystemErrorText("cannot read " + Shown(path), GetLastError(), path));
     WriteOut(std::string(TextOf(text)) + "\n");
     return ExitOk;
 }

@@ -6,7 +6,6 @@
 #include "update/settings_reader.h"
 #include "update/update_settings.h"
 #include "updtool/report_text.h"
-#include "updtool/tool_output.h"
 
 namespace {
 
@@ -124,11 +123,9 @@ void LintSettings(const std::string& bytes, Problems& problems)
         problems.Warning("update.ini holds a NUL byte at offset " + std::to_string(text.size()) +
                          ": the updater reads nothing after it");
     std::string shown = text;  // what an editor shows
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        problems.Warning("update.ini begins with a UTF-8 byte-order mark: the updater reads it as "
-                         "part of the first line (and reads texts as code page 932)");
+    // A byte-order mark is an error of its own (settings_encoding.h).
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
         shown = text.substr(3);
-    }
 
     // The first line an INI reader takes for each key, and what the
     // updater reads from it.

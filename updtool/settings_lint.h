@@ -12,6 +12,5 @@
 
 // bytes: the whole settings file, as loaded. Adds a warning per line whose
 // reading differs (saying why), per key whose final value differs from the
-// file's first line for it without such a line, and for a NUL byte or a
-// byte-order mark.
+// file's first line for it without such a line, and for a NUL byte.
 void LintSettings(const std::string& bytes, Problems& problems);

@@ -1,32 +1,31 @@
 #pragma once
-// The tool's text forms. Entry names are bytes of code page 932, the ANSI
-// code page of the systems the updater runs on, whatever the publisher's
-// own system uses; files are reached by UTF-16 paths; output is UTF-8.
-// Command-line arguments arrive in this system's ANSI code page.
+// The tool's three kinds of text, kept apart by type:
+//   std::wstring   arguments and paths, as the system gives and takes them;
+//   std::string    with "932" in the name: the product's texts (update.ini,
+//                  item and entry names), code page 932 bytes on every system;
+//   std::string    otherwise: UTF-8, what the tool prints.
+// Every conversion names its code page: nothing depends on the code page of
+// the system the tool runs on.
 
 #include <cstdint>
 #include <string>
 
-const unsigned kNameCodePage = 932;
+std::string Utf8(const std::wstring& text);
+// Code page 932 bytes as UTF-8, each byte that is no character shown as <XX>.
+std::string Utf8From932(const char* text, uint32_t length);
+std::string Utf8From932(const std::string& text);
 
-// A name's exact UTF-16 form; false when the bytes are not valid code
-// page 932 text.
-bool NameToWide(const char* name, uint32_t length, std::wstring& wide);
-// The name's bytes for wide; false when a character has no exact code page
-// 932 form (no best-fit stand-in is ever taken).
-bool NameFromWide(const std::wstring& wide, std::string& name);
-// Appends the name as UTF-8; bytes that are not valid text show as the
-// converter's stand-in character. ASCII is copied as it is.
-void AppendNameUtf8(std::string& out, const char* name, uint32_t length);
-std::string NameUtf8(const std::string& name);
+// The exact UTF-16 form of code page 932 bytes; false when they are not
+// valid code page 932 text.
+bool WideFrom932Exactly(const char* text, uint32_t length, std::wstring& wide);
+// The exact code page 932 bytes of text; false when a character has none (a
+// best-fit stand-in would name another file).
+bool ExactlyTo932(const std::wstring& text, std::string& out);
+
+// A name for a human reader: as Utf8From932, and control characters shown
+// as <CR>, <LF>, <TAB> or <XX>, so that no name can pass for another row.
+std::string ShownName(const char* name, uint32_t length);
+std::string ShownName(const std::string& name);
 
 // A stored name's length as the updater reads it: up to a NUL byte.
 uint32_t NameTextLength(const char* name, uint32_t length);
-// True when every byte is below 0x80.
-bool IsAscii(const char* text, uint32_t length);
-
-std::wstring WideFromAnsi(const std::string& text);
-// length bytes of text in codePage (CP_UTF8 included) as UTF-16; empty when
-// they do not convert.
-std::wstring WideFromCodePage(unsigned codePage, const char* text, int length);
-std::string Utf8FromWide(const std::wstring& wide);

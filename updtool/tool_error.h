@@ -13,8 +13,8 @@ public:
     virtual ~ToolError() {}
 };
 
-// "what (error N: meaning)" for a failed platform call; read code right
-// after the call.
-std::string SystemErrorText(const std::string& what, DWORD code);
-// Throws ToolError(SystemErrorText(what, GetLastError())).
-[[noreturn]] void ThrowSystemError(const std::string& what);
+// "what: why in words (error N)" for a failed platform call on path (which
+// may be empty); read code right after the call.
+std::string SystemErrorText(const std::string& what, DWORD code, const std::wstring& path = L"");
+// Throws ToolError(SystemErrorText(what, GetLastError(), path)).
+[[noreturn]] void ThrowSystemError(const std::string& what, const std::wstring& path = L"");

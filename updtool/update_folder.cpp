@@ -3,10 +3,10 @@
 #include <windows.h>
 #include "base/exceptions.h"
 #include "pak/archive_file.h"
+#include "base/text_932.h"
 #include "paths/paths.h"
 #include "update/settings_reader.h"
 #include "updtool/text_conversion.h"
-#include "updtool/tool_output.h"
 
 SettingView::SettingView(const char* key, const String& value, bool isDefault)
     : key(key), value(value), isDefault(isDefault)
@@ -28,7 +28,7 @@ namespace {
 // archive entry when no plain file has the name.
 void LoadSettingsFile(UpdateFolder& folder)
 {
-    const DWORD attributes = GetFileAttributesA(settingsFileName);
+    const DWORD attributes = GetFileAttributesW(WideFrom932(settingsFileName).c_str());
     folder.settingsIsFolder =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     ArchiveFile file;
@@ -36,9 +36,8 @@ void LoadSettingsFile(UpdateFolder& folder)
         return;
     if (file.inArchive) {
         folder.source = SettingsInArchive;
-        const std::wstring& path = file.path;
-        folder.archive = Utf8FromWide(path.substr(path.rfind(L'\\') + 1));
-        folder.entry = Utf8FromAnsi(TextOf(file.name));
+        folder.archive = Utf8(file.path.substr(file.path.rfind(L'\\') + 1));
+        folder.entry = TextOf(file.name);
         folder.entryLonger = lstrlenA(TextOf(file.name)) > lstrlenA(settingsFileName);
     } else {
         folder.source = SettingsPlain;
@@ -61,8 +60,13 @@ bool UpdateFolder::Read()
         LoadSettingsFile(*this);
         ReadNamingSettings(settings);
         ReadSetting(settingsSection, "file", fileList, settingsFileName);
+        ReadSetting(settingsSection, "AllOrNothing", allOrNothing, settingsFileName);
+        ReadFileList(settings);
     } catch (const OCErrorException& failure) {
-        readFailure = Utf8FromAnsi(TextOf(failure.message));
+        readFailure = Utf8(failure.wideMessage);
+    } catch (const DWORD&) {
+        // The one code raised bare: the file cannot be held in memory.
+        readFailure = Utf8From932("メモリが不足しています。");
     }
 
     const struct {
@@ -82,7 +86,6 @@ bool UpdateFolder::Read()
         views.emplace_back(key.key, *key.value, isDefault);
     }
     views.emplace_back("file", fileList, fileList.IsEmpty());
-    String list(fileList);
-    SplitFileList(list, settings.files);
+    views.emplace_back("AllOrNothing", allOrNothing, allOrNothing.IsEmpty());
     return readFailure.empty();
 }

@@ -17,7 +17,7 @@ enum SettingsSource {
 // One of the five settings as the updater sees it.
 class SettingView {
 public:
-    const char* key;    // "Brand", "Name", "Title", "Version", "file"
+    const char* key;    // "Brand", "Name", "Title", "Version", "file", "AllOrNothing"
     String value;       // what the updater uses
     bool isDefault;     // nothing was read: the initial value is used
 
@@ -29,15 +29,18 @@ class UpdateFolder {
 public:
     SettingsSource source;
     std::string archive;      // SettingsInArchive: the archive's file name (UTF-8)
-    std::string entry;        // SettingsInArchive: the entry's name (UTF-8)
+    std::string entry;        // SettingsInArchive: the entry's name (code page 932)
     bool entryLonger;         // that entry's name only begins with "update.ini"
     bool settingsIsFolder;    // update.ini names a folder (which cannot be opened)
     std::string bytes;        // the file's bytes (all of them, NULs included)
-    std::string readFailure;  // the read raised (a damaged archive): its message (UTF-8)
+    // The read raised, ending the updater's run in its error box (a damaged
+    // archive, a file too large to hold): the box's message (UTF-8).
+    std::string readFailure;
 
     UpdateSettings settings;           // as the updater runs with them
     String fileList;                   // the text of the key "file"
-    std::vector<SettingView> views;    // Brand, Name, Title, Version, file
+    String allOrNothing;               // the text of the key "AllOrNothing"
+    std::vector<SettingView> views;    // Brand, Name, Title, Version, file, AllOrNothing
 
     UpdateFolder();
     virtual ~UpdateFolder();

@@ -3,6 +3,7 @@
 #include "updtool/archive_check.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
+#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
 const char* const verifyUsage =
@@ -10,13 +11,26 @@ const char* const verifyUsage =
     "Checks every bound and every entry of the archive with the updater's own\n"
     "index reader: the header, the packed index (within the file, inflating\n"
     "to exactly its stated size and taking exactly its stated packed size),\n"
-    "records that fill the index exactly, and per entry: its data within the\n"
-    "file and below 2 GiB, a compressed entry inflating to exactly its size,\n"
-    "no data overlapping another entry's or the index, no NUL in its name.\n"
-    "Each problem is reported with the entry's name.\n"
-    "  --json   one JSON document: ok, problems[] of entry (\"\" for the\n"
+    "records that fill the index exactly, and per entry: a name extract would\n"
+    "write and no earlier entry has (case ignored, as the lookup ignores it),\n"
+    "its data within the file and below 2 GiB, a compressed entry inflating\n"
+    "to exactly its size, no data overlapping another entry's or the index.\n"
+    "Each distinct stored range is inflated once. Each problem is reported\n"
+    "with the entry's name; the first 100 in full, the rest counted.\n"
+    "  --json   one JSON document: ok, format, count (as stated), checked\n"
+    "           (entries whose records were read), unpackedSize (their sizes,\n"
+    "           summed), problemCount, problems[] of entry (\"\" for the\n"
     "           archive as a whole) and message\n"
     "Exit code 0 when the archive is sound, 1 when problems were found.\n";
+
+namespace {
+
+std::string Plural(uint64_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
 
 int RunVerify(const Arguments& args)
 {
@@ -25,46 +39,53 @@ int RunVerify(const Arguments& args)
         return ExitTrouble;
     if (int code = CheckArchiveArguments("verify", line.positional, false))
         return code;
-    const std::string path = PathArgument(line.positional[0]);
-    ArchiveFile archive;
+    const std::wstring path = PathArgument(line.positional[0]);
+    ArchiveFile archive, data;
     if (int code = OpenArchiveArgument("verify", path, archive))
+        return code;
+    if (int code = OpenArchiveArgument("verify", path, data))
         return code;
 
     ArchiveReport report;
-    CheckArchive(archive, report);
-    const bool ok = report.problems.empty();
+    CheckArchive(archive, data, report);
+    const bool ok = report.problemCount == 0;
     if (line.Has("--json")) {
         JsonWriter writer;
         writer.BeginObject();
-        writer.Key("ok");
-        writer.Bool(ok);
+        writer.Flag("ok", ok);
+        writer.Field("format", report.version);
+        writer.Field("count", report.count);
+        writer.Field("checked", report.checked);
+        writer.Field("unpackedSize", int64_t(report.unpackedSize));
+        writer.Field("problemCount", int64_t(report.problemCount));
         writer.Key("problems");
         writer.BeginArray();
         for (const ArchiveProblem& problem : report.problems) {
             writer.BeginObject();
-            writer.Key("entry");
-            writer.Text(problem.entry);
-            writer.Key("message");
-            writer.Text(problem.message);
+            writer.Field("entry", problem.forEntry ? Utf8From932(problem.entry) : std::string());
+            writer.Field("message", problem.message);
             writer.EndObject();
         }
         writer.EndArray();
         writer.EndObject();
         WriteOut(writer.Document());
-    } else {
-        std::string text;
-        for (const ArchiveProblem& problem : report.problems)
-            text += (problem.entry.empty() ? "archive" : "'" + problem.entry + "'") + ": " +
-                    problem.message + "\n";
-        const std::string entries = std::to_string(report.checked) + " of " +
-                                    std::to_string(report.count) + " entries checked";
-        if (ok)
-            text += "ok: format " + std::to_string(report.version) + ", " + entries + "\n";
-        else
-            text += std::to_string(report.problems.size()) +
-                    (report.problems.size() == 1 ? " problem" : " problems") + " (format " +
-                    std::to_string(report.version) + ", " + entries + ")\n";
-        WriteOut(text);
+        return ok ? ExitOk : ExitProblems;
     }
+    std::string text;
+    for (const ArchiveProblem& problem : report.problems)
+        text += (problem.forEntry ? "'" + ShownName(problem.entry) + "'" : std::string("archive")) +
+                ": " + problem.message + "\n";
+    if (report.problemCount > report.problems.size())
+        text += "... and " + Plural(report.problemCount - report.problems.size(), "more problem",
+                                    "more problems") + "\n";
+    const std::string summary = "format " + std::to_string(report.version) + ", " +
+                                std::to_string(report.checked) + " of " +
+                                Plural(report.count, "entry", "entries") + " checked, " +
+                                Plural(report.unpackedSize, "byte", "bytes") + " unpacked";
+    if (ok)
+        text += "ok: " + summary + "\n";
+    else
+        text += Plural(report.problemCount, "problem", "problems") + " (" + summary + ")\n";
+    WriteOut(text);
     return ok ? ExitOk : ExitProblems;
 }

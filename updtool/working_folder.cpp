@@ -1,17 +1,16 @@
 #include "updtool/working_folder.h"
 
 #include <windows.h>
-#include "paths/paths.h"
 
 namespace {
 
-std::string CurrentFolder()
+std::wstring CurrentFolder()
 {
-    const DWORD size = GetCurrentDirectoryA(0, nullptr);
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
     if (size == 0)
-        return std::string();
-    std::string folder(size, '\0');
-    const DWORD length = GetCurrentDirectoryA(size, &folder[0]);
+        return std::wstring();
+    std::wstring folder(size, L'\0');
+    const DWORD length = GetCurrentDirectoryW(size, &folder[0]);
     folder.resize(length < size ? length : 0);
     return folder;
 }
@@ -23,35 +22,35 @@ WorkingFolder::WorkingFolder() {}
 WorkingFolder::~WorkingFolder()
 {
     if (!previous_.empty())
-        SetCurrentDirectoryA(previous_.c_str());
+        SetCurrentDirectoryW(previous_.c_str());
 }
 
-bool WorkingFolder::Enter(const std::string& folder)
+bool WorkingFolder::Enter(const std::wstring& folder)
 {
-    const std::string before = CurrentFolder();
-    if (!folder.empty() && !SetCurrentDirectoryA(folder.c_str()))
+    const std::wstring before = CurrentFolder();
+    if (!folder.empty() && !SetCurrentDirectoryW(folder.c_str()))
         return false;
     if (previous_.empty())
         previous_ = before;
     return true;
 }
 
-std::string WorkingFolder::Path() const
+std::wstring WorkingFolder::Path() const
 {
     return CurrentFolder();
 }
 
-std::string FullPath(const std::string& path)
+std::wstring FullPath(const std::wstring& path)
 {
-    if (path.empty() || IsAbsolutePath(path.c_str()))
-        return path;
-    const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
-        return path;
-    std::string full(size, '\0');
-    const DWORD length = GetFullPathNameA(path.c_str(), size, &full[0], nullptr);
-    if (length == 0 || length >= size)
-        return path;
+    if (path.empty())
+        return std::wstring();
+    std::wstring full(32768, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), DWORD(full.size()), &full[0], nullptr);
+    if (length == 0 || length >= full.size())
+        return std::wstring();
     full.resize(length);
+    // "C:\" keeps its backslash, "C:\x\" loses it.
+    if (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
     return full;
 }

@@ -14,14 +14,14 @@ public:
 
     // Makes folder (relative to the current folder; "" is the current folder
     // itself) the current folder. False when it cannot be entered.
-    bool Enter(const std::string& folder);
+    bool Enter(const std::wstring& folder);
     // The current folder's full path, as the updater's archive lookup sees it.
-    std::string Path() const;
+    std::wstring Path() const;
 
 private:
-    std::string previous_;
+    std::wstring previous_;
 };
 
-// path made absolute against the current folder; unchanged when it is
-// already absolute (a drive or a leading backslash) or cannot be resolved.
-std::string FullPath(const std::string& path);
+// path made full against the current folder, without . and .. parts and
+// without a trailing backslash (but a root's); empty when it cannot be.
+std::wstring FullPath(const std::wstring& path);

@@ -117,7 +117,12 @@ TEST_F(ArchiveCommands, RoundTripOfEveryFormat)
 
         const ToolResult verify = Run({"verify", pak});
         EXPECT_EQ(0, verify.exitCode);
-        EXPECT_EQ(std::string("ok: format ") + format + ", 7 of 7 entries checked\n", verify.out);
+        size_t unpacked = 0;
+        for (const Source& source : Sources())
+            unpacked += source.data.size();
+        EXPECT_EQ(std::string("ok: format ") + format + ", 7 of 7 entries checked, " +
+                      std::to_string(unpacked) + " bytes unpacked\n",
+                  verify.out);
 
         {
             // The updater's own lookup, from the archive's folder.
@@ -225,8 +230,8 @@ TEST_F(ArchiveCommands, FailedPackLeavesTheOldArchive)
         const ToolResult pack = Run({"pack", "out.pak", "src", "--revision", "2"});
         CloseHandle(held);
         EXPECT_EQ(2, pack.exitCode);
-        EXPECT_NE(std::string::npos, pack.err.find("cannot read 'b.txt' (error 32: in use by another "
-                                                   "program); nothing was written"))
+        EXPECT_NE(std::string::npos, pack.err.find("cannot read 'b.txt': another program has it open "
+                                                   "(error 32); nothing was written"))
             << pack.err;
     }
     EXPECT_EQ(old, ReadFileBytes(scratch.Path("out.pak")));
@@ -272,4 +277,42 @@ TEST_F(ArchiveCommands, ExtractWritesOnlyBelowItsFolder)
     EXPECT_EQ(1, Run({"extract", "x.pak", "-C", "out", "OK\\good.txt", "--force"}).exitCode);
     EXPECT_EQ("ok\\good.txt", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));
     EXPECT_EQ(1, Run({"extract", "x.pak", "-C", "out", "absent.txt"}).exitCode);
+}
+
+TEST_F(ArchiveCommands, CompareListDigestsAndExclude)
+{
+    PutSources("src");
+    WriteFileBytes(scratch.Path("src\\cache\\tmp.bin"), "left out");
+    WriteFileBytes(scratch.Path("src\\notes.old"), "left out");
+    const ToolResult pack = Run({"pack", "x.pak", "src", "--revision", "1", "--exclude", "cache",
+                                 "--exclude", "*.OLD", "-q"});
+    ASSERT_EQ(0, pack.exitCode) << pack.err;
+    const ToolResult list = Run({"list", "x.pak", "--json"});
+    EXPECT_EQ(std::string::npos, list.out.find("cache")) << list.out;
+    EXPECT_EQ(std::string::npos, list.out.find("notes.old")) << list.out;
+    // Digests of the data as delivered, compressed or not.
+    EXPECT_EQ("\"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\"",
+              FieldOf(list.out, "empty.dat", "sha256"));
+    EXPECT_EQ(66u, FieldOf(list.out, u8"ソフト\\\\表示.txt", "sha256").size());
+
+    // The folder packed, less what was left out: the same. Then a file
+    // changed, one gone and one new: each told, exit code 1.
+    RemoveTree(scratch.Path("src\\cache"));
+    DeleteFileA(scratch.Path("src\\notes.old").c_str());
+    const ToolResult same = Run({"compare", "x.pak", "src"});
+    EXPECT_EQ(0, same.exitCode) << same.out << same.err;
+    EXPECT_EQ("7 entries the same as the folder's files, 0 differences\n", same.out);
+    WriteFileBytes(scratch.Path("src\\noise.bin"), "changed");
+    DeleteFileA(scratch.Path("src\\empty.dat").c_str());
+    WriteFileBytes(scratch.Path("src\\added.txt"), "new");
+    const ToolResult differ = Run({"compare", "x.pak", "src"});
+    EXPECT_EQ(1, differ.exitCode);
+    EXPECT_EQ("missing    empty.dat\ndiffers    noise.bin\nonly in the folder: added.txt\n"
+              "5 entries the same as the folder's files, 3 differences\n",
+              differ.out);
+    const ToolResult json = Run({"compare", "x.pak", "src", "--json"});
+    EXPECT_EQ(1, json.exitCode);
+    EXPECT_NE(std::string::npos, json.out.find("{\"name\":\"noise.bin\",\"status\":\"differs\"}"))
+        << json.out;
+    EXPECT_NE(std::string::npos, json.out.find("\"onlyInFolder\":[\"added.txt\"],\"same\":5}")) << json.out;
 }

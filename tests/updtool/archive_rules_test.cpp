@@ -1,13 +1,16 @@
 // The rules behind the archive commands, one table each.
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include "pak/name_matcher.h"
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"
 #include "updtool/revision_rule.h"
-#include "updtool/store_pattern.h"
+#include "updtool/settings_encoding.h"
+#include "updtool/sha256.h"
+#include "updtool/name_pattern.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
@@ -82,7 +85,7 @@ TEST(ArchiveRules, OrderAgreesWithTheLookup)
 
 TEST(ArchiveRules, StorePatterns)
 {
-    const StorePatterns store({"*.PNG", "music\\??.ogg", "表*"});
+    const NamePatterns store({"*.PNG", "music\\??.ogg", "表*"});
     const struct {
         const char* name;
         bool stored;
@@ -96,33 +99,95 @@ TEST(ArchiveRules, StorePatterns)
 
 TEST(ArchiveRules, NamesAsUtf8)
 {
-    // Listings convert names by a table taken from the system: each
-    // double-byte character must come out as the system converts it.
+    // Every double-byte character comes out as the system converts it with
+    // code page 932, whatever this system's own code page.
     int compared = 0;
     for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
         std::string name = "x\\";
         for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
             std::string pair = {char(lead), char(trail)};
             std::wstring wide;
-            if (trail != 0x7F && NameToWide(pair.data(), 2, wide))
+            if (trail != 0x7F && WideFrom932Exactly(pair.data(), 2, wide))
                 name += pair;
         }
         std::wstring wide;
-        if (name.size() == 2 || !NameToWide(name.data(), uint32_t(name.size()), wide))
+        if (name.size() == 2 || !WideFrom932Exactly(name.data(), uint32_t(name.size()), wide))
             continue;
-        EXPECT_EQ(Utf8FromWide(wide), NameUtf8(name)) << std::hex << lead;
+        EXPECT_EQ(Utf8(wide), Utf8From932(name)) << std::hex << lead;
         ++compared;
     }
     EXPECT_GE(compared, 40);
-    EXPECT_EQ(u8"ｱｲ\\ソフト", NameUtf8("ｱｲ\\ソフト"));
-    EXPECT_FALSE(NameUtf8("a\x83").empty());  // a lone lead byte goes to the system
+    EXPECT_EQ(u8"ｱｲ\\ソフト", Utf8From932("ｱｲ\\ソフト"));
+    // Bytes that are no text show by their value; control characters too
+    // where names are shown to a reader.
+    const struct {
+        std::string name;
+        const char* json;
+        const char* shown;
+    } rows[] = {
+        {"a\x83", "a<83>", "a<83>"},
+        {"\x83\x5C\x81 b", u8"ソ<81> b", u8"ソ<81> b"},
+        {"a\rb\n\tc\x01", "a\rb\n\tc\x01", "a<CR>b<LF><TAB>c<01>"},
+        {"\x83", "<83>", "<83>"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.json, Utf8From932(row.name)) << row.shown;
+        EXPECT_EQ(row.shown, ShownName(row.name)) << row.shown;
+    }
 }
 
 TEST(ArchiveRules, JsonStrings)
 {
-    // Escapes found within the four-byte steps and between them.
     const std::string text = "ab\"d\\efgh\x01ijklmn\tq\xE3\x82\xBDrst";
-    std::string out(JsonStringRoom(text.size()), '\0');
-    out.resize(size_t(PutJsonString(&out[0], text.data(), text.size()) - out.data()));
-    EXPECT_EQ("\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\"", out);
+    JsonWriter writer;
+    writer.BeginObject();
+    writer.Field("k", text);
+    writer.EndObject();
+    EXPECT_EQ("{\"k\":\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\"}\n", writer.Document());
+}
+
+TEST(ArchiveRules, Sha256)
+{
+    // FIPS 180-4 examples, each given whole and in pieces of 1, 7 and 63
+    // bytes, so that every way across a 64-byte block is taken.
+    const struct {
+        std::string data;
+        const char* digest;
+    } rows[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    Sha256 sha;
+    for (const auto& row : rows) {
+        for (size_t piece : {size_t(0), size_t(1), size_t(7), size_t(63)}) {
+            const size_t step = piece ? piece : row.data.size() + 1;
+            for (size_t at = 0; at < row.data.size(); at += step)
+                sha.Add(row.data.data() + at, std::min(step, row.data.size() - at));
+            EXPECT_EQ(row.digest, sha.Finish()) << row.data.size() << " bytes in pieces of " << piece;
+        }
+    }
+}
+
+TEST(ArchiveRules, SettingsSavedAsUtf8)
+{
+    // Literals are code page 932; the UTF-8 ones are spelled in bytes.
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool utf8;
+    } rows[] = {
+        {"ASCII only", "[update]\r\nName=Demo\r\n", false},
+        {"code page 932 kana and kanji", "Title=スター表示\r\n", false},
+        {"half-width kana in code page 932", "Title=ｽﾀｰ\r\n", false},
+        {"a byte-order mark", "\xEF\xBB\xBF[update]\r\n", true},
+        {"UTF-8 kana", "Title=\xE3\x82\xB9\xE3\x82\xBF\xE3\x83\xBC\r\n", true},
+        {"bytes that are no UTF-8", "Title=caf\xC3\xA9\x81\r\n", false},
+        {"UTF-8 whose two-byte letters read as code page 932 too", "Title=caf\xC3\xA9\r\n", false},
+        {"UTF-8 letters that no code page 932 text holds", "Title=\xC3\x81\r\n", true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.utf8, !Utf8Evidence(row.bytes).empty()) << row.what;
 }

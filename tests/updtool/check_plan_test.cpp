@@ -194,7 +194,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "  warning: line 4: \"Name = Demo\" is not read as Name: a space before the separator belongs "
           "to the key (the key read is \"Name \")",
           "  warning: line 5: \"  Version=3.0\" is not read as Version: spaces before the key belong to the key"},
-         {"\"Name\":\"Installer\"", "\"defaults\":[\"Name\",\"Version\"]", "\"severity\":\"warning\""}},
+         {"\"Name\":\"Installer\"", "\"defaults\":[\"Name\",\"Version\",\"AllOrNothing\"]", "\"severity\":\"warning\""}},
         {"a comment ending in a lone CR hides the next line",
          [](Stage& s) { s.Ship("update.ini", Ini("Name=CheckHidden\r\n'old list\rfile=readme.txt\r\n")); s.Ship("readme.txt", "x"); },
          1,
@@ -205,7 +205,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
         {"a backslash in Name fails the instance event",
          [](Stage& s) { s.Ship("update.ini", Ini("Name=Demo\\Tool\r\nfile=readme.txt\r\n")); s.Ship("readme.txt", "x"); },
          1,
-         {"  error: Name \"Demo\\Tool\" cannot name the instance event (CreateEventA fails with error 3): "
+         {"  error: Name \"Demo\\Tool\" cannot name the instance event (creating it fails with error 3): "
           "the updater would end at once, silently, without updating"},
          {"\"Name\":\"Demo\\\\Tool\""}},
         {"no settings file",
@@ -216,7 +216,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "archives; the updater would show the open prompt \"" + u8Prompt +
               "\" five times (Ignore runs it with the defaults and no items)",
           "check failed: 1 error, 0 warnings"},
-         {"\"Title\":\"" + std::string(u8"アップデート") + "\"", "\"defaults\":[\"Brand\",\"Name\",\"Title\",\"Version\",\"file\"]"}},
+         {"\"Title\":\"" + std::string(u8"アップデート") + "\"", "\"defaults\":[\"Brand\",\"Name\",\"Title\",\"Version\",\"file\",\"AllOrNothing\"]"}},
         {"update.ini served by prefix from an archive",
          [](Stage& s) {
              PakSpec spec;
@@ -237,7 +237,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
              s.Ship("old.pak", Pak(0, {"a"}, 1));
              s.Ship("tool.exe", Stub("app-none.exe"));
          },
-         0,
+         1,
          {"  \"bg\"        archive  plain       -    in data.pak as \"bg01.png\"",
           "  warning: item \"bg\" is not a file in the folder, only an entry of data.pak: the updater skips it",
           "  warning: item \"bg\": the archive lookup resolves it to the longer name \"bg01.png\" of data.pak",
@@ -248,7 +248,9 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
           "only an installed copy whose revision text is \"0\" or sorts lower",
           "  warning: item \"tool.exe\" has no FileVersion: the updater copies it only where the installed "
           "copy has none",
-          "  warning: item \"..\\up.txt\" has a \"..\" part: its target lies outside the install folder",
+          "  error: item \"..\\up.txt\" is refused by the updater, as it has a \"..\" part: it ends with "
+          "its error box \"" + std::string(u8"ファイル ..\\up.txt の指定が正しくありません。") +
+              "\" before its dialog, and copies nothing",
           "  warning: file \"bg;gone.txt; old.pak;old.pak;tool.exe;..\\up.txt;;x\" holds an empty item "
           "(\";;\"): it is left out"},
          {"{\"item\":\"bg\",\"kind\":\"plain\",\"found\":\"archive\",\"version\":\"\"}",
@@ -261,7 +263,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
              s.Ship("zz.pak", DamagedPak());
          },
          1,
-         {"  error: zz.pak is damaged: its index cannot be read; a lookup that reaches it fails with \"" +
+         {"  error: zz.pak is damaged (see 'updtool verify'): a lookup that reaches it fails with \"" +
           u8Damaged + "\""},
          {"\"severity\":\"error\",\"message\":\"zz.pak is damaged"}},
         {"a damaged archive on the way to update.ini",
@@ -269,6 +271,26 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
          1,
          {"  error: reading update.ini fails with \"" + u8Damaged + "\": the updater would show its error box and end"},
          {"\"items\":[]"}},
+        {"all or nothing: the room the copies need beside the install folder",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=CheckRoom\r\nAllOrNothing=1\r\nfile=readme.txt;b.txt;gone.txt\r\n"));
+             s.Ship("readme.txt", "x");
+             s.Ship("b.txt", "bbb");
+         },
+         0,
+         {"  AllOrNothing  \"1\"",
+          "all or nothing: the update needs 4 bytes beside the install folder " + ProgramFilesDir() +
+              " (the applied items' copies, kept until the last is in place); its disk has "},
+         {"\"AllOrNothing\":\"1\"", "\"allOrNothing\":{\"installFolder\":\"" + JsonText(ProgramFilesDir()) +
+                                          "\",\"neededBytes\":4,\"freeBytes\":"}},
+        {"AllOrNothing other than 1 is not all or nothing",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=CheckRoomYes\r\nAllOrNothing=yes\r\nfile=readme.txt\r\n"));
+             s.Ship("readme.txt", "x");
+         },
+         0,
+         {"  warning: AllOrNothing \"yes\" is not \"1\": the updater updates item by item"},
+         {"\"allOrNothing\":null"}},
     };
     RunCases("check", rows, [](Stage&) { return std::vector<std::string>(); });
 
@@ -307,11 +329,11 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
           "  apply    \"readme.txt\"  plain       -       -          plain file, always copied",
           "  missing  \"bg\"          plain       -       -          not a file in the update folder (only "
           "inside an archive: \"bg01.png\" in data.pak)"},
-         {"{\"item\":\"app.exe\",\"kind\":\"executable\",\"action\":\"skip\",\"sourceVersion\":\"1.10\","
-          "\"targetVersion\":\"1.9\",\"reason\":\"1.10 compares lower than 1.9 as text, though as numbers "
-          "it is higher\"}",
-          "{\"item\":\"data.pak\",\"kind\":\"pak\",\"action\":\"skip\",\"sourceVersion\":\"10\","
-          "\"targetVersion\":\"9\""}},
+         {"{\"item\":\"app.exe\",\"target\":\"", "\\\\install\\\\app.exe\",\"kind\":\"executable\",\"action\":\"skip\","
+          "\"sourceVersion\":\"1.10\",\"targetVersion\":\"1.9\",\"reason\":\"1.10 compares lower than 1.9 "
+          "as text, though as numbers it is higher\"}",
+          "\\\\install\\\\data.pak\",\"kind\":\"pak\",\"action\":\"skip\",\"sourceVersion\":\"10\","
+          "\"targetVersion\":\"9\"", "\"outcome\":\"completes\",\"stops\":false,\"stop\":null"}},
         {"a damaged archive stops the run at a pak without installed copy",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=PlanStop\r\nfile=readme.txt;data.pak;app.exe\r\n"));
@@ -320,21 +342,97 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
              s.Ship("zz.pak", DamagedPak());
              s.Ship("app.exe", Stub("app-2.0.exe"));
          },
-         0,
-         {"  skip     \"data.pak\"    pak         -       -          the updater stops here with its error "
-          "box: " + u8Damaged,
-          "  skip     \"app.exe\"     executable  -       -          not reached: the updater stopped at "
-          "\"data.pak\""},
-         {"\"action\":\"skip\",\"sourceVersion\":\"\",\"targetVersion\":\"\",\"reason\":\"not reached"}},
+         1,
+         {"  stop  \"data.pak\"  pak  -  -  the updater stops here with its error box: " + u8Damaged,
+          "  not reached  \"app.exe\"  executable  -  -  not reached: the updater stopped at \"data.pak\"",
+          "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
+              "\" (the item applied before it stays applied)"},
+         {"\"action\":\"not reached\",\"sourceVersion\":\"\",\"targetVersion\":\"\",\"reason\":\"not reached",
+          "\"outcome\":\"error\",\"stops\":true,\"stop\":{\"item\":\"data.pak\",\"message\":\"" + u8Damaged}},
         {"a Name the event cannot take ends the run before any copy",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=Plan\\Slash\r\nfile=readme.txt\r\n"));
              s.Ship("readme.txt", "x");
          },
-         0,
-         {"  skip    \"readme.txt\"  plain  -       -          Name \"Plan\\Slash\" cannot name the instance "
-          "event (error 3): the updater ends at once, silently"},
-         {"\"action\":\"skip\""}},
+         1,
+         {"  not reached  \"readme.txt\"  plain  -  -  not reached: the run ends before its dialog",
+          "outcome: the updater ends at once, silently: Name \"Plan\\Slash\" cannot name the instance "
+          "event (error 3)"},
+         {"\"action\":\"not reached\"", "\"outcome\":\"silent\""}},
+        {"a folder where the target goes brings the prompt",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanFolder\r\nfile=readme.txt;b.txt\r\n"));
+             s.Ship("readme.txt", "x");
+             s.Ship("b.txt", "b");
+             CreateDirectoryA((s.install + "\\readme.txt").c_str(), nullptr);
+         },
+         1,
+         {"  prompt  \"readme.txt\"  plain  -  -  its target is a folder, which the updater cannot "
+          "replace; the updater asks (Abort, Retry, Ignore): Ignore skips it, Abort ends the run in "
+          "its error box",
+          "  apply  \"b.txt\"  plain  -  -  plain file, always copied",
+          "outcome: the updater asks the user (Abort, Retry, Ignore) before it can finish"},
+         {"\"outcome\":\"prompts\",\"stops\":false", "\\\\install\\\\readme.txt\",\"kind\":\"plain\",\"action\":\"prompt\""}},
+        {"a read-only target brings the prompt",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanReadOnly\r\nfile=readme.txt\r\n"));
+             s.Ship("readme.txt", "x");
+             s.Installed("readme.txt", "old");
+             SetFileAttributesA((s.install + "\\readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         1,
+         {"  prompt  \"readme.txt\"  plain  -  -  its target is read-only, which the updater cannot replace;"},
+         {"\"action\":\"prompt\""}},
+        {"every item skipped: the updater applies nothing",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanNothing\r\nfile=app.exe;gone.txt\r\n"));
+             s.Ship("app.exe", Stub("app-1.9.exe"));
+             s.Installed("app.exe", Stub("app-2.0.exe"));
+         },
+         1,
+         {"outcome: the updater applies nothing, and still reports the update as finished"},
+         {"\"outcome\":\"nothing\""}},
+        {"a damaged archive about to replace another stops the run; the items before stay applied",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanDamaged\r\nfile=readme.txt;data.pak;b.txt\r\n"));
+             s.Ship("readme.txt", "x");
+             s.Ship("b.txt", "b");
+             // Revision 20, cut short: its last entry runs past the end.
+             const std::string whole = Pak(20, {"a.bin", "b.bin"});
+             s.Ship("data.pak", whole.substr(0, whole.size() - 3));
+             s.Installed("data.pak", Pak(10, {"a.bin"}));
+         },
+         1,
+         {"  apply  \"readme.txt\"  plain  -  -  plain file, always copied",
+          "  stop  \"data.pak\"  pak  -  -  the updater stops here with its error box: " + u8Damaged,
+          "  not reached  \"b.txt\"",
+          "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
+              "\" (the item applied before it stays applied)"},
+         {"\"stop\":{\"item\":\"data.pak\",\"message\":\"" + u8Damaged + "\"}"}},
+        {"an item that leaves its folder ends the run before the dialog",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanRefused\r\nfile=readme.txt;..\\escape.txt\r\n"));
+             s.Ship("readme.txt", "x");
+         },
+         1,
+         {"  not reached  \"readme.txt\"  plain  -  -  not reached: the run ends before its dialog",
+          "outcome: the updater ends before its dialog with its error box: \"" +
+              std::string(u8"ファイル ..\\escape.txt の指定が正しくありません。") + "\""},
+         {"\"outcome\":\"error\",\"stops\":true,\"stop\":{\"item\":\"\",\"message\":\"" +
+          std::string(u8"ファイル ..\\\\escape.txt の指定が正しくありません。") + "\"}"}},
+        {"all or nothing: a failure puts every target back",
+         [](Stage& s) {
+             s.Ship("update.ini", Ini("Name=PlanAll\r\nAllOrNothing=1\r\nfile=readme.txt;data.pak\r\n"));
+             s.Ship("readme.txt", "x");
+             const std::string whole = Pak(20, {"a.bin", "b.bin"});
+             s.Ship("data.pak", whole.substr(0, whole.size() - 3));
+         },
+         1,
+         {"mode: all or nothing (AllOrNothing=1): every copy is written beside its target first, 1 "
+          "bytes, then all are put in place, or none",
+          "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
+              "\" (all or nothing: every target is put back, nothing changes)"},
+         {"\"allOrNothing\":true,\"appliedBytes\":1,"}},
         {"no settings", [](Stage&) {}, 2, {}, {}},
     };
     RunCases("plan", rows, [](Stage& s) { return std::vector<std::string>{"--dest", s.install}; });

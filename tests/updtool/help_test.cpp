@@ -8,7 +8,7 @@
 TEST(UpdtoolUsage, HelpAndBadCalls)
 {
     ScratchDir scratch;
-    for (const char* command : {"pack", "list", "verify", "extract", "revision", "check", "plan"}) {
+    for (const char* command : {"make", "pack", "list", "verify", "extract", "compare", "revision", "check", "plan"}) {
         const ToolResult help = RunTool({command, "--help"}, scratch.Path());
         EXPECT_EQ(0, help.exitCode) << command;
         EXPECT_EQ(0u, help.out.find(std::string("usage: updtool ") + command)) << help.out;

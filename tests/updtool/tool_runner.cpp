@@ -2,6 +2,8 @@
 
 #include <windows.h>
 #include <thread>
+#include <vector>
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -15,25 +17,26 @@ void Drain(HANDLE pipe, std::string* into)
         into->append(buffer, got);
 }
 
-std::string Quote(const std::string& arg)
+// The command-line rules of the runtime's argument splitting.
+std::wstring Quote(const std::wstring& arg)
 {
-    std::string quoted = "\"";
+    std::wstring quoted = L"\"";
     size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
             ++backslashes;
-        } else if (c == '"') {
-            quoted.append(backslashes * 2 + 1, '\\');
+        } else if (c == L'"') {
+            quoted.append(backslashes * 2 + 1, L'\\');
             backslashes = 0;
         } else {
-            quoted.append(backslashes, '\\');
+            quoted.append(backslashes, L'\\');
             backslashes = 0;
         }
-        if (c != '\\')
+        if (c != L'\\')
             quoted += c;
     }
-    quoted.append(backslashes * 2, '\\');
-    return quoted + "\"";
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
 }
 
 }  // namespace
@@ -50,9 +53,11 @@ std::string ToolExe()
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workingDir)
 {
     ToolResult result;
-    std::string command = Quote(ToolExe());
+    // The arguments in UTF-16, as a publisher's shell passes them on every
+    // system.
+    std::wstring command = Quote(Wide(ToolExe()));
     for (const std::string& arg : args)
-        command += " " + Quote(arg);
+        command += L" " + Quote(Wide(arg));
 
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -65,17 +70,17 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
     }
     SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nullptr;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        workingDir.c_str(), &startup, &process);
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(L'\0');
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        Wide(workingDir).c_str(), &startup, &process);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     if (started) {

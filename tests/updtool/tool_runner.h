@@ -14,6 +14,7 @@ struct ToolResult {
 // updtool.exe beside the running test program.
 std::string ToolExe();
 
-// Runs updtool with args (code page 932 texts) in workingDir; waits at most
-// 60 s. exitCode -1 when it could not be started or did not end.
+// Runs updtool with args (code page 932 texts, passed on in UTF-16) in
+// workingDir; waits at most 60 s. exitCode -1 when it could not be started or
+// did not end.
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workingDir);

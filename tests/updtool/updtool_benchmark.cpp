@@ -4,10 +4,10 @@
 //    level (6, pack's default) on the same files (goal: at least 0.8 times
 //    its speed).
 // 2. list, list --json, verify and verify --json of a version-2 archive of
-//    `entries` entries, against inflating its index alone (goal: at most
-//    1.5 times as long).
+//    `entries` entries, against inflating its index alone; the goal is a
+//    listing (list) of 100,000 entries in under 0.2 s.
 // 3. The same with Japanese names (データ\表示ファイル000000.dat), which list
-//    converts from code page 932 to UTF-8 (no goal set; shown for scale).
+//    converts from code page 932 to UTF-8 with the system's conversion.
 //
 // What each side does. Every command runs in this process through its
 // command function, exactly as updtool.exe runs it, with standard output
@@ -26,10 +26,11 @@
 //    one uncompress() into a fresh block of indexSize bytes from the page
 //    allocator, release (as pak_benchmark).
 //  - list/verify: open, the updater's index reader (inflating through its
-//    4 KiB input buffer), every record; list formats every entry, verify
-//    checks every bound, the packed index's length (Adler-32 over the
-//    index), overlaps, and inflates every compressed entry (the archive's
-//    entries are raw, one byte each, as in pak_benchmark).
+//    4 KiB input buffer), every record; list formats every entry (list
+//    --json reads every entry's data for its SHA-256 as well), verify
+//    checks every name and bound, the packed index's length (Adler-32 over
+//    the index), duplicates, overlaps, and inflates every compressed entry
+//    (the archive's entries are raw, one byte each, as in pak_benchmark).
 // The folder holds files of 256 KiB: seven of eight text-like (words from a
 // small vocabulary, compressing to about a quarter), one of eight random
 // bytes (incompressible: pack tries, then stores it raw). The sides run
@@ -93,10 +94,13 @@ bool CompressAlone(const std::vector<std::string>& paths, int level)
 
 // Runs a command with its standard output on the NUL device; false unless
 // it exits 0.
-bool Quietly(int (*command)(const Arguments&), const Arguments& args)
+bool Quietly(int (*command)(const Arguments&), const std::vector<std::string>& narrow)
 {
     static HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
+    Arguments args;
+    for (const std::string& arg : narrow)
+        args.push_back(std::wstring(arg.begin(), arg.end()));  // ASCII paths
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     SetStdHandle(STD_OUTPUT_HANDLE, nul);
     const int code = command(args);
@@ -173,8 +177,8 @@ int main(int argc, char** argv)
             [&] { verified = Quietly(RunVerify, {archive, "--json"}) && verified; },
         });
         printf("index: %u entries named like %s, best of %d: inflating the index alone %.2f ms; "
-               "list %.2f ms (ratio %.2f), list --json %.2f ms (%.2f), verify %.2f ms (%.2f), "
-               "verify --json %.2f ms (%.2f) (goal <= 1.5)%s\n",
+               "list %.2f ms (ratio %.2f; goal for 100000 entries: under 200 ms), list --json "
+               "%.2f ms (%.2f), verify %.2f ms (%.2f), verify --json %.2f ms (%.2f)%s\n",
                entries, pattern[0] == 'd' ? "data\\resource\\file000000.dat" : "Japanese",
                3 * runs, best[0] * 1e3, best[1] * 1e3, best[1] / best[0], best[2] * 1e3,
                best[2] / best[0], best[3] * 1e3, best[3] / best[0], best[4] * 1e3,

@@ -118,10 +118,13 @@ TEST(VerifyDamage, EveryKindIsReportedWithItsEntry)
         EXPECT_TRUE(at != std::string::npos &&
                     verify.out.find(row.message, at) < verify.out.find('}', at))
             << row.what << ": " << verify.out;
-        EXPECT_EQ(0u, verify.out.find("{\"ok\":false,\"problems\":[{")) << row.what;
+        EXPECT_EQ(0u, verify.out.find("{\"ok\":false,\"format\":")) << row.what;
+        EXPECT_NE(std::string::npos, verify.out.find("\"problems\":[{")) << row.what;
         EXPECT_EQ(row.listFails ? 1 : 0, RunTool({"list", "x.pak"}, scratch.Path()).exitCode)
             << row.what;
     }
     WriteFileBytes(scratch.Path("x.pak"), BuildPak(two));
-    EXPECT_EQ("{\"ok\":true,\"problems\":[]}\n", RunTool({"verify", "x.pak", "--json"}, scratch.Path()).out);
+    EXPECT_EQ("{\"ok\":true,\"format\":2,\"count\":2,\"checked\":2,\"unpackedSize\":6,"
+              "\"problemCount\":0,\"problems\":[]}\n",
+              RunTool({"verify", "x.pak", "--json"}, scratch.Path()).out);
 }

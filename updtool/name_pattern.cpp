@@ -1,14 +1,14 @@
-#include "updtool/store_pattern.h"
+#include "updtool/name_pattern.h"
 
-StorePatterns::StorePatterns(const std::vector<std::string>& patterns)
+NamePatterns::NamePatterns(const std::vector<std::string>& patterns)
 {
     for (const std::string& pattern : patterns)
         patterns_.push_back(LookupKeyOf(pattern));
 }
 
-StorePatterns::~StorePatterns() {}
+NamePatterns::~NamePatterns() {}
 
-bool StorePatterns::Matches(const LookupKey& name) const
+bool NamePatterns::Matches(const LookupKey& name) const
 {
     for (const LookupKey& pattern : patterns_)
         if (WildcardMatches(pattern, name))

@@ -1,0 +1,198 @@
+// updtool make, end to end: an update built from two releases, planned, and
+// installed by the real updater over a copy of the old release; and each
+// change the updater would not install, refused with nothing written.
+
+#include <windows.h>
+#include <algorithm>
+#include <functional>
+#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/archive_writer.h"
+#include "tests/updtool/tool_runner.h"
+
+namespace {
+
+std::string Pak(int32_t revision, const std::string& text)
+{
+    PakSpec spec;
+    spec.revision = revision;
+    PakEntry entry;
+    entry.name = "image\\title.bmp";
+    entry.data = text + std::string(3000, 'x');
+    entry.compress = true;
+    spec.entries.push_back(entry);
+    return BuildPak(spec);
+}
+
+// Every file below dir, as "name" -> bytes, names relative with backslashes.
+void ReadTree(const std::string& dir, const std::string& prefix,
+              std::vector<std::pair<std::string, std::string>>& files)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string leaf = found.cFileName;
+        if (leaf == "." || leaf == "..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ReadTree(dir + "\\" + leaf, prefix + leaf + "\\", files);
+        else
+            files.emplace_back(prefix + leaf, ReadFileBytes(dir + "\\" + leaf));
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    std::sort(files.begin(), files.end());
+}
+
+void WriteTree(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& files)
+{
+    for (const auto& file : files)
+        WriteFileBytes(dir + "\\" + file.first, file.second);
+}
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST_F(E2ETest, MakeBuildsAnUpdateTheUpdaterInstalls)
+{
+    // Literals are code page 932: ソ (83 5C) and 表 (95 5C) end in a
+    // backslash byte.
+    const std::vector<std::pair<std::string, std::string>> oldFiles = {
+        {"demo.exe", StubBytes("app-1.9.exe")},
+        {"lib.dll", StubBytes("lib-1.9.dll")},
+        {"data.pak", Pak(6, "six")},
+        {"readme.txt", "old readme"},
+        {"ソフト\\表示.txt", "old text"},
+        {"same.txt", "the same"},
+        {"gone.txt", "removed later"},
+        {"maps\\forest.map", "forest"},
+    };
+    const std::vector<std::pair<std::string, std::string>> newFiles = {
+        {"demo.exe", StubBytes("app-2.0.exe")},
+        {"lib.dll", StubBytes("lib-1.9.dll")},
+        {"data.pak", Pak(7, "seven")},
+        {"readme.txt", "new readme"},
+        {"ソフト\\表示.txt", "new text"},
+        {"same.txt", "the same"},
+        {"maps\\forest.map", "forest, grown"},
+        {"maps\\desert.map", "desert"},
+        {"データ\\画像.bmp", std::string(70000, 'b')},
+    };
+    const std::string oldDir = scratch.Path("old"), newDir = scratch.Path("new");
+    WriteTree(oldDir, oldFiles);
+    WriteTree(newDir, newFiles);
+
+    const ToolResult made = RunTool({"make", oldDir, newDir, update, "--brand", brand, "--name", name,
+                                     "--title", "Demo", "--version", "2.0"},
+                                    scratch.Path());
+    ASSERT_EQ(0, made.exitCode) << made.out << made.err;
+    EXPECT_NE(std::string::npos, made.out.find("made the update in " + update + ": 7 items listed in "
+                                               "update.ini\n"))
+        << made.out;
+    EXPECT_NE(std::string::npos, made.out.find("warning: \"gone.txt\" is removed in the new release"))
+        << made.out;
+    EXPECT_EQ("data.pak demo.exe maps readme.txt update.ini ソフト データ", ListFolder(update));
+    const std::string ini = ReadFileBytes(update + "\\update.ini");
+    EXPECT_EQ(0u, ini.find("[update]\r\nBrand=" + brand + "\r\nName=" + name +
+                           "\r\nTitle=Demo\r\nVersion=2.0\r\nfile="))
+        << ini;
+
+    // The old release, installed.
+    WriteTree(install, oldFiles);
+    const ToolResult plan = RunTool({"plan", update, "--dest", install, "--json"}, scratch.Path());
+    EXPECT_EQ(0, plan.exitCode) << plan.out << plan.err;
+    EXPECT_EQ(7u, Count(plan.out, "\"action\":\"apply\"")) << plan.out;
+    EXPECT_EQ(7u, Count(plan.out, "\"action\":")) << plan.out;
+
+    const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install),
+                                                   BoxLine(kCaption, kDone)}));
+    ExpectCleanEnd(run);
+
+    // Every file of the new release in place; the removed one stays.
+    std::vector<std::pair<std::string, std::string>> installed, expected = newFiles;
+    expected.emplace_back("gone.txt", "removed later");
+    std::sort(expected.begin(), expected.end());
+    ReadTree(install, "", installed);
+    EXPECT_TRUE(installed == expected);
+    for (size_t i = 0; i < std::min(installed.size(), expected.size()); ++i)
+        EXPECT_TRUE(installed[i] == expected[i]) << installed[i].first << " / " << expected[i].first;
+}
+
+TEST(UpdtoolMake, RefusesWhatTheUpdaterWouldNotInstall)
+{
+    struct Row {
+        const char* label;
+        std::vector<std::pair<std::string, std::string>> oldFiles, newFiles;
+        std::string problem;  // a part of the error reported
+        std::vector<std::string> options = {};
+    };
+    const std::string bigger = StubBytes("app-2.0.exe") + "patched";
+    const std::string cut = Pak(8, "eight").substr(0, 300);
+    const std::vector<Row> rows = {
+        {"FileVersion lower as text", {{"app.exe", StubBytes("app-1.9.exe")}},
+         {{"app.exe", StubBytes("app-1.10.exe")}},
+         "error: \"app.exe\": its bytes changed, but its FileVersion \"1.10\" does not compare higher "
+         "than the old \"1.9\" as text"},
+        {"FileVersion unchanged", {{"app.exe", StubBytes("app-2.0.exe")}}, {{"app.exe", bigger}},
+         "error: \"app.exe\": its bytes changed, but its FileVersion \"2.0\" does not compare higher "
+         "than the old \"2.0\""},
+        {"no FileVersion", {{"lib.dll", StubBytes("lib-1.9.dll")}},
+         {{"lib.dll", StubBytes("app-none.exe")}},
+         "error: \"lib.dll\": its bytes changed, but it has no FileVersion (the old one has \"1.9\")"},
+        {"revision lower as text", {{"data.pak", Pak(9, "nine")}}, {{"data.pak", Pak(10, "ten")}},
+         "error: \"data.pak\": the updater would skip it: \"10\" compares lower than the installed "
+         "\"9\" as text"},
+        {"damaged archive", {{"a.txt", "a"}}, {{"a.txt", "a"}, {"data.pak", cut}},
+         "error: \"data.pak\": it is damaged: the updater would stop with its error box"},
+        {"a name update.ini's reader reads as a line break", {{"a.txt", "a"}},
+         {{"a.txt", "a"}, {"maps\\new.map", "n"}},
+         "error: \"maps\\new.map\": update.ini cannot list it: the updater's reader reads it as "
+         "\"maps<LF>ew.map\""},
+        {"a name holding the list's separator", {{"a.txt", "a"}}, {{"a.txt", "a"}, {"a;b.txt", "ab"}},
+         "error: \"a;b.txt\": update.ini cannot list it"},
+        {"update.ini in the release", {{"a.txt", "a"}}, {{"a.txt", "a"}, {"update.ini", "[x]"}},
+         "error: \"update.ini\": update.ini is the update's own settings file"},
+        {"a file where a folder was", {{"x\\y.txt", "y"}}, {{"x", "now a file"}},
+         "error: \"x\" is a folder in the old release: the updater cannot replace a folder with a file"},
+        {"nothing changed", {{"a.txt", "a"}}, {{"a.txt", "a"}},
+         "error: nothing was added or changed: an update would list no items"},
+        {"a title update.ini's reader reads otherwise", {{"a.txt", "a"}}, {{"a.txt", "b"}},
+         "error: Title \"Star\\new\" would be read by the updater as \"Star<LF>ew\"",
+         {"--title", "Star\\new"}},
+    };
+    for (const Row& row : rows) {
+        ScratchDir scratch;
+        WriteTree(scratch.Path("old"), row.oldFiles);
+        WriteTree(scratch.Path("new"), row.newFiles);
+        std::vector<std::string> args = {"make", "old", "new", "out"};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        const ToolResult made = RunTool(args, scratch.Path());
+        EXPECT_EQ(1, made.exitCode) << row.label << "\n" << made.out << made.err;
+        EXPECT_NE(std::string::npos, made.out.find(row.problem))
+            << row.label << ": no\n" << row.problem << "\nin\n" << made.out;
+        EXPECT_NE(std::string::npos, made.out.find("; nothing was written\n")) << row.label;
+        EXPECT_EQ("new old", ListFolder(scratch.Path())) << row.label;
+    }
+
+    // The same as one JSON document: written false, the problem an error.
+    ScratchDir scratch;
+    WriteTree(scratch.Path("old"), {{"app.exe", StubBytes("app-1.9.exe")}});
+    WriteTree(scratch.Path("new"), {{"app.exe", StubBytes("app-1.10.exe")}, {"b.txt", "b"}});
+    const ToolResult json = RunTool({"make", "old", "new", "out", "--json"}, scratch.Path());
+    EXPECT_EQ(1, json.exitCode);
+    EXPECT_EQ(0u, json.out.find("{\"out\":\"")) << json.out;
+    EXPECT_NE(std::string::npos,
+              json.out.find("\",\"written\":false,\"items\":[{\"item\":\"b.txt\",\"change\":\"added\","
+                            "\"kind\":\"plain\",\"oldVersion\":\"\",\"newVersion\":\"\"}],\"removed\":[],"
+                            "\"problems\":[{\"severity\":\"error\",\"message\":\"\\\"app.exe\\\": its bytes "
+                            "changed"))
+        << json.out;
+}
