@@ -1,113 +1,62 @@
 #include "updtool/sha256.h"
 
-#include <cstring>
+#include "updtool/tool_error.h"
 
 namespace {
 
-const uint32_t kRound[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
-};
-
-const uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-
-uint32_t Rotate(uint32_t x, int n)
+void ReleaseProvider(HCRYPTPROV provider)
 {
-    return (x >> n) | (x << (32 - n));
+    CryptReleaseContext(provider, 0);
+}
+
+// The provider that knows SHA-256, acquired once for the process.
+HCRYPTPROV Provider()
+{
+    static Owned<HCRYPTPROV, ReleaseProvider> provider;
+    if (!provider.Valid()) {
+        HCRYPTPROV acquired = 0;
+        if (!CryptAcquireContextW(&acquired, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+            ThrowSystemError("cannot compute SHA-256 digests");
+        provider.Reset(acquired);
+    }
+    return provider.Get();
 }
 
 }  // namespace
 
-Sha256::Sha256() : pendingLength_(0), total_(0)
+Sha256::Sha256()
 {
-    std::memcpy(state_, kInitial, sizeof state_);
+    Begin();
 }
 
 Sha256::~Sha256() {}
 
-void Sha256::Block(const unsigned char* block)
+void Sha256::Begin()
 {
-    uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-        w[i] = uint32_t(block[4 * i]) << 24 | uint32_t(block[4 * i + 1]) << 16 |
-               uint32_t(block[4 * i + 2]) << 8 | block[4 * i + 3];
-    for (int i = 16; i < 64; ++i) {
-        const uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-    for (int i = 0; i < 64; ++i) {
-        const uint32_t t1 = h + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) +
-                            ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-        const uint32_t t2 = (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) +
-                            ((a & b) ^ (a & c) ^ (b & c));
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+    HCRYPTHASH hash = 0;
+    if (!CryptCreateHash(Provider(), CALG_SHA_256, 0, 0, &hash))
+        ThrowSystemError("cannot compute SHA-256 digests");
+    hash_.Reset(hash);
 }
 
 void Sha256::Add(const void* data, size_t length)
 {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    total_ += length;
+    const BYTE* bytes = static_cast<const BYTE*>(data);
     while (length > 0) {
-        if (pendingLength_ == 0 && length >= 64) {
-            Block(p);
-            p += 64;
-            length -= 64;
-            continue;
-        }
-        const size_t take = length < 64 - pendingLength_ ? length : 64 - pendingLength_;
-        std::memcpy(pending_ + pendingLength_, p, take);
-        pendingLength_ += take;
-        p += take;
-        length -= take;
-        if (pendingLength_ == 64) {
-            Block(pending_);
-            pendingLength_ = 0;
-        }
+        const DWORD piece = length > 0x40000000u ? 0x40000000u : DWORD(length);
+        if (!CryptHashData(hash_.Get(), bytes, piece, 0))
+            ThrowSystemError("cannot compute a SHA-256 digest");
+        bytes += piece;
+        length -= piece;
     }
 }
 
 void Sha256::Finish(unsigned char (&digest)[32])
 {
-    const uint64_t bits = total_ * 8;
-    const unsigned char one = 0x80, zero = 0;
-    Add(&one, 1);
-    while (pendingLength_ != 56)
-        Add(&zero, 1);
-    unsigned char length[8];
-    for (int i = 0; i < 8; ++i)
-        length[i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
-    Add(length, 8);
-    for (int i = 0; i < 32; ++i)
-        digest[i] = static_cast<unsigned char>(state_[i / 4] >> (24 - 8 * (i % 4)));
-    std::memcpy(state_, kInitial, sizeof state_);
-    pendingLength_ = 0;
-    total_ = 0;
+    DWORD size = sizeof digest;
+    if (!CryptGetHashParam(hash_.Get(), HP_HASHVAL, digest, &size, 0) || size != sizeof digest)
+        ThrowSystemError("cannot compute a SHA-256 digest");
+    Begin();
 }
 
 std::string Sha256::Finish()
@@ -119,11 +68,10 @@ std::string Sha256::Finish()
 
 std::string Sha256::Hex(const unsigned char (&digest)[32])
 {
-    static const char hex[] = "0123456789abcdef";
     std::string text;
     for (unsigned char byte : digest) {
-        text += hex[byte >> 4];
-        text += hex[byte & 15];
+        text += "0123456789abcdef"[byte >> 4];
+        text += "0123456789abcdef"[byte & 0xF];
     }
     return text;
 }

@@ -1,13 +1,22 @@
 #pragma once
-// SHA-256 (FIPS 180-4) of a stream of bytes given in pieces: the digest
-// list and compare give of entries, so that a publisher can tell an entry
-// from a file without extracting it.
+// SHA-256 of a stream of bytes given in pieces: the digest list and compare
+// give of entries, so that a publisher can tell an entry from a file without
+// extracting it. Computed by the system's own cryptographic provider.
 
+#include <windows.h>
+#include <wincrypt.h>
 #include <cstdint>
 #include <string>
+#include "base/owned.h"
+
+inline void DestroyHash(HCRYPTHASH hash)
+{
+    CryptDestroyHash(hash);
+}
 
 class Sha256 {
 public:
+    // Throws ToolError when the system has no SHA-256.
     Sha256();
     virtual ~Sha256();
 
@@ -21,10 +30,7 @@ public:
     static std::string Hex(const unsigned char (&digest)[32]);
 
 private:
-    void Block(const unsigned char* block);
+    void Begin();
 
-    uint32_t state_[8];
-    unsigned char pending_[64];
-    size_t pendingLength_;
-    uint64_t total_;
+    Owned<HCRYPTHASH, DestroyHash> hash_;
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/updtool, run against a stand-in for Wine that prints what it was
-# given and writes to both outputs by turns: arguments mapped to drive Z:,
+# given and writes to both outputs by turns (a second apart, so that a busy
+# machine keeps the order): arguments mapped to drive Z:,
 # standard error passed on as it comes, whatever bytes it holds, and the
 # tool's exit code kept.
 #   wrapper_test.sh SOURCE_DIR
@@ -15,9 +16,9 @@ cat >"$work/fake/wine" <<'FAKE'
 shift  # the program
 printf 'arg %s\n' "$@"
 printf 'err one\n' >&2
-sleep 0.3
+sleep 1
 printf 'out two\n'
-sleep 0.3
+sleep 1
 printf 'wine: Read access denied for device L"\\\\??\\\\Z:\\\\"\n' >&2
 printf 'err \0 two\n' >&2
 exit 3
