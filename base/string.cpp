@@ -6,9 +6,7 @@
 #include <cstring>
 
 #include "base/exceptions.h"
-#include "base/message_box.h"
 #include "base/multibyte.h"
-#include "base/text_932.h"
 
 namespace string_block {
 
@@ -472,7 +470,3 @@ char* String::NextToken(String& token, const char* separators)
     return &token == this ? text : start;
 }
 
-int String::ShowMessage(HWND, const char* caption, UINT style) const
-{
-    return ShowMessageBox(WideFrom932(text), caption, style);
-}
