@@ -19,17 +19,6 @@ bool NamesSomething(DWORD attributes)
     return attributes != INVALID_FILE_ATTRIBUTES && attributes != 0;
 }
 
-std::wstring CurrentFolder()
-{
-    const DWORD size = GetCurrentDirectoryW(0, nullptr);
-    if (size == 0)
-        return std::wstring();
-    std::wstring folder(size, L'\0');
-    const DWORD length = GetCurrentDirectoryW(size, &folder[0]);
-    folder.resize(length < size ? length : 0);
-    return folder;
-}
-
 // Looks sought (code page 932; null: a name no entry can have) up in the
 // archives of the current folder.
 void SearchCurrentFolder(ArchiveFile& self, const char* sought)

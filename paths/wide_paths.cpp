@@ -3,6 +3,17 @@
 #include <windows.h>
 #include <vector>
 
+std::wstring CurrentFolder()
+{
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0)
+        return std::wstring();
+    std::wstring folder(size, L'\0');
+    const DWORD length = GetCurrentDirectoryW(size, &folder[0]);
+    folder.resize(length < size ? length : 0);
+    return folder;
+}
+
 bool EndsWithSeparator(const std::wstring& path)
 {
     return !path.empty() && path.back() == L'\\';

@@ -6,6 +6,9 @@
 
 #include <string>
 
+// The process's current folder; "" when it cannot be had.
+std::wstring CurrentFolder();
+
 // True when the last character is a backslash.
 bool EndsWithSeparator(const std::wstring& path);
 

@@ -1,21 +1,7 @@
 #include "updtool/working_folder.h"
 
 #include <windows.h>
-
-namespace {
-
-std::wstring CurrentFolder()
-{
-    const DWORD size = GetCurrentDirectoryW(0, nullptr);
-    if (size == 0)
-        return std::wstring();
-    std::wstring folder(size, L'\0');
-    const DWORD length = GetCurrentDirectoryW(size, &folder[0]);
-    folder.resize(length < size ? length : 0);
-    return folder;
-}
-
-}  // namespace
+#include "paths/wide_paths.h"
 
 WorkingFolder::WorkingFolder() {}
 

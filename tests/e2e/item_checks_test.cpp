@@ -4,33 +4,16 @@
 
 #include "tests/e2e/e2e_fixture.h"
 
-#include <zlib.h>
 #include <functional>
 #include "tests/support/archive_writer.h"
 
 namespace {
 
 // An archive whose one compressed entry, update.ini, inflates to size bytes
-// of spaces: built a megabyte at a time, never held whole.
+// of spaces.
 std::string ArchiveOfHugeSettings(uint64_t size)
 {
-    z_stream stream = {};
-    deflateInit(&stream, 1);
-    const std::string chunk(1 << 20, ' ');
-    std::string packed;
-    char out[1 << 16];
-    for (uint64_t done = 0; done < size; done += chunk.size()) {
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.data()));
-        stream.avail_in = uInt(chunk.size());
-        const int flush = done + chunk.size() >= size ? Z_FINISH : Z_NO_FLUSH;
-        do {
-            stream.next_out = reinterpret_cast<Bytef*>(out);
-            stream.avail_out = sizeof out;
-            deflate(&stream, flush);
-            packed.append(out, sizeof out - stream.avail_out);
-        } while (stream.avail_out == 0);
-    }
-    deflateEnd(&stream);
+    const std::string packed = ZlibStreamOfCopies(" ", size, 1);
     // The entry's stream is the last thing in the archive: built for a
     // stand-in, then swapped for the real one, with its sizes set.
     PakEntry entry;

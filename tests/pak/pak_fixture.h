@@ -33,20 +33,6 @@ inline std::string ReadAll(ArchiveFile& file)
     return out;
 }
 
-inline PakEntry Raw(const std::string& name, const std::string& data)
-{
-    PakEntry e;
-    e.name = name;
-    e.data = data;
-    return e;
-}
-
-inline PakEntry Packed(const std::string& name, const std::string& data)
-{
-    PakEntry e = Raw(name, data);
-    e.compress = true;
-    return e;
-}
 
 inline PakSpec Pak(uint32_t version, std::vector<PakEntry> entries)
 {

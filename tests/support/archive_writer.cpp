@@ -1,7 +1,9 @@
 #include "tests/support/archive_writer.h"
 
 #include <zlib.h>
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -103,4 +105,50 @@ std::string ArchiveOfRevision(int32_t revision, const std::string& data)
     entry.data = data;
     spec.entries.push_back(entry);
     return BuildPak(spec);
+}
+
+PakEntry Raw(const std::string& name, const std::string& data)
+{
+    PakEntry entry;
+    entry.name = name;
+    entry.data = data;
+    return entry;
+}
+
+PakEntry Packed(const std::string& name, const std::string& data)
+{
+    PakEntry entry = Raw(name, data);
+    entry.compress = true;
+    return entry;
+}
+
+std::string ZlibStreamOfCopies(const std::string& unit, uint64_t count, int level)
+{
+    z_stream stream = {};
+    deflateInit(&stream, level);
+    // A block of whole copies, about a megabyte, fed again and again.
+    const uint64_t perBlock = std::max<uint64_t>(1, (1u << 20) / std::max<size_t>(1, unit.size()));
+    std::string block;
+    for (uint64_t i = 0; i < perBlock; ++i)
+        block += unit;
+    std::string packed;
+    std::vector<unsigned char> out(1 << 16);
+    for (uint64_t left = count;;) {
+        const uint64_t take = std::min(left, perBlock);
+        left -= take;
+        stream.next_in = reinterpret_cast<Bytef*>(&block[0]);
+        stream.avail_in = uInt(take * unit.size());
+        const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        int rc;
+        do {
+            stream.next_out = out.data();
+            stream.avail_out = uInt(out.size());
+            rc = deflate(&stream, flush);
+            packed.append(reinterpret_cast<char*>(out.data()), out.size() - stream.avail_out);
+        } while (stream.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
+        if (left == 0)
+            break;
+    }
+    deflateEnd(&stream);
+    return packed;
 }

@@ -26,12 +26,20 @@ struct PakSpec {
     std::optional<std::string> packedIndex;
 };
 
+// An entry stored as it is, or as one zlib stream.
+PakEntry Raw(const std::string& name, const std::string& data);
+PakEntry Packed(const std::string& name, const std::string& data);
+
 // The archive's bytes. v0 stores data after the index at absolute offsets;
 // v1/v2 store the index as one zlib stream and data after it.
 std::string BuildPak(const PakSpec& spec);
 
 // A zlib stream (RFC 1950) of data, at the given level.
 std::string ZlibCompress(const std::string& data, int level = 6);
+
+// A zlib stream of `count` copies of unit, deflated piece by piece: for
+// streams that inflate to far more than a test could hold.
+std::string ZlibStreamOfCopies(const std::string& unit, uint64_t count, int level = 9);
 
 // A format-2 archive of the given revision holding one raw entry, data.bin.
 std::string ArchiveOfRevision(int32_t revision, const std::string& data);

@@ -10,14 +10,6 @@
 
 namespace {
 
-PakEntry Entry(const std::string& name, const std::string& data)
-{
-    PakEntry entry;
-    entry.name = name;
-    entry.data = data;
-    return entry;
-}
-
 }  // namespace
 
 TEST(EveryCodePage, UpdtoolSaysTheSame)
@@ -28,7 +20,7 @@ TEST(EveryCodePage, UpdtoolSaysTheSame)
     // Raw entries at offsets 0, 1 and 2: the listing is known to the byte.
     PakSpec spec;
     spec.revision = 5;
-    spec.entries = {Entry("ソフト\\表示.txt", "a"), Entry("ｱｲ.txt", "b"), Entry("データ.bin", "ccc")};
+    spec.entries = {Raw("ソフト\\表示.txt", "a"), Raw("ｱｲ.txt", "b"), Raw("データ.bin", "ccc")};
     WriteFileBytes(scratch.Path("x.pak"), BuildPak(spec));
     const ToolResult list = run({"list", "x.pak"});
     EXPECT_EQ(0, list.exitCode) << list.err;

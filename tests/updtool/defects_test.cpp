@@ -13,14 +13,6 @@
 
 namespace {
 
-PakEntry Entry(const std::string& name, const std::string& data)
-{
-    PakEntry entry;
-    entry.name = name;
-    entry.data = data;
-    return entry;
-}
-
 std::string Pak(const std::vector<PakEntry>& entries, uint32_t version = 2, int32_t revision = 9)
 {
     PakSpec spec;
@@ -69,7 +61,7 @@ TEST(UpdtoolDefects, EachIsMended)
     const std::vector<Row> rows = {
         {"extract wrote through files under its fixed temporary names",
          [](ScratchDir& s) {
-             WriteFileBytes(s.Path("x.pak"), Pak({Entry("f.txt", "new f"), Entry("g.txt", "new g")}));
+             WriteFileBytes(s.Path("x.pak"), Pak({Raw("f.txt", "new f"), Raw("g.txt", "new g")}));
              WriteFileBytes(s.Path("keep.txt"), "mine");
              WriteFileBytes(s.Path("out\\f.txt.updtool-tmp"), "stale");
              HardLink(s.Path("out\\g.txt.updtool-tmp"), s.Path("keep.txt"));
@@ -85,7 +77,7 @@ TEST(UpdtoolDefects, EachIsMended)
          }},
         {"an entry named like extract's temporary file hid another",
          [](ScratchDir& s) {
-             WriteFileBytes(s.Path("x.pak"), Pak({Entry("f.txt.updtool-tmp", "tmp"), Entry("f.txt", "f")}));
+             WriteFileBytes(s.Path("x.pak"), Pak({Raw("f.txt.updtool-tmp", "tmp"), Raw("f.txt", "f")}));
              CreateDirectoryA(s.Path("out").c_str(), nullptr);
          },
          {"extract", "x.pak", "-C", "out"}, 0, {"f.txt.updtool-tmp\n", "f.txt\n"}, {},
@@ -113,7 +105,7 @@ TEST(UpdtoolDefects, EachIsMended)
              std::vector<PakEntry> entries;
              for (const char* name : {"..\\x", "C:\\x", "\\\\srv\\s\\x", "CON", "ab:c", "x.", "x ", "",
                                       "a\x01" "b", "\x83", "ok.txt", "OK.TXT"})
-                 entries.push_back(Entry(name, "d"));
+                 entries.push_back(Raw(name, "d"));
              WriteFileBytes(s.Path("x.pak"), Pak(entries, 1));
          },
          {"verify", "x.pak"}, 1,
@@ -127,7 +119,7 @@ TEST(UpdtoolDefects, EachIsMended)
           "11 problems (format 1, 12 of 12 entries checked"},
          {}, nullptr},
         {"list printed names raw",
-         [](ScratchDir& s) { WriteFileBytes(s.Path("x.pak"), Pak({Entry("a\rb", "1"), Entry("z\x83", "2")})); },
+         [](ScratchDir& s) { WriteFileBytes(s.Path("x.pak"), Pak({Raw("a\rb", "1"), Raw("z\x83", "2")})); },
          {"list", "x.pak"}, 0, {"  no          a<CR>b\n", "  no          z<83>\n"}, {},
          [](ScratchDir&, const char*) {}},
         {"update.ini with a UTF-8 byte-order mark passed check",
@@ -157,14 +149,14 @@ TEST(UpdtoolDefects, EachIsMended)
         {"--after took a damaged archive",
          [](ScratchDir& s) {
              WriteFileBytes(s.Path("src\\a.txt"), "a");
-             WriteFileBytes(s.Path("old.pak"), Pak({Entry("a", "abc")}).substr(0, 290));
+             WriteFileBytes(s.Path("old.pak"), Pak({Raw("a", "abc")}).substr(0, 290));
          },
          {"pack", "new.pak", "src", "--after", "old.pak"}, 2, {},
          {"updtool pack: 'old.pak' is no sound archive ("}, nullptr},
         {"the equal-revision refusal said what is not so",
          [](ScratchDir& s) {
              WriteFileBytes(s.Path("src\\a.txt"), "a");
-             WriteFileBytes(s.Path("old.pak"), Pak({Entry("a", "abc")}, 2, 9));
+             WriteFileBytes(s.Path("old.pak"), Pak({Raw("a", "abc")}, 2, 9));
          },
          {"pack", "new.pak", "src", "--after", "old.pak", "--revision", "9"}, 2, {},
          {"revision 9 is the revision of 'old.pak': the updater copies an archive of the same "

@@ -5,7 +5,6 @@
 // it counts runs out of time, memory or disk long before.
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -36,36 +35,13 @@ std::string Record(const std::string& name, uint32_t offset, uint32_t size, bool
 }
 
 // A version 2 archive: an index of `copies` times the records given (as one
-// zlib stream, deflated piece by piece, never whole in memory), then data.
+// zlib stream, never whole in memory), then data.
 std::string Archive(const std::vector<std::string>& records, uint32_t copies, const std::string& data)
 {
     std::string pattern;
     for (const std::string& record : records)
         pattern += record;
-    z_stream stream = {};
-    deflateInit(&stream, 9);
-    std::string packed;
-    std::vector<unsigned char> out(1 << 16);
-    std::string block;
-    for (int i = 0; i < 4096 / int(pattern.size()) + 1; ++i)
-        block += pattern;
-    const uint32_t perBlock = uint32_t(block.size() / pattern.size());
-    for (uint32_t left = copies; left > 0 || stream.avail_in > 0;) {
-        const uint32_t take = std::min(left, perBlock);
-        left -= take;
-        stream.next_in = reinterpret_cast<Bytef*>(&block[0]);
-        stream.avail_in = uInt(take * pattern.size());
-        int rc;
-        do {
-            stream.next_out = out.data();
-            stream.avail_out = uInt(out.size());
-            rc = deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-            packed.append(reinterpret_cast<char*>(out.data()), out.size() - stream.avail_out);
-        } while (stream.avail_out == 0 || (left == 0 && rc != Z_STREAM_END));
-        if (left == 0)
-            break;
-    }
-    deflateEnd(&stream);
+    const std::string packed = ZlibStreamOfCopies(pattern, copies);
     std::string archive;
     PutU32(archive, 2);
     PutU32(archive, uint32_t(records.size()) * copies);
@@ -74,32 +50,6 @@ std::string Archive(const std::vector<std::string>& records, uint32_t copies, co
     PutU32(archive, 7);
     archive += std::string(256, '\0');
     return archive + packed + data;
-}
-
-// One zlib stream of size bytes of c, deflated piece by piece.
-std::string StreamOf(char c, uint32_t size)
-{
-    z_stream stream = {};
-    deflateInit(&stream, 9);
-    std::string block(1 << 20, c), packed;
-    std::vector<unsigned char> out(1 << 16);
-    for (uint32_t left = size;;) {
-        const uint32_t take = std::min(left, uint32_t(block.size()));
-        left -= take;
-        stream.next_in = reinterpret_cast<Bytef*>(&block[0]);
-        stream.avail_in = take;
-        int rc;
-        do {
-            stream.next_out = out.data();
-            stream.avail_out = uInt(out.size());
-            rc = deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-            packed.append(reinterpret_cast<char*>(out.data()), out.size() - stream.avail_out);
-        } while (stream.avail_out == 0 || (left == 0 && rc != Z_STREAM_END));
-        if (left == 0)
-            break;
-    }
-    deflateEnd(&stream);
-    return packed;
 }
 
 std::vector<std::string> Digests(const std::string& json)
@@ -117,7 +67,7 @@ TEST(HostileArchive, SharedStreamIsInflatedOnce)
     // 1000 entries, each the same stream of 256 KB that inflates to
     // 256 MiB: 256 GB to inflate for a tool that takes each entry on its own.
     const uint32_t size = 256u << 20;
-    const std::string stream = StreamOf('z', size);
+    const std::string stream = ZlibStreamOfCopies("z", size);
     std::vector<std::string> records;
     for (int i = 0; i < 1000; ++i)
         records.push_back(Record("e" + std::to_string(i), 0, size, true, uint32_t(stream.size())));
