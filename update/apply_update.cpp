@@ -12,6 +12,7 @@
 #include "pak/archive_file.h"
 #include "paths/wide_paths.h"
 #include "update/lock_retry.h"
+#include "update/target_probe.h"
 
 namespace {
 
@@ -37,40 +38,6 @@ void FinishTimesAndAttributes(HANDLE file, const FILE_BASIC_INFO& source, DWORD 
         readOnly.FileAttributes = attributes;
         SetFileInformationByHandle(file, FileBasicInfo, &readOnly, sizeof readOnly);
     }
-}
-
-// What lies at target, and whether it could be replaced now: attributes
-// (INVALID_FILE_ATTRIBUTES when nothing is there) and 0, or the error Windows
-// would give. One open for writing and deleting answers both in the usual
-// case; it fails the way the final rename would when another program holds
-// the file. Wine lets a rename replace a read-only file, so that attribute
-// is checked here as Windows would refuse it.
-DWORD ProbeTarget(const std::wstring& target, DWORD& attributes)
-{
-    const std::wstring path = LongPathForm(target);
-    const Handle handle(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (handle.Valid()) {
-        FILE_BASIC_INFO information;
-        attributes = GetFileInformationByHandleEx(handle.Get(), FileBasicInfo, &information,
-                                                  sizeof information)
-                         ? information.FileAttributes
-                         : GetFileAttributesW(path.c_str());
-        return attributes & FILE_ATTRIBUTE_READONLY ? ERROR_ACCESS_DENIED : 0;
-    }
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-        attributes = INVALID_FILE_ATTRIBUTES;
-        return 0;
-    }
-    // Read-only, a folder, or held by another program.
-    attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || attributes == 0)
-        return 0;
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
-        return ERROR_ACCESS_DENIED;
-    return error ? error : ERROR_ACCESS_DENIED;
 }
 
 // Makes sure the target can be replaced and creates the temporary file in its
@@ -123,15 +90,7 @@ bool Replace(TemporaryFile& temporary, const std::wstring& target)
 // its open stream would only make the replacement fail.
 bool IsSameFile(const ArchiveFile& source, const std::wstring& target)
 {
-    if (!source.file || source.inArchive || source.path.empty())
-        return false;
-    // By full path, which needs no file system access (asking Wine for file
-    // identities costs about a millisecond per file). Another name for the
-    // same file, such as a link, is not recognised and ends in the prompt.
-    const std::wstring sourcePath = LongPathForm(source.path, MAX_PATH);
-    const std::wstring targetPath = LongPathForm(target, MAX_PATH);
-    return !sourcePath.empty() && !targetPath.empty() &&
-           CompareStringOrdinal(sourcePath.c_str(), -1, targetPath.c_str(), -1, TRUE) == CSTR_EQUAL;
+    return source.file && !source.inArchive && NamesSameFile(source.path, target);
 }
 
 [[noreturn]] void RaiseReadFailure(const char* source, DWORD error)

@@ -8,6 +8,7 @@
 #include "pak/archive_soundness.h"
 #include "paths/wide_paths.h"
 #include "update/item_rule.h"
+#include "update/target_probe.h"
 #include "updtool/command_line.h"
 #include "updtool/instance_name.h"
 #include "updtool/item_location.h"
@@ -67,7 +68,8 @@ std::string PromptReason(const std::wstring& source, const std::wstring& target)
                                 nullptr, OPEN_EXISTING, 0, nullptr));
     if (!in.Valid())
         return SystemErrorText("the updater cannot open it", GetLastError());
-    const DWORD attributes = GetFileAttributesW(target.c_str());
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    const DWORD error = ProbeTarget(target, attributes);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         // The folders on the way are created; one that is a file blocks them.
         std::wstring folder = ContainingFolder(target);
@@ -79,26 +81,14 @@ std::string PromptReason(const std::wstring& source, const std::wstring& target)
             return "its target's folder " + Shown(folder) + " is a file";
         return std::string();
     }
+    if (error == 0)
+        return std::string();
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return "its target is a folder, which the updater cannot replace";
     // Windows refuses to replace a read-only file (Wine would not).
     if (attributes & FILE_ATTRIBUTE_READONLY)
         return "its target is read-only, which the updater cannot replace";
-    const Handle held(CreateFileW(target.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    if (!held.Valid())
-        return SystemErrorText("its target cannot be replaced now", GetLastError());
-    return std::string();
-}
-
-bool SameFile(const std::wstring& source, const std::wstring& target)
-{
-    wchar_t a[MAX_PATH * 4], b[MAX_PATH * 4];
-    const DWORD aLength = GetFullPathNameW(source.c_str(), MAX_PATH * 4, a, nullptr);
-    const DWORD bLength = GetFullPathNameW(target.c_str(), MAX_PATH * 4, b, nullptr);
-    return aLength && aLength < MAX_PATH * 4 && bLength && bLength < MAX_PATH * 4 &&
-           CompareStringOrdinal(a, int(aLength), b, int(bLength), TRUE) == CSTR_EQUAL;
+    return SystemErrorText("its target cannot be replaced now", error);
 }
 
 // The free bytes of the disk that holds path, or of the nearest folder above
@@ -249,7 +239,7 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
             planned.action = ActionSkip;
             continue;
         }
-        if (Exists(planned.target) && SameFile(source, planned.target)) {
+        if (Exists(planned.target) && NamesSameFile(source, planned.target)) {
             planned.action = ActionSkip;
             planned.reason = "its target is the shipped file itself: nothing to copy";
             continue;
