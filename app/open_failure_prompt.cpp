@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "base/exceptions.h"
 #include "base/message_box.h"
+#include "base/messages.h"
 #include "base/text_932.h"
 
 bool PromptOpenFailure(const std::wstring& path)
@@ -10,13 +11,13 @@ bool PromptOpenFailure(const std::wstring& path)
     // Wine's message box clears the last error; the Abort report must carry
     // the error of the failed open, so it is taken before the box.
     const DWORD error = GetLastError();
-    const int answer = ShowMessageBox(WideSentence("ファイル %s が開けません。", path),
+    const int answer = ShowMessageBox(WideSentence(kOpenFailedText, path),
                                       "ファイルエラー", MB_ABORTRETRYIGNORE);
     if (answer == IDRETRY)
         return true;
     if (answer == IDABORT) {
         SetLastError(error);
-        throw OCErrorException("ファイル %s が開けませんでした。", path);
+        throw OCErrorException(kOpenAbortedText, path);
     }
     return false;
 }

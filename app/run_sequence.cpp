@@ -11,6 +11,7 @@
 #include "app/run_state.h"
 #include "base/exceptions.h"
 #include "base/message_box.h"
+#include "base/messages.h"
 #include "base/owned.h"
 #include "base/text_932.h"
 #include "pak/archive_search.h"
@@ -167,7 +168,7 @@ void RefuseItemsOutsideTheirFolders(const std::vector<String>& files)
         if (JudgeItem(TextOf(item)) == ItemAccepted)
             continue;
         String message;
-        message.Format(refusedItemMessage, TextOf(item));
+        message.Format(kRefusedItemText, TextOf(item));
         SetLastError(ERROR_INVALID_NAME);
         throw OCErrorException(message.text);
     }
@@ -182,10 +183,10 @@ void RunAndReport(const std::function<void()>& steps)
     } catch (const OCException& failure) {
         ReportError(failure.code, "処理を続行できませんでした。");
     } catch (const DWORD& code) {
-        ReportError(code, code == statusNoMemory ? "メモリが不足しています。"
+        ReportError(code, code == statusNoMemory ? kOutOfMemoryText
                                                  : "処理を続行できませんでした。");
     } catch (const std::bad_alloc&) {
-        ReportError(statusNoMemory, "メモリが不足しています。");
+        ReportError(statusNoMemory, kOutOfMemoryText);
     } catch (...) {
         ReportError(0, "予期しないエラーが発生しました。");
     }

@@ -1,8 +1,9 @@
 #include "pak/archive_damage.h"
 
 #include "base/exceptions.h"
+#include "base/messages.h"
 
 void RaiseDamagedArchive()
 {
-    throw OCErrorException("データ解凍に失敗しました。");
+    throw OCErrorException(kDamagedArchiveText);
 }

@@ -3,6 +3,7 @@
 #include <io.h>
 #include <cstring>
 #include "base/exceptions.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ void ArchiveFile::Write(const void* buffer, uint32_t n)
     if (!file)
         return;
     if (fwrite(buffer, 1, n, file) < n)
-        throw OCErrorException("ファイル書込に失敗しました。");
+        throw OCErrorException(kWriteFailedText);
     position += n;
 }
 

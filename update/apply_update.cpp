@@ -7,6 +7,7 @@
 
 #include "base/buffer.h"
 #include "base/exceptions.h"
+#include "base/messages.h"
 #include "base/owned.h"
 #include "base/string.h"
 #include "pak/archive_file.h"
@@ -98,7 +99,7 @@ bool IsSameFile(const ArchiveFile& source, const std::wstring& target)
     // A read that stops short without an error of its own (the file shrank)
     // still needs a code that says why.
     String message;
-    message.Format("ファイル %s が読めませんでした。", source);
+    message.Format(kReadFailedText, source);
     SetLastError(error ? error : ERROR_HANDLE_EOF);
     throw OCErrorException(message.text);
 }
@@ -162,7 +163,7 @@ bool PrepareUpdateFile(const char* source, const std::wstring& target, int force
     // On disk before it replaces the target, so a crash never leaves a
     // target whose new bytes were still in the cache.
     if (!copy.file.Flush())
-        throw OCErrorException("ファイル書込に失敗しました。");
+        throw OCErrorException(kWriteFailedText);
     // The source's times and attributes in one query by handle, without a
     // second look-up of its path, and without local-time conversions that
     // could only lose what is stored. (The query that also asks for the

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <algorithm>
 #include "base/exceptions.h"
+#include "base/messages.h"
 #include "base/owned.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
@@ -44,7 +45,7 @@ const size_t kBucketItems = 64;
 [[noreturn]] void RaiseNotReplaced(const std::wstring& target, DWORD error)
 {
     SetLastError(error ? error : ERROR_ACCESS_DENIED);
-    throw OCErrorException("ファイル %s が開けませんでした。", target);
+    throw OCErrorException(kOpenAbortedText, target);
 }
 
 bool CopyToDisk(const std::wstring& from, const std::wstring& to)
@@ -134,7 +135,7 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
     // Without its journal an all-or-nothing update could not be undone after
     // an interruption; an item-by-item one goes on, as it always could.
     if (!EnsureJournal() && allOrNothing_)
-        throw OCErrorException("ファイル書込に失敗しました。");
+        throw OCErrorException(kWriteFailedText);
     const std::wstring relative = WideFrom932(item);
     const std::wstring target = folder_ + L"\\" + relative;
     const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kPlainPrefix;
@@ -180,7 +181,7 @@ void FileUpdate::ReplaceAll()
             INVALID_FILE_ATTRIBUTES)
             replacement.backup.clear();
     if (!plan.empty() && !journal_.WriteReplacing(plan))
-        throw OCErrorException("ファイル書込に失敗しました。");
+        throw OCErrorException(kWriteFailedText);
 
     for (size_t i = 0; i < ready_.size(); ++i) {
         PreparedCopy& copy = *ready_[i];

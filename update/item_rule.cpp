@@ -3,8 +3,6 @@
 #include <cstring>
 #include "base/multibyte.h"
 
-const char* const refusedItemMessage = "ファイル %s の指定が正しくありません。";
-
 namespace {
 
 bool IsSeparator(unsigned code)

@@ -20,5 +20,4 @@ enum ItemRefusal {
 // separate segments; a trail byte 0x5C is part of its character.
 ItemRefusal JudgeItem(const char* item);
 
-// The error text of a refused item, "ファイル %s の指定が正しくありません。".
-extern const char* const refusedItemMessage;
+// The updater reports a refused item with kRefusedItemText (base/messages.h).

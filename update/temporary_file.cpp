@@ -1,6 +1,7 @@
 #include "update/temporary_file.h"
 
 #include "base/exceptions.h"
+#include "base/messages.h"
 #include "paths/wide_paths.h"
 
 namespace {
@@ -53,7 +54,7 @@ void TemporaryFile::Write(const void* bytes, uint32_t n)
     if (!WriteFile(handle_.Get(), bytes, n, &written, nullptr) || written != n) {
         if (GetLastError() == 0)
             SetLastError(ERROR_DISK_FULL);
-        throw OCErrorException("ファイル書込に失敗しました。");
+        throw OCErrorException(kWriteFailedText);
     }
 }
 

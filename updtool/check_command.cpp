@@ -3,6 +3,7 @@
 #include <new>
 #include <windows.h>
 #include "base/exceptions.h"
+#include "base/messages.h"
 #include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
@@ -91,7 +92,9 @@ uint32_t ArchiveFormat(const char* path)
 
 void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
 {
-    const std::string prompt = Quoted(std::string("ファイル update.ini が開けません。"));
+    String promptText;
+    promptText.Format(kOpenFailedText, settingsFileName);
+    const std::string prompt = Quoted(std::string(TextOf(promptText)));
     if (folder.source == SettingsMissing && folder.readFailure.empty()) {
         problems.Error(std::string(folder.settingsIsFolder
                                        ? "update.ini is a folder, which cannot be read"
@@ -172,7 +175,7 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
         const ItemRefusal refusal = JudgeItem(item.c_str());
         if (refusal != ItemAccepted) {
             String message;
-            message.Format(refusedItemMessage, item.c_str());
+            message.Format(kRefusedItemText, item.c_str());
             problems.Error("item " + shown + " is refused by the updater, as " +
                            RefusalText(refusal) + ": it ends with its error box " +
                            Quoted(message) + " before its dialog, and copies nothing");

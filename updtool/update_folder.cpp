@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "base/exceptions.h"
 #include "pak/archive_file.h"
+#include "base/messages.h"
 #include "base/text_932.h"
 #include "paths/paths.h"
 #include "update/settings_reader.h"
@@ -66,7 +67,7 @@ bool UpdateFolder::Read()
         readFailure = Utf8(failure.wideMessage);
     } catch (const DWORD&) {
         // The one code raised bare: the file cannot be held in memory.
-        readFailure = Utf8From932("メモリが不足しています。");
+        readFailure = Utf8From932(kOutOfMemoryText);
     }
 
     const struct {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include "base/exceptions.h"
+#include "base/messages.h"
 #include "base/owned.h"
 #include "base/text_932.h"
 #include "pak/archive_search.h"
@@ -173,7 +174,7 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
     for (const String& item : folder.settings.files) {
         if (JudgeItem(TextOf(item)) != ItemAccepted) {
             String message;
-            message.Format(refusedItemMessage, TextOf(item));
+            message.Format(kRefusedItemText, TextOf(item));
             Stop(-1, Utf8From932(TextOf(message)));
             return false;
         }
@@ -258,8 +259,8 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
             planned.reason = "the copies need " + std::to_string(appliedBytes + planned.size) +
                              " bytes beside their targets, the disk has " +
                              std::to_string(freeBytes) + " free: the updater stops here with its "
-                             "error box: " + Utf8From932("ファイル書込に失敗しました。");
-            Stop(int(i), Utf8From932("ファイル書込に失敗しました。"));
+                             "error box: " + Utf8From932(kWriteFailedText);
+            Stop(int(i), Utf8From932(kWriteFailedText));
             continue;
         }
         planned.action = ActionApply;
