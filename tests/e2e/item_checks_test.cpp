@@ -111,7 +111,10 @@ TEST_F(E2ETest, SettingsTooLargeToHoldEndInTheErrorBox)
         CreateDirectoryW(Wide(update).c_str(), nullptr);
         row.make();
 
-        const SessionResult run = Run({Press(IDOK)});
+        // Inflating a gigabyte takes a while on a busy machine.
+        SessionOptions patient;
+        patient.windowTimeoutMs = 60000;
+        const SessionResult run = RunSession(UpdaterExe(), update, {Press(IDOK)}, patient);
 
         EXPECT_EQ(run.lines, std::vector<std::string>{box}) << row.label;
         ExpectCleanEnd(run);
