@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <cstring>
+#include "base/multibyte.h"
 #include "base/text_932.h"
 
 namespace {
@@ -14,11 +15,6 @@ void AppendByte(std::string& out, unsigned char c)
     out += kHex[c >> 4];
     out += kHex[c & 15];
     out += '>';
-}
-
-bool IsLead(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
 // Converts text character by character: one that converts is kept, a byte
@@ -46,7 +42,7 @@ std::string Piecewise(const char* text, uint32_t length, bool escapeControls)
         }
         // A lead byte whose pair is no character shows alone; the byte after
         // it is looked at again for itself.
-        const uint32_t width = IsLead(c) && i + 1 < length ? 2 : 1;
+        const uint32_t width = IsLeadByte(c) && i + 1 < length ? 2 : 1;
         std::wstring wide;
         if (WideFrom932Exactly(text + i, width, wide)) {
             out += Utf8(wide);

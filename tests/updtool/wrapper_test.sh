@@ -15,6 +15,7 @@ cat >"$work/fake/wine" <<'FAKE'
 #!/usr/bin/env bash
 shift  # the program
 printf 'arg %s\n' "$@"
+sleep 1
 printf 'err one\n' >&2
 sleep 1
 printf 'out two\n'
