@@ -15,7 +15,7 @@
 #include "base/owned.h"
 #include "base/text_932.h"
 #include "pak/archive_search.h"
-#include "pak/archive_soundness.h"
+#include "pak/archive_check.h"
 #include "pak/open_failure.h"
 #include "update/file_update.h"
 #include "update/interrupted_update.h"

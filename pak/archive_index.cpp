@@ -83,6 +83,12 @@ IndexRecord::IndexRecord()
 
 IndexRecord::~IndexRecord() {}
 
+uint32_t IndexRecord::TextLength() const
+{
+    const void* nul = std::memchr(name, 0, nameLength);
+    return nul ? uint32_t(static_cast<const char*>(nul) - name) : nameLength;
+}
+
 ArchiveIndex::ArchiveIndex(ArchiveFile& archive)
     : fileSize(0), dataArea(0), packedIndexUsed(0), archive_(archive), read_(0)
 {

@@ -13,11 +13,18 @@ void AppendRevision(const Path& path, String& out)
     if (file.Open(path, ModeRead)) {
         ArchiveHeader header;
         header.Read(file);
-        out.AppendInt(int32_t(header.revision));
+        out.Append(RevisionText(int32_t(header.revision)).c_str());
     }
 }
 
 }  // namespace
+
+std::string RevisionText(int32_t revision)
+{
+    String text;
+    text.AppendInt(revision);
+    return TextOf(text);
+}
 
 void GetArchiveRevisionText(const char* path, String& out)
 {

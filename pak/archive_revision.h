@@ -1,6 +1,10 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include "base/string.h"
+
+// A revision as the updater reads it: its signed decimal text.
+std::string RevisionText(int32_t revision);
 
 // Appends the revision of the archive at path as signed decimal text ("0" for
 // version 0, 1 and unknown versions). Opens quietly: a path that cannot be

@@ -23,13 +23,6 @@ namespace {
 // buffer of the same size every chunk is its own system call.
 const size_t kArchiveStreamBuffer = 64 * 1024;
 
-// Length of a stored name as a text: an embedded NUL ends it.
-uint32_t TextLength(const char* bytes, uint32_t count)
-{
-    const void* nul = std::memchr(bytes, 0, count);
-    return nul ? uint32_t(static_cast<const char*>(nul) - bytes) : count;
-}
-
 // Holds a nested search off: an archive that vanished between listing and
 // opening must not make Open search the archives again from inside a search.
 int searchDepth = 0;
@@ -49,7 +42,7 @@ void Deliver(ArchiveFile& file, const ArchiveIndex& index, const IndexRecord& re
     if (!index.CanDeliver(record))
         RaiseDamagedArchive();
     ArchiveEntry& entry = *file.entry;
-    const uint32_t textLength = TextLength(record.name, record.nameLength);
+    const uint32_t textLength = record.TextLength();
     if (textLength)
         entry.name.Assign(record.name, int32_t(textLength));
     else

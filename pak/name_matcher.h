@@ -5,6 +5,7 @@
 // own case pairs). A stored name ends at an embedded NUL.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The sought name and the code page's byte classes, taken once per search:
@@ -32,3 +33,16 @@ private:
     bool lead_[256];
     unsigned char fold_[256];
 };
+
+// The same rule as a key, for sorting and matching many names at once: the
+// name's characters stepped as BeginsWith steps them (a lead byte with a byte
+// behind it starts a double-byte character) and folded as it folds them.
+// Equal keys are names the lookup cannot tell apart.
+typedef std::u32string LookupKey;
+
+LookupKey LookupKeyOf(const char* name, uint32_t length);
+LookupKey LookupKeyOf(const std::string& name);
+
+// Does the lookup of `shorter` find an entry named `longer` (its name begins
+// with the sought one)? True for equal keys.
+bool KeyBegins(const LookupKey& shorter, const LookupKey& longer);

@@ -65,3 +65,32 @@ int CheckArchiveArguments(const char* command, const std::vector<std::wstring>& 
         return UsageError(command, "one archive only, not " + Shown(positional[1]));
     return ExitOk;
 }
+
+int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveReport& report)
+{
+    ArchiveFile archive, data;
+    if (int code = OpenArchiveArgument(command, path, archive))
+        return code;
+    if (int code = OpenArchiveArgument(command, path, data))
+        return code;
+    CheckArchive(archive, data, CheckFull, report, [](const std::string& name) {
+        const std::string refusal = EntryNameRefusal(name);
+        return refusal.empty() ? refusal
+                               : "the name " + refusal +
+                                     ": extract refuses it, and the updater would misplace or "
+                                     "never find it";
+    });
+    return ExitOk;
+}
+
+std::string ProblemMessage(const ArchiveProblem& problem)
+{
+    return problem.namesOther ? problem.message + ShownName(problem.other) + problem.suffix
+                              : problem.message;
+}
+
+std::string ProblemLine(const ArchiveProblem& problem)
+{
+    return (problem.forEntry ? "'" + ShownName(problem.entry) + "'" : std::string("archive")) +
+           ": " + ProblemMessage(problem);
+}

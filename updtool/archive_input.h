@@ -6,6 +6,7 @@
 
 #include <string>
 #include <vector>
+#include "pak/archive_check.h"
 #include "pak/archive_file.h"
 
 // Why path cannot be read as a file, in words ("'x' is a folder"), or "".
@@ -19,3 +20,13 @@ int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFi
 // ExitOk when exactly one was given (or more when allowMore).
 int CheckArchiveArguments(const char* command, const std::vector<std::wstring>& positional,
                           bool allowMore);
+
+// Opens path twice (index and data) and checks the archive to the full
+// depth, names judged as extract judges them. ExitOk when it could be read
+// (report filled), else the open's exit code after its message.
+int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveReport& report);
+
+// A problem's message with the other entry it names, in UTF-8.
+std::string ProblemMessage(const ArchiveProblem& problem);
+// One problem as a line: "'name': message" or "archive: message".
+std::string ProblemLine(const ArchiveProblem& problem);

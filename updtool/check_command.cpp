@@ -12,7 +12,7 @@
 #include "update/file_version.h"
 #include "update/update_decision.h"
 #include "update/item_rule.h"
-#include "updtool/archive_damage.h"
+#include "updtool/folder_archives.h"
 #include "updtool/command_line.h"
 #include "updtool/instance_name.h"
 #include "updtool/item_location.h"

@@ -1,14 +1,14 @@
 #include "updtool/commands.h"
 
-#include <map>
+#include <unordered_map>
+#include <unordered_set>
 #include <windows.h>
-#include "base/owned.h"
+#include "base/exceptions.h"
+#include "pak/index_walk.h"
 #include "updtool/archive_input.h"
 #include "updtool/entry_digests.h"
 #include "updtool/entry_order.h"
-#include "updtool/file_handle.h"
 #include "updtool/folder_walk.h"
-#include "updtool/index_walk.h"
 #include "updtool/sha256.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
@@ -33,18 +33,150 @@ const char* const compareUsage =
 
 namespace {
 
-std::string FileDigest(const std::wstring& path)
+// What compare found: the model both forms are rendered from.
+class Comparison {
+public:
+    // Per entry in index order: its name (code page 932) and status.
+    std::vector<std::pair<std::string, const char*>> entries;
+    std::vector<std::string> onlyInFolder;  // files no entry names (code page 932)
+    std::vector<std::string> unnamed;       // files the walk could not name, and why
+    size_t same;
+    size_t differ;
+
+    Comparison() : same(0), differ(0) {}
+    virtual ~Comparison() {}
+
+    void Add(const std::string& name, const char* status)
+    {
+        entries.emplace_back(name, status);
+        const std::string shown(status);
+        if (shown == "same")
+            ++same;
+        else if (shown != "shadowed")
+            ++differ;
+    }
+};
+
+// The folder's files by their lookup keys; each file's digest read once,
+// only when an entry of the same size asks for it.
+class FolderFiles {
+public:
+    explicit FolderFiles(const std::wstring& root) : walk_(root, {}), buffer_(256 * 1024)
+    {
+        walk_.Run();
+        keys_.reserve(walk_.files.size());
+        for (size_t i = 0; i < walk_.files.size(); ++i)
+            keys_.emplace(LookupKeyOf(walk_.files[i].name), i);
+        matched_.assign(walk_.files.size(), false);
+    }
+    virtual ~FolderFiles() {}
+
+    // The status of an entry of this key, size and digest against its file.
+    const char* StatusOf(const LookupKey& key, uint32_t size, const std::string& digest)
+    {
+        const auto found = keys_.find(key);
+        if (found == keys_.end())
+            return "missing";
+        const SourceFile& file = walk_.files[found->second];
+        matched_[found->second] = true;
+        return file.size == size && Digest(file.path) == digest ? "same" : "differs";
+    }
+
+    // The files no entry named, and those the walk could not name.
+    void AddUnmatched(Comparison& comparison) const
+    {
+        for (size_t i = 0; i < walk_.files.size(); ++i)
+            if (!matched_[i])
+                comparison.onlyInFolder.push_back(walk_.files[i].name);
+        comparison.unnamed = walk_.refusals;
+        comparison.differ += comparison.onlyInFolder.size() + comparison.unnamed.size();
+    }
+
+private:
+    std::string Digest(const std::wstring& path)
+    {
+        ArchiveFile file;
+        bool opened = false;
+        try {
+            // A file gone since the walk is looked up in the archives of
+            // the current folder, which must not stand in for it.
+            opened = file.Open(path, ModeRead) && !file.inArchive;
+        } catch (const OCErrorException&) {
+        }
+        if (!opened)
+            ThrowSystemError("cannot read " + Shown(path), path);
+        Sha256 sha;
+        for (uint32_t got; (got = file.Read(buffer_.data(), uint32_t(buffer_.size()))) > 0;)
+            sha.Add(buffer_.data(), got);
+        if (ferror(file.file))
+            ThrowSystemError("cannot read " + Shown(path), path);
+        return sha.Finish();
+    }
+
+    FolderWalk walk_;
+    std::unordered_map<LookupKey, size_t> keys_;
+    std::vector<bool> matched_;
+    std::vector<char> buffer_;
+};
+
+// Each entry against the folder; "" or why the index could not be read whole.
+std::string CompareEntries(ArchiveFile& archive, ArchiveFile& data, FolderFiles& folder,
+                           Comparison& comparison)
 {
-    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid())
-        ThrowSystemError("cannot read " + Shown(path), path);
-    Sha256 sha;
-    std::vector<char> buffer(256 * 1024);
-    for (uint32_t got; (got = ReadFully(file.Get(), buffer.data(), uint32_t(buffer.size()),
-                                        Shown(path))) > 0;)
-        sha.Add(buffer.data(), got);
-    return sha.Finish();
+    EntryDigests digests;
+    digests.Compute(archive, data);
+    std::unordered_set<LookupKey> seen;
+    return WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&, const IndexRecord& record) {
+        const std::string name(record.name, record.TextLength());
+        const LookupKey key = LookupKeyOf(name);
+        const std::string digest = digests.Of(entry);
+        // A later entry of a name met before is never delivered.
+        if (!seen.insert(key).second)
+            comparison.Add(name, "shadowed");
+        else if (digest.empty())
+            comparison.Add(name, "unreadable");
+        else
+            comparison.Add(name, folder.StatusOf(key, record.size, digest));
+        return true;
+    });
+}
+
+void Render(const Comparison& comparison, bool json)
+{
+    JsonWriter writer;
+    std::string text;
+    writer.BeginObject();
+    writer.Key("entries");
+    writer.BeginArray();
+    for (const auto& entry : comparison.entries) {
+        const std::string status(entry.second);
+        if (status != "same")
+            text += status + std::string(11 - status.size(), ' ') + ShownName(entry.first) + "\n";
+        writer.BeginObject();
+        writer.Field("name", Utf8From932(entry.first));
+        writer.Field("status", status);
+        writer.EndObject();
+    }
+    writer.EndArray();
+    writer.Key("onlyInFolder");
+    writer.BeginArray();
+    for (const std::string& name : comparison.onlyInFolder) {
+        text += "only in the folder: " + ShownName(name) + "\n";
+        writer.Text(Utf8From932(name));
+    }
+    for (const std::string& refusal : comparison.unnamed)
+        text += "only in the folder: " + refusal + "\n";
+    writer.EndArray();
+    writer.Field("same", int64_t(comparison.same));
+    writer.EndObject();
+    const size_t differ = comparison.differ;
+    if (json)
+        WriteOut(writer.Document());
+    else
+        WriteOut(text + std::to_string(comparison.same) +
+                 (comparison.same == 1 ? " entry" : " entries") +
+                 " the same as the folder's files, " + std::to_string(differ) + " difference" +
+                 (differ == 1 ? "" : "s") + "\n");
 }
 
 int Compare(const CommandLine& line)
@@ -59,84 +191,17 @@ int Compare(const CommandLine& line)
         return code;
     if (int code = OpenArchiveArgument("compare", path, data))
         return code;
-
     std::wstring root = dir;
     if (root.back() == L'\\')
         root.pop_back();
-    FolderWalk walk(root, {});
-    walk.Run();
-    std::map<LookupKey, size_t> files;
-    for (size_t i = 0; i < walk.files.size(); ++i)
-        files.emplace(LookupKeyOf(walk.files[i].name), i);
-    std::vector<bool> matched(walk.files.size(), false);
-
-    EntryDigests digests;
-    digests.Compute(archive, data);
-    JsonWriter json;
-    json.BeginObject();
-    json.Key("entries");
-    json.BeginArray();
-    std::string text;
-    size_t same = 0, differ = 0;
-    std::map<LookupKey, bool> seen;
-    const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
-                                                      const IndexRecord& record) {
-        const std::string name(record.name, NameTextLength(record.name, record.nameLength));
-        const LookupKey key = LookupKeyOf(name);
-        const char* status = "same";
-        if (!seen.emplace(key, true).second) {
-            status = "shadowed";
-        } else if (digests.Of(entry).empty()) {
-            status = "unreadable";
-        } else {
-            const auto file = files.find(key);
-            if (file == files.end()) {
-                status = "missing";
-            } else {
-                matched[file->second] = true;
-                if (FileDigest(walk.files[file->second].path) != digests.Of(entry))
-                    status = "differs";
-            }
-        }
-        const std::string shown = std::string(status);
-        if (shown == "same") {
-            ++same;
-        } else {
-            differ += shown != "shadowed";
-            text += shown + std::string(11 - shown.size(), ' ') + ShownName(name) + "\n";
-        }
-        json.BeginObject();
-        json.Field("name", Utf8From932(name));
-        json.Field("status", status);
-        json.EndObject();
-        return true;
-    });
-    json.EndArray();
-    json.Key("onlyInFolder");
-    json.BeginArray();
-    for (size_t i = 0; i < walk.files.size(); ++i) {
-        if (matched[i])
-            continue;
-        ++differ;
-        text += "only in the folder: " + ShownName(walk.files[i].name) + "\n";
-        json.Text(Utf8From932(walk.files[i].name));
-    }
-    for (const std::string& refusal : walk.refusals) {
-        ++differ;
-        text += "only in the folder: " + refusal + "\n";
-    }
-    json.EndArray();
-    json.Field("same", int64_t(same));
-    json.EndObject();
+    FolderFiles folder(root);
+    Comparison comparison;
+    const std::string damage = CompareEntries(archive, data, folder, comparison);
     if (!damage.empty())
         return Fail("compare", Shown(path) + " is damaged: " + damage, ExitProblems);
-    if (line.Has("--json"))
-        WriteOut(json.Document());
-    else
-        WriteOut(text + std::to_string(same) + (same == 1 ? " entry" : " entries") +
-                 " the same as the folder's files, " + std::to_string(differ) + " difference" +
-                 (differ == 1 ? "" : "s") + "\n");
-    return differ ? ExitProblems : ExitOk;
+    folder.AddUnmatched(comparison);
+    Render(comparison, line.Has("--json"));
+    return comparison.differ ? ExitProblems : ExitOk;
 }
 
 }  // namespace

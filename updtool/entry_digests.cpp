@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include "pak/archive_limits.h"
-#include "updtool/entry_reader.h"
-#include "updtool/index_walk.h"
+#include "pak/entry_reader.h"
+#include "pak/index_walk.h"
 #include "updtool/sha256.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "base/exceptions.h"
 #include "base/text_932.h"
 #include "pak/archive_revision.h"
-#include "pak/archive_soundness.h"
+#include "pak/archive_check.h"
 #include "paths/wide_paths.h"
 #include "update/file_version.h"
 #include "update/item_rule.h"

@@ -6,7 +6,6 @@
 #include "pak/archive_revision.h"
 #include "paths/wide_paths.h"
 #include "update/temporary_file.h"
-#include "updtool/archive_check.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
 #include "updtool/entry_name_rule.h"
@@ -83,8 +82,10 @@ bool PatternsOf(const CommandLine& line, const char* option, std::vector<std::st
 }
 
 // The revision format 2 gets, checked against OLD.pak's when there is one.
-// False (after the message) when it is refused.
-bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
+// False (after the message, code set) when an argument is wrong or OLD.pak
+// cannot be read; a revision the updater would not take is a refusal.
+bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code,
+                    std::vector<std::string>& refusals)
 {
     const std::wstring* given = line.Value("--revision");
     const std::wstring* after = line.Value("--after");
@@ -102,26 +103,19 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
     const std::wstring old = PathArgument(*after);
     const std::string oldShown = Shown(old);
     {
-        ArchiveFile archive, data;
-        if ((code = OpenArchiveArgument("pack", old, archive)) != ExitOk ||
-            (code = OpenArchiveArgument("pack", old, data)) != ExitOk)
-            return false;
         ArchiveReport report;
-        CheckArchive(archive, data, report);
+        if ((code = CheckArchiveArgument("pack", old, report)) != ExitOk)
+            return false;
         if (report.problemCount != 0) {
             const ArchiveProblem& first = report.problems.front();
-            code = Fail("pack", oldShown + " is no sound archive (" +
-                                    (first.forEntry ? "'" + ShownName(first.entry) + "': " : "") +
-                                    first.message + "; see 'updtool verify')");
-            return false;
+            refusals.push_back(oldShown + " is no sound archive (" +
+                               (first.forEntry ? Quoted(first.entry) + ": " : "") +
+                               ProblemMessage(first) + "; see 'updtool verify')");
+            return true;
         }
     }
     String text;
-    try {
-        GetArchiveRevisionText(old, text);
-    } catch (const OCErrorException&) {
-        text.Clear();
-    }
+    GetArchiveRevisionText(old, text);
     long long oldValue = 0;
     if (text.IsEmpty() || !ParseNumber(WideFrom932(text), INT32_MIN, INT32_MAX, oldValue)) {
         code = Fail("pack", "cannot read the revision of " + oldShown);
@@ -130,8 +124,8 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
     const std::string oldText = TextOf(text);
     if (!given) {
         if (oldValue == INT32_MAX) {
-            code = Fail("pack", oldShown + " has the highest revision there is, " + oldText);
-            return false;
+            refusals.push_back(oldShown + " has the highest revision there is, " + oldText);
+            return true;
         }
         revision = int32_t(oldValue + 1);
     }
@@ -150,32 +144,33 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
     int32_t suggestion = 0;
     if (RevisionAfter(int32_t(oldValue), suggestion))
         message += "; use a revision whose text sorts after \"" + oldText + "\", e.g. --revision " +
-                   RevisionText(suggestion);
+                   std::to_string(suggestion);
     else
         message += "; no 32-bit revision above " + oldText + " sorts after it as text";
-    code = Fail("pack", message);
-    return false;
+    refusals.push_back(message);
+    return true;
 }
 
-// Puts the files into the lookup's order (into items) and refuses the names
-// that cannot be stored; warns of names that begin others. False when any
-// was refused.
-bool OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items)
+// Puts the files into the lookup's order (into items) and adds the names
+// that cannot be stored to refusals; warns of names that begin others.
+void OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items,
+                  std::vector<std::string>& refusals)
 {
-    std::vector<std::string> refusals = walk.refusals;
+    refusals.insert(refusals.end(), walk.refusals.begin(), walk.refusals.end());
     std::vector<const SourceFile*> storable;
     std::vector<std::string> names;
     for (const SourceFile& file : walk.files) {
-        if (file.name.size() > kMaxNameBytes) {
-            refusals.push_back(Quoted(file.name) + " is longer than " +
-                               std::to_string(kMaxNameBytes) + " bytes");
-            continue;
-        }
         const std::string refusal = EntryNameRefusal(file.name);
-        if (!refusal.empty()) {
-            refusals.push_back(Quoted(file.name) + ": the name " + refusal);
+        if (file.name.size() > kMaxNameBytes)
+            refusals.push_back("cannot store " + Quoted(file.name) + ": its name is longer than " +
+                               std::to_string(kMaxNameBytes) + " bytes");
+        else if (!refusal.empty())
+            refusals.push_back("cannot store " + Quoted(file.name) + ": the name " + refusal);
+        else if (file.size > UINT32_MAX)
+            refusals.push_back("cannot store " + Quoted(file.name) +
+                               ": it is larger than an entry can be (4 GiB)");
+        if (file.name.size() > kMaxNameBytes || !refusal.empty())
             continue;
-        }
         storable.push_back(&file);
         names.push_back(file.name);
     }
@@ -183,17 +178,135 @@ bool OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items)
     for (size_t i : order.order)
         items.push_back(storable[i]);
     for (const auto& pair : order.sameName)
-        refusals.push_back(Quoted(names[pair.first]) + " and " + Quoted(names[pair.second]) +
-                           " are one name to the updater, which ignores case");
+        refusals.push_back("cannot store both " + Quoted(names[pair.first]) + " and " +
+                           Quoted(names[pair.second]) +
+                           ": they are one name to the updater, which ignores case");
     for (const auto& pair : order.begins) {
         const std::string shorter = Quoted(names[pair.first]), longer = Quoted(names[pair.second]);
         WriteErr("updtool pack: warning: " + shorter + " begins " + longer +
                  ": the lookup finds it by its name, as it comes first, but without it would "
                  "deliver " + longer + "\n");
     }
+}
+
+// What the command line asks for.
+class PackRequest {
+public:
+    long long format;
+    long long level;
+    int32_t revision;
+    bool quiet;
+    std::wstring out;  // full paths
+    std::wstring dir;
+    std::string outShown;
+    std::string dirShown;
+    std::vector<std::string> storePatterns;
+    std::vector<std::string> excludePatterns;
+
+    PackRequest() : format(2), level(kDefaultLevel), revision(0), quiet(false) {}
+    virtual ~PackRequest() {}
+};
+
+// The options; ExitOk, or the exit code after the usage message.
+int ParseOptions(const CommandLine& line, PackRequest& request)
+{
+    if (line.positional.size() != 2)
+        return UsageError("pack", "name the archive to write and the folder to pack");
+    if (line.Value("--format") && !ParseNumber(*line.Value("--format"), 0, 2, request.format))
+        return UsageError("pack", "--format takes 0, 1 or 2");
+    if (line.Value("--level") && !ParseNumber(*line.Value("--level"), 0, 9, request.level))
+        return UsageError("pack", "--level takes 0 to 9");
+    const bool revisionGiven = line.Has("--revision") || line.Has("--after");
+    if (request.format != 2 && revisionGiven)
+        return UsageError("pack", "formats 0 and 1 carry no revision (the updater reads 0): "
+                                  "--revision and --after need format 2");
+    if (request.format == 2 && !revisionGiven)
+        return UsageError("pack", "format 2 needs --revision N or --after OLD.pak");
+    if (request.format == 0 && (line.Has("--store") || line.Has("--level")))
+        return UsageError("pack", "format 0 stores every entry raw: --store and --level need "
+                                  "format 1 or 2");
+    int code = ExitOk;
+    if (!PatternsOf(line, "--store", request.storePatterns, code) ||
+        !PatternsOf(line, "--exclude", request.excludePatterns, code))
+        return code;
+    request.quiet = line.Has("-q");
+    return ExitOk;
+}
+
+// The archive to write and the folder to read; ExitOk, or the exit code
+// after the message.
+int CheckPlaces(const CommandLine& line, PackRequest& request)
+{
+    const std::wstring outArgument = PathArgument(line.positional[0]);
+    const std::wstring dirArgument = PathArgument(line.positional[1]);
+    request.out = FullPath(outArgument);
+    request.dir = FullPath(dirArgument);
+    request.outShown = Shown(outArgument);
+    request.dirShown = Shown(dirArgument);
+    const std::wstring& out = request.out;
+    if (out.empty() || outArgument.back() == L'\\' || out.back() == L'\\')
+        return Fail("pack", request.outShown + " is not a file name");
+    if (NamesDevice(out.substr(out.find_last_of(L"\\:") + 1)))
+        return Fail("pack", request.outShown + " names a device, not a file");
+    const DWORD outAttributes = GetFileAttributesW(out.c_str());
+    if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("pack", request.outShown + " is a folder");
+    // Windows refuses to replace a read-only file; so does the tool on
+    // every system.
+    if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_READONLY))
+        return Fail("pack", request.outShown + " is read-only");
+    const std::wstring& dir = request.dir;
+    const DWORD dirAttributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
+    if (dirAttributes == INVALID_FILE_ATTRIBUTES)
+        return Fail("pack", SystemErrorText("cannot read the folder " + request.dirShown,
+                                            GetLastError(), dir));
+    if (!(dirAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("pack", request.dirShown + " is not a folder");
+    return ExitOk;
+}
+
+// Writes the items into the archive, beside it first; throws ToolError.
+void WriteArchive(const PackRequest& request, const std::vector<const SourceFile*>& items)
+{
+    const NamePatterns store(request.storePatterns);
+    const std::wstring folder = ContainingFolder(request.out);
+    TemporaryFile archive;
+    if (!archive.Create(folder, L"updtool"))
+        ThrowSystemError("cannot create a new file beside " + request.outShown, request.out);
+    PakBuilder builder(uint32_t(request.format), request.revision, int(request.level), folder);
+    Progress progress(ErrIsConsole() && !request.quiet);
+    for (const SourceFile* item : items) {
+        builder.Add(item->name, item->path, item->size,
+                    request.format != 0 && !store.Matches(LookupKeyOf(item->name)));
+        progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
+    }
+    progress.Done();
+    builder.Finish(archive.Get(), request.outShown);
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(archive.Get(), &size);
+    if (!archive.Flush())
+        ThrowSystemError("cannot write " + request.outShown + " to disk", request.out);
+    if (!archive.RenameOver(request.out, true))
+        ThrowSystemError("cannot put " + request.outShown + " in place", request.out);
+    if (request.quiet)
+        return;
+    WriteOut("packed " + std::to_string(builder.entries) +
+             (builder.entries == 1 ? " entry" : " entries") + " (" +
+             std::to_string(builder.compressedEntries) + " compressed) into " + request.outShown +
+             ": format " + std::to_string(request.format) +
+             (request.format == 2 ? ", revision " + RevisionText(request.revision) : std::string()) +
+             ", " + std::to_string(size.QuadPart) + " bytes\n");
+}
+
+// Every refusal, each on its own line, and the one failure they make.
+int Refuse(const std::vector<std::string>& refusals)
+{
     for (const std::string& refusal : refusals)
-        WriteErr("updtool pack: cannot store " + refusal + "\n");
-    return refusals.empty();
+        WriteErr("updtool pack: " + refusal + "\n");
+    return Fail("pack",
+                std::to_string(refusals.size()) + (refusals.size() == 1 ? " refusal" : " refusals") +
+                    "; nothing was written",
+                ExitProblems);
 }
 
 }  // namespace
@@ -205,98 +318,35 @@ int RunPack(const Arguments& args)
                     {{"--format", true}, {"--revision", true}, {"--after", true},
                      {"--store", true}, {"--exclude", true}, {"--level", true}, {"-q", false}}))
         return ExitTrouble;
-    if (line.positional.size() != 2)
-        return UsageError("pack", "name the archive to write and the folder to pack");
-    long long format = 2, level = kDefaultLevel;
-    if (line.Value("--format") && !ParseNumber(*line.Value("--format"), 0, 2, format))
-        return UsageError("pack", "--format takes 0, 1 or 2");
-    if (line.Value("--level") && !ParseNumber(*line.Value("--level"), 0, 9, level))
-        return UsageError("pack", "--level takes 0 to 9");
-    const bool revisionGiven = line.Has("--revision") || line.Has("--after");
-    if (format != 2 && revisionGiven)
-        return UsageError("pack", "formats 0 and 1 carry no revision (the updater reads 0): "
-                                  "--revision and --after need format 2");
-    if (format == 2 && !revisionGiven)
-        return UsageError("pack", "format 2 needs --revision N or --after OLD.pak");
-    if (format == 0 && (line.Has("--store") || line.Has("--level")))
-        return UsageError("pack", "format 0 stores every entry raw: --store and --level need "
-                                  "format 1 or 2");
+    PackRequest request;
+    if (int code = ParseOptions(line, request))
+        return code;
+    // Every refusal is gathered before any is reported, so that one run
+    // names all there is to fix.
+    std::vector<std::string> refusals;
     int code = ExitOk;
-    std::vector<std::string> storePatterns, excludePatterns;
-    if (!PatternsOf(line, "--store", storePatterns, code) ||
-        !PatternsOf(line, "--exclude", excludePatterns, code))
+    if (request.format == 2 && !ChooseRevision(line, request.revision, code, refusals))
         return code;
-    int32_t revision = 0;
-    if (format == 2 && !ChooseRevision(line, revision, code))
+    if ((code = CheckPlaces(line, request)) != ExitOk)
         return code;
-
-    const std::wstring outArgument = PathArgument(line.positional[0]);
-    const std::wstring dirArgument = PathArgument(line.positional[1]);
-    const std::wstring out = FullPath(outArgument);
-    const std::wstring dir = FullPath(dirArgument);
-    const std::string outShown = Shown(outArgument);
-    if (out.empty() || outArgument.back() == L'\\' || out.back() == L'\\')
-        return Fail("pack", outShown + " is not a file name");
-    if (NamesDevice(out.substr(out.find_last_of(L"\\:") + 1)))
-        return Fail("pack", outShown + " names a device, not a file");
-    const DWORD outAttributes = GetFileAttributesW(out.c_str());
-    if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail("pack", outShown + " is a folder");
-    // Windows refuses to replace a read-only file; so does the tool on
-    // every system.
-    if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_READONLY))
-        return Fail("pack", outShown + " is read-only");
-    const DWORD dirAttributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
-    if (dirAttributes == INVALID_FILE_ATTRIBUTES)
-        return Fail("pack", SystemErrorText("cannot read the folder " + Shown(dirArgument),
-                                            GetLastError(), dir));
-    if (!(dirAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail("pack", Shown(dirArgument) + " is not a folder");
-
     try {
-        std::wstring root = dir;
+        std::wstring root = request.dir;
         if (root.back() == L'\\')
             root.pop_back();  // a drive's root
-        const NamePatterns exclude(excludePatterns);
-        FolderWalk walk(root, {out}, &exclude);
+        const NamePatterns exclude(request.excludePatterns);
+        FolderWalk walk(root, {request.out}, &exclude);
         walk.Run();
         for (const std::string& warning : walk.warnings)
             WriteErr("updtool pack: warning: " + warning + "\n");
         std::vector<const SourceFile*> items;
-        if (!OrderEntries(walk, items))
-            return Fail("pack", "names that cannot be stored; nothing was written");
+        OrderEntries(walk, items, refusals);
         // The updater reads no index of 0 bytes; format 0 has an empty one.
-        if (items.empty() && format != 0)
-            return Fail("pack", Shown(dirArgument) + " holds no files, and formats "
-                                "1 and 2 cannot hold an empty index (format 0 can)");
-
-        const NamePatterns store(storePatterns);
-        const std::wstring folder = ContainingFolder(out);
-        TemporaryFile archive;
-        if (!archive.Create(folder, L"updtool"))
-            ThrowSystemError("cannot create a new file beside " + outShown, out);
-        PakBuilder builder(uint32_t(format), revision, int(level), folder);
-        Progress progress(ErrIsConsole() && !line.Has("-q"));
-        for (const SourceFile* item : items) {
-            builder.Add(item->name, item->path, item->size,
-                        format != 0 && !store.Matches(LookupKeyOf(item->name)));
-            progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
-        }
-        progress.Done();
-        builder.Finish(archive.Get(), outShown);
-        LARGE_INTEGER size = {};
-        GetFileSizeEx(archive.Get(), &size);
-        if (!archive.Flush())
-            ThrowSystemError("cannot write " + outShown + " to disk", out);
-        if (!archive.RenameOver(out, true))
-            ThrowSystemError("cannot put " + outShown + " in place", out);
-        if (!line.Has("-q"))
-            WriteOut("packed " + std::to_string(builder.entries) +
-                     (builder.entries == 1 ? " entry" : " entries") + " (" +
-                     std::to_string(builder.compressedEntries) + " compressed) into " + outShown +
-                     ": format " + std::to_string(format) +
-                     (format == 2 ? ", revision " + RevisionText(revision) : std::string()) +
-                     ", " + std::to_string(size.QuadPart) + " bytes\n");
+        if (walk.files.empty() && walk.refusals.empty() && request.format != 0)
+            refusals.push_back(request.dirShown + " holds no files, and formats 1 and 2 cannot "
+                                                  "hold an empty index (format 0 can)");
+        if (!refusals.empty())
+            return Refuse(refusals);
+        WriteArchive(request, items);
     } catch (const ToolError& error) {
         return Fail("pack", error.message + "; nothing was written");
     }

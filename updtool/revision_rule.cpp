@@ -1,13 +1,7 @@
 #include "updtool/revision_rule.h"
 
 #include "base/string.h"
-
-std::string RevisionText(int32_t revision)
-{
-    String text;
-    text.AppendInt(revision);
-    return TextOf(text);
-}
+#include "pak/archive_revision.h"
 
 bool RevisionSortsAfter(const std::string& newer, const std::string& older)
 {

@@ -9,9 +9,6 @@
 #include <cstdint>
 #include <string>
 
-// The revision's text as the updater makes it.
-std::string RevisionText(int32_t revision);
-
 // Does the updater take `newer` as newer than `older`: does its text sort
 // after older's? Equal texts are not newer (the updater copies such an
 // archive again, but cannot tell it from the installed one).

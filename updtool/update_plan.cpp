@@ -6,7 +6,7 @@
 #include "base/owned.h"
 #include "base/text_932.h"
 #include "pak/archive_search.h"
-#include "pak/archive_soundness.h"
+#include "pak/archive_check.h"
 #include "paths/wide_paths.h"
 #include "update/item_rule.h"
 #include "update/target_probe.h"

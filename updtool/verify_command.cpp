@@ -1,6 +1,5 @@
 #include "updtool/commands.h"
 
-#include "updtool/archive_check.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
 #include "updtool/text_conversion.h"
@@ -40,14 +39,9 @@ int RunVerify(const Arguments& args)
     if (int code = CheckArchiveArguments("verify", line.positional, false))
         return code;
     const std::wstring path = PathArgument(line.positional[0]);
-    ArchiveFile archive, data;
-    if (int code = OpenArchiveArgument("verify", path, archive))
-        return code;
-    if (int code = OpenArchiveArgument("verify", path, data))
-        return code;
-
     ArchiveReport report;
-    CheckArchive(archive, data, report);
+    if (int code = CheckArchiveArgument("verify", path, report))
+        return code;
     const bool ok = report.problemCount == 0;
     if (line.Has("--json")) {
         JsonWriter writer;
@@ -63,7 +57,7 @@ int RunVerify(const Arguments& args)
         for (const ArchiveProblem& problem : report.problems) {
             writer.BeginObject();
             writer.Field("entry", problem.forEntry ? Utf8From932(problem.entry) : std::string());
-            writer.Field("message", problem.message);
+            writer.Field("message", ProblemMessage(problem));
             writer.EndObject();
         }
         writer.EndArray();
@@ -73,8 +67,7 @@ int RunVerify(const Arguments& args)
     }
     std::string text;
     for (const ArchiveProblem& problem : report.problems)
-        text += (problem.forEntry ? "'" + ShownName(problem.entry) + "'" : std::string("archive")) +
-                ": " + problem.message + "\n";
+        text += ProblemLine(problem) + "\n";
     if (report.problemCount > report.problems.size())
         text += "... and " + Plural(report.problemCount - report.problems.size(), "more problem",
                                     "more problems") + "\n";

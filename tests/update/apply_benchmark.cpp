@@ -32,7 +32,7 @@
 #include "base/text_932.h"
 #include "update/apply_update.h"
 #include "update/file_update.h"
-#include "pak/archive_soundness.h"
+#include "pak/archive_check.h"
 #include <zlib.h>
 #include <algorithm>
 

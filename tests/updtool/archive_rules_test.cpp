@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include "pak/archive_revision.h"
 #include "pak/name_matcher.h"
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"

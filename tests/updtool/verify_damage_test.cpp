@@ -62,10 +62,10 @@ TEST(VerifyDamage, EveryKindIsReportedWithItsEntry)
         std::string archive;
         const char* entry;
         std::string message;  // a part of the reported message
-        bool listFails;       // the index itself is damaged
+        bool listFails;       // damage list sees: the index, or an entry's bounds
     } rows[] = {
         {"data past the end", WithSpec(two, [](PakSpec& s) { s.entries[1].offset = 1000; }), "b",
-         "runs past the end of the file (", false},
+         "runs past the end of the file (", true},
         {"inflates short", PackedWith([](PakEntry& e) { e.size = 2001; }), "a",
          "its zlib stream inflates to 2000 bytes, not its size of 2001", false},
         {"inflates long", PackedWith([](PakEntry& e) { e.size = 1999; }), "a",
@@ -78,7 +78,7 @@ TEST(VerifyDamage, EveryKindIsReportedWithItsEntry)
         {"stream cut short", PackedWith([&](PakEntry& e) { e.packedSize = packedA - 4; }), "a",
          "its zlib stream is cut short", false},
         {"compressed, nothing stored", PackedWith([](PakEntry& e) { e.packedSize = 0; }), "a",
-         "it is compressed but has no stored bytes", false},
+         "it is compressed but has no stored bytes", true},
         {"overlapping data", WithSpec(two, [](PakSpec& s) { s.entries[1].offset = 1; }), "b",
          "its data overlaps that of a", false},
         {"v0 data in the index", WithSpec(Spec(0, {Entry("a", "abc")}),
@@ -106,7 +106,7 @@ TEST(VerifyDamage, EveryKindIsReportedWithItsEntry)
          "the index is stated as 0 bytes but counts 2 entries", true},
         {"unknown version", BuildPak(Spec(3, two.entries)), "", "unknown format version 3", true},
         {"header cut short", BuildPak(two).substr(0, 100), "",
-         "the file ends inside the header (100 bytes of 276 bytes)", true},
+         "the file ends inside the header (100 of 276 bytes)", true},
     };
     ScratchDir scratch;
     for (const Row& row : rows) {

@@ -1,6 +1,6 @@
 #pragma once
 // Entries the updater's lookup cannot tell from an earlier one: names equal
-// with case ignored as the lookup ignores it (entry_order.h). The lookup
+// with case ignored as the lookup ignores it (name_matcher.h). The lookup
 // always delivers the first; a later one is never found.
 //
 // Memory stays at 12 bytes per name, whatever the names' lengths: names are

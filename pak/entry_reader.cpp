@@ -1,4 +1,4 @@
-#include "updtool/entry_reader.h"
+#include "pak/entry_reader.h"
 
 #include "pak/archive_limits.h"
 

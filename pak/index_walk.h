@@ -1,6 +1,6 @@
 #pragma once
 // An archive's index read with the updater's own reader, from the start of
-// the file, as often as a command needs it: commands keep no copy of the
+// the file, as often as a reader needs it: readers keep no copy of the
 // records (an index may hold millions), but read it again.
 
 #include <cstdint>
@@ -10,8 +10,10 @@
 
 // Loads index (its archive at the file's start). "" when the updater reads
 // the index's records; else why it reads none or fails, in words (loaded
-// then tells whether records can be read at all).
-std::string LoadIndex(ArchiveIndex& index, bool& loaded);
+// then tells whether records can be read at all). examine: open on the
+// same archive, read again to name what is wrong with a packed index that
+// does not load.
+std::string LoadIndex(ArchiveIndex& index, ArchiveFile& examine, bool& loaded);
 
 // Why record `number` (counted from 1) could not be read.
 std::string RecordFailure(const ArchiveHeader& header, uint32_t number);

@@ -1,24 +1,56 @@
-#include "updtool/index_walk.h"
+#include "pak/index_walk.h"
 
 #include "base/exceptions.h"
+#include "pak/entry_reader.h"
 
-std::string LoadIndex(ArchiveIndex& index, bool& loaded)
+namespace {
+
+std::string Bytes(uint64_t n)
+{
+    return std::to_string(n) + (n == 1 ? " byte" : " bytes");
+}
+
+// Why the packed index did not load: inflated again with the entry reader,
+// which names the fault; an index that inflates well is one larger than the
+// updater accepts for its packed size.
+std::string PackedIndexFailure(const ArchiveIndex& index, ArchiveFile& examine)
+{
+    const ArchiveHeader& header = index.header;
+    if (header.packedIndexSize > index.fileSize - header.Length())
+        return "the packed index (" + Bytes(header.packedIndexSize) +
+               ") runs past the end of the file (" + Bytes(index.fileSize) + ")";
+    IndexRecord record;
+    record.compressed = 1;
+    record.size = header.indexSize;
+    record.packedSize = header.packedIndexSize;
+    EntryReader reader(examine);
+    reader.Start(header.Length(), index.fileSize, record);
+    reader.Drain();
+    if (!reader.problem.empty())
+        return "the packed index: " + reader.problem;
+    return "the index of " + Bytes(header.indexSize) + " is larger than the updater reads from " +
+           Bytes(header.packedIndexSize);
+}
+
+}  // namespace
+
+std::string LoadIndex(ArchiveIndex& index, ArchiveFile& examine, bool& loaded)
 {
     loaded = false;
-    std::string failure;
+    bool failed = false;
     try {
         loaded = index.Load();
     } catch (const OCErrorException&) {
-        failure = "its packed index cannot be read (see 'updtool verify')";
+        failed = true;
     }
     const ArchiveHeader& header = index.header;
     if (index.fileSize < header.Length()) {
         loaded = false;
         return "the file ends inside the header (" + std::to_string(index.fileSize) + " of " +
-               std::to_string(header.Length()) + " bytes)";
+               Bytes(header.Length()) + ")";
     }
-    if (!failure.empty())
-        return failure;
+    if (failed)
+        return PackedIndexFailure(index, examine);
     if (header.version > 2)
         return "unknown format version " + std::to_string(header.version) +
                ": the updater reads no entries from it";
@@ -41,7 +73,7 @@ std::string WalkIndex(ArchiveFile& archive, const RecordVisit& visit)
     archive.Seek(0);
     ArchiveIndex index(archive);
     bool loaded = false;
-    const std::string damage = LoadIndex(index, loaded);
+    const std::string damage = LoadIndex(index, archive, loaded);
     if (!damage.empty() || !loaded)
         return damage;
     return WalkRecords(index, visit);

@@ -1,10 +1,9 @@
-#include "updtool/duplicate_names.h"
+#include "pak/duplicate_names.h"
 
 #include <algorithm>
 #include <map>
-#include "updtool/entry_order.h"
-#include "updtool/index_walk.h"
-#include "updtool/text_conversion.h"
+#include "pak/index_walk.h"
+#include "pak/name_matcher.h"
 
 namespace {
 
@@ -56,7 +55,7 @@ void DuplicateNames::Resolve(ArchiveFile& archive)
         if (!std::binary_search(candidates.begin(), candidates.end(), entry))
             return true;
         const auto inserted = firstOf.emplace(
-            LookupKeyOf(record.name, NameTextLength(record.name, record.nameLength)), entry);
+            LookupKeyOf(record.name, record.TextLength()), entry);
         if (!inserted.second)
             repeats.emplace_back(entry, inserted.first->second);
         return true;
