@@ -2,16 +2,16 @@
 
 #include <algorithm>
 #include "pak/archive_index.h"
+#include "pak/duplicate_names.h"
+#include "pak/entry_reader.h"
+#include "pak/index_walk.h"
 #include "paths/wide_paths.h"
 #include "update/temporary_file.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
-#include "pak/duplicate_names.h"
 #include "updtool/entry_name_rule.h"
 #include "updtool/entry_order.h"
-#include "pak/entry_reader.h"
 #include "updtool/file_handle.h"
-#include "pak/index_walk.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
@@ -177,6 +177,79 @@ private:
     EntryReader reader_;
 };
 
+// The entries named on the command line (all when none are).
+class Selection {
+public:
+    std::vector<LookupKey> wanted;
+    std::vector<bool> found;  // per wanted name: an entry of it was met
+
+    Selection() {}
+    virtual ~Selection() {}
+
+    bool Wants(const IndexRecord& record) const
+    {
+        return wanted.empty() || std::find(wanted.begin(), wanted.end(),
+                                           LookupKeyOf(record.name, record.nameLength)) !=
+                                     wanted.end();
+    }
+
+    // Wants, noting the names met.
+    bool Meet(const IndexRecord& record)
+    {
+        if (wanted.empty())
+            return true;
+        const LookupKey key = LookupKeyOf(record.name, record.nameLength);
+        bool met = false;
+        for (size_t i = 0; i < wanted.size(); ++i)
+            if (wanted[i] == key)
+                met = found[i] = true;
+        return met;
+    }
+};
+
+// What the first reading of the index found, before anything is written.
+class Plan {
+public:
+    std::vector<uint32_t> repeated;  // later entries of a name met before, sorted
+    uint64_t refusedNames;
+    int64_t lastWritten;  // the last entry that may be written
+
+    Plan() : refusedNames(0), lastWritten(-1) {}
+    virtual ~Plan() {}
+};
+
+// Which entries are written, and how many bytes they take (into
+// extraction.planned); "" or why the index could not be read whole.
+std::string PlanExtraction(ArchiveFile& archive, Selection& selection, Extraction& extraction,
+                           bool force, Plan& plan)
+{
+    DuplicateNames duplicates;
+    std::vector<std::pair<uint32_t, uint32_t>> sizes;  // entry, size of each to be written
+    const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
+                                                      const IndexRecord& record) {
+        if (!selection.Meet(record))
+            return true;
+        std::wstring target;
+        DWORD attributes = INVALID_FILE_ATTRIBUTES;
+        if (!extraction.Judge(std::string(record.name, record.nameLength), target, attributes).empty()) {
+            ++plan.refusedNames;
+            return true;
+        }
+        plan.lastWritten = entry;
+        duplicates.Add(entry, record.name, record.nameLength);
+        if (attributes == INVALID_FILE_ATTRIBUTES || force)
+            sizes.emplace_back(entry, record.size);
+        return true;
+    });
+    duplicates.Resolve(archive);
+    for (const auto& repeat : duplicates.repeats)
+        plan.repeated.push_back(repeat.first);
+    for (const auto& entry : sizes)
+        if (!std::binary_search(plan.repeated.begin(), plan.repeated.end(), entry.first))
+            extraction.planned += entry.second;
+    return damage;
+}
+
 }  // namespace
 
 int RunExtract(const Arguments& args)
@@ -195,15 +268,15 @@ int RunExtract(const Arguments& args)
     if (folder.empty())
         return Fail("extract", Shown(folderArgument) + " is not a usable folder");
 
-    std::vector<LookupKey> wanted;
+    Selection selection;
     for (size_t i = 1; i < line.positional.size(); ++i) {
         std::string name;
         if (!ExactlyTo932(PathArgument(line.positional[i]), name))
             return UsageError("extract", Shown(line.positional[i]) +
                                              " has characters that no entry name can hold");
-        wanted.push_back(LookupKeyOf(name));
+        selection.wanted.push_back(LookupKeyOf(name));
     }
-    std::vector<bool> wantedFound(wanted.size(), false);
+    selection.found.assign(selection.wanted.size(), false);
 
     ArchiveFile archive, data;
     if (int code = OpenArchiveArgument("extract", path, archive))
@@ -212,47 +285,8 @@ int RunExtract(const Arguments& args)
         return code;
     const bool force = line.Has("--force");
     Extraction extraction(data, folder, force);
-
-    // First the plan: which entries are written, and how many bytes they
-    // take, before anything is written.
-    auto selected = [&](const IndexRecord& record) {
-        if (wanted.empty())
-            return true;
-        const LookupKey key = LookupKeyOf(record.name, record.nameLength);
-        bool found = false;
-        for (size_t i = 0; i < wanted.size(); ++i)
-            if (wanted[i] == key)
-                found = wantedFound[i] = true;
-        return found;
-    };
-    DuplicateNames duplicates;
-    std::vector<std::pair<uint32_t, uint32_t>> sizes;  // entry, size of each to be written
-    uint64_t refusedNames = 0;
-    int64_t lastWritten = -1;  // the last entry that may be written
-    const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
-                                                      const IndexRecord& record) {
-        if (!selected(record))
-            return true;
-        std::wstring target;
-        DWORD attributes = INVALID_FILE_ATTRIBUTES;
-        if (!extraction.Judge(std::string(record.name, record.nameLength), target, attributes).empty()) {
-            ++refusedNames;
-            return true;
-        }
-        lastWritten = entry;
-        duplicates.Add(entry, record.name, record.nameLength);
-        if (attributes == INVALID_FILE_ATTRIBUTES || force)
-            sizes.emplace_back(entry, record.size);
-        return true;
-    });
-    duplicates.Resolve(archive);
-    std::vector<uint32_t> repeated;
-    for (const auto& repeat : duplicates.repeats)
-        repeated.push_back(repeat.first);
-    for (const auto& entry : sizes)
-        if (!std::binary_search(repeated.begin(), repeated.end(), entry.first))
-            extraction.planned += entry.second;
-    std::vector<std::pair<uint32_t, uint32_t>>().swap(sizes);
+    Plan plan;
+    const std::string damage = PlanExtraction(archive, selection, extraction, force, plan);
     ULARGE_INTEGER free = {};
     if (extraction.planned > 0 && GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr) &&
         extraction.planned > free.QuadPart)
@@ -265,13 +299,12 @@ int RunExtract(const Arguments& args)
     // Once nothing is left to write and no more refusals are told, the rest
     // of the index (millions of bad names, perhaps) is only counted.
     WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex& index, const IndexRecord& record) {
-        if (int64_t(entry) > lastWritten && extraction.failed >= kToldRefusals)
+        if (int64_t(entry) > plan.lastWritten && extraction.failed >= kToldRefusals)
             return false;
-        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(),
-                                         LookupKeyOf(record.name, record.nameLength)) == wanted.end())
+        if (!selection.Wants(record))
             return true;
         const std::string name(record.name, record.nameLength);
-        if (std::binary_search(repeated.begin(), repeated.end(), entry))
+        if (std::binary_search(plan.repeated.begin(), plan.repeated.end(), entry))
             extraction.Refuse(name, "an earlier entry has the same name (the updater reads that one)");
         else
             extraction.Write(name, index.DataStart(record), index.fileSize, record);
@@ -279,11 +312,11 @@ int RunExtract(const Arguments& args)
     });
     // The refusals the second reading did not reach (what it wrote may have
     // made it refuse more, never fewer, when it went to the end).
-    if (refusedNames > extraction.nameRefusals)
-        extraction.failed += refusedNames - extraction.nameRefusals;
+    if (plan.refusedNames > extraction.nameRefusals)
+        extraction.failed += plan.refusedNames - extraction.nameRefusals;
     extraction.TellTheRest();
-    for (size_t i = 0; i < wanted.size(); ++i) {
-        if (!wantedFound[i]) {
+    for (size_t i = 0; i < selection.wanted.size(); ++i) {
+        if (!selection.found[i]) {
             WriteErr("updtool extract: no entry named " + Shown(line.positional[i + 1]) + "\n");
             ++extraction.failed;
         }

@@ -29,6 +29,45 @@ std::string Plural(uint64_t n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// The report as text or as the JSON document, problem by problem from the
+// same fields.
+std::string Render(const ArchiveReport& report, bool json)
+{
+    const bool ok = report.problemCount == 0;
+    JsonWriter writer;
+    std::string text;
+    writer.BeginObject();
+    writer.Flag("ok", ok);
+    writer.Field("format", report.version);
+    writer.Field("count", report.count);
+    writer.Field("checked", report.checked);
+    writer.Field("unpackedSize", int64_t(report.unpackedSize));
+    writer.Field("problemCount", int64_t(report.problemCount));
+    writer.Key("problems");
+    writer.BeginArray();
+    for (const ArchiveProblem& problem : report.problems) {
+        writer.BeginObject();
+        writer.Field("entry", problem.forEntry ? Utf8From932(problem.entry) : std::string());
+        writer.Field("message", ProblemMessage(problem));
+        writer.EndObject();
+        text += ProblemLine(problem) + "\n";
+    }
+    writer.EndArray();
+    writer.EndObject();
+    if (json)
+        return writer.Document();
+    if (report.problemCount > report.problems.size())
+        text += "... and " + Plural(report.problemCount - report.problems.size(), "more problem",
+                                    "more problems") + "\n";
+    const std::string summary = "format " + std::to_string(report.version) + ", " +
+                                std::to_string(report.checked) + " of " +
+                                Plural(report.count, "entry", "entries") + " checked, " +
+                                Plural(report.unpackedSize, "byte", "bytes") + " unpacked";
+    if (ok)
+        return text + "ok: " + summary + "\n";
+    return text + Plural(report.problemCount, "problem", "problems") + " (" + summary + ")\n";
+}
+
 }  // namespace
 
 int RunVerify(const Arguments& args)
@@ -38,47 +77,9 @@ int RunVerify(const Arguments& args)
         return ExitTrouble;
     if (int code = CheckArchiveArguments("verify", line.positional, false))
         return code;
-    const std::wstring path = PathArgument(line.positional[0]);
     ArchiveReport report;
-    if (int code = CheckArchiveArgument("verify", path, report))
+    if (int code = CheckArchiveArgument("verify", PathArgument(line.positional[0]), report))
         return code;
-    const bool ok = report.problemCount == 0;
-    if (line.Has("--json")) {
-        JsonWriter writer;
-        writer.BeginObject();
-        writer.Flag("ok", ok);
-        writer.Field("format", report.version);
-        writer.Field("count", report.count);
-        writer.Field("checked", report.checked);
-        writer.Field("unpackedSize", int64_t(report.unpackedSize));
-        writer.Field("problemCount", int64_t(report.problemCount));
-        writer.Key("problems");
-        writer.BeginArray();
-        for (const ArchiveProblem& problem : report.problems) {
-            writer.BeginObject();
-            writer.Field("entry", problem.forEntry ? Utf8From932(problem.entry) : std::string());
-            writer.Field("message", ProblemMessage(problem));
-            writer.EndObject();
-        }
-        writer.EndArray();
-        writer.EndObject();
-        WriteOut(writer.Document());
-        return ok ? ExitOk : ExitProblems;
-    }
-    std::string text;
-    for (const ArchiveProblem& problem : report.problems)
-        text += ProblemLine(problem) + "\n";
-    if (report.problemCount > report.problems.size())
-        text += "... and " + Plural(report.problemCount - report.problems.size(), "more problem",
-                                    "more problems") + "\n";
-    const std::string summary = "format " + std::to_string(report.version) + ", " +
-                                std::to_string(report.checked) + " of " +
-                                Plural(report.count, "entry", "entries") + " checked, " +
-                                Plural(report.unpackedSize, "byte", "bytes") + " unpacked";
-    if (ok)
-        text += "ok: " + summary + "\n";
-    else
-        text += Plural(report.problemCount, "problem", "problems") + " (" + summary + ")\n";
-    WriteOut(text);
-    return ok ? ExitOk : ExitProblems;
+    WriteOut(Render(report, line.Has("--json")));
+    return report.problemCount == 0 ? ExitOk : ExitProblems;
 }
