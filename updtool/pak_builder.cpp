@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include "pak/archive_limits.h"
+#include "pak/archive_writer.h"
 #include "updtool/file_handle.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
@@ -9,18 +10,6 @@
 namespace {
 
 const uint32_t kChunk = 256 * 1024;
-
-void PutU32(std::vector<unsigned char>& out, uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<unsigned char>(value >> shift));
-}
-
-void SetU32(std::vector<unsigned char>& out, size_t at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out[at + size_t(i)] = static_cast<unsigned char>(value >> (8 * i));
-}
 
 std::string TooLarge()
 {
@@ -136,16 +125,16 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64
         throw ToolError(TooLarge());
     dataRead += size;
 
-    PutU32(index_, uint32_t(name.size()));
-    index_.insert(index_.end(), name.begin(), name.end());
-    offsetAt_.push_back(uint32_t(index_.size()));
-    PutU32(index_, uint32_t(dataSize_));
-    PutU32(index_, 0);  // the unused word
-    PutU32(index_, uint32_t(size));
-    if (version_ != 0) {
-        PutU32(index_, compressed ? 1 : 0);
-        PutU32(index_, uint32_t(stored));
-    }
+    IndexRecord record;
+    record.name = name.data();
+    record.nameLength = uint32_t(name.size());
+    record.offset = uint32_t(dataSize_);
+    record.size = uint32_t(size);
+    record.compressed = compressed ? 1 : 0;
+    record.packedSize = uint32_t(stored);
+    offsetAt_.push_back(uint32_t(index_.size() + 4 + name.size()));
+    dataOffsets_.push_back(uint32_t(dataSize_));
+    PutRecord(version_, record, index_);
     dataSize_ += stored;
     // The next entry's data starts here, also after a raw rewrite that
     // left a longer failed attempt behind.
@@ -156,36 +145,29 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64
 
 void PakBuilder::Finish(HANDLE out, const std::string& what)
 {
-    std::vector<unsigned char> head;
-    PutU32(head, version_);
-    PutU32(head, entries);
-    std::vector<unsigned char> packed;
+    ArchiveHeader header;
+    header.version = version_;
+    header.count = entries;
+    std::string packed;
     if (version_ == 0) {
         // Absolute offsets: the data follows the header and the plain index.
         const uint64_t base = 8 + index_.size();
         if (base + dataSize_ > kMaxDataEnd)
             throw ToolError(TooLarge());
-        for (uint32_t at : offsetAt_) {
-            const uint32_t offset = uint32_t(index_[at]) | uint32_t(index_[at + 1]) << 8 |
-                                    uint32_t(index_[at + 2]) << 16 | uint32_t(index_[at + 3]) << 24;
-            SetU32(index_, at, uint32_t(base + offset));
-        }
+        for (size_t i = 0; i < offsetAt_.size(); ++i)
+            SetWord(index_, offsetAt_[i], uint32_t(base + dataOffsets_[i]));
     } else {
-        uLongf length = compressBound(uLong(index_.size()));
-        packed.resize(length);
-        if (compress2(packed.data(), &length, index_.data(), uLong(index_.size()), level_) != Z_OK)
+        if (!DeflateBlock(index_.data(), index_.size(), level_, packed))
             throw ToolError("zlib failed while compressing the index");
-        packed.resize(length);
-        PutU32(head, uint32_t(index_.size()));
-        PutU32(head, uint32_t(packed.size()));
-        if (version_ == 2) {
-            PutU32(head, uint32_t(revision_));
-            head.resize(head.size() + 256, 0);  // the extra block, zeroed
-        }
-        if (head.size() + packed.size() + dataSize_ > kMaxDataEnd)
-            throw ToolError(TooLarge());
+        header.indexSize = uint32_t(index_.size());
+        header.packedIndexSize = uint32_t(packed.size());
+        header.revision = uint32_t(revision_);
     }
-    const std::vector<unsigned char>& index = version_ == 0 ? index_ : packed;
+    std::string head;
+    PutHeader(header, head);
+    if (head.size() + packed.size() + dataSize_ > kMaxDataEnd)
+        throw ToolError(TooLarge());
+    const std::string& index = version_ == 0 ? index_ : packed;
     WriteFully(out, head.data(), uint32_t(head.size()), what);
     if (!index.empty())
         WriteFully(out, index.data(), uint32_t(index.size()), what);

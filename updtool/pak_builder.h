@@ -1,6 +1,6 @@
 #pragma once
-// Writes a .pak archive (layout in pak/archive_index.cpp) that the updater
-// reads: format 0 (plain index, absolute offsets, raw data), or 1 and 2
+// Writes a .pak archive (its bytes through pak/archive_writer.h) that the
+// updater reads: format 0 (plain index, absolute offsets, raw data), or 1 and 2
 // (the index as one zlib stream, offsets from the data area, each entry raw
 // or one zlib stream; format 2 with its revision and a zeroed 256-byte
 // block).
@@ -55,8 +55,9 @@ private:
     TemporaryFile data_;
     Handle dataReader_;  // the same file, to copy it behind the index
     uint64_t dataSize_;  // bytes of the data area written
-    std::vector<unsigned char> index_;  // records, offsets from the data area
+    std::string index_;                 // records, offsets from the data area
     std::vector<uint32_t> offsetAt_;    // where each record's offset lies in index_
+    std::vector<uint32_t> dataOffsets_; // each record's offset from the data area
     std::vector<unsigned char> in_;
     std::vector<unsigned char> out_;
     z_stream stream_;

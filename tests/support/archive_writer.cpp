@@ -4,37 +4,35 @@
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
+#include "pak/archive_writer.h"
 
 namespace {
 
-void PutU32(std::string& out, uint32_t value)
+// The record as stored: the entry's fields, or the overrides.
+void PutEntry(uint32_t version, const PakEntry& e, uint32_t dataOffset, uint32_t stored,
+              std::string& index)
 {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(char((value >> shift) & 0xFF));
-}
-
-// The fields every version's entry record begins with: name length, name,
-// offset (dataOffset unless overridden), the unused word and size.
-void PutEntryHead(std::string& index, const PakEntry& e, uint32_t dataOffset)
-{
-    PutU32(index, e.nameLength.value_or(uint32_t(e.name.size())));
-    index += e.name;
-    PutU32(index, e.offset.value_or(dataOffset));
-    PutU32(index, e.unused.value_or(0));
-    PutU32(index, e.size.value_or(uint32_t(e.data.size())));
+    IndexRecord record;
+    record.name = e.name.data();
+    record.nameLength = uint32_t(e.name.size());
+    record.offset = e.offset.value_or(dataOffset);
+    record.size = e.size.value_or(uint32_t(e.data.size()));
+    record.compressed = e.compressedWord.value_or(e.compress ? 1 : 0);
+    record.packedSize = e.packedSize.value_or(stored);
+    const size_t at = index.size();
+    PutRecord(version, record, index, e.unused.value_or(0));
+    // A stated name length that differs from the name's own.
+    if (e.nameLength)
+        SetWord(index, at, *e.nameLength);
 }
 
 }  // namespace
 
 std::string ZlibCompress(const std::string& data, int level)
 {
-    uLongf length = compressBound(uLong(data.size()));
-    std::string out(length, '\0');
-    const int rc = compress2(reinterpret_cast<Bytef*>(&out[0]), &length,
-                             reinterpret_cast<const Bytef*>(data.data()), uLong(data.size()), level);
-    if (rc != Z_OK)
+    std::string out;
+    if (!DeflateBlock(data.data(), data.size(), level, out))
         throw std::runtime_error("compress2 failed");
-    out.resize(length);
     return out;
 }
 
@@ -45,53 +43,35 @@ std::string BuildPak(const PakSpec& spec)
     for (const PakEntry& e : spec.entries)
         stored.push_back(spec.version != 0 && e.compress ? ZlibCompress(e.data) : e.data);
 
-    const uint32_t count = spec.count.value_or(uint32_t(spec.entries.size()));
-    std::string index;
-    std::string data;
-    if (spec.version == 0) {
-        // Offsets are absolute: data follows the plain index.
-        uint32_t indexLength = 0;
-        for (const PakEntry& e : spec.entries)
-            indexLength += 16 + uint32_t(e.name.size());
-        uint32_t at = 8 + indexLength;  // behind the 8-byte header
-        for (size_t i = 0; i < spec.entries.size(); ++i) {
-            const PakEntry& e = spec.entries[i];
-            PutEntryHead(index, e, at);
-            data += stored[i];
-            at += uint32_t(stored[i].size());
-        }
-        std::string out;
-        PutU32(out, 0);
-        PutU32(out, count);
-        return out + index + data;
-    }
-
+    std::string index, data;
+    // v0 offsets are absolute: data follows the header and plain index.
     uint32_t at = 0;
+    if (spec.version == 0) {
+        at = 8;
+        for (const PakEntry& e : spec.entries)
+            at += 16 + uint32_t(e.name.size());
+    }
     for (size_t i = 0; i < spec.entries.size(); ++i) {
-        const PakEntry& e = spec.entries[i];
-        PutEntryHead(index, e, at);
-        PutU32(index, e.compressedWord.value_or(e.compress ? 1 : 0));
-        PutU32(index, e.packedSize.value_or(uint32_t(stored[i].size())));
+        PutEntry(spec.version, spec.entries[i], at, uint32_t(stored[i].size()), index);
         data += stored[i];
         at += uint32_t(stored[i].size());
     }
-    const std::string packed = spec.packedIndex.value_or(ZlibCompress(index));
-
+    ArchiveHeader header;
+    header.version = spec.version;
+    header.count = spec.count.value_or(uint32_t(spec.entries.size()));
     std::string out;
-    PutU32(out, spec.version);
-    PutU32(out, count);
-    PutU32(out, spec.indexSize.value_or(uint32_t(index.size())));
-    PutU32(out, spec.packedIndexSize.value_or(uint32_t(packed.size())));
-    if (spec.version == 2) {
-        PutU32(out, uint32_t(spec.revision));
-        std::string extra = spec.extra.substr(0, 256);
-        extra.resize(256, '\0');
-        out += extra;
-    } else if (spec.version != 1) {
-        // Unknown versions: the v2 layout, so a reader that guesses is caught.
-        PutU32(out, uint32_t(spec.revision));
-        out += std::string(256, '\0');
+    if (spec.version == 0) {
+        PutHeader(header, out);
+        return out + index + data;
     }
+    const std::string packed = spec.packedIndex.value_or(ZlibCompress(index));
+    header.indexSize = spec.indexSize.value_or(uint32_t(index.size()));
+    header.packedIndexSize = spec.packedIndexSize.value_or(uint32_t(packed.size()));
+    header.revision = uint32_t(spec.revision);
+    // Unknown versions: the v2 layout, so a reader that guesses is caught.
+    if (spec.version == 2)
+        spec.extra.copy(reinterpret_cast<char*>(header.extra), std::min<size_t>(256, spec.extra.size()));
+    PutHeader(header, out);
     return out + packed + data;
 }
 

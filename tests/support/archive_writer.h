@@ -1,7 +1,8 @@
 #pragma once
 // Builds .pak archives for tests, so fixtures are made by the tests rather
-// than committed as opaque binaries. Every stored field can be made wrong on
-// purpose through the optional overrides.
+// than committed as opaque binaries: a spec of entries over the archive
+// writer of pak/. Every stored field can be made wrong on purpose through
+// the optional overrides.
 
 #include <cstdint>
 #include <optional>

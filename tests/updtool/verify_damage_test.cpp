@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <string>
+#include <vector>
 #include "tests/support/archive_writer.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/updtool/tool_runner.h"
@@ -127,4 +128,30 @@ TEST(VerifyDamage, EveryKindIsReportedWithItsEntry)
     EXPECT_EQ("{\"ok\":true,\"format\":2,\"count\":2,\"checked\":2,\"unpackedSize\":6,"
               "\"problemCount\":0,\"problems\":[]}\n",
               RunTool({"verify", "x.pak", "--json"}, scratch.Path()).out);
+}
+
+TEST(ListDamage, ACutArchiveIsNoQuietListing)
+{
+    // An interrupted download: the last entry's data is cut short, the
+    // index whole. Both forms list what there is, warn and exit 1.
+    const std::string whole = BuildPak(Spec(2, {Entry("a", "abc"), Entry("b", kText, true)}));
+    ScratchDir scratch;
+    WriteFileBytes(scratch.Path("x.pak"), whole.substr(0, whole.size() - 1));
+    const struct {
+        std::vector<std::string> args;
+        const char* out;
+    } rows[] = {
+        {{"list", "x.pak"}, "format 2, 2 entries, revision 0\n"},
+        {{"list", "x.pak", "--json"}, "\"name\":\"b\",\"offset\":3,\"size\":2000,"},
+    };
+    for (const auto& row : rows) {
+        const ToolResult list = RunTool(row.args, scratch.Path());
+        EXPECT_EQ(1, list.exitCode) << row.args.size();
+        EXPECT_NE(std::string::npos, list.out.find(row.out)) << list.out;
+        EXPECT_EQ("updtool list: warning: 'x.pak' is damaged: the updater cannot deliver 1 entry "
+                  "whole (see 'updtool verify')\n",
+                  list.err);
+    }
+    WriteFileBytes(scratch.Path("x.pak"), whole);
+    EXPECT_EQ(0, RunTool({"list", "x.pak", "--json"}, scratch.Path()).exitCode);
 }
