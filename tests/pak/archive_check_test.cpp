@@ -127,8 +127,9 @@ TEST_F(Depths, TheFullDepthAloneInflatesEntries)
         Check(row.bytes, CheckFull, problems, damage, first);
         EXPECT_EQ(problems, row.fullProblems) << row.label << " (full): " << first;
         EXPECT_EQ(damage, row.fullDamage) << row.label << " (full): " << first;
-        if (row.fullFirst)
+        if (row.fullFirst) {
             EXPECT_EQ(first, row.fullFirst) << row.label;
+        }
         // The updater's check is the bounds depth: faults of the making pass.
         Put("data.pak", row.bytes);
         EXPECT_EQ(ErrorMessage([&] {
