@@ -103,15 +103,20 @@ public:
     CheckDepth depth;
     ArchiveReport& report;
     const NameRule& nameRule;
+    // Damage alone is looked for: nothing is kept per entry.
+    bool damageOnly;
     Findings findings;
     DuplicateNames duplicates;
     std::vector<StoredRange> ranges;
 
     Check(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth, ArchiveReport& report,
           const NameRule& nameRule)
-        : archive(archive), data(data), depth(depth), report(report), nameRule(nameRule)
+        : archive(archive), data(data), depth(depth), report(report), nameRule(nameRule),
+          damageOnly(false)
     {
     }
+
+    void Run();
     virtual ~Check() {}
 
     bool Index(ArchiveIndex& index);
@@ -177,7 +182,8 @@ uint64_t Check::Records(ArchiveIndex& index, EntryReader& reader)
         }
         const uint32_t entry = report.checked++;
         report.unpackedSize += record.size;
-        Name(entry, record);
+        if (!damageOnly)
+            Name(entry, record);
         const uint64_t start = index.DataStart(record);
         reader.Start(start, index.fileSize, record);
         if (!reader.problem.empty()) {
@@ -192,7 +198,7 @@ uint64_t Check::Records(ArchiveIndex& index, EntryReader& reader)
             continue;
         }
         const uint32_t stored = record.compressed ? record.packedSize : record.size;
-        if (stored != 0)
+        if (stored != 0 && !damageOnly)
             ranges.push_back({uint32_t(start), uint32_t(start + stored), entry, record.size,
                               record.compressed ? 1u : 0u});
     }
@@ -294,28 +300,32 @@ void Check::Report()
     }
 }
 
+void Check::Run()
+{
+    {
+        ArchiveIndex index(archive);
+        EntryReader reader(data);
+        if (Index(index)) {
+            const uint64_t indexEnd = Records(index, reader);
+            Ranges(indexEnd, index.fileSize, reader);
+        }
+    }
+    std::vector<StoredRange>().swap(ranges);
+    duplicates.Resolve(archive);
+    for (const auto& repeat : duplicates.repeats)
+        findings.AddMade(repeat.first, false, [] { return std::string("an earlier entry, "); },
+                         repeat.second,
+                         ", has the same name to the updater's lookup (case ignored), which "
+                         "delivers that one");
+    Report();
+}
+
 }  // namespace
 
 void CheckArchive(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth,
                   ArchiveReport& report, const NameRule& nameRule)
 {
-    Check check(archive, data, depth, report, nameRule);
-    {
-        ArchiveIndex index(archive);
-        EntryReader reader(data);
-        if (check.Index(index)) {
-            const uint64_t indexEnd = check.Records(index, reader);
-            check.Ranges(indexEnd, index.fileSize, reader);
-        }
-    }
-    std::vector<StoredRange>().swap(check.ranges);
-    check.duplicates.Resolve(archive);
-    for (const auto& repeat : check.duplicates.repeats)
-        check.findings.AddMade(repeat.first, false, [] { return std::string("an earlier entry, "); },
-                               repeat.second,
-                               ", has the same name to the updater's lookup (case ignored), "
-                               "which delivers that one");
-    check.Report();
+    Check(archive, data, depth, report, nameRule).Run();
 }
 
 void CheckArchiveIsSound(const std::wstring& path)
@@ -326,8 +336,12 @@ void CheckArchiveIsSound(const std::wstring& path)
         if (!archive.Open(path, ModeRead) || !data.Open(path, ModeRead))
             return;
     }
+    // The bounds depth, without the faults of the making: the memory it
+    // takes stays the same for any number of entries.
     ArchiveReport report;
-    CheckArchive(archive, data, CheckBounds, report);
+    Check check(archive, data, CheckBounds, report, NameRule());
+    check.damageOnly = true;
+    check.Run();
     if (report.damageCount != 0)
         RaiseDamagedArchive();
 }
