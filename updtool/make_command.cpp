@@ -7,6 +7,7 @@
 #include "base/text_932.h"
 #include "pak/archive_revision.h"
 #include "pak/archive_soundness.h"
+#include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 #include "update/file_version.h"
 #include "update/item_rule.h"
@@ -40,7 +41,7 @@ const char* const makeUsage =
     "text (none counts as \"\") does not compare higher as text than the old\n"
     "one's; a .pak whose revision text compares lower, or that is damaged;\n"
     "any file the updater would skip or ask about; a name the updater refuses\n"
-    "or update.ini cannot list (';', \"\\n\" and \"\\t\", which its reader turns\n"
+    "or update.ini cannot list (\";\", \"\\n\" and \"\\t\", which its reader turns\n"
     "into a line break and a tab, a tab, a leading space); a name of NEW_DIR\n"
     "that code page 932 cannot hold; two names that differ only in case; an\n"
     "update.ini in NEW_DIR's top folder.\n"
@@ -127,7 +128,7 @@ std::string Refusal(MadeItem& item, const std::wstring& oldPath)
             CheckArchiveIsSound(item.path);
     } catch (const OCErrorException& failure) {
         return "it is damaged: the updater would stop with its error box \"" +
-               Utf8(failure.wideMessage) + "\" (see 'updtool verify')";
+               Utf8(failure.wideMessage) + "\" (see \"updtool verify\")";
     }
     try {
         return VersionRefusal(item, oldPath);
@@ -167,7 +168,7 @@ std::string ListingRefusal(const std::string& name)
 {
     const ItemRefusal refusal = JudgeItem(name.c_str());
     if (refusal != ItemAccepted)
-        return "the updater refuses such an item (a \"..\" part, a rooted path, ':' or a "
+        return "the updater refuses such an item (a \"..\" part, a rooted path, \":\" or a "
                "device name)";
     const std::string read = ReadBack("[update]\r\nfile=" + name + "\r\n", "file");
     String list;
@@ -468,13 +469,7 @@ int Make(const CommandLine& line)
     if (outAttributes != INVALID_FILE_ATTRIBUTES) {
         if (!(outAttributes & FILE_ATTRIBUTE_DIRECTORY))
             return Fail("make", Shown(out) + " is a file");
-        WIN32_FIND_DATAW found;
-        const FindOwner find(FindFirstFileW((out + L"\\*").c_str(), &found));
-        bool empty = true;
-        for (bool more = find.Valid(); more; more = FindNextFileW(find.Get(), &found) != 0)
-            empty = empty && (std::wstring(found.cFileName) == L"." ||
-                              std::wstring(found.cFileName) == L"..");
-        if (!empty)
+        if (FolderListing(out + L"\\*").Next())
             return Fail("make", Shown(out) + " is not empty: the update goes into a new or empty "
                                              "folder");
     }
