@@ -68,6 +68,24 @@ TEST(Paths, DirectoryPart)
     }
 }
 
+TEST(Paths, FolderAndLeaf)
+{
+    struct Row { const wchar_t* path; const wchar_t* folder; const wchar_t* leaf; } rows[] = {
+        {L"C:\\Games\\Demo\\game.exe", L"C:\\Games\\Demo", L"game.exe"},
+        {L"data\\a.pak", L"data", L"a.pak"},
+        {L"a.pak", L"", L"a.pak"},
+        {L"dir\\", L"dir", L""},
+        {L"\\name", L"", L"name"},
+        {L"C:name", L"", L"name"},
+        {L"\\\\?\\C:\\x\\upd0001.tmp", L"\\\\?\\C:\\x", L"upd0001.tmp"},
+        {L"", L"", L""},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(std::wstring(row.folder), FolderOf(row.path)) << (&row - rows);
+        EXPECT_EQ(std::wstring(row.leaf), LeafOf(row.path)) << (&row - rows);
+    }
+}
+
 TEST(Paths, CreateDirectoriesRelativeWithRunsOfBackslashes)
 {
     ScratchDir scratch;
