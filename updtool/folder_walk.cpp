@@ -26,6 +26,18 @@ private:
     FindOwner handle_;
 };
 
+// name in code page 932, '?' for each character it cannot hold: no name
+// holds a '?', so only a pattern's wildcards match there.
+std::string WithStandIns(const std::wstring& name)
+{
+    std::string text;
+    for (wchar_t c : name) {
+        std::string one;
+        text += ExactlyTo932(std::wstring(1, c), one) ? one : "?";
+    }
+    return text;
+}
+
 }  // namespace
 
 FolderWalk::FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded,
@@ -68,7 +80,7 @@ void FolderWalk::Run()
             const DWORD attributes = find.found.dwFileAttributes;
             SourceFile file;
             const bool named = ExactlyTo932(name, file.name);
-            if (named && leftOut_ && leftOut_->Matches(LookupKeyOf(file.name)))
+            if (leftOut_ && leftOut_->Matches(LookupKeyOf(named ? file.name : WithStandIns(name))))
                 continue;
             if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
@@ -80,14 +92,12 @@ void FolderWalk::Run()
             }
             if (Excluded(path))
                 continue;
-            if (!named) {
-                refusals.push_back("'" + Utf8(name) +
-                                   "' has characters that code page 932 cannot hold");
-                continue;
-            }
             file.path = path;
             file.size = uint64_t(find.found.nFileSizeHigh) << 32 | find.found.nFileSizeLow;
-            files.push_back(file);
+            if (!named)
+                refusals.push_back("'" + Utf8(name) +
+                                   "' has characters that code page 932 cannot hold");
+            (named ? files : unnamed).push_back(file);
         } while (find.Next());
         if (GetLastError() != ERROR_NO_MORE_FILES)
             ThrowSystemError("cannot list the folder '" + Utf8(folder) + "'", folder);

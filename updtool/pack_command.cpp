@@ -276,7 +276,7 @@ int RunPack(const Arguments& args)
         if (!archive.Create(folder, L"updtool"))
             ThrowSystemError("cannot create a new file beside " + outShown, out);
         PakBuilder builder(uint32_t(format), revision, int(level), folder);
-        Progress progress(ErrIsConsole() && !line.Has("-q"));
+        Progress progress("pack", ErrIsConsole() && !line.Has("-q"));
         for (const SourceFile* item : items) {
             builder.Add(item->name, item->path, item->size,
                         format != 0 && !store.Matches(LookupKeyOf(item->name)));
