@@ -229,8 +229,8 @@ TEST(UpdtoolMake, FollowsTheUpdaterAndJudgesOnlyShippedFiles)
         std::vector<std::string> options;
         int exitCode;
         std::string said;     // a part of standard output (UTF-8)
-        std::string unsaid;   // no part of it ("": not checked)
-        std::string written;  // OUT_DIR's names when made
+        std::string unsaid = {};   // no part of it ("": not checked)
+        std::string written = {};  // OUT_DIR's names when made
     };
     const std::string v2 = StubBytes("app-2.0.exe"), none = StubBytes("app-none.exe");
     const std::pair<std::wstring, std::string> a = {L"a.txt", "a"}, b = {L"a.txt", "b"};
@@ -281,8 +281,9 @@ TEST(UpdtoolMake, FollowsTheUpdaterAndJudgesOnlyShippedFiles)
         const ToolResult made = RunTool(args, scratch.Path());
         EXPECT_EQ(row.exitCode, made.exitCode) << row.label << "\n" << made.out << made.err;
         EXPECT_NE(std::string::npos, made.out.find(row.said)) << row.label << "\n" << made.out;
-        if (!row.unsaid.empty())
+        if (!row.unsaid.empty()) {
             EXPECT_EQ(std::string::npos, made.out.find(row.unsaid)) << row.label << "\n" << made.out;
+        }
         EXPECT_EQ(row.exitCode == 0 ? row.written : "<none>",
                   FileExists(scratch.Path("out")) ? ListFolder(scratch.Path("out")) : "<none>")
             << row.label;
