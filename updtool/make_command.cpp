@@ -214,7 +214,7 @@ void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDif
                          (folders.updater.empty()
                               ? "; place updater.exe beside them before shipping (or copy it "
                                 "with --updater PATH)"
-                              : ", the updater " + Shown(folders.UpdaterName()) + " beside them");
+                              : ", with \"" + Utf8(folders.UpdaterName()) + "\" beside them");
     report.Print(json);
 }
 

@@ -268,7 +268,7 @@ TEST(UpdtoolMake, FollowsTheUpdaterAndJudgesOnlyShippedFiles)
         {"all or nothing, the updater copied", {a}, {b},
          {"--all-or-nothing", "--updater", "updater.exe", "--brand", "B", "--name", "N", "--title",
           "T", "--version", "V"},
-         0, "listed in update.ini, the updater 'updater.exe' beside them\n", "warning",
+         0, "listed in update.ini, with \"updater.exe\" beside them\n", "warning",
          "a.txt update.ini updater.exe"},
     };
     for (const Row& row : rows) {
