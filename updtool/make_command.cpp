@@ -21,35 +21,28 @@ const char* const makeUsage =
     "usage: updtool make OLD_DIR NEW_DIR OUT_DIR [--brand B] [--name N] [--title T]\n"
     "                   [--version V] [--all-or-nothing] [--updater PATH]\n"
     "                   [--exclude PATTERN]... [--json] [-q]\n"
-    "Builds an update from two releases: compares the files below OLD_DIR and\n"
-    "NEW_DIR byte by byte and writes to OUT_DIR (new, or an empty folder)\n"
-    "every file of NEW_DIR that was added or changed, at its path below\n"
-    "NEW_DIR, with an update.ini (code page 932) listing them in the key file\n"
-    "and the other keys from the options (a key not given is left out, and a\n"
-    "warning names the updater's default). Files removed in NEW_DIR are warned\n"
-    "of: the updater cannot remove files. The updater itself must be placed\n"
-    "beside update.ini before the folder is shipped, or copied with --updater.\n"
-    "Only the files the update ships are judged. Refused, with nothing\n"
-    "written, when the updater would not install one: an executable or DLL\n"
-    "whose FileVersion text compares lower as text than the old one's, or that\n"
-    "lost its FileVersion (an equal text is installed again on every run: a\n"
-    "warning); a .pak whose revision text compares lower, or that is damaged;\n"
-    "a name the updater refuses, that Windows cannot open as named (con.txt,\n"
-    "a trailing dot or space), or that update.ini cannot list (';', \"\\n\" and\n"
-    "\"\\t\", which its reader turns into a line break and a tab, a tab, a\n"
-    "leading space); a name that code page 932 cannot hold; two names that\n"
-    "differ only in case; an update.ini in NEW_DIR's top folder.\n"
+    "Writes to OUT_DIR (new, or an empty folder) every file of NEW_DIR that is\n"
+    "not byte for byte in OLD_DIR, at its path, and an update.ini (code page\n"
+    "932) listing them. A key not given is left out: a warning names the\n"
+    "updater's default. Files removed in NEW_DIR are warned of: the updater\n"
+    "cannot remove files. The updater itself goes beside update.ini.\n"
+    "Refused, with nothing written, when the updater would not install a file\n"
+    "the update ships: an executable or DLL whose FileVersion text compares\n"
+    "lower as text, or that lost it (an equal text is installed, and again on\n"
+    "every run: a warning); a .pak whose revision text compares lower, or that\n"
+    "is damaged; a name the updater refuses, that Windows cannot open as\n"
+    "named (con.txt, a trailing dot), that code page 932 cannot hold, or that\n"
+    "update.ini cannot list (';', \"\\n\", \"\\t\", a tab, a leading space); two\n"
+    "names that differ only in case; update.ini itself.\n"
     "  --brand B, --name N, --title T, --version V   the keys Brand, Name,\n"
-    "           Title and Version (code page 932 texts)\n"
-    "  --all-or-nothing   AllOrNothing=1: the updater puts every item in\n"
-    "           place, or none\n"
-    "  --updater PATH   copy the updater (PATH) into OUT_DIR under its name\n"
-    "  --exclude PATTERN   leave out files and folders of both releases whose\n"
-    "           names match PATTERN (as in pack); may be repeated\n"
-    "  --json   one JSON document: out, written, updater, items[] (item,\n"
-    "           change, kind, oldVersion, newVersion), removed[], problems[]\n"
-    "           (severity, message), summary\n"
-    "  -q       no progress line\n"
+    "                      Title and Version (code page 932 texts)\n"
+    "  --all-or-nothing    AllOrNothing=1: every item in place, or none\n"
+    "  --updater PATH      copy the updater into OUT_DIR, under its name\n"
+    "  --exclude PATTERN   leave out what matches in both releases, as pack\n"
+    "  --json              one JSON document: out, written, updater, items[]\n"
+    "                      (item, change, kind, oldVersion, newVersion),\n"
+    "                      removed[], problems[] (severity, message), summary\n"
+    "  -q                  no progress line\n"
     "Exit codes: 0 written, 1 refused (nothing written), 2 bad usage or a\n"
     "folder that cannot be read or written.\n";
 
@@ -194,13 +187,13 @@ void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDif
                      Cell("updater", folders.updater.empty() ? "" : Utf8(folders.UpdaterName()))};
     report.lists = {ReportList("items"), ReportList("removed"), ReportList("problems")};
     for (const MadeItem& item : diff.items)
-        report.lists[0].rows.push_back({Cell("item", item.name, CellProduct),
+        report.lists[0].rows.push_back({Cell("item", Utf8From932(item.name), CellQuoted),
                                         Cell("change", item.changed ? "changed" : "added"),
                                         Cell("kind", KindName(item.kind)),
-                                        Cell("oldVersion", item.oldVersion, CellProduct),
-                                        Cell("newVersion", item.newVersion, CellProduct)});
+                                        Cell("oldVersion", Utf8From932(item.oldVersion), CellQuoted),
+                                        Cell("newVersion", Utf8From932(item.newVersion), CellQuoted)});
     for (const std::string& name : diff.removed)
-        report.lists[1].rows.push_back({Cell(nullptr, name, CellName)});
+        report.lists[1].rows.push_back({Cell(nullptr, name, CellQuoted)});
     for (const Problem& problem : diff.problems.found)
         report.lists[2].rows.push_back(
             {Cell("severity", SeverityName(problem.severity)), Cell("message", problem.message)});

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include "updtool/report_text.h"
-#include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
 namespace {
@@ -14,27 +13,23 @@ void WriteCell(JsonWriter& writer, const Cell& cell)
     if (cell.kind == CellFlag)
         writer.Bool(!cell.value.empty());
     else
-        writer.Text(cell.kind == CellProduct ? Utf8From932(cell.value) : cell.value);
+        writer.Text(cell.value);
 }
 
 std::string Shown(const Cell& cell)
 {
     if (cell.kind == CellFlag)
         return cell.value.empty() ? "no" : "yes";
-    if (cell.value.empty())
-        return "-";
-    if (cell.kind == CellProduct)
-        return Quoted(cell.value);
-    if (cell.kind == CellText)
-        return cell.value;
-    // No control character in a name may break a row.
-    std::string name = "\"";
+    if (cell.value.empty() || cell.kind == CellText)
+        return cell.value.empty() ? "-" : cell.value;
+    // No control character may break a row.
+    std::string text = "\"";
     for (const char c : cell.value) {
         char hex[8];
         snprintf(hex, sizeof hex, "<%02X>", unsigned(c));
-        name += static_cast<unsigned char>(c) < 0x20 ? hex : std::string(1, c);
+        text += static_cast<unsigned char>(c) < 0x20 ? hex : std::string(1, c);
     }
-    return name + "\"";
+    return text + "\"";
 }
 
 std::string Json(const Report& report)
@@ -46,7 +41,7 @@ std::string Json(const Report& report)
     for (const ReportList& list : report.lists) {
         writer.Key(list.name);
         writer.BeginArray();
-        for (const ReportRow& row : list.rows) {
+        for (const std::vector<Cell>& row : list.rows) {
             const bool object = row.size() != 1 || row[0].key;
             if (object)
                 writer.BeginObject();
@@ -66,22 +61,21 @@ std::string Text(const Report& report)
 {
     std::string text;
     for (const ReportList& list : report.lists) {
-        if (list.rows.empty())
-            continue;
         TextTable table;
         std::vector<std::string> head;
-        for (const Cell& cell : list.rows[0])
+        for (const Cell& cell : list.rows.empty() ? std::vector<Cell>() : list.rows[0])
             if (cell.key)
                 head.push_back(cell.key);
         if (!head.empty())
             table.Add(head);
-        for (const ReportRow& row : list.rows) {
+        for (const std::vector<Cell>& row : list.rows) {
             std::vector<std::string> cells;
             for (const Cell& cell : row)
                 cells.push_back(Shown(cell));
             table.Add(cells);
         }
-        text += std::string(list.name) + ":\n" + table.Text(2);
+        if (!list.rows.empty())
+            text += std::string(list.name) + ":\n" + table.Text(2);
     }
     return text + report.summary + "\n";
 }

@@ -1,24 +1,23 @@
 #pragma once
-// A command's report as one model, rendered whole as JSON or as text, so the
-// two forms cannot tell different stories. JSON: the fields, each list as an
-// array (of objects, or of strings where a row's one cell has no key), and
+// A report as one model, rendered whole as one JSON document or as text, so
+// the two forms cannot tell different stories. JSON: the fields, each list
+// as an array (of objects; of strings where a row's one cell has no key),
 // the summary. Text: each non-empty list under its name as a table headed by
-// its keys, an empty cell shown as "-", then the summary.
+// its keys (an empty cell shown as "-"), then the summary.
 
 #include <string>
 #include <vector>
 
 enum CellKind {
-    CellText,     // UTF-8
-    CellProduct,  // code page 932, a product's text: double-quoted in text
-    CellName,     // UTF-8 name: double-quoted in text
-    CellFlag,     // "1" or "": JSON true or false, text yes or no
+    CellText,    // as it is
+    CellQuoted,  // a name or a product's text: in double quotes in text
+    CellFlag,    // "" false, else true: JSON true or false, text yes or no
 };
 
 class Cell {
 public:
-    const char* key;  // null: the row's only cell, a plain JSON string
-    std::string value;
+    const char* key;    // null: a row's only cell, a plain JSON string
+    std::string value;  // UTF-8
     CellKind kind;
 
     Cell(const char* key, const std::string& value, CellKind kind = CellText)
@@ -28,12 +27,10 @@ public:
     virtual ~Cell() {}
 };
 
-typedef std::vector<Cell> ReportRow;
-
 class ReportList {
 public:
     const char* name;
-    std::vector<ReportRow> rows;
+    std::vector<std::vector<Cell>> rows;
 
     explicit ReportList(const char* name) : name(name) {}
     virtual ~ReportList() {}
@@ -43,11 +40,11 @@ class Report {
 public:
     std::vector<Cell> fields;
     std::vector<ReportList> lists;
-    std::string summary;  // one sentence, UTF-8
+    std::string summary;  // one sentence
 
     Report() {}
     virtual ~Report() {}
 
-    // The whole report, to standard output.
+    // To standard output.
     void Print(bool json) const;
 };
