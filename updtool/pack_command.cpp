@@ -183,8 +183,9 @@ bool OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items)
     for (size_t i : order.order)
         items.push_back(storable[i]);
     for (const auto& pair : order.sameName)
-        refusals.push_back(Quoted(names[pair.first]) + " and " + Quoted(names[pair.second]) +
-                           " are one name to the updater, which ignores case");
+        refusals.push_back("both " + Quoted(names[pair.first]) + " and " +
+                           Quoted(names[pair.second]) + ": the updater ignores case, so they are "
+                           "one name");
     for (const auto& pair : order.begins) {
         const std::string shorter = Quoted(names[pair.first]), longer = Quoted(names[pair.second]);
         WriteErr("updtool pack: warning: " + shorter + " begins " + longer +
