@@ -6,6 +6,7 @@
 #include "paths/wide_paths.h"
 #include "update/temporary_file.h"
 #include "update/update_settings.h"
+#include "updtool/entry_name_rule.h"
 #include "updtool/file_handle.h"
 #include "updtool/kind_name.h"
 #include "updtool/make_diff.h"
@@ -239,7 +240,8 @@ std::string FoldersOf(const CommandLine& line, MakeFolders& folders)
             return Shown(line.positional[i]) + " is not a folder";
     if (const std::wstring* updater = line.Value("--updater")) {
         folders.updater = FullPath(PathArgument(*updater));
-        if (!Attributes(folders.updater, attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (!Attributes(folders.updater, attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            NamesDevice(folders.UpdaterName()))
             return "--updater " + Shown(*updater) + " is not a file";
     }
     if (folders.out.empty())
