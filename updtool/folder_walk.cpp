@@ -5,6 +5,22 @@
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 
+namespace {
+
+// name in code page 932, '?' for each character it cannot hold: no name
+// holds a '?', so only a pattern's wildcards match there.
+std::string WithStandIns(const std::wstring& name)
+{
+    std::string text;
+    for (wchar_t c : name) {
+        std::string one;
+        text += ExactlyTo932(std::wstring(1, c), one) ? one : "?";
+    }
+    return text;
+}
+
+}  // namespace
+
 FolderWalk::FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded,
                        const NamePatterns* leftOut)
     : root_(root), excluded_(excluded), leftOut_(leftOut)
@@ -38,7 +54,7 @@ void FolderWalk::Run()
             const DWORD attributes = list.Entry().dwFileAttributes;
             SourceFile file;
             const bool named = ExactlyTo932(name, file.name);
-            if (named && leftOut_ && leftOut_->Matches(LookupKeyOf(file.name)))
+            if (leftOut_ && leftOut_->Matches(LookupKeyOf(named ? file.name : WithStandIns(name))))
                 continue;
             if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
@@ -50,14 +66,12 @@ void FolderWalk::Run()
             }
             if (Excluded(path))
                 continue;
-            if (!named) {
-                refusals.push_back("\"" + Utf8(name) +
-                                   "\" has characters that code page 932 cannot hold");
-                continue;
-            }
             file.path = path;
             file.size = uint64_t(list.Entry().nFileSizeHigh) << 32 | list.Entry().nFileSizeLow;
-            files.push_back(file);
+            if (!named)
+                refusals.push_back("\"" + Utf8(name) +
+                                   "\" has characters that code page 932 cannot hold");
+            (named ? files : unnamed).push_back(file);
         }
         if (list.Error() != 0) {
             SetLastError(list.Error());

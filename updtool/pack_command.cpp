@@ -180,8 +180,9 @@ bool OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items)
     for (size_t i : order.order)
         items.push_back(storable[i]);
     for (const auto& pair : order.sameName)
-        refusals.push_back(Quoted(names[pair.first]) + " and " + Quoted(names[pair.second]) +
-                           " are one name to the updater, which ignores case");
+        refusals.push_back("both " + Quoted(names[pair.first]) + " and " +
+                           Quoted(names[pair.second]) + ": the updater ignores case, so they are "
+                           "one name");
     for (const auto& pair : order.begins) {
         const std::string shorter = Quoted(names[pair.first]), longer = Quoted(names[pair.second]);
         WriteErr("updtool pack: warning: " + shorter + " begins " + longer +
@@ -273,7 +274,7 @@ int RunPack(const Arguments& args)
         if (!archive.Create(folder, L"updtool"))
             ThrowSystemError("cannot create a new file beside " + outShown, out);
         PakBuilder builder(uint32_t(format), revision, int(level), folder);
-        Progress progress(ErrIsConsole() && !line.Has("-q"));
+        Progress progress("pack", ErrIsConsole() && !line.Has("-q"));
         for (const SourceFile* item : items) {
             builder.Add(item->name, item->path, item->size,
                         format != 0 && !store.Matches(LookupKeyOf(item->name)));
