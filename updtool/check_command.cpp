@@ -1,16 +1,11 @@
 #include "updtool/commands.h"
 
-#include <new>
+#include <algorithm>
 #include <windows.h>
-#include "base/exceptions.h"
 #include "base/messages.h"
 #include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
-#include "pak/archive_revision.h"
-#include "paths/paths.h"
-#include "update/file_version.h"
-#include "update/update_decision.h"
 #include "update/item_rule.h"
 #include "updtool/archive_damage.h"
 #include "updtool/command_line.h"
@@ -22,6 +17,7 @@
 #include "updtool/settings_encoding.h"
 #include "updtool/settings_lint.h"
 #include "updtool/text_conversion.h"
+#include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
 #include "update/install_lookup.h"
 #include "updtool/update_folder.h"
@@ -64,12 +60,10 @@ namespace {
 
 class CheckedItem {
 public:
-    String item;  // as listed (code page 932)
-    ItemKind kind;
+    const ItemStep* step;
     ItemLocation where;
-    String version;
 
-    CheckedItem() : kind(ItemPlain) {}
+    explicit CheckedItem(const ItemStep& step) : step(&step) {}
     virtual ~CheckedItem() {}
 };
 
@@ -143,6 +137,22 @@ const char* RefusalText(ItemRefusal refusal)
     return "";
 }
 
+// Which items repeat an earlier one, as the updater's text comparison sees
+// them: sorted by it, equal names stand together (n log n, not every pair).
+std::vector<bool> Repeated(const std::vector<String>& files)
+{
+    std::vector<size_t> order(files.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&files](size_t a, size_t b) {
+        return files[a].CompareNoCase(TextOf(files[b])) < 0;
+    });
+    std::vector<bool> repeated(files.size(), false);
+    for (size_t i = 1; i < order.size(); ++i)
+        repeated[order[i]] = files[order[i - 1]].CompareNoCase(TextOf(files[order[i]])) == 0;
+    return repeated;
+}
+
 // Problems of the list itself, before any item is looked at.
 void CheckList(const String& list, const std::vector<String>& files, Problems& problems)
 {
@@ -154,6 +164,7 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
     }
     if (text.find(";;") != std::string::npos)
         problems.Warning("file " + Quoted(list) + " holds an empty item (\";;\"): it is left out");
+    const std::vector<bool> repeated = Repeated(files);
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string item = TextOf(files[i]);
         const std::string shown = Quoted(files[i]);
@@ -164,14 +175,9 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
         if (item.front() == ' ' || item.back() == ' ')
             problems.Warning("item " + shown + " begins or ends with a space, which belongs to the "
                              "name (nothing is trimmed beside \";\")");
-        for (size_t j = 0; j < i; ++j) {
-            String earlier(files[j]);
-            if (earlier.CompareNoCase(item.c_str()) == 0) {
-                problems.Warning("item " + shown + " is listed more than once: the updater "
-                                 "decides and copies it each time");
-                break;
-            }
-        }
+        if (repeated[i])
+            problems.Warning("item " + shown + " is listed more than once: the updater "
+                             "decides and copies it each time");
         const ItemRefusal refusal = JudgeItem(item.c_str());
         if (refusal != ItemAccepted) {
             String message;
@@ -183,51 +189,56 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
     }
 }
 
-void CheckItem(const String& name, CheckedItem& checked, Problems& problems)
+// What the item's step says about the shipped item, where it is found.
+void CheckFound(CheckedItem& checked, const std::string& shown, Problems& problems)
 {
-    const char* item = TextOf(name);
-    checked.item = name;
-    checked.kind = KindOfItem(item);
-    // A refused item is never looked for.
-    if (JudgeItem(item) != ItemAccepted) {
-        checked.where.found = FoundMissing;
-        return;
-    }
-    LocateItem(item, checked.where);
-    const std::string shown = Quoted(name);
-    switch (checked.where.found) {
-    case FoundFile:
-        break;
-    case FoundFolder:
-        problems.Error("item " + shown + " is a folder: the updater tries to copy it as a file "
-                       "and shows the open prompt");
-        return;
-    case FoundArchive:
+    const ItemStep& step = *checked.step;
+    if (step.verdict == VerdictMissing) {
+        LocateItem(TextOf(step.item), checked.where);
+        if (checked.where.found != FoundArchive) {
+            problems.Warning("item " + shown + " is not in the folder: the updater skips it");
+            return;
+        }
         problems.Warning("item " + shown + " is not a file in the folder, only an entry of " +
                          checked.where.archive + ": the updater skips it");
         if (checked.where.longerName)
             problems.Warning("item " + shown + ": the archive lookup resolves it to the longer "
-                             "name " + Quoted(checked.where.entry) + " of " +
-                             checked.where.archive);
-        return;
-    case FoundMissing:
-        problems.Warning("item " + shown + " is not in the folder: the updater skips it");
+                             "name " + Quoted(checked.where.entry) + " of " + checked.where.archive);
         return;
     }
+    checked.where.found = step.verdict == VerdictRefused ? FoundMissing
+                          : step.prompt == PromptSourceIsFolder ? FoundFolder
+                                                                : FoundFile;
+    if (checked.where.found == FoundFolder)
+        problems.Error("item " + shown + " is a folder: the updater tries to copy it as a file "
+                       "and shows the open prompt");
+    else if (step.prompt == PromptSourceUnreadable)
+        problems.Error("item " + shown + ": " + StepReason(step));
+}
 
-    if (checked.kind == ItemExecutable) {
-        GetFileVersionText(item, checked.version);
-        if (checked.version.IsEmpty())
-            problems.Warning("item " + shown + " has no FileVersion: the updater copies it only "
-                             "where the installed copy has none");
-    } else if (checked.kind == ItemArchive) {
-        GetArchiveRevisionText(item, checked.version);
+// What the step says about the item's versions, and where the run would go.
+void CheckItem(CheckedItem& checked, Problems& problems)
+{
+    const ItemStep& step = *checked.step;
+    const std::string shown = Quoted(step.item);
+    CheckFound(checked, shown, problems);
+    if (checked.where.found != FoundFile)
+        return;
+    const char* item = TextOf(step.item);
+    if (step.decision.kind == ItemExecutable && step.decision.sourceVersion.IsEmpty())
+        problems.Warning("item " + shown + " has no FileVersion: the updater copies it only "
+                         "where the installed copy has none");
+    if (step.decision.kind == ItemArchive) {
         const uint32_t format = ArchiveFormat(item);
         if (format != 2)
             problems.Warning("item " + shown + " is an archive of format " + std::to_string(format) +
                              ": its revision reads as \"0\", so it replaces only an installed copy "
                              "whose revision text is \"0\" or sorts lower");
     }
+    if (step.verdict == VerdictStop && step.error != ERROR_DISK_FULL)
+        problems.Error("item " + shown + ": " + StepReason(step));
+    else if (step.verdict == VerdictPrompt && step.prompt != PromptSourceUnreadable)
+        problems.Warning("item " + shown + " at " + Utf8(step.target) + ": " + StepReason(step));
 }
 
 // With AllOrNothing=1: the room the update's copies take beside the
@@ -243,7 +254,8 @@ public:
     virtual ~Room() {}
 };
 
-void MeasureRoom(const UpdateFolder& folder, Room& room, Problems& problems)
+void MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstring& installFolder,
+                 Room& room, Problems& problems)
 {
     if (folder.allOrNothing.IsEmpty())
         return;
@@ -252,23 +264,40 @@ void MeasureRoom(const UpdateFolder& folder, Room& room, Problems& problems)
                          "updater updates item by item");
         return;
     }
-    UpdatePlan plan;
-    String notice;
-    LocateInstallDirectory(folder.settings, room.installFolder, notice);
-    if (room.installFolder.empty() || !plan.BeforeDialog(folder))
+    if (installFolder.empty())
         return;
-    plan.Items(folder.settings, room.installFolder);
     room.asked = true;
-    room.needed = plan.appliedBytes;
+    room.installFolder = installFolder;
+    room.needed = plan.neededBytes;
     room.free = plan.freeBytes;
-    for (const PlannedItem& planned : plan.items)
-        if (planned.action == ActionStop || planned.action == ActionNotReached)
-            room.needed += planned.size;
     if (room.free != UINT64_MAX && room.needed > room.free)
         problems.Error("all or nothing: the update's copies need " + std::to_string(room.needed) +
                        " bytes beside " + Utf8(room.installFolder) + ", whose disk has " +
                        std::to_string(room.free) + " free: the updater would fail and put "
                        "every target back");
+}
+
+// The keys that name and title the run: left out, the updater runs as
+// "Quillmark"'s "Installer" and looks for that product's install folder.
+void CheckNaming(const UpdateFolder& folder, Problems& problems)
+{
+    std::string keys, values;
+    for (const SettingView& view : folder.views) {
+        if (!view.isDefault || std::string(view.key) == "file" || std::string(view.key) == "AllOrNothing")
+            continue;
+        keys += (keys.empty() ? "" : ", ") + std::string(view.key);
+        values += (values.empty() ? "" : ", ") + std::string(view.key) + " " + Quoted(view.value);
+    }
+    if (!keys.empty())
+        problems.Warning(keys + (keys.find(',') == std::string::npos ? " is" : " are") +
+                         " not set in [update]: the updater uses its defaults (" + values + ")");
+}
+
+// The shipped copy's version text, when the item is a file the updater takes.
+const String& ShownVersion(const CheckedItem& checked)
+{
+    static const String none;
+    return checked.where.found == FoundFile ? checked.step->decision.sourceVersion : none;
 }
 
 void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
@@ -286,8 +315,13 @@ void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
     }
     out += "settings:\n";
     TextTable settings;
-    for (const SettingView& view : folder.views)
-        settings.Add({view.key, Quoted(view.value) + (view.isDefault ? " (default)" : "")});
+    for (const SettingView& view : folder.views) {
+        std::string shown = Quoted(view.value);
+        // A long list reads better as the items table below.
+        if (std::string(view.key) == "file" && shown.size() > 60)
+            shown = std::to_string(folder.settings.files.size()) + " items, listed under items";
+        settings.Add({view.key, shown + (view.isDefault ? " (default)" : "")});
+    }
     out += settings.Text(2);
     if (room.asked)
         out += "all or nothing: the update needs " + std::to_string(room.needed) +
@@ -303,8 +337,10 @@ void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
             std::string note;
             if (checked.where.found == FoundArchive)
                 note = "in " + checked.where.archive + " as " + Quoted(checked.where.entry);
-            table.Add({Quoted(checked.item), FoundName(checked.where.found), KindName(checked.kind),
-                       checked.version.IsEmpty() ? "-" : Quoted(checked.version), note});
+            const String& version = ShownVersion(checked);
+            table.Add({Quoted(checked.step->item), FoundName(checked.where.found),
+                       KindName(checked.step->decision.kind),
+                       version.IsEmpty() ? "-" : Quoted(version), note});
         }
         out += table.Text(2);
     }
@@ -357,10 +393,10 @@ void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items
     json.BeginArray();
     for (const CheckedItem& checked : items) {
         json.BeginObject();
-        json.Field("item", Utf8Of(checked.item));
-        json.Field("kind", KindName(checked.kind));
+        json.Field("item", Utf8Of(checked.step->item));
+        json.Field("kind", KindName(checked.step->decision.kind));
         json.Field("found", FoundName(checked.where.found));
-        json.Field("version", Utf8Of(checked.version));
+        json.Field("version", Utf8Of(ShownVersion(checked)));
         json.EndObject();
     }
     json.EndArray();
@@ -382,27 +418,38 @@ int Check(const CommandLine& line)
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
     WorkingFolder working;
     if (!working.Enter(dir))
-        return Fail("check", "cannot enter the folder " + Shown(dir));
+        throw ToolError("cannot enter the folder " + Shown(dir));
 
+    // The stages plan goes through: settings, items, archives.
     Problems problems;
     UpdateFolder folder;
     folder.Read();
     CheckSettingsSource(folder, problems);
-    CheckArchives(problems);
     LintSettings(folder.bytes, problems);
 
+    UpdatePlan plan;
     std::vector<CheckedItem> items;
     Room room;
     if (folder.readFailure.empty()) {
+        if (folder.source != SettingsMissing)
+            CheckNaming(folder, problems);
         CheckName(folder.settings.name, problems);
         // Without a settings file, that there are no items goes without saying.
         if (folder.source != SettingsMissing)
             CheckList(folder.fileList, folder.settings.files, problems);
-        items.resize(folder.settings.files.size());
-        for (size_t i = 0; i < items.size(); ++i)
-            CheckItem(folder.settings.files[i], items[i], problems);
-        MeasureRoom(folder, room, problems);
+        // Against the install folder the updater proposes, every item judged.
+        std::wstring installFolder;
+        String notice;
+        LocateInstallDirectory(folder.settings, installFolder, notice);
+        plan.Items(folder.settings, installFolder, true);
+        items.reserve(plan.items.size());
+        for (const PlannedItem& planned : plan.items) {
+            items.emplace_back(planned.step);
+            CheckItem(items.back(), problems);
+        }
+        MeasureRoom(folder, plan, installFolder, room, problems);
     }
+    CheckArchives(problems);
 
     if (line.Has("--json"))
         PrintJson(folder, items, room, problems);
@@ -420,15 +467,5 @@ int RunCheck(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("check", "too many arguments: one folder at most");
-    try {
-        return Check(line);
-    } catch (const OCErrorException& failure) {
-        return Fail("check", Utf8(failure.wideMessage));
-    } catch (const OCException& failure) {
-        return Fail("check", "failed with code " + std::to_string(failure.code));
-    } catch (const DWORD& code) {
-        return Fail("check", "out of memory (code " + std::to_string(code) + ")");
-    } catch (const std::bad_alloc&) {
-        return Fail("check", "out of memory");
-    }
+    return Check(line);
 }

@@ -1,13 +1,12 @@
 #include "updtool/commands.h"
 
-#include <new>
 #include <windows.h>
-#include "base/exceptions.h"
 #include "base/text_932.h"
 #include "update/install_lookup.h"
 #include "updtool/kind_name.h"
 #include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
+#include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
 #include "updtool/update_folder.h"
 #include "updtool/update_plan.h"
@@ -83,12 +82,13 @@ std::string OutcomeText(const UpdatePlan& plan)
     else if (applied)
         before = applied == 1 ? " (the item applied before it stays applied)"
                               : " (the " + count + " applied before it stay applied)";
-    return "the updater stops at " + Quoted(plan.items[size_t(plan.stoppedAt)].item) + " with " +
+    return "the updater stops at " + Quoted(plan.items[size_t(plan.stoppedAt)].step.item) + " with " +
            box + before;
 }
 
 void PrintHuman(const Destination& destination, const UpdatePlan& plan)
 {
+    // Each item's target is the destination, a backslash and the item.
     std::string out = "destination: " + (destination.path.empty() ? "-" : Utf8(destination.path)) +
                       " (" + destination.origin + ")\n";
     if (!destination.notice.empty())
@@ -106,19 +106,14 @@ void PrintHuman(const Destination& destination, const UpdatePlan& plan)
         TextTable table;
         table.Add({"action", "item", "kind", "source", "installed", "reason"});
         for (const PlannedItem& planned : plan.items) {
-            const bool versioned = planned.kind != ItemPlain && planned.action != ActionMissing;
-            table.Add({ActionName(planned.action), Quoted(planned.item), KindName(planned.kind),
-                       versioned && !planned.sourceVersion.empty() ? ShownName(planned.sourceVersion) : "-",
-                       versioned && !planned.targetVersion.empty() ? ShownName(planned.targetVersion) : "-",
+            const UpdateDecision& decision = planned.step.decision;
+            const bool versioned = decision.kind != ItemPlain && planned.action != ActionMissing;
+            table.Add({ActionName(planned.action), Quoted(planned.step.item), KindName(decision.kind),
+                       versioned && !decision.sourceVersion.IsEmpty() ? ShownName(TextOf(decision.sourceVersion)) : "-",
+                       versioned && !decision.targetVersion.IsEmpty() ? ShownName(TextOf(decision.targetVersion)) : "-",
                        planned.reason});
         }
         out += table.Text(2);
-        out += "targets:\n";
-        TextTable targets;
-        for (const PlannedItem& planned : plan.items)
-            if (!planned.target.empty())
-                targets.Add({Quoted(planned.item), Utf8(planned.target)});
-        out += targets.Text(2);
     }
     out += "outcome: " + OutcomeText(plan) + "\n";
     WriteOut(out);
@@ -138,7 +133,7 @@ void PrintJson(const Destination& destination, const UpdatePlan& plan)
         json.BeginObject();
         json.Field("item", plan.stoppedAt < 0
                                ? std::string()
-                               : Utf8From932(plan.items[size_t(plan.stoppedAt)].item));
+                               : Utf8From932(TextOf(plan.items[size_t(plan.stoppedAt)].step.item)));
         json.Field("message", plan.stopMessage);
         json.EndObject();
     } else if (plan.outcome == OutcomeSilent) {
@@ -155,12 +150,13 @@ void PrintJson(const Destination& destination, const UpdatePlan& plan)
     json.BeginArray();
     for (const PlannedItem& planned : plan.items) {
         json.BeginObject();
-        json.Field("item", Utf8From932(planned.item));
-        json.Field("target", Utf8(planned.target));
-        json.Field("kind", KindName(planned.kind));
+        const UpdateDecision& decision = planned.step.decision;
+        json.Field("item", Utf8From932(TextOf(planned.step.item)));
+        json.Field("target", Utf8(planned.step.target));
+        json.Field("kind", KindName(decision.kind));
         json.Field("action", ActionName(planned.action));
-        json.Field("sourceVersion", Utf8From932(planned.sourceVersion));
-        json.Field("targetVersion", Utf8From932(planned.targetVersion));
+        json.Field("sourceVersion", Utf8From932(TextOf(decision.sourceVersion)));
+        json.Field("targetVersion", Utf8From932(TextOf(decision.targetVersion)));
         json.Field("reason", planned.reason);
         json.EndObject();
     }
@@ -201,12 +197,12 @@ int Plan(const CommandLine& line)
 
     WorkingFolder working;
     if (!working.Enter(dir))
-        return Fail("plan", "cannot enter the folder " + Shown(dir));
+        throw ToolError("cannot enter the folder " + Shown(dir));
     UpdateFolder folder;
     folder.Read();
     if (folder.source == SettingsMissing && folder.readFailure.empty())
-        return Fail("plan", "cannot read update.ini in " + Shown(working.Path()) +
-                                ": neither a file there nor an entry of its archives");
+        throw ToolError("cannot read update.ini in " + Shown(working.Path()) +
+                        ": neither a file there nor an entry of its archives");
     const UpdateSettings& settings = folder.settings;
 
     UpdatePlan plan;
@@ -218,11 +214,8 @@ int Plan(const CommandLine& line)
         if (!given)
             FromRegistry(settings, destination);
         if (destination.path.empty())
-            return Fail("plan", "no destination: neither the product's registry entry nor the "
-                                "program-files folder gives one; give one with --dest");
-        if (json && !destination.notice.empty())
-            WriteErr("updtool plan: the updater would first show " + Quoted(destination.notice) +
-                     "\n");
+            throw ToolError("no destination: neither the product's registry entry nor the "
+                            "program-files folder gives one; give one with --dest");
         plan.Items(settings, destination.path);
     }
     if (json)
@@ -241,15 +234,5 @@ int RunPlan(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("plan", "too many arguments: one folder at most");
-    try {
-        return Plan(line);
-    } catch (const OCErrorException& failure) {
-        return Fail("plan", Utf8(failure.wideMessage));
-    } catch (const OCException& failure) {
-        return Fail("plan", "failed with code " + std::to_string(failure.code));
-    } catch (const DWORD& code) {
-        return Fail("plan", "out of memory (code " + std::to_string(code) + ")");
-    } catch (const std::bad_alloc&) {
-        return Fail("plan", "out of memory");
-    }
+    return Plan(line);
 }

@@ -343,7 +343,7 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
              s.Ship("app.exe", Stub("app-2.0.exe"));
          },
          1,
-         {"  stop  \"data.pak\"  pak  -  -  the updater stops here with its error box: " + u8Damaged,
+         {"  stop  \"data.pak\"  pak  2  -  the updater stops here with its error box: " + u8Damaged,
           "  not reached  \"app.exe\"  executable  -  -  not reached: the updater stopped at \"data.pak\"",
           "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
               "\" (the item applied before it stays applied)"},
@@ -404,7 +404,7 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
          },
          1,
          {"  apply  \"readme.txt\"  plain  -  -  plain file, always copied",
-          "  stop  \"data.pak\"  pak  -  -  the updater stops here with its error box: " + u8Damaged,
+          "  stop  \"data.pak\"  pak  20  10  the updater stops here with its error box: " + u8Damaged,
           "  not reached  \"b.txt\"",
           "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
               "\" (the item applied before it stays applied)"},
