@@ -37,8 +37,10 @@ const char* const checkUsage =
     "event, no items, items the updater refuses (a '..' part, a rooted or\n"
     "absolute path, ':', a device name: it ends in its error box before its\n"
     "dialog), a listed folder, a damaged archive. Warnings: lines of\n"
-    "update.ini the updater reads otherwise than they look, empty or\n"
+    "update.ini the updater reads otherwise than they look, Brand, Name,\n"
+    "Title or Version not read (the updater uses its defaults), empty or\n"
     "duplicate items, items it skips, executables without FileVersion,\n"
+    "targets it would ask about in the install folder it proposes,\n"
     "archives of format 0 or 1 (revision \"0\"), names the archive lookup\n"
     "resolves to a longer entry name.\n"
     "\n"
@@ -290,7 +292,7 @@ void CheckNaming(const UpdateFolder& folder, Problems& problems)
     }
     if (!keys.empty())
         problems.Warning(keys + (keys.find(',') == std::string::npos ? " is" : " are") +
-                         " not set in [update]: the updater uses its defaults (" + values + ")");
+                         " not read from [update]: the updater uses its defaults (" + values + ")");
 }
 
 // The shipped copy's version text, when the item is a file the updater takes.

@@ -260,7 +260,7 @@ TEST(UpdtoolDefects, CheckAndPlanSayEachThingOnce)
          {"200 items, listed under items"}, {"item199.txt;"}, ""},
         {"check passed silently without Brand, Name, Title and Version", folder("[update]\r\nfile=a.txt\r\n"),
          {"check", "upd"}, 0,
-         {"warning: Brand, Name, Title, Version are not set in [update]: the updater uses its defaults "
+         {"warning: Brand, Name, Title, Version are not read from [update]: the updater uses its defaults "
           "(Brand \"Quillmark\", Name \"Installer\", "},
          {}, ""},
     };
