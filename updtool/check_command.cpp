@@ -11,6 +11,7 @@
 #include "updtool/command_line.h"
 #include "updtool/instance_name.h"
 #include "updtool/item_location.h"
+#include "updtool/command_report.h"
 #include "updtool/kind_name.h"
 #include "updtool/problem.h"
 #include "updtool/report_text.h"
@@ -18,7 +19,6 @@
 #include "updtool/settings_lint.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
-#include "updtool/tool_output.h"
 #include "update/install_lookup.h"
 #include "updtool/update_folder.h"
 #include "updtool/update_plan.h"
@@ -302,117 +302,101 @@ const String& ShownVersion(const CheckedItem& checked)
     return checked.where.found == FoundFile ? checked.step->decision.sourceVersion : none;
 }
 
-void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
-                const std::vector<CheckedItem>& items, const Room& room, const Problems& problems)
+std::string SourceLine(const std::wstring& folderPath, const UpdateFolder& folder)
 {
-    std::string out;
     const std::string where = Utf8(folderPath);
     switch (folder.source) {
-    case SettingsPlain: out += "update.ini: a file in " + where + "\n"; break;
+    case SettingsPlain: return "update.ini: a file in " + where;
     case SettingsInArchive:
-        out += "update.ini: the entry " + Quoted(folder.entry) + " of " + folder.archive + " in " +
-               where + "\n";
-        break;
-    case SettingsMissing: out += "update.ini: not found in " + where + "\n"; break;
+        return "update.ini: the entry " + Quoted(folder.entry) + " of " + folder.archive + " in " +
+               where;
+    case SettingsMissing: break;
     }
-    out += "settings:\n";
-    TextTable settings;
+    return "update.ini: not found in " + where;
+}
+
+// Each setting a plain text, as the updater sees it; the keys that kept
+// their defaults listed beside.
+void Settings(const UpdateFolder& folder, Report& report)
+{
+    report.Begin("settings", false, "settings:");
     for (const SettingView& view : folder.views) {
         std::string shown = Quoted(view.value);
         // A long list reads better as the items table below.
         if (std::string(view.key) == "file" && shown.size() > 60)
             shown = std::to_string(folder.settings.files.size()) + " items, listed under items";
-        settings.Add({view.key, shown + (view.isDefault ? " (default)" : "")});
+        report.Row({ReportCell(view.key),
+                    ReportCell(view.key, ReportValue::Text(Utf8Of(view.value)),
+                               shown + (view.isDefault ? " (default)" : ""))});
     }
-    out += settings.Text(2);
-    if (room.asked)
-        out += "all or nothing: the update needs " + std::to_string(room.needed) +
-               " bytes beside the install folder " + Utf8(room.installFolder) +
-               " (the applied items' copies, kept until the last is in place)" +
-               (room.free == UINT64_MAX ? std::string()
-                                        : "; its disk has " + std::to_string(room.free) + " free") +
-               "\n";
-    if (!items.empty()) {
-        out += "items:\n";
-        TextTable table;
-        for (const CheckedItem& checked : items) {
-            std::string note;
-            if (checked.where.found == FoundArchive)
-                note = "in " + checked.where.archive + " as " + Quoted(checked.where.entry);
-            const String& version = ShownVersion(checked);
-            table.Add({Quoted(checked.step->item), FoundName(checked.where.found),
-                       KindName(checked.step->decision.kind),
-                       version.IsEmpty() ? "-" : Quoted(version), note});
-        }
-        out += table.Text(2);
-    }
-    if (!problems.found.empty()) {
-        out += "problems:\n";
-        for (const Problem& problem : problems.found)
-            out += std::string("  ") + SeverityName(problem.severity) + ": " + problem.message + "\n";
-    }
-    const size_t errors = problems.Count(SeverityError);
-    const size_t warnings = problems.Count(SeverityWarning);
-    out += std::string(errors ? "check failed: " : "check passed: ") + std::to_string(errors) +
-           (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
-           (warnings == 1 ? " warning\n" : " warnings\n");
-    WriteOut(out);
-}
-
-void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items, const Room& room,
-               const Problems& problems)
-{
-    JsonWriter json;
-    json.BeginObject();
-    // Each setting a plain text, as the updater sees it; the keys that
-    // kept their defaults listed beside.
-    json.Key("settings");
-    json.BeginObject();
-    for (const SettingView& view : folder.views)
-        json.Field(view.key, Utf8Of(view.value));
-    json.EndObject();
-    json.Key("defaults");
-    json.BeginArray();
+    report.End();
+    report.Begin("defaults", true, "");
     for (const SettingView& view : folder.views)
         if (view.isDefault)
-            json.Text(view.key);
-    json.EndArray();
-    json.Key("allOrNothing");
-    if (room.asked) {
-        json.BeginObject();
-        json.Field("installFolder", Utf8(room.installFolder));
-        json.Field("neededBytes", int64_t(room.needed));
-        json.Key("freeBytes");
-        if (room.free == UINT64_MAX)
-            json.Null();
-        else
-            json.Number(int64_t(room.free));
-        json.EndObject();
-    } else {
-        json.Null();
+            report.Row({ReportCell(nullptr, ReportValue::Text(view.key))});
+    report.End();
+}
+
+void RoomField(const Room& room, Report& report)
+{
+    if (!room.asked) {
+        report.Field("allOrNothing", ReportValue::Null(), "");
+        return;
     }
-    json.Key("items");
-    json.BeginArray();
+    report.Line("all or nothing: the update needs " + std::to_string(room.needed) +
+                " bytes beside the install folder " + Utf8(room.installFolder) +
+                " (the applied items' copies, kept until the last is in place)" +
+                (room.free == UINT64_MAX ? std::string()
+                                         : "; its disk has " + std::to_string(room.free) + " free"));
+    report.Begin("allOrNothing", false, "");
+    report.Row({ReportCell("installFolder", ReportValue::Text(Utf8(room.installFolder))),
+                ReportCell("neededBytes", ReportValue::Number(int64_t(room.needed))),
+                ReportCell("freeBytes", room.free == UINT64_MAX
+                                            ? ReportValue::Null()
+                                            : ReportValue::Number(int64_t(room.free)))});
+    report.End();
+}
+
+void ItemRows(const std::vector<CheckedItem>& items, Report& report)
+{
+    report.Begin("items", true, items.empty() ? "" : "items:");
     for (const CheckedItem& checked : items) {
-        json.BeginObject();
-        json.Field("item", Utf8Of(checked.step->item));
-        json.Field("kind", KindName(checked.step->decision.kind));
-        json.Field("found", FoundName(checked.where.found));
-        json.Field("version", Utf8Of(ShownVersion(checked)));
-        json.EndObject();
+        std::string note;
+        if (checked.where.found == FoundArchive)
+            note = "in " + checked.where.archive + " as " + Quoted(checked.where.entry);
+        const String& version = ShownVersion(checked);
+        const std::string found = FoundName(checked.where.found);
+        const std::string kind = KindName(checked.step->decision.kind);
+        report.Row({ReportCell("item", ReportValue::Text(Utf8Of(checked.step->item)),
+                               Quoted(checked.step->item)),
+                    ReportCell("kind", ReportValue::Text(kind)), ReportCell(found),
+                    ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
+                    ReportCell("version", ReportValue::Text(Utf8Of(version)),
+                               version.IsEmpty() ? "-" : Quoted(version)),
+                    ReportCell(note)});
     }
-    json.EndArray();
-    json.Key("problems");
-    json.BeginArray();
-    for (const Problem& problem : problems.found) {
-        json.BeginObject();
-        json.Field("severity", SeverityName(problem.severity));
-        json.Field("message", problem.message);
-        json.EndObject();
-    }
-    json.EndArray();
-    json.EndObject();
-    WriteOut(json.Document());
+    report.End();
+}
+
+void Render(const std::wstring& folderPath, const UpdateFolder& folder,
+            const std::vector<CheckedItem>& items, const Room& room, const Problems& problems,
+            Report& report)
+{
+    report.Line(SourceLine(folderPath, folder));
+    Settings(folder, report);
+    RoomField(room, report);
+    ItemRows(items, report);
+    report.Begin("problems", true, problems.found.empty() ? "" : "problems:", LayoutLines);
+    for (const Problem& problem : problems.found)
+        report.Row({ReportCell("severity", ReportValue::Text(SeverityName(problem.severity)),
+                               SeverityName(problem.severity) + std::string(":")),
+                    ReportCell("message", ReportValue::Text(problem.message), problem.message)});
+    report.End();
+    const size_t errors = problems.Count(SeverityError);
+    const size_t warnings = problems.Count(SeverityWarning);
+    report.Line(std::string(errors ? "check failed: " : "check passed: ") + std::to_string(errors) +
+                (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
+                (warnings == 1 ? " warning" : " warnings"));
 }
 
 int Check(const CommandLine& line)
@@ -453,10 +437,9 @@ int Check(const CommandLine& line)
     }
     CheckArchives(problems);
 
-    if (line.Has("--json"))
-        PrintJson(folder, items, room, problems);
-    else
-        PrintHuman(working.Path(), folder, items, room, problems);
+    Report report(line.Has("--json"));
+    Render(working.Path(), folder, items, room, problems, report);
+    report.Write();
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
 }
 
