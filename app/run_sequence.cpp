@@ -119,9 +119,10 @@ uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& dest
             if (TakeItemStep(step) == VerdictApply)
                 total += step.size;
         }
-    } catch (const OCErrorException&) {
-        // The step that fails here fails again at its item's turn, after
-        // the items before it; only the bar's total is short of it.
+    } catch (...) {
+        // The step that fails here (a damaged archive, an index too large to
+        // hold) fails again at its item's turn, after the items before it;
+        // only the bar's total is short of it.
     }
     return total;
 }
