@@ -214,17 +214,20 @@ TEST_F(ItemDecision, StepGivesTheTurnsVerdict)
         const std::wstring target = ItemTarget(Wide(targetDir), row.item);
         EXPECT_EQ(Wide(targetDir + "\\" + row.item), target) << row.label;
         ItemStep taken(row.item, target);
-        if (row.taken == VerdictStop)
+        if (row.taken == VerdictStop) {
             EXPECT_THROW(TakeItemStep(taken), OCErrorException) << row.label;
-        else
+        } else {
             EXPECT_EQ(row.taken, TakeItemStep(taken)) << row.label;
+        }
         ItemStep predicted(row.item, target);
         EXPECT_EQ(row.predicted, PredictItemStep(predicted, row.roomLeft)) << row.label;
         EXPECT_EQ(row.prompt, predicted.prompt) << row.label;
-        if (row.predicted == VerdictStop)
+        if (row.predicted == VerdictStop) {
             EXPECT_FALSE(predicted.stopMessage.empty()) << row.label;
-        if (row.predicted == VerdictApply)
+        }
+        if (row.predicted == VerdictApply) {
             EXPECT_EQ(3u, predicted.size) << row.label;
+        }
         SetFileAttributesA((targetDir + "\\" + row.item).c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }

@@ -520,7 +520,8 @@ TEST(UpdtoolCheck, WarnsOfWhatTheReaderReadsOtherwise)
                                                                             << warning << "\nin\n" << result.out;
         for (const std::string& part : row.never)
             EXPECT_EQ(std::string::npos, out.find(part)) << row.label << ": still\n" << part << "\nin\n" << result.out;
-        if (row.label == rows[5].label)
+        if (row.label == rows[5].label) {
             EXPECT_EQ(2u, CountOf(out, "is listed more than once")) << result.out;
+        }
     }
 }

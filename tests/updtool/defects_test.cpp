@@ -275,7 +275,8 @@ TEST(UpdtoolDefects, CheckAndPlanSayEachThingOnce)
         for (const std::string& part : row.notOut)
             EXPECT_EQ(std::string::npos, result.out.find(part))
                 << row.defect << ": still\n" << part << "\nin\n" << result.out;
-        if (row.err)
+        if (row.err) {
             EXPECT_EQ(row.err, result.err) << row.defect;
+        }
     }
 }
