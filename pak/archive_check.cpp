@@ -151,7 +151,7 @@ bool Check::Index(ArchiveIndex& index)
 
 void Check::Name(uint32_t entry, const IndexRecord& record)
 {
-    const uint32_t nameLength = record.TextLength();
+    const uint32_t nameLength = NameTextLength(record.name, record.nameLength);
     if (nameLength != record.nameLength) {
         findings.Fault(entry, "its name holds a NUL byte, where the updater's reading of it ends");
         return;
@@ -282,7 +282,7 @@ void Check::Report()
         WalkIndex(archive, [&names](uint32_t entry, const ArchiveIndex&, const IndexRecord& record) {
             const auto found = names.find(entry);
             if (found != names.end())
-                found->second.assign(record.name, record.TextLength());
+                found->second.assign(record.name, NameTextLength(record.name, record.nameLength));
             return entry < names.rbegin()->first;
         });
     for (const Finding& finding : findings.kept) {

@@ -24,10 +24,6 @@ public:
 
     IndexRecord();
     virtual ~IndexRecord();
-
-    // The name's length as a text: an embedded NUL ends it, as it ends the
-    // name for every reader of the archive.
-    uint32_t TextLength() const;
 };
 
 class ArchiveIndex {

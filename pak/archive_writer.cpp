@@ -1,13 +1,15 @@
 #include "pak/archive_writer.h"
 
 #include <zlib.h>
+#include "base/little_endian.h"
 
 namespace {
 
 void PutU32(std::string& out, uint32_t value)
 {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(char((value >> shift) & 0xFF));
+    unsigned char word[4];
+    StoreU32(word, value);
+    out.append(reinterpret_cast<const char*>(word), 4);
 }
 
 }  // namespace
@@ -41,8 +43,7 @@ void PutRecord(uint32_t version, const IndexRecord& record, std::string& index, 
 
 void SetWord(std::string& bytes, size_t at, uint32_t value)
 {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
+    StoreU32(reinterpret_cast<unsigned char*>(&bytes[at]), value);
 }
 
 bool DeflateBlock(const void* data, size_t n, int level, std::string& out)

@@ -55,7 +55,7 @@ void DuplicateNames::Resolve(ArchiveFile& archive)
         if (!std::binary_search(candidates.begin(), candidates.end(), entry))
             return true;
         const auto inserted = firstOf.emplace(
-            LookupKeyOf(record.name, record.TextLength()), entry);
+            LookupKeyOf(record.name, NameTextLength(record.name, record.nameLength)), entry);
         if (!inserted.second)
             repeats.emplace_back(entry, inserted.first->second);
         return true;

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 #include <vector>
-#include "base/owned.h"
+#include "base/hex_digits.h"
+#include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
+#include "update/lock_retry.h"
 
 namespace {
 
@@ -27,11 +29,6 @@ bool Remove(const std::wstring& path)
     return DeleteFileW(path.c_str()) != 0;
 }
 
-bool IsHexDigit(wchar_t c)
-{
-    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
-}
-
 // <prefix><four or more hex digits><extension>: the run's copies (.tmp, as
 // TemporaryFile names them) and kept old files (.bak).
 bool IsRunFile(const std::wstring& name, const std::wstring& prefix, const wchar_t* extension)
@@ -50,14 +47,12 @@ bool IsRunFile(const std::wstring& name, const std::wstring& prefix, const wchar
 // it may hold it a moment; after that it stays (and so does the journal).
 bool RemoveFolder(const std::wstring& folder)
 {
-    for (DWORD delay = 10; delay <= 80; delay *= 2) {
+    for (LockWait wait;;) {
         if (RemoveDirectoryW(folder.c_str()) || !Exists(folder))
             return true;
-        if (GetLastError() == ERROR_DIR_NOT_EMPTY)
+        if (GetLastError() == ERROR_DIR_NOT_EMPTY || !wait.Wait())
             return false;
-        Sleep(delay);
     }
-    return false;
 }
 
 // Removes the run's files in folder; a folder of the run's own (one of its
@@ -66,17 +61,11 @@ bool RemoveFolder(const std::wstring& folder)
 bool RemoveRunFiles(const std::wstring& folder, const std::wstring& prefix, bool ownFolder)
 {
     bool done = true;
-    WIN32_FIND_DATAW found;
-    {
-        const FindOwner find(FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &found));
-        if (find.Valid()) {
-            do {
-                const std::wstring name = found.cFileName;
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    (IsRunFile(name, prefix, L".tmp") || (ownFolder && IsRunFile(name, prefix, L".bak"))))
-                    done = Remove(folder + L"\\" + name) && done;
-            } while (FindNextFileW(find.Get(), &found));
-        }
+    for (FolderListing list(folder + L"\\" + prefix + L"*"); list.Next();) {
+        const std::wstring name = list.Name();
+        if (!list.IsFolder() &&
+            (IsRunFile(name, prefix, L".tmp") || (ownFolder && IsRunFile(name, prefix, L".bak"))))
+            done = Remove(folder + L"\\" + name) && done;
     }
     return ownFolder ? RemoveFolder(folder) && done : done;
 }
@@ -133,18 +122,12 @@ bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& c
         // The run's own folder, upd<run>.d, and its buckets.
         const std::wstring own = base + L"\\" + RunFolderName(contents.runPrefix);
         std::vector<std::wstring> buckets;
-        {
-            WIN32_FIND_DATAW found;
-            const FindOwner find(FindFirstFileW((own + L"\\*").c_str(), &found));
-            if (!find.Valid())
-                continue;
-            do {
-                const std::wstring name = found.cFileName;
-                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." &&
-                    name != L"..")
-                    buckets.push_back(own + L"\\" + name);
-            } while (FindNextFileW(find.Get(), &found));
-        }
+        FolderListing list(own + L"\\*");
+        while (list.Next())
+            if (list.IsFolder())
+                buckets.push_back(own + L"\\" + list.Name());
+        if (buckets.empty() && list.Error() != 0)
+            continue;
         for (const std::wstring& bucket : buckets)
             done = RemoveRunFiles(bucket, contents.runPrefix, true) && done;
         done = RemoveFolder(own) && done;

@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <zlib.h>
 #include <cstring>
+#include "base/hex_digits.h"
+#include "base/little_endian.h"
+#include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
+#include "update/temporary_file.h"
 
 namespace {
 
@@ -12,26 +16,16 @@ const size_t kRunDigits = 16;
 // No journal of ours is larger; a bigger file is not read.
 const uint64_t kMaxJournal = 64u << 20;
 
-bool IsHex(wchar_t c)
-{
-    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
-}
-
 // upd<16 hex digits>.jnl
 bool IsJournalName(const std::wstring& name)
 {
-    if (name.size() != 3 + kRunDigits + 4 || name.compare(0, 3, L"upd") != 0 ||
+    if (name.size() != 3 + kRunDigits + 4 || name.compare(0, 3, kUpdaterPrefix) != 0 ||
         name.compare(3 + kRunDigits, 4, L".jnl") != 0)
         return false;
     for (size_t i = 3; i < 3 + kRunDigits; ++i)
-        if (!IsHex(name[i]))
+        if (!IsHexDigit(name[i]))
             return false;
     return true;
-}
-
-std::wstring NameOf(const std::wstring& path)
-{
-    return path.substr(path.rfind(L'\\') + 1);
 }
 
 // A number no earlier run in this folder is likely to have had.
@@ -47,16 +41,13 @@ std::wstring NewRun()
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
     x ^= x >> 31;
-    std::wstring digits;
-    for (int shift = 60; shift >= 0; shift -= 4)
-        digits += L"0123456789ABCDEF"[(x >> shift) & 0xF];
-    return digits;
+    return HexDigits(x, kRunDigits);
 }
 
 void PutU32(std::vector<unsigned char>& out, uint32_t value)
 {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<unsigned char>(value >> shift));
+    out.resize(out.size() + 4);
+    StoreU32(&out[out.size() - 4], value);
 }
 
 void PutText(std::vector<unsigned char>& out, const std::wstring& text)
@@ -66,11 +57,6 @@ void PutText(std::vector<unsigned char>& out, const std::wstring& text)
         out.push_back(static_cast<unsigned char>(c));
         out.push_back(static_cast<unsigned char>(c >> 8));
     }
-}
-
-uint32_t LoadU32(const unsigned char* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 // Reads one record's payload; every length checked against what is left.
@@ -194,13 +180,13 @@ bool UpdateJournal::Create(const std::wstring& installFolder, bool allOrNothing,
                            const std::vector<std::wstring>& folders)
 {
     const std::wstring run = NewRun();
-    path_ = installFolder + L"\\upd" + run + L".jnl";
+    path_ = installFolder + L"\\" + kUpdaterPrefix + run + L".jnl";
     file_.Reset(CreateFileW(LongPathForm(path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_.Valid())
         return false;
     contents_ = JournalContents();
-    contents_.runPrefix = L"upd" + run + L"-";
+    contents_.runPrefix = kUpdaterPrefix + run + L"-";
     contents_.allOrNothing = allOrNothing;
     contents_.folders = folders;
     DWORD written = 0;
@@ -268,7 +254,7 @@ void UpdateJournal::Remove()
 
 bool ReadJournal(const std::wstring& path, JournalContents& contents)
 {
-    const std::wstring name = NameOf(path);
+    const std::wstring name = LeafOf(path);
     std::vector<unsigned char> bytes;
     if (!IsJournalName(name) || !ReadAll(path, bytes) || bytes.size() < sizeof kMagic ||
         std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
@@ -299,14 +285,9 @@ bool ReadJournal(const std::wstring& path, JournalContents& contents)
 std::vector<std::wstring> JournalsIn(const std::wstring& folder)
 {
     std::vector<std::wstring> journals;
-    WIN32_FIND_DATAW found;
-    const FindOwner find(FindFirstFileW(LongPathForm(folder + L"\\upd*.jnl").c_str(), &found));
-    if (!find.Valid())
-        return journals;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsJournalName(found.cFileName))
-            journals.push_back(folder + L"\\" + found.cFileName);
-    } while (FindNextFileW(find.Get(), &found));
+    for (FolderListing list(LongPathForm(folder + L"\\" + kUpdaterPrefix + L"*.jnl")); list.Next();)
+        if (!list.IsFolder() && IsJournalName(list.Name()))
+            journals.push_back(folder + L"\\" + list.Name());
     return journals;
 }
 

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include "base/owned.h"
+#include "paths/device_name.h"
 #include "paths/wide_paths.h"
 #include "updtool/command_line.h"
 #include "updtool/entry_name_rule.h"
+#include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 
@@ -13,12 +15,6 @@ namespace {
 // The index is read record by record from the stream; a larger buffer than
 // the runtime's 4 KiB saves a system call per few records.
 const size_t kStreamBuffer = 64 * 1024;
-
-std::wstring LeafOf(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\:");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 }  // namespace
 
@@ -91,6 +87,6 @@ std::string ProblemMessage(const ArchiveProblem& problem)
 
 std::string ProblemLine(const ArchiveProblem& problem)
 {
-    return (problem.forEntry ? "'" + ShownName(problem.entry) + "'" : std::string("archive")) +
+    return (problem.forEntry ? Quoted(problem.entry) : std::string("archive")) +
            ": " + ProblemMessage(problem);
 }

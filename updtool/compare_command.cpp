@@ -128,7 +128,7 @@ std::string CompareEntries(ArchiveFile& archive, ArchiveFile& data, FolderFiles&
     digests.Compute(archive, data);
     std::unordered_set<LookupKey> seen;
     return WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&, const IndexRecord& record) {
-        const std::string name(record.name, record.TextLength());
+        const std::string name(record.name, NameTextLength(record.name, record.nameLength));
         const LookupKey key = LookupKeyOf(name);
         const std::string digest = digests.Of(entry);
         // A later entry of a name met before is never delivered.

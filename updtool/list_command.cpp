@@ -147,7 +147,7 @@ int RunList(const Arguments& args)
     if (damage.empty() && loaded) {
         damage = WalkRecords(index, [&](uint32_t number, const ArchiveIndex&, const IndexRecord& record) {
             ListedEntry entry;
-            entry.name.assign(record.name, record.TextLength());
+            entry.name.assign(record.name, NameTextLength(record.name, record.nameLength));
             entry.offset = record.offset;
             entry.size = record.size;
             entry.packedSize = record.packedSize;
@@ -168,7 +168,7 @@ int RunList(const Arguments& args)
         return Fail("list",
                     "warning: " + Shown(path) + " is damaged: the updater cannot deliver " +
                         std::to_string(undelivered) + (undelivered == 1 ? " entry" : " entries") +
-                        " whole (see 'updtool verify')",
+                        " whole (see \"updtool verify\")",
                     ExitProblems);
     return ExitOk;
 }

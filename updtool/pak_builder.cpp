@@ -4,6 +4,7 @@
 #include "pak/archive_limits.h"
 #include "pak/archive_writer.h"
 #include "updtool/file_handle.h"
+#include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 
@@ -90,7 +91,7 @@ void PakBuilder::Deflate(HANDLE in, const std::string& what, uint64_t& size, uin
 void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64_t listedSize,
                      bool compress)
 {
-    const std::string what = "'" + ShownName(name) + "'";
+    const std::string what = Quoted(name);
     // Refused before a byte is read: a file of gigabytes would otherwise be
     // read to its end first.
     if (listedSize > UINT32_MAX)

@@ -2,6 +2,7 @@
 
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
+#include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 

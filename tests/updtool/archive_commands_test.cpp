@@ -215,9 +215,9 @@ TEST_F(ArchiveCommands, NamesThatCannotBeStoredAreRefused)
     EXPECT_EQ(1, pack.exitCode);
     const std::string n201 = std::string(201, 'n');
     for (const std::string& line : std::vector<std::string>{
-             "updtool pack: 'caf\xC3\xA9.txt' has characters that code page 932 cannot hold\n",
-             "updtool pack: cannot store '" + n201 + "': its name is longer than 200 bytes\n",
-             std::string("updtool pack: revision 10 would not be taken as newer than 'r9.pak'"),
+             "updtool pack: \"caf\xC3\xA9.txt\" has characters that code page 932 cannot hold\n",
+             "updtool pack: cannot store \"" + n201 + "\": its name is longer than 200 bytes\n",
+             std::string("updtool pack: revision 10 would not be taken as newer than \"r9.pak\""),
              std::string("updtool pack: 3 refusals; nothing was written\n")})
         EXPECT_NE(std::string::npos, pack.err.find(line)) << line << "\nin\n" << pack.err;
     EXPECT_FALSE(FileExists(scratch.Path("x.pak")));
@@ -239,7 +239,7 @@ TEST_F(ArchiveCommands, FailedPackLeavesTheOldArchive)
         const ToolResult pack = Run({"pack", "out.pak", "src", "--revision", "2"});
         CloseHandle(held);
         EXPECT_EQ(2, pack.exitCode);
-        EXPECT_NE(std::string::npos, pack.err.find("cannot read 'b.txt': another program has it open "
+        EXPECT_NE(std::string::npos, pack.err.find("cannot read \"b.txt\": another program has it open "
                                                    "(error 32); nothing was written"))
             << pack.err;
     }
@@ -281,7 +281,7 @@ TEST_F(ArchiveCommands, ExtractWritesOnlyBelowItsFolder)
     const ToolResult kept = Run({"extract", "x.pak", "-C", "out", "ok/good.txt"});
     EXPECT_EQ(1, kept.exitCode);
     EXPECT_EQ("", kept.out);
-    EXPECT_NE(std::string::npos, kept.err.find("kept the existing 'ok\\good.txt'")) << kept.err;
+    EXPECT_NE(std::string::npos, kept.err.find("kept the existing \"ok\\good.txt\"")) << kept.err;
     EXPECT_EQ("mine", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));
     EXPECT_EQ(1, Run({"extract", "x.pak", "-C", "out", "OK\\good.txt", "--force"}).exitCode);
     EXPECT_EQ("ok\\good.txt", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));
