@@ -148,8 +148,8 @@ TEST(ListDamage, ACutArchiveIsNoQuietListing)
         const ToolResult list = RunTool(row.args, scratch.Path());
         EXPECT_EQ(1, list.exitCode) << row.args.size();
         EXPECT_NE(std::string::npos, list.out.find(row.out)) << list.out;
-        EXPECT_EQ("updtool list: warning: 'x.pak' is damaged: the updater cannot deliver 1 entry "
-                  "whole (see 'updtool verify')\n",
+        EXPECT_EQ("updtool list: warning: \"x.pak\" is damaged: the updater cannot deliver 1 "
+                  "entry whole (see \"updtool verify\")\n",
                   list.err);
     }
     WriteFileBytes(scratch.Path("x.pak"), whole);
