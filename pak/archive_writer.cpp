@@ -14,7 +14,7 @@ void PutU32(std::string& out, uint32_t value)
 
 }  // namespace
 
-void PutHeader(const ArchiveHeader& header, std::string& out)
+void PutHeader(const HeaderFields& header, std::string& out)
 {
     PutU32(out, header.version);
     PutU32(out, header.count);
@@ -25,15 +25,17 @@ void PutHeader(const ArchiveHeader& header, std::string& out)
     if (header.version == 1)
         return;
     PutU32(out, header.revision);
-    out.append(reinterpret_cast<const char*>(header.extra), sizeof header.extra);
+    std::string extra = header.extra.substr(0, 256);
+    extra.resize(256, '\0');
+    out += extra;
 }
 
-void PutRecord(uint32_t version, const IndexRecord& record, std::string& index, uint32_t unused)
+void PutRecord(uint32_t version, const RecordFields& record, std::string& index)
 {
     PutU32(index, record.nameLength);
-    index.append(record.name, record.nameLength);
+    index += record.name;
     PutU32(index, record.offset);
-    PutU32(index, unused);
+    PutU32(index, record.unused);
     PutU32(index, record.size);
     if (version == 0)
         return;

@@ -10,17 +10,42 @@
 
 #include <cstdint>
 #include <string>
-#include "pak/archive_header.h"
-#include "pak/archive_index.h"
+
+// The fields of a header or an index record as written; the same names as
+// the reader's ArchiveHeader and IndexRecord, without their dependencies,
+// so that a program that only writes archives needs nothing of the reader.
+class HeaderFields {
+public:
+    uint32_t version = 2;
+    uint32_t count = 0;
+    uint32_t indexSize = 0;        // v1/v2
+    uint32_t packedIndexSize = 0;  // v1/v2
+    uint32_t revision = 0;         // v2
+    std::string extra;             // v2: up to 256 bytes, the rest zeroed
+
+    virtual ~HeaderFields() {}
+};
+
+class RecordFields {
+public:
+    std::string name;
+    uint32_t nameLength = 0;  // as stored: name.size() unless made wrong
+    uint32_t offset = 0;
+    uint32_t unused = 0;
+    uint32_t size = 0;
+    uint32_t compressed = 0;  // v1/v2
+    uint32_t packedSize = 0;  // v1/v2
+
+    virtual ~RecordFields() {}
+};
 
 // Appends the header's fields for its version: 8 bytes (v0), 16 (v1) or
-// 276 (v2, with extra). An unknown version is written in the v2 layout.
-void PutHeader(const ArchiveHeader& header, std::string& out);
+// 276 (v2). An unknown version is written in the v2 layout.
+void PutHeader(const HeaderFields& header, std::string& out);
 
 // Appends one index record of the version's layout: name length, name,
 // offset, unused word, size, and for v1/v2 compressed and packedSize.
-void PutRecord(uint32_t version, const IndexRecord& record, std::string& index,
-               uint32_t unused = 0);
+void PutRecord(uint32_t version, const RecordFields& record, std::string& index);
 
 // Overwrites the word at `at` of bytes written here (a record's offset lies
 // 4 + nameLength bytes into it).

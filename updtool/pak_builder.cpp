@@ -126,8 +126,8 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64
         throw ToolError(TooLarge());
     dataRead += size;
 
-    IndexRecord record;
-    record.name = name.data();
+    RecordFields record;
+    record.name = name;
     record.nameLength = uint32_t(name.size());
     record.offset = uint32_t(dataSize_);
     record.size = uint32_t(size);
@@ -146,7 +146,7 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64
 
 void PakBuilder::Finish(HANDLE out, const std::string& what)
 {
-    ArchiveHeader header;
+    HeaderFields header;
     header.version = version_;
     header.count = entries;
     std::string packed;

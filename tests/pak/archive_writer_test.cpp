@@ -33,8 +33,8 @@ std::string Write(uint32_t version, int32_t revision, const std::vector<WrittenE
         std::string stored = e.data;
         if (e.compress && !DeflateBlock(e.data.data(), e.data.size(), 9, stored))
             return std::string();
-        IndexRecord record;
-        record.name = e.name.data();
+        RecordFields record;
+        record.name = e.name;
         record.nameLength = uint32_t(e.name.size());
         record.offset = base + uint32_t(data.size());
         record.size = uint32_t(e.data.size());
@@ -43,7 +43,7 @@ std::string Write(uint32_t version, int32_t revision, const std::vector<WrittenE
         PutRecord(version, record, index);
         data += stored;
     }
-    ArchiveHeader header;
+    HeaderFields header;
     header.version = version;
     header.count = uint32_t(entries.size());
     header.revision = uint32_t(revision);

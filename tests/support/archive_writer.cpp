@@ -12,18 +12,15 @@ namespace {
 void PutEntry(uint32_t version, const PakEntry& e, uint32_t dataOffset, uint32_t stored,
               std::string& index)
 {
-    IndexRecord record;
-    record.name = e.name.data();
-    record.nameLength = uint32_t(e.name.size());
+    RecordFields record;
+    record.name = e.name;
+    record.nameLength = e.nameLength.value_or(uint32_t(e.name.size()));
     record.offset = e.offset.value_or(dataOffset);
+    record.unused = e.unused.value_or(0);
     record.size = e.size.value_or(uint32_t(e.data.size()));
     record.compressed = e.compressedWord.value_or(e.compress ? 1 : 0);
     record.packedSize = e.packedSize.value_or(stored);
-    const size_t at = index.size();
-    PutRecord(version, record, index, e.unused.value_or(0));
-    // A stated name length that differs from the name's own.
-    if (e.nameLength)
-        SetWord(index, at, *e.nameLength);
+    PutRecord(version, record, index);
 }
 
 }  // namespace
@@ -56,7 +53,7 @@ std::string BuildPak(const PakSpec& spec)
         data += stored[i];
         at += uint32_t(stored[i].size());
     }
-    ArchiveHeader header;
+    HeaderFields header;
     header.version = spec.version;
     header.count = spec.count.value_or(uint32_t(spec.entries.size()));
     std::string out;
@@ -70,7 +67,7 @@ std::string BuildPak(const PakSpec& spec)
     header.revision = uint32_t(spec.revision);
     // Unknown versions: the v2 layout, so a reader that guesses is caught.
     if (spec.version == 2)
-        spec.extra.copy(reinterpret_cast<char*>(header.extra), std::min<size_t>(256, spec.extra.size()));
+        header.extra = spec.extra;
     PutHeader(header, out);
     return out + packed + data;
 }
