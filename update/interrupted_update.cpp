@@ -4,6 +4,7 @@
 #include <vector>
 #include "base/owned.h"
 #include "paths/wide_paths.h"
+#include "update/journal_judge.h"
 
 namespace {
 
@@ -25,25 +26,6 @@ bool Remove(const std::wstring& path)
         return true;
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return DeleteFileW(path.c_str()) != 0;
-}
-
-bool IsHexDigit(wchar_t c)
-{
-    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
-}
-
-// <prefix><four or more hex digits><extension>: the run's copies (.tmp, as
-// TemporaryFile names them) and kept old files (.bak).
-bool IsRunFile(const std::wstring& name, const std::wstring& prefix, const wchar_t* extension)
-{
-    if (name.size() < prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - 4, 4, extension) != 0)
-        return false;
-    const size_t digits = name.size() - prefix.size() - 4;
-    for (size_t i = prefix.size(); i < prefix.size() + digits; ++i)
-        if (!IsHexDigit(name[i]))
-            return false;
-    return true;
 }
 
 // A folder of the run's own, once empty. A scanner or a window looking into
@@ -73,12 +55,19 @@ bool RemoveRunFiles(const std::wstring& folder, const std::wstring& prefix, bool
             do {
                 const std::wstring name = found.cFileName;
                 if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    (IsRunFile(name, prefix, L".tmp") || (ownFolder && IsRunFile(name, prefix, L".bak"))))
+                    (IsRunFileName(name, prefix, L".tmp") ||
+                     (ownFolder && IsRunFileName(name, prefix, L".bak"))))
                     done = Remove(folder + L"\\" + name) && done;
             } while (FindNextFileW(find.Get(), &found));
         }
     }
     return ownFolder ? RemoveFolder(folder) && done : done;
+}
+
+bool MarkRollingBack(const std::wstring& journal, const JournalContents& contents)
+{
+    UpdateJournal resumed;
+    return resumed.Resume(journal, contents) && resumed.WriteMark(kJournalRollingBack);
 }
 
 }  // namespace
@@ -170,14 +159,22 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
         return;
     for (const std::wstring& journal : JournalsIn(installFolder)) {
         JournalContents contents;
-        if (!ReadJournal(journal, contents))
+        // A journal naming anything its run could not have made is not ours
+        // to act on: the folder may be writable by anyone.
+        if (!ReadJournal(journal, contents) || !JournalIsConfined(contents))
             continue;
         bool done;
-        if (contents.allOrNothing && contents.replacing)
-            done = ReplacedAll(installFolder, contents) ? DropBackups(installFolder, contents)
-                                                        : PutBack(installFolder, contents);
-        else
+        if (contents.allOrNothing && contents.replacing && ReplacedAll(installFolder, contents)) {
+            done = DropBackups(installFolder, contents);
+        } else if (contents.allOrNothing && contents.replacing) {
+            // Marked before anything is undone: the copies removed on the way
+            // must not make a later recovery believe every target replaced.
+            if (!contents.rollingBack && !MarkRollingBack(journal, contents))
+                continue;
+            done = PutBack(installFolder, contents);
+        } else {
             done = RemoveRunCopies(installFolder, contents);
+        }
         // Something still held: the journal stays for the next run.
         if (done)
             Remove(LongPathForm(journal));

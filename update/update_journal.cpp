@@ -180,7 +180,7 @@ JournalReplacement::JournalReplacement(const std::wstring& target, const std::ws
 JournalReplacement::~JournalReplacement() {}
 
 JournalContents::JournalContents()
-    : allOrNothing(false), replacing(false), complete(false), rollingBack(false)
+    : allOrNothing(false), replacing(false), complete(false), rollingBack(false), length(0)
 {
 }
 
@@ -214,6 +214,28 @@ bool UpdateJournal::Create(const std::wstring& installFolder, bool allOrNothing,
         Remove();
         return false;
     }
+    return true;
+}
+
+bool UpdateJournal::Resume(const std::wstring& path, const JournalContents& contents)
+{
+    file_.Reset(CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    LARGE_INTEGER end;
+    end.QuadPart = LONGLONG(contents.length);
+    if (!file_.Valid())
+        return false;
+    if (!GetFileInformationByHandle(file_.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !SetFilePointerEx(file_.Get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.Get())) {
+        const DWORD error = GetLastError();
+        file_.Reset();
+        SetLastError(error ? error : ERROR_ACCESS_DENIED);
+        return false;
+    }
+    path_ = path;
+    contents_ = contents;
     return true;
 }
 
@@ -292,6 +314,7 @@ bool ReadJournal(const std::wstring& path, JournalContents& contents)
             break;
         first = false;
         at += 12 + size_t(length);
+        contents.length = at;
     }
     return true;
 }
@@ -304,7 +327,8 @@ std::vector<std::wstring> JournalsIn(const std::wstring& folder)
     if (!find.Valid())
         return journals;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsJournalName(found.cFileName))
+        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            IsJournalName(found.cFileName))
             journals.push_back(folder + L"\\" + found.cFileName);
     } while (FindNextFileW(find.Get(), &found));
     return journals;

@@ -60,6 +60,7 @@ public:
     std::vector<JournalReplacement> replacements;
     bool complete;
     bool rollingBack;
+    size_t length;  // bytes up to the end of the last whole record
 
     JournalContents();
     virtual ~JournalContents();
@@ -77,6 +78,11 @@ public:
     // record. False with the system's error when it cannot be written.
     bool Create(const std::wstring& installFolder, bool allOrNothing,
                 const std::vector<std::wstring>& folders);
+    // Takes up the journal an earlier run left at path, as ReadJournal read
+    // it, to write more records: whatever follows its last whole record is
+    // cut off first. False with the system's error; a journal that is a link
+    // is not opened.
+    bool Resume(const std::wstring& path, const JournalContents& contents);
     bool Created() const { return file_.Valid(); }
     // "upd<run>-", for the run's files.
     const std::wstring& RunPrefix() const { return contents_.runPrefix; }
@@ -108,5 +114,6 @@ bool ReadJournal(const std::wstring& path, JournalContents& contents);
 // of its folders.
 std::wstring RunFolderName(const std::wstring& runPrefix);
 
-// The journals in folder, by full path: upd<16 hex digits>.jnl.
+// The journals in folder, by full path: upd<16 hex digits>.jnl, links left
+// out.
 std::vector<std::wstring> JournalsIn(const std::wstring& folder);

@@ -204,3 +204,77 @@ TEST_F(Folders, RecoveryLeavesWhatIsNotAJournalOfOurs)
     RecoverInterruptedUpdates(Wide(install));
     EXPECT_EQ(ListFolder(install), "upd0123456789ABCDEF.jnl");
 }
+
+// A recovery cut short (here: the old bytes of a.txt held by another
+// program) leaves its mark, so the next one still puts everything back,
+// although the copies that told what was replaced are gone by then.
+TEST_F(Folders, RecoveryCutShortStillPutsBackNextTime)
+{
+    std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+    ASSERT_TRUE(journal->Create(Wide(install), true, {L""}));
+    const std::wstring prefix = journal->RunPrefix();
+    std::vector<JournalReplacement> plan;
+    for (const char* name : {"a.txt", "b.txt"}) {
+        WriteFileBytes(install + "\\" + name, std::string("old ") + name);
+        const std::wstring n(1, wchar_t(name[0] - 'a' + 'A'));
+        plan.push_back(JournalReplacement(Wide(name), prefix + L"000" + n + L".tmp",
+                                          prefix + L"000" + n + L".bak"));
+        WriteFileBytes(install + "\\" + std::string(plan.back().copy.begin(), plan.back().copy.end()),
+                       std::string("new ") + name);
+    }
+    ASSERT_TRUE(journal->WriteReplacing(plan));
+    const std::wstring folder = Wide(install) + L"\\";
+    // Killed after a.txt took its new bytes.
+    CreateHardLinkW((folder + plan[0].backup).c_str(), (folder + L"a.txt").c_str(), nullptr);
+    MoveFileExW((folder + plan[0].copy).c_str(), (folder + L"a.txt").c_str(), MOVEFILE_REPLACE_EXISTING);
+    journal.reset();
+
+    HANDLE held = CreateFileW((folder + plan[0].backup).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RecoverInterruptedUpdates(Wide(install));
+    CloseHandle(held);
+    ASSERT_EQ(Installed("a.txt"), "new a.txt") << "the held old bytes could not be put back";
+    RecoverInterruptedUpdates(Wide(install));
+
+    EXPECT_EQ(Installed("a.txt"), "old a.txt");
+    EXPECT_EQ(Installed("b.txt"), "old b.txt");
+    EXPECT_EQ(UpdateLeftovers(install), "");
+}
+
+// Planted journals, as an attacker in a folder any user may write would
+// leave them: nothing they name is touched, and they stay.
+TEST_F(Folders, RecoveryLeavesJournalsThatNameWhatTheirRunDidNotMake)
+{
+    const std::string victim = scratch.Path("victim.txt");
+    WriteFileBytes(victim, "victim");
+    WriteFileBytes(install + "\\save.dat", "a user's");
+    const struct {
+        const char* label;
+        JournalReplacement replacement;
+        JournalRecord mark;
+    } rows[] = {
+        {"kept file outside, complete", {L"a.txt", L"", L"..\\victim.txt"}, kJournalComplete},
+        {"a user's file as the kept one", {L"a.txt", L"", L"save.dat"}, kJournalComplete},
+        {"target outside, rolling back", {L"..\\victim.txt", L"", L"save.dat"}, kJournalRollingBack},
+    };
+    for (const auto& row : rows) {
+        std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+        ASSERT_TRUE(journal->Create(Wide(install), true, {L""})) << row.label;
+        JournalReplacement replacement = row.replacement;
+        replacement.copy = journal->RunPrefix() + L"0000.tmp";
+        ASSERT_TRUE(journal->WriteReplacing({replacement})) << row.label;
+        ASSERT_TRUE(journal->WriteMark(row.mark)) << row.label;
+        journal.reset();
+        const std::string before = ListFolder(install);
+
+        RecoverInterruptedUpdates(Wide(install));
+
+        EXPECT_EQ(ReadFileBytes(victim), "victim") << row.label;
+        EXPECT_EQ(Installed("save.dat"), "a user's") << row.label;
+        EXPECT_EQ(ListFolder(install), before) << row.label;
+        RemoveTree(install);
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+        WriteFileBytes(install + "\\save.dat", "a user's");
+    }
+}
