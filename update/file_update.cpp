@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "base/owned.h"
 #include "base/text_932.h"
+#include "pak/open_failure.h"
 #include "paths/wide_paths.h"
 #include "update/interrupted_update.h"
 #include "update/lock_retry.h"
@@ -89,6 +90,20 @@ void KeepOldBytes(const std::wstring& target, const std::wstring& backup)
     }
 }
 
+// The handler an all-or-nothing update stands in front of.
+OpenFailureHandler outerHandler = nullptr;
+
+// All or nothing: an item left out would leave the update half done, so
+// Ignore ends the run as Abort does, and everything is put back.
+bool IgnoreEndsTheRun(const std::wstring& path)
+{
+    const DWORD error = GetLastError();
+    if (outerHandler(path))
+        return true;
+    SetLastError(error ? error : ERROR_ACCESS_DENIED);
+    throw OCErrorException(kOpenAbortedText, path);
+}
+
 }  // namespace
 
 FileUpdate::FileUpdate(const std::wstring& installFolder, const std::vector<String>& items,
@@ -101,10 +116,16 @@ FileUpdate::FileUpdate(const std::wstring& installFolder, const std::vector<Stri
         if (std::find(folders_.begin(), folders_.end(), folder) == folders_.end())
             folders_.push_back(folder);
     }
+    if (allOrNothing_ && openFailureHandler != nullptr && openFailureHandler != IgnoreEndsTheRun) {
+        outerHandler = openFailureHandler;
+        openFailureHandler = IgnoreEndsTheRun;
+    }
 }
 
 FileUpdate::~FileUpdate()
 {
+    if (openFailureHandler == IgnoreEndsTheRun)
+        openFailureHandler = outerHandler;
     try {
         if (allOrNothing_ && !committed_)
             RollBack();

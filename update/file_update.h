@@ -37,7 +37,8 @@ public:
     // One item whose decision passed: copied from the update folder to the
     // same name below the install folder, as ApplyUpdateFile does (force,
     // attributes but read-only), and put in place now, or (all or nothing)
-    // kept ready. Raises what ApplyUpdateFile raises.
+    // kept ready. Raises what ApplyUpdateFile raises; all or nothing, Ignore
+    // at a prompt raises too, as Abort does: no item may be left out.
     void Apply(const String& item, ProgressFunction progress, void* user);
 
     // All or nothing: every copy kept ready takes its target's place, or all
