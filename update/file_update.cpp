@@ -90,6 +90,23 @@ void KeepOldBytes(const std::wstring& target, const std::wstring& backup)
     }
 }
 
+// The folder part of an item, as the system separates it.
+std::wstring ItemFolder(const std::wstring& relative)
+{
+    const size_t slash = relative.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
+}
+
+// An item that would be written through a link is refused as one that
+// leaves its folder.
+[[noreturn]] void RaiseLinked(const String& item)
+{
+    String message;
+    message.Format(kRefusedItemText, TextOf(item));
+    SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+    throw OCErrorException(message.text);
+}
+
 // The handler an all-or-nothing update stands in front of.
 OpenFailureHandler outerHandler = nullptr;
 
@@ -108,7 +125,7 @@ bool IgnoreEndsTheRun(const std::wstring& path)
 
 FileUpdate::FileUpdate(const std::wstring& installFolder, const std::vector<String>& items,
                        bool allOrNothing)
-    : folder_(installFolder), allOrNothing_(allOrNothing), readyBytes_(0), committed_(false),
+    : folder_(installFolder), allOrNothing_(allOrNothing), guard_(installFolder), readyBytes_(0), committed_(false),
       keepJournal_(false)
 {
     for (const String& item : items) {
@@ -159,6 +176,8 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
         throw OCErrorException(kWriteFailedText);
     const std::wstring relative = WideFrom932(item);
     const std::wstring target = folder_ + L"\\" + relative;
+    if (!guard_.Hold(ItemFolder(relative)) || IsLink(target))
+        RaiseLinked(item);
     const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kPlainPrefix;
     std::unique_ptr<PreparedCopy> copy(new PreparedCopy);
     if (!allOrNothing_) {
@@ -172,6 +191,8 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
     const std::wstring folder = FolderOf(relative);
     const std::wstring bucket =
         Joined(folder, RunFolderName(journal_.RunPrefix()) + L"\\" + Hex(staged_[folder]++ / kBucketItems, 2));
+    if (!guard_.Hold(bucket))
+        RaiseLinked(item);
     if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
                            folder_ + L"\\" + bucket, prefix, *copy))
         return;
@@ -221,6 +242,7 @@ void FileUpdate::ReplaceAll()
     journal_.WriteMark(kJournalComplete);
     committed_ = true;
     ready_.clear();
+    guard_.ReleaseAll();
     if (!DropBackups(folder_, journal_.Contents()))
         keepJournal_ = true;  // the next run removes what is left
 }
@@ -235,6 +257,7 @@ void FileUpdate::RollBack()
     // targets were never replaced.
     for (const std::unique_ptr<PreparedCopy>& copy : ready_)
         copy->file.Close();
+    guard_.ReleaseAll();
     const bool done = replacing ? PutBack(folder_, journal_.Contents())
                                 : RemoveRunCopies(folder_, journal_.Contents());
     if (!done)

@@ -4,6 +4,7 @@
 #include <vector>
 #include "base/owned.h"
 #include "paths/wide_paths.h"
+#include "update/folder_guard.h"
 #include "update/journal_judge.h"
 
 namespace {
@@ -64,6 +65,17 @@ bool RemoveRunFiles(const std::wstring& folder, const std::wstring& prefix, bool
     return ownFolder ? RemoveFolder(folder) && done : done;
 }
 
+// What recovery renames or removes lies below the install folder without a
+// link on the way: else a user could lead it anywhere.
+bool Unlinked(const std::wstring& installFolder, const JournalReplacement& replacement)
+{
+    const size_t slash = replacement.target.find_last_of(L"\\/");
+    return NoLinkBelow(installFolder, slash == std::wstring::npos ? std::wstring()
+                                                                   : replacement.target.substr(0, slash)) &&
+           NoLinkBelow(installFolder, replacement.copy) &&
+           (replacement.backup.empty() || NoLinkBelow(installFolder, replacement.backup));
+}
+
 bool MarkRollingBack(const std::wstring& journal, const JournalContents& contents)
 {
     UpdateJournal resumed;
@@ -77,6 +89,10 @@ bool PutBack(const std::wstring& installFolder, const JournalContents& contents)
     bool done = true;
     // Last first: the same target may be listed more than once.
     for (auto it = contents.replacements.rbegin(); it != contents.replacements.rend(); ++it) {
+        if (!Unlinked(installFolder, *it)) {
+            done = false;
+            continue;
+        }
         const std::wstring target = Full(installFolder, it->target);
         const std::wstring copy = Full(installFolder, it->copy);
         if (!it->backup.empty()) {
@@ -107,7 +123,8 @@ bool DropBackups(const std::wstring& installFolder, const JournalContents& conte
     bool done = true;
     for (const JournalReplacement& replacement : contents.replacements)
         if (!replacement.backup.empty())
-            done = Remove(Full(installFolder, replacement.backup)) && done;
+            done = NoLinkBelow(installFolder, replacement.backup) &&
+                   Remove(Full(installFolder, replacement.backup)) && done;
     return RemoveRunCopies(installFolder, contents) && done;
 }
 
@@ -117,26 +134,34 @@ bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& c
         return true;
     bool done = true;
     for (const std::wstring& folder : contents.folders) {
+        const std::wstring own = folder.empty() ? RunFolderName(contents.runPrefix)
+                                                : folder + L"\\" + RunFolderName(contents.runPrefix);
+        if (!NoLinkBelow(installFolder, own)) {
+            done = false;
+            continue;
+        }
         const std::wstring base = Full(installFolder, folder);
         done = RemoveRunFiles(base, contents.runPrefix, false) && done;
         // The run's own folder, upd<run>.d, and its buckets.
-        const std::wstring own = base + L"\\" + RunFolderName(contents.runPrefix);
+        const std::wstring ownPath = base + L"\\" + RunFolderName(contents.runPrefix);
         std::vector<std::wstring> buckets;
         {
             WIN32_FIND_DATAW found;
-            const FindOwner find(FindFirstFileW((own + L"\\*").c_str(), &found));
+            const FindOwner find(FindFirstFileW((ownPath + L"\\*").c_str(), &found));
             if (!find.Valid())
                 continue;
             do {
                 const std::wstring name = found.cFileName;
-                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." &&
+                // A link among the buckets is not the run's: left alone.
+                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && name != L"." &&
                     name != L"..")
-                    buckets.push_back(own + L"\\" + name);
+                    buckets.push_back(ownPath + L"\\" + name);
             } while (FindNextFileW(find.Get(), &found));
         }
         for (const std::wstring& bucket : buckets)
             done = RemoveRunFiles(bucket, contents.runPrefix, true) && done;
-        done = RemoveFolder(own) && done;
+        done = RemoveFolder(ownPath) && done;
     }
     return done;
 }

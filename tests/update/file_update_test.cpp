@@ -9,6 +9,7 @@
 
 #include "base/exceptions.h"
 #include "update/interrupted_update.h"
+#include "tests/support/folder_link.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/support/scratch_dir.h"
 
@@ -276,5 +277,37 @@ TEST_F(Folders, RecoveryLeavesJournalsThatNameWhatTheirRunDidNotMake)
         RemoveTree(install);
         CreateDirectoryW(Wide(install).c_str(), nullptr);
         WriteFileBytes(install + "\\save.dat", "a user's");
+    }
+}
+
+// A folder below the install folder that is a link to elsewhere: the item is
+// refused before anything is written there, in both modes, and so is one
+// whose run folder would lie there.
+TEST_F(Folders, NothingIsWrittenThroughALinkBelowTheInstallFolder)
+{
+    const std::string elsewhere = scratch.Path("elsewhere");
+    CreateDirectoryW(Wide(elsewhere).c_str(), nullptr);
+    ASSERT_TRUE(MakeFolderLink(install + "\\sub", elsewhere));
+    for (const char* name : {"sub\\v.txt", "sub/v.txt", "sub\\deeper\\v.txt"}) {
+        for (bool allOrNothing : {false, true}) {
+            Stage("a.txt");
+            WriteFileBytes(source + "\\sub\\deeper\\v.txt", "new");
+            WriteFileBytes(source + "\\sub\\v.txt", "new");
+            const std::vector<String> items = Items({"a.txt", name});
+            std::string message;
+            try {
+                FileUpdate update(Wide(install), items, allOrNothing);
+                for (const String& item : items)
+                    update.Apply(item, nullptr, nullptr);
+                update.Commit();
+            } catch (const OCErrorException& failure) {
+                message = failure.message.text;
+                EXPECT_EQ(failure.code, uint32_t(ERROR_CANT_RESOLVE_FILENAME)) << name;
+            }
+            EXPECT_EQ(message, "ファイル " + std::string(name) + " の指定が正しくありません。")
+                << name;
+            EXPECT_EQ(ListFolder(elsewhere), "") << name << (allOrNothing ? ", all or nothing" : "");
+            EXPECT_EQ(Installed("a.txt"), allOrNothing ? "old a.txt" : "new a.txt") << name;
+        }
     }
 }
