@@ -56,3 +56,65 @@ TEST(JournalJudge, ActsOnlyOnNamesItsOwnRunCouldHaveMade)
         EXPECT_FALSE(JournalIsConfined(contents)) << folder;
     }
 }
+
+namespace {
+
+std::vector<unsigned char> Folders(std::vector<std::wstring> folders)
+{
+    std::vector<unsigned char> payload;
+    PutJournalU32(payload, 1);
+    PutJournalU32(payload, uint32_t(folders.size()));
+    for (const std::wstring& folder : folders)
+        PutJournalText(payload, folder);
+    return JournalRecordBytes(kJournalFolders, payload);
+}
+
+std::vector<unsigned char> Replacing()
+{
+    std::vector<unsigned char> payload;
+    PutJournalU32(payload, 1);
+    for (const wchar_t* text : {L"a.txt", L"upd0123456789ABCDEF-0001.tmp", L""})
+        PutJournalText(payload, text);
+    return JournalRecordBytes(kJournalReplacing, payload);
+}
+
+}  // namespace
+
+// Only the shape a run writes is read; a record cut short or spoilt ends a
+// journal there, as a crash while writing it would.
+TEST(JournalJudge, ReadsOnlyWhatARunWrites)
+{
+    const std::vector<unsigned char> magic(kJournalMagic, kJournalMagic + 8);
+    const std::vector<unsigned char> mark = JournalRecordBytes(kJournalComplete, {});
+    std::vector<unsigned char> spoilt = mark;
+    spoilt.back() ^= 1;
+    const struct {
+        const char* label;
+        std::vector<std::vector<unsigned char>> records;
+        bool read;
+        size_t replacements;
+        bool complete;
+    } rows[] = {
+        {"a run's", {Folders({L""}), Replacing(), mark}, true, 1, true},
+        {"cut in its last record", {Folders({L""}), Replacing(), {mark.begin(), mark.end() - 1}}, true, 1, false},
+        {"a spoilt last record", {Folders({L""}), Replacing(), spoilt}, true, 1, false},
+        {"replacements before the folders", {Replacing(), Folders({L""})}, false, 0, false},
+        {"folders twice", {Folders({L""}), Folders({L"sub"})}, false, 0, false},
+        {"a folder twice", {Folders({L"sub", L"sub"})}, false, 0, false},
+        {"replacements twice", {Folders({L""}), Replacing(), Replacing()}, false, 0, false},
+        {"an unknown kind", {Folders({L""}), JournalRecordBytes(JournalRecord(9), {})}, false, 0, false},
+    };
+    for (const auto& row : rows) {
+        std::vector<unsigned char> bytes = magic;
+        for (const auto& record : row.records)
+            bytes.insert(bytes.end(), record.begin(), record.end());
+        JournalContents contents;
+        EXPECT_EQ(ParseJournal(bytes.data(), bytes.size(), kRun, contents), row.read) << row.label;
+        if (!row.read)
+            continue;
+        EXPECT_EQ(contents.replacements.size(), row.replacements) << row.label;
+        EXPECT_EQ(contents.complete, row.complete) << row.label;
+        EXPECT_EQ(contents.length, row.complete ? bytes.size() : bytes.size() - row.records.back().size())
+            << row.label;
+    }
+}
