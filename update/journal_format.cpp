@@ -18,6 +18,7 @@ public:
     virtual ~PayloadReader() {}
 
     bool Ok() const { return ok_; }
+    bool Done() const { return ok_ && left_ == 0; }
 
     uint32_t U32()
     {
@@ -62,7 +63,7 @@ private:
 };
 
 // One whole record into contents. False when a run never writes it so: a
-// payload that does not hold what its kind says, an unknown kind, folders
+// payload that does not hold exactly what its kind says, an unknown kind, folders
 // twice or one of them twice, replacements twice.
 bool Apply(uint32_t kind, PayloadReader& payload, JournalContents& contents, bool first)
 {
@@ -99,7 +100,8 @@ bool Apply(uint32_t kind, PayloadReader& payload, JournalContents& contents, boo
     case kJournalRollingBack: contents.rollingBack = true; break;
     default: return false;
     }
-    return payload.Ok();
+    // A run writes nothing after what the record holds.
+    return payload.Done();
 }
 
 }  // namespace

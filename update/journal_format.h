@@ -65,7 +65,8 @@ extern const char kJournalMagic[8];
 // Reads a journal's bytes as far as its records are whole; a record cut
 // short, or one that fails its check, ends it there, as if it had not been
 // written. runPrefix: "upd<run>-", from the file's name. False when the
-// bytes are not a journal a run writes: no magic, a record of unknown kind,
+// bytes are not a journal a run writes: no magic, a record of unknown kind
+// or with more or less than its kind holds,
 // folders not first or twice, a second list of replacements, a folder
 // listed twice. contents.length: the bytes up to the end of the last whole
 // record.

@@ -1,0 +1,131 @@
+// The install folder may be writable by any user, and the updater runs
+// elevated: what a user planted there (journals, links) must not lead it to
+// change anything it should not.
+
+#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/folder_link.h"
+#include "update/journal_format.h"
+
+namespace {
+
+const std::wstring kRun = L"upd0123456789ABCDEF-";
+
+std::string Bytes(const std::vector<unsigned char>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string FoldersRecord()
+{
+    std::vector<unsigned char> payload;
+    PutJournalU32(payload, 1);
+    PutJournalU32(payload, 1);
+    PutJournalText(payload, L"");
+    return Bytes(JournalRecordBytes(kJournalFolders, payload));
+}
+
+// One all-or-nothing replacement, marked as the run had left it.
+std::string Journal(const std::wstring& target, const std::wstring& backup, JournalRecord mark)
+{
+    std::vector<unsigned char> payload;
+    PutJournalU32(payload, 1);
+    PutJournalText(payload, target);
+    PutJournalText(payload, kRun + L"0000.tmp");
+    PutJournalText(payload, backup);
+    return std::string(kJournalMagic, 8) + FoldersRecord() +
+           Bytes(JournalRecordBytes(kJournalReplacing, payload)) + Bytes(JournalRecordBytes(mark, {}));
+}
+
+class TrustTest : public E2ETest {
+protected:
+    TrustTest()
+    {
+        Ship("a.txt", "new a.txt");
+        Installed("a.txt", "old a.txt");
+        WriteIni("a.txt");
+    }
+
+    const std::string journal = "upd0123456789ABCDEF.jnl";
+};
+
+}  // namespace
+
+// Each journal an attacker planted, then the dialog cancelled: recovery runs
+// before it, for the folder the registry proposes.
+TEST_F(TrustTest, PlantedJournalsChangeNothing)
+{
+    const std::string victim = scratch.Path("victim"), attacker = scratch.Path("attacker");
+    CreateDirectoryA(victim.c_str(), nullptr);
+    CreateDirectoryA(attacker.c_str(), nullptr);
+    WriteFileBytes(victim + "\\doc.txt", "doc");
+    WriteFileBytes(victim + "\\config.txt", "config");
+    WriteFileBytes(attacker + "\\payload.txt", "payload");
+    Ship("own.txt", "the update's own");
+    Installed("save.dat", "a user's save");
+    const struct {
+        const char* label;
+        std::string bytes;
+    } rows[] = {
+        {"kept file outside, complete", Journal(L"a.txt", L"..\\victim\\doc.txt", kJournalComplete)},
+        {"target outside, rolling back",
+         Journal(L"..\\victim\\config.txt", L"..\\attacker\\payload.txt", kJournalRollingBack)},
+        {"a user's file as the kept one", Journal(L"a.txt", L"save.dat", kJournalComplete)},
+        {"a file of the update folder", Journal(L"a.txt", L"..\\update\\own.txt", kJournalComplete)},
+        // 200,000 records of 16 bytes, and just under 64 MiB in one record.
+        {"large", [] {
+             std::string bytes = std::string(kJournalMagic, 8) + FoldersRecord();
+             std::vector<unsigned char> none;
+             PutJournalU32(none, 0);
+             const std::string record = Bytes(JournalRecordBytes(kJournalReplacing, none));
+             for (int i = 0; i < 200000; ++i)
+                 bytes += record;
+             return bytes;
+         }()},
+        {"just under 64 MiB", [] {
+             std::vector<unsigned char> payload(64u * 1024 * 1024 - 100);
+             return std::string(kJournalMagic, 8) + FoldersRecord() +
+                    Bytes(JournalRecordBytes(kJournalReplacing, payload));
+         }()},
+    };
+    for (const auto& row : rows) {
+        Installed(journal, row.bytes);
+
+        const SessionResult run = Run({Press(IDCANCEL)});
+
+        EXPECT_EQ(run.lines, std::vector<std::string>{DialogLine(kCaption, install)}) << row.label;
+        ExpectCleanEnd(run);
+        EXPECT_EQ(ReadFileBytes(victim + "\\doc.txt"), "doc") << row.label;
+        EXPECT_EQ(ReadFileBytes(victim + "\\config.txt"), "config") << row.label;
+        EXPECT_EQ(ReadFileBytes(attacker + "\\payload.txt"), "payload") << row.label;
+        EXPECT_EQ(ReadFileBytes(ShippedPath("own.txt")), "the update's own") << row.label;
+        EXPECT_EQ(ReadFileBytes(InstalledPath("save.dat")), "a user's save") << row.label;
+        EXPECT_EQ(ReadFileBytes(InstalledPath("a.txt")), "old a.txt") << row.label;
+        EXPECT_TRUE(ReadFileBytes(InstalledPath(journal)) == row.bytes) << row.label << ": left untouched";
+    }
+}
+
+// A folder below the install folder that is a link to elsewhere: the run
+// ends at the item with the error box, in both modes, and nothing is written
+// where the link leads.
+TEST_F(TrustTest, NothingIsWrittenThroughALinkInTheInstallFolder)
+{
+    const std::string elsewhere = scratch.Path("elsewhere");
+    CreateDirectoryA(elsewhere.c_str(), nullptr);
+    ASSERT_TRUE(MakeFolderLink(InstalledPath("sub"), elsewhere));
+    Ship("sub\\v.txt", "new v.txt");
+    for (const char* mode : {"", "AllOrNothing=1\r\n"}) {
+        WriteIni("a.txt;sub\\v.txt", mode);
+
+        const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+
+        EXPECT_EQ(run.lines, (std::vector<std::string>{
+                                 DialogLine(kCaption, install),
+                                 BoxLine(u8"エラー", u8"エラーが発生しました。\nCode 0x781 :ファイル "
+                                                     u8"sub\\v.txt の指定が正しくありません。")}))
+            << mode;
+        ExpectCleanEnd(run);
+        EXPECT_EQ(ListFolder(elsewhere), "") << mode;
+        EXPECT_EQ(ReadFileBytes(InstalledPath("a.txt")), *mode ? "old a.txt" : "new a.txt") << mode;
+        Installed("a.txt", "old a.txt");
+    }
+}
