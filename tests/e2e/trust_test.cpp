@@ -6,6 +6,9 @@
 #include "tests/support/folder_link.h"
 #include "update/journal_format.h"
 
+#include <cstdio>
+#include <random>
+
 namespace {
 
 const std::wstring kRun = L"upd0123456789ABCDEF-";
@@ -128,4 +131,79 @@ TEST_F(TrustTest, NothingIsWrittenThroughALinkInTheInstallFolder)
         EXPECT_EQ(ReadFileBytes(InstalledPath("a.txt")), *mode ? "old a.txt" : "new a.txt") << mode;
         Installed("a.txt", "old a.txt");
     }
+}
+
+// An all-or-nothing update killed during its replacements, then the next
+// runs killed early in their recovery, several times at different moments:
+// the one after that leaves all old (or all new), nothing left over, and a
+// full run all new.
+TEST_F(TrustTest, RecoveryKilledAgainAndAgainStillPutsEverythingBack)
+{
+    const int kItems = 240;
+    std::string list;
+    const auto name = [](int i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "f%03d.txt", i);
+        return std::string(text);
+    };
+    for (int i = 0; i < kItems; ++i) {
+        list += (list.empty() ? "" : ";") + name(i);
+        Ship(name(i), "new " + name(i));
+    }
+    WriteIni(list, "AllOrNothing=1\r\n");
+    const auto states = [&] {
+        std::string all;
+        for (int i = 0; i < kItems; ++i)
+            all += ReadFileBytes(InstalledPath(name(i))).substr(0, 1);
+        return all;
+    };
+    std::mt19937 random(20261207);
+    int mixed = 0;
+    for (int trial = 0; trial < 8 && mixed < 3; ++trial) {
+        for (int i = 0; i < kItems; ++i)
+            Installed(name(i), "old " + name(i));
+        {
+            // Once the journal lists the replacements, the last target is
+            // held: the run stops at its prompt with targets before it
+            // replaced, and is killed there.
+            UpdaterProcess process(UpdaterExe(), update);
+            WindowSnapshot window;
+            ASSERT_TRUE(process.NextWindow(window, 5000));
+            process.Press(window, IDOK);
+            WIN32_FIND_DATAA journal = {};
+            while (process.Running()) {
+                const HANDLE find = FindFirstFileA(InstalledPath("upd*.jnl").c_str(), &journal);
+                if (find != INVALID_HANDLE_VALUE)
+                    FindClose(find);
+                if (find != INVALID_HANDLE_VALUE && journal.nFileSizeLow > 1000)
+                    break;
+            }
+            HANDLE held = CreateFileA(InstalledPath(name(kItems - 1)).c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+            const bool prompted = process.NextWindow(window, 60000) && window.Has(IDRETRY);
+            process.Kill();
+            CloseHandle(held);
+            if (!prompted)
+                continue;  // it had finished first
+            ++mixed;
+        }
+        const std::string afterKill = states();
+        EXPECT_EQ(afterKill.substr(kItems - 1), "o") << "trial " << trial;
+        for (int kill = 0; kill < 4; ++kill) {
+            UpdaterProcess recovering(UpdaterExe(), update);
+            Sleep(DWORD(random() % 150));
+            recovering.Kill();
+        }
+        const SessionResult cancelled = Run({Press(IDCANCEL)});
+        ExpectCleanEnd(cancelled);
+        const std::string afterCancel = states();
+        EXPECT_TRUE(afterCancel == std::string(kItems, 'o') || afterCancel == std::string(kItems, 'n'))
+            << "trial " << trial << ": " << afterKill << " -> " << afterCancel;
+        EXPECT_EQ(UpdateLeftovers(install), "") << "trial " << trial;
+
+        const SessionResult full = Run({Press(IDOK), Press(IDOK)});
+        ExpectCleanEnd(full);
+        EXPECT_EQ(states(), std::string(kItems, 'n')) << "trial " << trial;
+    }
+    EXPECT_GE(mixed, 1) << "no run was stopped during its replacements";
 }
