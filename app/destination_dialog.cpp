@@ -16,8 +16,7 @@ void OnInitDialog(HWND window, LPARAM parameter)
         currentDialog->window = window;
 
     String caption;
-    caption.Format("%s Version %s アップデート", TextOf(updateSettings.title),
-                   TextOf(updateSettings.version));
+    FormatCaption(caption);
     SetWindowTextW(window, WideFrom932(caption).c_str());
     SetDlgItemTextW(window, IDC_DESTINATION_EDIT, destination.c_str());
 }

@@ -106,8 +106,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
     RecoverInterruptedUpdates(destination);
 
     String caption;
-    caption.Format("%s Version %s アップデート", TextOf(updateSettings.title),
-                   TextOf(updateSettings.version));
+    FormatCaption(caption);
     UpdateFiles(updateSettings.files, destination, caption.text, delayMs,
                 updateSettings.allOrNothing);
 

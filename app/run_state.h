@@ -10,3 +10,7 @@ extern UpdateSettings updateSettings;
 // The destination (install) folder: proposed from the registry, confirmed in
 // the dialog. UTF-16 as the system gives it: no code page holds every path.
 extern std::wstring destination;
+
+// The caption of the updater's windows, from updateSettings:
+// "<Title> Version <Version> アップデート" (code page 932).
+void FormatCaption(String& caption);

@@ -4,6 +4,9 @@
 //   OCErrorException  the platform's last error at construction + a message
 //   a bare DWORD      STATUS_NO_MEMORY (0xC0000017) from the page allocator;
 //                     catch it as `catch (DWORD code)`.
+// "OC" is the prefix of the product's own exception classes and of nothing
+// else: a handler that catches an OC class catches a failure the product
+// raised and words itself, never one of the runtime's (std::bad_alloc ...).
 
 #include <cstdint>
 #include <string>

@@ -63,6 +63,131 @@ int64_t FixedLength(double value, int64_t width, int64_t precision)
     return n < 0 ? Larger(width, precision + 6 + 311) : n;
 }
 
+// What stands between a '%' and its conversion letter.
+class Spec {
+public:
+    int64_t width;
+    int64_t precision;
+    int64_t flagRoom;  // what '#' flags may add (0x, a point)
+    Size size;
+
+    Spec() : width(0), precision(0), flagRoom(0), size(Size::None) {}
+    virtual ~Spec() {}
+};
+
+// Reads flags, width, precision and size prefix behind a '%'; p moves to
+// the conversion letter. Each '*' takes its int from ap.
+Spec ReadSpec(const char*& p, va_list* ap)
+{
+    Spec spec;
+    for (;; ++p) {
+        if (*p == '#') {
+            spec.flagRoom += 2;
+        } else if (*p == '*') {
+            // A negative width means left-justified, as wide as its size.
+            const int64_t w = va_arg(*ap, int);
+            spec.width = w < 0 ? -w : w;
+        } else if (*p != '-' && *p != '+' && *p != '0' && *p != ' ') {
+            break;
+        }
+    }
+    const int64_t digits = ReadNumber(p);
+    if (spec.width == 0)
+        spec.width = digits;
+    if (*p == '.') {
+        ++p;
+        if (*p == '*') {
+            // A negative precision counts as none.
+            const int64_t given = va_arg(*ap, int);
+            spec.precision = given < 0 ? 0 : given;
+            ++p;
+        } else {
+            spec.precision = ReadNumber(p);
+        }
+    }
+    if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
+        spec.size = Size::Wide;
+        p += 3;
+    } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
+        p += 3;
+    } else if (*p == 'h') {
+        spec.size = Size::Short;
+        ++p;
+    } else if (*p == 'l') {
+        spec.size = Size::Long;
+        ++p;
+        if (*p == 'l') {
+            spec.size = Size::Wide;
+            ++p;
+        }
+    } else if (*p == 'F' || *p == 'L' || *p == 'N') {
+        ++p;
+    }
+    return spec;
+}
+
+int64_t TextBound(char conversion, const Spec& spec, va_list* ap)
+{
+    const bool wide = conversion == 's' ? spec.size == Size::Long : spec.size != Size::Short;
+    int64_t item;
+    if (wide) {
+        const wchar_t* s = va_arg(*ap, const wchar_t*);
+        item = s == nullptr ? 6
+               : spec.precision > 0 ? int64_t(wcsnlen(s, size_t(spec.precision)))
+                                    : int64_t(wcslen(s));
+    } else {
+        const char* s = va_arg(*ap, const char*);
+        item = s == nullptr ? 6
+               : spec.precision > 0 ? int64_t(strnlen(s, size_t(spec.precision)))
+                                    : int64_t(strlen(s));
+    }
+    return TextRule(Larger(item, 1), spec.width, spec.precision);
+}
+
+// The most one conversion writes; its argument is taken from ap. Unknown
+// conversions take nothing and count nothing.
+int64_t ItemBound(char conversion, const Spec& spec, va_list* ap)
+{
+    switch (conversion) {
+    case 'c':
+    case 'C':
+        if (spec.size == Size::Wide)
+            return 0;
+        (void)va_arg(*ap, int);
+        return TextRule(2, spec.width, spec.precision);
+    case 's':
+    case 'S':
+        return spec.size == Size::Wide ? 0 : TextBound(conversion, spec, ap);
+    case 'd':
+    case 'i':
+    case 'o':
+    case 'u':
+    case 'x':
+    case 'X':
+        if (spec.size == Size::Wide)
+            (void)va_arg(*ap, long long);
+        else
+            (void)va_arg(*ap, int);
+        return Larger(32, spec.width + spec.precision);
+    case 'p':
+        (void)va_arg(*ap, void*);
+        return Larger(32, spec.width + spec.precision);
+    case 'e':
+    case 'E':  // takes its double like 'e'; skipping it would misread what follows
+    case 'g':
+    case 'G':
+        (void)va_arg(*ap, double);
+        return Larger(128, spec.width + spec.precision);
+    case 'f':
+        return FixedLength(va_arg(*ap, double), spec.width, spec.precision);
+    case 'n':
+        (void)va_arg(*ap, void*);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
 int64_t Bound(const char* format, va_list args)
 {
     va_list ap;
@@ -82,117 +207,13 @@ int64_t Bound(const char* format, va_list args)
             ++p;
             continue;
         }
-        int64_t width = 0;
-        int64_t precision = 0;
-        for (;; ++p) {
-            if (*p == '#') {
-                bound += 2;
-            } else if (*p == '*') {
-                // A negative width means left-justified, as wide as its size.
-                const int64_t w = va_arg(ap, int);
-                width = w < 0 ? -w : w;
-            } else if (*p != '-' && *p != '+' && *p != '0' && *p != ' ') {
-                break;
-            }
-        }
-        const int64_t digits = ReadNumber(p);
-        if (width == 0)
-            width = digits;
-        if (*p == '.') {
-            ++p;
-            if (*p == '*') {
-                // A negative precision counts as none.
-                const int64_t given = va_arg(ap, int);
-                precision = given < 0 ? 0 : given;
-                ++p;
-            } else {
-                precision = ReadNumber(p);
-            }
-        }
-        Size size = Size::None;
-        if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-            size = Size::Wide;
-            p += 3;
-        } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
-            p += 3;
-        } else if (*p == 'h') {
-            size = Size::Short;
-            ++p;
-        } else if (*p == 'l') {
-            size = Size::Long;
-            ++p;
-            if (*p == 'l') {
-                size = Size::Wide;
-                ++p;
-            }
-        } else if (*p == 'F' || *p == 'L' || *p == 'N') {
-            ++p;
-        }
+        const Spec spec = ReadSpec(p, &ap);
+        bound += spec.flagRoom;
         if (*p == '\0')
             break;
         const char conversion = *p;
         p += CharLength(p);
-        int64_t item = 0;
-        switch (conversion) {
-        case 'c':
-        case 'C':
-            if (size == Size::Wide)
-                break;
-            (void)va_arg(ap, int);
-            item = TextRule(2, width, precision);
-            break;
-        case 's':
-        case 'S': {
-            if (size == Size::Wide)
-                break;
-            const bool wide = conversion == 's' ? size == Size::Long : size != Size::Short;
-            if (wide) {
-                const wchar_t* s = va_arg(ap, const wchar_t*);
-                item = s == nullptr ? 6
-                       : precision > 0 ? int64_t(wcsnlen(s, size_t(precision)))
-                                       : int64_t(wcslen(s));
-            } else {
-                const char* s = va_arg(ap, const char*);
-                item = s == nullptr ? 6
-                       : precision > 0 ? int64_t(strnlen(s, size_t(precision)))
-                                       : int64_t(strlen(s));
-            }
-            item = TextRule(Larger(item, 1), width, precision);
-            break;
-        }
-        case 'd':
-        case 'i':
-        case 'o':
-        case 'u':
-        case 'x':
-        case 'X':
-            if (size == Size::Wide)
-                (void)va_arg(ap, long long);
-            else
-                (void)va_arg(ap, int);
-            item = Larger(32, width + precision);
-            break;
-        case 'p':
-            (void)va_arg(ap, void*);
-            item = Larger(32, width + precision);
-            break;
-        case 'e':
-        case 'E':  // takes its double like 'e'; skipping it would misread what follows
-        case 'g':
-        case 'G':
-            (void)va_arg(ap, double);
-            item = Larger(128, width + precision);
-            break;
-        case 'f':
-            item = FixedLength(va_arg(ap, double), width, precision);
-            break;
-        case 'n':
-            (void)va_arg(ap, void*);
-            break;
-        default:
-            break;
-        }
-        bound += item;
+        bound += ItemBound(conversion, spec, &ap);
     }
     va_end(ap);
     return bound;

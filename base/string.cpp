@@ -470,3 +470,8 @@ char* String::NextToken(String& token, const char* separators)
     return &token == this ? text : start;
 }
 
+uint32_t NameTextLength(const char* name, uint32_t length)
+{
+    const void* nul = std::memchr(name, '\0', length);
+    return nul ? uint32_t(static_cast<const char*>(nul) - name) : length;
+}

@@ -23,6 +23,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <windows.h>
+#include "base/little_endian.h"
 
 class String {
 public:
@@ -140,14 +141,17 @@ inline const char* TextOf(const String& s)
     return s.text ? s.text : "";
 }
 
+// The length of a name stored in `length` bytes that need not end with a
+// NUL: up to its first NUL, as every C call reads it.
+uint32_t NameTextLength(const char* name, uint32_t length);
+
 template <class Source>
 void String::ReadCounted(Source& source, uint32_t limit)
 {
     Clear();
     unsigned char bytes[4] = {0, 0, 0, 0};
     source.Read(bytes, 4);
-    const uint32_t count = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 |
-                           uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    const uint32_t count = LoadU32(bytes);
     if (count == 0 || count > limit || count >= 0x7FFFFFC0u)
         return;
     try {

@@ -56,6 +56,26 @@ bool ExactlyTo932(const std::wstring& text, String& out)
     return Narrow(text, out, WC_NO_BEST_FIT_CHARS, true);
 }
 
+bool ExactlyTo932(const std::wstring& text, std::string& out)
+{
+    String converted;
+    if (text.find(L'\0') != std::wstring::npos || !ExactlyTo932(text, converted))
+        return false;
+    out.assign(TextOf(converted));
+    return true;
+}
+
+bool WideFrom932Exactly(const char* text, size_t length, std::wstring& wide)
+{
+    wide.assign(length, L'\0');
+    if (length == 0)
+        return true;
+    const int count = MultiByteToWideChar(kProductCodePage, MB_ERR_INVALID_CHARS, text, int(length),
+                                          &wide[0], int(length));
+    wide.resize(count > 0 ? size_t(count) : 0);
+    return count > 0;
+}
+
 void ShownIn932(const std::wstring& text, String& out)
 {
     if (!Narrow(text, out, 0, false))

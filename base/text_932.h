@@ -21,6 +21,14 @@ std::wstring WideFrom932(const String& text);
 // a path never turns into another one.
 bool ExactlyTo932(const std::wstring& text, String& out);
 
+// The same for a std::string; false also when text holds a NUL (the
+// converted text would end there).
+bool ExactlyTo932(const std::wstring& text, std::string& out);
+
+// The exact UTF-16 form of length bytes of code page 932 into wide; false
+// when they are not valid code page 932 text (no stand-in is ever taken).
+bool WideFrom932Exactly(const char* text, size_t length, std::wstring& wide);
+
 // text as the -A calls of a Japanese system give it back: characters without
 // a form of their own are best-fitted or replaced. For texts that are only
 // shown or compared, never for paths.

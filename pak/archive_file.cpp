@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 #include "base/multibyte.h"
-#include "base/owned.h"
 #include "base/text_932.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_search.h"
 #include "pak/open_failure.h"
+#include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 
 int quietOpen = 0;
@@ -42,6 +42,65 @@ const char* FindStar(const char* text)
 FILE* OpenStream(const std::wstring& path, const wchar_t* mode)
 {
     return _wfopen(LongPathForm(path).c_str(), mode);
+}
+
+void OpenedPlain(ArchiveFile& self, const std::wstring& path, const wchar_t* mode)
+{
+    self.file = OpenStream(path, mode);
+    self.inArchive = false;
+    self.baseOffset = 0;
+    self.compressed = 0;
+}
+
+// A name with a '*': the first file (never a folder) the pattern matches.
+// When none does, a read looks the text before the '*' up in the archives;
+// no archive holds data for a write, whose missing file is created.
+void OpenFirstMatch(ArchiveFile& self, const std::wstring& argument, const char* lookup,
+                    const wchar_t* mode, bool writes)
+{
+    for (FolderListing list(argument); list.Next();) {
+        if (list.IsFolder())
+            continue;
+        FilePath pattern;
+        pattern.SetPath(argument);
+        std::wstring directory;
+        pattern.DirectoryPart(directory);
+        self.path = directory + L"\\" + list.Name();
+        ShownIn932(self.path, self.name);
+        OpenedPlain(self, self.path, mode);
+        return;
+    }
+    if (writes)
+        return;
+    // The name's own '*' may not be where the conversion put one (a lead
+    // byte before it): then the whole name is sought.
+    String prefix;
+    const char* lookupStar = lookup ? FindStar(lookup) : nullptr;
+    if (lookup)
+        prefix.Assign(lookup, lookupStar ? int32_t(lookupStar - lookup) : -1);
+    SearchCurrentFolder(self, lookup ? TextOf(prefix) : nullptr);
+}
+
+// A plain path: the file when something of that name is there or it is to
+// be written, else the entry of that name in the current folder's archives.
+void OpenPlainOrEntry(ArchiveFile& self, const std::wstring& argument, const String* lookupName,
+                      const wchar_t* mode, bool writes)
+{
+    const DWORD attributes = GetFileAttributesW(LongPathForm(argument).c_str());
+    if (!NamesSomething(attributes) && !writes) {
+        SearchCurrentFolder(self, lookupName ? TextOf(*lookupName) : nullptr);
+        return;
+    }
+    // Something already there has its folder; only a file about to be
+    // created may need one.
+    const std::wstring directory = NamesSomething(attributes) ? std::wstring() : FolderOf(argument);
+    if (!directory.empty() && !NamesSomething(GetFileAttributesW(LongPathForm(directory).c_str())))
+        CreateDirectories(directory);
+    if (lookupName)
+        self.name.Assign(*lookupName);
+    else
+        ShownIn932(argument, self.name);
+    OpenedPlain(self, argument, mode);
 }
 
 }  // namespace
@@ -112,64 +171,10 @@ bool ArchiveFile::OpenNamed(const std::wstring& argument, const String* lookupNa
         path = argument;
         // Every attempt, a retry included, starts again from the argument, so
         // a retried wildcard open enumerates its pattern again.
-        const size_t star = argument.find(L'*');
-        if (star != std::wstring::npos) {
-            bool matched = false;
-            WIN32_FIND_DATAW found;
-            const FindOwner find(FindFirstFileW(argument.c_str(), &found));
-            if (find.Valid()) {
-                do {
-                    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                        continue;
-                    FilePath pattern;
-                    pattern.SetPath(argument);
-                    std::wstring directory;
-                    pattern.DirectoryPart(directory);
-                    path = directory + L"\\" + found.cFileName;
-                    ShownIn932(path, name);
-                    file = OpenStream(path, streamMode);
-                    inArchive = false;
-                    baseOffset = 0;
-                    compressed = 0;
-                    matched = true;
-                    break;
-                } while (FindNextFileW(find.Get(), &found));
-            }
-            // No archive holds data for a write: a missing file is created,
-            // never looked up. The archives are searched for the text
-            // before the *.
-            if (!matched && !writes) {
-                // The name's own '*' may not be where the conversion put
-                // one (a lead byte before it): then the whole name is sought.
-                String prefix;
-                const char* lookupStar = lookup ? FindStar(lookup) : nullptr;
-                if (lookup)
-                    prefix.Assign(lookup, lookupStar ? int32_t(lookupStar - lookup) : -1);
-                SearchCurrentFolder(*this, lookup ? TextOf(prefix) : nullptr);
-            }
-        } else {
-            const DWORD attributes = GetFileAttributesW(LongPathForm(argument).c_str());
-            if (NamesSomething(attributes) || writes) {
-                // Something already there has its folder; only a file about
-                // to be created may need one.
-                const size_t last = NamesSomething(attributes) ? std::wstring::npos : argument.rfind(L'\\');
-                if (last != std::wstring::npos && last != 0) {
-                    const std::wstring directory = argument.substr(0, last);
-                    if (!NamesSomething(GetFileAttributesW(LongPathForm(directory).c_str())))
-                        CreateDirectories(directory);
-                }
-                if (lookupName)
-                    name.Assign(*lookupName);
-                else
-                    ShownIn932(argument, name);
-                file = OpenStream(argument, streamMode);
-                inArchive = false;
-                baseOffset = 0;
-                compressed = 0;
-            } else {
-                SearchCurrentFolder(*this, lookup);
-            }
-        }
+        if (argument.find(L'*') != std::wstring::npos)
+            OpenFirstMatch(*this, argument, lookup, streamMode, writes);
+        else
+            OpenPlainOrEntry(*this, argument, lookupName, streamMode, writes);
         if (file)
             break;
         if (quietOpen && !writes)

@@ -46,6 +46,7 @@
 #include "pak/archive_index.h"
 
 #include <cstring>
+#include "base/little_endian.h"
 #include "pak/archive_damage.h"
 #include "pak/archive_limits.h"
 
@@ -55,11 +56,6 @@ namespace {
 const uint32_t kPackedRecordWords = 20;
 // A v0 record behind its name: offset, unused, size.
 const uint32_t kPlainRecordWords = 12;
-
-uint32_t LoadU32(const unsigned char* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // The next n bytes of a memory-mode reader, in place, or null (the reader
 // unmoved) when fewer remain: Read without the copy.

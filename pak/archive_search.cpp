@@ -14,6 +14,7 @@
 #include "pak/archive_entry.h"
 #include "pak/archive_index.h"
 #include "pak/name_matcher.h"
+#include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 
 namespace {
@@ -22,13 +23,6 @@ namespace {
 // compressed entries are read in 4 KiB chunks; with the runtime's default
 // buffer of the same size every chunk is its own system call.
 const size_t kArchiveStreamBuffer = 64 * 1024;
-
-// Length of a stored name as a text: an embedded NUL ends it.
-uint32_t TextLength(const char* bytes, uint32_t count)
-{
-    const void* nul = std::memchr(bytes, 0, count);
-    return nul ? uint32_t(static_cast<const char*>(nul) - bytes) : count;
-}
 
 // Holds a nested search off: an archive that vanished between listing and
 // opening must not make Open search the archives again from inside a search.
@@ -49,7 +43,7 @@ void Deliver(ArchiveFile& file, const ArchiveIndex& index, const IndexRecord& re
     if (!index.CanDeliver(record))
         RaiseDamagedArchive();
     ArchiveEntry& entry = *file.entry;
-    const uint32_t textLength = TextLength(record.name, record.nameLength);
+    const uint32_t textLength = NameTextLength(record.name, record.nameLength);
     if (textLength)
         entry.name.Assign(record.name, int32_t(textLength));
     else
@@ -84,14 +78,9 @@ std::vector<std::wstring> ListArchives(const std::wstring& directory)
     const bool here = directory.empty();
     std::vector<std::wstring> archives;
     const std::wstring prefix = here ? std::wstring() : directory + L"\\";
-    WIN32_FIND_DATAW found;
-    const FindOwner find(FindFirstFileW((prefix + L"*.pak").c_str(), &found));
-    if (find.Valid()) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                archives.push_back(prefix + found.cFileName);
-        } while (FindNextFileW(find.Get(), &found));
-    }
+    for (FolderListing list(prefix + L"*.pak"); list.Next();)
+        if (!list.IsFolder())
+            archives.push_back(prefix + list.Name());
     // The order lstrcmpiA gives on a Japanese system, on every system.
     std::stable_sort(archives.begin(), archives.end(), [](const std::wstring& a, const std::wstring& b) {
         const LCID japanese = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT);

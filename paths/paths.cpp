@@ -4,22 +4,6 @@
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 
-const char* LastSeparator(const char* text)
-{
-    if (!text)
-        return nullptr;
-    const char* last = nullptr;
-    for (const char* p = text; *p; p = NextChar(p))
-        if (*p == '\\')
-            last = p;
-    return last;
-}
-
-char* LastSeparator(char* text)
-{
-    return const_cast<char*>(LastSeparator(static_cast<const char*>(text)));
-}
-
 bool EndsWithSeparator(const char* text)
 {
     if (!text)

@@ -8,11 +8,6 @@
 
 #include "base/string.h"
 
-// The last single-byte backslash of text, or null when it holds none (or is
-// null). A trail byte 0x5C is never taken for one.
-const char* LastSeparator(const char* text);
-char* LastSeparator(char* text);
-
 // False for null. True when the last character is a single-byte backslash.
 bool EndsWithSeparator(const char* text);
 

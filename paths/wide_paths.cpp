@@ -19,6 +19,18 @@ bool EndsWithSeparator(const std::wstring& path)
     return !path.empty() && path.back() == L'\\';
 }
 
+std::wstring FolderOf(const std::wstring& path)
+{
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring LeafOf(const std::wstring& path)
+{
+    const size_t end = path.find_last_of(L"\\:");
+    return end == std::wstring::npos ? path : path.substr(end + 1);
+}
+
 std::wstring ContainingFolder(const std::wstring& path)
 {
     const size_t slash = path.rfind(L'\\');

@@ -12,7 +12,13 @@ std::wstring CurrentFolder();
 // True when the last character is a backslash.
 bool EndsWithSeparator(const std::wstring& path);
 
-// The folder that holds the file at path: the text before its last
+// The two parts of a path. FolderOf: the text before its last backslash,
+// "" when it has none. LeafOf: the text after it, or after a drive's colon
+// ("C:name" gives "name"); the whole path when it has neither.
+std::wstring FolderOf(const std::wstring& path);
+std::wstring LeafOf(const std::wstring& path);
+
+// The folder that holds the file at path, as one can open it: the text before its last
 // backslash, keeping the backslash of a root ("\name" gives "\", "C:\name"
 // "C:\"); "X:" for a drive-relative name, "." for a bare name.
 std::wstring ContainingFolder(const std::wstring& path);

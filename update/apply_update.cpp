@@ -18,8 +18,6 @@
 namespace {
 
 const uint32_t kChunk = 0x10000;
-// The copy's name beside its target: upd<four hex digits>.tmp.
-const wchar_t* const kTemporaryPrefix = L"upd";
 
 // The source's times, and attributes (0: as they are), set through the
 // handle of the file that took the target's place.
@@ -200,6 +198,6 @@ void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
 {
     PreparedCopy copy;
     if (PrepareUpdateFile(source, target, force, attributeMask, progress, user, std::wstring(),
-                          kTemporaryPrefix, copy))
+                          kUpdaterPrefix, copy))
         PutInPlace(copy);
 }

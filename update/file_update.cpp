@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <algorithm>
 #include "base/exceptions.h"
+#include "base/hex_digits.h"
 #include "base/messages.h"
 #include "base/owned.h"
 #include "base/text_932.h"
@@ -13,30 +14,9 @@
 
 namespace {
 
-// The temporary files' prefix of a run without a journal.
-const wchar_t* const kPlainPrefix = L"upd";
-
-// The folder part of a relative path ("" for a name in the install folder
-// itself), as the temporary file of its target is made there.
-std::wstring FolderOf(const std::wstring& relative)
-{
-    const size_t slash = relative.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
-}
-
 std::wstring Joined(const std::wstring& folder, const std::wstring& name)
 {
     return folder.empty() ? name : folder + L"\\" + name;
-}
-
-std::wstring Hex(size_t value, size_t least)
-{
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), L"0123456789ABCDEF"[value & 0xF]);
-        value >>= 4;
-    } while (value != 0 || digits.size() < least);
-    return digits;
 }
 
 // How many of a run's files share one bucket folder: few enough that a new
@@ -125,7 +105,7 @@ bool IgnoreEndsTheRun(const std::wstring& path)
 
 FileUpdate::FileUpdate(const std::wstring& installFolder, const std::vector<String>& items,
                        bool allOrNothing)
-    : folder_(installFolder), allOrNothing_(allOrNothing), guard_(installFolder), readyBytes_(0), committed_(false),
+    : folder_(installFolder), allOrNothing_(allOrNothing), guard_(installFolder), committed_(false),
       keepJournal_(false)
 {
     for (const String& item : items) {
@@ -178,7 +158,7 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
     const std::wstring target = folder_ + L"\\" + relative;
     if (!guard_.Hold(ItemFolder(relative)) || IsLink(target))
         RaiseLinked(item);
-    const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kPlainPrefix;
+    const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kUpdaterPrefix;
     std::unique_ptr<PreparedCopy> copy(new PreparedCopy);
     if (!allOrNothing_) {
         if (PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
@@ -190,19 +170,16 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
     // targets, a bucket of a few at a time.
     const std::wstring folder = FolderOf(relative);
     const std::wstring bucket =
-        Joined(folder, RunFolderName(journal_.RunPrefix()) + L"\\" + Hex(staged_[folder]++ / kBucketItems, 2));
+        Joined(folder, RunFolderName(journal_.RunPrefix()) + L"\\" + HexDigits(staged_[folder]++ / kBucketItems, 2));
     if (!guard_.Hold(bucket))
         RaiseLinked(item);
     if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
                            folder_ + L"\\" + bucket, prefix, *copy))
         return;
     const std::wstring& made = copy->file.Path();
-    const std::wstring name = made.substr(made.rfind(L'\\') + 1);
+    const std::wstring name = LeafOf(made);
     plan_.push_back(JournalReplacement(relative, bucket + L"\\" + name,
-                                       bucket + L"\\" + prefix + Hex(ready_.size(), 4) + L".bak"));
-    LARGE_INTEGER size = {};
-    GetFileSizeEx(copy->file.Get(), &size);
-    readyBytes_ += uint64_t(size.QuadPart);
+                                       bucket + L"\\" + prefix + HexDigits(ready_.size(), 4) + L".bak"));
     ready_.push_back(std::move(copy));
 }
 

@@ -50,9 +50,6 @@ public:
     // nothing more to do.
     void Commit();
 
-    // Bytes the copies kept ready take beside their targets (all or nothing).
-    uint64_t ReadyBytes() const { return readyBytes_; }
-
 private:
     bool EnsureJournal();
     void ReplaceAll();
@@ -66,7 +63,6 @@ private:
     std::vector<std::unique_ptr<PreparedCopy>> ready_;
     std::vector<JournalReplacement> plan_;     // per copy kept ready
     std::map<std::wstring, size_t> staged_;    // copies per folder so far
-    uint64_t readyBytes_;
     bool committed_;
     bool keepJournal_;
 };

@@ -2,10 +2,11 @@
 
 #include <windows.h>
 #include <vector>
-#include "base/owned.h"
+#include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 #include "update/folder_guard.h"
 #include "update/journal_judge.h"
+#include "update/lock_retry.h"
 
 namespace {
 
@@ -33,14 +34,12 @@ bool Remove(const std::wstring& path)
 // it may hold it a moment; after that it stays (and so does the journal).
 bool RemoveFolder(const std::wstring& folder)
 {
-    for (DWORD delay = 10; delay <= 80; delay *= 2) {
+    for (LockWait wait;;) {
         if (RemoveDirectoryW(folder.c_str()) || !Exists(folder))
             return true;
-        if (GetLastError() == ERROR_DIR_NOT_EMPTY)
+        if (GetLastError() == ERROR_DIR_NOT_EMPTY || !wait.Wait())
             return false;
-        Sleep(delay);
     }
-    return false;
 }
 
 // Removes the run's files in folder; a folder of the run's own (one of its
@@ -49,18 +48,12 @@ bool RemoveFolder(const std::wstring& folder)
 bool RemoveRunFiles(const std::wstring& folder, const std::wstring& prefix, bool ownFolder)
 {
     bool done = true;
-    WIN32_FIND_DATAW found;
-    {
-        const FindOwner find(FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &found));
-        if (find.Valid()) {
-            do {
-                const std::wstring name = found.cFileName;
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    (IsRunFileName(name, prefix, L".tmp") ||
-                     (ownFolder && IsRunFileName(name, prefix, L".bak"))))
-                    done = Remove(folder + L"\\" + name) && done;
-            } while (FindNextFileW(find.Get(), &found));
-        }
+    for (FolderListing list(folder + L"\\" + prefix + L"*"); list.Next();) {
+        const std::wstring name = list.Name();
+        if (!list.IsFolder() &&
+            (IsRunFileName(name, prefix, L".tmp") ||
+             (ownFolder && IsRunFileName(name, prefix, L".bak"))))
+            done = Remove(folder + L"\\" + name) && done;
     }
     return ownFolder ? RemoveFolder(folder) && done : done;
 }
@@ -145,20 +138,13 @@ bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& c
         // The run's own folder, upd<run>.d, and its buckets.
         const std::wstring ownPath = base + L"\\" + RunFolderName(contents.runPrefix);
         std::vector<std::wstring> buckets;
-        {
-            WIN32_FIND_DATAW found;
-            const FindOwner find(FindFirstFileW((ownPath + L"\\*").c_str(), &found));
-            if (!find.Valid())
-                continue;
-            do {
-                const std::wstring name = found.cFileName;
-                // A link among the buckets is not the run's: left alone.
-                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && name != L"." &&
-                    name != L"..")
-                    buckets.push_back(ownPath + L"\\" + name);
-            } while (FindNextFileW(find.Get(), &found));
-        }
+        FolderListing list(ownPath + L"\\*");
+        // A link among the buckets is not the run's: left alone.
+        while (list.Next())
+            if (list.IsFolder() && !(list.Entry().dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                buckets.push_back(ownPath + L"\\" + list.Name());
+        if (buckets.empty() && list.Error() != 0)
+            continue;
         for (const std::wstring& bucket : buckets)
             done = RemoveRunFiles(bucket, contents.runPrefix, true) && done;
         done = RemoveFolder(ownPath) && done;

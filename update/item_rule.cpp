@@ -2,39 +2,13 @@
 
 #include <cstring>
 #include "base/multibyte.h"
+#include "paths/device_name.h"
 
 namespace {
 
 bool IsSeparator(unsigned code)
 {
     return code == '\\' || code == '/';
-}
-
-char AsciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
-// Windows takes a segment for a device by the part before its first dot,
-// trailing spaces left out: "nul.txt" and "COM1 .log" are devices too.
-bool NamesDevice(const char* segment, size_t length)
-{
-    static const char* const devices[] = {"CON", "NUL", "AUX", "PRN", "CONIN$", "CONOUT$"};
-    const char* dot = static_cast<const char*>(std::memchr(segment, '.', length));
-    size_t stem = dot ? size_t(dot - segment) : length;
-    while (stem > 0 && segment[stem - 1] == ' ')
-        --stem;
-    char upper[8];
-    if (stem == 0 || stem >= sizeof upper)
-        return false;
-    for (size_t i = 0; i < stem; ++i)
-        upper[i] = AsciiUpper(segment[i]);
-    upper[stem] = '\0';
-    for (const char* device : devices)
-        if (std::strcmp(upper, device) == 0)
-            return true;
-    return stem == 4 && (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0) &&
-           upper[3] >= '1' && upper[3] <= '9';
 }
 
 bool OnlyDots(const char* segment, size_t length)

@@ -12,8 +12,7 @@ enum ItemRefusal {
     ItemParentSegment,  // a ".." segment (or any segment of dots only)
     ItemRooted,         // begins with a separator: root-relative, UNC, \\?\ or \\.\ .
     ItemColon,          // a ":" anywhere: a drive letter or an alternate data stream
-    ItemDeviceName,     // a segment naming a device: CON, NUL, AUX, PRN, COM1-9,
-                        // LPT1-9, CONIN$, CONOUT$, also with an extension
+    ItemDeviceName,     // a segment naming a device (paths/device_name.h)
 };
 
 // item: code page 932 bytes, as listed in update.ini. "\" and "/" both

@@ -3,13 +3,9 @@
 #include <zlib.h>
 #include <cstring>
 #include <set>
+#include "base/little_endian.h"
 
 namespace {
-
-uint32_t LoadU32(const unsigned char* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // Reads one record's payload; every length checked against what is left.
 class PayloadReader {
@@ -110,8 +106,8 @@ const char kJournalMagic[8] = {'U', 'P', 'D', 'J', 'N', 'L', '0', '1'};
 
 void PutJournalU32(std::vector<unsigned char>& out, uint32_t value)
 {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<unsigned char>(value >> shift));
+    out.resize(out.size() + 4);
+    StoreU32(&out[out.size() - 4], value);
 }
 
 void PutJournalText(std::vector<unsigned char>& out, const std::wstring& text)

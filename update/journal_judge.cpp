@@ -2,19 +2,15 @@
 
 #include <windows.h>
 #include <set>
+#include "base/hex_digits.h"
 #include "update/item_rule.h"
 
 namespace {
 
-bool IsUpperHex(wchar_t c)
-{
-    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
-}
-
 bool AllUpperHex(const std::wstring& text, size_t from, size_t to)
 {
     for (size_t i = from; i < to; ++i)
-        if (!IsUpperHex(text[i]))
+        if (!IsHexDigit(text[i]))
             return false;
     return to > from;
 }

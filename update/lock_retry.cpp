@@ -9,8 +9,28 @@ const DWORD kFirstDelayMs = 10;
 
 }  // namespace
 
+LockWait::LockWait() : waits_(0), delay_(kFirstDelayMs) {}
+
+LockWait::~LockWait() {}
+
+bool LockWait::Wait()
+{
+    if (waits_ >= kTransientTries)
+        return false;
+    ++waits_;
+    Sleep(delay_);
+    delay_ *= 2;
+    return true;
+}
+
+void LockWait::Reset()
+{
+    waits_ = 0;
+    delay_ = kFirstDelayMs;
+}
+
 LockRetry::LockRetry(const std::wstring& shown, bool accessDeniedPasses)
-    : shown_(shown), accessDeniedPasses_(accessDeniedPasses), tries_(0), delay_(kFirstDelayMs)
+    : shown_(shown), accessDeniedPasses_(accessDeniedPasses)
 {
 }
 
@@ -22,14 +42,9 @@ bool LockRetry::Again(DWORD error)
         error = ERROR_ACCESS_DENIED;
     const bool transient = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                            (accessDeniedPasses_ && error == ERROR_ACCESS_DENIED);
-    if (transient && tries_ < kTransientTries) {
-        ++tries_;
-        Sleep(delay_);
-        delay_ *= 2;
+    if (transient && wait_.Wait())
         return true;
-    }
-    tries_ = 0;
-    delay_ = kFirstDelayMs;
+    wait_.Reset();
     SetLastError(error);
     return HandleOpenFailure(shown_);
 }

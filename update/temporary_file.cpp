@@ -1,6 +1,7 @@
 #include "update/temporary_file.h"
 
 #include "base/exceptions.h"
+#include "base/hex_digits.h"
 #include "base/messages.h"
 #include "paths/wide_paths.h"
 
@@ -28,10 +29,7 @@ bool TemporaryFile::Create(const std::wstring& folder, const wchar_t* prefix)
     static unsigned counter = GetTickCount() ^ GetCurrentProcessId();
     for (int tries = 0; tries < 0x10000; ++tries) {
         const unsigned number = ++counter & 0xFFFF;
-        std::wstring name = stem;
-        for (int shift = 12; shift >= 0; shift -= 4)
-            name += L"0123456789ABCDEF"[(number >> shift) & 0xF];
-        path_ = name + L".tmp";
+        path_ = stem + HexDigits(number, 4) + L".tmp";
         handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE | DELETE,
                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

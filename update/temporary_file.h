@@ -13,6 +13,11 @@
 #include <string>
 #include "base/owned.h"
 
+// How every name the updater makes in an install folder begins: its copies
+// (upd<four hex digits>.tmp), its journals and their run's files. Recovery
+// looks for nothing else.
+const wchar_t kUpdaterPrefix[] = L"upd";
+
 class TemporaryFile {
 public:
     TemporaryFile();

@@ -1,7 +1,10 @@
 #include "update/update_journal.h"
 
 #include <windows.h>
+#include "base/hex_digits.h"
+#include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
+#include "update/temporary_file.h"
 
 namespace {
 
@@ -11,26 +14,16 @@ const size_t kRunDigits = 16;
 // journal planted to hold up the updater is bounded in what it costs.
 const uint64_t kMaxJournal = 64u << 20;
 
-bool IsHex(wchar_t c)
-{
-    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
-}
-
 // upd<16 hex digits>.jnl
 bool IsJournalName(const std::wstring& name)
 {
-    if (name.size() != 3 + kRunDigits + 4 || name.compare(0, 3, L"upd") != 0 ||
+    if (name.size() != 3 + kRunDigits + 4 || name.compare(0, 3, kUpdaterPrefix) != 0 ||
         name.compare(3 + kRunDigits, 4, L".jnl") != 0)
         return false;
     for (size_t i = 3; i < 3 + kRunDigits; ++i)
-        if (!IsHex(name[i]))
+        if (!IsHexDigit(name[i]))
             return false;
     return true;
-}
-
-std::wstring NameOf(const std::wstring& path)
-{
-    return path.substr(path.rfind(L'\\') + 1);
 }
 
 // A number no earlier run in this folder is likely to have had.
@@ -46,10 +39,7 @@ std::wstring NewRun()
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
     x ^= x >> 31;
-    std::wstring digits;
-    for (int shift = 60; shift >= 0; shift -= 4)
-        digits += L"0123456789ABCDEF"[(x >> shift) & 0xF];
-    return digits;
+    return HexDigits(x, kRunDigits);
 }
 
 bool ReadAll(const std::wstring& path, std::vector<unsigned char>& bytes)
@@ -77,13 +67,13 @@ bool UpdateJournal::Create(const std::wstring& installFolder, bool allOrNothing,
                            const std::vector<std::wstring>& folders)
 {
     const std::wstring run = NewRun();
-    path_ = installFolder + L"\\upd" + run + L".jnl";
+    path_ = installFolder + L"\\" + kUpdaterPrefix + run + L".jnl";
     file_.Reset(CreateFileW(LongPathForm(path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_.Valid())
         return false;
     contents_ = JournalContents();
-    contents_.runPrefix = L"upd" + run + L"-";
+    contents_.runPrefix = kUpdaterPrefix + run + L"-";
     contents_.allOrNothing = allOrNothing;
     contents_.folders = folders;
     DWORD written = 0;
@@ -176,7 +166,7 @@ void UpdateJournal::Remove()
 
 bool ReadJournal(const std::wstring& path, JournalContents& contents)
 {
-    const std::wstring name = NameOf(path);
+    const std::wstring name = LeafOf(path);
     std::vector<unsigned char> bytes;
     return IsJournalName(name) && ReadAll(path, bytes) &&
            ParseJournal(bytes.data(), bytes.size(), name.substr(0, 3 + kRunDigits) + L"-", contents);
@@ -185,15 +175,10 @@ bool ReadJournal(const std::wstring& path, JournalContents& contents)
 std::vector<std::wstring> JournalsIn(const std::wstring& folder)
 {
     std::vector<std::wstring> journals;
-    WIN32_FIND_DATAW found;
-    const FindOwner find(FindFirstFileW(LongPathForm(folder + L"\\upd*.jnl").c_str(), &found));
-    if (!find.Valid())
-        return journals;
-    do {
-        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-            IsJournalName(found.cFileName))
-            journals.push_back(folder + L"\\" + found.cFileName);
-    } while (FindNextFileW(find.Get(), &found));
+    for (FolderListing list(LongPathForm(folder + L"\\" + kUpdaterPrefix + L"*.jnl")); list.Next();)
+        if (!(list.Entry().dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            IsJournalName(list.Name()))
+            journals.push_back(folder + L"\\" + list.Name());
     return journals;
 }
 

@@ -33,7 +33,7 @@ void CheckArchive(const std::wstring& archive, Problems& problems)
     try {
         CheckArchiveIsSound(archive);
     } catch (const OCErrorException& failure) {
-        problems.Error(named + " is damaged (see 'updtool verify'): a lookup that reaches it fails "
+        problems.Error(named + " is damaged (see \"updtool verify\"): a lookup that reaches it fails "
                                "with \"" + Utf8(failure.wideMessage) + "\"");
     }
 }

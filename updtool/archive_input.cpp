@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include "base/owned.h"
+#include "paths/device_name.h"
 #include "paths/wide_paths.h"
 #include "updtool/command_line.h"
 #include "updtool/entry_name_rule.h"
@@ -13,12 +14,6 @@ namespace {
 // The index is read record by record from the stream; a larger buffer than
 // the runtime's 4 KiB saves a system call per few records.
 const size_t kStreamBuffer = 64 * 1024;
-
-std::wstring LeafOf(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\:");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 }  // namespace
 

@@ -38,7 +38,7 @@ const char* const checkUsage =
     "\n"
     "Errors: no settings file, one saved as UTF-8 (the updater reads code page\n"
     "932), one the updater cannot read, a Name that cannot name the instance\n"
-    "event, no items, items the updater refuses (a '..' part, a rooted or\n"
+    "event, no items, items the updater refuses (a \"..\" part, a rooted or\n"
     "absolute path, ':', a device name: it ends in its error box before its\n"
     "dialog), a listed folder, a damaged archive. Warnings: lines of\n"
     "update.ini the updater reads otherwise than they look, empty or\n"

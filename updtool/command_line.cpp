@@ -30,12 +30,12 @@ bool CommandLine::Parse(const char* command, const Arguments& args,
             if (name == candidate.name)
                 spec = &candidate;
         if (!spec) {
-            UsageError(command, "unknown option '" + name + "'");
+            UsageError(command, "unknown option \"" + name + "\"");
             return false;
         }
         if (!spec->takesValue) {
             if (equals != std::wstring::npos) {
-                UsageError(command, "option '" + name + "' takes no value");
+                UsageError(command, "option \"" + name + "\" takes no value");
                 return false;
             }
             options_.emplace_back(name, std::wstring());
@@ -46,7 +46,7 @@ bool CommandLine::Parse(const char* command, const Arguments& args,
         } else if (i + 1 < args.size()) {
             options_.emplace_back(name, args[++i]);
         } else {
-            UsageError(command, "option '" + name + "' needs a value");
+            UsageError(command, "option \"" + name + "\" needs a value");
             return false;
         }
     }
@@ -81,8 +81,8 @@ std::vector<std::wstring> CommandLine::Values(const char* option) const
 
 int UsageError(const char* command, const std::string& message)
 {
-    WriteErr(std::string("updtool ") + command + ": " + message + " (see 'updtool " + command +
-             " --help')\n");
+    WriteErr(std::string("updtool ") + command + ": " + message + " (see \"updtool " + command +
+             " --help\")\n");
     return ExitTrouble;
 }
 
@@ -103,7 +103,7 @@ std::wstring PathArgument(const std::wstring& text)
 
 std::string Shown(const std::wstring& path)
 {
-    return "'" + Utf8(path) + "'";
+    return "\"" + Utf8(path) + "\"";
 }
 
 bool ParseNumber(const std::wstring& text, long long low, long long high, long long& value)

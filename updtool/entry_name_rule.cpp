@@ -1,30 +1,7 @@
 #include "updtool/entry_name_rule.h"
 
+#include "paths/device_name.h"
 #include "updtool/text_conversion.h"
-
-bool NamesDevice(const std::wstring& part)
-{
-    std::wstring base = part;
-    // Windows ignores an extension and trailing spaces here: "nul .txt" is
-    // the device NUL.
-    const size_t dot = base.find(L'.');
-    if (dot != std::wstring::npos)
-        base.resize(dot);
-    while (!base.empty() && base.back() == L' ')
-        base.pop_back();
-    for (wchar_t& c : base)
-        if (c >= L'a' && c <= L'z')
-            c = wchar_t(c - L'a' + L'A');
-    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" ||
-        base == L"CONIN$" || base == L"CONOUT$")
-        return true;
-    if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0)) {
-        const wchar_t digit = base[3];
-        return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
-               digit == L'\u00B3';
-    }
-    return false;
-}
 
 namespace {
 
@@ -33,7 +10,7 @@ std::string PartRefusal(const std::wstring& part)
     if (part.empty())
         return "has an empty folder part";
     if (part == L"." || part == L"..")
-        return "has a '" + Utf8(part) + "' part";
+        return "has a \"" + Utf8(part) + "\" part";
     if (part.back() == L'.' || part.back() == L' ')
         return "has a part ending in a dot or space, which Windows drops";
     if (NamesDevice(part))
@@ -54,13 +31,16 @@ std::string EntryNameRefusal(const std::string& name)
         return "is not valid code page 932 text";
     if (wide[0] == L'\\')
         return "is absolute";
-    if (wide.size() >= 2 && wide[1] == L':' && ((wide[0] | 0x20) >= L'a' && (wide[0] | 0x20) <= L'z'))
+    // "C:\x" and "C:" name a drive; any other ':' ("a:b.txt") is refused
+    // below as the stream it would name.
+    if (wide.size() >= 2 && wide[1] == L':' && (wide[0] | 0x20) >= L'a' && (wide[0] | 0x20) <= L'z' &&
+        (wide.size() == 2 || wide[2] == L'\\'))
         return "names a drive";
     for (wchar_t c : wide) {
         if (c == L':')
-            return "holds ':', which names an alternate data stream";
+            return "holds \":\", which names an alternate data stream";
         if (c == L'/')
-            return "holds '/', which Windows reads as a folder separator";
+            return "holds \"/\", which Windows reads as a folder separator";
         if (c < 0x20 || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*')
             return "holds a character Windows does not allow in names";
     }

@@ -6,17 +6,13 @@
 //
 // Refused: empty names and NUL bytes; bytes that are not code page 932
 // text; absolute names (a leading backslash, so UNC names too) and drive
-// names; ':' (alternate data streams); '/' (Windows reads it as a folder
-// separator); control characters and < > " | ? *; and per backslash-
-// separated part: empty parts, '.' and '..', a trailing dot or space (which
-// Windows drops, so the file would get another name), and device names
-// (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9, with any extension
-// and in any case, as Windows reads them).
+// names ("C:\x"); any other ':' (an alternate data stream, "a:b.txt");
+// '/' (Windows reads it as a folder separator); control characters and
+// < > " | ? *; and per backslash-separated part: empty parts, '.' and '..',
+// a trailing dot or space (which Windows drops, so the file would get
+// another name), and device names (paths/device_name.h).
 
 #include <string>
 
 // Why name (code page 932 bytes) may not become a file, or "" when it may.
 std::string EntryNameRefusal(const std::string& name);
-
-// Whether Windows takes part (one part of a path) for a device.
-bool NamesDevice(const std::wstring& part);

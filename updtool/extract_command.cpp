@@ -12,6 +12,7 @@
 #include "updtool/entry_reader.h"
 #include "updtool/file_handle.h"
 #include "updtool/index_walk.h"
+#include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
@@ -36,11 +37,6 @@ const char* const extractUsage =
     "found or could not be written, or the archive is damaged.\n";
 
 namespace {
-
-std::string Quoted(const std::string& name)
-{
-    return "'" + ShownName(name) + "'";
-}
 
 // Creates the folders between base and the file relative names, refusing to
 // pass through a link (a junction or symbolic link could lead out of base).

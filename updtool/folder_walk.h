@@ -26,11 +26,13 @@ class FolderWalk {
 public:
     std::vector<SourceFile> files;
     std::vector<std::string> refusals;  // names that cannot be stored, and why
+    std::vector<SourceFile> unnamed;    // those files, name left empty
     std::vector<std::string> warnings;  // links not followed
 
     // root: full path of the folder. excluded: full paths never taken (the
     // archive being written), case ignored. leftOut: files and folders
-    // whose names below root match are not taken (none when null).
+    // whose names below root match are not taken (none when null); a name
+    // beyond code page 932 is matched with '?' for each such character.
     FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded,
                const NamePatterns* leftOut = nullptr);
     virtual ~FolderWalk();

@@ -9,7 +9,7 @@ std::string LoadIndex(ArchiveIndex& index, bool& loaded)
     try {
         loaded = index.Load();
     } catch (const OCErrorException&) {
-        failure = "its packed index cannot be read (see 'updtool verify')";
+        failure = "its packed index cannot be read (see \"updtool verify\")";
     }
     const ArchiveHeader& header = index.header;
     if (index.fileSize < header.Length()) {

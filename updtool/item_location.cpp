@@ -6,6 +6,7 @@
 #include "pak/archive_search.h"
 #include "base/text_932.h"
 #include "paths/paths.h"
+#include "paths/wide_paths.h"
 #include "updtool/text_conversion.h"
 
 ItemLocation::ItemLocation() : found(FoundMissing), longerName(false) {}
@@ -32,7 +33,7 @@ void LocateItem(const char* name, ItemLocation& where)
         return;
     }
     where.found = FoundArchive;
-    where.archive = Utf8(file.path.substr(file.path.rfind(L'\\') + 1));
+    where.archive = Utf8(LeafOf(file.path));
     where.entry = TextOf(file.name);
     // The lookup reads a doubled backslash in the name as one.
     String sought;

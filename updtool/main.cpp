@@ -53,7 +53,7 @@ void PrintHelp()
         text += line + command.summary + "\n";
     }
     text += "  --version print updtool's version\n";
-    text += "\n'updtool COMMAND --help' tells more. Exit codes: 0 nothing wrong,\n"
+    text += "\n\"updtool COMMAND --help\" tells more. Exit codes: 0 nothing wrong,\n"
             "1 problems found, 2 bad usage or an input that cannot be read.\n";
     WriteOut(text);
 }
@@ -97,6 +97,6 @@ int wmain(int argc, wchar_t** argv)
             return Fail(command.name, "out of memory");
         }
     }
-    WriteErr("updtool: unknown command '" + Utf8(first) + "' (see 'updtool --help')\n");
+    WriteErr("updtool: unknown command \"" + Utf8(first) + "\" (see \"updtool --help\")\n");
     return ExitTrouble;
 }

@@ -4,6 +4,7 @@
 #include "base/exceptions.h"
 #include "base/text_932.h"
 #include "pak/archive_revision.h"
+#include "paths/device_name.h"
 #include "paths/wide_paths.h"
 #include "update/temporary_file.h"
 #include "updtool/archive_check.h"
@@ -15,6 +16,7 @@
 #include "updtool/name_pattern.h"
 #include "updtool/pak_builder.h"
 #include "updtool/progress.h"
+#include "updtool/report_text.h"
 #include "updtool/revision_rule.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
@@ -46,7 +48,7 @@ const char* const packUsage =
     "  -q                no progress line and no summary\n"
     "Refused: names with characters beyond code page 932, names longer than\n"
     "200 bytes (room for an install folder of up to 58 characters within a\n"
-    "Windows path), names that extract refuses (device names, '..' ...), and\n"
+    "Windows path), names that extract refuses (device names, \"..\" ...), and\n"
     "two names that differ only in case. A warning names each entry whose name\n"
     "begins another's: the lookup finds it by its name, as it comes first, but\n"
     "without it would deliver the longer one. OUT.pak is written as a new file\n"
@@ -59,11 +61,6 @@ namespace {
 // "C:\Program Files (x86)\Brand\Product" and its backslash take up to 59.
 const size_t kMaxNameBytes = 200;
 const int kDefaultLevel = 6;
-
-std::string Quoted(const std::string& name)
-{
-    return "'" + ShownName(name) + "'";
-}
 
 // Patterns given on the command line, as code page 932 texts; false (after
 // the message) when one has characters no name can hold.
@@ -111,8 +108,8 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code)
         if (report.problemCount != 0) {
             const ArchiveProblem& first = report.problems.front();
             code = Fail("pack", oldShown + " is no sound archive (" +
-                                    (first.forEntry ? "'" + ShownName(first.entry) + "': " : "") +
-                                    first.message + "; see 'updtool verify')");
+                                    (first.forEntry ? Quoted(first.entry) + ": " : "") +
+                                    first.message + "; see \"updtool verify\")");
             return false;
         }
     }
@@ -183,8 +180,9 @@ bool OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items)
     for (size_t i : order.order)
         items.push_back(storable[i]);
     for (const auto& pair : order.sameName)
-        refusals.push_back(Quoted(names[pair.first]) + " and " + Quoted(names[pair.second]) +
-                           " are one name to the updater, which ignores case");
+        refusals.push_back("both " + Quoted(names[pair.first]) + " and " +
+                           Quoted(names[pair.second]) + ": the updater ignores case, so they are "
+                           "one name");
     for (const auto& pair : order.begins) {
         const std::string shorter = Quoted(names[pair.first]), longer = Quoted(names[pair.second]);
         WriteErr("updtool pack: warning: " + shorter + " begins " + longer +
@@ -237,7 +235,7 @@ int RunPack(const Arguments& args)
     const std::string outShown = Shown(outArgument);
     if (out.empty() || outArgument.back() == L'\\' || out.back() == L'\\')
         return Fail("pack", outShown + " is not a file name");
-    if (NamesDevice(out.substr(out.find_last_of(L"\\:") + 1)))
+    if (NamesDevice(LeafOf(out)))
         return Fail("pack", outShown + " names a device, not a file");
     const DWORD outAttributes = GetFileAttributesW(out.c_str());
     if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -276,7 +274,7 @@ int RunPack(const Arguments& args)
         if (!archive.Create(folder, L"updtool"))
             ThrowSystemError("cannot create a new file beside " + outShown, out);
         PakBuilder builder(uint32_t(format), revision, int(level), folder);
-        Progress progress(ErrIsConsole() && !line.Has("-q"));
+        Progress progress("pack", ErrIsConsole() && !line.Has("-q"));
         for (const SourceFile* item : items) {
             builder.Add(item->name, item->path, item->size,
                         format != 0 && !store.Matches(LookupKeyOf(item->name)));

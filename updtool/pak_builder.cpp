@@ -1,8 +1,10 @@
 #include "updtool/pak_builder.h"
 
 #include <windows.h>
+#include "base/little_endian.h"
 #include "pak/archive_limits.h"
 #include "updtool/file_handle.h"
+#include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
 
@@ -14,12 +16,6 @@ void PutU32(std::vector<unsigned char>& out, uint32_t value)
 {
     for (int shift = 0; shift < 32; shift += 8)
         out.push_back(static_cast<unsigned char>(value >> shift));
-}
-
-void SetU32(std::vector<unsigned char>& out, size_t at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out[at + size_t(i)] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 std::string TooLarge()
@@ -101,7 +97,7 @@ void PakBuilder::Deflate(HANDLE in, const std::string& what, uint64_t& size, uin
 void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64_t listedSize,
                      bool compress)
 {
-    const std::string what = "'" + ShownName(name) + "'";
+    const std::string what = Quoted(name);
     // Refused before a byte is read: a file of gigabytes would otherwise be
     // read to its end first.
     if (listedSize > UINT32_MAX)
@@ -166,9 +162,7 @@ void PakBuilder::Finish(HANDLE out, const std::string& what)
         if (base + dataSize_ > kMaxDataEnd)
             throw ToolError(TooLarge());
         for (uint32_t at : offsetAt_) {
-            const uint32_t offset = uint32_t(index_[at]) | uint32_t(index_[at + 1]) << 8 |
-                                    uint32_t(index_[at + 2]) << 16 | uint32_t(index_[at + 3]) << 24;
-            SetU32(index_, at, uint32_t(base + offset));
+            StoreU32(&index_[at], uint32_t(base + LoadU32(&index_[at])));
         }
     } else {
         uLongf length = compressBound(uLong(index_.size()));

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include "updtool/tool_output.h"
 
-Progress::Progress(bool show) : show_(show), shown_(false), lastTick_(0) {}
+Progress::Progress(const char* label, bool show) : label_(label), show_(show), shown_(false), lastTick_(0) {}
 
 Progress::~Progress()
 {
@@ -20,8 +20,8 @@ void Progress::Update(uint32_t done, uint32_t total, uint64_t bytes)
         return;
     lastTick_ = now;
     shown_ = true;
-    char line[96];
-    snprintf(line, sizeof line, "\rpack: %u of %u files, %.1f MiB ", done, total,
+    char line[128];
+    snprintf(line, sizeof line, "\r%s: %u of %u files, %.1f MiB ", label_, done, total,
              double(bytes) / (1024.0 * 1024.0));
     WriteErr(line);
 }

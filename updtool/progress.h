@@ -8,7 +8,8 @@
 
 class Progress {
 public:
-    explicit Progress(bool show);
+    // label: what is counted, e.g. "pack" or "make: comparing".
+    Progress(const char* label, bool show);
     virtual ~Progress();
 
     // done of total files, bytes read so far.
@@ -17,6 +18,7 @@ public:
     void Done();
 
 private:
+    const char* label_;
     bool show_;
     bool shown_;
     uint32_t lastTick_;

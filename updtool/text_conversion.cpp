@@ -1,7 +1,6 @@
 #include "updtool/text_conversion.h"
 
 #include <windows.h>
-#include <cstring>
 #include "base/multibyte.h"
 #include "base/text_932.h"
 
@@ -96,27 +95,6 @@ std::string Utf8From932(const std::string& text)
     return Utf8From932(text.data(), uint32_t(text.size()));
 }
 
-bool WideFrom932Exactly(const char* text, uint32_t length, std::wstring& wide)
-{
-    wide.assign(length, L'\0');
-    if (length == 0)
-        return true;
-    const int count = MultiByteToWideChar(kProductCodePage, MB_ERR_INVALID_CHARS, text, int(length),
-                                          &wide[0], int(length));
-    wide.resize(count > 0 ? size_t(count) : 0);
-    return count > 0;
-}
-
-bool ExactlyTo932(const std::wstring& text, std::string& out)
-{
-    // A NUL inside text would end the converted one early.
-    String converted;
-    if (text.find(L'\0') != std::wstring::npos || !ExactlyTo932(text, converted))
-        return false;
-    out.assign(TextOf(converted));
-    return true;
-}
-
 std::string ShownName(const char* name, uint32_t length)
 {
     return Shown(name, length, true);
@@ -125,10 +103,4 @@ std::string ShownName(const char* name, uint32_t length)
 std::string ShownName(const std::string& name)
 {
     return ShownName(name.data(), uint32_t(name.size()));
-}
-
-uint32_t NameTextLength(const char* name, uint32_t length)
-{
-    const void* nul = std::memchr(name, '\0', length);
-    return nul ? uint32_t(static_cast<const char*>(nul) - name) : length;
 }

@@ -12,7 +12,7 @@ std::string SystemErrorText(const std::string& what, DWORD code, const std::wstr
     case ERROR_PATH_NOT_FOUND:
         // On Linux a backslash may be part of a name; here it separates folders.
         why = path.empty() ? "its folder does not exist"
-                           : "the folder '" + Utf8(ContainingFolder(path)) + "' does not exist";
+                           : "the folder \"" + Utf8(ContainingFolder(path)) + "\" does not exist";
         break;
     case ERROR_ACCESS_DENIED: why = "access is denied"; break;
     case ERROR_SHARING_VIOLATION:

@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "base/text_932.h"
 #include "paths/paths.h"
+#include "paths/wide_paths.h"
 #include "update/settings_reader.h"
 #include "updtool/text_conversion.h"
 
@@ -37,7 +38,7 @@ void LoadSettingsFile(UpdateFolder& folder)
         return;
     if (file.inArchive) {
         folder.source = SettingsInArchive;
-        folder.archive = Utf8(file.path.substr(file.path.rfind(L'\\') + 1));
+        folder.archive = Utf8(LeafOf(file.path));
         folder.entry = TextOf(file.name);
         folder.entryLonger = lstrlenA(TextOf(file.name)) > lstrlenA(settingsFileName);
     } else {

@@ -3,6 +3,7 @@
 #include "updtool/archive_check.h"
 #include "updtool/archive_input.h"
 #include "updtool/command_line.h"
+#include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_output.h"
 
@@ -73,7 +74,7 @@ int RunVerify(const Arguments& args)
     }
     std::string text;
     for (const ArchiveProblem& problem : report.problems)
-        text += (problem.forEntry ? "'" + ShownName(problem.entry) + "'" : std::string("archive")) +
+        text += (problem.forEntry ? Quoted(problem.entry) : std::string("archive")) +
                 ": " + problem.message + "\n";
     if (report.problemCount > report.problems.size())
         text += "... and " + Plural(report.problemCount - report.problems.size(), "more problem",

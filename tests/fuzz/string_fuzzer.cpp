@@ -123,7 +123,6 @@ void Step(String& s, String& other, FuzzedDataProvider& in)
         }
         break;
     default: {
-        LastSeparator(s.text);
         EndsWithSeparator(s.text);
         IsAbsolutePath(s.text);
         CheckWide(TextOf(s));

@@ -65,7 +65,7 @@ bool InflateEntryAlone(const char* archive, size_t size, char* out)
         return false;
     unsigned char header[276];
     bool ok = fread(header, 1, sizeof header, f) == sizeof header;
-    const long start = long(sizeof header + Word(header + 12));
+    const long start = long(sizeof header + LoadU32(header + 12));
     ok = ok && fseek(f, 0, SEEK_END) == 0;
     const long end = ftell(f);
     ok = ok && end > start && fseek(f, start, SEEK_SET) == 0;
@@ -223,7 +223,7 @@ int main(int argc, char** argv)
         });
         const bool same = alone && delivered == size &&
                           std::equal(reader.begin(), reader.end(), spec.entries[0].data.begin());
-        const uint32_t packedIndexSize = Word(reinterpret_cast<const unsigned char*>(archive.data()) + 12);
+        const uint32_t packedIndexSize = LoadU32(reinterpret_cast<const unsigned char*>(archive.data()) + 12);
         printf("entry: %u MiB (%u packed), best of %d: zlib alone %.1f ms, ArchiveFile %.1f ms, speed ratio "
                "%.2f (goal >= 0.9); zlib plus a copy to the reader %.1f ms, ratio %.2f%s\n",
                mebibytes, unsigned(archive.size() - 276 - packedIndexSize), runs, best[0] * 1e3, best[2] * 1e3,

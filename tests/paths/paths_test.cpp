@@ -1,8 +1,13 @@
+#include "paths/device_name.h"
+#include "paths/folder_listing.h"
 #include "paths/paths.h"
 #include "paths/wide_paths.h"
 #include "base/text_932.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cstring>
+#include <vector>
 #include "tests/support/scratch_dir.h"
 
 // Literals are code page 932: 表 is 95 5C and ソ is 83 5C, both with the
@@ -63,6 +68,24 @@ TEST(Paths, DirectoryPart)
     }
 }
 
+TEST(Paths, FolderAndLeaf)
+{
+    struct Row { const wchar_t* path; const wchar_t* folder; const wchar_t* leaf; } rows[] = {
+        {L"C:\\Games\\Demo\\game.exe", L"C:\\Games\\Demo", L"game.exe"},
+        {L"data\\a.pak", L"data", L"a.pak"},
+        {L"a.pak", L"", L"a.pak"},
+        {L"dir\\", L"dir", L""},
+        {L"\\name", L"", L"name"},
+        {L"C:name", L"", L"name"},
+        {L"\\\\?\\C:\\x\\upd0001.tmp", L"\\\\?\\C:\\x", L"upd0001.tmp"},
+        {L"", L"", L""},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(std::wstring(row.folder), FolderOf(row.path)) << (&row - rows);
+        EXPECT_EQ(std::wstring(row.leaf), LeafOf(row.path)) << (&row - rows);
+    }
+}
+
 TEST(Paths, CreateDirectoriesRelativeWithRunsOfBackslashes)
 {
     ScratchDir scratch;
@@ -112,4 +135,84 @@ TEST(Paths, CreateDirectoriesRootRelativeStaysOnRoot)
     CreateDirectories(full.substr(2).c_str());  // \users\...\r\s on this drive
     EXPECT_TRUE(FileExists(full));
     EXPECT_EQ(ListFolder(scratch.Path("cwd")), "");
+}
+
+// One rule for the updater's items (code page 932 bytes) and the tool's
+// entry and file names (UTF-16): each ASCII row is judged in both forms.
+TEST(Paths, NamesDevice)
+{
+    struct Row { const char* part; bool device; } rows[] = {
+        {"CON", true}, {"con", true}, {"PRN", true}, {"Aux", true}, {"nul", true},
+        {"CONIN$", true}, {"conout$", true}, {"COM0", true}, {"com1", true}, {"COM9", true},
+        {"LPT0", true}, {"lpt9", true}, {"NUL.txt", true}, {"prn.tar.gz", true},
+        {"COM1 .txt", true}, {"nul .txt", true}, {"CON.", true}, {"CON. .", true}, {"AUX  ", true},
+        {"lpt0.log", true},
+        {"", false}, {"CONFIG.SYS", false}, {"CONSOLE", false}, {"COM10", false}, {"COM", false},
+        {"LPTX", false}, {"nul_device.txt", false}, {" CON", false}, {".CON", false}, {"CONIN", false},
+        {"CON$", false}, {"a.CON", false},
+        {"COM\xB2", false},  // code page 932: a half-width katakana, no superscript
+        {"表", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.device, NamesDevice(row.part, std::strlen(row.part))) << "bytes: " << row.part;
+        const std::string part = row.part;
+        if (std::all_of(part.begin(), part.end(), [](char c) { return (c & 0x80) == 0; })) {
+            EXPECT_EQ(row.device, NamesDevice(WideFrom932(row.part))) << "UTF-16: " << row.part;
+        }
+    }
+    // Only the UTF-16 form can hold superscript digits.
+    struct WideRow { const wchar_t* part; bool device; } wideRows[] = {
+        {L"COM\u00B9", true}, {L"com\u00B2.txt", true}, {L"LPT\u00B3", true}, {L"LPT\u00B3 . ", true},
+        {L"COM\u2074", false}, {L"COM\uFF11", false}, {L"\uFF23ON", false},
+    };
+    for (const WideRow& row : wideRows)
+        EXPECT_EQ(row.device, NamesDevice(std::wstring(row.part))) << "UTF-16 row " << (&row - wideRows);
+    EXPECT_FALSE(NamesDevice(nullptr, 0));
+    EXPECT_TRUE(NamesDevice("CON\\x", 3));  // only length bytes count
+}
+
+namespace {
+
+// Every entry a listing gives, sorted, each folder marked with a trailing
+// backslash; then its error.
+std::string Listed(const std::wstring& pattern, DWORD& error)
+{
+    std::vector<std::string> names;
+    FolderListing list(pattern);
+    while (list.Next()) {
+        const std::wstring name = list.Name();
+        names.push_back(std::string(name.begin(), name.end()) + (list.IsFolder() ? "\\" : ""));
+    }
+    EXPECT_FALSE(list.Next()) << "a finished listing stays finished";
+    error = list.Error();
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names)
+        joined += name + " ";
+    return joined;
+}
+
+}  // namespace
+
+TEST(Paths, FolderListing)
+{
+    ScratchDir scratch;
+    WriteFileBytes(scratch.Path("a.pak"), "x");
+    WriteFileBytes(scratch.Path("b.txt"), "");
+    WriteFileBytes(scratch.Path("sub.pak\\inner.pak"), "y");
+    CreateDirectoryA(scratch.Path("empty").c_str(), nullptr);
+    const std::wstring root = Wide(scratch.Path());
+    struct Row { std::wstring pattern; const char* expected; DWORD error; } rows[] = {
+        {root + L"\\*", "a.pak b.txt empty\\ sub.pak\\ ", 0},
+        {root + L"\\*.pak", "a.pak sub.pak\\ ", 0},
+        {root + L"\\*.none", "", 0},
+        {root + L"\\empty\\*", "", 0},  // only . and .. there
+        {root + L"\\sub.pak\\*", "inner.pak ", 0},
+        {root + L"\\missing\\*", "", ERROR_PATH_NOT_FOUND},
+    };
+    for (const Row& row : rows) {
+        DWORD error = 1;
+        EXPECT_EQ(row.expected, Listed(row.pattern, error)) << std::string(row.pattern.begin(), row.pattern.end());
+        EXPECT_EQ(row.error, error) << std::string(row.pattern.begin(), row.pattern.end());
+    }
 }

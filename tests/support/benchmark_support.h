@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "base/little_endian.h"
 
 inline double Now()
 {
@@ -34,12 +35,6 @@ inline std::vector<double> BestAlternating(int runs, const std::vector<std::func
         }
     }
     return best;
-}
-
-// A little-endian 32-bit word, as archives store them.
-inline uint32_t Word(const unsigned char* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 // A fresh folder under the temp folder, named by prefix and process id.
@@ -70,7 +65,7 @@ inline bool InflateIndexAlone(const char* archive)
         return false;
     unsigned char header[276];
     bool ok = fread(header, 1, sizeof header, f) == sizeof header;
-    const uint32_t indexSize = Word(header + 8), packedSize = Word(header + 12);
+    const uint32_t indexSize = LoadU32(header + 8), packedSize = LoadU32(header + 12);
     std::unique_ptr<unsigned char[]> packed(new unsigned char[ok ? packedSize : 1]);
     ok = ok && fread(packed.get(), 1, packedSize, f) == packedSize;
     fclose(f);

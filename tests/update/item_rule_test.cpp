@@ -17,7 +17,6 @@ TEST(JudgeItem, RefusesWhatCouldLeaveItsFolders)
         {"ソ\\表.txt", ItemAccepted},  // trail bytes 0x5C are no separators
         {"CONFIG.SYS", ItemAccepted},
         {"COM10", ItemAccepted},
-        {"LPT0.txt", ItemAccepted},
         {"nul_device.txt", ItemAccepted},
         {"..\\..\\windows\\system32\\evil.dll", ItemParentSegment},
         {"../../fwd.txt", ItemParentSegment},
@@ -42,6 +41,9 @@ TEST(JudgeItem, RefusesWhatCouldLeaveItsFolders)
         {"COM1 .txt", ItemDeviceName},
         {"CONIN$", ItemDeviceName},
         {"a/conout$/b", ItemDeviceName},
+        {"LPT0.txt", ItemDeviceName},
+        {"data\\COM0", ItemDeviceName},
+        {"con. .\\x", ItemDeviceName},
     };
     for (const auto& row : rows)
         EXPECT_EQ(JudgeItem(row.item), row.expected) << row.item;

@@ -209,7 +209,7 @@ TEST_F(ArchiveCommands, NamesThatCannotBeStoredAreRefused)
     WriteFileBytes(scratch.Path("src\\" + std::string(201, 'n')), "long");
     const ToolResult pack = Run({"pack", "x.pak", "src", "--revision", "1"});
     EXPECT_EQ(2, pack.exitCode);
-    EXPECT_NE(std::string::npos, pack.err.find("'caf\xC3\xA9.txt' has characters that code page 932 cannot hold"));
+    EXPECT_NE(std::string::npos, pack.err.find("\"caf\xC3\xA9.txt\" has characters that code page 932 cannot hold"));
     EXPECT_NE(std::string::npos, pack.err.find("is longer than 200 bytes"));
     EXPECT_FALSE(FileExists(scratch.Path("x.pak")));
     EXPECT_EQ("src", ListFolder(scratch.Path()));
@@ -230,7 +230,7 @@ TEST_F(ArchiveCommands, FailedPackLeavesTheOldArchive)
         const ToolResult pack = Run({"pack", "out.pak", "src", "--revision", "2"});
         CloseHandle(held);
         EXPECT_EQ(2, pack.exitCode);
-        EXPECT_NE(std::string::npos, pack.err.find("cannot read 'b.txt': another program has it open "
+        EXPECT_NE(std::string::npos, pack.err.find("cannot read \"b.txt\": another program has it open "
                                                    "(error 32); nothing was written"))
             << pack.err;
     }
@@ -272,7 +272,7 @@ TEST_F(ArchiveCommands, ExtractWritesOnlyBelowItsFolder)
     const ToolResult kept = Run({"extract", "x.pak", "-C", "out", "ok/good.txt"});
     EXPECT_EQ(1, kept.exitCode);
     EXPECT_EQ("", kept.out);
-    EXPECT_NE(std::string::npos, kept.err.find("kept the existing 'ok\\good.txt'")) << kept.err;
+    EXPECT_NE(std::string::npos, kept.err.find("kept the existing \"ok\\good.txt\"")) << kept.err;
     EXPECT_EQ("mine", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));
     EXPECT_EQ(1, Run({"extract", "x.pak", "-C", "out", "OK\\good.txt", "--force"}).exitCode);
     EXPECT_EQ("ok\\good.txt", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));

@@ -35,6 +35,9 @@ TEST(ArchiveRules, ExtractionNames)
     for (const auto& row : rows)
         EXPECT_EQ(row.refused, !EntryNameRefusal(row.name).empty()) << "'" << row.name << "'";
     EXPECT_EQ("holds a NUL byte", EntryNameRefusal(std::string("a\0b", 3)));
+    EXPECT_EQ("names a drive", EntryNameRefusal("C:\\x"));
+    EXPECT_EQ("holds \":\", which names an alternate data stream", EntryNameRefusal("a:b.txt"));
+    EXPECT_EQ("names the device LPT0", EntryNameRefusal("dir\\LPT0.txt"));
 }
 
 TEST(ArchiveRules, RevisionsAsTheUpdaterOrdersThem)

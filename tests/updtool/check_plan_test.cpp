@@ -263,7 +263,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
              s.Ship("zz.pak", DamagedPak());
          },
          1,
-         {"  error: zz.pak is damaged (see 'updtool verify'): a lookup that reaches it fails with \"" +
+         {"  error: zz.pak is damaged (see \"updtool verify\"): a lookup that reaches it fails with \"" +
           u8Damaged + "\""},
          {"\"severity\":\"error\",\"message\":\"zz.pak is damaged"}},
         {"a damaged archive on the way to update.ini",
@@ -297,7 +297,7 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
     ScratchDir scratch;
     const ToolResult absent = RunTool({"check", scratch.Path("absent")}, scratch.Path());
     EXPECT_EQ(2, absent.exitCode);
-    EXPECT_EQ("updtool check: cannot enter the folder '" + scratch.Path("absent") + "'\n", absent.err);
+    EXPECT_EQ("updtool check: cannot enter the folder \"" + scratch.Path("absent") + "\"\n", absent.err);
     EXPECT_EQ("", absent.out);
 }
 

@@ -43,10 +43,10 @@ TEST(EveryCodePage, UpdtoolSaysTheSame)
         WriteFileBytes(scratch.Path(std::string("元\\") + name), name);
     const ToolResult pack = run({"pack", "元.pak", "元", "--revision", "1", "-q"});
     EXPECT_EQ(0, pack.exitCode) << pack.err;
-    EXPECT_EQ(std::string(u8"updtool pack: warning: 'ａｂ.txt' begins 'ＡＢ.txt.bak': the lookup ") +
-                  u8"finds it by its name, as it comes first, but without it would deliver 'ＡＢ.txt.bak'\n" +
-                  u8"updtool pack: warning: 'ソフト\\表' begins 'ソフト\\表示.txt': the lookup finds " +
-                  u8"it by its name, as it comes first, but without it would deliver 'ソフト\\表示.txt'\n",
+    EXPECT_EQ(std::string(u8"updtool pack: warning: \"ａｂ.txt\" begins \"ＡＢ.txt.bak\": the lookup ") +
+                  u8"finds it by its name, as it comes first, but without it would deliver \"ＡＢ.txt.bak\"\n" +
+                  u8"updtool pack: warning: \"ソフト\\表\" begins \"ソフト\\表示.txt\": the lookup finds " +
+                  u8"it by its name, as it comes first, but without it would deliver \"ソフト\\表示.txt\"\n",
               pack.err);
     const ToolResult packed = run({"list", "元.pak"});
     EXPECT_NE(std::string::npos, packed.out.find(std::string(u8"ａｂ.txt\n") + "         ")) << packed.out;

@@ -109,13 +109,13 @@ TEST(UpdtoolDefects, EachIsMended)
              WriteFileBytes(s.Path("x.pak"), Pak(entries, 1));
          },
          {"verify", "x.pak"}, 1,
-         {"'..\\x': the name has a '..' part", "'C:\\x': the name names a drive",
-          "'\\\\srv\\s\\x': the name is absolute", "'CON': the name names the device CON",
-          "'ab:c': the name holds ':'", "'x.': the name has a part ending in a dot or space",
-          "'x ': the name has a part ending in a dot or space", "'': the name is empty",
-          "'a<01>b': the name holds a character Windows does not allow",
-          "'<83>': the name is not valid code page 932 text",
-          "'OK.TXT': an earlier entry, ok.txt, has the same name to the updater's lookup",
+         {"\"..\\x\": the name has a \"..\" part", "\"C:\\x\": the name names a drive",
+          "\"\\\\srv\\s\\x\": the name is absolute", "\"CON\": the name names the device CON",
+          "\"ab:c\": the name holds \":\"", "\"x.\": the name has a part ending in a dot or space",
+          "\"x \": the name has a part ending in a dot or space", "\"\": the name is empty",
+          "\"a<01>b\": the name holds a character Windows does not allow",
+          "\"<83>\": the name is not valid code page 932 text",
+          "\"OK.TXT\": an earlier entry, ok.txt, has the same name to the updater's lookup",
           "11 problems (format 1, 12 of 12 entries checked"},
          {}, nullptr},
         {"list printed names raw",
@@ -144,7 +144,7 @@ TEST(UpdtoolDefects, EachIsMended)
              WriteFileBytes(s.Path("old.pak"), "just some text, no archive\r\n");
          },
          {"pack", "new.pak", "src", "--after", "old.pak"}, 2, {},
-         {"updtool pack: 'old.pak' is no sound archive (unknown format version"},
+         {"updtool pack: \"old.pak\" is no sound archive (unknown format version"},
          [](ScratchDir& s, const char* defect) { EXPECT_FALSE(FileExists(s.Path("new.pak"))) << defect; }},
         {"--after took a damaged archive",
          [](ScratchDir& s) {
@@ -152,33 +152,33 @@ TEST(UpdtoolDefects, EachIsMended)
              WriteFileBytes(s.Path("old.pak"), Pak({Raw("a", "abc")}).substr(0, 290));
          },
          {"pack", "new.pak", "src", "--after", "old.pak"}, 2, {},
-         {"updtool pack: 'old.pak' is no sound archive ("}, nullptr},
+         {"updtool pack: \"old.pak\" is no sound archive ("}, nullptr},
         {"the equal-revision refusal said what is not so",
          [](ScratchDir& s) {
              WriteFileBytes(s.Path("src\\a.txt"), "a");
              WriteFileBytes(s.Path("old.pak"), Pak({Raw("a", "abc")}, 2, 9));
          },
          {"pack", "new.pak", "src", "--after", "old.pak", "--revision", "9"}, 2, {},
-         {"revision 9 is the revision of 'old.pak': the updater copies an archive of the same "
+         {"revision 9 is the revision of \"old.pak\": the updater copies an archive of the same "
           "revision text again, so either would replace the other wherever it is shipped"},
          nullptr},
         {"pack wrote to a device", [](ScratchDir& s) { WriteFileBytes(s.Path("src\\a.txt"), "a"); },
          {"pack", "con.pak", "src", "--revision", "1"}, 2, {},
-         {"updtool pack: 'con.pak' names a device, not a file\n"}, nullptr},
+         {"updtool pack: \"con.pak\" names a device, not a file\n"}, nullptr},
         {"verify read a device", [](ScratchDir&) {}, {"verify", "CON"}, 2, {},
-         {"updtool verify: 'CON' names a device, not a file\n"}, nullptr},
+         {"updtool verify: \"CON\" names a device, not a file\n"}, nullptr},
         {"list read the NUL device", [](ScratchDir&) {}, {"list", "NUL"}, 2, {},
-         {"updtool list: 'NUL' names a device, not a file\n"}, nullptr},
+         {"updtool list: \"NUL\" names a device, not a file\n"}, nullptr},
         {"a missing folder came out as a bare error number", [](ScratchDir&) {},
          {"list", "nofolder\\x.pak"}, 2, {},
-         {"cannot read 'nofolder\\x.pak': the folder 'nofolder' does not exist (error 3)\n"}, nullptr},
+         {"cannot read \"nofolder\\x.pak\": the folder \"nofolder\" does not exist (error 3)\n"}, nullptr},
         {"extract of an empty file passed where list calls it damaged",
          [](ScratchDir& s) {
              WriteFileBytes(s.Path("empty.pak"), "");
              CreateDirectoryA(s.Path("out").c_str(), nullptr);
          },
          {"extract", "empty.pak", "-C", "out"}, 1, {},
-         {"'empty.pak' is damaged: the file ends inside the header (0 of 8 bytes)"}, nullptr},
+         {"\"empty.pak\" is damaged: the file ends inside the header (0 of 8 bytes)"}, nullptr},
         {"pack read a 4.4 GB file to its end before refusing it",
          [](ScratchDir& s) {
              CreateDirectoryA(s.Path("src").c_str(), nullptr);
@@ -190,7 +190,7 @@ TEST(UpdtoolDefects, EachIsMended)
              ASSERT_NE(INVALID_HANDLE_VALUE, held);
          },
          {"pack", "big.pak", "src", "--revision", "1"}, 2, {},
-         {"'big.bin' is larger than an entry can be (4 GiB); nothing was written"},
+         {"\"big.bin\" is larger than an entry can be (4 GiB); nothing was written"},
          [](ScratchDir& s, const char* defect) {
              CloseHandle(held);
              EXPECT_EQ("src", ListFolder(s.Path())) << defect;

@@ -16,13 +16,13 @@ TEST(UpdtoolUsage, HelpAndBadCalls)
 
         const ToolResult bad = RunTool({command, "--no-such-option"}, scratch.Path());
         EXPECT_EQ(2, bad.exitCode) << command;
-        EXPECT_EQ(std::string("updtool ") + command + ": unknown option '--no-such-option' (see 'updtool " +
-                      command + " --help')\n",
+        EXPECT_EQ(std::string("updtool ") + command + ": unknown option \"--no-such-option\" (see \"updtool " +
+                      command + " --help\")\n",
                   bad.err);
     }
     const ToolResult unknown = RunTool({"frobnicate"}, scratch.Path());
     EXPECT_EQ(2, unknown.exitCode);
-    EXPECT_EQ("updtool: unknown command 'frobnicate' (see 'updtool --help')\n", unknown.err);
+    EXPECT_EQ("updtool: unknown command \"frobnicate\" (see \"updtool --help\")\n", unknown.err);
     EXPECT_EQ(2, RunTool({}, scratch.Path()).exitCode);
 }
 

@@ -94,9 +94,9 @@ TEST_F(E2ETest, MakeBuildsAnUpdateTheUpdaterInstalls)
                                     scratch.Path());
     ASSERT_EQ(0, made.exitCode) << made.out << made.err;
     EXPECT_NE(std::string::npos, made.out.find("made the update in " + update + ": 7 items listed in "
-                                               "update.ini\n"))
+                                               "update.ini; place updater.exe beside them"))
         << made.out;
-    EXPECT_NE(std::string::npos, made.out.find("warning: \"gone.txt\" is removed in the new release"))
+    EXPECT_NE(std::string::npos, made.out.find("warning   \"gone.txt\" is removed in the new release"))
         << made.out;
     EXPECT_EQ("data.pak demo.exe maps readme.txt update.ini ソフト データ", ListFolder(update));
     const std::string ini = ReadFileBytes(update + "\\update.ini");
@@ -134,38 +134,37 @@ TEST(UpdtoolMake, RefusesWhatTheUpdaterWouldNotInstall)
         std::string problem;  // a part of the error reported
         std::vector<std::string> options = {};
     };
-    const std::string bigger = StubBytes("app-2.0.exe") + "patched";
     const std::string cut = Pak(8, "eight").substr(0, 300);
     const std::vector<Row> rows = {
         {"FileVersion lower as text", {{"app.exe", StubBytes("app-1.9.exe")}},
          {{"app.exe", StubBytes("app-1.10.exe")}},
-         "error: \"app.exe\": its bytes changed, but its FileVersion \"1.10\" does not compare higher "
-         "than the old \"1.9\" as text"},
-        {"FileVersion unchanged", {{"app.exe", StubBytes("app-2.0.exe")}}, {{"app.exe", bigger}},
-         "error: \"app.exe\": its bytes changed, but its FileVersion \"2.0\" does not compare higher "
-         "than the old \"2.0\""},
-        {"no FileVersion", {{"lib.dll", StubBytes("lib-1.9.dll")}},
+         "\"app.exe\": the updater would skip it: its FileVersion \"1.10\" compares lower than the "
+         "old release's \"1.9\" as text (the updater compares the texts, so \"1.10\" sorts before "
+         "\"1.9\")\n"},
+        {"FileVersion lost", {{"lib.dll", StubBytes("lib-1.9.dll")}},
          {{"lib.dll", StubBytes("app-none.exe")}},
-         "error: \"lib.dll\": its bytes changed, but it has no FileVersion (the old one has \"1.9\")"},
+         "\"lib.dll\": the updater would skip it: it has no FileVersion, and the old release's copy "
+         "has \"1.9\"\n"},
         {"revision lower as text", {{"data.pak", Pak(9, "nine")}}, {{"data.pak", Pak(10, "ten")}},
-         "error: \"data.pak\": the updater would skip it: \"10\" compares lower than the installed "
-         "\"9\" as text"},
+         "\"data.pak\": the updater would skip it: its revision \"10\" compares lower than the old "
+         "release's \"9\" as text (the updater compares the texts, so \"10\" sorts before \"9\")"},
         {"damaged archive", {{"a.txt", "a"}}, {{"a.txt", "a"}, {"data.pak", cut}},
-         "error: \"data.pak\": it is damaged: the updater would stop with its error box"},
+         "\"data.pak\": it is damaged: the updater would stop with its error box"},
         {"a name update.ini's reader reads as a line break", {{"a.txt", "a"}},
          {{"a.txt", "a"}, {"maps\\new.map", "n"}},
-         "error: \"maps\\new.map\": update.ini cannot list it: the updater's reader reads it as "
+         "\"maps\\new.map\": update.ini cannot list it: the updater's reader reads it as "
          "\"maps<LF>ew.map\""},
         {"a name holding the list's separator", {{"a.txt", "a"}}, {{"a.txt", "a"}, {"a;b.txt", "ab"}},
-         "error: \"a;b.txt\": update.ini cannot list it"},
+         "\"a;b.txt\": update.ini cannot list it"},
         {"update.ini in the release", {{"a.txt", "a"}}, {{"a.txt", "a"}, {"update.ini", "[x]"}},
-         "error: \"update.ini\": update.ini is the update's own settings file"},
+         "\"update.ini\": update.ini is the update's own settings file"},
         {"a file where a folder was", {{"x\\y.txt", "y"}}, {{"x", "now a file"}},
-         "error: \"x\" is a folder in the old release: the updater cannot replace a folder with a file"},
+         "\"x\": it is a folder in the old release, and the updater cannot replace a folder with a "
+         "file"},
         {"nothing changed", {{"a.txt", "a"}}, {{"a.txt", "a"}},
-         "error: nothing was added or changed: an update would list no items"},
+         "nothing was added or changed: an update would list no items"},
         {"a title update.ini's reader reads otherwise", {{"a.txt", "a"}}, {{"a.txt", "b"}},
-         "error: Title \"Star\\new\" would be read by the updater as \"Star<LF>ew\"",
+         "Title \"Star\\new\" would be read by the updater as \"Star<LF>ew\"",
          {"--title", "Star\\new"}},
     };
     for (const Row& row : rows) {
@@ -178,7 +177,8 @@ TEST(UpdtoolMake, RefusesWhatTheUpdaterWouldNotInstall)
         EXPECT_EQ(1, made.exitCode) << row.label << "\n" << made.out << made.err;
         EXPECT_NE(std::string::npos, made.out.find(row.problem))
             << row.label << ": no\n" << row.problem << "\nin\n" << made.out;
-        EXPECT_NE(std::string::npos, made.out.find("; nothing was written\n")) << row.label;
+        EXPECT_NE(std::string::npos, made.out.find("\nrefused: 1 error; nothing was written\n"))
+            << row.label;
         EXPECT_EQ("new old", ListFolder(scratch.Path())) << row.label;
     }
 
@@ -190,9 +190,110 @@ TEST(UpdtoolMake, RefusesWhatTheUpdaterWouldNotInstall)
     EXPECT_EQ(1, json.exitCode);
     EXPECT_EQ(0u, json.out.find("{\"out\":\"")) << json.out;
     EXPECT_NE(std::string::npos,
-              json.out.find("\",\"written\":false,\"items\":[{\"item\":\"b.txt\",\"change\":\"added\","
-                            "\"kind\":\"plain\",\"oldVersion\":\"\",\"newVersion\":\"\"}],\"removed\":[],"
-                            "\"problems\":[{\"severity\":\"error\",\"message\":\"\\\"app.exe\\\": its bytes "
-                            "changed"))
+              json.out.find("\",\"written\":false,\"updater\":\"\",\"items\":[{\"item\":\"b.txt\","
+                            "\"change\":\"added\",\"kind\":\"plain\",\"oldVersion\":\"\",\"newVersion\":\"\"}],"
+                            "\"removed\":[],\"problems\":[{\"severity\":\"error\",\"message\":\"\\\"app.exe\\\": "
+                            "the updater would skip it"))
         << json.out;
+}
+
+namespace {
+
+// Files named in UTF-16 and written through \\?\, so that names Windows reads
+// otherwise (con.txt, a trailing dot or space) are made as named.
+void WriteNamed(const std::string& dir, const std::vector<std::pair<std::wstring, std::string>>& files)
+{
+    const std::wstring folder = L"\\\\?\\" + Wide(dir);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const auto& file : files) {
+        HANDLE handle = CreateFileW((folder + L"\\" + file.first).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, handle) << dir;
+        DWORD written = 0;
+        WriteFile(handle, file.second.data(), DWORD(file.second.size()), &written, nullptr);
+        CloseHandle(handle);
+        ASSERT_EQ(file.second.size(), written);
+    }
+}
+
+}  // namespace
+
+// What a new publisher met: the updater's version rule followed, with a
+// warning where it surprises; only shipped names judged; names Windows cannot
+// open refused by name; the defaults, AllOrNothing and the updater spoken of.
+TEST(UpdtoolMake, FollowsTheUpdaterAndJudgesOnlyShippedFiles)
+{
+    struct Row {
+        const char* label;
+        std::vector<std::pair<std::wstring, std::string>> oldFiles, newFiles;
+        std::vector<std::string> options;
+        int exitCode;
+        std::string said;     // a part of standard output (UTF-8)
+        std::string unsaid = {};   // no part of it ("": not checked)
+        std::string written = {};  // OUT_DIR's names when made
+    };
+    const std::string v2 = StubBytes("app-2.0.exe"), none = StubBytes("app-none.exe");
+    const std::pair<std::wstring, std::string> a = {L"a.txt", "a"}, b = {L"a.txt", "b"};
+    const std::vector<Row> rows = {
+        {"an equal FileVersion", {{L"app.exe", v2}}, {{L"app.exe", v2 + "patched"}}, {}, 0,
+         "\"app.exe\": its FileVersion \"2.0\" is the old release's, so the updater installs it (it "
+         "copies when the text compares greater or equal) but cannot tell the two apart: every run "
+         "copies it again\n", "", "app.exe update.ini"},
+        {"no FileVersion on either side", {{L"app.exe", none}}, {{L"app.exe", none + "patched"}}, {},
+         0, "\"app.exe\": neither release's copy has a FileVersion, so the updater installs it", "",
+         "app.exe update.ini"},
+        {"a plain downgrade: no hint", {{L"app.exe", v2}}, {{L"app.exe", StubBytes("app-1.9.exe")}},
+         {}, 1, "its FileVersion \"1.9\" compares lower than the old release's \"2.0\" as text\n"},
+        {"an unchanged name beyond code page 932", {{L"\u00C9t\u00E9.txt", "e"}, a},
+         {{L"\u00C9t\u00E9.txt", "e"}, b}, {}, 0, "", u8"Été", "a.txt update.ini"},
+        {"an added name beyond code page 932", {a}, {b, {L"\u00DCnew.txt", "u"}}, {}, 1,
+         u8"\"Ünew.txt\": code page 932 cannot hold the name, and update.ini lists items in code "
+         "page 932 (leave it out with --exclude)"},
+        {"left out with --exclude", {a}, {b, {L"\u00DCnew.txt", "u"}}, {"--exclude", "?new.txt"}, 0,
+         "", "new.txt", "a.txt update.ini"},
+        {"a removed name beyond code page 932", {a, {L"gone-\u00DF.txt", "g"}}, {b}, {}, 0,
+         u8"\"gone-ß.txt\" is removed in the new release: the updater cannot remove files", "",
+         "a.txt update.ini"},
+        {"a device name", {a}, {b, {L"con.txt", "c"}}, {"--json"}, 1,
+         "\\\"con.txt\\\": the name names the device con, so the updater could not install it "
+         "(leave it out with --exclude)", "{\"item\":\"con.txt\""},
+        {"a trailing dot", {a}, {b, {L"dot.", "d"}}, {}, 1,
+         "\"dot.\": the name has a part ending in a dot or space, which Windows drops"},
+        {"a trailing space", {a}, {b, {L"trail. ", "t"}}, {}, 1, "\"trail. \": the name has a part"},
+        {"an unchanged device name", {a, {L"con.txt", "c"}}, {b, {L"con.txt", "c"}}, {}, 0, "",
+         "con.txt", "a.txt update.ini"},
+        {"no naming keys", {a}, {b}, {}, 0,
+         "no --brand, --name, --title, --version: the updater will use its defaults, Brand "
+         "\"Quillmark\", Name \"Installer\"", "", "a.txt update.ini"},
+        {"all or nothing, the updater copied", {a}, {b},
+         {"--all-or-nothing", "--updater", "updater.exe", "--brand", "B", "--name", "N", "--title",
+          "T", "--version", "V"},
+         0, "listed in update.ini, with \"updater.exe\" beside them\n", "warning",
+         "a.txt update.ini updater.exe"},
+        {"the updater where an item goes", {a}, {b}, {"--updater", "new\\a.txt"}, 1,
+         "\\new\\a.txt' would take the place of 'a.txt' in the update folder\n"},
+    };
+    for (const Row& row : rows) {
+        ScratchDir scratch;
+        WriteNamed(scratch.Path("old"), row.oldFiles);
+        WriteNamed(scratch.Path("new"), row.newFiles);
+        WriteFileBytes(scratch.Path("updater.exe"), "MZ stand-in");
+        std::vector<std::string> args = {"make", "old", "new", "out"};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        const ToolResult made = RunTool(args, scratch.Path());
+        EXPECT_EQ(row.exitCode, made.exitCode) << row.label << "\n" << made.out << made.err;
+        EXPECT_NE(std::string::npos, made.out.find(row.said)) << row.label << "\n" << made.out;
+        if (!row.unsaid.empty()) {
+            EXPECT_EQ(std::string::npos, made.out.find(row.unsaid)) << row.label << "\n" << made.out;
+        }
+        EXPECT_EQ(row.exitCode == 0 ? row.written : "<none>",
+                  FileExists(scratch.Path("out")) ? ListFolder(scratch.Path("out")) : "<none>")
+            << row.label;
+    }
+    // AllOrNothing goes after the list, as the updater reads it.
+    ScratchDir scratch;
+    WriteNamed(scratch.Path("old"), {a});
+    WriteNamed(scratch.Path("new"), {b});
+    ASSERT_EQ(0, RunTool({"make", "old", "new", "out", "--all-or-nothing", "-q"}, scratch.Path()).exitCode);
+    EXPECT_EQ("[update]\r\nfile=a.txt\r\nAllOrNothing=1\r\n", ReadFileBytes(scratch.Path("out\\update.ini")));
 }

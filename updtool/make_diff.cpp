@@ -1,0 +1,281 @@
+#include "updtool/make_diff.h"
+
+#include <windows.h>
+#include <cstring>
+#include <map>
+#include "base/exceptions.h"
+#include "base/owned.h"
+#include "base/text_932.h"
+#include "pak/archive_soundness.h"
+#include "paths/wide_paths.h"
+#include "update/item_rule.h"
+#include "update/settings_reader.h"
+#include "update/update_settings.h"
+#include "updtool/command_line.h"
+#include "updtool/entry_name_rule.h"
+#include "updtool/entry_order.h"
+#include "updtool/file_handle.h"
+#include "updtool/folder_walk.h"
+#include "updtool/progress.h"
+#include "updtool/report_text.h"
+#include "updtool/text_conversion.h"
+#include "updtool/tool_error.h"
+#include "updtool/tool_output.h"
+#include "updtool/version_order.h"
+#include "updtool/working_folder.h"
+
+namespace {
+
+// Names as Windows compares them: case ignored.
+bool NameBefore(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
+           CSTR_LESS_THAN;
+}
+
+typedef std::map<std::wstring, const SourceFile*, bool (*)(const std::wstring&, const std::wstring&)>
+    Listing;
+
+// A release's files by their names below its folder.
+Listing ListingOf(const FolderWalk& walk, const std::wstring& dir)
+{
+    Listing listing(NameBefore);
+    for (const std::vector<SourceFile>* files : {&walk.files, &walk.unnamed})
+        for (const SourceFile& file : *files)
+            listing.emplace(file.path.substr(dir.size() + 1), &file);
+    return listing;
+}
+
+std::string QuotedName(const std::wstring& name)
+{
+    std::string text;
+    return ExactlyTo932(name, text) ? Quoted(text) : "\"" + Utf8(name) + "\"";
+}
+
+// path as Windows opens it without taking "con.txt" for a device or
+// dropping a trailing dot or space: a walk lists such names.
+std::wstring Verbatim(const std::wstring& path)
+{
+    return path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1) : L"\\\\?\\" + path;
+}
+
+bool SameBytes(const std::wstring& a, const std::wstring& b, uint64_t& bytes)
+{
+    const Handle one(CreateFileW(Verbatim(a).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!one.Valid())
+        ThrowSystemError("cannot read " + Shown(a), a);
+    const Handle two(CreateFileW(Verbatim(b).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!two.Valid())
+        ThrowSystemError("cannot read " + Shown(b), b);
+    std::vector<char> x(256 * 1024), y(256 * 1024);
+    for (;;) {
+        const uint32_t got = ReadFully(one.Get(), x.data(), uint32_t(x.size()), Shown(a));
+        bytes += got;
+        if (ReadFully(two.Get(), y.data(), uint32_t(y.size()), Shown(b)) != got ||
+            std::memcmp(x.data(), y.data(), got) != 0)
+            return false;
+        if (got < x.size())
+            return true;
+    }
+}
+
+// Whether file is added or changed; oldPath := its old copy, "" when none.
+bool Ships(const SourceFile& file, const std::wstring& newDir, const Listing& olds,
+           std::wstring& oldPath, uint64_t& bytes)
+{
+    const auto old = olds.find(file.path.substr(newDir.size() + 1));
+    oldPath = old == olds.end() ? std::wstring() : old->second->path;
+    return oldPath.empty() || old->second->size != file.size || !SameBytes(file.path, oldPath, bytes);
+}
+
+// Why name cannot be an item of update.ini, or "".
+std::string ListingRefusal(const std::string& name)
+{
+    if (JudgeItem(name.c_str()) != ItemAccepted)
+        return "the updater refuses such an item (a \"..\" part, a rooted path, \":\" or a "
+               "device name)";
+    if (LookupKeyOf(name) == LookupKeyOf(settingsFileName))
+        return "update.ini is the update's own settings file";
+    const std::string read = ReadBack("[update]\r\nfile=" + name + "\r\n", "file");
+    String list;
+    list.Assign(read.c_str());
+    std::vector<String> items;
+    SplitFileList(list, items);
+    if (items.size() != 1 || name != TextOf(items[0]))
+        return "update.ini cannot list it: the updater's reader reads it as " + Quoted(read) +
+               " (\";\" separates items, \"\\n\" and \"\\t\" become a line break and a tab, "
+               "a tab ends the value, leading spaces are skipped)";
+    return std::string();
+}
+
+// Why the old release's folders stand in the way of an item at oldPath.
+std::string FolderRefusal(const MadeItem& item, const std::wstring& oldDir, const std::wstring& oldPath)
+{
+    const DWORD attributes = GetFileAttributesW(oldPath.c_str());
+    if (!item.changed && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "it is a folder in the old release, and the updater cannot replace a folder "
+               "with a file";
+    std::wstring folder = ContainingFolder(oldPath);
+    while (folder.size() > oldDir.size() &&
+           GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        folder = ContainingFolder(folder);
+    const DWORD folderAttributes = GetFileAttributesW(folder.c_str());
+    if (folderAttributes != INVALID_FILE_ATTRIBUTES && !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "its folder " + Shown(folder) + " is a file in the old release";
+    return std::string();
+}
+
+// The updater's decision over the old release's copy: the refusal when it
+// would skip the item; a warning when it installs a change its version
+// text does not show. The current folder is the new release's.
+std::string VersionRefusal(MadeItem& item, const std::wstring& oldPath, Problems& problems)
+{
+    UpdateDecision decision;
+    try {
+        if (item.kind == ItemArchive)
+            CheckArchiveIsSound(item.path);
+    } catch (const OCErrorException& failure) {
+        return "it is damaged: the updater would stop with its error box \"" +
+               Utf8(failure.wideMessage) + "\" (see \"updtool verify\")";
+    }
+    try {
+        DecideUpdate(item.name.c_str(), oldPath, decision);
+    } catch (const OCErrorException& failure) {
+        return "the updater would stop with its error box \"" + Utf8(failure.wideMessage) + "\"";
+    }
+    item.newVersion = TextOf(decision.sourceVersion);
+    item.oldVersion = TextOf(decision.targetVersion);
+    const std::string what = item.kind == ItemArchive ? "revision " : "FileVersion ";
+    const std::string newText = Quoted(item.newVersion), oldText = Quoted(item.oldVersion);
+    if (!decision.apply && item.newVersion.empty())
+        return "the updater would skip it: it has no FileVersion, and the old release's copy "
+               "has " + oldText;
+    if (!decision.apply)
+        return "the updater would skip it: its " + what + newText + " compares lower than the "
+               "old release's " + oldText + " as text" +
+               (CompareAsNumbers(item.newVersion.c_str(), item.oldVersion.c_str()) >= 0
+                    ? " (the updater compares the texts, so " + newText + " sorts before " +
+                          oldText + ")"
+                    : std::string());
+    String same;
+    same.Assign(item.newVersion.c_str());
+    if (item.changed && item.kind != ItemPlain && same.CompareNoCase(item.oldVersion.c_str()) == 0)
+        problems.Warning(Quoted(item.name) + ": " +
+                         (item.newVersion.empty() ? "neither release's copy has a FileVersion"
+                                                  : "its " + what + newText + " is the old release's") +
+                         ", so the updater installs it (it copies when the text compares greater "
+                         "or equal) but cannot tell the two apart: every run copies it again");
+    return std::string();
+}
+
+// Why the updater would not install item, or "".
+std::string Refusal(MadeItem& item, const std::wstring& oldDir, const std::wstring& oldPath,
+                    Problems& problems)
+{
+    const std::string name = EntryNameRefusal(item.name);
+    if (!name.empty())
+        return "the name " + name + ", so the updater could not install it (leave it out with "
+               "--exclude)";
+    std::string refusal = ListingRefusal(item.name);
+    if (refusal.empty())
+        refusal = FolderRefusal(item, oldDir, oldPath);
+    return refusal.empty() ? VersionRefusal(item, oldPath, problems) : refusal;
+}
+
+// Judges the shipped files of news, in the lookup's order.
+void JudgeShipped(const FolderWalk& news, const std::vector<std::wstring>& oldPaths,
+                  const std::vector<bool>& shipped, const std::wstring& oldDir, ReleaseDiff& diff)
+{
+    std::vector<std::string> names;
+    for (const SourceFile& file : news.files)
+        names.push_back(file.name);
+    const LookupOrder order(names);
+    std::vector<bool> judged = shipped;
+    for (const auto& pair : order.sameName)
+        if (shipped[pair.first] || shipped[pair.second]) {
+            diff.problems.Error(Quoted(names[pair.first]) + " and " + Quoted(names[pair.second]) +
+                                " cannot both be shipped: the updater ignores case, so they are "
+                                "one name");
+            judged[pair.first] = judged[pair.second] = false;
+        }
+    for (size_t index : order.order) {
+        if (!judged[index])
+            continue;
+        MadeItem item;
+        item.name = names[index];
+        item.path = news.files[index].path;
+        item.changed = !oldPaths[index].empty();
+        item.kind = KindOfItem(item.name.c_str());
+        const std::wstring oldPath =
+            item.changed ? oldPaths[index] : oldDir + L"\\" + WideFrom932(item.name.c_str());
+        const std::string refusal = Refusal(item, oldDir, oldPath, diff.problems);
+        if (refusal.empty())
+            diff.items.push_back(item);
+        else
+            diff.problems.Error(Quoted(item.name) + ": " + refusal);
+    }
+}
+
+std::wstring Root(const std::wstring& dir)
+{
+    return EndsWithSeparator(dir) ? dir.substr(0, dir.size() - 1) : dir;
+}
+
+}  // namespace
+
+std::string ReadBack(const std::string& text, const char* key)
+{
+    String settings;
+    settings.Assign(text.c_str());
+    String value;
+    FindSettingValue(settingsSection, key, value, settings);
+    return TextOf(value);
+}
+
+void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolder,
+                     const NamePatterns& leftOut, bool progress, ReleaseDiff& diff)
+{
+    const std::wstring oldDir = Root(oldFolder), newDir = Root(newFolder);
+    FolderWalk olds(oldDir, {}, &leftOut), news(newDir, {}, &leftOut);
+    olds.Run();
+    news.Run();
+    for (const std::string& warning : news.warnings)
+        diff.problems.Warning(warning);
+    const Listing oldFiles = ListingOf(olds, oldDir), newFiles = ListingOf(news, newDir);
+    for (const auto& old : oldFiles)
+        if (newFiles.find(old.first) == newFiles.end()) {
+            diff.removed.push_back(Utf8(old.first));
+            diff.problems.Warning(QuotedName(old.first) + " is removed in the new release: the "
+                                  "updater cannot remove files, so it stays installed");
+        }
+
+    Progress shown("make: comparing", progress);
+    uint64_t bytes = 0;
+    const uint32_t total = uint32_t(news.files.size() + news.unnamed.size());
+    std::vector<std::wstring> oldPaths(news.files.size());
+    std::vector<bool> shipped(news.files.size());
+    uint32_t done = 0;
+    for (size_t i = 0; i < news.files.size(); ++i) {
+        shipped[i] = Ships(news.files[i], newDir, oldFiles, oldPaths[i], bytes);
+        shown.Update(++done, total, bytes);
+    }
+    for (const SourceFile& file : news.unnamed) {
+        std::wstring oldPath;
+        if (Ships(file, newDir, oldFiles, oldPath, bytes))
+            diff.problems.Error(QuotedName(file.path.substr(newDir.size() + 1)) +
+                                ": code page 932 cannot hold the name, and update.ini lists "
+                                "items in code page 932 (leave it out with --exclude)");
+        shown.Update(++done, total, bytes);
+    }
+    shown.Done();
+
+    WorkingFolder working;
+    if (!working.Enter(newFolder))
+        ThrowSystemError("cannot enter the folder " + Shown(newDir), newDir);
+    JudgeShipped(news, oldPaths, shipped, oldDir, diff);
+    if (diff.items.empty() && diff.problems.Count(SeverityError) == 0)
+        diff.problems.Error("nothing was added or changed: an update would list no items");
+}
