@@ -14,13 +14,11 @@
 #include "base/messages.h"
 #include "base/owned.h"
 #include "base/text_932.h"
-#include "pak/archive_search.h"
-#include "pak/archive_soundness.h"
 #include "pak/open_failure.h"
 #include "update/file_update.h"
 #include "update/interrupted_update.h"
 #include "update/item_rule.h"
-#include "update/update_decision.h"
+#include "update/item_step.h"
 
 namespace {
 const uint32_t statusNoMemory = 0xC0000017u;
@@ -50,32 +48,6 @@ void ReportError(uint32_t code, const std::wstring& message)
 void ReportError(uint32_t code, const char* message)
 {
     ReportError(code, WideFrom932(message));
-}
-
-// Where one listed item is read from and written to: the item's own name,
-// relative to the update folder, and the install folder, a backslash and the
-// item.
-class ItemPaths {
-public:
-    String source;        // code page 932, relative to the update folder
-    std::wstring target;  // UTF-16: the install folder comes from the system
-
-    ItemPaths(const String& item, const std::wstring& destinationDir)
-    {
-        source.Format("%s", TextOf(item));
-        target = destinationDir + L"\\" + WideFrom932(source);
-    }
-    virtual ~ItemPaths() {}
-};
-
-// The source's length on disk; 0 for a folder or when it cannot be read.
-uint64_t SourceSize(const char* source)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(WideFrom932(source).c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
-    return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 void RunSteps(Handle& instance, DWORD delayMs)
@@ -127,16 +99,10 @@ void UpdateFiles(const std::vector<String>& files, const std::wstring& destinati
     // Strictly item by item: an item is decided at its turn, so a failure
     // ends the run after every item before it was applied.
     for (const String& item : files) {
-        const ItemPaths paths(item, destinationDir);
-        if (!PathExists(paths.source.text))
+        ItemStep step(TextOf(item), ItemTarget(destinationDir, TextOf(item)));
+        if (TakeItemStep(step) != VerdictApply)
             continue;
-        UpdateDecision decision;
-        if (!DecideUpdate(paths.source.text, paths.target, decision))
-            continue;
-        // A damaged archive never takes the place of the installed one.
-        if (decision.kind == ItemArchive)
-            CheckArchiveIsSound(WideFrom932(paths.source));
-        progress.BeginItem(paths.source.text, SourceSize(paths.source.text));
+        progress.BeginItem(TextOf(step.item), step.size);
         update.Apply(item, ProgressWindow::OnChunk, &progress);
         progress.EndItem();
     }
@@ -148,15 +114,14 @@ uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& dest
     uint64_t total = 0;
     try {
         for (const String& item : files) {
-            const ItemPaths paths(item, destinationDir);
-            UpdateDecision decision;
-            if (PathExists(paths.source.text) &&
-                DecideUpdate(paths.source.text, paths.target, decision))
-                total += SourceSize(paths.source.text);
+            ItemStep step(TextOf(item), ItemTarget(destinationDir, TextOf(item)));
+            if (TakeItemStep(step) == VerdictApply)
+                total += step.size;
         }
-    } catch (const OCErrorException&) {
-        // The decision that fails here fails again at its item's turn, after
-        // the items before it; only the bar's total is short of it.
+    } catch (...) {
+        // The step that fails here (a damaged archive, an index too large to
+        // hold) fails again at its item's turn, after the items before it;
+        // only the bar's total is short of it.
     }
     return total;
 }

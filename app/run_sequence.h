@@ -22,19 +22,19 @@ int RunUpdate(DWORD delayMs = progressDelayMs);
 // fixed message. Nothing escapes.
 void RunAndReport(const std::function<void()>& steps);
 
-// The update itself, item by item in list order: an item is skipped when no
-// plain file or folder of that name exists; else decided (DecideUpdate) and,
-// when it passes, copied to destinationDir + "\" + item; an archive is
-// checked (CheckArchiveIsSound) before its copy. allOrNothing: the copies
-// take their places only once all are made, or none does (FileUpdate). Once the update has run
+// The update itself, item by item in list order: each item's step is taken
+// (TakeItemStep: skipped when missing or kept by its version, an archive
+// checked before its copy) and, when it passes, the item is copied to
+// destinationDir + "\" + item. allOrNothing: the copies take their places
+// only once all are made, or none does (FileUpdate). Once the update has run
 // delayMs and is still copying, the progress window shows (titled caption);
 // it is gone when this returns or raises. Raises OCErrorException when a
-// decision, a check or a copy fails; items copied before stay copied.
+// step or a copy fails; items copied before stay copied.
 void UpdateFiles(const std::vector<String>& files, const std::wstring& destinationDir,
                  const char* caption, DWORD delayMs, bool allOrNothing = false);
 
-// The bytes UpdateFiles will copy, as far as the decisions can be taken
-// ahead: the progress bar's total. A decision that fails ends the count; the
+// The bytes UpdateFiles will copy, as far as the steps can be taken ahead:
+// the progress bar's total. A step that fails ends the count; the
 // failure itself is raised at that item's turn.
 uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& destinationDir);
 

@@ -59,8 +59,10 @@ void HeaderName(String& line, String& name)
     line.CopyRange(name, first, close);
 }
 
-// Searches one key line; true with `value` set when it answers for `key`.
-bool MatchKeyLine(String& line, const char* key, String& value)
+// Reads one key line: its key (up to the first tab or "=") and its value.
+// False, with lineKey and lineValue as far as read, unless the line answers
+// for key; a null key reads every line through.
+bool ReadKeyLine(String& line, const char* key, String& lineKey, String& lineValue)
 {
     line.Replace("\\n", "\n");
     line.Replace("\\t", "\t");
@@ -72,9 +74,9 @@ bool MatchKeyLine(String& line, const char* key, String& value)
     if (separator == nullptr || separator == keyStart)
         return false;
 
-    String lineKey;
     line.CopyRange(lineKey, keyStart, separator);
-    if (lineKey.IsEmpty() || lineKey.CompareNoCase(key) != 0)
+    const bool matches = key != nullptr && !lineKey.IsEmpty() && lineKey.CompareNoCase(key) == 0;
+    if (!matches && key != nullptr)
         return false;
 
     char* valueStart = line.SkipAny("\t =");
@@ -86,45 +88,124 @@ bool MatchKeyLine(String& line, const char* key, String& value)
     if (valueEnd == valueStart)
         return false;
 
-    line.CopyRange(value, valueStart, valueEnd);
-    return true;
+    line.CopyRange(lineValue, valueStart, valueEnd);
+    return matches;
 }
 
-}  // namespace
+// One search through a loaded text, line by line from its cursor, once
+// round. With a record, what the first time round reads and passes over is
+// kept there.
+class SettingsScan {
+public:
+    SettingsScan(String& text, const char* section, SettingsRecord* record)
+        : text_(text), section_(section), record_(record), start_(text.text),
+          end_(text.text + std::strlen(text.text)), passed_(false), wrapped_(false),
+          sectionStart_(-1), noLineFeedFrom_(nullptr)
+    {
+        if (text.cursor == nullptr || text.cursor < start_ || text.cursor > end_)
+            text.cursor = start_;
+    }
+    virtual ~SettingsScan() {}
 
-void FindSettingValue(const char* section, const char* key, String& value, String& settingsText)
-{
-    String& text = settingsText;
-    if (text.text == nullptr || section == nullptr || key == nullptr)
-        return;
-
-    char* const start = text.text;
-    char* const end = start + std::strlen(start);
-    if (text.cursor == nullptr || text.cursor < start || text.cursor > end)
-        text.cursor = start;
-
-    bool passed = false;
-    int32_t sectionStart = -1;
-    // A comment with no LF after it means none after any later point either;
-    // remembering that keeps a file of CR-ended comments from being rescanned
-    // to its end once per line.
-    char* noLineFeedFrom = nullptr;
-
-    for (;;) {
-        char* lineStart = text.SkipAny("\r\n");
-        if (lineStart == nullptr) {
-            if (passed)
+    // The next line, or false at the end of the search.
+    bool NextLine(char*& lineStart, char*& lineEnd)
+    {
+        for (;;) {
+            lineStart = text_.SkipAny("\r\n");
+            if (lineStart != nullptr)
                 break;
-            passed = true;
-            text.cursor = start;
-            continue;
+            if (passed_)
+                return false;
+            passed_ = wrapped_ = true;
+            text_.cursor = start_;
         }
-
-        char* lineEnd = text.FindAny("\r\n");
+        lineEnd = text_.FindAny("\r\n");
         if (lineEnd == nullptr)
-            lineEnd = end;
-        text.cursor = lineEnd;
+            lineEnd = end_;
+        text_.cursor = lineEnd;
+        return true;
+    }
 
+    // A header line: the search goes on inside a matching section, or at the
+    // next "[" of the text. False when there is none.
+    bool Header(String& line, char* lineStart, char* lineEnd)
+    {
+        String name;
+        HeaderName(line, name);
+        Keep(SettingsHeader, lineStart, lineEnd, name, String());
+        if (!name.IsEmpty() && name.CompareNoCase(section_) == 0) {
+            sectionStart_ = int32_t(lineStart - start_);
+            passed_ = true;
+            return true;
+        }
+        char* bracket = text_.Find('[');
+        if (bracket == nullptr) {
+            Keep(SettingsSkipped, lineEnd, end_, String(), String());
+            return false;
+        }
+        // The "[" lies after this line's end, so there is a character before
+        // it and the cursor still moves forward.
+        text_.cursor = CharBefore(lineEnd, bracket);
+        Keep(SettingsSkipped, lineEnd, text_.cursor, String(), String());
+        return true;
+    }
+
+    // A comment line: reading resumes at the first LF after it.
+    void Comment(char* lineStart, char* lineEnd)
+    {
+        Keep(SettingsComment, lineStart, lineEnd, String(), String());
+        // A comment with no LF after it means none after any later point
+        // either; remembering that keeps a file of CR-ended comments from
+        // being rescanned to its end once per line.
+        if (noLineFeedFrom_ != nullptr && lineEnd >= noLineFeedFrom_)
+            return;
+        if (text_.Find('\n') == nullptr)
+            noLineFeedFrom_ = lineEnd;
+        else
+            Keep(SettingsHidden, lineEnd, text_.cursor, String(), String());
+    }
+
+    void Keep(SettingsPart part, const char* from, const char* to, const String& name,
+              const String& value)
+    {
+        if (record_ == nullptr || wrapped_ || to <= from)
+            return;
+        record_->parts.emplace_back(part, uint32_t(from - start_), uint32_t(to - from));
+        record_->parts.back().name = name;
+        record_->parts.back().value = value;
+    }
+
+    // The cursor back on the matching section's header, when one was met.
+    void Finish()
+    {
+        // value may be this very String; only an offset that is still inside
+        // the text is restored.
+        if (sectionStart_ >= 0 && text_.text != nullptr &&
+            sectionStart_ <= int32_t(std::strlen(text_.text)))
+            text_.cursor = text_.text + sectionStart_;
+    }
+
+private:
+    String& text_;
+    const char* section_;
+    SettingsRecord* record_;
+    char* const start_;
+    char* const end_;
+    bool passed_, wrapped_;
+    int32_t sectionStart_;
+    char* noLineFeedFrom_;
+};
+
+// The search for key (null: none, every line read through).
+void Search(const char* section, const char* key, String& value, String& text,
+            SettingsRecord* record)
+{
+    if (text.text == nullptr || section == nullptr)
+        return;
+    SettingsScan scan(text, section, record);
+    char* lineStart = nullptr;
+    char* lineEnd = nullptr;
+    while (scan.NextLine(lineStart, lineEnd)) {
         bool found = false;
         try {
             // Copied by count: CopyRange would measure the whole text for
@@ -133,33 +214,20 @@ void FindSettingValue(const char* section, const char* key, String& value, Strin
             line.Assign(lineStart, int32_t(lineEnd - lineStart));
             if (line.IsEmpty())
                 continue;  // only if the copy failed; the cursor moved on
-
             if (line.text[0] == '[') {
-                String name;
-                HeaderName(line, name);
-                if (!name.IsEmpty() && name.CompareNoCase(section) == 0) {
-                    sectionStart = int32_t(lineStart - start);
-                    passed = true;
-                    continue;
-                }
-                char* bracket = text.Find('[');
-                if (bracket == nullptr)
+                if (!scan.Header(line, lineStart, lineEnd))
                     break;
-                // The "[" lies after this line's end, so there is a character
-                // before it and the cursor still moves forward.
-                text.cursor = CharBefore(lineEnd, bracket);
                 continue;
             }
-
             if (line.text[0] == '\'') {
-                if (noLineFeedFrom != nullptr && lineEnd >= noLineFeedFrom)
-                    continue;
-                if (text.Find('\n') == nullptr)
-                    noLineFeedFrom = lineEnd;
+                scan.Comment(lineStart, lineEnd);
                 continue;
             }
-
-            found = MatchKeyLine(line, key, value);
+            String lineKey, lineValue;
+            found = ReadKeyLine(line, key, lineKey, lineValue);
+            scan.Keep(SettingsKey, lineStart, lineEnd, lineKey, lineValue);
+            if (found)
+                value = lineValue;
         } catch (OCException&) {
             // A line too long to copy is skipped like any line that does not
             // parse; the cursor is already past it.
@@ -168,12 +236,33 @@ void FindSettingValue(const char* section, const char* key, String& value, Strin
         if (found)
             break;
     }
+    scan.Finish();
+}
 
-    // value may be this very String; only an offset that is still inside
-    // the text is restored.
-    if (sectionStart >= 0 && text.text != nullptr &&
-        sectionStart <= int32_t(std::strlen(text.text)))
-        text.cursor = text.text + sectionStart;
+}  // namespace
+
+SettingsPartRead::SettingsPartRead(SettingsPart part, uint32_t offset, uint32_t length)
+    : part(part), offset(offset), length(length)
+{
+}
+
+SettingsPartRead::~SettingsPartRead() {}
+
+SettingsRecord::SettingsRecord() {}
+
+SettingsRecord::~SettingsRecord() {}
+
+void FindSettingValue(const char* section, const char* key, String& value, String& settingsText)
+{
+    if (key != nullptr)
+        Search(section, key, value, settingsText, nullptr);
+}
+
+void RecordSettings(const char* section, String& settingsText, SettingsRecord& record)
+{
+    String none;
+    settingsText.cursor = settingsText.text;
+    Search(section, nullptr, none, settingsText, &record);
 }
 
 void ReadSetting(const char* section, const char* key, String& value, const char* fileName)

@@ -1,28 +1,24 @@
 #include "updtool/commands.h"
 
-#include <new>
+#include <algorithm>
 #include <windows.h>
-#include "base/exceptions.h"
 #include "base/messages.h"
 #include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
-#include "pak/archive_revision.h"
-#include "paths/paths.h"
-#include "update/file_version.h"
-#include "update/update_decision.h"
 #include "update/item_rule.h"
 #include "updtool/archive_damage.h"
 #include "updtool/command_line.h"
 #include "updtool/instance_name.h"
 #include "updtool/item_location.h"
+#include "updtool/command_report.h"
 #include "updtool/kind_name.h"
 #include "updtool/problem.h"
 #include "updtool/report_text.h"
 #include "updtool/settings_encoding.h"
 #include "updtool/settings_lint.h"
 #include "updtool/text_conversion.h"
-#include "updtool/tool_output.h"
+#include "updtool/tool_error.h"
 #include "update/install_lookup.h"
 #include "updtool/update_folder.h"
 #include "updtool/update_plan.h"
@@ -41,8 +37,10 @@ const char* const checkUsage =
     "event, no items, items the updater refuses (a \"..\" part, a rooted or\n"
     "absolute path, ':', a device name: it ends in its error box before its\n"
     "dialog), a listed folder, a damaged archive. Warnings: lines of\n"
-    "update.ini the updater reads otherwise than they look, empty or\n"
+    "update.ini the updater reads otherwise than they look, Brand, Name,\n"
+    "Title or Version not read (the updater uses its defaults), empty or\n"
     "duplicate items, items it skips, executables without FileVersion,\n"
+    "targets it would ask about in the install folder it proposes,\n"
     "archives of format 0 or 1 (revision \"0\"), names the archive lookup\n"
     "resolves to a longer entry name.\n"
     "\n"
@@ -64,12 +62,10 @@ namespace {
 
 class CheckedItem {
 public:
-    String item;  // as listed (code page 932)
-    ItemKind kind;
+    const ItemStep* step;
     ItemLocation where;
-    String version;
 
-    CheckedItem() : kind(ItemPlain) {}
+    explicit CheckedItem(const ItemStep& step) : step(&step) {}
     virtual ~CheckedItem() {}
 };
 
@@ -143,6 +139,22 @@ const char* RefusalText(ItemRefusal refusal)
     return "";
 }
 
+// Which items repeat an earlier one, as the updater's text comparison sees
+// them: sorted by it, equal names stand together (n log n, not every pair).
+std::vector<bool> Repeated(const std::vector<String>& files)
+{
+    std::vector<size_t> order(files.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&files](size_t a, size_t b) {
+        return files[a].CompareNoCase(TextOf(files[b])) < 0;
+    });
+    std::vector<bool> repeated(files.size(), false);
+    for (size_t i = 1; i < order.size(); ++i)
+        repeated[order[i]] = files[order[i - 1]].CompareNoCase(TextOf(files[order[i]])) == 0;
+    return repeated;
+}
+
 // Problems of the list itself, before any item is looked at.
 void CheckList(const String& list, const std::vector<String>& files, Problems& problems)
 {
@@ -154,6 +166,7 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
     }
     if (text.find(";;") != std::string::npos)
         problems.Warning("file " + Quoted(list) + " holds an empty item (\";;\"): it is left out");
+    const std::vector<bool> repeated = Repeated(files);
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string item = TextOf(files[i]);
         const std::string shown = Quoted(files[i]);
@@ -164,14 +177,9 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
         if (item.front() == ' ' || item.back() == ' ')
             problems.Warning("item " + shown + " begins or ends with a space, which belongs to the "
                              "name (nothing is trimmed beside \";\")");
-        for (size_t j = 0; j < i; ++j) {
-            String earlier(files[j]);
-            if (earlier.CompareNoCase(item.c_str()) == 0) {
-                problems.Warning("item " + shown + " is listed more than once: the updater "
-                                 "decides and copies it each time");
-                break;
-            }
-        }
+        if (repeated[i])
+            problems.Warning("item " + shown + " is listed more than once: the updater "
+                             "decides and copies it each time");
         const ItemRefusal refusal = JudgeItem(item.c_str());
         if (refusal != ItemAccepted) {
             String message;
@@ -183,51 +191,56 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
     }
 }
 
-void CheckItem(const String& name, CheckedItem& checked, Problems& problems)
+// What the item's step says about the shipped item, where it is found.
+void CheckFound(CheckedItem& checked, const std::string& shown, Problems& problems)
 {
-    const char* item = TextOf(name);
-    checked.item = name;
-    checked.kind = KindOfItem(item);
-    // A refused item is never looked for.
-    if (JudgeItem(item) != ItemAccepted) {
-        checked.where.found = FoundMissing;
-        return;
-    }
-    LocateItem(item, checked.where);
-    const std::string shown = Quoted(name);
-    switch (checked.where.found) {
-    case FoundFile:
-        break;
-    case FoundFolder:
-        problems.Error("item " + shown + " is a folder: the updater tries to copy it as a file "
-                       "and shows the open prompt");
-        return;
-    case FoundArchive:
+    const ItemStep& step = *checked.step;
+    if (step.verdict == VerdictMissing) {
+        LocateItem(TextOf(step.item), checked.where);
+        if (checked.where.found != FoundArchive) {
+            problems.Warning("item " + shown + " is not in the folder: the updater skips it");
+            return;
+        }
         problems.Warning("item " + shown + " is not a file in the folder, only an entry of " +
                          checked.where.archive + ": the updater skips it");
         if (checked.where.longerName)
             problems.Warning("item " + shown + ": the archive lookup resolves it to the longer "
-                             "name " + Quoted(checked.where.entry) + " of " +
-                             checked.where.archive);
-        return;
-    case FoundMissing:
-        problems.Warning("item " + shown + " is not in the folder: the updater skips it");
+                             "name " + Quoted(checked.where.entry) + " of " + checked.where.archive);
         return;
     }
+    checked.where.found = step.verdict == VerdictRefused ? FoundMissing
+                          : step.prompt == PromptSourceIsFolder ? FoundFolder
+                                                                : FoundFile;
+    if (checked.where.found == FoundFolder)
+        problems.Error("item " + shown + " is a folder: the updater tries to copy it as a file "
+                       "and shows the open prompt");
+    else if (step.prompt == PromptSourceUnreadable)
+        problems.Error("item " + shown + ": " + StepReason(step));
+}
 
-    if (checked.kind == ItemExecutable) {
-        GetFileVersionText(item, checked.version);
-        if (checked.version.IsEmpty())
-            problems.Warning("item " + shown + " has no FileVersion: the updater copies it only "
-                             "where the installed copy has none");
-    } else if (checked.kind == ItemArchive) {
-        GetArchiveRevisionText(item, checked.version);
+// What the step says about the item's versions, and where the run would go.
+void CheckItem(CheckedItem& checked, Problems& problems)
+{
+    const ItemStep& step = *checked.step;
+    const std::string shown = Quoted(step.item);
+    CheckFound(checked, shown, problems);
+    if (checked.where.found != FoundFile)
+        return;
+    const char* item = TextOf(step.item);
+    if (step.decision.kind == ItemExecutable && step.decision.sourceVersion.IsEmpty())
+        problems.Warning("item " + shown + " has no FileVersion: the updater copies it only "
+                         "where the installed copy has none");
+    if (step.decision.kind == ItemArchive) {
         const uint32_t format = ArchiveFormat(item);
         if (format != 2)
             problems.Warning("item " + shown + " is an archive of format " + std::to_string(format) +
                              ": its revision reads as \"0\", so it replaces only an installed copy "
                              "whose revision text is \"0\" or sorts lower");
     }
+    if (step.verdict == VerdictStop && step.error != ERROR_DISK_FULL)
+        problems.Error("item " + shown + ": " + StepReason(step));
+    else if (step.verdict == VerdictPrompt && step.prompt != PromptSourceUnreadable)
+        problems.Warning("item " + shown + " at " + Utf8(step.target) + ": " + StepReason(step));
 }
 
 // With AllOrNothing=1: the room the update's copies take beside the
@@ -243,7 +256,8 @@ public:
     virtual ~Room() {}
 };
 
-void MeasureRoom(const UpdateFolder& folder, Room& room, Problems& problems)
+void MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstring& installFolder,
+                 Room& room, Problems& problems)
 {
     if (folder.allOrNothing.IsEmpty())
         return;
@@ -252,18 +266,12 @@ void MeasureRoom(const UpdateFolder& folder, Room& room, Problems& problems)
                          "updater updates item by item");
         return;
     }
-    UpdatePlan plan;
-    String notice;
-    LocateInstallDirectory(folder.settings, room.installFolder, notice);
-    if (room.installFolder.empty() || !plan.BeforeDialog(folder))
+    if (installFolder.empty())
         return;
-    plan.Items(folder.settings, room.installFolder);
     room.asked = true;
-    room.needed = plan.appliedBytes;
+    room.installFolder = installFolder;
+    room.needed = plan.neededBytes;
     room.free = plan.freeBytes;
-    for (const PlannedItem& planned : plan.items)
-        if (planned.action == ActionStop || planned.action == ActionNotReached)
-            room.needed += planned.size;
     if (room.free != UINT64_MAX && room.needed > room.free)
         problems.Error("all or nothing: the update's copies need " + std::to_string(room.needed) +
                        " bytes beside " + Utf8(room.installFolder) + ", whose disk has " +
@@ -271,110 +279,124 @@ void MeasureRoom(const UpdateFolder& folder, Room& room, Problems& problems)
                        "every target back");
 }
 
-void PrintHuman(const std::wstring& folderPath, const UpdateFolder& folder,
-                const std::vector<CheckedItem>& items, const Room& room, const Problems& problems)
+// The keys that name and title the run: left out, the updater runs as
+// "Quillmark"'s "Installer" and looks for that product's install folder.
+void CheckNaming(const UpdateFolder& folder, Problems& problems)
 {
-    std::string out;
-    const std::string where = Utf8(folderPath);
-    switch (folder.source) {
-    case SettingsPlain: out += "update.ini: a file in " + where + "\n"; break;
-    case SettingsInArchive:
-        out += "update.ini: the entry " + Quoted(folder.entry) + " of " + folder.archive + " in " +
-               where + "\n";
-        break;
-    case SettingsMissing: out += "update.ini: not found in " + where + "\n"; break;
+    std::string keys, values;
+    for (const SettingView& view : folder.views) {
+        if (!view.isDefault || std::string(view.key) == "file" || std::string(view.key) == "AllOrNothing")
+            continue;
+        keys += (keys.empty() ? "" : ", ") + std::string(view.key);
+        values += (values.empty() ? "" : ", ") + std::string(view.key) + " " + Quoted(view.value);
     }
-    out += "settings:\n";
-    TextTable settings;
-    for (const SettingView& view : folder.views)
-        settings.Add({view.key, Quoted(view.value) + (view.isDefault ? " (default)" : "")});
-    out += settings.Text(2);
-    if (room.asked)
-        out += "all or nothing: the update needs " + std::to_string(room.needed) +
-               " bytes beside the install folder " + Utf8(room.installFolder) +
-               " (the applied items' copies, kept until the last is in place)" +
-               (room.free == UINT64_MAX ? std::string()
-                                        : "; its disk has " + std::to_string(room.free) + " free") +
-               "\n";
-    if (!items.empty()) {
-        out += "items:\n";
-        TextTable table;
-        for (const CheckedItem& checked : items) {
-            std::string note;
-            if (checked.where.found == FoundArchive)
-                note = "in " + checked.where.archive + " as " + Quoted(checked.where.entry);
-            table.Add({Quoted(checked.item), FoundName(checked.where.found), KindName(checked.kind),
-                       checked.version.IsEmpty() ? "-" : Quoted(checked.version), note});
-        }
-        out += table.Text(2);
-    }
-    if (!problems.found.empty()) {
-        out += "problems:\n";
-        for (const Problem& problem : problems.found)
-            out += std::string("  ") + SeverityName(problem.severity) + ": " + problem.message + "\n";
-    }
-    const size_t errors = problems.Count(SeverityError);
-    const size_t warnings = problems.Count(SeverityWarning);
-    out += std::string(errors ? "check failed: " : "check passed: ") + std::to_string(errors) +
-           (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
-           (warnings == 1 ? " warning\n" : " warnings\n");
-    WriteOut(out);
+    if (!keys.empty())
+        problems.Warning(keys + (keys.find(',') == std::string::npos ? " is" : " are") +
+                         " not read from [update]: the updater uses its defaults (" + values + ")");
 }
 
-void PrintJson(const UpdateFolder& folder, const std::vector<CheckedItem>& items, const Room& room,
-               const Problems& problems)
+// The shipped copy's version text, when the item is a file the updater takes.
+const String& ShownVersion(const CheckedItem& checked)
 {
-    JsonWriter json;
-    json.BeginObject();
-    // Each setting a plain text, as the updater sees it; the keys that
-    // kept their defaults listed beside.
-    json.Key("settings");
-    json.BeginObject();
-    for (const SettingView& view : folder.views)
-        json.Field(view.key, Utf8Of(view.value));
-    json.EndObject();
-    json.Key("defaults");
-    json.BeginArray();
+    static const String none;
+    return checked.where.found == FoundFile ? checked.step->decision.sourceVersion : none;
+}
+
+std::string SourceLine(const std::wstring& folderPath, const UpdateFolder& folder)
+{
+    const std::string where = Utf8(folderPath);
+    switch (folder.source) {
+    case SettingsPlain: return "update.ini: a file in " + where;
+    case SettingsInArchive:
+        return "update.ini: the entry " + Quoted(folder.entry) + " of " + folder.archive + " in " +
+               where;
+    case SettingsMissing: break;
+    }
+    return "update.ini: not found in " + where;
+}
+
+// Each setting a plain text, as the updater sees it; the keys that kept
+// their defaults listed beside.
+void Settings(const UpdateFolder& folder, Report& report)
+{
+    report.Begin("settings", false, "settings:");
+    for (const SettingView& view : folder.views) {
+        std::string shown = Quoted(view.value);
+        // A long list reads better as the items table below.
+        if (std::string(view.key) == "file" && shown.size() > 60)
+            shown = std::to_string(folder.settings.files.size()) + " items, listed under items";
+        report.Row({ReportCell(view.key),
+                    ReportCell(view.key, ReportValue::Text(Utf8Of(view.value)),
+                               shown + (view.isDefault ? " (default)" : ""))});
+    }
+    report.End();
+    report.Begin("defaults", true, "");
     for (const SettingView& view : folder.views)
         if (view.isDefault)
-            json.Text(view.key);
-    json.EndArray();
-    json.Key("allOrNothing");
-    if (room.asked) {
-        json.BeginObject();
-        json.Field("installFolder", Utf8(room.installFolder));
-        json.Field("neededBytes", int64_t(room.needed));
-        json.Key("freeBytes");
-        if (room.free == UINT64_MAX)
-            json.Null();
-        else
-            json.Number(int64_t(room.free));
-        json.EndObject();
-    } else {
-        json.Null();
+            report.Row({ReportCell(nullptr, ReportValue::Text(view.key))});
+    report.End();
+}
+
+void RoomField(const Room& room, Report& report)
+{
+    if (!room.asked) {
+        report.Field("allOrNothing", ReportValue::Null(), "");
+        return;
     }
-    json.Key("items");
-    json.BeginArray();
+    report.Line("all or nothing: the update needs " + std::to_string(room.needed) +
+                " bytes beside the install folder " + Utf8(room.installFolder) +
+                " (the applied items' copies, kept until the last is in place)" +
+                (room.free == UINT64_MAX ? std::string()
+                                         : "; its disk has " + std::to_string(room.free) + " free"));
+    report.Begin("allOrNothing", false, "");
+    report.Row({ReportCell("installFolder", ReportValue::Text(Utf8(room.installFolder))),
+                ReportCell("neededBytes", ReportValue::Number(int64_t(room.needed))),
+                ReportCell("freeBytes", room.free == UINT64_MAX
+                                            ? ReportValue::Null()
+                                            : ReportValue::Number(int64_t(room.free)))});
+    report.End();
+}
+
+void ItemRows(const std::vector<CheckedItem>& items, Report& report)
+{
+    report.Begin("items", true, items.empty() ? "" : "items:");
     for (const CheckedItem& checked : items) {
-        json.BeginObject();
-        json.Field("item", Utf8Of(checked.item));
-        json.Field("kind", KindName(checked.kind));
-        json.Field("found", FoundName(checked.where.found));
-        json.Field("version", Utf8Of(checked.version));
-        json.EndObject();
+        std::string note;
+        if (checked.where.found == FoundArchive)
+            note = "in " + checked.where.archive + " as " + Quoted(checked.where.entry);
+        const String& version = ShownVersion(checked);
+        const std::string found = FoundName(checked.where.found);
+        const std::string kind = KindName(checked.step->decision.kind);
+        report.Row({ReportCell("item", ReportValue::Text(Utf8Of(checked.step->item)),
+                               Quoted(checked.step->item)),
+                    ReportCell("kind", ReportValue::Text(kind)), ReportCell(found),
+                    ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
+                    ReportCell("version", ReportValue::Text(Utf8Of(version)),
+                               version.IsEmpty() ? "-" : Quoted(version)),
+                    ReportCell(note)});
     }
-    json.EndArray();
-    json.Key("problems");
-    json.BeginArray();
-    for (const Problem& problem : problems.found) {
-        json.BeginObject();
-        json.Field("severity", SeverityName(problem.severity));
-        json.Field("message", problem.message);
-        json.EndObject();
-    }
-    json.EndArray();
-    json.EndObject();
-    WriteOut(json.Document());
+    report.End();
+}
+
+void Render(const std::wstring& folderPath, const UpdateFolder& folder,
+            const std::vector<CheckedItem>& items, const Room& room, const Problems& problems,
+            Report& report)
+{
+    report.Line(SourceLine(folderPath, folder));
+    Settings(folder, report);
+    RoomField(room, report);
+    ItemRows(items, report);
+    report.Begin("problems", true, problems.found.empty() ? "" : "problems:", LayoutLines);
+    for (const Problem& problem : problems.found)
+        report.Row({ReportCell("severity", ReportValue::Text(SeverityName(problem.severity)),
+                               SeverityName(problem.severity) + std::string(":")),
+                    ReportCell("message", ReportValue::Text(problem.message), problem.message)});
+    report.End();
+    const size_t errors = problems.Count(SeverityError);
+    const size_t warnings = problems.Count(SeverityWarning);
+    report.Line(std::string(errors ? "check failed: " : "check passed: ") + std::to_string(errors) +
+                (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
+                (warnings == 1 ? " warning" : " warnings"));
 }
 
 int Check(const CommandLine& line)
@@ -382,32 +404,42 @@ int Check(const CommandLine& line)
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
     WorkingFolder working;
     if (!working.Enter(dir))
-        return Fail("check", "cannot enter the folder " + Shown(dir));
+        throw ToolError("cannot enter the folder " + Shown(dir));
 
+    // The stages plan goes through: settings, items, archives.
     Problems problems;
     UpdateFolder folder;
     folder.Read();
     CheckSettingsSource(folder, problems);
-    CheckArchives(problems);
     LintSettings(folder.bytes, problems);
 
+    UpdatePlan plan;
     std::vector<CheckedItem> items;
     Room room;
     if (folder.readFailure.empty()) {
+        if (folder.source != SettingsMissing)
+            CheckNaming(folder, problems);
         CheckName(folder.settings.name, problems);
         // Without a settings file, that there are no items goes without saying.
         if (folder.source != SettingsMissing)
             CheckList(folder.fileList, folder.settings.files, problems);
-        items.resize(folder.settings.files.size());
-        for (size_t i = 0; i < items.size(); ++i)
-            CheckItem(folder.settings.files[i], items[i], problems);
-        MeasureRoom(folder, room, problems);
+        // Against the install folder the updater proposes, every item judged.
+        std::wstring installFolder;
+        String notice;
+        LocateInstallDirectory(folder.settings, installFolder, notice);
+        plan.Items(folder.settings, installFolder, true);
+        items.reserve(plan.items.size());
+        for (const PlannedItem& planned : plan.items) {
+            items.emplace_back(planned.step);
+            CheckItem(items.back(), problems);
+        }
+        MeasureRoom(folder, plan, installFolder, room, problems);
     }
+    CheckArchives(problems);
 
-    if (line.Has("--json"))
-        PrintJson(folder, items, room, problems);
-    else
-        PrintHuman(working.Path(), folder, items, room, problems);
+    Report report(line.Has("--json"));
+    Render(working.Path(), folder, items, room, problems, report);
+    report.Write();
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
 }
 
@@ -420,15 +452,5 @@ int RunCheck(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("check", "too many arguments: one folder at most");
-    try {
-        return Check(line);
-    } catch (const OCErrorException& failure) {
-        return Fail("check", Utf8(failure.wideMessage));
-    } catch (const OCException& failure) {
-        return Fail("check", "failed with code " + std::to_string(failure.code));
-    } catch (const DWORD& code) {
-        return Fail("check", "out of memory (code " + std::to_string(code) + ")");
-    } catch (const std::bad_alloc&) {
-        return Fail("check", "out of memory");
-    }
+    return Check(line);
 }

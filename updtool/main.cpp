@@ -6,9 +6,11 @@
 #include <new>
 #include <string>
 #include "base/dll_search.h"
+#include "base/exceptions.h"
 #include "project_version.h"
 #include "updtool/commands.h"
 #include "updtool/text_conversion.h"
+#include "updtool/tool_error.h"
 #include "updtool/tool_output.h"
 
 namespace {
@@ -58,6 +60,37 @@ void PrintHelp()
     WriteOut(text);
 }
 
+// Every command's failures end here, reported the same way: what escapes a
+// command is a failure to say, never a crash.
+int RunReported(const Command& command, const Arguments& args)
+{
+    try {
+        return command.run(args);
+    } catch (const ToolError& failure) {
+        return Fail(command.name, failure.message);
+    } catch (const OCErrorException& failure) {
+        return Fail(command.name, Utf8(failure.wideMessage));
+    } catch (const OCException& failure) {
+        return Fail(command.name, "failed with code " + std::to_string(failure.code));
+    } catch (const DWORD&) {
+        // The one code raised bare: a block the page allocator refused.
+        return Fail(command.name, "out of memory");
+    } catch (const std::bad_alloc&) {
+        return Fail(command.name, "out of memory");
+    }
+}
+
+bool WantsJson(const Arguments& args)
+{
+    for (const std::wstring& arg : args) {
+        if (arg == L"--")
+            break;
+        if (arg == L"--json")
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 // The arguments in UTF-16, as the system holds them: no code page of this
@@ -87,15 +120,16 @@ int wmain(int argc, wchar_t** argv)
                 return ExitOk;
             }
         }
-        // Every command reports its own failures; running out of memory
-        // (a block the page allocator refused, or the heap) is the one left.
-        try {
-            return command.run(args);
-        } catch (DWORD) {
-            return Fail(command.name, "out of memory");
-        } catch (const std::bad_alloc&) {
-            return Fail(command.name, "out of memory");
+        const int code = RunReported(command, args);
+        // A --json run promises one document, also when it fails.
+        if (code == ExitTrouble && WantsJson(args) && !WroteOut()) {
+            JsonWriter json;
+            json.BeginObject();
+            json.Field("error", LastErr());
+            json.EndObject();
+            WriteOut(json.Document());
         }
+        return code;
     }
     WriteErr("updtool: unknown command \"" + Utf8(first) + "\" (see \"updtool --help\")\n");
     return ExitTrouble;

@@ -185,7 +185,7 @@ public:
 
 void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDiff& diff)
 {
-    Report report;
+    MakeReport report;
     report.fields = {Cell("out", Utf8(folders.out)), Cell("written", written ? "1" : "", CellFlag),
                      Cell("updater", folders.updater.empty() ? "" : Utf8(folders.UpdaterName()))};
     report.lists = {ReportList("items"), ReportList("removed"), ReportList("problems")};

@@ -32,7 +32,7 @@ std::string Shown(const Cell& cell)
     return text + "\"";
 }
 
-std::string Json(const Report& report)
+std::string Json(const MakeReport& report)
 {
     JsonWriter writer;
     writer.BeginObject();
@@ -57,7 +57,7 @@ std::string Json(const Report& report)
     return writer.Document();
 }
 
-std::string Text(const Report& report)
+std::string Text(const MakeReport& report)
 {
     std::string text;
     for (const ReportList& list : report.lists) {
@@ -82,7 +82,7 @@ std::string Text(const Report& report)
 
 }  // namespace
 
-void Report::Print(bool json) const
+void MakeReport::Print(bool json) const
 {
     WriteOut(json ? Json(*this) : Text(*this));
 }

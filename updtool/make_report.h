@@ -36,14 +36,14 @@ public:
     virtual ~ReportList() {}
 };
 
-class Report {
+class MakeReport {
 public:
     std::vector<Cell> fields;
     std::vector<ReportList> lists;
     std::string summary;  // one sentence
 
-    Report() {}
-    virtual ~Report() {}
+    MakeReport() {}
+    virtual ~MakeReport() {}
 
     // To standard output.
     void Print(bool json) const;

@@ -1,14 +1,13 @@
 #include "updtool/commands.h"
 
-#include <new>
 #include <windows.h>
-#include "base/exceptions.h"
 #include "base/text_932.h"
 #include "update/install_lookup.h"
+#include "updtool/command_report.h"
 #include "updtool/kind_name.h"
 #include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
-#include "updtool/tool_output.h"
+#include "updtool/tool_error.h"
 #include "updtool/update_folder.h"
 #include "updtool/update_plan.h"
 #include "updtool/working_folder.h"
@@ -83,90 +82,76 @@ std::string OutcomeText(const UpdatePlan& plan)
     else if (applied)
         before = applied == 1 ? " (the item applied before it stays applied)"
                               : " (the " + count + " applied before it stay applied)";
-    return "the updater stops at " + Quoted(plan.items[size_t(plan.stoppedAt)].item) + " with " +
+    return "the updater stops at " + Quoted(plan.items[size_t(plan.stoppedAt)].step.item) + " with " +
            box + before;
 }
 
-void PrintHuman(const Destination& destination, const UpdatePlan& plan)
+std::string VersionShown(const PlannedItem& planned, const String& version)
 {
-    std::string out = "destination: " + (destination.path.empty() ? "-" : Utf8(destination.path)) +
-                      " (" + destination.origin + ")\n";
-    if (!destination.notice.empty())
-        out += "notice: the updater would first show " + Quoted(destination.notice) + "\n";
-    if (plan.allOrNothing)
-        out += "mode: all or nothing (AllOrNothing=1): every copy is written beside its target "
-               "first, " + std::to_string(plan.appliedBytes) + " bytes, then all are put in "
-               "place, or none\n";
-    else
-        out += "mode: item by item: each item is put in place as it is copied\n";
-    if (plan.items.empty()) {
-        out += "items: none\n";
-    } else {
-        out += "items:\n";
-        TextTable table;
-        table.Add({"action", "item", "kind", "source", "installed", "reason"});
-        for (const PlannedItem& planned : plan.items) {
-            const bool versioned = planned.kind != ItemPlain && planned.action != ActionMissing;
-            table.Add({ActionName(planned.action), Quoted(planned.item), KindName(planned.kind),
-                       versioned && !planned.sourceVersion.empty() ? ShownName(planned.sourceVersion) : "-",
-                       versioned && !planned.targetVersion.empty() ? ShownName(planned.targetVersion) : "-",
-                       planned.reason});
-        }
-        out += table.Text(2);
-        out += "targets:\n";
-        TextTable targets;
-        for (const PlannedItem& planned : plan.items)
-            if (!planned.target.empty())
-                targets.Add({Quoted(planned.item), Utf8(planned.target)});
-        out += targets.Text(2);
-    }
-    out += "outcome: " + OutcomeText(plan) + "\n";
-    WriteOut(out);
+    const bool versioned = planned.step.decision.kind != ItemPlain && planned.action != ActionMissing;
+    return versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-";
 }
 
-void PrintJson(const Destination& destination, const UpdatePlan& plan)
+void Items(const UpdatePlan& plan, Report& report)
 {
-    JsonWriter json;
-    json.BeginObject();
-    json.Field("destination", Utf8(destination.path));
-    json.Field("destinationFrom", destination.from);
-    json.Field("notice", Utf8From932(destination.notice));
-    json.Field("outcome", OutcomeName(plan.outcome));
-    json.Flag("stops", plan.outcome == OutcomeError || plan.outcome == OutcomeSilent);
-    json.Key("stop");
-    if (plan.outcome == OutcomeError) {
-        json.BeginObject();
-        json.Field("item", plan.stoppedAt < 0
-                               ? std::string()
-                               : Utf8From932(plan.items[size_t(plan.stoppedAt)].item));
-        json.Field("message", plan.stopMessage);
-        json.EndObject();
-    } else if (plan.outcome == OutcomeSilent) {
-        json.BeginObject();
-        json.Field("item", std::string());
-        json.Field("message", plan.stopMessage);
-        json.EndObject();
-    } else {
-        json.Null();
-    }
-    json.Flag("allOrNothing", plan.allOrNothing);
-    json.Field("appliedBytes", int64_t(plan.appliedBytes));
-    json.Key("items");
-    json.BeginArray();
+    report.Begin("items", true, plan.items.empty() ? "items: none" : "items:");
+    if (!plan.items.empty())
+        report.Row({ReportCell("action"), ReportCell("item"), ReportCell("kind"),
+                    ReportCell("source"), ReportCell("installed"), ReportCell("reason")});
     for (const PlannedItem& planned : plan.items) {
-        json.BeginObject();
-        json.Field("item", Utf8From932(planned.item));
-        json.Field("target", Utf8(planned.target));
-        json.Field("kind", KindName(planned.kind));
-        json.Field("action", ActionName(planned.action));
-        json.Field("sourceVersion", Utf8From932(planned.sourceVersion));
-        json.Field("targetVersion", Utf8From932(planned.targetVersion));
-        json.Field("reason", planned.reason);
-        json.EndObject();
+        const UpdateDecision& decision = planned.step.decision;
+        const std::string action = ActionName(planned.action), kind = KindName(decision.kind);
+        report.Row({ReportCell(action),
+                    ReportCell("item", ReportValue::Text(Utf8From932(TextOf(planned.step.item))),
+                               Quoted(planned.step.item)),
+                    ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
+                    ReportCell("kind", ReportValue::Text(kind), kind),
+                    ReportCell("action", ReportValue::Text(action)),
+                    ReportCell("sourceVersion",
+                               ReportValue::Text(Utf8From932(TextOf(decision.sourceVersion))),
+                               VersionShown(planned, decision.sourceVersion)),
+                    ReportCell("targetVersion",
+                               ReportValue::Text(Utf8From932(TextOf(decision.targetVersion))),
+                               VersionShown(planned, decision.targetVersion)),
+                    ReportCell("reason", ReportValue::Text(planned.reason), planned.reason)});
     }
-    json.EndArray();
-    json.EndObject();
-    WriteOut(json.Document());
+    report.End();
+}
+
+void Render(const Destination& destination, const UpdatePlan& plan, Report& report)
+{
+    // Each item's target is the destination, a backslash and the item.
+    report.Field("destination", ReportValue::Text(Utf8(destination.path)),
+                 "destination: " + (destination.path.empty() ? "-" : Utf8(destination.path)) +
+                     " (" + destination.origin + ")");
+    report.Field("destinationFrom", ReportValue::Text(destination.from), "");
+    report.Field("notice", ReportValue::Text(Utf8From932(destination.notice)),
+                 destination.notice.empty()
+                     ? ""
+                     : "notice: the updater would first show " + Quoted(destination.notice));
+    report.Field("allOrNothing", ReportValue::Flag(plan.allOrNothing),
+                 plan.allOrNothing
+                     ? "mode: all or nothing (AllOrNothing=1): every copy is written beside its "
+                       "target first, " + std::to_string(plan.appliedBytes) + " bytes, then all "
+                       "are put in place, or none"
+                     : "mode: item by item: each item is put in place as it is copied");
+    report.Field("appliedBytes", ReportValue::Number(int64_t(plan.appliedBytes)), "");
+    Items(plan, report);
+    report.Field("outcome", ReportValue::Text(OutcomeName(plan.outcome)),
+                 "outcome: " + OutcomeText(plan));
+    const bool stops = plan.outcome == OutcomeError || plan.outcome == OutcomeSilent;
+    report.Field("stops", ReportValue::Flag(stops), "");
+    if (!stops) {
+        report.Field("stop", ReportValue::Null(), "");
+        return;
+    }
+    const bool atItem = plan.outcome == OutcomeError && plan.stoppedAt >= 0;
+    report.Begin("stop", false, "");
+    report.Row({ReportCell("item", ReportValue::Text(atItem ? Utf8From932(TextOf(
+                                                                   plan.items[size_t(plan.stoppedAt)].step.item))
+                                                             : std::string())),
+                ReportCell("message", ReportValue::Text(plan.stopMessage))});
+    report.End();
 }
 
 // The destination the updater proposes, as it finds it.
@@ -201,12 +186,12 @@ int Plan(const CommandLine& line)
 
     WorkingFolder working;
     if (!working.Enter(dir))
-        return Fail("plan", "cannot enter the folder " + Shown(dir));
+        throw ToolError("cannot enter the folder " + Shown(dir));
     UpdateFolder folder;
     folder.Read();
     if (folder.source == SettingsMissing && folder.readFailure.empty())
-        return Fail("plan", "cannot read update.ini in " + Shown(working.Path()) +
-                                ": neither a file there nor an entry of its archives");
+        throw ToolError("cannot read update.ini in " + Shown(working.Path()) +
+                        ": neither a file there nor an entry of its archives");
     const UpdateSettings& settings = folder.settings;
 
     UpdatePlan plan;
@@ -218,17 +203,13 @@ int Plan(const CommandLine& line)
         if (!given)
             FromRegistry(settings, destination);
         if (destination.path.empty())
-            return Fail("plan", "no destination: neither the product's registry entry nor the "
-                                "program-files folder gives one; give one with --dest");
-        if (json && !destination.notice.empty())
-            WriteErr("updtool plan: the updater would first show " + Quoted(destination.notice) +
-                     "\n");
+            throw ToolError("no destination: neither the product's registry entry nor the "
+                            "program-files folder gives one; give one with --dest");
         plan.Items(settings, destination.path);
     }
-    if (json)
-        PrintJson(destination, plan);
-    else
-        PrintHuman(destination, plan);
+    Report report(json);
+    Render(destination, plan, report);
+    report.Write();
     return plan.outcome == OutcomeCompletes ? ExitOk : ExitProblems;
 }
 
@@ -241,15 +222,5 @@ int RunPlan(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("plan", "too many arguments: one folder at most");
-    try {
-        return Plan(line);
-    } catch (const OCErrorException& failure) {
-        return Fail("plan", Utf8(failure.wideMessage));
-    } catch (const OCException& failure) {
-        return Fail("plan", "failed with code " + std::to_string(failure.code));
-    } catch (const DWORD& code) {
-        return Fail("plan", "out of memory (code " + std::to_string(code) + ")");
-    } catch (const std::bad_alloc&) {
-        return Fail("plan", "out of memory");
-    }
+    return Plan(line);
 }

@@ -5,7 +5,8 @@
 // the file is modelled as an ordinary INI reader: "[update]" with spaces
 // trimmed, ";", "#" and "'" comments, "key = value" or "key<TAB>value" with
 // spaces trimmed, backslashes kept, the first line of a key counting. What
-// the updater reads comes from its own reader, FindSettingValue.
+// the updater reads, and what it passes over, comes from its own reader's
+// record (RecordSettings).
 
 #include <string>
 #include "updtool/problem.h"

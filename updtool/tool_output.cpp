@@ -35,16 +35,32 @@ void Write(DWORD which, const std::string& utf8)
     }
 }
 
+bool wroteOut = false;
+std::string lastErr;
+
 }  // namespace
 
 void WriteOut(const std::string& utf8)
 {
+    wroteOut = wroteOut || !utf8.empty();
     Write(STD_OUTPUT_HANDLE, utf8);
 }
 
 void WriteErr(const std::string& utf8)
 {
+    if (!utf8.empty())
+        lastErr = utf8.back() == '\n' ? utf8.substr(0, utf8.size() - 1) : utf8;
     Write(STD_ERROR_HANDLE, utf8);
+}
+
+bool WroteOut()
+{
+    return wroteOut;
+}
+
+const std::string& LastErr()
+{
+    return lastErr;
 }
 
 bool ErrIsConsole()

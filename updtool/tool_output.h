@@ -9,6 +9,11 @@
 
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);
+// Whether standard output got anything yet, and the last text standard
+// error got (its final line feed left out): a --json run that failed before
+// its document says so in one of its own.
+bool WroteOut();
+const std::string& LastErr();
 // True when standard error is a console: progress is shown only there.
 bool ErrIsConsole();
 

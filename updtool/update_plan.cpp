@@ -1,15 +1,10 @@
 #include "updtool/update_plan.h"
 
 #include <windows.h>
-#include "base/exceptions.h"
 #include "base/messages.h"
-#include "base/owned.h"
 #include "base/text_932.h"
-#include "pak/archive_search.h"
-#include "pak/archive_soundness.h"
 #include "paths/wide_paths.h"
 #include "update/item_rule.h"
-#include "update/target_probe.h"
 #include "updtool/command_line.h"
 #include "updtool/instance_name.h"
 #include "updtool/item_location.h"
@@ -25,8 +20,8 @@ bool Exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Why DecideUpdate decided as it did, in the publisher's words.
-std::string Reason(const UpdateDecision& decision, const std::wstring& target)
+// Why DecideUpdate decided as it did.
+std::string DecisionReason(const UpdateDecision& decision, const std::wstring& target)
 {
     if (decision.kind == ItemPlain)
         return "plain file, always copied";
@@ -56,61 +51,82 @@ std::string Reason(const UpdateDecision& decision, const std::wstring& target)
            (asNumbers < 0 ? ", though as numbers it is lower" : "");
 }
 
-// Why the updater's copy of source (relative to the update folder) over
-// target would ask the user, judged from what lies there now as the copy
-// judges it; "" when it would not.
-std::string PromptReason(const std::wstring& source, const std::wstring& target)
+std::string PromptReason(const ItemStep& step)
 {
-    const DWORD sourceAttributes = GetFileAttributesW(source.c_str());
-    if (sourceAttributes != INVALID_FILE_ATTRIBUTES && (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return "a folder: the updater cannot open it as a file";
-    // As the runtime's reading open shares the file.
-    const Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!in.Valid())
-        return SystemErrorText("the updater cannot open it", GetLastError());
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    const DWORD error = ProbeTarget(target, attributes);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        // The folders on the way are created; one that is a file blocks them.
-        std::wstring folder = ContainingFolder(target);
-        while (!Exists(folder) && ContainingFolder(folder) != folder)
-            folder = ContainingFolder(folder);
-        const DWORD folderAttributes = GetFileAttributesW(folder.c_str());
-        if (folderAttributes != INVALID_FILE_ATTRIBUTES &&
-            !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            return "its target's folder " + Shown(folder) + " is a file";
-        return std::string();
+    switch (step.prompt) {
+    case PromptSourceIsFolder: return "a folder: the updater cannot open it as a file";
+    case PromptSourceUnreadable: return SystemErrorText("the updater cannot open it", step.error);
+    case PromptFolderIsFile: return "its target's folder " + Shown(step.path) + " is a file";
+    case PromptTargetIsFolder: return "its target is a folder, which the updater cannot replace";
+    case PromptTargetReadOnly: return "its target is read-only, which the updater cannot replace";
+    case PromptTargetHeld: return SystemErrorText("its target cannot be replaced now", step.error);
+    case PromptNone: break;
     }
-    if (error == 0)
-        return std::string();
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return "its target is a folder, which the updater cannot replace";
-    // Windows refuses to replace a read-only file (Wine would not).
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        return "its target is read-only, which the updater cannot replace";
-    return SystemErrorText("its target cannot be replaced now", error);
+    return std::string();
+}
+
+std::string MissingReason(const ItemStep& step)
+{
+    ItemLocation where;
+    LocateItem(TextOf(step.item), where);
+    if (where.found != FoundArchive)
+        return "not in the update folder";
+    return "not a file in the update folder (only inside an archive: " + Quoted(where.entry) +
+           " in " + where.archive + ")";
+}
+
+PlannedAction ActionOf(ItemVerdict verdict)
+{
+    switch (verdict) {
+    case VerdictApply: return ActionApply;
+    case VerdictMissing: return ActionMissing;
+    case VerdictPrompt: return ActionPrompt;
+    case VerdictStop: return ActionStop;
+    case VerdictRefused: return ActionNotReached;
+    case VerdictSkip:
+    case VerdictSameFile: break;
+    }
+    return ActionSkip;
 }
 
 // The free bytes of the disk that holds path, or of the nearest folder above
 // it that exists; UINT64_MAX when unknown.
 uint64_t FreeBytes(std::wstring path)
 {
-    while (!Exists(path) && ContainingFolder(path) != path)
+    while (!path.empty() && !Exists(path) && ContainingFolder(path) != path)
         path = ContainingFolder(path);
     ULARGE_INTEGER free = {};
-    return GetDiskFreeSpaceExW(path.c_str(), &free, nullptr, nullptr) ? free.QuadPart : UINT64_MAX;
+    return !path.empty() && GetDiskFreeSpaceExW(path.c_str(), &free, nullptr, nullptr)
+               ? free.QuadPart
+               : UINT64_MAX;
 }
 
-uint64_t SizeOf(const std::wstring& path)
+// The updater's error box for a refused item (UTF-8).
+std::string RefusalText(const String& item)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    String message;
+    message.Format(kRefusedItemText, TextOf(item));
+    return Utf8From932(TextOf(message));
 }
 
 }  // namespace
+
+std::string StepReason(const ItemStep& step)
+{
+    switch (step.verdict) {
+    case VerdictRefused: return "the updater refuses it before its dialog: " + RefusalText(step.item);
+    case VerdictMissing: return MissingReason(step);
+    case VerdictSameFile: return "its target is the shipped file itself: nothing to copy";
+    case VerdictPrompt:
+        return PromptReason(step) + "; the updater asks (Abort, Retry, Ignore): Ignore skips it, "
+                                    "Abort ends the run in its error box";
+    case VerdictStop:
+        return "the updater stops here with its error box: " + Utf8(step.stopMessage);
+    case VerdictSkip:
+    case VerdictApply: break;
+    }
+    return DecisionReason(step.decision, step.target);
+}
 
 const char* ActionName(PlannedAction action)
 {
@@ -137,13 +153,16 @@ const char* OutcomeName(PlanOutcome outcome)
     return "silent";
 }
 
-PlannedItem::PlannedItem() : kind(ItemPlain), action(ActionSkip), size(0) {}
+PlannedItem::PlannedItem(const char* item, const std::wstring& target)
+    : step(item, target), action(ActionNotReached)
+{
+}
 
 PlannedItem::~PlannedItem() {}
 
 UpdatePlan::UpdatePlan()
     : outcome(OutcomeCompletes), stoppedAt(-1), allOrNothing(false), appliedBytes(0),
-      freeBytes(UINT64_MAX)
+      neededBytes(0), freeBytes(UINT64_MAX)
 {
 }
 
@@ -173,9 +192,7 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
     }
     for (const String& item : folder.settings.files) {
         if (JudgeItem(TextOf(item)) != ItemAccepted) {
-            String message;
-            message.Format(kRefusedItemText, TextOf(item));
-            Stop(-1, Utf8From932(TextOf(message)));
+            Stop(-1, RefusalText(item));
             return false;
         }
     }
@@ -184,87 +201,47 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
 
 void UpdatePlan::NotReached(const UpdateSettings& settings)
 {
-    items.assign(settings.files.size(), PlannedItem());
-    for (size_t i = 0; i < items.size(); ++i) {
-        items[i].item = TextOf(settings.files[i]);
-        items[i].kind = KindOfItem(TextOf(settings.files[i]));
-        items[i].action = ActionNotReached;
-        items[i].reason = "not reached: the run ends before its dialog";
+    items.clear();
+    for (const String& item : settings.files) {
+        items.emplace_back(TextOf(item), std::wstring());
+        items.back().step.decision.kind = KindOfItem(TextOf(item));
+        items.back().reason = "not reached: the run ends before its dialog";
     }
 }
 
-void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& destination)
+void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& destination,
+                       bool throughStops)
 {
     allOrNothing = settings.allOrNothing;
     freeBytes = FreeBytes(destination);
-    items.assign(settings.files.size(), PlannedItem());
-    for (size_t i = 0; i < items.size(); ++i) {
-        PlannedItem& planned = items[i];
-        planned.item = TextOf(settings.files[i]);
-        planned.kind = KindOfItem(planned.item.c_str());
-        // The updater's join: the folder, a backslash and the item.
-        const std::wstring source = WideFrom932(planned.item.c_str());
-        planned.target = destination + L"\\" + source;
-        if (outcome == OutcomeError) {
-            planned.action = ActionNotReached;
-            planned.reason = "not reached: the updater stopped at " + Quoted(items[stoppedAt].item);
+    items.clear();
+    items.reserve(settings.files.size());
+    for (size_t i = 0; i < settings.files.size(); ++i) {
+        const char* name = TextOf(settings.files[i]);
+        items.emplace_back(name, destination.empty() ? std::wstring() : ItemTarget(destination, name));
+        PlannedItem& planned = items.back();
+        planned.step.decision.kind = KindOfItem(name);
+        if (outcome == OutcomeError && !throughStops) {
+            planned.reason = "not reached: the updater stopped at " + Quoted(items[size_t(stoppedAt)].step.item);
             continue;
         }
-        String sourceText;
-        sourceText.Format("%s", planned.item.c_str());
-        if (!PathExists(sourceText.text)) {
-            ItemLocation where;
-            LocateItem(sourceText.text, where);
-            planned.action = ActionMissing;
-            planned.reason = where.found == FoundArchive
-                                 ? "not a file in the update folder (only inside an archive: " +
-                                       Quoted(where.entry) + " in " + where.archive + ")"
-                                 : std::string("not in the update folder");
-            continue;
-        }
-        UpdateDecision decision;
-        try {
-            DecideUpdate(sourceText.text, planned.target, decision);
-            if (decision.apply && decision.kind == ItemArchive)
-                CheckArchiveIsSound(source);
-        } catch (const OCErrorException& failure) {
-            planned.action = ActionStop;
-            planned.reason = "the updater stops here with its error box: " + Utf8(failure.wideMessage);
-            Stop(int(i), Utf8(failure.wideMessage));
-            continue;
-        }
-        planned.sourceVersion = TextOf(decision.sourceVersion);
-        planned.targetVersion = TextOf(decision.targetVersion);
-        planned.reason = Reason(decision, planned.target);
-        if (!decision.apply) {
-            planned.action = ActionSkip;
-            continue;
-        }
-        if (Exists(planned.target) && NamesSameFile(source, planned.target)) {
-            planned.action = ActionSkip;
-            planned.reason = "its target is the shipped file itself: nothing to copy";
-            continue;
-        }
-        const std::string prompt = PromptReason(source, planned.target);
-        if (!prompt.empty()) {
-            planned.action = ActionPrompt;
-            planned.reason = prompt + "; the updater asks (Abort, Retry, Ignore): Ignore skips it, "
-                                      "Abort ends the run in its error box";
-            continue;
-        }
-        planned.size = SizeOf(source);
-        // Every copy is kept beside its target until the last is written.
-        if (allOrNothing && appliedBytes + planned.size > freeBytes) {
-            planned.action = ActionStop;
-            planned.reason = "the copies need " + std::to_string(appliedBytes + planned.size) +
+        const uint64_t room = allOrNothing && freeBytes != UINT64_MAX
+                                  ? (appliedBytes < freeBytes ? freeBytes - appliedBytes : 0)
+                                  : UINT64_MAX;
+        const ItemVerdict verdict = PredictItemStep(planned.step, room);
+        planned.action = ActionOf(verdict);
+        planned.reason = StepReason(planned.step);
+        const bool roomStop = verdict == VerdictStop && planned.step.error == ERROR_DISK_FULL;
+        if (roomStop)
+            planned.reason = "the copies need " + std::to_string(appliedBytes + planned.step.size) +
                              " bytes beside their targets, the disk has " +
-                             std::to_string(freeBytes) + " free: the updater stops here with its "
-                             "error box: " + Utf8From932(kWriteFailedText);
-            Stop(int(i), Utf8From932(kWriteFailedText));
-            continue;
-        }
-        planned.action = ActionApply;
-        appliedBytes += planned.size;
+                             std::to_string(freeBytes) + " free: " + planned.reason;
+        if (verdict == VerdictApply || roomStop)
+            neededBytes += planned.step.size;
+        if (verdict == VerdictApply)
+            appliedBytes += planned.step.size;
+        if (verdict == VerdictStop && outcome != OutcomeError)
+            Stop(int(i), Utf8(planned.step.stopMessage));
     }
     Finish();
 }

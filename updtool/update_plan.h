@@ -1,25 +1,15 @@
 #pragma once
 // What the updater does, started in an update folder (the current folder)
-// with a destination, followed step by step as its run sequence takes them:
-// before its dialog it reads the settings (a failure ends the run in its
-// error box), creates the instance event (a failure ends it silently) and
-// refuses items that leave their folders (the error box); then, strictly
-// item by item, it skips missing items, decides by version texts (a damaged
-// archive met on the way ends the run), checks an archive it is about to
-// apply (a damaged one ends the run), and copies, asking the user (Abort,
-// Retry, Ignore) when the source cannot be opened or the target cannot be
-// replaced. Items before a failure stay applied; with AllOrNothing=1 every
-// copy is first written beside its target, so the copies must find room
-// there together, and a failure puts every target back.
-//
-// The decisions are the updater's own functions; only the reasons for its
-// open prompt are predicted here from what lies at the source and target
-// now, as the updater checks them when it copies.
+// with a destination: before its dialog it reads the settings (a failure
+// ends the run in its error box), creates the instance event (a failure ends
+// it silently) and refuses items that leave their folders (the error box);
+// then it takes each item's step (update/item_step.h), strictly item by
+// item. The steps are the updater's own; this only counts what they give.
 
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "update/update_decision.h"
+#include "update/item_step.h"
 #include "updtool/update_folder.h"
 
 enum PlannedAction {
@@ -43,15 +33,11 @@ const char* OutcomeName(PlanOutcome outcome);
 
 class PlannedItem {
 public:
-    std::string item;  // as listed (code page 932)
-    std::wstring target;
-    ItemKind kind;
+    ItemStep step;
     PlannedAction action;
-    std::string sourceVersion, targetVersion;  // code page 932; "" when none
-    std::string reason;                        // UTF-8
-    uint64_t size;                             // the source's, when applied
+    std::string reason;  // UTF-8
 
-    PlannedItem();
+    PlannedItem(const char* item, const std::wstring& target);
     virtual ~PlannedItem();
 };
 
@@ -65,6 +51,7 @@ public:
     bool allOrNothing;        // AllOrNothing=1: nothing stays applied after a failure
     uint64_t appliedBytes;    // the applied items' sizes, summed: with AllOrNothing=1,
                               // the room their copies take beside the install folder
+    uint64_t neededBytes;     // the sizes of every item whose decision passes
     uint64_t freeBytes;       // free on the install folder's disk; UINT64_MAX unknown
 
     UpdatePlan();
@@ -72,9 +59,11 @@ public:
 
     // The steps before the dialog. False when the run ends there.
     bool BeforeDialog(const UpdateFolder& folder);
-    // The items, copied to destination (a full path). Call after
-    // BeforeDialog returned true.
-    void Items(const UpdateSettings& settings, const std::wstring& destination);
+    // Every item's step, copied to destination (a full path; empty: no
+    // target is looked at). throughStops: the items after the run's end are
+    // judged too (for a check of every item); else they are not reached.
+    void Items(const UpdateSettings& settings, const std::wstring& destination,
+               bool throughStops = false);
     // Marks every item not reached (when the run ends before the items).
     void NotReached(const UpdateSettings& settings);
 
@@ -82,3 +71,6 @@ private:
     void Stop(int item, const std::string& message);
     void Finish();
 };
+
+// Why a step came out as it did, in the publisher's words (UTF-8).
+std::string StepReason(const ItemStep& step);

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include "base/exceptions.h"
+
 #include "app/run_sequence.h"
+#include "update/item_step.h"
 #include "update/update_decision.h"
 #include "update/update_settings.h"
 #include "tests/app/app_test_support.h"
@@ -143,6 +147,88 @@ TEST_F(ItemDecision, FollowsTheVersionTable)
         UpdateDecision decision;
         EXPECT_EQ(row.applied, DecideUpdate(row.item, Wide(target), decision))
             << "item " << row.item << ", row " << (&row - rows);
+    }
+}
+
+// One item's whole turn, as the updater takes it and as the tool predicts
+// it: each row lays out the source and what lies where the target goes.
+TEST_F(ItemDecision, StepGivesTheTurnsVerdict)
+{
+    PakSpec cut;
+    cut.version = 2;
+    cut.revision = 7;
+    cut.entries.push_back(Readme());
+    const std::string whole = BuildPak(cut);
+    struct Row {
+        const char* label;
+        const char* item;
+        std::function<void(const std::string& source, const std::string& target)> lay;
+        uint64_t roomLeft;
+        ItemVerdict taken;      // TakeItemStep (Stop: it raises)
+        ItemVerdict predicted;  // PredictItemStep
+        PromptCause prompt;
+    };
+    const auto file = [](const std::string& path, const std::string& bytes) { WriteFileBytes(path, bytes); };
+    const std::vector<Row> rows = {
+        {"refused", "..\\x.txt", [](const std::string&, const std::string&) {}, UINT64_MAX,
+         VerdictRefused, VerdictRefused, PromptNone},
+        {"missing", "gone.txt", [](const std::string&, const std::string&) {}, UINT64_MAX,
+         VerdictMissing, VerdictMissing, PromptNone},
+        {"kept by its version", "app.exe",
+         [&](const std::string& s, const std::string& t) { Place(s, V110()); Place(t, V19()); },
+         UINT64_MAX, VerdictSkip, VerdictSkip, PromptNone},
+        {"applied", "a.txt", [&](const std::string& s, const std::string&) { file(s, "abc"); },
+         UINT64_MAX, VerdictApply, VerdictApply, PromptNone},
+        {"a source folder", "dir.txt",
+         [](const std::string& s, const std::string&) { CreateDirectoryA(s.c_str(), nullptr); },
+         UINT64_MAX, VerdictApply, VerdictPrompt, PromptSourceIsFolder},
+        {"a folder at the target", "a.txt",
+         [&](const std::string& s, const std::string& t) { file(s, "abc"); CreateDirectoryA(t.c_str(), nullptr); },
+         UINT64_MAX, VerdictApply, VerdictPrompt, PromptTargetIsFolder},
+        {"a read-only target", "a.txt",
+         [&](const std::string& s, const std::string& t) {
+             file(s, "abc");
+             file(t, "old");
+             SetFileAttributesA(t.c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         UINT64_MAX, VerdictApply, VerdictPrompt, PromptTargetReadOnly},
+        {"a file where the target's folder goes", "sub\\a.txt",
+         [&](const std::string& s, const std::string& t) {
+             file(s, "abc");
+             file(t.substr(0, t.rfind('\\')), "a file");
+         },
+         UINT64_MAX, VerdictApply, VerdictPrompt, PromptFolderIsFile},
+        {"a damaged archive", "data.pak",
+         [&](const std::string& s, const std::string&) { file(s, whole.substr(0, whole.size() - 2)); },
+         UINT64_MAX, VerdictStop, VerdictStop, PromptNone},
+        {"no room beside the targets", "a.txt", [&](const std::string& s, const std::string&) { file(s, "abc"); },
+         2, VerdictApply, VerdictStop, PromptNone},
+    };
+    for (const Row& row : rows) {
+        ScratchDir rowScratch;
+        const std::string sourceDir = rowScratch.Path("source"), targetDir = rowScratch.Path("installed");
+        CreateDirectoryA(sourceDir.c_str(), nullptr);
+        CreateDirectoryA(targetDir.c_str(), nullptr);
+        row.lay(sourceDir + "\\" + row.item, targetDir + "\\" + row.item);
+        CurrentDirectory inSource(sourceDir);
+        const std::wstring target = ItemTarget(Wide(targetDir), row.item);
+        EXPECT_EQ(Wide(targetDir + "\\" + row.item), target) << row.label;
+        ItemStep taken(row.item, target);
+        if (row.taken == VerdictStop) {
+            EXPECT_THROW(TakeItemStep(taken), OCErrorException) << row.label;
+        } else {
+            EXPECT_EQ(row.taken, TakeItemStep(taken)) << row.label;
+        }
+        ItemStep predicted(row.item, target);
+        EXPECT_EQ(row.predicted, PredictItemStep(predicted, row.roomLeft)) << row.label;
+        EXPECT_EQ(row.prompt, predicted.prompt) << row.label;
+        if (row.predicted == VerdictStop) {
+            EXPECT_FALSE(predicted.stopMessage.empty()) << row.label;
+        }
+        if (row.predicted == VerdictApply) {
+            EXPECT_EQ(3u, predicted.size) << row.label;
+        }
+        SetFileAttributesA((targetDir + "\\" + row.item).c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 

@@ -116,6 +116,14 @@ std::string Squeezed(const std::string& text)
     return squeezed;
 }
 
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 // Each expected text begins a line of the output.
 void ExpectLines(const std::string& out, const Case& row)
 {
@@ -343,7 +351,7 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
              s.Ship("app.exe", Stub("app-2.0.exe"));
          },
          1,
-         {"  stop  \"data.pak\"  pak  -  -  the updater stops here with its error box: " + u8Damaged,
+         {"  stop  \"data.pak\"  pak  2  -  the updater stops here with its error box: " + u8Damaged,
           "  not reached  \"app.exe\"  executable  -  -  not reached: the updater stopped at \"data.pak\"",
           "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
               "\" (the item applied before it stays applied)"},
@@ -404,7 +412,7 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
          },
          1,
          {"  apply  \"readme.txt\"  plain  -  -  plain file, always copied",
-          "  stop  \"data.pak\"  pak  -  -  the updater stops here with its error box: " + u8Damaged,
+          "  stop  \"data.pak\"  pak  20  10  the updater stops here with its error box: " + u8Damaged,
           "  not reached  \"b.txt\"",
           "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
               "\" (the item applied before it stays applied)"},
@@ -465,4 +473,55 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
                                     "notice: the updater would first show \"Demo " +
                                     u8"のインストール先が見つかりませんでした。<LF>"))
         << fallback.out;
+}
+
+// Lines of update.ini the updater reads otherwise than they look, told from
+// the reader's own record, and repeated items found without comparing every
+// pair: the warnings each row must give, and those it must not.
+TEST(UpdtoolCheck, WarnsOfWhatTheReaderReadsOtherwise)
+{
+    struct LintRow {
+        const char* label;
+        std::string ini;
+        std::vector<std::string> warnings, never;
+    };
+    const std::string head = "[update]\r\nBrand=B\r\nName=LintRow\r\nTitle=T\r\nVersion=1\r\n";
+    const std::vector<LintRow> rows = {
+        {"a header without ] names another section", "[update\r\nName=LintA\r\nfile=a.txt\r\n",
+         {"warning: line 1: \"[update\" is not read as the section \"update\": the name read is \"updat\""},
+         {}},
+        {"a header with spaces before it is a key line", "  [update]\r\nName=LintB\r\nfile=a.txt\r\n",
+         {"warning: line 1: \"  [update]\" is not read as the section \"update\": a header must begin with \"[\""},
+         {}},
+        {"a key given twice is read once", head + "file=a.txt\r\nfile=b.txt\r\n",
+         {"warning: line 7: \"file=b.txt\": file is given again; the updater reads only the first (line 6)"},
+         {}},
+        {"a value ends at a tab", head + "file=a.txt\tb.txt\r\n",
+         {"warning: line 6: \"file=a.txt<TAB>b.txt\": the updater reads file as \"a.txt\": the value ends at a tab"},
+         {}},
+        {"a key above the header is read all the same", "file=a.txt\r\n" + head,
+         {"warning: line 1: \"file=a.txt\" stands above the first section header: the updater reads it for "
+          "[update] all the same"},
+         {}},
+        {"items repeated in other case are found, the first left alone", head + "file=a.txt;A.TXT;b.txt;a.txt\r\n",
+         {"warning: item \"A.TXT\" is listed more than once", "warning: item \"a.txt\" is listed more than once"},
+         {}},
+        {"a clean file gives no lint", head + "file=a.txt\r\n", {}, {"warning: line", "is listed more than once"}},
+    };
+    for (const LintRow& row : rows) {
+        Stage stage;
+        stage.Ship("update.ini", row.ini);
+        stage.Ship("a.txt", "a");
+        stage.Ship("b.txt", "b");
+        const ToolResult result = RunTool({"check", stage.update}, stage.scratch.Path());
+        const std::string out = Squeezed(result.out);
+        for (const std::string& warning : row.warnings)
+            EXPECT_NE(std::string::npos, out.find(Squeezed(warning))) << row.label << ": no\n"
+                                                                            << warning << "\nin\n" << result.out;
+        for (const std::string& part : row.never)
+            EXPECT_EQ(std::string::npos, out.find(part)) << row.label << ": still\n" << part << "\nin\n" << result.out;
+        if (row.label == rows[5].label) {
+            EXPECT_EQ(2u, CountOf(out, "is listed more than once")) << result.out;
+        }
+    }
 }

@@ -219,3 +219,64 @@ TEST(UpdtoolDefects, EachIsMended)
             row.after(scratch, row.defect);
     }
 }
+
+// What a publisher found in check's and plan's output, one row each: parts
+// that must be in standard output, parts that must not, and standard error
+// whole.
+TEST(UpdtoolDefects, CheckAndPlanSayEachThingOnce)
+{
+    struct OutputRow {
+        const char* defect;
+        std::function<void(ScratchDir&)> setup;
+        std::vector<std::string> args;
+        int exitCode;
+        std::vector<std::string> out, notOut;
+        const char* err;  // null: not compared
+    };
+    const auto folder = [](const std::string& ini) {
+        return [ini](ScratchDir& s) {
+            WriteFileBytes(s.Path("upd\\update.ini"), ini);
+            WriteFileBytes(s.Path("upd\\a.txt"), "a");
+        };
+    };
+    std::string many = "[update]\r\nBrand=QuillmarkDefects\r\nName=Many\r\nTitle=T\r\nVersion=1\r\nfile=";
+    for (int i = 0; i < 200; ++i)
+        many += "item" + std::to_string(i) + ".txt;";
+    const std::vector<OutputRow> rows = {
+        {"a --json plan that failed wrote no JSON", [](ScratchDir&) {}, {"plan", "nofolder", "--json"}, 2,
+         {"{\"error\":\"updtool plan: cannot enter the folder 'nofolder'\"}\n"}, {}, nullptr},
+        {"a --json check that failed wrote no JSON", [](ScratchDir&) {}, {"check", "nofolder", "--json"}, 2,
+         {"{\"error\":\"updtool check: cannot enter the folder 'nofolder'\"}\n"}, {}, nullptr},
+        {"a --json run with a bad option wrote no JSON", [](ScratchDir&) {}, {"plan", "--json", "--nope"}, 2,
+         {"{\"error\":\"updtool plan: unknown option '--nope'"}, {}, nullptr},
+        {"plan --json printed the registry notice twice",
+         folder("[update]\r\nBrand=QuillmarkDefects\r\nName=NoEntry\r\nfile=a.txt\r\n"), {"plan", "upd", "--json"},
+         0, {"\"destinationFrom\":\"program-files\",\"notice\":\"" + std::string(u8"アップデート のインストール先")},
+         {}, ""},
+        {"plan listed every item twice",
+         folder("[update]\r\nBrand=QuillmarkDefects\r\nName=Once\r\nfile=a.txt\r\n"),
+         {"plan", "upd", "--dest", "inst"}, 0, {"  apply   \"a.txt\"  plain"}, {"targets:", "\\inst\\a.txt"}, ""},
+        {"check printed file= as one line of thousands of characters", folder(many), {"check", "upd"}, 0,
+         {"200 items, listed under items"}, {"item199.txt;"}, ""},
+        {"check passed silently without Brand, Name, Title and Version", folder("[update]\r\nfile=a.txt\r\n"),
+         {"check", "upd"}, 0,
+         {"warning: Brand, Name, Title, Version are not read from [update]: the updater uses its defaults "
+          "(Brand \"Quillmark\", Name \"Installer\", "},
+         {}, ""},
+    };
+    for (const OutputRow& row : rows) {
+        ScratchDir scratch;
+        row.setup(scratch);
+        const ToolResult result = RunTool(row.args, scratch.Path());
+        EXPECT_EQ(row.exitCode, result.exitCode) << row.defect << "\n" << result.out << result.err;
+        for (const std::string& part : row.out)
+            EXPECT_NE(std::string::npos, result.out.find(part))
+                << row.defect << ": no\n" << part << "\nin\n" << result.out;
+        for (const std::string& part : row.notOut)
+            EXPECT_EQ(std::string::npos, result.out.find(part))
+                << row.defect << ": still\n" << part << "\nin\n" << result.out;
+        if (row.err) {
+            EXPECT_EQ(row.err, result.err) << row.defect;
+        }
+    }
+}

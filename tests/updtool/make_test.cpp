@@ -271,7 +271,7 @@ TEST(UpdtoolMake, FollowsTheUpdaterAndJudgesOnlyShippedFiles)
          0, "listed in update.ini, with \"updater.exe\" beside them\n", "warning",
          "a.txt update.ini updater.exe"},
         {"the updater where an item goes", {a}, {b}, {"--updater", "new\\a.txt"}, 1,
-         "\\new\\a.txt' would take the place of 'a.txt' in the update folder\n"},
+         "\\new\\a.txt\" would take the place of \"a.txt\" in the update folder\n"},
     };
     for (const Row& row : rows) {
         ScratchDir scratch;

@@ -31,6 +31,10 @@
 //    checks every name and bound, the packed index's length (Adler-32 over
 //    the index), duplicates, overlaps, and inflates every compressed entry
 //    (the archive's entries are raw, one byte each, as in pak_benchmark).
+// 4. check and plan of an update folder listing `entries`/2 one-byte files
+//    (50,000 by default), plan with an empty install folder given: check
+//    goes through the same stages as plan (settings, items, archives) and
+//    adds its lint, so the goal is check within 1.2 times plan's time.
 // The folder holds files of 256 KiB: seven of eight text-like (words from a
 // small vocabulary, compressing to about a quarter), one of eight random
 // bytes (incompressible: pack tries, then stores it raw). The sides run
@@ -106,6 +110,42 @@ bool Quietly(int (*command)(const Arguments&), const std::vector<std::string>& n
     const int code = command(args);
     SetStdHandle(STD_OUTPUT_HANDLE, out);
     return code == 0;
+}
+
+// 4. An update folder of items one-byte files, checked and planned.
+int CheckAgainstPlan(const std::string& folder, unsigned items, int runs)
+{
+    const std::string update = folder + "\\update", install = folder + "\\install";
+    CreateDirectoryA(update.c_str(), nullptr);
+    CreateDirectoryA(install.c_str(), nullptr);
+    std::string list;
+    std::vector<std::string> paths;
+    for (unsigned i = 0; i < items; ++i) {
+        char name[32];
+        wsprintfA(name, "file%06u.txt", i);
+        list += (i ? ";" : "") + std::string(name);
+        paths.push_back(update + "\\" + name);
+        if (!WriteWhole(paths.back(), "x"))
+            return 2;
+    }
+    paths.push_back(update + "\\update.ini");
+    if (!WriteWhole(paths.back(), "[update]\r\nBrand=Bench\r\nName=BenchCheck\r\nTitle=Bench\r\n"
+                                  "Version=1\r\nfile=" + list + "\r\n"))
+        return 2;
+    bool planned = true, checked = true;
+    const std::vector<double> best = BestAlternating(runs, {
+        [&] { planned = Quietly(RunPlan, {update, "--dest", install}) && planned; },
+        [&] { checked = Quietly(RunCheck, {update}) && checked; },
+    });
+    printf("check and plan: %u items, best of %d: plan %.1f ms, check %.1f ms, ratio %.2f "
+           "(goal <= 1.2)%s\n",
+           items, runs, best[0] * 1e3, best[1] * 1e3, best[1] / best[0],
+           planned && checked ? "" : " FAILED");
+    for (const std::string& path : paths)
+        DeleteFileA(path.c_str());
+    RemoveDirectoryA(update.c_str());
+    RemoveDirectoryA(install.c_str());
+    return planned && checked ? 0 : 1;
 }
 
 }  // namespace
@@ -186,6 +226,7 @@ int main(int argc, char** argv)
         status |= alone && listed && verified ? 0 : 1;
         DeleteFileA(archive.c_str());
     }
+    status |= CheckAgainstPlan(folder, std::max(1u, entries / 2), runs);
     RemoveDirectoryA(source.c_str());
     RemoveDirectoryA(folder.c_str());
     return status;

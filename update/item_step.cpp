@@ -1,0 +1,132 @@
+#include "update/item_step.h"
+
+#include "base/exceptions.h"
+#include "base/messages.h"
+#include "base/owned.h"
+#include "base/text_932.h"
+#include "pak/archive_search.h"
+#include "pak/archive_soundness.h"
+#include "paths/wide_paths.h"
+#include "update/item_rule.h"
+#include "update/target_probe.h"
+
+namespace {
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(LongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The source's length on disk; 0 for a folder or when it cannot be read.
+uint64_t SourceSize(const std::wstring& source)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// What the copy meets at the target when nothing is there: the folders on
+// the way are created, and a file standing in for one blocks them.
+PromptCause MissingTargetCause(const std::wstring& target, ItemStep& step)
+{
+    std::wstring folder = ContainingFolder(target);
+    while (!Exists(folder) && ContainingFolder(folder) != folder)
+        folder = ContainingFolder(folder);
+    const DWORD attributes = GetFileAttributesW(LongPathForm(folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return PromptNone;
+    step.path = folder;
+    return PromptFolderIsFile;
+}
+
+// Why the copy of source over the step's target would ask, as the copy
+// judges it when it opens both.
+PromptCause CauseOfPrompt(const std::wstring& source, ItemStep& step)
+{
+    const DWORD sourceAttributes = GetFileAttributesW(source.c_str());
+    if (sourceAttributes != INVALID_FILE_ATTRIBUTES && (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return PromptSourceIsFolder;
+    // As the runtime's reading open shares the file.
+    const Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!in.Valid()) {
+        step.error = GetLastError();
+        return PromptSourceUnreadable;
+    }
+    if (step.target.empty())
+        return PromptNone;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    const DWORD error = ProbeTarget(step.target, attributes);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return MissingTargetCause(step.target, step);
+    if (error == 0)
+        return PromptNone;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PromptTargetIsFolder;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return PromptTargetReadOnly;
+    step.error = error;
+    return PromptTargetHeld;
+}
+
+ItemVerdict Stop(ItemStep& step, DWORD code, const std::wstring& message)
+{
+    step.error = code;
+    step.stopMessage = message;
+    return step.verdict = VerdictStop;
+}
+
+}  // namespace
+
+ItemStep::ItemStep(const char* item, const std::wstring& target)
+    : target(target), verdict(VerdictMissing), size(0), prompt(PromptNone), error(0)
+{
+    this->item.Format("%s", item);
+}
+
+ItemStep::~ItemStep() {}
+
+std::wstring ItemTarget(const std::wstring& installFolder, const char* item)
+{
+    return installFolder + L"\\" + WideFrom932(item);
+}
+
+ItemVerdict TakeItemStep(ItemStep& step)
+{
+    const char* source = TextOf(step.item);
+    if (JudgeItem(source) != ItemAccepted)
+        return step.verdict = VerdictRefused;
+    if (!PathExists(source))
+        return step.verdict = VerdictMissing;
+    if (!DecideUpdate(source, step.target, step.decision))
+        return step.verdict = VerdictSkip;
+    const std::wstring wide = WideFrom932(source);
+    // A damaged archive never takes the place of the installed one.
+    if (step.decision.kind == ItemArchive)
+        CheckArchiveIsSound(wide);
+    step.size = SourceSize(wide);
+    return step.verdict = VerdictApply;
+}
+
+ItemVerdict PredictItemStep(ItemStep& step, uint64_t roomLeft)
+{
+    try {
+        if (TakeItemStep(step) != VerdictApply)
+            return step.verdict;
+    } catch (const OCErrorException& failure) {
+        return Stop(step, failure.code, failure.wideMessage);
+    }
+    const std::wstring source = WideFrom932(TextOf(step.item));
+    if (!step.target.empty() && Exists(step.target) && NamesSameFile(source, step.target))
+        return step.verdict = VerdictSameFile;
+    step.prompt = CauseOfPrompt(source, step);
+    if (step.prompt != PromptNone)
+        return step.verdict = VerdictPrompt;
+    // Every copy of an all-or-nothing run waits beside its target until the
+    // last is written.
+    if (step.size > roomLeft)
+        return Stop(step, ERROR_DISK_FULL, WideFrom932(kWriteFailedText));
+    return step.verdict;
+}
