@@ -207,3 +207,21 @@ TEST_F(TrustTest, RecoveryKilledAgainAndAgainStillPutsEverythingBack)
     }
     EXPECT_GE(mixed, 1) << "no run was stopped during its replacements";
 }
+
+// The same target listed twice, in other case: applied once, from its last
+// listing, in both modes, without a prompt.
+TEST_F(TrustTest, TheSameTargetTwiceIsAppliedOnce)
+{
+    for (const char* mode : {"", "AllOrNothing=1\r\n"}) {
+        Installed("a.txt", "old a.txt");
+        WriteIni("a.txt;A.TXT", mode);
+
+        const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+
+        EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), BoxLine(kCaption, kDone)}))
+            << mode;
+        ExpectCleanEnd(run);
+        EXPECT_EQ(ReadFileBytes(InstalledPath("a.txt")), "new a.txt") << mode;
+        EXPECT_EQ(UpdateLeftovers(install), "") << mode;
+    }
+}
