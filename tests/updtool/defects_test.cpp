@@ -244,11 +244,11 @@ TEST(UpdtoolDefects, CheckAndPlanSayEachThingOnce)
         many += "item" + std::to_string(i) + ".txt;";
     const std::vector<OutputRow> rows = {
         {"a --json plan that failed wrote no JSON", [](ScratchDir&) {}, {"plan", "nofolder", "--json"}, 2,
-         {"{\"error\":\"updtool plan: cannot enter the folder 'nofolder'\"}\n"}, {}, nullptr},
+         {"{\"error\":\"updtool plan: cannot enter the folder \\\"nofolder\\\"\"}\n"}, {}, nullptr},
         {"a --json check that failed wrote no JSON", [](ScratchDir&) {}, {"check", "nofolder", "--json"}, 2,
-         {"{\"error\":\"updtool check: cannot enter the folder 'nofolder'\"}\n"}, {}, nullptr},
+         {"{\"error\":\"updtool check: cannot enter the folder \\\"nofolder\\\"\"}\n"}, {}, nullptr},
         {"a --json run with a bad option wrote no JSON", [](ScratchDir&) {}, {"plan", "--json", "--nope"}, 2,
-         {"{\"error\":\"updtool plan: unknown option '--nope'"}, {}, nullptr},
+         {"{\"error\":\"updtool plan: unknown option \\\"--nope\\\""}, {}, nullptr},
         {"plan --json printed the registry notice twice",
          folder("[update]\r\nBrand=QuillmarkDefects\r\nName=NoEntry\r\nfile=a.txt\r\n"), {"plan", "upd", "--json"},
          0, {"\"destinationFrom\":\"program-files\",\"notice\":\"" + std::string(u8"アップデート のインストール先")},
