@@ -183,9 +183,17 @@ public:
     std::wstring UpdaterName() const { return LeafOf(updater); }
 };
 
-std::string VersionShown(const std::string& version)
+// A cell the same in both forms.
+ReportCell Plain(const char* key, const std::string& text)
 {
-    return version.empty() ? "-" : Quoted(version);
+    return ReportCell(key, ReportValue::Text(text), text);
+}
+
+// A version text (code page 932): quoted, "-" when none.
+ReportCell Version(const char* key, const std::string& version)
+{
+    return ReportCell(key, ReportValue::Text(Utf8From932(version)),
+                      version.empty() ? "-" : Quoted(version));
 }
 
 void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDiff& diff)
@@ -199,16 +207,11 @@ void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDif
     if (!diff.items.empty())
         report.Row({ReportCell("item"), ReportCell("change"), ReportCell("kind"),
                     ReportCell("oldVersion"), ReportCell("newVersion")});
-    for (const MadeItem& item : diff.items) {
-        const char* change = item.changed ? "changed" : "added";
+    for (const MadeItem& item : diff.items)
         report.Row({ReportCell("item", ReportValue::Text(Utf8From932(item.name)), Quoted(item.name)),
-                    ReportCell("change", ReportValue::Text(change), change),
-                    ReportCell("kind", ReportValue::Text(KindName(item.kind)), KindName(item.kind)),
-                    ReportCell("oldVersion", ReportValue::Text(Utf8From932(item.oldVersion)),
-                               VersionShown(item.oldVersion)),
-                    ReportCell("newVersion", ReportValue::Text(Utf8From932(item.newVersion)),
-                               VersionShown(item.newVersion))});
-    }
+                    Plain("change", item.changed ? "changed" : "added"),
+                    Plain("kind", KindName(item.kind)), Version("oldVersion", item.oldVersion),
+                    Version("newVersion", item.newVersion)});
     report.End();
     report.Begin("removed", true, diff.removed.empty() ? "" : "removed:");
     for (const std::string& name : diff.removed)
@@ -218,9 +221,8 @@ void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDif
     if (!diff.problems.found.empty())
         report.Row({ReportCell("severity"), ReportCell("message")});
     for (const Problem& problem : diff.problems.found)
-        report.Row({ReportCell("severity", ReportValue::Text(SeverityName(problem.severity)),
-                               SeverityName(problem.severity)),
-                    ReportCell("message", ReportValue::Text(problem.message), problem.message)});
+        report.Row({Plain("severity", SeverityName(problem.severity)),
+                    Plain("message", problem.message)});
     report.End();
     const size_t items = diff.items.size(), errors = diff.problems.Count(SeverityError);
     std::string summary;
