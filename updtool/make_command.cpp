@@ -1,7 +1,6 @@
 #include "updtool/commands.h"
 
 #include <windows.h>
-#include "base/exceptions.h"
 #include "base/text_932.h"
 #include "paths/device_name.h"
 #include "paths/folder_listing.h"
@@ -9,7 +8,6 @@
 #include "update/temporary_file.h"
 #include "update/update_settings.h"
 #include "updtool/command_report.h"
-#include "updtool/entry_name_rule.h"
 #include "updtool/file_handle.h"
 #include "updtool/kind_name.h"
 #include "updtool/make_diff.h"
@@ -365,10 +363,5 @@ int RunMake(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() != 3)
         return UsageError("make", "name the old release, the new release and the update folder");
-    // What the updater's own code raises; main answers running out of memory.
-    try {
-        return Make(line);
-    } catch (const OCErrorException& failure) {
-        return Fail("make", Utf8(failure.wideMessage));
-    }
+    return Make(line);
 }

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <cstring>
 #include <map>
-#include "base/exceptions.h"
 #include "base/owned.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
@@ -19,7 +18,6 @@
 #include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
-#include "updtool/tool_output.h"
 #include "updtool/update_plan.h"
 #include "updtool/version_order.h"
 #include "updtool/working_folder.h"
