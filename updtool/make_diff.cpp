@@ -106,14 +106,19 @@ std::string ListingRefusal(const std::string& name)
     return std::string();
 }
 
+// What the updater compares for item: "revision " or "FileVersion ".
+std::string VersionWord(const MadeItem& item)
+{
+    return item.kind == ItemArchive ? "revision " : "FileVersion ";
+}
+
 std::string SkipRefusal(const MadeItem& item)
 {
     const std::string newText = Quoted(item.newVersion), oldText = Quoted(item.oldVersion);
     if (item.newVersion.empty())
         return "the updater would skip it: it has no FileVersion, and the old release's copy "
                "has " + oldText;
-    return "the updater would skip it: its " +
-           std::string(item.kind == ItemArchive ? "revision " : "FileVersion ") + newText +
+    return "the updater would skip it: its " + VersionWord(item) + newText +
            " compares lower than the old release's " + oldText + " as text" +
            (CompareAsNumbers(item.newVersion.c_str(), item.oldVersion.c_str()) >= 0
                 ? " (the updater compares the texts, so " + newText + " sorts before " + oldText +
@@ -130,8 +135,8 @@ void WarnIfSameVersion(const MadeItem& item, Problems& problems)
         problems.Warning(Quoted(item.name) + ": " +
                          (item.newVersion.empty()
                               ? "neither release's copy has a FileVersion"
-                              : "its " + std::string(item.kind == ItemArchive ? "revision " : "FileVersion ") +
-                                    Quoted(item.newVersion) + " is the old release's") +
+                              : "its " + VersionWord(item) + Quoted(item.newVersion) +
+                                    " is the old release's") +
                          ", so the updater installs it (it copies when the text compares greater "
                          "or equal) but cannot tell the two apart: every run copies it again");
 }
