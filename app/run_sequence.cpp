@@ -98,9 +98,11 @@ void UpdateFiles(const std::vector<String>& files, const std::wstring& destinati
     FileUpdate update(destinationDir, files, allOrNothing);
     // Strictly item by item: an item is decided at its turn, so a failure
     // ends the run after every item before it was applied.
-    for (const String& item : files) {
+    const std::vector<bool> listedAgain = ListedAgainLater(files);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const String& item = files[i];
         ItemStep step(TextOf(item), ItemTarget(destinationDir, TextOf(item)));
-        if (TakeItemStep(step) != VerdictApply)
+        if (listedAgain[i] || TakeItemStep(step) != VerdictApply)
             continue;
         progress.BeginItem(TextOf(step.item), step.size);
         update.Apply(item, ProgressWindow::OnChunk, &progress);
@@ -113,9 +115,10 @@ uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& dest
 {
     uint64_t total = 0;
     try {
-        for (const String& item : files) {
-            ItemStep step(TextOf(item), ItemTarget(destinationDir, TextOf(item)));
-            if (TakeItemStep(step) == VerdictApply)
+        const std::vector<bool> listedAgain = ListedAgainLater(files);
+        for (size_t i = 0; i < files.size(); ++i) {
+            ItemStep step(TextOf(files[i]), ItemTarget(destinationDir, TextOf(files[i])));
+            if (!listedAgain[i] && TakeItemStep(step) == VerdictApply)
                 total += step.size;
         }
     } catch (...) {

@@ -14,7 +14,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BUILD_DIR:-$root/build}/fuzz
-targets=(archive_lookup archive_order settings string)
+targets=(archive_lookup archive_order settings string journal)
 corpus=$root/tests/fuzz/corpus
 
 mode=fuzz

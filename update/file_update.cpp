@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "base/owned.h"
 #include "base/text_932.h"
+#include "pak/open_failure.h"
 #include "paths/wide_paths.h"
 #include "update/interrupted_update.h"
 #include "update/lock_retry.h"
@@ -69,11 +70,42 @@ void KeepOldBytes(const std::wstring& target, const std::wstring& backup)
     }
 }
 
+// The folder part of an item, as the system separates it.
+std::wstring ItemFolder(const std::wstring& relative)
+{
+    const size_t slash = relative.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
+}
+
+// An item that would be written through a link is refused as one that
+// leaves its folder.
+[[noreturn]] void RaiseLinked(const String& item)
+{
+    String message;
+    message.Format(kRefusedItemText, TextOf(item));
+    SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+    throw OCErrorException(message.text);
+}
+
+// The handler an all-or-nothing update stands in front of.
+OpenFailureHandler outerHandler = nullptr;
+
+// All or nothing: an item left out would leave the update half done, so
+// Ignore ends the run as Abort does, and everything is put back.
+bool IgnoreEndsTheRun(const std::wstring& path)
+{
+    const DWORD error = GetLastError();
+    if (outerHandler(path))
+        return true;
+    SetLastError(error ? error : ERROR_ACCESS_DENIED);
+    throw OCErrorException(kOpenAbortedText, path);
+}
+
 }  // namespace
 
 FileUpdate::FileUpdate(const std::wstring& installFolder, const std::vector<String>& items,
                        bool allOrNothing)
-    : folder_(installFolder), allOrNothing_(allOrNothing), committed_(false),
+    : folder_(installFolder), allOrNothing_(allOrNothing), guard_(installFolder), committed_(false),
       keepJournal_(false)
 {
     for (const String& item : items) {
@@ -81,10 +113,16 @@ FileUpdate::FileUpdate(const std::wstring& installFolder, const std::vector<Stri
         if (std::find(folders_.begin(), folders_.end(), folder) == folders_.end())
             folders_.push_back(folder);
     }
+    if (allOrNothing_ && openFailureHandler != nullptr && openFailureHandler != IgnoreEndsTheRun) {
+        outerHandler = openFailureHandler;
+        openFailureHandler = IgnoreEndsTheRun;
+    }
 }
 
 FileUpdate::~FileUpdate()
 {
+    if (openFailureHandler == IgnoreEndsTheRun)
+        openFailureHandler = outerHandler;
     try {
         if (allOrNothing_ && !committed_)
             RollBack();
@@ -118,6 +156,8 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
         throw OCErrorException(kWriteFailedText);
     const std::wstring relative = WideFrom932(item);
     const std::wstring target = folder_ + L"\\" + relative;
+    if (!guard_.Hold(ItemFolder(relative)) || IsLink(target))
+        RaiseLinked(item);
     const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kUpdaterPrefix;
     std::unique_ptr<PreparedCopy> copy(new PreparedCopy);
     if (!allOrNothing_) {
@@ -131,6 +171,8 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
     const std::wstring folder = FolderOf(relative);
     const std::wstring bucket =
         Joined(folder, RunFolderName(journal_.RunPrefix()) + L"\\" + HexDigits(staged_[folder]++ / kBucketItems, 2));
+    if (!guard_.Hold(bucket))
+        RaiseLinked(item);
     if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
                            folder_ + L"\\" + bucket, prefix, *copy))
         return;
@@ -177,6 +219,7 @@ void FileUpdate::ReplaceAll()
     journal_.WriteMark(kJournalComplete);
     committed_ = true;
     ready_.clear();
+    guard_.ReleaseAll();
     if (!DropBackups(folder_, journal_.Contents()))
         keepJournal_ = true;  // the next run removes what is left
 }
@@ -191,6 +234,7 @@ void FileUpdate::RollBack()
     // targets were never replaced.
     for (const std::unique_ptr<PreparedCopy>& copy : ready_)
         copy->file.Close();
+    guard_.ReleaseAll();
     const bool done = replacing ? PutBack(folder_, journal_.Contents())
                                 : RemoveRunCopies(folder_, journal_.Contents());
     if (!done)

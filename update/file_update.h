@@ -20,6 +20,7 @@
 #include <vector>
 #include "base/string.h"
 #include "update/apply_update.h"
+#include "update/folder_guard.h"
 #include "update/update_journal.h"
 
 class FileUpdate {
@@ -37,7 +38,10 @@ public:
     // One item whose decision passed: copied from the update folder to the
     // same name below the install folder, as ApplyUpdateFile does (force,
     // attributes but read-only), and put in place now, or (all or nothing)
-    // kept ready. Raises what ApplyUpdateFile raises.
+    // kept ready. A link on the way below the install folder, or as the
+    // target, ends the run (kRefusedItemText) before anything is written
+    // there. Raises what ApplyUpdateFile raises; all or nothing, Ignore
+    // at a prompt raises too, as Abort does: no item may be left out.
     void Apply(const String& item, ProgressFunction progress, void* user);
 
     // All or nothing: every copy kept ready takes its target's place, or all
@@ -53,6 +57,7 @@ private:
 
     std::wstring folder_;
     bool allOrNothing_;
+    FolderGuard guard_;
     std::vector<std::wstring> folders_;
     UpdateJournal journal_;
     std::vector<std::unique_ptr<PreparedCopy>> ready_;

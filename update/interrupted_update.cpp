@@ -2,9 +2,10 @@
 
 #include <windows.h>
 #include <vector>
-#include "base/hex_digits.h"
 #include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
+#include "update/folder_guard.h"
+#include "update/journal_judge.h"
 #include "update/lock_retry.h"
 
 namespace {
@@ -29,20 +30,6 @@ bool Remove(const std::wstring& path)
     return DeleteFileW(path.c_str()) != 0;
 }
 
-// <prefix><four or more hex digits><extension>: the run's copies (.tmp, as
-// TemporaryFile names them) and kept old files (.bak).
-bool IsRunFile(const std::wstring& name, const std::wstring& prefix, const wchar_t* extension)
-{
-    if (name.size() < prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - 4, 4, extension) != 0)
-        return false;
-    const size_t digits = name.size() - prefix.size() - 4;
-    for (size_t i = prefix.size(); i < prefix.size() + digits; ++i)
-        if (!IsHexDigit(name[i]))
-            return false;
-    return true;
-}
-
 // A folder of the run's own, once empty. A scanner or a window looking into
 // it may hold it a moment; after that it stays (and so does the journal).
 bool RemoveFolder(const std::wstring& folder)
@@ -64,10 +51,28 @@ bool RemoveRunFiles(const std::wstring& folder, const std::wstring& prefix, bool
     for (FolderListing list(folder + L"\\" + prefix + L"*"); list.Next();) {
         const std::wstring name = list.Name();
         if (!list.IsFolder() &&
-            (IsRunFile(name, prefix, L".tmp") || (ownFolder && IsRunFile(name, prefix, L".bak"))))
+            (IsRunFileName(name, prefix, L".tmp") ||
+             (ownFolder && IsRunFileName(name, prefix, L".bak"))))
             done = Remove(folder + L"\\" + name) && done;
     }
     return ownFolder ? RemoveFolder(folder) && done : done;
+}
+
+// What recovery renames or removes lies below the install folder without a
+// link on the way: else a user could lead it anywhere.
+bool Unlinked(const std::wstring& installFolder, const JournalReplacement& replacement)
+{
+    const size_t slash = replacement.target.find_last_of(L"\\/");
+    return NoLinkBelow(installFolder, slash == std::wstring::npos ? std::wstring()
+                                                                   : replacement.target.substr(0, slash)) &&
+           NoLinkBelow(installFolder, replacement.copy) &&
+           (replacement.backup.empty() || NoLinkBelow(installFolder, replacement.backup));
+}
+
+bool MarkRollingBack(const std::wstring& journal, const JournalContents& contents)
+{
+    UpdateJournal resumed;
+    return resumed.Resume(journal, contents) && resumed.WriteMark(kJournalRollingBack);
 }
 
 }  // namespace
@@ -77,6 +82,10 @@ bool PutBack(const std::wstring& installFolder, const JournalContents& contents)
     bool done = true;
     // Last first: the same target may be listed more than once.
     for (auto it = contents.replacements.rbegin(); it != contents.replacements.rend(); ++it) {
+        if (!Unlinked(installFolder, *it)) {
+            done = false;
+            continue;
+        }
         const std::wstring target = Full(installFolder, it->target);
         const std::wstring copy = Full(installFolder, it->copy);
         if (!it->backup.empty()) {
@@ -107,7 +116,8 @@ bool DropBackups(const std::wstring& installFolder, const JournalContents& conte
     bool done = true;
     for (const JournalReplacement& replacement : contents.replacements)
         if (!replacement.backup.empty())
-            done = Remove(Full(installFolder, replacement.backup)) && done;
+            done = NoLinkBelow(installFolder, replacement.backup) &&
+                   Remove(Full(installFolder, replacement.backup)) && done;
     return RemoveRunCopies(installFolder, contents) && done;
 }
 
@@ -117,20 +127,27 @@ bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& c
         return true;
     bool done = true;
     for (const std::wstring& folder : contents.folders) {
+        const std::wstring own = folder.empty() ? RunFolderName(contents.runPrefix)
+                                                : folder + L"\\" + RunFolderName(contents.runPrefix);
+        if (!NoLinkBelow(installFolder, own)) {
+            done = false;
+            continue;
+        }
         const std::wstring base = Full(installFolder, folder);
         done = RemoveRunFiles(base, contents.runPrefix, false) && done;
         // The run's own folder, upd<run>.d, and its buckets.
-        const std::wstring own = base + L"\\" + RunFolderName(contents.runPrefix);
+        const std::wstring ownPath = base + L"\\" + RunFolderName(contents.runPrefix);
         std::vector<std::wstring> buckets;
-        FolderListing list(own + L"\\*");
+        FolderListing list(ownPath + L"\\*");
+        // A link among the buckets is not the run's: left alone.
         while (list.Next())
-            if (list.IsFolder())
-                buckets.push_back(own + L"\\" + list.Name());
+            if (list.IsFolder() && !(list.Entry().dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                buckets.push_back(ownPath + L"\\" + list.Name());
         if (buckets.empty() && list.Error() != 0)
             continue;
         for (const std::wstring& bucket : buckets)
             done = RemoveRunFiles(bucket, contents.runPrefix, true) && done;
-        done = RemoveFolder(own) && done;
+        done = RemoveFolder(ownPath) && done;
     }
     return done;
 }
@@ -153,14 +170,22 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
         return;
     for (const std::wstring& journal : JournalsIn(installFolder)) {
         JournalContents contents;
-        if (!ReadJournal(journal, contents))
+        // A journal naming anything its run could not have made is not ours
+        // to act on: the folder may be writable by anyone.
+        if (!ReadJournal(journal, contents) || !JournalIsConfined(contents))
             continue;
         bool done;
-        if (contents.allOrNothing && contents.replacing)
-            done = ReplacedAll(installFolder, contents) ? DropBackups(installFolder, contents)
-                                                        : PutBack(installFolder, contents);
-        else
+        if (contents.allOrNothing && contents.replacing && ReplacedAll(installFolder, contents)) {
+            done = DropBackups(installFolder, contents);
+        } else if (contents.allOrNothing && contents.replacing) {
+            // Marked before anything is undone: the copies removed on the way
+            // must not make a later recovery believe every target replaced.
+            if (!contents.rollingBack && !MarkRollingBack(journal, contents))
+                continue;
+            done = PutBack(installFolder, contents);
+        } else {
             done = RemoveRunCopies(installFolder, contents);
+        }
         // Something still held: the journal stays for the next run.
         if (done)
             Remove(LongPathForm(journal));

@@ -1,11 +1,13 @@
 #include "update/item_step.h"
 
+#include <algorithm>
+
 #include "base/exceptions.h"
 #include "base/messages.h"
 #include "base/owned.h"
 #include "base/text_932.h"
-#include "pak/archive_search.h"
 #include "pak/archive_check.h"
+#include "pak/archive_search.h"
 #include "paths/wide_paths.h"
 #include "update/item_rule.h"
 #include "update/target_probe.h"
@@ -87,6 +89,33 @@ ItemStep::ItemStep(const char* item, const std::wstring& target)
 }
 
 ItemStep::~ItemStep() {}
+
+std::vector<bool> ListedAgainLater(const std::vector<String>& items)
+{
+    std::vector<std::wstring> names(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        names[i] = WideFrom932(TextOf(items[i]));
+        for (wchar_t& c : names[i])
+            if (c == L'/')
+                c = L'\\';
+    }
+    const auto compare = [&names](size_t a, size_t b) {
+        return CompareStringOrdinal(names[a].c_str(), int(names[a].size()), names[b].c_str(),
+                                    int(names[b].size()), TRUE);
+    };
+    std::vector<size_t> order(items.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    // Equal names stay in list order, so each but the last of a run of them
+    // is listed again later.
+    std::stable_sort(order.begin(), order.end(),
+                     [&compare](size_t a, size_t b) { return compare(a, b) == CSTR_LESS_THAN; });
+    std::vector<bool> again(items.size(), false);
+    for (size_t i = 1; i < order.size(); ++i)
+        if (compare(order[i - 1], order[i]) == CSTR_EQUAL)
+            again[order[i - 1]] = true;
+    return again;
+}
 
 std::wstring ItemTarget(const std::wstring& installFolder, const char* item)
 {

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "base/string.h"
 #include "update/update_decision.h"
 
@@ -18,6 +19,7 @@ enum ItemVerdict {
     VerdictPrompt,    // the copy asks the user (Abort, Retry, Ignore)
     VerdictApply,     // copied
     VerdictStop,      // the run ends here in its error box
+    VerdictListedAgain,  // the same target comes again later: only its last listing counts
 };
 
 // Why the copy would ask, as it finds things when it opens source and target.
@@ -46,6 +48,12 @@ public:
     ItemStep(const char* item, const std::wstring& target);
     virtual ~ItemStep();
 };
+
+// For each item, whether a later item names the same target, as the system
+// compares names (case ignored, "/" as "\\"): the updater applies a target
+// once, from its last listing, so that an all-or-nothing run does not meet
+// its own copy.
+std::vector<bool> ListedAgainLater(const std::vector<String>& items);
 
 // The run's join: the install folder, a backslash and the item.
 std::wstring ItemTarget(const std::wstring& installFolder, const char* item);

@@ -1,19 +1,17 @@
 #include "update/update_journal.h"
 
 #include <windows.h>
-#include <zlib.h>
-#include <cstring>
 #include "base/hex_digits.h"
-#include "base/little_endian.h"
 #include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 #include "update/temporary_file.h"
 
 namespace {
 
-const char kMagic[8] = {'U', 'P', 'D', 'J', 'N', 'L', '0', '1'};
 const size_t kRunDigits = 16;
-// No journal of ours is larger; a bigger file is not read.
+// No run writes a larger journal (one that would have to ends before it
+// replaces anything), so a larger file is not ours and is not read: a
+// journal planted to hold up the updater is bounded in what it costs.
 const uint64_t kMaxJournal = 64u << 20;
 
 // upd<16 hex digits>.jnl
@@ -44,71 +42,6 @@ std::wstring NewRun()
     return HexDigits(x, kRunDigits);
 }
 
-void PutU32(std::vector<unsigned char>& out, uint32_t value)
-{
-    out.resize(out.size() + 4);
-    StoreU32(&out[out.size() - 4], value);
-}
-
-void PutText(std::vector<unsigned char>& out, const std::wstring& text)
-{
-    PutU32(out, uint32_t(text.size()));
-    for (wchar_t c : text) {
-        out.push_back(static_cast<unsigned char>(c));
-        out.push_back(static_cast<unsigned char>(c >> 8));
-    }
-}
-
-// Reads one record's payload; every length checked against what is left.
-class PayloadReader {
-public:
-    PayloadReader(const unsigned char* data, size_t size) : data_(data), left_(size), ok_(true) {}
-    virtual ~PayloadReader() {}
-
-    bool Ok() const { return ok_; }
-
-    uint32_t U32()
-    {
-        if (left_ < 4) {
-            ok_ = false;
-            return 0;
-        }
-        const uint32_t value = LoadU32(data_);
-        data_ += 4;
-        left_ -= 4;
-        return value;
-    }
-
-    std::wstring Text()
-    {
-        const uint32_t count = U32();
-        if (!ok_ || count > left_ / 2) {
-            ok_ = false;
-            return std::wstring();
-        }
-        std::wstring text(count, L'\0');
-        for (uint32_t i = 0; i < count; ++i)
-            text[i] = wchar_t(data_[2 * i] | data_[2 * i + 1] << 8);
-        data_ += 2 * size_t(count);
-        left_ -= 2 * size_t(count);
-        return text;
-    }
-
-    // A count of items each taking at least `least` bytes.
-    uint32_t Count(size_t least)
-    {
-        const uint32_t count = U32();
-        if (count > left_ / least)
-            ok_ = false;
-        return ok_ ? count : 0;
-    }
-
-private:
-    const unsigned char* data_;
-    size_t left_;
-    bool ok_;
-};
-
 bool ReadAll(const std::wstring& path, std::vector<unsigned char>& bytes)
 {
     const Handle file(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ,
@@ -124,55 +57,9 @@ bool ReadAll(const std::wstring& path, std::vector<unsigned char>& bytes)
             got == bytes.size());
 }
 
-bool Apply(uint32_t kind, PayloadReader& payload, JournalContents& contents)
-{
-    switch (kind) {
-    case kJournalFolders: {
-        contents.allOrNothing = payload.U32() != 0;
-        const uint32_t count = payload.Count(4);
-        for (uint32_t i = 0; i < count && payload.Ok(); ++i)
-            contents.folders.push_back(payload.Text());
-        break;
-    }
-    case kJournalReplacing: {
-        const uint32_t count = payload.Count(12);
-        for (uint32_t i = 0; i < count && payload.Ok(); ++i) {
-            JournalReplacement replacement;
-            replacement.target = payload.Text();
-            replacement.copy = payload.Text();
-            replacement.backup = payload.Text();
-            contents.replacements.push_back(replacement);
-        }
-        contents.replacing = true;
-        break;
-    }
-    case kJournalComplete: contents.complete = true; break;
-    case kJournalRollingBack: contents.rollingBack = true; break;
-    default: return false;
-    }
-    return payload.Ok();
-}
-
 }  // namespace
 
-JournalReplacement::JournalReplacement() {}
-
-JournalReplacement::JournalReplacement(const std::wstring& target, const std::wstring& copy,
-                                       const std::wstring& backup)
-    : target(target), copy(copy), backup(backup)
-{
-}
-
-JournalReplacement::~JournalReplacement() {}
-
-JournalContents::JournalContents()
-    : allOrNothing(false), replacing(false), complete(false), rollingBack(false)
-{
-}
-
-JournalContents::~JournalContents() {}
-
-UpdateJournal::UpdateJournal() {}
+UpdateJournal::UpdateJournal() : size_(0) {}
 
 UpdateJournal::~UpdateJournal() {}
 
@@ -191,26 +78,50 @@ bool UpdateJournal::Create(const std::wstring& installFolder, bool allOrNothing,
     contents_.folders = folders;
     DWORD written = 0;
     std::vector<unsigned char> payload;
-    PutU32(payload, allOrNothing ? 1 : 0);
-    PutU32(payload, uint32_t(folders.size()));
+    PutJournalU32(payload, allOrNothing ? 1 : 0);
+    PutJournalU32(payload, uint32_t(folders.size()));
     for (const std::wstring& folder : folders)
-        PutText(payload, folder);
-    if (!WriteFile(file_.Get(), kMagic, sizeof kMagic, &written, nullptr) ||
-        written != sizeof kMagic || !Append(kJournalFolders, payload)) {
+        PutJournalText(payload, folder);
+    size_ = sizeof kJournalMagic;
+    if (!WriteFile(file_.Get(), kJournalMagic, sizeof kJournalMagic, &written, nullptr) ||
+        written != sizeof kJournalMagic || !Append(kJournalFolders, payload)) {
         Remove();
         return false;
     }
     return true;
 }
 
+bool UpdateJournal::Resume(const std::wstring& path, const JournalContents& contents)
+{
+    file_.Reset(CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    LARGE_INTEGER end;
+    end.QuadPart = LONGLONG(contents.length);
+    if (!file_.Valid())
+        return false;
+    if (!GetFileInformationByHandle(file_.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !SetFilePointerEx(file_.Get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.Get())) {
+        const DWORD error = GetLastError();
+        file_.Reset();
+        SetLastError(error ? error : ERROR_ACCESS_DENIED);
+        return false;
+    }
+    path_ = path;
+    contents_ = contents;
+    size_ = contents.length;
+    return true;
+}
+
 bool UpdateJournal::WriteReplacing(const std::vector<JournalReplacement>& replacements)
 {
     std::vector<unsigned char> payload;
-    PutU32(payload, uint32_t(replacements.size()));
+    PutJournalU32(payload, uint32_t(replacements.size()));
     for (const JournalReplacement& replacement : replacements) {
-        PutText(payload, replacement.target);
-        PutText(payload, replacement.copy);
-        PutText(payload, replacement.backup);
+        PutJournalText(payload, replacement.target);
+        PutJournalText(payload, replacement.copy);
+        PutJournalText(payload, replacement.backup);
     }
     contents_.replacements = replacements;
     contents_.replacing = true;
@@ -232,15 +143,16 @@ bool UpdateJournal::Append(JournalRecord kind, const std::vector<unsigned char>&
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    std::vector<unsigned char> record;
-    PutU32(record, kind);
-    PutU32(record, uint32_t(payload.size()));
-    record.insert(record.end(), payload.begin(), payload.end());
-    PutU32(record, uint32_t(crc32(0, record.data(), uInt(record.size()))));
+    const std::vector<unsigned char> record = JournalRecordBytes(kind, payload);
+    if (size_ + record.size() > kMaxJournal) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
     DWORD written = 0;
     if (!WriteFile(file_.Get(), record.data(), DWORD(record.size()), &written, nullptr) ||
         written != record.size())
         return false;
+    size_ += record.size();
     return FlushFileBuffers(file_.Get()) != 0;
 }
 
@@ -256,37 +168,16 @@ bool ReadJournal(const std::wstring& path, JournalContents& contents)
 {
     const std::wstring name = LeafOf(path);
     std::vector<unsigned char> bytes;
-    if (!IsJournalName(name) || !ReadAll(path, bytes) || bytes.size() < sizeof kMagic ||
-        std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
-        return false;
-    contents = JournalContents();
-    contents.runPrefix = name.substr(0, 3 + kRunDigits) + L"-";
-    size_t at = sizeof kMagic;
-    bool first = true;
-    while (bytes.size() - at >= 12) {
-        const uint32_t kind = LoadU32(&bytes[at]);
-        const uint32_t length = LoadU32(&bytes[at + 4]);
-        if (length > bytes.size() - at - 12)
-            break;
-        const uint32_t stored = LoadU32(&bytes[at + 8 + length]);
-        if (stored != uint32_t(crc32(0, &bytes[at], uInt(8 + length))))
-            break;
-        PayloadReader payload(&bytes[at + 8], length);
-        // The folders come first; a journal cut before them holds nothing
-        // else, as its run made no file before writing them.
-        if ((first && kind != kJournalFolders) || !Apply(kind, payload, contents))
-            break;
-        first = false;
-        at += 12 + size_t(length);
-    }
-    return true;
+    return IsJournalName(name) && ReadAll(path, bytes) &&
+           ParseJournal(bytes.data(), bytes.size(), name.substr(0, 3 + kRunDigits) + L"-", contents);
 }
 
 std::vector<std::wstring> JournalsIn(const std::wstring& folder)
 {
     std::vector<std::wstring> journals;
     for (FolderListing list(LongPathForm(folder + L"\\" + kUpdaterPrefix + L"*.jnl")); list.Next();)
-        if (!list.IsFolder() && IsJournalName(list.Name()))
+        if (!(list.Entry().dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            IsJournalName(list.Name()))
             journals.push_back(folder + L"\\" + list.Name());
     return journals;
 }

@@ -139,22 +139,6 @@ const char* RefusalText(ItemRefusal refusal)
     return "";
 }
 
-// Which items repeat an earlier one, as the updater's text comparison sees
-// them: sorted by it, equal names stand together (n log n, not every pair).
-std::vector<bool> Repeated(const std::vector<String>& files)
-{
-    std::vector<size_t> order(files.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&files](size_t a, size_t b) {
-        return files[a].CompareNoCase(TextOf(files[b])) < 0;
-    });
-    std::vector<bool> repeated(files.size(), false);
-    for (size_t i = 1; i < order.size(); ++i)
-        repeated[order[i]] = files[order[i - 1]].CompareNoCase(TextOf(files[order[i]])) == 0;
-    return repeated;
-}
-
 // Problems of the list itself, before any item is looked at.
 void CheckList(const String& list, const std::vector<String>& files, Problems& problems)
 {
@@ -166,7 +150,7 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
     }
     if (text.find(";;") != std::string::npos)
         problems.Warning("file " + Quoted(list) + " holds an empty item (\";;\"): it is left out");
-    const std::vector<bool> repeated = Repeated(files);
+    const std::vector<bool> repeated = ListedAgainLater(files);
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string item = TextOf(files[i]);
         const std::string shown = Quoted(files[i]);
@@ -178,8 +162,8 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
             problems.Warning("item " + shown + " begins or ends with a space, which belongs to the "
                              "name (nothing is trimmed beside \";\")");
         if (repeated[i])
-            problems.Warning("item " + shown + " is listed more than once: the updater "
-                             "decides and copies it each time");
+            problems.Warning("item " + shown + " names the same target as a later item: the "
+                             "updater applies only the last listing");
         const ItemRefusal refusal = JudgeItem(item.c_str());
         if (refusal != ItemAccepted) {
             String message;

@@ -1,10 +1,10 @@
 #include "updtool/folder_archives.h"
 
 #include "base/exceptions.h"
+#include "pak/archive_check.h"
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
 #include "pak/archive_search.h"
-#include "pak/archive_check.h"
 #include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 

@@ -1,18 +1,16 @@
 #include "updtool/commands.h"
 
 #include <windows.h>
-#include "base/exceptions.h"
 #include "base/text_932.h"
 #include "paths/device_name.h"
 #include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 #include "update/temporary_file.h"
 #include "update/update_settings.h"
-#include "updtool/entry_name_rule.h"
+#include "updtool/command_report.h"
 #include "updtool/file_handle.h"
 #include "updtool/kind_name.h"
 #include "updtool/make_diff.h"
-#include "updtool/make_report.h"
 #include "updtool/progress.h"
 #include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
@@ -183,35 +181,61 @@ public:
     std::wstring UpdaterName() const { return LeafOf(updater); }
 };
 
+// A cell the same in both forms.
+ReportCell Plain(const char* key, const std::string& text)
+{
+    return ReportCell(key, ReportValue::Text(text), text);
+}
+
+// A version text (code page 932): quoted, "-" when none.
+ReportCell Version(const char* key, const std::string& version)
+{
+    return ReportCell(key, ReportValue::Text(Utf8From932(version)),
+                      version.empty() ? "-" : Quoted(version));
+}
+
 void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDiff& diff)
 {
-    MakeReport report;
-    report.fields = {Cell("out", Utf8(folders.out)), Cell("written", written ? "1" : "", CellFlag),
-                     Cell("updater", folders.updater.empty() ? "" : Utf8(folders.UpdaterName()))};
-    report.lists = {ReportList("items"), ReportList("removed"), ReportList("problems")};
+    Report report(json);
+    report.Field("out", ReportValue::Text(Utf8(folders.out)), "");
+    report.Field("written", ReportValue::Flag(written), "");
+    report.Field("updater",
+                 ReportValue::Text(folders.updater.empty() ? "" : Utf8(folders.UpdaterName())), "");
+    report.Begin("items", true, diff.items.empty() ? "" : "items:");
+    if (!diff.items.empty())
+        report.Row({ReportCell("item"), ReportCell("change"), ReportCell("kind"),
+                    ReportCell("oldVersion"), ReportCell("newVersion")});
     for (const MadeItem& item : diff.items)
-        report.lists[0].rows.push_back({Cell("item", Utf8From932(item.name), CellQuoted),
-                                        Cell("change", item.changed ? "changed" : "added"),
-                                        Cell("kind", KindName(item.kind)),
-                                        Cell("oldVersion", Utf8From932(item.oldVersion), CellQuoted),
-                                        Cell("newVersion", Utf8From932(item.newVersion), CellQuoted)});
+        report.Row({ReportCell("item", ReportValue::Text(Utf8From932(item.name)), Quoted(item.name)),
+                    Plain("change", item.changed ? "changed" : "added"),
+                    Plain("kind", KindName(item.kind)), Version("oldVersion", item.oldVersion),
+                    Version("newVersion", item.newVersion)});
+    report.End();
+    report.Begin("removed", true, diff.removed.empty() ? "" : "removed:");
     for (const std::string& name : diff.removed)
-        report.lists[1].rows.push_back({Cell(nullptr, name, CellQuoted)});
+        report.Row({ReportCell(nullptr, ReportValue::Text(name)), ReportCell("\"" + name + "\"")});
+    report.End();
+    report.Begin("problems", true, diff.problems.found.empty() ? "" : "problems:");
+    if (!diff.problems.found.empty())
+        report.Row({ReportCell("severity"), ReportCell("message")});
     for (const Problem& problem : diff.problems.found)
-        report.lists[2].rows.push_back(
-            {Cell("severity", SeverityName(problem.severity)), Cell("message", problem.message)});
+        report.Row({Plain("severity", SeverityName(problem.severity)),
+                    Plain("message", problem.message)});
+    report.End();
     const size_t items = diff.items.size(), errors = diff.problems.Count(SeverityError);
+    std::string summary;
     if (!written)
-        report.summary = "refused: " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
-                         "; nothing was written";
+        summary = "refused: " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+                  "; nothing was written";
     else
-        report.summary = "made the update in " + Utf8(folders.out) + ": " + std::to_string(items) +
-                         (items == 1 ? " item" : " items") + " listed in update.ini" +
-                         (folders.updater.empty()
-                              ? "; place updater.exe beside them before shipping (or copy it "
-                                "with --updater PATH)"
-                              : ", with \"" + Utf8(folders.UpdaterName()) + "\" beside them");
-    report.Print(json);
+        summary = "made the update in " + Utf8(folders.out) + ": " + std::to_string(items) +
+                  (items == 1 ? " item" : " items") + " listed in update.ini" +
+                  (folders.updater.empty()
+                       ? "; place updater.exe beside them before shipping (or copy it with "
+                         "--updater PATH)"
+                       : ", with \"" + Utf8(folders.UpdaterName()) + "\" beside them");
+    report.Field("summary", ReportValue::Text(summary), summary);
+    report.Write();
 }
 
 bool Inside(const std::wstring& path, const std::wstring& folder)
@@ -339,10 +363,5 @@ int RunMake(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() != 3)
         return UsageError("make", "name the old release, the new release and the update folder");
-    // What the updater's own code raises; main answers running out of memory.
-    try {
-        return Make(line);
-    } catch (const OCErrorException& failure) {
-        return Fail("make", Utf8(failure.wideMessage));
-    }
+    return Make(line);
 }

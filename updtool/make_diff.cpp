@@ -3,12 +3,10 @@
 #include <windows.h>
 #include <cstring>
 #include <map>
-#include "base/exceptions.h"
 #include "base/owned.h"
 #include "base/text_932.h"
-#include "pak/archive_check.h"
 #include "paths/wide_paths.h"
-#include "update/item_rule.h"
+#include "update/item_step.h"
 #include "update/settings_reader.h"
 #include "update/update_settings.h"
 #include "updtool/command_line.h"
@@ -20,7 +18,7 @@
 #include "updtool/report_text.h"
 #include "updtool/text_conversion.h"
 #include "updtool/tool_error.h"
-#include "updtool/tool_output.h"
+#include "updtool/update_plan.h"
 #include "updtool/version_order.h"
 #include "updtool/working_folder.h"
 
@@ -81,21 +79,19 @@ bool SameBytes(const std::wstring& a, const std::wstring& b, uint64_t& bytes)
     }
 }
 
-// Whether file is added or changed; oldPath := its old copy, "" when none.
-bool Ships(const SourceFile& file, const std::wstring& newDir, const Listing& olds,
-           std::wstring& oldPath, uint64_t& bytes)
+// Whether file is added or changed (changed: the old release has it).
+bool Ships(const SourceFile& file, const std::wstring& newDir, const Listing& olds, bool& changed,
+           uint64_t& bytes)
 {
     const auto old = olds.find(file.path.substr(newDir.size() + 1));
-    oldPath = old == olds.end() ? std::wstring() : old->second->path;
-    return oldPath.empty() || old->second->size != file.size || !SameBytes(file.path, oldPath, bytes);
+    changed = old != olds.end();
+    return !changed || old->second->size != file.size ||
+           !SameBytes(file.path, old->second->path, bytes);
 }
 
 // Why name cannot be an item of update.ini, or "".
 std::string ListingRefusal(const std::string& name)
 {
-    if (JudgeItem(name.c_str()) != ItemAccepted)
-        return "the updater refuses such an item (a \"..\" part, a rooted path, \":\" or a "
-               "device name)";
     if (LookupKeyOf(name) == LookupKeyOf(settingsFileName))
         return "update.ini is the update's own settings file";
     const std::string read = ReadBack("[update]\r\nfile=" + name + "\r\n", "file");
@@ -110,83 +106,84 @@ std::string ListingRefusal(const std::string& name)
     return std::string();
 }
 
-// Why the old release's folders stand in the way of an item at oldPath.
-std::string FolderRefusal(const MadeItem& item, const std::wstring& oldDir, const std::wstring& oldPath)
+// What the updater compares for item: "revision " or "FileVersion ".
+std::string VersionWord(const MadeItem& item)
 {
-    const DWORD attributes = GetFileAttributesW(oldPath.c_str());
-    if (!item.changed && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return "it is a folder in the old release, and the updater cannot replace a folder "
-               "with a file";
-    std::wstring folder = ContainingFolder(oldPath);
-    while (folder.size() > oldDir.size() &&
-           GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
-        folder = ContainingFolder(folder);
-    const DWORD folderAttributes = GetFileAttributesW(folder.c_str());
-    if (folderAttributes != INVALID_FILE_ATTRIBUTES && !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return "its folder " + Shown(folder) + " is a file in the old release";
-    return std::string();
+    return item.kind == ItemArchive ? "revision " : "FileVersion ";
 }
 
-// The updater's decision over the old release's copy: the refusal when it
-// would skip the item; a warning when it installs a change its version
-// text does not show. The current folder is the new release's.
-std::string VersionRefusal(MadeItem& item, const std::wstring& oldPath, Problems& problems)
+std::string SkipRefusal(const MadeItem& item)
 {
-    UpdateDecision decision;
-    try {
-        if (item.kind == ItemArchive)
-            CheckArchiveIsSound(item.path);
-    } catch (const OCErrorException& failure) {
-        return "it is damaged: the updater would stop with its error box \"" +
-               Utf8(failure.wideMessage) + "\" (see \"updtool verify\")";
-    }
-    try {
-        DecideUpdate(item.name.c_str(), oldPath, decision);
-    } catch (const OCErrorException& failure) {
-        return "the updater would stop with its error box \"" + Utf8(failure.wideMessage) + "\"";
-    }
-    item.newVersion = TextOf(decision.sourceVersion);
-    item.oldVersion = TextOf(decision.targetVersion);
-    const std::string what = item.kind == ItemArchive ? "revision " : "FileVersion ";
     const std::string newText = Quoted(item.newVersion), oldText = Quoted(item.oldVersion);
-    if (!decision.apply && item.newVersion.empty())
+    if (item.newVersion.empty())
         return "the updater would skip it: it has no FileVersion, and the old release's copy "
                "has " + oldText;
-    if (!decision.apply)
-        return "the updater would skip it: its " + what + newText + " compares lower than the "
-               "old release's " + oldText + " as text" +
-               (CompareAsNumbers(item.newVersion.c_str(), item.oldVersion.c_str()) >= 0
-                    ? " (the updater compares the texts, so " + newText + " sorts before " +
-                          oldText + ")"
-                    : std::string());
+    return "the updater would skip it: its " + VersionWord(item) + newText +
+           " compares lower than the old release's " + oldText + " as text" +
+           (CompareAsNumbers(item.newVersion.c_str(), item.oldVersion.c_str()) >= 0
+                ? " (the updater compares the texts, so " + newText + " sorts before " + oldText +
+                      ")"
+                : std::string());
+}
+
+// A change the updater installs although its version text does not show it.
+void WarnIfSameVersion(const MadeItem& item, Problems& problems)
+{
     String same;
     same.Assign(item.newVersion.c_str());
     if (item.changed && item.kind != ItemPlain && same.CompareNoCase(item.oldVersion.c_str()) == 0)
         problems.Warning(Quoted(item.name) + ": " +
-                         (item.newVersion.empty() ? "neither release's copy has a FileVersion"
-                                                  : "its " + what + newText + " is the old release's") +
+                         (item.newVersion.empty()
+                              ? "neither release's copy has a FileVersion"
+                              : "its " + VersionWord(item) + Quoted(item.newVersion) +
+                                    " is the old release's") +
                          ", so the updater installs it (it copies when the text compares greater "
                          "or equal) but cannot tell the two apart: every run copies it again");
+}
+
+// The updater's own step for item over the old release as the install
+// folder (the current folder is the new release's): why it would not
+// install it, or "".
+std::string StepRefusal(MadeItem& item, const std::wstring& oldDir, Problems& problems)
+{
+    ItemStep step(item.name.c_str(), ItemTarget(oldDir, item.name.c_str()));
+    const ItemVerdict verdict = PredictItemStep(step);
+    item.newVersion = TextOf(step.decision.sourceVersion);
+    item.oldVersion = TextOf(step.decision.targetVersion);
+    if (verdict == VerdictSkip)
+        return SkipRefusal(item);
+    if (verdict == VerdictStop)
+        return "the updater would stop with its error box \"" + Utf8(step.stopMessage) + "\"" +
+               (item.kind == ItemArchive ? " (see \"updtool verify\")" : "");
+    if (verdict == VerdictPrompt && step.prompt == PromptTargetIsFolder)
+        return "it is a folder in the old release, and the updater cannot replace a folder with "
+               "a file";
+    if (verdict == VerdictPrompt && step.prompt == PromptFolderIsFile)
+        return "its folder " + Shown(step.path) + " is a file in the old release";
+    // A read-only or held copy says how the old release lies on this
+    // machine, not how it is installed.
+    const bool local = step.prompt == PromptTargetReadOnly || step.prompt == PromptTargetHeld;
+    if (verdict == VerdictPrompt && local)
+        problems.Warning(Quoted(item.name) + ": in the old release " + StepReason(step));
+    if (verdict != VerdictApply && !(verdict == VerdictPrompt && local))
+        return StepReason(step);
+    WarnIfSameVersion(item, problems);
     return std::string();
 }
 
 // Why the updater would not install item, or "".
-std::string Refusal(MadeItem& item, const std::wstring& oldDir, const std::wstring& oldPath,
-                    Problems& problems)
+std::string Refusal(MadeItem& item, const std::wstring& oldDir, Problems& problems)
 {
     const std::string name = EntryNameRefusal(item.name);
     if (!name.empty())
         return "the name " + name + ", so the updater could not install it (leave it out with "
                "--exclude)";
-    std::string refusal = ListingRefusal(item.name);
-    if (refusal.empty())
-        refusal = FolderRefusal(item, oldDir, oldPath);
-    return refusal.empty() ? VersionRefusal(item, oldPath, problems) : refusal;
+    const std::string refusal = ListingRefusal(item.name);
+    return refusal.empty() ? StepRefusal(item, oldDir, problems) : refusal;
 }
 
 // Judges the shipped files of news, in the lookup's order.
-void JudgeShipped(const FolderWalk& news, const std::vector<std::wstring>& oldPaths,
+void JudgeShipped(const FolderWalk& news, const std::vector<bool>& changed,
                   const std::vector<bool>& shipped, const std::wstring& oldDir, ReleaseDiff& diff)
 {
     std::vector<std::string> names;
@@ -207,11 +204,9 @@ void JudgeShipped(const FolderWalk& news, const std::vector<std::wstring>& oldPa
         MadeItem item;
         item.name = names[index];
         item.path = news.files[index].path;
-        item.changed = !oldPaths[index].empty();
+        item.changed = changed[index];
         item.kind = KindOfItem(item.name.c_str());
-        const std::wstring oldPath =
-            item.changed ? oldPaths[index] : oldDir + L"\\" + WideFrom932(item.name.c_str());
-        const std::string refusal = Refusal(item, oldDir, oldPath, diff.problems);
+        const std::string refusal = Refusal(item, oldDir, diff.problems);
         if (refusal.empty())
             diff.items.push_back(item);
         else
@@ -255,16 +250,17 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
     Progress shown("make: comparing", progress);
     uint64_t bytes = 0;
     const uint32_t total = uint32_t(news.files.size() + news.unnamed.size());
-    std::vector<std::wstring> oldPaths(news.files.size());
-    std::vector<bool> shipped(news.files.size());
+    std::vector<bool> changed(news.files.size()), shipped(news.files.size());
     uint32_t done = 0;
     for (size_t i = 0; i < news.files.size(); ++i) {
-        shipped[i] = Ships(news.files[i], newDir, oldFiles, oldPaths[i], bytes);
+        bool was = false;
+        shipped[i] = Ships(news.files[i], newDir, oldFiles, was, bytes);
+        changed[i] = was;
         shown.Update(++done, total, bytes);
     }
     for (const SourceFile& file : news.unnamed) {
-        std::wstring oldPath;
-        if (Ships(file, newDir, oldFiles, oldPath, bytes))
+        bool changedToo = false;
+        if (Ships(file, newDir, oldFiles, changedToo, bytes))
             diff.problems.Error(QuotedName(file.path.substr(newDir.size() + 1)) +
                                 ": code page 932 cannot hold the name, and update.ini lists "
                                 "items in code page 932 (leave it out with --exclude)");
@@ -275,7 +271,7 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
     WorkingFolder working;
     if (!working.Enter(newFolder))
         ThrowSystemError("cannot enter the folder " + Shown(newDir), newDir);
-    JudgeShipped(news, oldPaths, shipped, oldDir, diff);
+    JudgeShipped(news, changed, shipped, oldDir, diff);
     if (diff.items.empty() && diff.problems.Count(SeverityError) == 0)
         diff.problems.Error("nothing was added or changed: an update would list no items");
 }

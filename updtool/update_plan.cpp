@@ -84,7 +84,8 @@ PlannedAction ActionOf(ItemVerdict verdict)
     case VerdictStop: return ActionStop;
     case VerdictRefused: return ActionNotReached;
     case VerdictSkip:
-    case VerdictSameFile: break;
+    case VerdictSameFile:
+    case VerdictListedAgain: break;
     }
     return ActionSkip;
 }
@@ -117,6 +118,7 @@ std::string StepReason(const ItemStep& step)
     case VerdictRefused: return "the updater refuses it before its dialog: " + RefusalText(step.item);
     case VerdictMissing: return MissingReason(step);
     case VerdictSameFile: return "its target is the shipped file itself: nothing to copy";
+    case VerdictListedAgain: return "the same target is listed again later: only its last listing is applied";
     case VerdictPrompt:
         return PromptReason(step) + "; the updater asks (Abort, Retry, Ignore): Ignore skips it, "
                                     "Abort ends the run in its error box";
@@ -216,6 +218,7 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
     freeBytes = FreeBytes(destination);
     items.clear();
     items.reserve(settings.files.size());
+    const std::vector<bool> listedAgain = ListedAgainLater(settings.files);
     for (size_t i = 0; i < settings.files.size(); ++i) {
         const char* name = TextOf(settings.files[i]);
         items.emplace_back(name, destination.empty() ? std::wstring() : ItemTarget(destination, name));
@@ -228,7 +231,8 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
         const uint64_t room = allOrNothing && freeBytes != UINT64_MAX
                                   ? (appliedBytes < freeBytes ? freeBytes - appliedBytes : 0)
                                   : UINT64_MAX;
-        const ItemVerdict verdict = PredictItemStep(planned.step, room);
+        const ItemVerdict verdict =
+            listedAgain[i] ? (planned.step.verdict = VerdictListedAgain) : PredictItemStep(planned.step, room);
         planned.action = ActionOf(verdict);
         planned.reason = StepReason(planned.step);
         const bool roomStop = verdict == VerdictStop && planned.step.error == ERROR_DISK_FULL;

@@ -294,3 +294,26 @@ TEST(FileList, SplitsOnSemicolonsKeepingEverythingElse)
 }
 
 }
+
+// Which listings name a target that comes again later, as the system
+// compares names: only the last of them is applied.
+TEST(ItemStep, ListedAgainLaterAsTheSystemComparesNames)
+{
+    const struct {
+        std::vector<const char*> items;
+        std::vector<bool> again;
+    } rows[] = {
+        {{"a.txt", "b.txt"}, {false, false}},
+        {{"a.txt", "A.TXT"}, {true, false}},
+        {{"a.txt", "b.txt", "a.txt", "A.txt"}, {true, false, true, false}},
+        {{"sub\\a.txt", "SUB/A.TXT"}, {true, false}},
+        {{"データ\\地図.map", "データ\\地図.MAP", "データ\\地図"}, {true, false, false}},
+        {{"a.txt", "a.txt "}, {false, false}},
+    };
+    for (const auto& row : rows) {
+        std::vector<String> items(row.items.size());
+        for (size_t i = 0; i < items.size(); ++i)
+            items[i].Assign(row.items[i]);
+        EXPECT_EQ(ListedAgainLater(items), row.again) << row.items[0] << " ... " << row.items.back();
+    }
+}

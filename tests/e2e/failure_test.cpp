@@ -104,6 +104,21 @@ TEST_F(FailureTest, IgnoreSkipsTheItemAndGoesOn)
     EXPECT_EQ(ListFolder(install), "a.txt b.txt c.txt d.txt e.txt");
 }
 
+// All or nothing cannot leave an item out: Ignore ends the run as Abort
+// does, with everything put back.
+TEST_F(FailureTest, IgnoreWithAllOrNothingPutsEverythingBack)
+{
+    AskAllOrNothing();
+    SetFileAttributesA(third.c_str(), FILE_ATTRIBUTE_READONLY);
+
+    const SessionResult run = Run({Press(IDOK), Press(IDIGNORE), Press(IDOK)});
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), Prompt(),
+                                                   ErrorBox("0x5")}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(States(), "old old old old old");
+}
+
 TEST_F(FailureTest, AbortOnTargetHeldOpenReportsSharingViolation)
 {
     HANDLE held = CreateFileA(third.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -9,6 +9,7 @@
 
 #include "base/exceptions.h"
 #include "update/interrupted_update.h"
+#include "tests/support/folder_link.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/support/scratch_dir.h"
 
@@ -63,7 +64,7 @@ TEST_F(Folders, AllOrNothingPutsEverythingInPlaceOrNothing)
     } rows[] = {
         {"success", false, false, {}},
         {"abort at the third item's prompt", true, false, {IDABORT}},
-        {"ignore there: the rest still all or nothing", true, false, {IDIGNORE}},
+        {"ignore there ends it as abort does", true, false, {IDIGNORE}},
         {"a replacement that does not succeed", false, true, {IDABORT}},
         {"ignore there ends it too", false, true, {IDIGNORE}},
     };
@@ -93,8 +94,8 @@ TEST_F(Folders, AllOrNothingPutsEverythingInPlaceOrNothing)
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
         SetFileAttributesW(Wide(install + "\\c.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-        // Ignore while copying skips the item; while replacing it cannot.
-        const bool completes = row.answers.empty() || (row.readOnlyThird && row.answers[0] == IDIGNORE);
+        // Ignore cannot leave an item out of an all-or-nothing update.
+        const bool completes = row.answers.empty();
         EXPECT_EQ(raised, !completes) << row.label;
         const std::string state = completes ? "new " : "old ";
         EXPECT_EQ(Installed("a.txt"), state + "a.txt") << row.label;
@@ -203,4 +204,110 @@ TEST_F(Folders, RecoveryLeavesWhatIsNotAJournalOfOurs)
     WriteFileBytes(install + "\\upd0123456789ABCDEE.jnl", std::string("UPDJNL01\1\0\0", 11));
     RecoverInterruptedUpdates(Wide(install));
     EXPECT_EQ(ListFolder(install), "upd0123456789ABCDEF.jnl");
+}
+
+// A recovery cut short (here: the old bytes of a.txt held by another
+// program) leaves its mark, so the next one still puts everything back,
+// although the copies that told what was replaced are gone by then.
+TEST_F(Folders, RecoveryCutShortStillPutsBackNextTime)
+{
+    std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+    ASSERT_TRUE(journal->Create(Wide(install), true, {L""}));
+    const std::wstring prefix = journal->RunPrefix();
+    std::vector<JournalReplacement> plan;
+    for (const char* name : {"a.txt", "b.txt"}) {
+        WriteFileBytes(install + "\\" + name, std::string("old ") + name);
+        const std::wstring n(1, wchar_t(name[0] - 'a' + 'A'));
+        plan.push_back(JournalReplacement(Wide(name), prefix + L"000" + n + L".tmp",
+                                          prefix + L"000" + n + L".bak"));
+        WriteFileBytes(install + "\\" + std::string(plan.back().copy.begin(), plan.back().copy.end()),
+                       std::string("new ") + name);
+    }
+    ASSERT_TRUE(journal->WriteReplacing(plan));
+    const std::wstring folder = Wide(install) + L"\\";
+    // Killed after a.txt took its new bytes.
+    CreateHardLinkW((folder + plan[0].backup).c_str(), (folder + L"a.txt").c_str(), nullptr);
+    MoveFileExW((folder + plan[0].copy).c_str(), (folder + L"a.txt").c_str(), MOVEFILE_REPLACE_EXISTING);
+    journal.reset();
+
+    HANDLE held = CreateFileW((folder + plan[0].backup).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RecoverInterruptedUpdates(Wide(install));
+    CloseHandle(held);
+    ASSERT_EQ(Installed("a.txt"), "new a.txt") << "the held old bytes could not be put back";
+    RecoverInterruptedUpdates(Wide(install));
+
+    EXPECT_EQ(Installed("a.txt"), "old a.txt");
+    EXPECT_EQ(Installed("b.txt"), "old b.txt");
+    EXPECT_EQ(UpdateLeftovers(install), "");
+}
+
+// Planted journals, as an attacker in a folder any user may write would
+// leave them: nothing they name is touched, and they stay.
+TEST_F(Folders, RecoveryLeavesJournalsThatNameWhatTheirRunDidNotMake)
+{
+    const std::string victim = scratch.Path("victim.txt");
+    WriteFileBytes(victim, "victim");
+    WriteFileBytes(install + "\\save.dat", "a user's");
+    const struct {
+        const char* label;
+        JournalReplacement replacement;
+        JournalRecord mark;
+    } rows[] = {
+        {"kept file outside, complete", {L"a.txt", L"", L"..\\victim.txt"}, kJournalComplete},
+        {"a user's file as the kept one", {L"a.txt", L"", L"save.dat"}, kJournalComplete},
+        {"target outside, rolling back", {L"..\\victim.txt", L"", L"save.dat"}, kJournalRollingBack},
+    };
+    for (const auto& row : rows) {
+        std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+        ASSERT_TRUE(journal->Create(Wide(install), true, {L""})) << row.label;
+        JournalReplacement replacement = row.replacement;
+        replacement.copy = journal->RunPrefix() + L"0000.tmp";
+        ASSERT_TRUE(journal->WriteReplacing({replacement})) << row.label;
+        ASSERT_TRUE(journal->WriteMark(row.mark)) << row.label;
+        journal.reset();
+        const std::string before = ListFolder(install);
+
+        RecoverInterruptedUpdates(Wide(install));
+
+        EXPECT_EQ(ReadFileBytes(victim), "victim") << row.label;
+        EXPECT_EQ(Installed("save.dat"), "a user's") << row.label;
+        EXPECT_EQ(ListFolder(install), before) << row.label;
+        RemoveTree(install);
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+        WriteFileBytes(install + "\\save.dat", "a user's");
+    }
+}
+
+// A folder below the install folder that is a link to elsewhere: the item is
+// refused before anything is written there, in both modes, and so is one
+// whose run folder would lie there.
+TEST_F(Folders, NothingIsWrittenThroughALinkBelowTheInstallFolder)
+{
+    const std::string elsewhere = scratch.Path("elsewhere");
+    CreateDirectoryW(Wide(elsewhere).c_str(), nullptr);
+    ASSERT_TRUE(MakeFolderLink(install + "\\sub", elsewhere));
+    for (const char* name : {"sub\\v.txt", "sub/v.txt", "sub\\deeper\\v.txt"}) {
+        for (bool allOrNothing : {false, true}) {
+            Stage("a.txt");
+            WriteFileBytes(source + "\\sub\\deeper\\v.txt", "new");
+            WriteFileBytes(source + "\\sub\\v.txt", "new");
+            const std::vector<String> items = Items({"a.txt", name});
+            std::string message;
+            try {
+                FileUpdate update(Wide(install), items, allOrNothing);
+                for (const String& item : items)
+                    update.Apply(item, nullptr, nullptr);
+                update.Commit();
+            } catch (const OCErrorException& failure) {
+                message = failure.message.text;
+                EXPECT_EQ(failure.code, uint32_t(ERROR_CANT_RESOLVE_FILENAME)) << name;
+            }
+            EXPECT_EQ(message, "ファイル " + std::string(name) + " の指定が正しくありません。")
+                << name;
+            EXPECT_EQ(ListFolder(elsewhere), "") << name << (allOrNothing ? ", all or nothing" : "");
+            EXPECT_EQ(Installed("a.txt"), allOrNothing ? "old a.txt" : "new a.txt") << name;
+        }
+    }
 }

@@ -503,10 +503,11 @@ TEST(UpdtoolCheck, WarnsOfWhatTheReaderReadsOtherwise)
          {"warning: line 1: \"file=a.txt\" stands above the first section header: the updater reads it for "
           "[update] all the same"},
          {}},
-        {"items repeated in other case are found, the first left alone", head + "file=a.txt;A.TXT;b.txt;a.txt\r\n",
-         {"warning: item \"A.TXT\" is listed more than once", "warning: item \"a.txt\" is listed more than once"},
+        {"items repeated in other case are found, the last one applied", head + "file=a.txt;A.TXT;b.txt;a.txt\r\n",
+         {"warning: item \"A.TXT\" names the same target as a later item",
+          "warning: item \"a.txt\" names the same target as a later item"},
          {}},
-        {"a clean file gives no lint", head + "file=a.txt\r\n", {}, {"warning: line", "is listed more than once"}},
+        {"a clean file gives no lint", head + "file=a.txt\r\n", {}, {"warning: line", "names the same target"}},
     };
     for (const LintRow& row : rows) {
         Stage stage;
@@ -521,7 +522,7 @@ TEST(UpdtoolCheck, WarnsOfWhatTheReaderReadsOtherwise)
         for (const std::string& part : row.never)
             EXPECT_EQ(std::string::npos, out.find(part)) << row.label << ": still\n" << part << "\nin\n" << result.out;
         if (row.label == rows[5].label) {
-            EXPECT_EQ(2u, CountOf(out, "is listed more than once")) << result.out;
+            EXPECT_EQ(2u, CountOf(out, "names the same target as a later item")) << result.out;
         }
     }
 }

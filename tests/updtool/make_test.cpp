@@ -149,7 +149,7 @@ TEST(UpdtoolMake, RefusesWhatTheUpdaterWouldNotInstall)
          "\"data.pak\": the updater would skip it: its revision \"10\" compares lower than the old "
          "release's \"9\" as text (the updater compares the texts, so \"10\" sorts before \"9\")"},
         {"damaged archive", {{"a.txt", "a"}}, {{"a.txt", "a"}, {"data.pak", cut}},
-         "\"data.pak\": it is damaged: the updater would stop with its error box"},
+         "\"data.pak\": the updater would stop with its error box"},
         {"a name update.ini's reader reads as a line break", {{"a.txt", "a"}},
          {{"a.txt", "a"}, {"maps\\new.map", "n"}},
          "\"maps\\new.map\": update.ini cannot list it: the updater's reader reads it as "
@@ -161,6 +161,8 @@ TEST(UpdtoolMake, RefusesWhatTheUpdaterWouldNotInstall)
         {"a file where a folder was", {{"x\\y.txt", "y"}}, {{"x", "now a file"}},
          "\"x\": it is a folder in the old release, and the updater cannot replace a folder with a "
          "file"},
+        {"a file where a folder goes", {{"x", "now a folder"}}, {{"x\\y.txt", "y"}},
+         "\\old\\x\" is a file in the old release"},
         {"nothing changed", {{"a.txt", "a"}}, {{"a.txt", "a"}},
          "nothing was added or changed: an update would list no items"},
         {"a title update.ini's reader reads otherwise", {{"a.txt", "a"}}, {{"a.txt", "b"}},
@@ -231,6 +233,7 @@ TEST(UpdtoolMake, FollowsTheUpdaterAndJudgesOnlyShippedFiles)
         std::string said;     // a part of standard output (UTF-8)
         std::string unsaid = {};   // no part of it ("": not checked)
         std::string written = {};  // OUT_DIR's names when made
+        std::wstring readOnly = {};  // an old release's file made read-only
     };
     const std::string v2 = StubBytes("app-2.0.exe"), none = StubBytes("app-none.exe");
     const std::pair<std::wstring, std::string> a = {L"a.txt", "a"}, b = {L"a.txt", "b"};
@@ -272,11 +275,18 @@ TEST(UpdtoolMake, FollowsTheUpdaterAndJudgesOnlyShippedFiles)
          "a.txt update.ini updater.exe"},
         {"the updater where an item goes", {a}, {b}, {"--updater", "new\\a.txt"}, 1,
          "\\new\\a.txt\" would take the place of \"a.txt\" in the update folder\n"},
+        {"a read-only copy in the old release", {a}, {b}, {}, 0,
+         "warning   \"a.txt\": in the old release its target is read-only, which the updater "
+         "cannot replace; the updater asks", "", "a.txt update.ini", L"a.txt"},
     };
     for (const Row& row : rows) {
         ScratchDir scratch;
         WriteNamed(scratch.Path("old"), row.oldFiles);
         WriteNamed(scratch.Path("new"), row.newFiles);
+        if (!row.readOnly.empty()) {
+            ASSERT_TRUE(SetFileAttributesW((Wide(scratch.Path("old")) + L"\\" + row.readOnly).c_str(),
+                                           FILE_ATTRIBUTE_READONLY));
+        }
         WriteFileBytes(scratch.Path("updater.exe"), "MZ stand-in");
         std::vector<std::string> args = {"make", "old", "new", "out"};
         args.insert(args.end(), row.options.begin(), row.options.end());

@@ -1,0 +1,50 @@
+#include "tests/support/folder_link.h"
+
+#include <windows.h>
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+// Wine's own export: the Unix path of a Windows path (freed with
+// HeapFree); null on Windows.
+std::string UnixPath(const std::string& path)
+{
+    typedef char*(CDECL * UnixName)(const wchar_t*);
+    const UnixName unixName = reinterpret_cast<UnixName>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    if (unixName == nullptr)
+        return std::string();
+    char* name = unixName(Wide(path).c_str());
+    if (name == nullptr)
+        return std::string();
+    const std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+}  // namespace
+
+bool MakeFolderLink(const std::string& link, const std::string& to)
+{
+    const std::string from = UnixPath(link), target = UnixPath(to);
+    if (from.empty() || target.empty())
+        return CreateSymbolicLinkW(Wide(link).c_str(), Wide(to).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+    // Wine starts a Unix program as a process of its own that cannot be
+    // waited for: the link is there when it shows.
+    std::string command = "/bin/ln -s \"" + target + "\" \"" + from + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int waited = 0; waited < 1000; ++waited) {
+        const DWORD attributes = GetFileAttributesW(Wide(link).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        Sleep(10);
+    }
+    return false;
+}

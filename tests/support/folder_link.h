@@ -1,0 +1,10 @@
+#pragma once
+// Folder links as a user of the machine would make them. Wine's
+// CreateSymbolicLinkW makes nothing, so under Wine the link is a symbolic
+// link of the Unix side (made by ln), which Wine reports as a reparse point,
+// as Windows does a symbolic link or junction.
+
+#include <string>
+
+// link -> to (both Windows paths). False when it could not be made.
+bool MakeFolderLink(const std::string& link, const std::string& to);
