@@ -214,9 +214,6 @@ int RunCompare(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() != 2)
         return UsageError("compare", "name the archive and the folder");
-    try {
-        return Compare(line);
-    } catch (const ToolError& error) {
-        return Fail("compare", error.message);
-    }
+    // A ToolError is reported by main, as every command's.
+    return Compare(line);
 }
