@@ -60,29 +60,49 @@ TEST_F(E2ETest, ItemsThatCouldLeaveTheirFoldersEndTheRunBeforeTheDialog)
 
 TEST_F(E2ETest, DamagedArchiveNeverReplacesTheInstalledOne)
 {
-    // An interrupted download: revision 20, its last entry running past the
-    // end of the file, over a complete revision 10.
+    // Revision 20 over a complete revision 10: an interrupted download, its
+    // last entry running past the end of the file; and one whose header and
+    // index are whole but 512 bytes inside an entry's compressed data are not.
+    std::string noise(64 << 10, '\0');
+    for (size_t i = 0, x = 12345; i < noise.size(); ++i, x = x * 1103515245 + 12345)
+        noise[i] = char('a' + (x >> 16) % 7);
+    PakSpec spec;
+    spec.revision = 20;
+    spec.entries.push_back(Packed("level.dat", noise));
+    std::string spoilt = BuildPak(spec);
+    ASSERT_GT(spoilt.size(), 8000u);
+    for (size_t i = spoilt.size() - 3000; i < spoilt.size() - 2488; ++i)
+        spoilt[i] = char(spoilt[i] ^ 0x5A);
+    const std::string cut = ArchiveOfRevision(20, std::string(4000, 'n'));
+    const struct {
+        const char* label;
+        std::string shipped;
+    } rows[] = {
+        {"cut short", cut.substr(0, cut.size() - 100)},
+        {"damaged entry data", spoilt},
+    };
     WriteIni("first.txt;data.pak;last.txt");
     Ship("first.txt", "new first");
-    Installed("first.txt", "old first");
-    const std::string cut = ArchiveOfRevision(20, std::string(4000, 'n'));
-    Ship("data.pak", cut.substr(0, cut.size() - 100));
-    Installed("data.pak", ArchiveOfRevision(10, "old level"));
     Ship("last.txt", "new last");
-    Installed("last.txt", "old last");
+    for (const auto& row : rows) {
+        Installed("first.txt", "old first");
+        Ship("data.pak", row.shipped);
+        Installed("data.pak", ArchiveOfRevision(10, "old level"));
+        Installed("last.txt", "old last");
 
-    const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+        const SessionResult run = Run({Press(IDOK), Press(IDOK)});
 
-    ASSERT_EQ(run.windows.size(), 2u) << run.problem;
-    const std::string text = run.windows[1].Text(0xFFFF);
-    EXPECT_EQ(run.windows[1].caption, u8"エラー");
-    EXPECT_EQ(text.rfind(u8"エラーが発生しました。\nCode 0x", 0), 0u) << text;
-    EXPECT_NE(text.find(u8" :データ解凍に失敗しました。"), std::string::npos) << text;
-    ExpectCleanEnd(run);
-    EXPECT_EQ(ReadFileBytes(InstalledPath("first.txt")), "new first") << "applied before it";
-    EXPECT_EQ(ReadFileBytes(InstalledPath("data.pak")), ArchiveOfRevision(10, "old level"));
-    EXPECT_EQ(ReadFileBytes(InstalledPath("last.txt")), "old last");
-    EXPECT_EQ(UpdateLeftovers(install), "");
+        ASSERT_EQ(run.windows.size(), 2u) << row.label << ": " << run.problem;
+        const std::string text = run.windows[1].Text(0xFFFF);
+        EXPECT_EQ(run.windows[1].caption, u8"エラー") << row.label;
+        EXPECT_EQ(text.rfind(u8"エラーが発生しました。\nCode 0x", 0), 0u) << row.label << ": " << text;
+        EXPECT_NE(text.find(u8" :データ解凍に失敗しました。"), std::string::npos) << row.label << ": " << text;
+        ExpectCleanEnd(run);
+        EXPECT_EQ(ReadFileBytes(InstalledPath("first.txt")), "new first") << row.label << ": applied before it";
+        EXPECT_EQ(ReadFileBytes(InstalledPath("data.pak")), ArchiveOfRevision(10, "old level")) << row.label;
+        EXPECT_EQ(ReadFileBytes(InstalledPath("last.txt")), "old last") << row.label;
+        EXPECT_EQ(UpdateLeftovers(install), "") << row.label;
+    }
 }
 
 TEST_F(E2ETest, SettingsTooLargeToHoldEndInTheErrorBox)
