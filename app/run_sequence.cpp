@@ -118,7 +118,8 @@ uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& dest
         const std::vector<bool> listedAgain = ListedAgainLater(files);
         for (size_t i = 0; i < files.size(); ++i) {
             ItemStep step(TextOf(files[i]), ItemTarget(destinationDir, TextOf(files[i])));
-            if (!listedAgain[i] && TakeItemStep(step) == VerdictApply)
+            // Bounds only: the full check comes at the item's turn.
+            if (!listedAgain[i] && TakeItemStep(step, CheckBounds) == VerdictApply)
                 total += step.size;
         }
     } catch (...) {

@@ -25,7 +25,9 @@
 //
 // Bounded for hostile archives: each distinct stored range is inflated
 // once, however many entries share it, and never past the largest size
-// stated for it; data overlapping other data is not inflated; memory holds
+// stated for it; overlapping data is inflated only while all inflated so
+// far stays within twice the file (beyond, the archive counts as damaged:
+// no archive without overlaps gets there); memory holds
 // a few words per entry, never the entries' names, and the first problems
 // in full (the rest are counted).
 
@@ -91,8 +93,8 @@ void CheckArchive(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth,
 // Whether an archive may replace another: a shipped archive that was cut
 // short (an interrupted download) or damaged otherwise must never take the
 // place of a sound installed one; its revision text alone cannot tell.
-// Checks the archive at path to the bounds depth and raises the
-// damaged-archive failure ("データ解凍に失敗しました。") at any damage; the
-// other faults pass. A path that cannot be opened is left to the copy to
-// report.
-void CheckArchiveIsSound(const std::wstring& path);
+// Checks the archive at path to the given depth (the updater: full, before
+// it replaces an installed archive) and raises the damaged-archive failure
+// ("データ解凍に失敗しました。") at any damage; the other faults pass. A path
+// that cannot be opened is left to the copy to report.
+void CheckArchiveIsSound(const std::wstring& path, CheckDepth depth = CheckBounds);

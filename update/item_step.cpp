@@ -122,7 +122,7 @@ std::wstring ItemTarget(const std::wstring& installFolder, const char* item)
     return installFolder + L"\\" + WideFrom932(item);
 }
 
-ItemVerdict TakeItemStep(ItemStep& step)
+ItemVerdict TakeItemStep(ItemStep& step, CheckDepth archiveDepth)
 {
     const char* source = TextOf(step.item);
     if (JudgeItem(source) != ItemAccepted)
@@ -132,9 +132,10 @@ ItemVerdict TakeItemStep(ItemStep& step)
     if (!DecideUpdate(source, step.target, step.decision))
         return step.verdict = VerdictSkip;
     const std::wstring wide = WideFrom932(source);
-    // A damaged archive never takes the place of the installed one.
+    // A damaged archive never takes the place of the installed one: every
+    // entry's data is inflated and checked before the first byte is copied.
     if (step.decision.kind == ItemArchive)
-        CheckArchiveIsSound(wide);
+        CheckArchiveIsSound(wide, archiveDepth);
     step.size = SourceSize(wide);
     return step.verdict = VerdictApply;
 }

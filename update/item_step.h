@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "base/string.h"
+#include "pak/archive_check.h"
 #include "update/update_decision.h"
 
 enum ItemVerdict {
@@ -59,9 +60,10 @@ std::vector<bool> ListedAgainLater(const std::vector<String>& items);
 std::wstring ItemTarget(const std::wstring& installFolder, const char* item);
 
 // The updater's own step, up to the copy: Refused, Missing, Skip or Apply.
-// An archive about to be applied is checked (CheckArchiveIsSound) first.
-// Raises what the decision and the check raise; the run ends there.
-ItemVerdict TakeItemStep(ItemStep& step);
+// An archive about to be applied is checked first (CheckArchiveIsSound),
+// to the full depth unless the caller only sums up sizes. Raises what the
+// decision and the check raise; the run ends there.
+ItemVerdict TakeItemStep(ItemStep& step, CheckDepth archiveDepth = CheckFull);
 
 // The whole turn as it would go now, changing nothing: TakeItemStep with its
 // failure caught (Stop), then what the copy meets at source and target

@@ -98,6 +98,8 @@ TEST_F(Depths, TheFullDepthAloneInflatesEntries)
     doubled.offset = 0;  // the same bytes as "a": allowed
     PakEntry over = Raw("o", "oo");
     over.offset = 1;  // inside "a"'s bytes: a fault of the making only
+    PakEntry overPacked = Packed("p", text);
+    overPacked.offset = 1;  // inside "b"'s stream: delivered, so inflated too
     const struct {
         const char* label;
         std::string bytes;
@@ -115,6 +117,8 @@ TEST_F(Depths, TheFullDepthAloneInflatesEntries)
          "an earlier entry, "},
         {"overlapping data", BuildPak(Pak(1, {Raw("a", "aa"), over})), 1, 0, 1, 0,
          "its data overlaps that of "},
+        {"compressed data overlapping, not a stream", BuildPak(Pak(2, {Packed("b", text), overPacked})), 1,
+         0, 2, 1, nullptr},
         {"NUL in a name", BuildPak(Pak(2, {Raw(std::string("n\0m", 3), "1")})), 1, 0, 1, 0,
          "its name holds a NUL byte, where the updater's reading of it ends"},
     };
@@ -130,12 +134,13 @@ TEST_F(Depths, TheFullDepthAloneInflatesEntries)
         if (row.fullFirst) {
             EXPECT_EQ(first, row.fullFirst) << row.label;
         }
-        // The updater's check is the bounds depth: faults of the making pass.
+        // The updater's check, before it replaces an archive, is the full
+        // depth: faults of the making pass, damage does not.
         Put("data.pak", row.bytes);
         EXPECT_EQ(ErrorMessage([&] {
-                      CheckArchiveIsSound(WideFrom932(scratch.Path("data.pak").c_str()));
+                      CheckArchiveIsSound(WideFrom932(scratch.Path("data.pak").c_str()), CheckFull);
                   }),
-                  row.boundsDamage ? InflateFailure() : "<no exception>")
+                  row.fullDamage ? InflateFailure() : "<no exception>")
             << row.label;
     }
 }
