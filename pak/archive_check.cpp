@@ -96,7 +96,7 @@ private:
 typedef std::array<uint32_t, 5> StoredRange;
 
 // What one check keeps while it reads.
-class Check {
+class ArchiveChecker {
 public:
     ArchiveFile& archive;
     ArchiveFile& data;
@@ -109,7 +109,7 @@ public:
     DuplicateNames duplicates;
     std::vector<StoredRange> ranges;
 
-    Check(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth, ArchiveReport& report,
+    ArchiveChecker(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth, ArchiveReport& report,
           const NameRule& nameRule)
         : archive(archive), data(data), depth(depth), report(report), nameRule(nameRule),
           damageOnly(false)
@@ -117,7 +117,7 @@ public:
     }
 
     void Run();
-    virtual ~Check() {}
+    virtual ~ArchiveChecker() {}
 
     bool Index(ArchiveIndex& index);
     uint64_t Records(ArchiveIndex& index, EntryReader& reader);
@@ -128,7 +128,7 @@ public:
 };
 
 // The archive's header and index as a whole; false when no records can be read.
-bool Check::Index(ArchiveIndex& index)
+bool ArchiveChecker::Index(ArchiveIndex& index)
 {
     bool loaded = false;
     const std::string failure = LoadIndex(index, data, loaded);
@@ -149,7 +149,7 @@ bool Check::Index(ArchiveIndex& index)
     return true;
 }
 
-void Check::Name(uint32_t entry, const IndexRecord& record)
+void ArchiveChecker::Name(uint32_t entry, const IndexRecord& record)
 {
     const uint32_t nameLength = NameTextLength(record.name, record.nameLength);
     if (nameLength != record.nameLength) {
@@ -168,7 +168,7 @@ void Check::Name(uint32_t entry, const IndexRecord& record)
 
 // Each record's name and bounds; the stored ranges to look at next. Returns
 // where a version 0 index ends (0 for others).
-uint64_t Check::Records(ArchiveIndex& index, EntryReader& reader)
+uint64_t ArchiveChecker::Records(ArchiveIndex& index, EntryReader& reader)
 {
     const ArchiveHeader& header = index.header;
     IndexRecord record;
@@ -211,7 +211,7 @@ uint64_t Check::Records(ArchiveIndex& index, EntryReader& reader)
 
 // The compressed entries of ranges [first, last), which share their stored
 // bytes, inflated once to the largest size stated for them.
-void Check::Inflate(size_t first, size_t last, uint64_t fileSize, EntryReader& reader)
+void ArchiveChecker::Inflate(size_t first, size_t last, uint64_t fileSize, EntryReader& reader)
 {
     const uint32_t start = ranges[first][0], end = ranges[first][1];
     IndexRecord group;
@@ -237,7 +237,7 @@ void Check::Inflate(size_t first, size_t last, uint64_t fileSize, EntryReader& r
 }
 
 // Overlaps; at full depth each distinct compressed range inflated once.
-void Check::Ranges(uint64_t indexEnd, uint64_t fileSize, EntryReader& reader)
+void ArchiveChecker::Ranges(uint64_t indexEnd, uint64_t fileSize, EntryReader& reader)
 {
     std::sort(ranges.begin(), ranges.end());
     uint32_t reachEnd = 0, reachEntry = kNone;  // the data that ends last so far
@@ -279,7 +279,7 @@ void Check::Ranges(uint64_t indexEnd, uint64_t fileSize, EntryReader& reader)
 }
 
 // The problems kept, with the names they concern read again.
-void Check::Report()
+void ArchiveChecker::Report()
 {
     findings.Trim();
     report.problemCount = findings.count;
@@ -313,7 +313,7 @@ void Check::Report()
     }
 }
 
-void Check::Run()
+void ArchiveChecker::Run()
 {
     {
         ArchiveIndex index(archive);
@@ -338,7 +338,7 @@ void Check::Run()
 void CheckArchive(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth,
                   ArchiveReport& report, const NameRule& nameRule)
 {
-    Check(archive, data, depth, report, nameRule).Run();
+    ArchiveChecker(archive, data, depth, report, nameRule).Run();
 }
 
 void CheckArchiveIsSound(const std::wstring& path, CheckDepth depth)
@@ -353,7 +353,7 @@ void CheckArchiveIsSound(const std::wstring& path, CheckDepth depth)
     // takes stays the same for any number of entries; the full depth keeps
     // a few words per entry to inflate each stored range once.
     ArchiveReport report;
-    Check check(archive, data, depth, report, NameRule());
+    ArchiveChecker check(archive, data, depth, report, NameRule());
     check.damageOnly = true;
     check.Run();
     if (report.damageCount != 0)
