@@ -8,10 +8,10 @@
 #include "base/dll_search.h"
 #include "base/exceptions.h"
 #include "project_version.h"
-#include "updtool/commands.h"
-#include "updtool/text_conversion.h"
-#include "updtool/tool_error.h"
-#include "updtool/tool_output.h"
+#include "updtool/commands/commands.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
+#include "updtool/console/tool_output.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 #include <cstring>
 #include "pak/archive_revision.h"
 #include "pak/name_matcher.h"
-#include "updtool/entry_name_rule.h"
-#include "updtool/entry_order.h"
-#include "updtool/revision_rule.h"
-#include "updtool/settings_encoding.h"
-#include "updtool/sha256.h"
-#include "updtool/name_pattern.h"
-#include "updtool/text_conversion.h"
-#include "updtool/tool_output.h"
+#include "updtool/archives/entry_name_rule.h"
+#include "updtool/archives/entry_order.h"
+#include "updtool/archives/revision_rule.h"
+#include "updtool/folders/settings_encoding.h"
+#include "updtool/archives/sha256.h"
+#include "updtool/archives/name_pattern.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_output.h"
 
 TEST(ArchiveRules, ExtractionNames)
 {

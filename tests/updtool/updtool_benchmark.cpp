@@ -56,7 +56,7 @@
 #include <vector>
 #include "tests/support/archive_writer.h"
 #include "tests/support/benchmark_support.h"
-#include "updtool/commands.h"
+#include "updtool/commands/commands.h"
 
 namespace {
 

@@ -1,0 +1,92 @@
+#include "updtool/archives/archive_input.h"
+
+#include <cstdio>
+#include "base/owned.h"
+#include "paths/device_name.h"
+#include "paths/wide_paths.h"
+#include "updtool/console/command_line.h"
+#include "updtool/archives/entry_name_rule.h"
+#include "updtool/console/report_text.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
+
+namespace {
+
+// The index is read record by record from the stream; a larger buffer than
+// the runtime's 4 KiB saves a system call per few records.
+const size_t kStreamBuffer = 64 * 1024;
+
+}  // namespace
+
+std::string OrdinaryFileProblem(const std::wstring& path)
+{
+    const std::string shown = Shown(path);
+    // Never opened: reading a device could wait for ever or read nothing.
+    if (NamesDevice(LeafOf(path)))
+        return shown + " names a device, not a file";
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return SystemErrorText("cannot read " + shown, GetLastError(), path);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return shown + " is a folder, not a file";
+    const Handle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!file.Valid())
+        return SystemErrorText("cannot read " + shown, GetLastError(), path);
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+        return shown + " is no ordinary file (a pipe or a device)";
+    return std::string();
+}
+
+int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFile& archive)
+{
+    const std::string problem = OrdinaryFileProblem(path);
+    if (!problem.empty())
+        return Fail(command, problem);
+    // The tool sets no open-failure handler: a failed open returns false
+    // instead of asking.
+    if (!archive.Open(path, ModeRead) || archive.inArchive)
+        return Fail(command, SystemErrorText("cannot read " + Shown(path), GetLastError(), path));
+    setvbuf(archive.file, nullptr, _IOFBF, kStreamBuffer);
+    return ExitOk;
+}
+
+int CheckArchiveArguments(const char* command, const std::vector<std::wstring>& positional,
+                          bool allowMore)
+{
+    if (positional.empty())
+        return UsageError(command, "name the archive");
+    if (positional.size() > 1 && !allowMore)
+        return UsageError(command, "one archive only, not " + Shown(positional[1]));
+    return ExitOk;
+}
+
+int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveReport& report)
+{
+    ArchiveFile archive, data;
+    if (int code = OpenArchiveArgument(command, path, archive))
+        return code;
+    if (int code = OpenArchiveArgument(command, path, data))
+        return code;
+    CheckArchive(archive, data, CheckFull, report, [](const std::string& name) {
+        const std::string refusal = EntryNameRefusal(name);
+        return refusal.empty() ? refusal
+                               : "the name " + refusal +
+                                     ": extract refuses it, and the updater would misplace or "
+                                     "never find it";
+    });
+    return ExitOk;
+}
+
+std::string ProblemMessage(const ArchiveProblem& problem)
+{
+    return problem.namesOther ? problem.message + ShownName(problem.other) + problem.suffix
+                              : problem.message;
+}
+
+std::string ProblemLine(const ArchiveProblem& problem)
+{
+    return (problem.forEntry ? Quoted(problem.entry) : std::string("archive")) +
+           ": " + ProblemMessage(problem);
+}

@@ -1,0 +1,367 @@
+#include "updtool/commands/commands.h"
+
+#include <windows.h>
+#include "base/text_932.h"
+#include "paths/device_name.h"
+#include "paths/folder_listing.h"
+#include "paths/wide_paths.h"
+#include "update/temporary_file.h"
+#include "update/update_settings.h"
+#include "updtool/console/command_report.h"
+#include "updtool/archives/file_handle.h"
+#include "updtool/console/kind_name.h"
+#include "updtool/commands/make_diff.h"
+#include "updtool/console/progress.h"
+#include "updtool/console/report_text.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
+#include "updtool/console/tool_output.h"
+#include "updtool/folders/working_folder.h"
+
+const char* const makeUsage =
+    "usage: updtool make OLD_DIR NEW_DIR OUT_DIR [--brand B] [--name N] [--title T]\n"
+    "                   [--version V] [--all-or-nothing] [--updater PATH]\n"
+    "                   [--exclude PATTERN]... [--json] [-q]\n"
+    "Writes to OUT_DIR (new, or an empty folder) every file of NEW_DIR that is\n"
+    "not byte for byte in OLD_DIR, at its path, and an update.ini (code page\n"
+    "932) listing them. A key not given is left out: a warning names the\n"
+    "updater's default. Files removed in NEW_DIR are warned of: the updater\n"
+    "cannot remove files. The updater itself goes beside update.ini.\n"
+    "Refused, with nothing written, when the updater would not install a file\n"
+    "the update ships: an executable or DLL whose FileVersion text compares\n"
+    "lower as text, or that lost it (an equal text is installed, and again on\n"
+    "every run: a warning); a .pak whose revision text compares lower, or that\n"
+    "is damaged; a name the updater refuses, that Windows cannot open as\n"
+    "named (con.txt, a trailing dot), that code page 932 cannot hold, or that\n"
+    "update.ini cannot list (\";\", \"\\n\", \"\\t\", a tab, a leading space); two\n"
+    "names that differ only in case; update.ini itself.\n"
+    "  --brand B, --name N, --title T, --version V   the keys Brand, Name,\n"
+    "                      Title and Version (code page 932 texts)\n"
+    "  --all-or-nothing    AllOrNothing=1: every item in place, or none\n"
+    "  --updater PATH      copy the updater into OUT_DIR, under its name\n"
+    "  --exclude PATTERN   leave out what matches in both releases, as pack\n"
+    "  --json              one JSON document: out, written, updater, items[]\n"
+    "                      (item, change, kind, oldVersion, newVersion),\n"
+    "                      removed[], problems[] (severity, message), summary\n"
+    "  -q                  no progress line\n"
+    "Exit codes: 0 written, 1 refused (nothing written), 2 bad usage or a\n"
+    "folder that cannot be read or written.\n";
+
+namespace {
+
+const struct {
+    const char* option;
+    const char* key;
+} kKeys[] = {{"--brand", "Brand"}, {"--name", "Name"}, {"--title", "Title"}, {"--version", "Version"}};
+
+// update.ini: the keys given, the file list, AllOrNothing; each read back
+// with the updater's own reader. A key left out is the updater's default.
+std::string SettingsText(const CommandLine& line, ReleaseDiff& diff)
+{
+    UpdateSettings defaults;
+    defaults.SetDefaults();
+    const String* defaultValues[] = {&defaults.brand, &defaults.name, &defaults.title,
+                                     &defaults.version};
+    std::string ini = "[update]\r\n", missing, values, list;
+    std::vector<std::pair<const char*, std::string>> given;
+    for (size_t i = 0; i < 4; ++i) {
+        const std::wstring* value = line.Value(kKeys[i].option);
+        std::string text;
+        if (!value) {
+            missing += std::string(missing.empty() ? "" : ", ") + kKeys[i].option;
+            values += std::string(values.empty() ? "" : ", ") + kKeys[i].key + " " +
+                      Quoted(*defaultValues[i]);
+        } else if (!ExactlyTo932(*value, text) || text.find_first_of("\r\n") != std::string::npos) {
+            diff.problems.Error(std::string(kKeys[i].option) + " " + Shown(*value) +
+                                " cannot be written to update.ini (characters beyond code page "
+                                "932, or a line break)");
+        } else {
+            ini += std::string(kKeys[i].key) + "=" + text + "\r\n";
+            given.emplace_back(kKeys[i].key, text);
+        }
+    }
+    if (!missing.empty())
+        diff.problems.Warning("no " + missing + ": the updater will use its defaults, " + values);
+    for (const MadeItem& item : diff.items)
+        list += (list.empty() ? "" : ";") + item.name;
+    ini += "file=" + list + "\r\n" + (line.Has("--all-or-nothing") ? "AllOrNothing=1\r\n" : "");
+    for (const auto& key : given) {
+        const std::string read = ReadBack(ini, key.first);
+        if (read != key.second)
+            diff.problems.Error(std::string(key.first) + " " + Quoted(key.second) +
+                                " would be read by the updater as " + Quoted(read) +
+                                " (\"\\n\" and \"\\t\" become a line break and a tab, a tab ends "
+                                "the value, leading spaces are skipped)");
+    }
+    if (!diff.items.empty() && ReadBack(ini, "file") != list)
+        diff.problems.Error("the file list would not be read back as written");
+    return ini;
+}
+
+// Writes the files and update.ini into out, each as a new file renamed
+// into place when complete; on a failure removes what it wrote.
+class Writer {
+public:
+    uint64_t bytes;
+
+    explicit Writer(const std::wstring& out) : bytes(0), out_(out) {}
+    virtual ~Writer()
+    {
+        // Not committed: the files written so far go again, newest first.
+        for (auto path = written_.rbegin(); path != written_.rend(); ++path) {
+            if (!DeleteFileW(path->c_str()))
+                RemoveDirectoryW(path->c_str());
+        }
+    }
+
+    void Folder(const std::wstring& folder)
+    {
+        if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return;
+        Folder(ContainingFolder(folder));
+        if (!CreateDirectoryW(folder.c_str(), nullptr))
+            ThrowSystemError("cannot create the folder " + Shown(folder), folder);
+        written_.push_back(folder);
+    }
+
+    // relative: below out. From source, or (source empty) of bytes.
+    void File(const std::wstring& relative, const std::wstring& source, const std::string& text)
+    {
+        const std::wstring target = out_ + L"\\" + relative;
+        Folder(ContainingFolder(target));
+        TemporaryFile file;
+        if (!file.Create(ContainingFolder(target), L"updtool"))
+            ThrowSystemError("cannot create a file beside " + Shown(target), target);
+        FILE_BASIC_INFO times = {};
+        bool timed = false;
+        if (source.empty()) {
+            WriteFully(file.Get(), text.data(), uint32_t(text.size()), Shown(target));
+        } else {
+            const Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            if (!in.Valid())
+                ThrowSystemError("cannot read " + Shown(source), source);
+            std::vector<char> buffer(256 * 1024);
+            for (uint32_t got; (got = ReadFully(in.Get(), buffer.data(), uint32_t(buffer.size()),
+                                                Shown(source))) > 0;
+                 bytes += got)
+                WriteFully(file.Get(), buffer.data(), got, Shown(target));
+            timed = GetFileInformationByHandleEx(in.Get(), FileBasicInfo, &times, sizeof times) != 0;
+        }
+        if (!file.Flush())
+            ThrowSystemError("cannot write " + Shown(target) + " to disk", target);
+        // The new release's times travel with the file: the updater gives
+        // them to the installed copy.
+        if (timed) {
+            times.ChangeTime.QuadPart = 0;
+            times.FileAttributes = 0;
+            SetFileInformationByHandle(file.Get(), FileBasicInfo, &times, sizeof times);
+        }
+        if (!file.RenameOver(target, false))
+            ThrowSystemError("cannot put " + Shown(target) + " in place", target);
+        written_.push_back(target);
+    }
+
+    void Commit() { written_.clear(); }
+
+private:
+    std::wstring out_;
+    std::vector<std::wstring> written_;
+};
+
+// The folders of a make: the two releases, the update and (may be empty)
+// the updater to copy into it.
+class MakeFolders {
+public:
+    std::wstring oldDir, newDir, out, updater;
+
+    MakeFolders() {}
+    virtual ~MakeFolders() {}
+
+    std::wstring UpdaterName() const { return LeafOf(updater); }
+};
+
+// A cell the same in both forms.
+ReportCell Plain(const char* key, const std::string& text)
+{
+    return ReportCell(key, ReportValue::Text(text), text);
+}
+
+// A version text (code page 932): quoted, "-" when none.
+ReportCell Version(const char* key, const std::string& version)
+{
+    return ReportCell(key, ReportValue::Text(Utf8From932(version)),
+                      version.empty() ? "-" : Quoted(version));
+}
+
+void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDiff& diff)
+{
+    Report report(json);
+    report.Field("out", ReportValue::Text(Utf8(folders.out)), "");
+    report.Field("written", ReportValue::Flag(written), "");
+    report.Field("updater",
+                 ReportValue::Text(folders.updater.empty() ? "" : Utf8(folders.UpdaterName())), "");
+    report.Begin("items", true, diff.items.empty() ? "" : "items:");
+    if (!diff.items.empty())
+        report.Row({ReportCell("item"), ReportCell("change"), ReportCell("kind"),
+                    ReportCell("oldVersion"), ReportCell("newVersion")});
+    for (const MadeItem& item : diff.items)
+        report.Row({ReportCell("item", ReportValue::Text(Utf8From932(item.name)), Quoted(item.name)),
+                    Plain("change", item.changed ? "changed" : "added"),
+                    Plain("kind", KindName(item.kind)), Version("oldVersion", item.oldVersion),
+                    Version("newVersion", item.newVersion)});
+    report.End();
+    report.Begin("removed", true, diff.removed.empty() ? "" : "removed:");
+    for (const std::string& name : diff.removed)
+        report.Row({ReportCell(nullptr, ReportValue::Text(name)), ReportCell("\"" + name + "\"")});
+    report.End();
+    report.Begin("problems", true, diff.problems.found.empty() ? "" : "problems:");
+    if (!diff.problems.found.empty())
+        report.Row({ReportCell("severity"), ReportCell("message")});
+    for (const Problem& problem : diff.problems.found)
+        report.Row({Plain("severity", SeverityName(problem.severity)),
+                    Plain("message", problem.message)});
+    report.End();
+    const size_t items = diff.items.size(), errors = diff.problems.Count(SeverityError);
+    std::string summary;
+    if (!written)
+        summary = "refused: " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+                  "; nothing was written";
+    else
+        summary = "made the update in " + Utf8(folders.out) + ": " + std::to_string(items) +
+                  (items == 1 ? " item" : " items") + " listed in update.ini" +
+                  (folders.updater.empty()
+                       ? "; place updater.exe beside them before shipping (or copy it with "
+                         "--updater PATH)"
+                       : ", with \"" + Utf8(folders.UpdaterName()) + "\" beside them");
+    report.Field("summary", ReportValue::Text(summary), summary);
+    report.Write();
+}
+
+bool Inside(const std::wstring& path, const std::wstring& folder)
+{
+    return path.size() >= folder.size() &&
+           CompareStringOrdinal(path.c_str(), int(folder.size()), folder.c_str(), int(folder.size()),
+                                TRUE) == CSTR_EQUAL &&
+           (path.size() == folder.size() || path[folder.size()] == L'\\' ||
+            EndsWithSeparator(folder));
+}
+
+bool Attributes(const std::wstring& path, DWORD& attributes)
+{
+    attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+// The folders named on line; "" or why they cannot be used.
+std::string FoldersOf(const CommandLine& line, MakeFolders& folders)
+{
+    folders.oldDir = FullPath(PathArgument(line.positional[0]));
+    folders.newDir = FullPath(PathArgument(line.positional[1]));
+    folders.out = FullPath(PathArgument(line.positional[2]));
+    DWORD attributes = 0;
+    for (size_t i = 0; i < 2; ++i)
+        if (!Attributes(i == 0 ? folders.oldDir : folders.newDir, attributes) ||
+            !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Shown(line.positional[i]) + " is not a folder";
+    if (const std::wstring* updater = line.Value("--updater")) {
+        folders.updater = FullPath(PathArgument(*updater));
+        if (!Attributes(folders.updater, attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            NamesDevice(folders.UpdaterName()))
+            return "--updater " + Shown(*updater) + " is not a file";
+    }
+    if (folders.out.empty())
+        return Shown(line.positional[2]) + " is not a usable folder name";
+    for (const std::wstring* release : {&folders.oldDir, &folders.newDir})
+        if (Inside(folders.out, *release) || Inside(*release, folders.out))
+            return "the update folder must lie outside both releases";
+    if (!Attributes(folders.out, attributes))
+        return std::string();
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Shown(folders.out) + " is a file";
+    if (FolderListing(folders.out + L"\\*").Next())
+        return Shown(folders.out) + " is not empty: the update goes into a new or empty folder";
+    return std::string();
+}
+
+// A shipped file, or update.ini, where the updater is to go.
+void CheckUpdaterName(const MakeFolders& folders, ReleaseDiff& diff)
+{
+    if (folders.updater.empty())
+        return;
+    const std::wstring name = folders.UpdaterName();
+    std::vector<std::wstring> taken = {L"update.ini"};
+    for (const MadeItem& item : diff.items)
+        taken.push_back(WideFrom932(item.name.c_str()));
+    for (const std::wstring& other : taken)
+        if (CompareStringOrdinal(name.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL)
+            diff.problems.Error("--updater " + Shown(folders.updater) + " would take the place of " +
+                                Shown(other) + " in the update folder");
+}
+
+void Write(const CommandLine& line, const MakeFolders& folders, const ReleaseDiff& diff,
+           const std::string& ini)
+{
+    Writer writer(folders.out);
+    writer.Folder(folders.out);
+    Progress progress("make: copying", ErrIsConsole() && !line.Has("-q"));
+    uint32_t done = 0;
+    for (const MadeItem& item : diff.items) {
+        writer.File(WideFrom932(item.name.c_str()), item.path, std::string());
+        progress.Update(++done, uint32_t(diff.items.size()), writer.bytes);
+    }
+    progress.Done();
+    if (!folders.updater.empty())
+        writer.File(folders.UpdaterName(), folders.updater, std::string());
+    writer.File(L"update.ini", std::wstring(), ini);
+    writer.Commit();
+}
+
+int Make(const CommandLine& line)
+{
+    MakeFolders folders;
+    const std::string unusable = FoldersOf(line, folders);
+    if (!unusable.empty())
+        return Fail("make", unusable);
+    std::vector<std::string> patterns;
+    for (const std::wstring& pattern : line.Values("--exclude")) {
+        patterns.emplace_back();
+        if (!ExactlyTo932(PathArgument(pattern), patterns.back()))
+            return UsageError("make", "--exclude " + Shown(pattern) +
+                                          " has characters that code page 932 cannot hold");
+    }
+    ReleaseDiff diff;
+    std::string ini;
+    try {
+        CompareReleases(folders.oldDir, folders.newDir, NamePatterns(patterns),
+                        ErrIsConsole() && !line.Has("-q"), diff);
+        ini = SettingsText(line, diff);
+        CheckUpdaterName(folders, diff);
+        if (diff.problems.Count(SeverityError) != 0) {
+            Print(line.Has("--json"), folders, false, diff);
+            return ExitProblems;
+        }
+        Write(line, folders, diff, ini);
+    } catch (const ToolError& error) {
+        return Fail("make", error.message + "; nothing was written");
+    }
+    Print(line.Has("--json"), folders, true, diff);
+    return ExitOk;
+}
+
+}  // namespace
+
+int RunMake(const Arguments& args)
+{
+    std::vector<OptionSpec> specs = {{"--json", false},    {"--all-or-nothing", false},
+                                     {"--updater", true},  {"--exclude", true},
+                                     {"-q", false}};
+    for (const auto& key : kKeys)
+        specs.emplace_back(key.option, true);
+    CommandLine line;
+    if (!line.Parse("make", args, specs))
+        return ExitTrouble;
+    if (line.positional.size() != 3)
+        return UsageError("make", "name the old release, the new release and the update folder");
+    return Make(line);
+}

@@ -1,0 +1,351 @@
+#include "updtool/commands/commands.h"
+
+#include <windows.h>
+#include "base/exceptions.h"
+#include "base/text_932.h"
+#include "pak/archive_revision.h"
+#include "paths/device_name.h"
+#include "paths/wide_paths.h"
+#include "update/temporary_file.h"
+#include "updtool/archives/archive_input.h"
+#include "updtool/console/command_line.h"
+#include "updtool/archives/entry_name_rule.h"
+#include "updtool/archives/entry_order.h"
+#include "updtool/folders/folder_walk.h"
+#include "updtool/archives/name_pattern.h"
+#include "updtool/archives/pak_builder.h"
+#include "updtool/console/progress.h"
+#include "updtool/console/report_text.h"
+#include "updtool/archives/revision_rule.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
+#include "updtool/console/tool_output.h"
+#include "updtool/folders/working_folder.h"
+
+const char* const packUsage =
+    "usage: updtool pack OUT.pak DIR [--format 0|1|2] [--revision N] [--after OLD.pak]\n"
+    "                   [--store PATTERN]... [--exclude PATTERN]... [--level 0-9] [-q]\n"
+    "Makes an archive of every file below DIR, each named by its path below DIR\n"
+    "with backslashes (code page 932). The same files always give the same\n"
+    "bytes: entries in the lookup's own order (a name before the longer names\n"
+    "it begins, case ignored), a fixed level, no times or host details.\n"
+    "  --format F        0: plain index, raw data; 1: packed index, compressed\n"
+    "                    entries; 2 (default): as 1, with a revision\n"
+    "  --revision N      format 2's revision (a signed 32-bit number)\n"
+    "  --after OLD.pak   the revision follows OLD.pak's: its revision plus one\n"
+    "                    unless --revision is given. Refused when the updater\n"
+    "                    would not take it as newer: it compares revision texts\n"
+    "                    as text, so revision 10 sorts before revision 9; and\n"
+    "                    when OLD.pak is no archive that verify passes\n"
+    "  --store PATTERN   store entries matching PATTERN raw (* any run of\n"
+    "                    characters, backslashes too; ? one character; case\n"
+    "                    ignored); may be repeated. Other entries of formats 1\n"
+    "                    and 2 are compressed when that makes them smaller\n"
+    "  --exclude PATTERN leave out files and folders whose names below DIR\n"
+    "                    match PATTERN (as --store); may be repeated\n"
+    "  --level L         zlib level 0-9 (default 6)\n"
+    "  -q                no progress line and no summary\n"
+    "Refused: names with characters beyond code page 932, names longer than\n"
+    "200 bytes (room for an install folder of up to 58 characters within a\n"
+    "Windows path), names that extract refuses (device names, \"..\" ...), and\n"
+    "two names that differ only in case. A warning names each entry whose name\n"
+    "begins another's: the lookup finds it by its name, as it comes first, but\n"
+    "without it would deliver the longer one. OUT.pak is written as a new file\n"
+    "of its own name beside it and renamed when complete; an OUT.pak below DIR\n"
+    "is left out.\n";
+
+namespace {
+
+// A Windows path holds 259 characters; an install folder such as
+// "C:\Program Files (x86)\Brand\Product" and its backslash take up to 59.
+const size_t kMaxNameBytes = 200;
+const int kDefaultLevel = 6;
+
+// Patterns given on the command line, as code page 932 texts; false (after
+// the message) when one has characters no name can hold.
+bool PatternsOf(const CommandLine& line, const char* option, std::vector<std::string>& patterns,
+                int& code)
+{
+    for (const std::wstring& pattern : line.Values(option)) {
+        std::string converted;
+        if (!ExactlyTo932(PathArgument(pattern), converted)) {
+            code = UsageError("pack", std::string(option) + " " + Shown(pattern) +
+                                          " has characters that no entry name can hold");
+            return false;
+        }
+        patterns.push_back(converted);
+    }
+    return true;
+}
+
+// The revision format 2 gets, checked against OLD.pak's when there is one.
+// False (after the message, code set) when an argument is wrong or OLD.pak
+// cannot be read; a revision the updater would not take is a refusal.
+bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code,
+                    std::vector<std::string>& refusals)
+{
+    const std::wstring* given = line.Value("--revision");
+    const std::wstring* after = line.Value("--after");
+    long long value = 0;
+    if (given && !ParseNumber(*given, INT32_MIN, INT32_MAX, value)) {
+        code = UsageError("pack", "--revision takes a signed 32-bit number, not " + Shown(*given));
+        return false;
+    }
+    revision = int32_t(value);
+    if (!after)
+        return true;
+
+    // Only an archive verify passes: a text file or a damaged archive would
+    // read as revision 0 or not at all.
+    const std::wstring old = PathArgument(*after);
+    const std::string oldShown = Shown(old);
+    {
+        ArchiveReport report;
+        if ((code = CheckArchiveArgument("pack", old, report)) != ExitOk)
+            return false;
+        if (report.problemCount != 0) {
+            const ArchiveProblem& first = report.problems.front();
+            refusals.push_back(oldShown + " is no sound archive (" +
+                               (first.forEntry ? Quoted(first.entry) + ": " : "") +
+                               ProblemMessage(first) + "; see \"updtool verify\")");
+            return true;
+        }
+    }
+    String text;
+    GetArchiveRevisionText(old, text);
+    long long oldValue = 0;
+    if (text.IsEmpty() || !ParseNumber(WideFrom932(text), INT32_MIN, INT32_MAX, oldValue)) {
+        code = Fail("pack", "cannot read the revision of " + oldShown);
+        return false;
+    }
+    const std::string oldText = TextOf(text);
+    if (!given) {
+        if (oldValue == INT32_MAX) {
+            refusals.push_back(oldShown + " has the highest revision there is, " + oldText);
+            return true;
+        }
+        revision = int32_t(oldValue + 1);
+    }
+    const std::string newText = RevisionText(revision);
+    if (RevisionSortsAfter(newText, oldText))
+        return true;
+    std::string message;
+    if (newText == oldText)
+        message = "revision " + newText + " is the revision of " + oldShown +
+                  ": the updater copies an archive of the same revision text again, so either "
+                  "would replace the other wherever it is shipped";
+    else
+        message = "revision " + newText + " would not be taken as newer than " + oldShown +
+                  ", revision " + oldText + ": the updater compares revision texts as text, so \"" +
+                  newText + "\" sorts before \"" + oldText + "\" and the archive would be skipped as older";
+    int32_t suggestion = 0;
+    if (RevisionAfter(int32_t(oldValue), suggestion))
+        message += "; use a revision whose text sorts after \"" + oldText + "\", e.g. --revision " +
+                   std::to_string(suggestion);
+    else
+        message += "; no 32-bit revision above " + oldText + " sorts after it as text";
+    refusals.push_back(message);
+    return true;
+}
+
+// Puts the files into the lookup's order (into items) and adds the names
+// that cannot be stored to refusals; warns of names that begin others.
+void OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items,
+                  std::vector<std::string>& refusals)
+{
+    refusals.insert(refusals.end(), walk.refusals.begin(), walk.refusals.end());
+    std::vector<const SourceFile*> storable;
+    std::vector<std::string> names;
+    for (const SourceFile& file : walk.files) {
+        const std::string refusal = EntryNameRefusal(file.name);
+        if (file.name.size() > kMaxNameBytes)
+            refusals.push_back("cannot store " + Quoted(file.name) + ": its name is longer than " +
+                               std::to_string(kMaxNameBytes) + " bytes");
+        else if (!refusal.empty())
+            refusals.push_back("cannot store " + Quoted(file.name) + ": the name " + refusal);
+        else if (file.size > UINT32_MAX)
+            refusals.push_back("cannot store " + Quoted(file.name) +
+                               ": it is larger than an entry can be (4 GiB)");
+        if (file.name.size() > kMaxNameBytes || !refusal.empty())
+            continue;
+        storable.push_back(&file);
+        names.push_back(file.name);
+    }
+    const LookupOrder order(names);
+    for (size_t i : order.order)
+        items.push_back(storable[i]);
+    for (const auto& pair : order.sameName)
+        refusals.push_back("cannot store both " + Quoted(names[pair.first]) + " and " +
+                           Quoted(names[pair.second]) +
+                           ": the updater ignores case, so they are one name");
+    for (const auto& pair : order.begins) {
+        const std::string shorter = Quoted(names[pair.first]), longer = Quoted(names[pair.second]);
+        WriteErr("updtool pack: warning: " + shorter + " begins " + longer +
+                 ": the lookup finds it by its name, as it comes first, but without it would "
+                 "deliver " + longer + "\n");
+    }
+}
+
+// What the command line asks for.
+class PackRequest {
+public:
+    long long format;
+    long long level;
+    int32_t revision;
+    bool quiet;
+    std::wstring out;  // full paths
+    std::wstring dir;
+    std::string outShown;
+    std::string dirShown;
+    std::vector<std::string> storePatterns;
+    std::vector<std::string> excludePatterns;
+
+    PackRequest() : format(2), level(kDefaultLevel), revision(0), quiet(false) {}
+    virtual ~PackRequest() {}
+};
+
+// The options; ExitOk, or the exit code after the usage message.
+int ParseOptions(const CommandLine& line, PackRequest& request)
+{
+    if (line.positional.size() != 2)
+        return UsageError("pack", "name the archive to write and the folder to pack");
+    if (line.Value("--format") && !ParseNumber(*line.Value("--format"), 0, 2, request.format))
+        return UsageError("pack", "--format takes 0, 1 or 2");
+    if (line.Value("--level") && !ParseNumber(*line.Value("--level"), 0, 9, request.level))
+        return UsageError("pack", "--level takes 0 to 9");
+    const bool revisionGiven = line.Has("--revision") || line.Has("--after");
+    if (request.format != 2 && revisionGiven)
+        return UsageError("pack", "formats 0 and 1 carry no revision (the updater reads 0): "
+                                  "--revision and --after need format 2");
+    if (request.format == 2 && !revisionGiven)
+        return UsageError("pack", "format 2 needs --revision N or --after OLD.pak");
+    if (request.format == 0 && (line.Has("--store") || line.Has("--level")))
+        return UsageError("pack", "format 0 stores every entry raw: --store and --level need "
+                                  "format 1 or 2");
+    int code = ExitOk;
+    if (!PatternsOf(line, "--store", request.storePatterns, code) ||
+        !PatternsOf(line, "--exclude", request.excludePatterns, code))
+        return code;
+    request.quiet = line.Has("-q");
+    return ExitOk;
+}
+
+// The archive to write and the folder to read; ExitOk, or the exit code
+// after the message.
+int CheckPlaces(const CommandLine& line, PackRequest& request)
+{
+    const std::wstring outArgument = PathArgument(line.positional[0]);
+    const std::wstring dirArgument = PathArgument(line.positional[1]);
+    request.out = FullPath(outArgument);
+    request.dir = FullPath(dirArgument);
+    request.outShown = Shown(outArgument);
+    request.dirShown = Shown(dirArgument);
+    const std::wstring& out = request.out;
+    if (out.empty() || outArgument.back() == L'\\' || out.back() == L'\\')
+        return Fail("pack", request.outShown + " is not a file name");
+    if (NamesDevice(LeafOf(out)))
+        return Fail("pack", request.outShown + " names a device, not a file");
+    const DWORD outAttributes = GetFileAttributesW(out.c_str());
+    if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("pack", request.outShown + " is a folder");
+    // Windows refuses to replace a read-only file; so does the tool on
+    // every system.
+    if (outAttributes != INVALID_FILE_ATTRIBUTES && (outAttributes & FILE_ATTRIBUTE_READONLY))
+        return Fail("pack", request.outShown + " is read-only");
+    const std::wstring& dir = request.dir;
+    const DWORD dirAttributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
+    if (dirAttributes == INVALID_FILE_ATTRIBUTES)
+        return Fail("pack", SystemErrorText("cannot read the folder " + request.dirShown,
+                                            GetLastError(), dir));
+    if (!(dirAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("pack", request.dirShown + " is not a folder");
+    return ExitOk;
+}
+
+// Writes the items into the archive, beside it first; throws ToolError.
+void WriteArchive(const PackRequest& request, const std::vector<const SourceFile*>& items)
+{
+    const NamePatterns store(request.storePatterns);
+    const std::wstring folder = ContainingFolder(request.out);
+    TemporaryFile archive;
+    if (!archive.Create(folder, L"updtool"))
+        ThrowSystemError("cannot create a new file beside " + request.outShown, request.out);
+    PakBuilder builder(uint32_t(request.format), request.revision, int(request.level), folder);
+    Progress progress("pack", ErrIsConsole() && !request.quiet);
+    for (const SourceFile* item : items) {
+        builder.Add(item->name, item->path, item->size,
+                    request.format != 0 && !store.Matches(LookupKeyOf(item->name)));
+        progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
+    }
+    progress.Done();
+    builder.Finish(archive.Get(), request.outShown);
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(archive.Get(), &size);
+    if (!archive.Flush())
+        ThrowSystemError("cannot write " + request.outShown + " to disk", request.out);
+    if (!archive.RenameOver(request.out, true))
+        ThrowSystemError("cannot put " + request.outShown + " in place", request.out);
+    if (request.quiet)
+        return;
+    WriteOut("packed " + std::to_string(builder.entries) +
+             (builder.entries == 1 ? " entry" : " entries") + " (" +
+             std::to_string(builder.compressedEntries) + " compressed) into " + request.outShown +
+             ": format " + std::to_string(request.format) +
+             (request.format == 2 ? ", revision " + RevisionText(request.revision) : std::string()) +
+             ", " + std::to_string(size.QuadPart) + " bytes\n");
+}
+
+// Every refusal, each on its own line, and the one failure they make.
+int Refuse(const std::vector<std::string>& refusals)
+{
+    for (const std::string& refusal : refusals)
+        WriteErr("updtool pack: " + refusal + "\n");
+    return Fail("pack",
+                std::to_string(refusals.size()) + (refusals.size() == 1 ? " refusal" : " refusals") +
+                    "; nothing was written",
+                ExitProblems);
+}
+
+}  // namespace
+
+int RunPack(const Arguments& args)
+{
+    CommandLine line;
+    if (!line.Parse("pack", args,
+                    {{"--format", true}, {"--revision", true}, {"--after", true},
+                     {"--store", true}, {"--exclude", true}, {"--level", true}, {"-q", false}}))
+        return ExitTrouble;
+    PackRequest request;
+    if (int code = ParseOptions(line, request))
+        return code;
+    // Every refusal is gathered before any is reported, so that one run
+    // names all there is to fix.
+    std::vector<std::string> refusals;
+    int code = ExitOk;
+    if (request.format == 2 && !ChooseRevision(line, request.revision, code, refusals))
+        return code;
+    if ((code = CheckPlaces(line, request)) != ExitOk)
+        return code;
+    try {
+        std::wstring root = request.dir;
+        if (root.back() == L'\\')
+            root.pop_back();  // a drive's root
+        const NamePatterns exclude(request.excludePatterns);
+        FolderWalk walk(root, {request.out}, &exclude);
+        walk.Run();
+        for (const std::string& warning : walk.warnings)
+            WriteErr("updtool pack: warning: " + warning + "\n");
+        std::vector<const SourceFile*> items;
+        OrderEntries(walk, items, refusals);
+        // The updater reads no index of 0 bytes; format 0 has an empty one.
+        if (walk.files.empty() && walk.refusals.empty() && request.format != 0)
+            refusals.push_back(request.dirShown + " holds no files, and formats 1 and 2 cannot "
+                                                  "hold an empty index (format 0 can)");
+        if (!refusals.empty())
+            return Refuse(refusals);
+        WriteArchive(request, items);
+    } catch (const ToolError& error) {
+        return Fail("pack", error.message + "; nothing was written");
+    }
+    return ExitOk;
+}

@@ -1,0 +1,226 @@
+#include "updtool/commands/commands.h"
+
+#include <windows.h>
+#include "base/text_932.h"
+#include "update/install_lookup.h"
+#include "updtool/console/command_report.h"
+#include "updtool/console/kind_name.h"
+#include "updtool/console/report_text.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
+#include "updtool/folders/update_folder.h"
+#include "updtool/commands/update_plan.h"
+#include "updtool/folders/working_folder.h"
+
+const char* const planUsage =
+    "usage: updtool plan [DIR] [--dest INSTALL_DIR] [--json]\n"
+    "Shows what the updater started in DIR (default: the current folder) would\n"
+    "do, changing nothing: the destination, then for each listed item its\n"
+    "target and whether it is applied, skipped, missing, asked about (the\n"
+    "updater's Abort, Retry, Ignore prompt: a folder, a read-only or held\n"
+    "file) or where the run stops, with the version texts of the shipped and\n"
+    "the installed copy and why; and how the run ends. The updater reads and\n"
+    "decides with the same code, strictly item by item (items before a\n"
+    "failure stay applied, or with AllOrNothing=1 none, and the copies must\n"
+    "fit beside their targets together); the user is taken to confirm the\n"
+    "destination.\n"
+    "\n"
+    "  --dest INSTALL_DIR   the destination the user would confirm; without\n"
+    "                       it, the one the updater finds in the registry\n"
+    "                       (HKLM\\SOFTWARE\\<Brand>\\<Name>, value execute), or\n"
+    "                       its fallback, with the notice it would show\n"
+    "  --json               one JSON document: destination, destinationFrom\n"
+    "                       (given, registry, program-files), notice, outcome\n"
+    "                       (completes, prompts, nothing, error, silent),\n"
+    "                       stops (true when the run ends early), stop\n"
+    "                       (item and message, or null), allOrNothing,\n"
+    "                       appliedBytes (the applied items' sizes),\n"
+    "                       items[] (item, target, kind, action, sourceVersion,\n"
+    "                       targetVersion, reason)\n"
+    "\n"
+    "Exit codes: 0 the updater applies what it should and reports the end;\n"
+    "1 it would end in its error box, ask the user, apply nothing, or end\n"
+    "silently; 2 bad usage, or no settings or destination to plan with.\n";
+
+namespace {
+
+class Destination {
+public:
+    std::wstring path;
+    std::string from;    // "given", "registry", "program-files"
+    std::string origin;  // in words (UTF-8)
+    std::string notice;  // the notice box's text (code page 932), when shown
+
+    Destination() {}
+    virtual ~Destination() {}
+};
+
+std::string OutcomeText(const UpdatePlan& plan)
+{
+    size_t applied = 0;
+    for (const PlannedItem& planned : plan.items)
+        applied += planned.action == ActionApply;
+    const std::string count = std::to_string(applied) + (applied == 1 ? " item" : " items");
+    switch (plan.outcome) {
+    case OutcomeCompletes:
+        return "the updater applies " + count + " and reports the update as finished";
+    case OutcomePrompts:
+        return "the updater asks the user (Abort, Retry, Ignore) before it can finish";
+    case OutcomeNothing:
+        return "the updater applies nothing, and still reports the update as finished";
+    case OutcomeSilent:
+        return "the updater ends at once, silently: " + plan.stopMessage;
+    case OutcomeError:
+        break;
+    }
+    const std::string box = "its error box: \"" + plan.stopMessage + "\"";
+    if (plan.stoppedAt < 0)
+        return "the updater ends before its dialog with " + box;
+    std::string before;
+    if (plan.allOrNothing && applied)
+        before = " (all or nothing: every target is put back, nothing changes)";
+    else if (applied)
+        before = applied == 1 ? " (the item applied before it stays applied)"
+                              : " (the " + count + " applied before it stay applied)";
+    return "the updater stops at " + Quoted(plan.items[size_t(plan.stoppedAt)].step.item) + " with " +
+           box + before;
+}
+
+std::string VersionShown(const PlannedItem& planned, const String& version)
+{
+    const bool versioned = planned.step.decision.kind != ItemPlain && planned.action != ActionMissing;
+    return versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-";
+}
+
+void Items(const UpdatePlan& plan, Report& report)
+{
+    report.Begin("items", true, plan.items.empty() ? "items: none" : "items:");
+    if (!plan.items.empty())
+        report.Row({ReportCell("action"), ReportCell("item"), ReportCell("kind"),
+                    ReportCell("source"), ReportCell("installed"), ReportCell("reason")});
+    for (const PlannedItem& planned : plan.items) {
+        const UpdateDecision& decision = planned.step.decision;
+        const std::string action = ActionName(planned.action), kind = KindName(decision.kind);
+        report.Row({ReportCell(action),
+                    ReportCell("item", ReportValue::Text(Utf8From932(TextOf(planned.step.item))),
+                               Quoted(planned.step.item)),
+                    ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
+                    ReportCell("kind", ReportValue::Text(kind), kind),
+                    ReportCell("action", ReportValue::Text(action)),
+                    ReportCell("sourceVersion",
+                               ReportValue::Text(Utf8From932(TextOf(decision.sourceVersion))),
+                               VersionShown(planned, decision.sourceVersion)),
+                    ReportCell("targetVersion",
+                               ReportValue::Text(Utf8From932(TextOf(decision.targetVersion))),
+                               VersionShown(planned, decision.targetVersion)),
+                    ReportCell("reason", ReportValue::Text(planned.reason), planned.reason)});
+    }
+    report.End();
+}
+
+void Render(const Destination& destination, const UpdatePlan& plan, Report& report)
+{
+    // Each item's target is the destination, a backslash and the item.
+    report.Field("destination", ReportValue::Text(Utf8(destination.path)),
+                 "destination: " + (destination.path.empty() ? "-" : Utf8(destination.path)) +
+                     " (" + destination.origin + ")");
+    report.Field("destinationFrom", ReportValue::Text(destination.from), "");
+    report.Field("notice", ReportValue::Text(Utf8From932(destination.notice)),
+                 destination.notice.empty()
+                     ? ""
+                     : "notice: the updater would first show " + Quoted(destination.notice));
+    report.Field("allOrNothing", ReportValue::Flag(plan.allOrNothing),
+                 plan.allOrNothing
+                     ? "mode: all or nothing (AllOrNothing=1): every copy is written beside its "
+                       "target first, " + std::to_string(plan.appliedBytes) + " bytes, then all "
+                       "are put in place, or none"
+                     : "mode: item by item: each item is put in place as it is copied");
+    report.Field("appliedBytes", ReportValue::Number(int64_t(plan.appliedBytes)), "");
+    Items(plan, report);
+    report.Field("outcome", ReportValue::Text(OutcomeName(plan.outcome)),
+                 "outcome: " + OutcomeText(plan));
+    const bool stops = plan.outcome == OutcomeError || plan.outcome == OutcomeSilent;
+    report.Field("stops", ReportValue::Flag(stops), "");
+    if (!stops) {
+        report.Field("stop", ReportValue::Null(), "");
+        return;
+    }
+    const bool atItem = plan.outcome == OutcomeError && plan.stoppedAt >= 0;
+    report.Begin("stop", false, "");
+    report.Row({ReportCell("item", ReportValue::Text(atItem ? Utf8From932(TextOf(
+                                                                   plan.items[size_t(plan.stoppedAt)].step.item))
+                                                             : std::string())),
+                ReportCell("message", ReportValue::Text(plan.stopMessage))});
+    report.End();
+}
+
+// The destination the updater proposes, as it finds it.
+void FromRegistry(const UpdateSettings& settings, Destination& destination)
+{
+    String notice;
+    LocateInstallDirectory(settings, destination.path, notice);
+    const std::string entry = "HKLM\\SOFTWARE\\" + ShownName(TextOf(settings.brand)) + "\\" +
+                              ShownName(TextOf(settings.name)) + ", value execute";
+    destination.from = "registry";
+    destination.origin = "from " + entry;
+    if (!notice.IsEmpty()) {
+        destination.from = "program-files";
+        destination.origin = "the program-files folder: " + entry + ", gives none";
+        destination.notice = TextOf(notice);
+    }
+}
+
+int Plan(const CommandLine& line)
+{
+    const bool json = line.Has("--json");
+    const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
+    // A relative --dest means what it means where the command was given.
+    const std::wstring* given = line.Value("--dest");
+    Destination destination;
+    if (given) {
+        destination.path = FullPath(PathArgument(*given));
+        destination.from = destination.origin = "given";
+        if (destination.path.empty())
+            return UsageError("plan", "--dest needs a folder");
+    }
+
+    WorkingFolder working;
+    if (!working.Enter(dir))
+        throw ToolError("cannot enter the folder " + Shown(dir));
+    UpdateFolder folder;
+    folder.Read();
+    if (folder.source == SettingsMissing && folder.readFailure.empty())
+        throw ToolError("cannot read update.ini in " + Shown(working.Path()) +
+                        ": neither a file there nor an entry of its archives");
+    const UpdateSettings& settings = folder.settings;
+
+    UpdatePlan plan;
+    if (!plan.BeforeDialog(folder)) {
+        plan.NotReached(settings);
+        if (!given)
+            destination.origin = "not asked: the run ends before its dialog";
+    } else {
+        if (!given)
+            FromRegistry(settings, destination);
+        if (destination.path.empty())
+            throw ToolError("no destination: neither the product's registry entry nor the "
+                            "program-files folder gives one; give one with --dest");
+        plan.Items(settings, destination.path);
+    }
+    Report report(json);
+    Render(destination, plan, report);
+    report.Write();
+    return plan.outcome == OutcomeCompletes ? ExitOk : ExitProblems;
+}
+
+}  // namespace
+
+int RunPlan(const Arguments& args)
+{
+    CommandLine line;
+    if (!line.Parse("plan", args, {OptionSpec("--json", false), OptionSpec("--dest", true)}))
+        return ExitTrouble;
+    if (line.positional.size() > 1)
+        return UsageError("plan", "too many arguments: one folder at most");
+    return Plan(line);
+}

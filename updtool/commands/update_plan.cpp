@@ -1,0 +1,263 @@
+#include "updtool/commands/update_plan.h"
+
+#include <windows.h>
+#include "base/messages.h"
+#include "base/text_932.h"
+#include "paths/wide_paths.h"
+#include "update/item_rule.h"
+#include "updtool/console/command_line.h"
+#include "updtool/folders/instance_name.h"
+#include "updtool/folders/item_location.h"
+#include "updtool/console/report_text.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
+#include "updtool/commands/version_order.h"
+
+namespace {
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Why DecideUpdate decided as it did.
+std::string DecisionReason(const UpdateDecision& decision, const std::wstring& target)
+{
+    if (decision.kind == ItemPlain)
+        return "plain file, always copied";
+    const bool executable = decision.kind == ItemExecutable;
+    const std::string source = Utf8From932(TextOf(decision.sourceVersion));
+    const std::string installed = Utf8From932(TextOf(decision.targetVersion));
+    if (decision.targetVersion.IsEmpty()) {
+        if (!Exists(target))
+            return "no installed copy";
+        return executable ? "the installed copy has no FileVersion"
+                          : "the installed archive cannot be read";
+    }
+    if (decision.sourceVersion.IsEmpty())
+        return (executable ? "the shipped copy has no FileVersion"
+                           : "the shipped archive cannot be read") +
+               std::string(", the installed one has ") + installed;
+    const char* a = TextOf(decision.sourceVersion);
+    const char* b = TextOf(decision.targetVersion);
+    const int asNumbers = CompareAsNumbers(a, b);
+    if (!decision.apply)
+        return source + " compares lower than " + installed + " as text" +
+               (asNumbers > 0 ? ", though as numbers it is higher" : "");
+    const String text(decision.sourceVersion);
+    if (text.CompareNoCase(b) == 0)
+        return "same version as text, copied again";
+    return source + " compares higher than " + installed + " as text" +
+           (asNumbers < 0 ? ", though as numbers it is lower" : "");
+}
+
+std::string PromptReason(const ItemStep& step)
+{
+    switch (step.prompt) {
+    case PromptSourceIsFolder: return "a folder: the updater cannot open it as a file";
+    case PromptSourceUnreadable: return SystemErrorText("the updater cannot open it", step.error);
+    case PromptFolderIsFile: return "its target's folder " + Shown(step.path) + " is a file";
+    case PromptTargetIsFolder: return "its target is a folder, which the updater cannot replace";
+    case PromptTargetReadOnly: return "its target is read-only, which the updater cannot replace";
+    case PromptTargetHeld: return SystemErrorText("its target cannot be replaced now", step.error);
+    case PromptNone: break;
+    }
+    return std::string();
+}
+
+std::string MissingReason(const ItemStep& step)
+{
+    ItemLocation where;
+    LocateItem(TextOf(step.item), where);
+    if (where.found != FoundArchive)
+        return "not in the update folder";
+    return "not a file in the update folder (only inside an archive: " + Quoted(where.entry) +
+           " in " + where.archive + ")";
+}
+
+PlannedAction ActionOf(ItemVerdict verdict)
+{
+    switch (verdict) {
+    case VerdictApply: return ActionApply;
+    case VerdictMissing: return ActionMissing;
+    case VerdictPrompt: return ActionPrompt;
+    case VerdictStop: return ActionStop;
+    case VerdictRefused: return ActionNotReached;
+    case VerdictSkip:
+    case VerdictSameFile:
+    case VerdictListedAgain: break;
+    }
+    return ActionSkip;
+}
+
+// The free bytes of the disk that holds path, or of the nearest folder above
+// it that exists; UINT64_MAX when unknown.
+uint64_t FreeBytes(std::wstring path)
+{
+    while (!path.empty() && !Exists(path) && ContainingFolder(path) != path)
+        path = ContainingFolder(path);
+    ULARGE_INTEGER free = {};
+    return !path.empty() && GetDiskFreeSpaceExW(path.c_str(), &free, nullptr, nullptr)
+               ? free.QuadPart
+               : UINT64_MAX;
+}
+
+// The updater's error box for a refused item (UTF-8).
+std::string RefusalText(const String& item)
+{
+    String message;
+    message.Format(kRefusedItemText, TextOf(item));
+    return Utf8From932(TextOf(message));
+}
+
+}  // namespace
+
+std::string StepReason(const ItemStep& step)
+{
+    switch (step.verdict) {
+    case VerdictRefused: return "the updater refuses it before its dialog: " + RefusalText(step.item);
+    case VerdictMissing: return MissingReason(step);
+    case VerdictSameFile: return "its target is the shipped file itself: nothing to copy";
+    case VerdictListedAgain: return "the same target is listed again later: only its last listing is applied";
+    case VerdictPrompt:
+        return PromptReason(step) + "; the updater asks (Abort, Retry, Ignore): Ignore skips it, "
+                                    "Abort ends the run in its error box";
+    case VerdictStop:
+        return "the updater stops here with its error box: " + Utf8(step.stopMessage);
+    case VerdictSkip:
+    case VerdictApply: break;
+    }
+    return DecisionReason(step.decision, step.target);
+}
+
+const char* ActionName(PlannedAction action)
+{
+    switch (action) {
+    case ActionApply: return "apply";
+    case ActionSkip: return "skip";
+    case ActionMissing: return "missing";
+    case ActionPrompt: return "prompt";
+    case ActionStop: return "stop";
+    case ActionNotReached: break;
+    }
+    return "not reached";
+}
+
+const char* OutcomeName(PlanOutcome outcome)
+{
+    switch (outcome) {
+    case OutcomeCompletes: return "completes";
+    case OutcomePrompts: return "prompts";
+    case OutcomeNothing: return "nothing";
+    case OutcomeError: return "error";
+    case OutcomeSilent: break;
+    }
+    return "silent";
+}
+
+PlannedItem::PlannedItem(const char* item, const std::wstring& target)
+    : step(item, target), action(ActionNotReached)
+{
+}
+
+PlannedItem::~PlannedItem() {}
+
+UpdatePlan::UpdatePlan()
+    : outcome(OutcomeCompletes), stoppedAt(-1), allOrNothing(false), appliedBytes(0),
+      neededBytes(0), freeBytes(UINT64_MAX)
+{
+}
+
+UpdatePlan::~UpdatePlan() {}
+
+void UpdatePlan::Stop(int item, const std::string& message)
+{
+    outcome = OutcomeError;
+    stopMessage = message;
+    stoppedAt = item;
+}
+
+bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
+{
+    allOrNothing = folder.settings.allOrNothing;
+    if (!folder.readFailure.empty()) {
+        Stop(-1, folder.readFailure);
+        return false;
+    }
+    InstanceNameProbe probe;
+    probe.Probe(TextOf(folder.settings.name));
+    if (!probe.created) {
+        outcome = OutcomeSilent;
+        stopMessage = "Name " + Quoted(folder.settings.name) +
+                      " cannot name the instance event (error " + std::to_string(probe.error) + ")";
+        return false;
+    }
+    for (const String& item : folder.settings.files) {
+        if (JudgeItem(TextOf(item)) != ItemAccepted) {
+            Stop(-1, RefusalText(item));
+            return false;
+        }
+    }
+    return true;
+}
+
+void UpdatePlan::NotReached(const UpdateSettings& settings)
+{
+    items.clear();
+    for (const String& item : settings.files) {
+        items.emplace_back(TextOf(item), std::wstring());
+        items.back().step.decision.kind = KindOfItem(TextOf(item));
+        items.back().reason = "not reached: the run ends before its dialog";
+    }
+}
+
+void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& destination,
+                       bool throughStops)
+{
+    allOrNothing = settings.allOrNothing;
+    freeBytes = FreeBytes(destination);
+    items.clear();
+    items.reserve(settings.files.size());
+    const std::vector<bool> listedAgain = ListedAgainLater(settings.files);
+    for (size_t i = 0; i < settings.files.size(); ++i) {
+        const char* name = TextOf(settings.files[i]);
+        items.emplace_back(name, destination.empty() ? std::wstring() : ItemTarget(destination, name));
+        PlannedItem& planned = items.back();
+        planned.step.decision.kind = KindOfItem(name);
+        if (outcome == OutcomeError && !throughStops) {
+            planned.reason = "not reached: the updater stopped at " + Quoted(items[size_t(stoppedAt)].step.item);
+            continue;
+        }
+        const uint64_t room = allOrNothing && freeBytes != UINT64_MAX
+                                  ? (appliedBytes < freeBytes ? freeBytes - appliedBytes : 0)
+                                  : UINT64_MAX;
+        const ItemVerdict verdict =
+            listedAgain[i] ? (planned.step.verdict = VerdictListedAgain) : PredictItemStep(planned.step, room);
+        planned.action = ActionOf(verdict);
+        planned.reason = StepReason(planned.step);
+        const bool roomStop = verdict == VerdictStop && planned.step.error == ERROR_DISK_FULL;
+        if (roomStop)
+            planned.reason = "the copies need " + std::to_string(appliedBytes + planned.step.size) +
+                             " bytes beside their targets, the disk has " +
+                             std::to_string(freeBytes) + " free: " + planned.reason;
+        if (verdict == VerdictApply || roomStop)
+            neededBytes += planned.step.size;
+        if (verdict == VerdictApply)
+            appliedBytes += planned.step.size;
+        if (verdict == VerdictStop && outcome != OutcomeError)
+            Stop(int(i), Utf8(planned.step.stopMessage));
+    }
+    Finish();
+}
+
+void UpdatePlan::Finish()
+{
+    if (outcome == OutcomeError || outcome == OutcomeSilent)
+        return;
+    bool applied = false, asked = false;
+    for (const PlannedItem& planned : items) {
+        applied = applied || planned.action == ActionApply;
+        asked = asked || planned.action == ActionPrompt;
+    }
+    outcome = asked ? OutcomePrompts : applied ? OutcomeCompletes : OutcomeNothing;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// What the updater does, started in an update folder (the current folder)
+// with a destination: before its dialog it reads the settings (a failure
+// ends the run in its error box), creates the instance event (a failure ends
+// it silently) and refuses items that leave their folders (the error box);
+// then it takes each item's step (update/item_step.h), strictly item by
+// item. The steps are the updater's own; this only counts what they give.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "update/item_step.h"
+#include "updtool/folders/update_folder.h"
+
+enum PlannedAction {
+    ActionApply,       // copied
+    ActionSkip,        // left as it is
+    ActionMissing,     // not a file of the update folder: skipped
+    ActionPrompt,      // the updater asks; Ignore skips it, Abort ends the run
+    ActionStop,        // the run ends here in the error box
+    ActionNotReached,  // after the end of the run
+};
+const char* ActionName(PlannedAction action);
+
+enum PlanOutcome {
+    OutcomeCompletes,  // every item done, the completion box
+    OutcomePrompts,    // the user is asked at least once
+    OutcomeNothing,    // nothing applied, and still the completion box
+    OutcomeError,      // the error box
+    OutcomeSilent,     // the run ends at once without a word
+};
+const char* OutcomeName(PlanOutcome outcome);
+
+class PlannedItem {
+public:
+    ItemStep step;
+    PlannedAction action;
+    std::string reason;  // UTF-8
+
+    PlannedItem(const char* item, const std::wstring& target);
+    virtual ~PlannedItem();
+};
+
+class UpdatePlan {
+public:
+    std::vector<PlannedItem> items;
+    PlanOutcome outcome;
+    std::string stopMessage;  // OutcomeError: the error box's message; OutcomeSilent:
+                              // why (UTF-8)
+    int stoppedAt;            // the item the run ended at; -1 before any
+    bool allOrNothing;        // AllOrNothing=1: nothing stays applied after a failure
+    uint64_t appliedBytes;    // the applied items' sizes, summed: with AllOrNothing=1,
+                              // the room their copies take beside the install folder
+    uint64_t neededBytes;     // the sizes of every item whose decision passes
+    uint64_t freeBytes;       // free on the install folder's disk; UINT64_MAX unknown
+
+    UpdatePlan();
+    virtual ~UpdatePlan();
+
+    // The steps before the dialog. False when the run ends there.
+    bool BeforeDialog(const UpdateFolder& folder);
+    // Every item's step, copied to destination (a full path; empty: no
+    // target is looked at). throughStops: the items after the run's end are
+    // judged too (for a check of every item); else they are not reached.
+    void Items(const UpdateSettings& settings, const std::wstring& destination,
+               bool throughStops = false);
+    // Marks every item not reached (when the run ends before the items).
+    void NotReached(const UpdateSettings& settings);
+
+private:
+    void Stop(int item, const std::string& message);
+    void Finish();
+};
+
+// Why a step came out as it did, in the publisher's words (UTF-8).
+std::string StepReason(const ItemStep& step);

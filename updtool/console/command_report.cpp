@@ -1,0 +1,156 @@
+#include "updtool/console/command_report.h"
+
+ReportValue::ReportValue(Kind kind) : kind(kind), number(0), flag(false) {}
+
+ReportValue::~ReportValue() {}
+
+ReportValue ReportValue::Text(const std::string& utf8)
+{
+    ReportValue value(KindText);
+    value.text = utf8;
+    return value;
+}
+
+ReportValue ReportValue::Number(int64_t number)
+{
+    ReportValue value(KindNumber);
+    value.number = number;
+    return value;
+}
+
+ReportValue ReportValue::Flag(bool flag)
+{
+    ReportValue value(KindFlag);
+    value.flag = flag;
+    return value;
+}
+
+ReportValue ReportValue::Null()
+{
+    return ReportValue(KindNull);
+}
+
+ReportCell::ReportCell(const char* key, const ReportValue& value, const std::string& words)
+    : key(key), value(value), words(words), shown(true)
+{
+}
+
+ReportCell::ReportCell(const char* key, const ReportValue& value)
+    : key(key), value(value), shown(false)
+{
+}
+
+ReportCell::ReportCell(const std::string& words)
+    : key(nullptr), value(ReportValue::Null()), words(words), shown(true)
+{
+}
+
+ReportCell::~ReportCell() {}
+
+Report::Report(bool json) : json_(json), layout_(LayoutTable)
+{
+    if (json_)
+        document_.BeginObject();
+}
+
+Report::~Report() {}
+
+void Report::Value(const ReportValue& value)
+{
+    switch (value.kind) {
+    case ReportValue::KindText: document_.Text(value.text); break;
+    case ReportValue::KindNumber: document_.Number(value.number); break;
+    case ReportValue::KindFlag: document_.Bool(value.flag); break;
+    case ReportValue::KindNull: document_.Null(); break;
+    }
+}
+
+void Report::Field(const char* key, const ReportValue& value, const std::string& line)
+{
+    if (!json_) {
+        Line(line);
+        return;
+    }
+    document_.Key(key);
+    Value(value);
+}
+
+void Report::Line(const std::string& line)
+{
+    if (!json_ && !line.empty())
+        text_ += line + "\n";
+}
+
+void Report::Begin(const char* key, bool array, const std::string& title, ReportLayout layout)
+{
+    layout_ = layout;
+    Line(title);
+    if (!json_)
+        return;
+    document_.Key(key);
+    if (array)
+        document_.BeginArray();
+    else
+        document_.BeginObject();
+    arrays_.push_back(array);
+}
+
+void Report::Row(const std::vector<ReportCell>& cells)
+{
+    if (!json_) {
+        std::vector<std::string> words;
+        for (const ReportCell& cell : cells)
+            if (cell.shown)
+                words.push_back(cell.words);
+        if (words.empty())
+            return;
+        if (layout_ == LayoutTable) {
+            table_.Add(words);
+            return;
+        }
+        std::string line = " ";
+        for (const std::string& word : words)
+            line += " " + word;
+        text_ += line + "\n";
+        return;
+    }
+    bool fields = false;
+    for (const ReportCell& cell : cells)
+        fields = fields || cell.key != nullptr;
+    const bool object = fields && !arrays_.empty() && arrays_.back();
+    if (object)
+        document_.BeginObject();
+    for (const ReportCell& cell : cells) {
+        // A value without a key is an element of the array itself.
+        if (cell.key != nullptr)
+            document_.Key(cell.key);
+        if (cell.key != nullptr || !cell.shown)
+            Value(cell.value);
+    }
+    if (object)
+        document_.EndObject();
+}
+
+void Report::End()
+{
+    if (!json_) {
+        text_ += table_.Text(2);
+        table_ = TextTable();
+        return;
+    }
+    if (arrays_.back())
+        document_.EndArray();
+    else
+        document_.EndObject();
+    arrays_.pop_back();
+}
+
+void Report::Write()
+{
+    if (json_) {
+        document_.EndObject();
+        WriteOut(document_.Document());
+    } else {
+        WriteOut(text_);
+    }
+}

@@ -1,0 +1,199 @@
+#include "updtool/console/tool_output.h"
+
+#include <windows.h>
+
+namespace {
+
+bool IsConsole(HANDLE handle)
+{
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
+}
+
+void Write(DWORD which, const std::string& utf8)
+{
+    HANDLE handle = GetStdHandle(which);
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || utf8.empty())
+        return;
+    if (IsConsole(handle)) {
+        const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+        std::wstring wide(size_t(count > 0 ? count : 0), L'\0');
+        if (count > 0)
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], count);
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
+        return;
+    }
+    const char* p = utf8.data();
+    size_t left = utf8.size();
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteFile(handle, p, DWORD(left), &written, nullptr) || written == 0)
+            return;
+        p += written;
+        left -= written;
+    }
+}
+
+bool wroteOut = false;
+std::string lastErr;
+
+}  // namespace
+
+void WriteOut(const std::string& utf8)
+{
+    wroteOut = wroteOut || !utf8.empty();
+    Write(STD_OUTPUT_HANDLE, utf8);
+}
+
+void WriteErr(const std::string& utf8)
+{
+    if (!utf8.empty())
+        lastErr = utf8.back() == '\n' ? utf8.substr(0, utf8.size() - 1) : utf8;
+    Write(STD_ERROR_HANDLE, utf8);
+}
+
+bool WroteOut()
+{
+    return wroteOut;
+}
+
+const std::string& LastErr()
+{
+    return lastErr;
+}
+
+bool ErrIsConsole()
+{
+    return IsConsole(GetStdHandle(STD_ERROR_HANDLE));
+}
+
+JsonWriter::JsonWriter() : afterKey_(false) {}
+
+JsonWriter::~JsonWriter() {}
+
+void JsonWriter::BeforeValue()
+{
+    if (afterKey_) {
+        afterKey_ = false;
+        return;
+    }
+    if (!first_.empty()) {
+        if (!first_.back())
+            out_ += ',';
+        first_.back() = false;
+    }
+}
+
+void JsonWriter::BeginObject()
+{
+    BeforeValue();
+    out_ += '{';
+    first_.push_back(true);
+}
+
+void JsonWriter::EndObject()
+{
+    out_ += '}';
+    first_.pop_back();
+}
+
+void JsonWriter::BeginArray()
+{
+    BeforeValue();
+    out_ += '[';
+    first_.push_back(true);
+}
+
+void JsonWriter::EndArray()
+{
+    out_ += ']';
+    first_.pop_back();
+}
+
+void JsonWriter::Key(const char* name)
+{
+    BeforeValue();
+    Quote(name);
+    out_ += ':';
+    afterKey_ = true;
+}
+
+void JsonWriter::Text(const std::string& utf8)
+{
+    BeforeValue();
+    Quote(utf8);
+}
+
+void JsonWriter::Quote(const std::string& utf8)
+{
+    static const char hex[] = "0123456789abcdef";
+    out_ += '"';
+    for (const char c : utf8) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': out_ += "\\\""; break;
+        case '\\': out_ += "\\\\"; break;
+        case '\n': out_ += "\\n"; break;
+        case '\r': out_ += "\\r"; break;
+        case '\t': out_ += "\\t"; break;
+        default:
+            if (u < 0x20) {
+                out_ += "\\u00";
+                out_ += hex[u >> 4];
+                out_ += hex[u & 15];
+            } else {
+                out_ += c;
+            }
+        }
+    }
+    out_ += '"';
+}
+
+void JsonWriter::Number(int64_t value)
+{
+    BeforeValue();
+    out_ += std::to_string(value);
+}
+
+void JsonWriter::Bool(bool value)
+{
+    BeforeValue();
+    out_ += value ? "true" : "false";
+}
+
+void JsonWriter::Null()
+{
+    BeforeValue();
+    out_ += "null";
+}
+
+void JsonWriter::Field(const char* name, const std::string& utf8)
+{
+    Key(name);
+    Text(utf8);
+}
+
+void JsonWriter::Field(const char* name, int64_t value)
+{
+    Key(name);
+    Number(value);
+}
+
+void JsonWriter::Flag(const char* name, bool value)
+{
+    Key(name);
+    Bool(value);
+}
+
+std::string JsonWriter::Document() const
+{
+    return out_ + "\n";
+}
+
+std::string JsonWriter::Take()
+{
+    std::string piece;
+    piece.swap(out_);
+    return piece;
+}

@@ -1,0 +1,54 @@
+#include "updtool/folders/item_location.h"
+
+#include <windows.h>
+#include "base/exceptions.h"
+#include "pak/archive_file.h"
+#include "pak/archive_search.h"
+#include "base/text_932.h"
+#include "paths/paths.h"
+#include "paths/wide_paths.h"
+#include "updtool/console/text_conversion.h"
+
+ItemLocation::ItemLocation() : found(FoundMissing), longerName(false) {}
+
+ItemLocation::~ItemLocation() {}
+
+void LocateItem(const char* name, ItemLocation& where)
+{
+    where = ItemLocation();
+    if (PathExists(name)) {
+        const DWORD attributes = GetFileAttributesW(WideFrom932(name).c_str());
+        where.found = attributes != INVALID_FILE_ATTRIBUTES &&
+                              (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                          ? FoundFolder
+                          : FoundFile;
+        return;
+    }
+    ArchiveFile file;
+    try {
+        if (!file.Open(name, ModeRead) || !file.inArchive)
+            return;
+    } catch (const OCErrorException& failure) {
+        where.failure = Utf8(failure.wideMessage);
+        return;
+    }
+    where.found = FoundArchive;
+    where.archive = Utf8(LeafOf(file.path));
+    where.entry = TextOf(file.name);
+    // The lookup reads a doubled backslash in the name as one.
+    String sought;
+    sought.Assign(name);
+    sought.Replace("\\\\", "\\");
+    where.longerName = lstrlenA(TextOf(file.name)) > lstrlenA(TextOf(sought));
+}
+
+const char* FoundName(ItemFound found)
+{
+    switch (found) {
+    case FoundFile: return "file";
+    case FoundFolder: return "folder";
+    case FoundArchive: return "archive";
+    case FoundMissing: break;
+    }
+    return "missing";
+}

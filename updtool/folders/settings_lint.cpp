@@ -1,0 +1,255 @@
+#include "updtool/folders/settings_lint.h"
+
+#include <cstring>
+#include <windows.h>
+#include "update/settings_reader.h"
+#include "update/update_settings.h"
+#include "updtool/console/report_text.h"
+
+namespace {
+
+const char* const settingKeys[] = {"Brand", "Name", "Title", "Version", "file"};
+const size_t keyCount = sizeof settingKeys / sizeof settingKeys[0];
+
+class Line {
+public:
+    size_t number;
+    size_t offset;
+    std::string text;
+
+    Line(size_t number, size_t offset, const std::string& text)
+        : number(number), offset(offset), text(text)
+    {
+    }
+    virtual ~Line() {}
+};
+
+// Lines as an editor numbers them: CR LF, a lone LF and a lone CR each end one.
+std::vector<Line> SplitLines(const std::string& text)
+{
+    std::vector<Line> lines;
+    size_t number = 1, start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.emplace_back(number++, start, text.substr(start, i - start));
+        if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    return lines;
+}
+
+std::string Trim(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool SameNoCase(const std::string& a, const char* b)
+{
+    String text;
+    text.Assign(a.c_str());
+    return text.CompareNoCase(b) == 0;
+}
+
+// Whether text holds sub starting on a character boundary.
+bool Holds(const std::string& text, const char* sub)
+{
+    String scanned;
+    scanned.Assign(text.c_str());
+    return scanned.FindText(sub) != nullptr;
+}
+
+// Why the updater reads a key line otherwise than an INI reader would.
+std::string WhyDifferent(const std::string& line, const std::string& read)
+{
+    const size_t start = line.find_first_not_of('\t');
+    if (start != std::string::npos && line[start] == ' ')
+        return "spaces before the key belong to the key";
+    const size_t separator = line.find_first_of("\t=", start);
+    if (separator != std::string::npos && separator > start && line[separator - 1] == ' ')
+        return "a space before the separator belongs to the key (the key read is " +
+               Quoted(line.substr(start, separator - start)) + ")";
+    if (read.empty())
+        return "it is not read";
+    if (Holds(line, "\\n"))
+        return "\"\\n\" is read as a line break";
+    if (line.find('\t', separator + 1) != std::string::npos || Holds(line, "\\t"))
+        return "the value ends at a tab";
+    if (read.back() == ' ')
+        return "the spaces after the value belong to it";
+    return "the updater's reader splits the line otherwise";
+}
+
+std::string LineNumber(size_t number)
+{
+    return "line " + std::to_string(number);
+}
+
+// How the reader took the line that starts at offset: the part of its
+// record that begins there, or null when it passed the line over.
+const SettingsPartRead* ReadAs(const SettingsRecord& record, size_t& next, size_t offset)
+{
+    while (next < record.parts.size() && record.parts[next].offset < offset)
+        ++next;
+    if (next < record.parts.size() && record.parts[next].offset == offset)
+        return &record.parts[next];
+    return nullptr;
+}
+
+// The lint of one file: each line as an INI reader takes it, set beside
+// what the updater's reader recorded for it.
+class SettingsLint {
+public:
+    SettingsLint(const std::string& text, Problems& problems)
+        : text_(text), problems_(problems), expectedLine_(), readLine_(), explained_(),
+          inUpdate_(false), afterHeader_(false)
+    {
+        String loaded;
+        loaded.Assign(text.c_str());
+        RecordSettings(settingsSection, loaded, record_);
+    }
+    virtual ~SettingsLint() {}
+
+    void Lines()
+    {
+        size_t next = 0;
+        for (const Line& line : SplitLines(text_)) {
+            const SettingsPartRead* read = ReadAs(record_, next, line.offset);
+            // A byte-order mark is an error of its own (settings_encoding.h).
+            const std::string shown = line.offset == 0 && line.text.compare(0, 3, "\xEF\xBB\xBF") == 0
+                                          ? line.text.substr(3)
+                                          : line.text;
+            const std::string trimmed = Trim(shown);
+            if (trimmed.empty() || std::strchr(";#'", trimmed[0]))
+                continue;
+            if (trimmed[0] == '[')
+                HeaderLine(line, trimmed, shown.size() == line.text.size() ? read : nullptr);
+            else
+                KeyLine(line, trimmed, read);
+        }
+    }
+
+    // Keys whose final reading differs from the file's first line for them,
+    // where no line explained it.
+    void Finally()
+    {
+        for (size_t k = 0; k < keyCount; ++k) {
+            const std::string read = FinalRead(settingKeys[k]);
+            if (explained_[k] || read == expected_[k])
+                continue;
+            std::string message = std::string(settingKeys[k]) + ": the updater reads ";
+            message += read.empty() ? std::string("nothing (the default is used)") : Quoted(read);
+            message += expectedLine_[k] ? ", where " + LineNumber(expectedLine_[k]) + " gives " +
+                                              Quoted(expected_[k])
+                                        : ", where no line of [update] gives it";
+            problems_.Warning(message);
+        }
+    }
+
+private:
+    void HeaderLine(const Line& line, const std::string& trimmed, const SettingsPartRead* read)
+    {
+        const size_t close = trimmed.find(']');
+        const std::string name =
+            Trim(close == std::string::npos ? trimmed.substr(1) : trimmed.substr(1, close - 1));
+        afterHeader_ = true;
+        inUpdate_ = SameNoCase(name, settingsSection);
+        // Passed over (Finally tells), or read as the section.
+        if (!inUpdate_ || read == nullptr ||
+            (read->part == SettingsHeader && read->name.CompareNoCase(settingsSection) == 0))
+            return;
+        problems_.Warning(LineNumber(line.number) + ": " + Quoted(line.text) +
+                          " is not read as the section \"update\": " +
+                          (line.text[0] != '[' ? std::string("a header must begin with \"[\"")
+                                               : "the name read is " + Quoted(read->name)));
+    }
+
+    void KeyLine(const Line& line, const std::string& trimmed, const SettingsPartRead* part)
+    {
+        const size_t separator = trimmed.find_first_of("=\t");
+        if (separator == std::string::npos)
+            return;
+        const std::string key = Trim(trimmed.substr(0, separator));
+        const std::string value = Trim(trimmed.substr(separator + 1));
+        size_t k = 0;
+        while (k < keyCount && !SameNoCase(key, settingKeys[k]))
+            ++k;
+        if (k == keyCount || value.empty() || (afterHeader_ && !inUpdate_))
+            return;
+        // A line the reader passed over is told of by Finally.
+        const bool passedOver = part == nullptr || part->part != SettingsKey;
+        const std::string read = !passedOver && part->name.CompareNoCase(settingKeys[k]) == 0
+                                     ? TextOf(part->value)
+                                     : "";
+        if (afterHeader_ && expectedLine_[k] == 0) {
+            expectedLine_[k] = line.number;
+            expected_[k] = value;
+        }
+        if (!passedOver)
+            Judge(line, k, value, read);
+    }
+
+    void Judge(const Line& line, size_t k, const std::string& value, const std::string& read)
+    {
+        const std::string where = LineNumber(line.number) + ": " + Quoted(line.text);
+        if (!afterHeader_) {
+            if (!read.empty()) {
+                problems_.Warning(where + " stands above the first section header: the updater "
+                                          "reads it for [update] all the same");
+                explained_[k] = true;
+            }
+            return;
+        }
+        if (!read.empty() && readLine_[k] != 0) {
+            problems_.Warning(where + ": " + settingKeys[k] + " is given again; the updater reads "
+                              "only the first (" + LineNumber(readLine_[k]) + ")");
+            explained_[k] = true;
+            return;
+        }
+        if (!read.empty())
+            readLine_[k] = line.number;
+        if (read == value)
+            return;
+        const std::string outcome = read.empty() ? std::string(" is not read as ") + settingKeys[k]
+                                                 : std::string(": the updater reads ") +
+                                                       settingKeys[k] + " as " + Quoted(read);
+        problems_.Warning(where + outcome + ": " + WhyDifferent(line.text, read));
+        explained_[k] = true;
+    }
+
+    // What the updater's search for key finds: the first line it reads for it.
+    std::string FinalRead(const char* key) const
+    {
+        for (const SettingsPartRead& part : record_.parts)
+            if (part.part == SettingsKey && !part.value.IsEmpty() && part.name.CompareNoCase(key) == 0)
+                return TextOf(part.value);
+        return std::string();
+    }
+
+    const std::string& text_;
+    Problems& problems_;
+    SettingsRecord record_;
+    size_t expectedLine_[keyCount];
+    std::string expected_[keyCount];
+    size_t readLine_[keyCount];
+    bool explained_[keyCount];
+    bool inUpdate_, afterHeader_;
+};
+
+}  // namespace
+
+void LintSettings(const std::string& bytes, Problems& problems)
+{
+    const std::string text = bytes.substr(0, bytes.find('\0'));
+    if (text.size() < bytes.size() &&
+        bytes.find_first_not_of(std::string("\0\r\n \t", 5), text.size()) != std::string::npos)
+        problems.Warning("update.ini holds a NUL byte at offset " + std::to_string(text.size()) +
+                         ": the updater reads nothing after it");
+    SettingsLint lint(text, problems);
+    lint.Lines();
+    lint.Finally();
+}

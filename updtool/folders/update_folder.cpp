@@ -1,0 +1,93 @@
+#include "updtool/folders/update_folder.h"
+
+#include <windows.h>
+#include "base/exceptions.h"
+#include "pak/archive_file.h"
+#include "base/messages.h"
+#include "base/text_932.h"
+#include "paths/paths.h"
+#include "paths/wide_paths.h"
+#include "update/settings_reader.h"
+#include "updtool/console/text_conversion.h"
+
+SettingView::SettingView(const char* key, const String& value, bool isDefault)
+    : key(key), value(value), isDefault(isDefault)
+{
+}
+
+SettingView::~SettingView() {}
+
+UpdateFolder::UpdateFolder()
+    : source(SettingsMissing), entryLonger(false), settingsIsFolder(false)
+{
+}
+
+UpdateFolder::~UpdateFolder() {}
+
+namespace {
+
+// The settings file through the file object the reader uses: plain, or an
+// archive entry when no plain file has the name.
+void LoadSettingsFile(UpdateFolder& folder)
+{
+    const DWORD attributes = GetFileAttributesW(WideFrom932(settingsFileName).c_str());
+    folder.settingsIsFolder =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    ArchiveFile file;
+    if (!file.Open(settingsFileName, ModeRead))
+        return;
+    if (file.inArchive) {
+        folder.source = SettingsInArchive;
+        folder.archive = Utf8(LeafOf(file.path));
+        folder.entry = TextOf(file.name);
+        folder.entryLonger = lstrlenA(TextOf(file.name)) > lstrlenA(settingsFileName);
+    } else {
+        folder.source = SettingsPlain;
+    }
+    const uint32_t size = file.Size();
+    folder.bytes.assign(size, '\0');
+    const uint32_t got = size ? file.Read(&folder.bytes[0], size) : 0;
+    folder.bytes.resize(got < size ? got : size);
+}
+
+}  // namespace
+
+bool UpdateFolder::Read()
+{
+    UpdateSettings defaults;
+    defaults.SetDefaults();
+    // Read over empty texts: what stays empty was not found, and the
+    // updater keeps its initial value there.
+    try {
+        LoadSettingsFile(*this);
+        ReadNamingSettings(settings);
+        ReadSetting(settingsSection, "file", fileList, settingsFileName);
+        ReadSetting(settingsSection, "AllOrNothing", allOrNothing, settingsFileName);
+        ReadFileList(settings);
+    } catch (const OCErrorException& failure) {
+        readFailure = Utf8(failure.wideMessage);
+    } catch (const DWORD&) {
+        // The one code raised bare: the file cannot be held in memory.
+        readFailure = Utf8From932(kOutOfMemoryText);
+    }
+
+    const struct {
+        const char* key;
+        String* value;
+        const String* initial;
+    } keys[] = {
+        {"Brand", &settings.brand, &defaults.brand},
+        {"Name", &settings.name, &defaults.name},
+        {"Title", &settings.title, &defaults.title},
+        {"Version", &settings.version, &defaults.version},
+    };
+    for (const auto& key : keys) {
+        const bool isDefault = key.value->IsEmpty();
+        if (isDefault)
+            key.value->Assign(*key.initial);
+        views.emplace_back(key.key, *key.value, isDefault);
+    }
+    views.emplace_back("file", fileList, fileList.IsEmpty());
+    views.emplace_back("AllOrNothing", allOrNothing, allOrNothing.IsEmpty());
+    return readFailure.empty();
+}

@@ -1,0 +1,42 @@
+#include "updtool/folders/working_folder.h"
+
+#include <windows.h>
+#include "paths/wide_paths.h"
+
+WorkingFolder::WorkingFolder() {}
+
+WorkingFolder::~WorkingFolder()
+{
+    if (!previous_.empty())
+        SetCurrentDirectoryW(previous_.c_str());
+}
+
+bool WorkingFolder::Enter(const std::wstring& folder)
+{
+    const std::wstring before = CurrentFolder();
+    if (!folder.empty() && !SetCurrentDirectoryW(folder.c_str()))
+        return false;
+    if (previous_.empty())
+        previous_ = before;
+    return true;
+}
+
+std::wstring WorkingFolder::Path() const
+{
+    return CurrentFolder();
+}
+
+std::wstring FullPath(const std::wstring& path)
+{
+    if (path.empty())
+        return std::wstring();
+    std::wstring full(32768, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), DWORD(full.size()), &full[0], nullptr);
+    if (length == 0 || length >= full.size())
+        return std::wstring();
+    full.resize(length);
+    // "C:\" keeps its backslash, "C:\x\" loses it.
+    if (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    return full;
+}
