@@ -242,7 +242,9 @@ bool WriteArchive(const std::string& path, uint64_t size)
 }
 
 // What checking an archive before it replaces another costs, beside copying
-// it as the update does. Goal: at most 2% of the copy.
+// it as the update does. Goal: at most 2% of the copy. The entries are
+// stored raw, so the full check reads only the index here; inflating
+// compressed entries is measured against zlib in pak_benchmark.
 bool RunArchiveCheck(const std::string& root, uint64_t bytes)
 {
     const std::string archive = root + "\\src\\data.pak", target = root + "\\data.pak";
@@ -251,7 +253,7 @@ bool RunArchiveCheck(const std::string& root, uint64_t bytes)
     double check = 1e30, copy = 1e30;
     for (int round = 0; round < kRounds; ++round) {
         double start = Now();
-        CheckArchiveIsSound(WideFrom932(archive.c_str()));
+        CheckArchiveIsSound(WideFrom932(archive.c_str()), CheckFull);
         check = std::min(check, Now() - start);
         start = Now();
         ApplyUpdateFile(archive.c_str(), WideFrom932(target.c_str()), kReplaceExisting, kNoReadOnly,
