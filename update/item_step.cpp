@@ -9,6 +9,7 @@
 #include "pak/archive_check.h"
 #include "pak/archive_search.h"
 #include "paths/wide_paths.h"
+#include "update/folder_guard.h"
 #include "update/item_rule.h"
 #include "update/target_probe.h"
 
@@ -149,6 +150,13 @@ ItemVerdict PredictItemStep(ItemStep& step, uint64_t roomLeft)
         return Stop(step, failure.code, failure.wideMessage);
     }
     const std::wstring source = WideFrom932(TextOf(step.item));
+    // The copy refuses to write through a link below the install folder.
+    if (step.target.size() > source.size() &&
+        !NoLinkBelow(step.target.substr(0, step.target.size() - source.size() - 1), source)) {
+        String message;
+        message.Format(kRefusedItemText, TextOf(step.item));
+        return Stop(step, ERROR_CANT_RESOLVE_FILENAME, WideFrom932(message.text));
+    }
     if (!step.target.empty() && Exists(step.target) && NamesSameFile(source, step.target))
         return step.verdict = VerdictSameFile;
     step.prompt = CauseOfPrompt(source, step);

@@ -67,8 +67,10 @@ ItemVerdict TakeItemStep(ItemStep& step, CheckDepth archiveDepth = CheckFull);
 
 // The whole turn as it would go now, changing nothing: TakeItemStep with its
 // failure caught (Stop), then what the copy meets at source and target
-// (SameFile, Prompt). roomLeft: the bytes still free beside the targets for
-// an all-or-nothing run (UINT64_MAX otherwise); an item that does not fit
-// stops the run with the write failure (code ERROR_DISK_FULL). An empty
-// target is not looked at. Passes on only a bare out-of-memory code.
+// (SameFile, Prompt), and the link below the install folder the copy refuses
+// to write through (Stop, as kRefusedItemText). roomLeft: the bytes still
+// free beside the targets for an all-or-nothing run (UINT64_MAX otherwise);
+// an item that does not fit stops the run with the write failure (code
+// ERROR_DISK_FULL). An empty target is not looked at. Passes on only a bare
+// out-of-memory code.
 ItemVerdict PredictItemStep(ItemStep& step, uint64_t roomLeft = UINT64_MAX);

@@ -12,6 +12,7 @@
 #include "update/update_settings.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/archive_writer.h"
+#include "tests/support/folder_link.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -316,4 +317,22 @@ TEST(ItemStep, ListedAgainLaterAsTheSystemComparesNames)
             items[i].Assign(row.items[i]);
         EXPECT_EQ(ListedAgainLater(items), row.again) << row.items[0] << " ... " << row.items.back();
     }
+}
+
+// plan predicts the updater's refusal to write through a link below the
+// install folder.
+TEST(ItemStep, PredictsTheRefusalOfALinkBelowTheInstallFolder)
+{
+    ScratchDir scratch;
+    const std::string update = scratch.Path("update"), install = scratch.Path("install");
+    CreateDirectoryA(update.c_str(), nullptr);
+    CreateDirectoryA(install.c_str(), nullptr);
+    CreateDirectoryA(scratch.Path("elsewhere").c_str(), nullptr);
+    WriteFileBytes(update + "\\sub\\v.txt", "new");
+    ASSERT_TRUE(MakeFolderLink(install + "\\sub", scratch.Path("elsewhere")));
+    CurrentDirectory inUpdate(update);
+    ItemStep step("sub\\v.txt", ItemTarget(Wide(install), "sub\\v.txt"));
+    EXPECT_EQ(PredictItemStep(step), VerdictStop);
+    EXPECT_EQ(step.error, DWORD(ERROR_CANT_RESOLVE_FILENAME));
+    EXPECT_EQ(step.stopMessage, Wide("ファイル sub\\v.txt の指定が正しくありません。"));
 }
