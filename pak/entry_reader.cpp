@@ -80,16 +80,24 @@ bool EntryReader::Next(const unsigned char*& data, uint32_t& length)
         finished_ = true;
         return false;
     }
+    uint32_t got = 0;
+    if (!ReadStored(got))
+        return false;
+    data = in_.data();
+    length = got;
+    return true;
+}
+
+bool EntryReader::ReadStored(uint32_t& got)
+{
     const uint32_t want = storedLeft_ < kChunk ? storedLeft_ : kChunk;
-    const uint32_t got = archive_.Read(in_.data(), want);
+    got = archive_.Read(in_.data(), want);
     if (got != want) {
         problem = "the file ends inside its data";
         finished_ = true;
         return false;
     }
     storedLeft_ -= got;
-    data = in_.data();
-    length = got;
     return true;
 }
 
@@ -97,14 +105,9 @@ bool EntryReader::NextInflated(const unsigned char*& data, uint32_t& length)
 {
     for (;;) {
         if (inflater_.NeedsInput() && storedLeft_ > 0) {
-            const uint32_t want = storedLeft_ < kChunk ? storedLeft_ : kChunk;
-            const uint32_t got = archive_.Read(in_.data(), want);
-            if (got != want) {
-                problem = "the file ends inside its data";
-                finished_ = true;
+            uint32_t got = 0;
+            if (!ReadStored(got))
                 return false;
-            }
-            storedLeft_ -= got;
             inflater_.Give(in_.data(), got);
         }
         const uint32_t produced = inflater_.Inflate(out_.data(), kChunk);

@@ -54,6 +54,9 @@ public:
     void Drain();
 
 private:
+    // The next piece of the stored bytes into the input block; false, with
+    // problem set, when the file ends first.
+    bool ReadStored(uint32_t& got);
     bool NextInflated(const unsigned char*& data, uint32_t& length);
 
     ArchiveFile& archive_;
