@@ -10,8 +10,8 @@ namespace {
 std::string UnixPath(const std::string& path)
 {
     typedef char*(CDECL * UnixName)(const wchar_t*);
-    const UnixName unixName = reinterpret_cast<UnixName>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    const UnixName unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (unixName == nullptr)
         return std::string();
     char* name = unixName(Wide(path).c_str());
