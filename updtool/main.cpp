@@ -9,6 +9,7 @@
 #include "base/exceptions.h"
 #include "project_version.h"
 #include "updtool/commands/commands.h"
+#include "updtool/console/command_report.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
@@ -80,17 +81,6 @@ int RunReported(const Command& command, const Arguments& args)
     }
 }
 
-bool WantsJson(const Arguments& args)
-{
-    for (const std::wstring& arg : args) {
-        if (arg == L"--")
-            break;
-        if (arg == L"--json")
-            return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 // The arguments in UTF-16, as the system holds them: no code page of this
@@ -112,22 +102,20 @@ int wmain(int argc, wchar_t** argv)
         if (Utf8(first) != command.name)
             continue;
         const Arguments args(argv + 2, argv + argc);
-        for (const std::wstring& arg : args) {
-            if (arg == L"--")
-                break;
-            if (arg == L"--help" || arg == L"-h") {
+        bool json = false;
+        for (auto arg = args.begin(); arg != args.end() && *arg != L"--"; ++arg) {
+            if (*arg == L"--help" || *arg == L"-h") {
                 WriteOut(*command.usage);
                 return ExitOk;
             }
+            json = json || *arg == L"--json";
         }
         const int code = RunReported(command, args);
         // A --json run promises one document, also when it fails.
-        if (code == ExitTrouble && WantsJson(args) && !WroteOut()) {
-            JsonWriter json;
-            json.BeginObject();
-            json.Field("error", LastErr());
-            json.EndObject();
-            WriteOut(json.Document());
+        if (code == ExitTrouble && json && !WroteOut()) {
+            Report report(true);
+            report.Field("error", ReportValue::Text(LastErr()), "");
+            report.Write();
         }
         return code;
     }

@@ -22,19 +22,14 @@ const char* const makeUsage =
     "usage: updtool make OLD_DIR NEW_DIR OUT_DIR [--brand B] [--name N] [--title T]\n"
     "                   [--version V] [--all-or-nothing] [--updater PATH]\n"
     "                   [--exclude PATTERN]... [--json] [-q]\n"
-    "Writes to OUT_DIR (new, or an empty folder) every file of NEW_DIR that is\n"
-    "not byte for byte in OLD_DIR, at its path, and an update.ini (code page\n"
-    "932) listing them. A key not given is left out: a warning names the\n"
-    "updater's default. Files removed in NEW_DIR are warned of: the updater\n"
-    "cannot remove files. The updater itself goes beside update.ini.\n"
-    "Refused, with nothing written, when the updater would not install a file\n"
-    "the update ships: an executable or DLL whose FileVersion text compares\n"
-    "lower as text, or that lost it (an equal text is installed, and again on\n"
-    "every run: a warning); a .pak whose revision text compares lower, or that\n"
-    "is damaged; a name the updater refuses, that Windows cannot open as\n"
-    "named (con.txt, a trailing dot), that code page 932 cannot hold, or that\n"
-    "update.ini cannot list (\";\", \"\\n\", \"\\t\", a tab, a leading space); two\n"
-    "names that differ only in case; update.ini itself.\n"
+    "Writes into OUT_DIR (new, or an empty folder) every file of NEW_DIR added or\n"
+    "changed since OLD_DIR, at its path, and an update.ini (code page 932)\n"
+    "listing them. Refused, with nothing written, when the updater would not\n"
+    "install a shipped file: a FileVersion or revision text that compares lower\n"
+    "as text, a lost FileVersion, a damaged .pak, a name that the updater,\n"
+    "Windows, code page 932 or update.ini cannot take, two names that differ\n"
+    "only in case. A key not given, a removed file and an equal version text\n"
+    "are warnings.\n"
     "  --brand B, --name N, --title T, --version V   the keys Brand, Name,\n"
     "                      Title and Version (code page 932 texts)\n"
     "  --all-or-nothing    AllOrNothing=1: every item in place, or none\n"
@@ -175,7 +170,6 @@ class MakeFolders {
 public:
     std::wstring oldDir, newDir, out, updater;
 
-    MakeFolders() {}
     virtual ~MakeFolders() {}
 
     std::wstring UpdaterName() const { return LeafOf(updater); }
@@ -223,17 +217,15 @@ void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDif
                     Plain("message", problem.message)});
     report.End();
     const size_t items = diff.items.size(), errors = diff.problems.Count(SeverityError);
-    std::string summary;
-    if (!written)
-        summary = "refused: " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
-                  "; nothing was written";
-    else
-        summary = "made the update in " + Utf8(folders.out) + ": " + std::to_string(items) +
-                  (items == 1 ? " item" : " items") + " listed in update.ini" +
-                  (folders.updater.empty()
-                       ? "; place updater.exe beside them before shipping (or copy it with "
-                         "--updater PATH)"
-                       : ", with \"" + Utf8(folders.UpdaterName()) + "\" beside them");
+    const std::string summary =
+        !written ? "refused: " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+                       "; nothing was written"
+                 : "made the update in " + Utf8(folders.out) + ": " + std::to_string(items) +
+                       (items == 1 ? " item" : " items") + " listed in update.ini" +
+                       (folders.updater.empty()
+                            ? "; place updater.exe beside them before shipping (or copy it "
+                              "with --updater PATH)"
+                            : ", with \"" + Utf8(folders.UpdaterName()) + "\" beside them");
     report.Field("summary", ReportValue::Text(summary), summary);
     report.Write();
 }

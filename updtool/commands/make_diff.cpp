@@ -162,10 +162,10 @@ std::string StepRefusal(MadeItem& item, const std::wstring& oldDir, Problems& pr
         return "its folder " + Shown(step.path) + " is a file in the old release";
     // A read-only or held copy says how the old release lies on this
     // machine, not how it is installed.
-    const bool local = step.prompt == PromptTargetReadOnly || step.prompt == PromptTargetHeld;
-    if (verdict == VerdictPrompt && local)
+    if (verdict == VerdictPrompt &&
+        (step.prompt == PromptTargetReadOnly || step.prompt == PromptTargetHeld))
         problems.Warning(Quoted(item.name) + ": in the old release " + StepReason(step));
-    if (verdict != VerdictApply && !(verdict == VerdictPrompt && local))
+    else if (verdict != VerdictApply)
         return StepReason(step);
     WarnIfSameVersion(item, problems);
     return std::string();

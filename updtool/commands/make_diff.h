@@ -29,7 +29,6 @@ public:
     std::vector<std::string> removed;  // UTF-8
     Problems problems;
 
-    ReleaseDiff() {}
     virtual ~ReleaseDiff() {}
 };
 

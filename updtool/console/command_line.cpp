@@ -55,10 +55,7 @@ bool CommandLine::Parse(const char* command, const Arguments& args,
 
 bool CommandLine::Has(const char* option) const
 {
-    for (const auto& given : options_)
-        if (given.first == option)
-            return true;
-    return false;
+    return Value(option) != nullptr;
 }
 
 const std::wstring* CommandLine::Value(const char* option) const

@@ -1,33 +1,30 @@
 #include "updtool/console/command_report.h"
 
-ReportValue::ReportValue(Kind kind) : kind(kind), number(0), flag(false) {}
+ReportValue::ReportValue(Kind kind, const std::string& text, int64_t number, bool flag)
+    : kind(kind), text(text), number(number), flag(flag)
+{
+}
 
 ReportValue::~ReportValue() {}
 
 ReportValue ReportValue::Text(const std::string& utf8)
 {
-    ReportValue value(KindText);
-    value.text = utf8;
-    return value;
+    return ReportValue(KindText, utf8, 0, false);
 }
 
 ReportValue ReportValue::Number(int64_t number)
 {
-    ReportValue value(KindNumber);
-    value.number = number;
-    return value;
+    return ReportValue(KindNumber, std::string(), number, false);
 }
 
 ReportValue ReportValue::Flag(bool flag)
 {
-    ReportValue value(KindFlag);
-    value.flag = flag;
-    return value;
+    return ReportValue(KindFlag, std::string(), 0, flag);
 }
 
 ReportValue ReportValue::Null()
 {
-    return ReportValue(KindNull);
+    return ReportValue(KindNull, std::string(), 0, false);
 }
 
 ReportCell::ReportCell(const char* key, const ReportValue& value, const std::string& words)

@@ -25,7 +25,7 @@ public:
     virtual ~ReportValue();
 
 private:
-    explicit ReportValue(Kind kind);
+    ReportValue(Kind kind, const std::string& text, int64_t number, bool flag);
 };
 
 // One cell of a row: a JSON field and its words (shown false: JSON only). A

@@ -1,6 +1,7 @@
 #include "updtool/console/text_conversion.h"
 
 #include <windows.h>
+#include <algorithm>
 #include "base/multibyte.h"
 #include "base/text_932.h"
 
@@ -18,12 +19,11 @@ void AppendByte(std::string& out, unsigned char c)
 
 // Converts text character by character: one that converts is kept, a byte
 // that is none shown by its value; controls escaped when asked.
-std::string Piecewise(const char* text, uint32_t length, bool escapeControls)
+std::string Piecewise(const std::string& text, bool escapeControls)
 {
     std::string out;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    for (uint32_t i = 0; i < length;) {
-        const unsigned char c = p[i];
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = text[i];
         if (c < 0x20 && escapeControls) {
             switch (c) {
             case '\r': out += "<CR>"; break;
@@ -41,9 +41,9 @@ std::string Piecewise(const char* text, uint32_t length, bool escapeControls)
         }
         // A lead byte whose pair is no character shows alone; the byte after
         // it is looked at again for itself.
-        const uint32_t width = IsLeadByte(c) && i + 1 < length ? 2 : 1;
+        const size_t width = IsLeadByte(c) && i + 1 < text.size() ? 2 : 1;
         std::wstring wide;
-        if (WideFrom932Exactly(text + i, width, wide)) {
+        if (WideFrom932Exactly(text.data() + i, width, wide)) {
             out += Utf8(wide);
             i += width;
         } else {
@@ -54,20 +54,15 @@ std::string Piecewise(const char* text, uint32_t length, bool escapeControls)
     return out;
 }
 
-bool HasControl(const char* text, uint32_t length)
+std::string Shown(const std::string& text, bool escapeControls)
 {
-    for (uint32_t i = 0; i < length; ++i)
-        if (static_cast<unsigned char>(text[i]) < 0x20)
-            return true;
-    return false;
-}
-
-std::string Shown(const char* text, uint32_t length, bool escapeControls)
-{
+    const bool control = escapeControls && std::any_of(text.begin(), text.end(), [](char c) {
+                             return static_cast<unsigned char>(c) < 0x20;
+                         });
     std::wstring wide;
-    if ((!escapeControls || !HasControl(text, length)) && WideFrom932Exactly(text, length, wide))
+    if (!control && WideFrom932Exactly(text.data(), text.size(), wide))
         return Utf8(wide);
-    return Piecewise(text, length, escapeControls);
+    return Piecewise(text, escapeControls);
 }
 
 }  // namespace
@@ -85,22 +80,12 @@ std::string Utf8(const std::wstring& text)
     return utf8;
 }
 
-std::string Utf8From932(const char* text, uint32_t length)
-{
-    return Shown(text, length, false);
-}
-
 std::string Utf8From932(const std::string& text)
 {
-    return Utf8From932(text.data(), uint32_t(text.size()));
-}
-
-std::string ShownName(const char* name, uint32_t length)
-{
-    return Shown(name, length, true);
+    return Shown(text, false);
 }
 
 std::string ShownName(const std::string& name)
 {
-    return ShownName(name.data(), uint32_t(name.size()));
+    return Shown(name, true);
 }

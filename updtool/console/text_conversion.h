@@ -8,16 +8,13 @@
 // the system the tool runs on. Code page 932 itself converts in
 // base/text_932.h; here are the tool's UTF-8 forms.
 
-#include <cstdint>
 #include <string>
 #include "base/text_932.h"
 
 std::string Utf8(const std::wstring& text);
 // Code page 932 bytes as UTF-8, each byte that is no character shown as <XX>.
-std::string Utf8From932(const char* text, uint32_t length);
 std::string Utf8From932(const std::string& text);
 
 // A name for a human reader: as Utf8From932, and control characters shown
 // as <CR>, <LF>, <TAB> or <XX>, so that no name can pass for another row.
-std::string ShownName(const char* name, uint32_t length);
 std::string ShownName(const std::string& name);

@@ -16,12 +16,12 @@ void Write(DWORD which, const std::string& utf8)
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr || utf8.empty())
         return;
     if (IsConsole(handle)) {
-        const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-        std::wstring wide(size_t(count > 0 ? count : 0), L'\0');
-        if (count > 0)
-            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], count);
+        // UTF-16 never takes more units than UTF-8 takes bytes.
+        std::wstring wide(utf8.size(), L'\0');
+        const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0],
+                                              int(wide.size()));
         DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
+        WriteConsoleW(handle, wide.data(), DWORD(count > 0 ? count : 0), &written, nullptr);
         return;
     }
     const char* p = utf8.data();
