@@ -6,7 +6,6 @@
 #include "paths/wide_paths.h"
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"
-#include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 
@@ -85,10 +84,4 @@ std::string ProblemMessage(const ArchiveProblem& problem)
 {
     return problem.namesOther ? problem.message + ShownName(problem.other) + problem.suffix
                               : problem.message;
-}
-
-std::string ProblemLine(const ArchiveProblem& problem)
-{
-    return (problem.forEntry ? Quoted(problem.entry) : std::string("archive")) +
-           ": " + ProblemMessage(problem);
 }

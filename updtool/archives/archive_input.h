@@ -30,5 +30,3 @@ int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveR
 
 // A problem's message with the other entry it names, in UTF-8.
 std::string ProblemMessage(const ArchiveProblem& problem);
-// One problem as a line: "'name': message" or "archive: message".
-std::string ProblemLine(const ArchiveProblem& problem);

@@ -40,11 +40,12 @@ std::string Render(const ArchiveReport& report, bool json)
     writer.Key("problems");
     writer.BeginArray();
     for (const ArchiveProblem& problem : report.problems) {
+        const std::string message = ProblemMessage(problem);
         writer.BeginObject();
         writer.Field("entry", problem.forEntry ? Utf8From932(problem.entry) : std::string());
-        writer.Field("message", ProblemMessage(problem));
+        writer.Field("message", message);
         writer.EndObject();
-        text += ProblemLine(problem) + "\n";
+        text += (problem.forEntry ? Quoted(problem.entry) : "archive") + ": " + message + "\n";
     }
     writer.EndArray();
     writer.EndObject();
