@@ -286,6 +286,23 @@ TEST_F(ArchiveCommands, ExtractWritesOnlyBelowItsFolder)
     EXPECT_EQ(1, Run({"extract", "x.pak", "-C", "out", "OK\\good.txt", "--force"}).exitCode);
     EXPECT_EQ("ok\\good.txt", ReadFileBytes(scratch.Path("out\\ok\\good.txt")));
     EXPECT_EQ(1, Run({"extract", "x.pak", "-C", "out", "absent.txt"}).exitCode);
+
+    // A folder at the file's place is refused with --force or without, and
+    // stays as it was.
+    for (const char* folder : {"dirs", "dirs\\ok", "dirs\\ok\\good.txt"})
+        CreateDirectoryA(scratch.Path(folder).c_str(), nullptr);
+    for (const std::string force : {"", "--force"}) {
+        std::vector<std::string> args = {"extract", "x.pak", "-C", "dirs", "ok\\good.txt"};
+        if (!force.empty())
+            args.push_back(force);
+        const ToolResult refused = Run(args);
+        EXPECT_EQ(1, refused.exitCode) << force;
+        EXPECT_EQ("", refused.out) << force;
+        EXPECT_NE(std::string::npos, refused.err.find("refused \"ok\\good.txt\": a folder of that "
+                                                      "name exists\n"))
+            << force << refused.err;
+        EXPECT_EQ("", ListFolder(scratch.Path("dirs\\ok\\good.txt"))) << force;
+    }
 }
 
 TEST_F(ArchiveCommands, CompareListDigestsAndExclude)

@@ -6,7 +6,6 @@
 #include "paths/wide_paths.h"
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"
-#include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 
@@ -39,16 +38,20 @@ std::string OrdinaryFileProblem(const std::wstring& path)
     return std::string();
 }
 
-int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFile& archive)
+int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFile& archive,
+                        ArchiveFile* data)
 {
     const std::string problem = OrdinaryFileProblem(path);
     if (!problem.empty())
         return Fail(command, problem);
-    // The tool sets no open-failure handler: a failed open returns false
-    // instead of asking.
-    if (!archive.Open(path, ModeRead) || archive.inArchive)
-        return Fail(command, SystemErrorText("cannot read " + Shown(path), GetLastError(), path));
-    setvbuf(archive.file, nullptr, _IOFBF, kStreamBuffer);
+    for (ArchiveFile* file : {&archive, data}) {
+        // The tool sets no open-failure handler: a failed open returns false
+        // instead of asking.
+        if (file && (!file->Open(path, ModeRead) || file->inArchive))
+            return Fail(command, SystemErrorText("cannot read " + Shown(path), GetLastError(), path));
+        if (file)
+            setvbuf(file->file, nullptr, _IOFBF, kStreamBuffer);
+    }
     return ExitOk;
 }
 
@@ -65,9 +68,7 @@ int CheckArchiveArguments(const char* command, const std::vector<std::wstring>& 
 int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveReport& report)
 {
     ArchiveFile archive, data;
-    if (int code = OpenArchiveArgument(command, path, archive))
-        return code;
-    if (int code = OpenArchiveArgument(command, path, data))
+    if (int code = OpenArchiveArgument(command, path, archive, &data))
         return code;
     CheckArchive(archive, data, CheckFull, report, [](const std::string& name) {
         const std::string refusal = EntryNameRefusal(name);
@@ -83,10 +84,4 @@ std::string ProblemMessage(const ArchiveProblem& problem)
 {
     return problem.namesOther ? problem.message + ShownName(problem.other) + problem.suffix
                               : problem.message;
-}
-
-std::string ProblemLine(const ArchiveProblem& problem)
-{
-    return (problem.forEntry ? Quoted(problem.entry) : std::string("archive")) +
-           ": " + ProblemMessage(problem);
 }

@@ -12,9 +12,11 @@
 // Why path cannot be read as a file, in words ("'x' is a folder"), or "".
 std::string OrdinaryFileProblem(const std::wstring& path);
 
-// Opens path (already a PathArgument) for reading on archive. Prints the
+// Opens path (already a PathArgument) for reading on archive, and on data
+// when given (the entries' data read apart from the index). Prints the
 // one-line message and returns ExitTrouble when it cannot; ExitOk when open.
-int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFile& archive);
+int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFile& archive,
+                        ArchiveFile* data = nullptr);
 
 // Reports a missing or surplus archive argument as a usage error; returns
 // ExitOk when exactly one was given (or more when allowMore).
@@ -28,5 +30,3 @@ int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveR
 
 // A problem's message with the other entry it names, in UTF-8.
 std::string ProblemMessage(const ArchiveProblem& problem);
-// One problem as a line: "'name': message" or "archive: message".
-std::string ProblemLine(const ArchiveProblem& problem);

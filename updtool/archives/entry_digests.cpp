@@ -59,10 +59,8 @@ void EntryDigests::Compute(ArchiveFile& archive, ArchiveFile& data)
             sha.Add(bytes, length);
             delivered += length;
         }
-        unsigned char bare[32];
-        sha.Finish(bare);
-        std::array<unsigned char, 32> digest;
-        std::copy(bare, bare + 32, digest.begin());
+        Sha256::Digest digest;
+        sha.Finish(digest);
         // Read to the end of its stream, an entry of another size than the
         // largest can still be whole.
         const bool whole = range.compressed ? reader.facts.ended : reader.problem.empty();
@@ -79,7 +77,5 @@ std::string EntryDigests::Of(uint32_t entry) const
 {
     if (entry >= digestOf_.size() || digestOf_[entry] == kNone)
         return std::string();
-    unsigned char bare[32];
-    std::copy(digests_[digestOf_[entry]].begin(), digests_[digestOf_[entry]].end(), bare);
-    return Sha256::Hex(bare);
+    return Sha256::Hex(digests_[digestOf_[entry]]);
 }

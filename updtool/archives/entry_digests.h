@@ -5,11 +5,11 @@
 // never past the largest size stated for it; memory holds a word per entry
 // and a digest per distinct range.
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 #include "pak/archive_file.h"
+#include "updtool/archives/sha256.h"
 
 class EntryDigests {
 public:
@@ -26,5 +26,5 @@ public:
 
 private:
     std::vector<uint32_t> digestOf_;  // per entry: its digest in digests_
-    std::vector<std::array<unsigned char, 32>> digests_;  // each distinct range's, bare
+    std::vector<Sha256::Digest> digests_;  // each distinct range's
 };

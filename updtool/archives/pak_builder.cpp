@@ -151,10 +151,9 @@ void PakBuilder::Finish(HANDLE out, const std::string& what)
     header.count = entries;
     std::string packed;
     if (version_ == 0) {
-        // Absolute offsets: the data follows the header and the plain index.
+        // Absolute offsets: the data follows the header and the plain index
+        // (wrong only in an archive too large, refused below).
         const uint64_t base = 8 + index_.size();
-        if (base + dataSize_ > kMaxDataEnd)
-            throw ToolError(TooLarge());
         for (size_t i = 0; i < offsetAt_.size(); ++i)
             SetWord(index_, offsetAt_[i], uint32_t(base + dataOffsets_[i]));
     } else {
@@ -166,12 +165,11 @@ void PakBuilder::Finish(HANDLE out, const std::string& what)
     }
     std::string head;
     PutHeader(header, head);
-    if (head.size() + packed.size() + dataSize_ > kMaxDataEnd)
-        throw ToolError(TooLarge());
     const std::string& index = version_ == 0 ? index_ : packed;
+    if (head.size() + index.size() + dataSize_ > kMaxDataEnd)
+        throw ToolError(TooLarge());
     WriteFully(out, head.data(), uint32_t(head.size()), what);
-    if (!index.empty())
-        WriteFully(out, index.data(), uint32_t(index.size()), what);
+    WriteFully(out, index.data(), uint32_t(index.size()), what);
     SeekTo(dataReader_.Get(), 0, "the temporary data file");
     for (uint64_t left = dataSize_; left > 0;) {
         const uint32_t want = left < kChunk ? uint32_t(left) : kChunk;

@@ -51,22 +51,23 @@ void Sha256::Add(const void* data, size_t length)
     }
 }
 
-void Sha256::Finish(unsigned char (&digest)[32])
+void Sha256::Finish(Digest& digest)
 {
-    DWORD size = sizeof digest;
-    if (!CryptGetHashParam(hash_.Get(), HP_HASHVAL, digest, &size, 0) || size != sizeof digest)
+    DWORD size = DWORD(digest.size());
+    if (!CryptGetHashParam(hash_.Get(), HP_HASHVAL, digest.data(), &size, 0) ||
+        size != digest.size())
         ThrowSystemError("cannot compute a SHA-256 digest");
     Begin();
 }
 
 std::string Sha256::Finish()
 {
-    unsigned char digest[32];
+    Digest digest;
     Finish(digest);
     return Hex(digest);
 }
 
-std::string Sha256::Hex(const unsigned char (&digest)[32])
+std::string Sha256::Hex(const Digest& digest)
 {
     std::string text;
     for (unsigned char byte : digest) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <wincrypt.h>
+#include <array>
 #include <cstdint>
 #include <string>
 #include "base/owned.h"
@@ -16,6 +17,8 @@ inline void DestroyHash(HCRYPTHASH hash)
 
 class Sha256 {
 public:
+    typedef std::array<unsigned char, 32> Digest;
+
     // Throws ToolError when the system has no SHA-256.
     Sha256();
     virtual ~Sha256();
@@ -23,11 +26,11 @@ public:
     void Add(const void* data, size_t length);
     // The digest of everything added; the object is then ready for a new
     // stream.
-    void Finish(unsigned char (&digest)[32]);
+    void Finish(Digest& digest);
     // The same as 64 lower-case hex digits.
     std::string Finish();
 
-    static std::string Hex(const unsigned char (&digest)[32]);
+    static std::string Hex(const Digest& digest);
 
 private:
     void Begin();

@@ -8,6 +8,7 @@
 #include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_digests.h"
 #include "updtool/archives/entry_order.h"
+#include "updtool/archives/file_handle.h"
 #include "updtool/folders/folder_walk.h"
 #include "updtool/archives/sha256.h"
 #include "updtool/console/text_conversion.h"
@@ -17,19 +18,15 @@
 
 const char* const compareUsage =
     "usage: updtool compare X.pak DIR [--json]\n"
-    "Tells which entries of the archive differ from the files below DIR, by\n"
-    "the SHA-256 of the data the updater delivers and of each file. An entry\n"
-    "is matched to the file of its name below DIR, case ignored as the\n"
-    "updater's lookup ignores it; a later entry of a name met before is\n"
-    "never delivered and is shown as shadowed.\n"
-    "Prints each entry that is not the same: differs, missing (no such file\n"
-    "in DIR), unreadable (the archive cannot deliver it), shadowed; and each\n"
-    "file of DIR no entry names (only in the folder).\n"
+    "Compares each entry with the file of its name below DIR (case ignored) by\n"
+    "the SHA-256 of their data. Prints each entry that differs, is missing in\n"
+    "DIR, is unreadable or shadowed (a later entry of a name met before), and\n"
+    "each file only in the folder.\n"
     "  --json   one JSON document: same (a count), entries[] of name and\n"
     "           status (same, differs, missing, unreadable, shadowed),\n"
     "           onlyInFolder[]\n"
-    "Exit code 0 when every entry is the same as its file and every file has\n"
-    "its entry, 1 when any differ, 2 when the archive or folder cannot be read.\n";
+    "Exit code 0 when all are the same, 1 when any differ, 2 when the archive\n"
+    "or folder cannot be read.\n";
 
 namespace {
 
@@ -100,16 +97,12 @@ private:
         // one query of its attributes less per file counts over 100,000.
         const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        const std::string shown = Shown(path);
         if (!file.Valid())
-            ThrowSystemError("cannot read " + Shown(path), path);
-        for (;;) {
-            DWORD got = 0;
-            if (!ReadFile(file.Get(), buffer_.data(), DWORD(buffer_.size()), &got, nullptr))
-                ThrowSystemError("cannot read " + Shown(path), path);
-            if (got == 0)
-                break;
+            ThrowSystemError("cannot read " + shown, path);
+        uint32_t got;
+        while ((got = ReadFully(file.Get(), buffer_.data(), uint32_t(buffer_.size()), shown)) != 0)
             sha_.Add(buffer_.data(), got);
-        }
         return sha_.Finish();
     }
 
@@ -180,31 +173,6 @@ void Render(const Comparison& comparison, bool json)
                  (differ == 1 ? "" : "s") + "\n");
 }
 
-int Compare(const CommandLine& line)
-{
-    const std::wstring path = PathArgument(line.positional[0]);
-    const std::wstring dir = FullPath(PathArgument(line.positional[1]));
-    const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail("compare", Shown(line.positional[1]) + " is not a folder");
-    ArchiveFile archive, data;
-    if (int code = OpenArchiveArgument("compare", path, archive))
-        return code;
-    if (int code = OpenArchiveArgument("compare", path, data))
-        return code;
-    std::wstring root = dir;
-    if (root.back() == L'\\')
-        root.pop_back();
-    FolderFiles folder(root);
-    Comparison comparison;
-    const std::string damage = CompareEntries(archive, data, folder, comparison);
-    if (!damage.empty())
-        return Fail("compare", Shown(path) + " is damaged: " + damage, ExitProblems);
-    folder.AddUnmatched(comparison);
-    Render(comparison, line.Has("--json"));
-    return comparison.differ ? ExitProblems : ExitOk;
-}
-
 }  // namespace
 
 int RunCompare(const Arguments& args)
@@ -215,5 +183,20 @@ int RunCompare(const Arguments& args)
     if (line.positional.size() != 2)
         return UsageError("compare", "name the archive and the folder");
     // A ToolError is reported by main, as every command's.
-    return Compare(line);
+    const std::wstring path = PathArgument(line.positional[0]);
+    const std::wstring dir = FullPath(PathArgument(line.positional[1]));
+    const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("compare", Shown(line.positional[1]) + " is not a folder");
+    ArchiveFile archive, data;
+    if (int code = OpenArchiveArgument("compare", path, archive, &data))
+        return code;
+    FolderFiles folder(dir);
+    Comparison comparison;
+    const std::string damage = CompareEntries(archive, data, folder, comparison);
+    if (!damage.empty())
+        return Fail("compare", Shown(path) + " is damaged: " + damage, ExitProblems);
+    folder.AddUnmatched(comparison);
+    Render(comparison, line.Has("--json"));
+    return comparison.differ ? ExitProblems : ExitOk;
 }

@@ -20,32 +20,25 @@
 
 const char* const extractUsage =
     "usage: updtool extract X.pak [-C DIR] [NAME...] [--force]\n"
-    "Writes the archive's entries, or those named (exactly, case ignored as\n"
-    "the updater ignores it), as files below DIR (default: the current\n"
-    "folder), creating folders on the way. Nothing is written elsewhere:\n"
-    "names with '..', '.' or empty parts, absolute, drive or UNC names,\n"
-    "device names (CON, NUL.txt ...), ':' (alternate streams), '/', parts\n"
-    "ending in a dot or space, and paths through a link are refused, and so\n"
-    "is a later entry of a name met before (the updater reads the first).\n"
-    "Each file is written under a new name of its own beside its place and\n"
-    "renamed there when complete; no other file is touched. When the\n"
-    "entries to write take more than the disk's free space, nothing is\n"
-    "written.\n"
-    "  -C DIR    the folder to write below; it must exist\n"
+    "Writes the archive's entries, or those named (case ignored), as files below\n"
+    "DIR. Names that would lead elsewhere or mean something else to Windows\n"
+    "(\"..\", absolute, drive, device or stream names, links) are refused, and so\n"
+    "is a later entry of a name met before. Each file is written under a new\n"
+    "name beside its place, then renamed; nothing when the disk is too full.\n"
+    "  -C DIR    the folder to write below (default: the current one); it must exist\n"
     "  --force   replace existing files (otherwise each is kept and reported)\n"
     "Prints each name written. Exit code 1 when any entry was refused, not\n"
     "found or could not be written, or the archive is damaged.\n";
 
 namespace {
 
-// Creates the folders between base and the file relative names, refusing to
-// pass through a link (a junction or symbolic link could lead out of base).
-std::string MakeFolders(const std::wstring& base, const std::wstring& relative)
+// Creates the folders of target after its first `from` characters (a folder
+// that exists), refusing to pass through a link (a junction or symbolic link
+// could lead out of it).
+std::string MakeFolders(const std::wstring& target, size_t from)
 {
-    std::wstring path = base;
-    size_t start = 0;
-    for (size_t end; (end = relative.find(L'\\', start)) != std::wstring::npos; start = end + 1) {
-        path += L"\\" + relative.substr(start, end - start);
+    for (size_t end; (end = target.find(L'\\', from)) != std::wstring::npos; from = end + 1) {
+        const std::wstring path = target.substr(0, end);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
@@ -62,14 +55,42 @@ std::string MakeFolders(const std::wstring& base, const std::wstring& relative)
 
 const uint64_t kToldRefusals = 100;
 
+// The entries named on the command line (all when none are).
+class Selection {
+public:
+    std::vector<LookupKey> wanted;
+    std::vector<bool> found;  // per wanted name: an entry of it was met
+
+    Selection() {}
+    virtual ~Selection() {}
+
+    // Whether record is wanted, noting the names met.
+    bool Meet(const IndexRecord& record)
+    {
+        if (wanted.empty())
+            return true;
+        const LookupKey key = LookupKeyOf(record.name, record.nameLength);
+        bool met = false;
+        for (size_t i = 0; i < wanted.size(); ++i)
+            if (wanted[i] == key)
+                met = found[i] = true;
+        return met;
+    }
+};
+
 class Extraction {
 public:
     uint64_t failed;
     uint64_t nameRefusals;  // of them, for the entry's name or what lies at its place
-    uint64_t planned;       // bytes of the entries that will be written
+    // What the first reading of the index found, before anything is written.
+    uint64_t planned;                // bytes of the entries that will be written
+    std::vector<uint32_t> repeated;  // later entries of a name met before, sorted
+    uint64_t refusedNames;
+    int64_t lastWritten;             // the last entry that may be written
 
     Extraction(ArchiveFile& data, const std::wstring& folder, bool force)
-        : failed(0), nameRefusals(0), planned(0), folder_(folder), force_(force), reader_(data)
+        : failed(0), nameRefusals(0), planned(0), refusedNames(0), lastWritten(-1),
+          base_(EndsWithSeparator(folder) ? folder : folder + L"\\"), force_(force), reader_(data)
     {
     }
     virtual ~Extraction() {}
@@ -99,12 +120,14 @@ public:
             return "the name " + refusal;
         std::wstring relative;
         WideFrom932Exactly(name.data(), uint32_t(name.size()), relative);
-        target = (EndsWithSeparator(folder_) ? folder_ : folder_ + L"\\") + relative;
+        target = base_ + relative;
         attributes = GetFileAttributesW(target.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || !force_)
+        if (attributes == INVALID_FILE_ATTRIBUTES)
             return std::string();
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
             return "a folder of that name exists";
+        if (!force_)
+            return std::string();
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
             return "the existing file is a link";
         // Windows refuses to replace a read-only file; so does the tool on
@@ -112,6 +135,37 @@ public:
         if (attributes & FILE_ATTRIBUTE_READONLY)
             return "the existing file is read-only";
         return std::string();
+    }
+
+    // The first reading: which entries are written, and how many bytes
+    // they take; "" or why the index could not be read whole.
+    std::string Plan(ArchiveFile& archive, Selection& selection)
+    {
+        DuplicateNames duplicates;
+        std::vector<std::pair<uint32_t, uint32_t>> sizes;  // entry, size of each to be written
+        const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
+                                                          const IndexRecord& record) {
+            if (!selection.Meet(record))
+                return true;
+            std::wstring target;
+            DWORD attributes = INVALID_FILE_ATTRIBUTES;
+            if (!Judge(std::string(record.name, record.nameLength), target, attributes).empty()) {
+                ++refusedNames;
+                return true;
+            }
+            lastWritten = entry;
+            duplicates.Add(entry, record.name, record.nameLength);
+            if (attributes == INVALID_FILE_ATTRIBUTES || force_)
+                sizes.emplace_back(entry, record.size);
+            return true;
+        });
+        duplicates.Resolve(archive);
+        for (const auto& repeat : duplicates.repeats)
+            repeated.push_back(repeat.first);
+        for (const auto& entry : sizes)
+            if (!std::binary_search(repeated.begin(), repeated.end(), entry.first))
+                planned += entry.second;
+        return damage;
     }
 
     void Write(const std::string& name, uint64_t dataStart, uint64_t fileSize,
@@ -125,15 +179,11 @@ public:
             return Refuse(name, refusal);
         }
         if (attributes != INVALID_FILE_ATTRIBUTES && !force_) {
-            if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                return Refuse(name, "a folder of that name exists");
             WriteErr("updtool extract: kept the existing " + Quoted(name) +
                      " (--force replaces it)\n");
             return;
         }
-        std::wstring relative;
-        WideFrom932Exactly(name.data(), uint32_t(name.size()), relative);
-        const std::string folders = MakeFolders(folder_, relative);
+        const std::string folders = MakeFolders(target, base_.size());
         if (!folders.empty())
             return Refuse(name, folders);
         // A new file under a name nobody holds: nothing that lies there, or
@@ -168,83 +218,10 @@ public:
     }
 
 private:
-    std::wstring folder_;
+    std::wstring base_;  // the folder, ending in a backslash
     bool force_;
     EntryReader reader_;
 };
-
-// The entries named on the command line (all when none are).
-class Selection {
-public:
-    std::vector<LookupKey> wanted;
-    std::vector<bool> found;  // per wanted name: an entry of it was met
-
-    Selection() {}
-    virtual ~Selection() {}
-
-    bool Wants(const IndexRecord& record) const
-    {
-        return wanted.empty() || std::find(wanted.begin(), wanted.end(),
-                                           LookupKeyOf(record.name, record.nameLength)) !=
-                                     wanted.end();
-    }
-
-    // Wants, noting the names met.
-    bool Meet(const IndexRecord& record)
-    {
-        if (wanted.empty())
-            return true;
-        const LookupKey key = LookupKeyOf(record.name, record.nameLength);
-        bool met = false;
-        for (size_t i = 0; i < wanted.size(); ++i)
-            if (wanted[i] == key)
-                met = found[i] = true;
-        return met;
-    }
-};
-
-// What the first reading of the index found, before anything is written.
-class Plan {
-public:
-    std::vector<uint32_t> repeated;  // later entries of a name met before, sorted
-    uint64_t refusedNames;
-    int64_t lastWritten;  // the last entry that may be written
-
-    Plan() : refusedNames(0), lastWritten(-1) {}
-    virtual ~Plan() {}
-};
-
-// Which entries are written, and how many bytes they take (into
-// extraction.planned); "" or why the index could not be read whole.
-std::string PlanExtraction(ArchiveFile& archive, Selection& selection, Extraction& extraction,
-                           bool force, Plan& plan)
-{
-    DuplicateNames duplicates;
-    std::vector<std::pair<uint32_t, uint32_t>> sizes;  // entry, size of each to be written
-    const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
-                                                      const IndexRecord& record) {
-        if (!selection.Meet(record))
-            return true;
-        std::wstring target;
-        DWORD attributes = INVALID_FILE_ATTRIBUTES;
-        if (!extraction.Judge(std::string(record.name, record.nameLength), target, attributes).empty()) {
-            ++plan.refusedNames;
-            return true;
-        }
-        plan.lastWritten = entry;
-        duplicates.Add(entry, record.name, record.nameLength);
-        if (attributes == INVALID_FILE_ATTRIBUTES || force)
-            sizes.emplace_back(entry, record.size);
-        return true;
-    });
-    duplicates.Resolve(archive);
-    for (const auto& repeat : duplicates.repeats)
-        plan.repeated.push_back(repeat.first);
-    for (const auto& entry : sizes)
-        if (!std::binary_search(plan.repeated.begin(), plan.repeated.end(), entry.first))
-            extraction.planned += entry.second;
-    return damage;
-}
 
 }  // namespace
 
@@ -275,14 +252,10 @@ int RunExtract(const Arguments& args)
     selection.found.assign(selection.wanted.size(), false);
 
     ArchiveFile archive, data;
-    if (int code = OpenArchiveArgument("extract", path, archive))
+    if (int code = OpenArchiveArgument("extract", path, archive, &data))
         return code;
-    if (int code = OpenArchiveArgument("extract", path, data))
-        return code;
-    const bool force = line.Has("--force");
-    Extraction extraction(data, folder, force);
-    Plan plan;
-    const std::string damage = PlanExtraction(archive, selection, extraction, force, plan);
+    Extraction extraction(data, folder, line.Has("--force"));
+    const std::string damage = extraction.Plan(archive, selection);
     ULARGE_INTEGER free = {};
     if (extraction.planned > 0 && GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr) &&
         extraction.planned > free.QuadPart)
@@ -295,12 +268,12 @@ int RunExtract(const Arguments& args)
     // Once nothing is left to write and no more refusals are told, the rest
     // of the index (millions of bad names, perhaps) is only counted.
     WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex& index, const IndexRecord& record) {
-        if (int64_t(entry) > plan.lastWritten && extraction.failed >= kToldRefusals)
+        if (int64_t(entry) > extraction.lastWritten && extraction.failed >= kToldRefusals)
             return false;
-        if (!selection.Wants(record))
+        if (!selection.Meet(record))
             return true;
         const std::string name(record.name, record.nameLength);
-        if (std::binary_search(plan.repeated.begin(), plan.repeated.end(), entry))
+        if (std::binary_search(extraction.repeated.begin(), extraction.repeated.end(), entry))
             extraction.Refuse(name, "an earlier entry has the same name (the updater reads that one)");
         else
             extraction.Write(name, index.DataStart(record), index.fileSize, record);
@@ -308,8 +281,8 @@ int RunExtract(const Arguments& args)
     });
     // The refusals the second reading did not reach (what it wrote may have
     // made it refuse more, never fewer, when it went to the end).
-    if (plan.refusedNames > extraction.nameRefusals)
-        extraction.failed += plan.refusedNames - extraction.nameRefusals;
+    if (extraction.refusedNames > extraction.nameRefusals)
+        extraction.failed += extraction.refusedNames - extraction.nameRefusals;
     extraction.TellTheRest();
     for (size_t i = 0; i < selection.wanted.size(); ++i) {
         if (!selection.found[i]) {

@@ -11,17 +11,13 @@
 
 const char* const listUsage =
     "usage: updtool list X.pak [--json]\n"
-    "Shows what the archive holds, read as the updater reads it: its format,\n"
-    "entry count and revision, and per entry its offset, size, packed size,\n"
-    "whether it is compressed, and its name (control characters shown as\n"
-    "<CR>, <LF>, <TAB> or <XX>, bytes that are no code page 932 text as <XX>).\n"
-    "  --json   one JSON document: version, count, revision (the signed value\n"
-    "           for format 2, else 0), entries[] of name, offset, size,\n"
-    "           packedSize, compressed, sha256 (the digest of the data the\n"
+    "Shows the archive's format, entry count and revision, and per entry its\n"
+    "offset, size, packed size, whether compressed, and name (as <CR>, <XX> ...).\n"
+    "  --json   one JSON document: version, count, revision, entries[] of name,\n"
+    "           offset, size, packedSize, compressed, sha256 (of the data the\n"
     "           updater delivers; null when it cannot deliver it whole)\n"
-    "Exit code 1 when the archive is damaged (what could be read is shown): its\n"
-    "index, or entries whose data the updater cannot deliver whole (a warning\n"
-    "says how many; without --json only their bounds are checked).\n";
+    "Exit code 1 when the index or an entry is damaged (without --json only\n"
+    "entries' bounds are checked).\n";
 
 namespace {
 
@@ -32,20 +28,6 @@ int32_t RevisionOf(const ArchiveHeader& header)
 {
     return header.version == 2 ? int32_t(header.revision) : 0;
 }
-
-// One entry as list shows it, in either form.
-class ListedEntry {
-public:
-    std::string name;  // as the updater reads it: up to a NUL byte
-    uint32_t offset;
-    uint32_t size;
-    uint32_t packedSize;
-    bool compressed;
-    std::string sha256;  // --json: "" when the data cannot be delivered whole
-
-    ListedEntry() : offset(0), size(0), packedSize(0), compressed(false) {}
-    virtual ~ListedEntry() {}
-};
 
 // The listing, rendered as text or as the JSON document from the same
 // header and entries, and written out piece by piece.
@@ -71,20 +53,22 @@ public:
                 "\n    offset       size     packed  compressed  name\n";
     }
 
-    void Add(const ListedEntry& entry)
+    // name: as the updater reads it, up to a NUL byte; sha256: "" when the
+    // data cannot be delivered whole.
+    void Add(const std::string& name, const IndexRecord& entry, const std::string& sha256)
     {
         if (json_) {
             writer_.BeginObject();
-            writer_.Field("name", Utf8From932(entry.name));
+            writer_.Field("name", Utf8From932(name));
             writer_.Field("offset", entry.offset);
             writer_.Field("size", entry.size);
             writer_.Field("packedSize", entry.packedSize);
-            writer_.Flag("compressed", entry.compressed);
+            writer_.Flag("compressed", entry.compressed != 0);
             writer_.Key("sha256");
-            if (entry.sha256.empty())
+            if (sha256.empty())
                 writer_.Null();
             else
-                writer_.Text(entry.sha256);
+                writer_.Text(sha256);
             writer_.EndObject();
             if (writer_.Pending() >= kPiece)
                 WriteOut(writer_.Take());
@@ -93,7 +77,7 @@ public:
         char numbers[64];
         snprintf(numbers, sizeof numbers, "%10u %10u %10u  %-12s", entry.offset, entry.size,
                  entry.packedSize, entry.compressed ? "yes" : "no");
-        text_ += numbers + ShownName(entry.name) + "\n";
+        text_ += numbers + ShownName(name) + "\n";
         if (text_.size() >= kPiece) {
             WriteOut(text_);
             text_.clear();
@@ -128,9 +112,7 @@ int RunList(const Arguments& args)
         return code;
     const std::wstring path = PathArgument(line.positional[0]);
     ArchiveFile archive, data;
-    if (int code = OpenArchiveArgument("list", path, archive))
-        return code;
-    if (int code = OpenArchiveArgument("list", path, data))
+    if (int code = OpenArchiveArgument("list", path, archive, &data))
         return code;
     const bool json = line.Has("--json");
     EntryDigests digests;
@@ -146,18 +128,12 @@ int RunList(const Arguments& args)
     uint64_t undelivered = 0;
     if (damage.empty() && loaded) {
         damage = WalkRecords(index, [&](uint32_t number, const ArchiveIndex&, const IndexRecord& record) {
-            ListedEntry entry;
-            entry.name.assign(record.name, NameTextLength(record.name, record.nameLength));
-            entry.offset = record.offset;
-            entry.size = record.size;
-            entry.packedSize = record.packedSize;
-            entry.compressed = record.compressed != 0;
             // Text reads the index alone, so only the bounds tell; the
             // digests inflated every entry.
-            if (json)
-                entry.sha256 = digests.Of(number);
-            undelivered += json ? entry.sha256.empty() : !index.CanDeliver(record);
-            listing.Add(entry);
+            const std::string sha256 = json ? digests.Of(number) : std::string();
+            undelivered += json ? sha256.empty() : !index.CanDeliver(record);
+            listing.Add(std::string(record.name, NameTextLength(record.name, record.nameLength)),
+                        record, sha256);
             return true;
         });
     }

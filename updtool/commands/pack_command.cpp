@@ -26,33 +26,22 @@ const char* const packUsage =
     "usage: updtool pack OUT.pak DIR [--format 0|1|2] [--revision N] [--after OLD.pak]\n"
     "                   [--store PATTERN]... [--exclude PATTERN]... [--level 0-9] [-q]\n"
     "Makes an archive of every file below DIR, each named by its path below DIR\n"
-    "with backslashes (code page 932). The same files always give the same\n"
-    "bytes: entries in the lookup's own order (a name before the longer names\n"
-    "it begins, case ignored), a fixed level, no times or host details.\n"
+    "(code page 932), in the lookup's order: the same files give the same bytes.\n"
     "  --format F        0: plain index, raw data; 1: packed index, compressed\n"
     "                    entries; 2 (default): as 1, with a revision\n"
     "  --revision N      format 2's revision (a signed 32-bit number)\n"
-    "  --after OLD.pak   the revision follows OLD.pak's: its revision plus one\n"
-    "                    unless --revision is given. Refused when the updater\n"
-    "                    would not take it as newer: it compares revision texts\n"
-    "                    as text, so revision 10 sorts before revision 9; and\n"
-    "                    when OLD.pak is no archive that verify passes\n"
-    "  --store PATTERN   store entries matching PATTERN raw (* any run of\n"
-    "                    characters, backslashes too; ? one character; case\n"
-    "                    ignored); may be repeated. Other entries of formats 1\n"
-    "                    and 2 are compressed when that makes them smaller\n"
-    "  --exclude PATTERN leave out files and folders whose names below DIR\n"
-    "                    match PATTERN (as --store); may be repeated\n"
+    "  --after OLD.pak   OLD.pak's revision plus one unless --revision is given;\n"
+    "                    refused when the updater would not take it as newer (it\n"
+    "                    compares revisions as text: 10 sorts before 9) or when\n"
+    "                    verify does not pass OLD.pak\n"
+    "  --store PATTERN   store matching entries raw (* any run of characters,\n"
+    "                    ? one character, case ignored); may be repeated\n"
+    "  --exclude PATTERN leave out matching files and folders; may be repeated\n"
     "  --level L         zlib level 0-9 (default 6)\n"
     "  -q                no progress line and no summary\n"
-    "Refused: names with characters beyond code page 932, names longer than\n"
-    "200 bytes (room for an install folder of up to 58 characters within a\n"
-    "Windows path), names that extract refuses (device names, \"..\" ...), and\n"
-    "two names that differ only in case. A warning names each entry whose name\n"
-    "begins another's: the lookup finds it by its name, as it comes first, but\n"
-    "without it would deliver the longer one. OUT.pak is written as a new file\n"
-    "of its own name beside it and renamed when complete; an OUT.pak below DIR\n"
-    "is left out.\n";
+    "Exit code 1, all refusals told at once and nothing written, for names beyond\n"
+    "code page 932, longer than 200 bytes or refused by extract, and names that\n"
+    "differ only in case. OUT.pak is written beside itself, then renamed.\n";
 
 namespace {
 
@@ -327,11 +316,8 @@ int RunPack(const Arguments& args)
     if ((code = CheckPlaces(line, request)) != ExitOk)
         return code;
     try {
-        std::wstring root = request.dir;
-        if (root.back() == L'\\')
-            root.pop_back();  // a drive's root
         const NamePatterns exclude(request.excludePatterns);
-        FolderWalk walk(root, {request.out}, &exclude);
+        FolderWalk walk(request.dir, {request.out}, &exclude);
         walk.Run();
         for (const std::string& warning : walk.warnings)
             WriteErr("updtool pack: warning: " + warning + "\n");

@@ -1,6 +1,5 @@
 #include "updtool/commands/commands.h"
 
-#include "base/exceptions.h"
 #include "pak/archive_revision.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/console/command_line.h"
@@ -10,10 +9,8 @@
 
 const char* const revisionUsage =
     "usage: updtool revision X.pak\n"
-    "Prints the archive's revision exactly as the updater reads it: the\n"
-    "signed decimal text of its revision field for format 2, 0 for formats 0\n"
-    "and 1 and unknown ones. The updater compares these texts as text, case\n"
-    "ignored: revision 10 sorts before revision 9.\n"
+    "Prints the archive's revision as the updater reads it (0 for formats 0\n"
+    "and 1), which it compares as text: revision 10 sorts before revision 9.\n"
     "Exit code 2 when X.pak cannot be read.\n";
 
 int RunRevision(const Arguments& args)
@@ -25,20 +22,12 @@ int RunRevision(const Arguments& args)
         return code;
     const std::wstring path = PathArgument(line.positional[0]);
     // The same checks as every reading command; the updater's own function
-    // then reads the header again.
-    {
-        ArchiveFile archive;
-        if (int code = OpenArchiveArgument("revision", path, archive))
-            return code;
-    }
+    // then reads the header.
+    const std::string problem = OrdinaryFileProblem(path);
+    if (!problem.empty())
+        return Fail("revision", problem);
     String text;
-    try {
-        GetArchiveRevisionText(path, text);
-    } catch (const OCErrorException&) {
-        // Only an archive search raises here, and an existing file is
-        // never searched for; kept as a plain failure all the same.
-        text.Clear();
-    }
+    GetArchiveRevisionText(path, text);
     if (text.IsEmpty())
         return Fail("revision", SystemErrorText("cannot read " + Shown(path), GetLastError(), path));
     WriteOut(std::string(TextOf(text)) + "\n");

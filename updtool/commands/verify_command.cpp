@@ -8,19 +8,12 @@
 
 const char* const verifyUsage =
     "usage: updtool verify X.pak [--json]\n"
-    "Checks every bound and every entry of the archive with the updater's own\n"
-    "index reader: the header, the packed index (within the file, inflating\n"
-    "to exactly its stated size and taking exactly its stated packed size),\n"
-    "records that fill the index exactly, and per entry: a name extract would\n"
-    "write and no earlier entry has (case ignored, as the lookup ignores it),\n"
-    "its data within the file and below 2 GiB, a compressed entry inflating\n"
-    "to exactly its size, no data overlapping another entry's or the index.\n"
-    "Each distinct stored range is inflated once. Each problem is reported\n"
-    "with the entry's name; the first 100 in full, the rest counted.\n"
-    "  --json   one JSON document: ok, format, count (as stated), checked\n"
-    "           (entries whose records were read), unpackedSize (their sizes,\n"
-    "           summed), problemCount, problems[] of entry (\"\" for the\n"
-    "           archive as a whole) and message\n"
+    "Checks the archive with the updater's own reader: header, index, and per\n"
+    "entry its bounds, its name (one extract writes, not repeated, case\n"
+    "ignored) and its data inflating to exactly its size, overlapping nothing.\n"
+    "The first 100 problems are told, the rest counted.\n"
+    "  --json   one JSON document: ok, format, count, checked, unpackedSize,\n"
+    "           problemCount, problems[] of entry (\"\": the archive) and message\n"
     "Exit code 0 when the archive is sound, 1 when problems were found.\n";
 
 namespace {
@@ -47,11 +40,12 @@ std::string Render(const ArchiveReport& report, bool json)
     writer.Key("problems");
     writer.BeginArray();
     for (const ArchiveProblem& problem : report.problems) {
+        const std::string message = ProblemMessage(problem);
         writer.BeginObject();
         writer.Field("entry", problem.forEntry ? Utf8From932(problem.entry) : std::string());
-        writer.Field("message", ProblemMessage(problem));
+        writer.Field("message", message);
         writer.EndObject();
-        text += ProblemLine(problem) + "\n";
+        text += (problem.forEntry ? Quoted(problem.entry) : "archive") + ": " + message + "\n";
     }
     writer.EndArray();
     writer.EndObject();

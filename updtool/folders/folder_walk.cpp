@@ -21,22 +21,14 @@ std::string WithStandIns(const std::wstring& name)
 
 }  // namespace
 
-FolderWalk::FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded,
+FolderWalk::FolderWalk(const std::wstring& root, const std::wstring& excluded,
                        const NamePatterns* leftOut)
-    : root_(root), excluded_(excluded), leftOut_(leftOut)
+    : root_(root.back() == L'\\' ? root.substr(0, root.size() - 1) : root),  // a drive's root
+      excluded_(excluded), leftOut_(leftOut)
 {
 }
 
 FolderWalk::~FolderWalk() {}
-
-bool FolderWalk::Excluded(const std::wstring& path) const
-{
-    for (const std::wstring& excluded : excluded_)
-        if (CompareStringOrdinal(path.c_str(), int(path.size()), excluded.c_str(),
-                                 int(excluded.size()), TRUE) == CSTR_EQUAL)
-            return true;
-    return false;
-}
 
 void FolderWalk::Run()
 {
@@ -64,7 +56,8 @@ void FolderWalk::Run()
                     pending.push_back(name);
                 continue;
             }
-            if (Excluded(path))
+            if (CompareStringOrdinal(path.c_str(), int(path.size()), excluded_.c_str(),
+                                     int(excluded_.size()), TRUE) == CSTR_EQUAL)
                 continue;
             file.path = path;
             file.size = uint64_t(list.Entry().nFileSizeHigh) << 32 | list.Entry().nFileSizeLow;

@@ -29,11 +29,11 @@ public:
     std::vector<SourceFile> unnamed;    // those files, name left empty
     std::vector<std::string> warnings;  // links not followed
 
-    // root: full path of the folder. excluded: full paths never taken (the
-    // archive being written), case ignored. leftOut: files and folders
+    // root: full path of the folder, not empty. excluded: full path of a
+    // file never taken (the archive being written; "" for none), case ignored. leftOut: files and folders
     // whose names below root match are not taken (none when null); a name
     // beyond code page 932 is matched with '?' for each such character.
-    FolderWalk(const std::wstring& root, const std::vector<std::wstring>& excluded,
+    FolderWalk(const std::wstring& root, const std::wstring& excluded,
                const NamePatterns* leftOut = nullptr);
     virtual ~FolderWalk();
 
@@ -41,9 +41,7 @@ public:
     void Run();
 
 private:
-    bool Excluded(const std::wstring& path) const;
-
     std::wstring root_;
-    std::vector<std::wstring> excluded_;
+    std::wstring excluded_;
     const NamePatterns* leftOut_;
 };
