@@ -132,27 +132,14 @@ std::string StepReason(const ItemStep& step)
 
 const char* ActionName(PlannedAction action)
 {
-    switch (action) {
-    case ActionApply: return "apply";
-    case ActionSkip: return "skip";
-    case ActionMissing: return "missing";
-    case ActionPrompt: return "prompt";
-    case ActionStop: return "stop";
-    case ActionNotReached: break;
-    }
-    return "not reached";
+    static const char* const names[] = {"apply", "skip", "missing", "prompt", "stop", "not reached"};
+    return names[action];
 }
 
 const char* OutcomeName(PlanOutcome outcome)
 {
-    switch (outcome) {
-    case OutcomeCompletes: return "completes";
-    case OutcomePrompts: return "prompts";
-    case OutcomeNothing: return "nothing";
-    case OutcomeError: return "error";
-    case OutcomeSilent: break;
-    }
-    return "silent";
+    static const char* const names[] = {"completes", "prompts", "nothing", "error", "silent"};
+    return names[outcome];
 }
 
 PlannedItem::PlannedItem(const char* item, const std::wstring& target)
@@ -184,12 +171,11 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
         Stop(-1, folder.readFailure);
         return false;
     }
-    InstanceNameProbe probe;
-    probe.Probe(TextOf(folder.settings.name));
-    if (!probe.created) {
+    const DWORD error = ProbeInstanceName(TextOf(folder.settings.name));
+    if (error && error != ERROR_ALREADY_EXISTS) {
         outcome = OutcomeSilent;
         stopMessage = "Name " + Quoted(folder.settings.name) +
-                      " cannot name the instance event (error " + std::to_string(probe.error) + ")";
+                      " cannot name the instance event (error " + std::to_string(error) + ")";
         return false;
     }
     for (const String& item : folder.settings.files) {
@@ -199,16 +185,6 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
         }
     }
     return true;
-}
-
-void UpdatePlan::NotReached(const UpdateSettings& settings)
-{
-    items.clear();
-    for (const String& item : settings.files) {
-        items.emplace_back(TextOf(item), std::wstring());
-        items.back().step.decision.kind = KindOfItem(TextOf(item));
-        items.back().reason = "not reached: the run ends before its dialog";
-    }
 }
 
 void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& destination,
@@ -224,8 +200,10 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
         items.emplace_back(name, destination.empty() ? std::wstring() : ItemTarget(destination, name));
         PlannedItem& planned = items.back();
         planned.step.decision.kind = KindOfItem(name);
-        if (outcome == OutcomeError && !throughStops) {
-            planned.reason = "not reached: the updater stopped at " + Quoted(items[size_t(stoppedAt)].step.item);
+        if ((outcome == OutcomeError || outcome == OutcomeSilent) && !throughStops) {
+            planned.reason = stoppedAt < 0 ? std::string("not reached: the run ends before its dialog")
+                                           : "not reached: the updater stopped at " +
+                                                 Quoted(items[size_t(stoppedAt)].step.item);
             continue;
         }
         const uint64_t room = allOrNothing && freeBytes != UINT64_MAX

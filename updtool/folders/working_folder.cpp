@@ -21,11 +21,6 @@ bool WorkingFolder::Enter(const std::wstring& folder)
     return true;
 }
 
-std::wstring WorkingFolder::Path() const
-{
-    return CurrentFolder();
-}
-
 std::wstring FullPath(const std::wstring& path)
 {
     if (path.empty())
