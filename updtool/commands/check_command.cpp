@@ -1,6 +1,5 @@
 #include "updtool/commands/commands.h"
 
-#include <algorithm>
 #include <windows.h>
 #include "base/messages.h"
 #include "base/text_932.h"

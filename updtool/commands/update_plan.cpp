@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "base/messages.h"
 #include "base/text_932.h"
+#include "pak/archive_search.h"
 #include "paths/wide_paths.h"
 #include "update/item_rule.h"
 #include "updtool/console/command_line.h"
@@ -15,11 +16,6 @@
 
 namespace {
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Why DecideUpdate decided as it did.
 std::string DecisionReason(const UpdateDecision& decision, const std::wstring& target)
 {
@@ -29,7 +25,7 @@ std::string DecisionReason(const UpdateDecision& decision, const std::wstring& t
     const std::string source = Utf8From932(TextOf(decision.sourceVersion));
     const std::string installed = Utf8From932(TextOf(decision.targetVersion));
     if (decision.targetVersion.IsEmpty()) {
-        if (!Exists(target))
+        if (!PathExists(target))
             return "no installed copy";
         return executable ? "the installed copy has no FileVersion"
                           : "the installed archive cannot be read";
@@ -44,8 +40,7 @@ std::string DecisionReason(const UpdateDecision& decision, const std::wstring& t
     if (!decision.apply)
         return source + " compares lower than " + installed + " as text" +
                (asNumbers > 0 ? ", though as numbers it is higher" : "");
-    const String text(decision.sourceVersion);
-    if (text.CompareNoCase(b) == 0)
+    if (decision.sourceVersion.CompareNoCase(b) == 0)
         return "same version as text, copied again";
     return source + " compares higher than " + installed + " as text" +
            (asNumbers < 0 ? ", though as numbers it is lower" : "");
@@ -94,7 +89,7 @@ PlannedAction ActionOf(ItemVerdict verdict)
 // it that exists; UINT64_MAX when unknown.
 uint64_t FreeBytes(std::wstring path)
 {
-    while (!path.empty() && !Exists(path) && ContainingFolder(path) != path)
+    while (!path.empty() && !PathExists(path) && ContainingFolder(path) != path)
         path = ContainingFolder(path);
     ULARGE_INTEGER free = {};
     return !path.empty() && GetDiskFreeSpaceExW(path.c_str(), &free, nullptr, nullptr)

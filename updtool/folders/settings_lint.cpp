@@ -21,17 +21,13 @@ std::string Trim(const std::string& text)
 
 bool SameNoCase(const std::string& a, const char* b)
 {
-    String text;
-    text.Assign(a.c_str());
-    return text.CompareNoCase(b) == 0;
+    return String().Assign(a.c_str()).CompareNoCase(b) == 0;
 }
 
 // Whether text holds sub starting on a character boundary.
 bool Holds(const std::string& text, const char* sub)
 {
-    String scanned;
-    scanned.Assign(text.c_str());
-    return scanned.FindText(sub) != nullptr;
+    return String().Assign(text.c_str()).FindText(sub) != nullptr;
 }
 
 // Why the updater reads a key line otherwise than an INI reader would.
