@@ -166,8 +166,8 @@ void CheckFound(const ItemStep& step, ItemLocation& where, const std::string& sh
         return;
     }
     where.found = step.verdict == VerdictRefused ? FoundMissing
-                          : step.prompt == PromptSourceIsFolder ? FoundFolder
-                                                                : FoundFile;
+                  : step.prompt == PromptSourceIsFolder ? FoundFolder
+                                                        : FoundFile;
     if (where.found == FoundFolder)
         problems.Error("item " + shown + " is a folder: the updater tries to copy it as a file "
                        "and shows the open prompt");
