@@ -46,7 +46,6 @@ public:
     std::string origin;  // in words (UTF-8)
     std::string notice;  // the notice box's text (code page 932), when shown
 
-    Destination() {}
     virtual ~Destination() {}
 };
 
