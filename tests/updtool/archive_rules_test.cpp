@@ -9,6 +9,7 @@
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
 #include "updtool/archives/revision_rule.h"
+#include "updtool/commands/version_order.h"
 #include "updtool/folders/settings_encoding.h"
 #include "updtool/archives/sha256.h"
 #include "updtool/archives/name_pattern.h"
@@ -191,7 +192,29 @@ TEST(ArchiveRules, SettingsSavedAsUtf8)
         {"bytes that are no UTF-8", "Title=caf\xC3\xA9\x81\r\n", false},
         {"UTF-8 whose two-byte letters read as code page 932 too", "Title=caf\xC3\xA9\r\n", false},
         {"UTF-8 letters that no code page 932 text holds", "Title=\xC3\x81\r\n", true},
+        {"an overlong UTF-8 form", "Title=\xE0\x80\xAF\r\n", false},
+        {"a UTF-8 surrogate half", "Title=\xED\xA0\x80\r\n", false},
+        {"a UTF-8 sequence cut at the end", "Title=\xE3\x82", false},
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.utf8, !Utf8Evidence(row.bytes).empty()) << row.what;
+}
+
+// The order a person reads into version texts: digit runs as numbers.
+TEST(ArchiveRules, VersionsAsNumbers)
+{
+    const struct {
+        const char* a;
+        const char* b;
+        int order;
+    } rows[] = {
+        {"1.10", "1.9", 1},      {"1.9", "1.10", -1},    {"1.01", "1.1", 0},
+        {"1.0", "1.00", 0},      {"2.0", "10.0", -1},    {"1.2a", "1.2B", -1},
+        {"1.2", "1.2.1", -1},    {"1.2.1", "1.2", 1},    {"", "", 0},
+        {"v9", "v009", 0},       {"0", "00", 0},         {"1.x", "1.2", 1},
+    };
+    for (const auto& row : rows) {
+        const int order = CompareAsNumbers(row.a, row.b);
+        EXPECT_EQ(row.order, (order > 0) - (order < 0)) << row.a << " vs " << row.b;
+    }
 }

@@ -1,11 +1,11 @@
 #include "updtool/commands/commands.h"
 
-#include <algorithm>
 #include <windows.h>
 #include "base/messages.h"
 #include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
+#include "paths/wide_paths.h"
 #include "update/item_rule.h"
 #include "updtool/archives/folder_archives.h"
 #include "updtool/console/command_line.h"
@@ -27,47 +27,29 @@
 const char* const checkUsage =
     "usage: updtool check [DIR] [--json]\n"
     "Reads DIR's update.ini (default: the current folder), plain or from an\n"
-    "archive there, exactly as the updater does, and prints the settings as the\n"
-    "updater sees them (defaults marked), then each listed item: found as a\n"
-    "file, only inside an archive (the updater skips it), or missing; its kind\n"
-    "and version text.\n"
+    "archive there, as the updater does, and prints the settings it sees\n"
+    "(defaults marked), then each item: found as a file, only inside an archive\n"
+    "(the updater skips it) or missing; its kind and version text.\n"
     "\n"
-    "Errors: no settings file, one saved as UTF-8 (the updater reads code page\n"
-    "932), one the updater cannot read, a Name that cannot name the instance\n"
-    "event, no items, items the updater refuses (a \"..\" part, a rooted or\n"
-    "absolute path, ':', a device name: it ends in its error box before its\n"
-    "dialog), a listed folder, a damaged archive. Warnings: lines of\n"
-    "update.ini the updater reads otherwise than they look, Brand, Name,\n"
-    "Title or Version not read (the updater uses its defaults), empty or\n"
-    "duplicate items, items it skips, executables without FileVersion,\n"
-    "targets it would ask about in the install folder it proposes,\n"
-    "archives of format 0 or 1 (revision \"0\"), names the archive lookup\n"
-    "resolves to a longer entry name.\n"
+    "Errors: no settings file, or one saved as UTF-8 or unreadable; a Name that\n"
+    "cannot name the instance event; no items; items the updater refuses (a\n"
+    "\"..\" part, a rooted path, ':', a device name); a listed folder; a damaged\n"
+    "archive; with AllOrNothing=1, too little room beside the install folder\n"
+    "for the applied items' copies. Warnings: lines read otherwise than they\n"
+    "look; Brand, Name, Title or Version left to the defaults; empty, duplicate\n"
+    "or skipped items; executables without FileVersion; targets the updater\n"
+    "would ask about; archives of format 0 or 1; names the archive lookup\n"
+    "resolves to a longer entry.\n"
     "\n"
-    "With AllOrNothing=1, the room the update needs beside the install folder\n"
-    "the updater proposes: the applied items' sizes, summed (an error when\n"
-    "its disk has less free).\n"
-    "\n"
-    "  --json   one JSON document: settings (Brand, Name, Title, Version,\n"
-    "           file, AllOrNothing, as texts), defaults[] (the keys left at\n"
-    "           their default), allOrNothing (installFolder, neededBytes,\n"
-    "           freeBytes; null without AllOrNothing=1),\n"
-    "           items[] (item, kind, found, version), problems[] (severity,\n"
-    "           message)\n"
+    "  --json   one JSON document: settings (Brand, Name, Title, Version, file,\n"
+    "           AllOrNothing), defaults[], allOrNothing (installFolder,\n"
+    "           neededBytes, freeBytes; or null), items[] (item, kind, found,\n"
+    "           version), problems[] (severity, message)\n"
     "\n"
     "Exit codes: 0 no errors (warnings may be printed), 1 errors found,\n"
     "2 bad usage or a folder that cannot be entered.\n";
 
 namespace {
-
-class CheckedItem {
-public:
-    const ItemStep* step;
-    ItemLocation where;
-
-    explicit CheckedItem(const ItemStep& step) : step(&step) {}
-    virtual ~CheckedItem() {}
-};
 
 std::string Utf8Of(const String& text)
 {
@@ -115,29 +97,20 @@ void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
 
 void CheckName(const String& name, Problems& problems)
 {
-    InstanceNameProbe probe;
-    probe.Probe(TextOf(name));
-    if (!probe.created)
-        problems.Error("Name " + Quoted(name) + " cannot name the instance event (creating it "
-                       "fails with error " + std::to_string(probe.error) +
-                       "): the updater would end at once, silently, without updating");
-    else if (probe.running)
+    const DWORD error = ProbeInstanceName(TextOf(name));
+    if (error == ERROR_ALREADY_EXISTS)
         problems.Warning("an object named " + Quoted(name) + " exists now (an updater running?): "
                          "a start now would end at once, silently");
+    else if (error)
+        problems.Error("Name " + Quoted(name) + " cannot name the instance event (creating it "
+                       "fails with error " + std::to_string(error) +
+                       "): the updater would end at once, silently, without updating");
 }
 
-// Why the updater refuses an item, in words.
-const char* RefusalText(ItemRefusal refusal)
-{
-    switch (refusal) {
-    case ItemParentSegment: return "it has a \"..\" part";
-    case ItemRooted: return "it begins with a separator (root-relative, UNC or device path)";
-    case ItemColon: return "it holds \":\" (a drive or an alternate data stream)";
-    case ItemDeviceName: return "a part of it names a device";
-    case ItemAccepted: break;
-    }
-    return "";
-}
+// Why the updater refuses an item, in words, by ItemRefusal.
+const char* const refusalTexts[] = {
+    "", "it has a \"..\" part", "it begins with a separator (root-relative, UNC or device path)",
+    "it holds \":\" (a drive or an alternate data stream)", "a part of it names a device"};
 
 // Problems of the list itself, before any item is looked at.
 void CheckList(const String& list, const std::vector<String>& files, Problems& problems)
@@ -169,33 +142,33 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
             String message;
             message.Format(kRefusedItemText, item.c_str());
             problems.Error("item " + shown + " is refused by the updater, as " +
-                           RefusalText(refusal) + ": it ends with its error box " +
+                           refusalTexts[refusal] + ": it ends with its error box " +
                            Quoted(message) + " before its dialog, and copies nothing");
         }
     }
 }
 
 // What the item's step says about the shipped item, where it is found.
-void CheckFound(CheckedItem& checked, const std::string& shown, Problems& problems)
+void CheckFound(const ItemStep& step, ItemLocation& where, const std::string& shown,
+                Problems& problems)
 {
-    const ItemStep& step = *checked.step;
     if (step.verdict == VerdictMissing) {
-        LocateItem(TextOf(step.item), checked.where);
-        if (checked.where.found != FoundArchive) {
+        LocateItem(TextOf(step.item), where);
+        if (where.found != FoundArchive) {
             problems.Warning("item " + shown + " is not in the folder: the updater skips it");
             return;
         }
         problems.Warning("item " + shown + " is not a file in the folder, only an entry of " +
-                         checked.where.archive + ": the updater skips it");
-        if (checked.where.longerName)
+                         where.archive + ": the updater skips it");
+        if (where.longerName)
             problems.Warning("item " + shown + ": the archive lookup resolves it to the longer "
-                             "name " + Quoted(checked.where.entry) + " of " + checked.where.archive);
+                             "name " + Quoted(where.entry) + " of " + where.archive);
         return;
     }
-    checked.where.found = step.verdict == VerdictRefused ? FoundMissing
-                          : step.prompt == PromptSourceIsFolder ? FoundFolder
-                                                                : FoundFile;
-    if (checked.where.found == FoundFolder)
+    where.found = step.verdict == VerdictRefused ? FoundMissing
+                  : step.prompt == PromptSourceIsFolder ? FoundFolder
+                                                        : FoundFile;
+    if (where.found == FoundFolder)
         problems.Error("item " + shown + " is a folder: the updater tries to copy it as a file "
                        "and shows the open prompt");
     else if (step.prompt == PromptSourceUnreadable)
@@ -203,12 +176,11 @@ void CheckFound(CheckedItem& checked, const std::string& shown, Problems& proble
 }
 
 // What the step says about the item's versions, and where the run would go.
-void CheckItem(CheckedItem& checked, Problems& problems)
+void CheckItem(const ItemStep& step, ItemLocation& where, Problems& problems)
 {
-    const ItemStep& step = *checked.step;
     const std::string shown = Quoted(step.item);
-    CheckFound(checked, shown, problems);
-    if (checked.where.found != FoundFile)
+    CheckFound(step, where, shown, problems);
+    if (where.found != FoundFile)
         return;
     const char* item = TextOf(step.item);
     if (step.decision.kind == ItemExecutable && step.decision.sourceVersion.IsEmpty())
@@ -229,38 +201,23 @@ void CheckItem(CheckedItem& checked, Problems& problems)
 
 // With AllOrNothing=1: the room the update's copies take beside the
 // install folder the updater proposes, where they stay until the last is in.
-class Room {
-public:
-    bool asked;  // AllOrNothing=1 and the run gets as far as its items
-    std::wstring installFolder;
-    uint64_t needed;
-    uint64_t free;  // UINT64_MAX: unknown
-
-    Room() : asked(false), needed(0), free(UINT64_MAX) {}
-    virtual ~Room() {}
-};
-
-void MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstring& installFolder,
-                 Room& room, Problems& problems)
+// Returns that folder when the room is measured, else "".
+std::wstring MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan,
+                         const std::wstring& installFolder, Problems& problems)
 {
     if (folder.allOrNothing.IsEmpty())
-        return;
+        return std::wstring();
     if (!folder.settings.allOrNothing) {
         problems.Warning("AllOrNothing " + Quoted(folder.allOrNothing) + " is not \"1\": the "
                          "updater updates item by item");
-        return;
+        return std::wstring();
     }
-    if (installFolder.empty())
-        return;
-    room.asked = true;
-    room.installFolder = installFolder;
-    room.needed = plan.neededBytes;
-    room.free = plan.freeBytes;
-    if (room.free != UINT64_MAX && room.needed > room.free)
-        problems.Error("all or nothing: the update's copies need " + std::to_string(room.needed) +
-                       " bytes beside " + Utf8(room.installFolder) + ", whose disk has " +
-                       std::to_string(room.free) + " free: the updater would fail and put "
+    if (plan.freeBytes != UINT64_MAX && plan.neededBytes > plan.freeBytes)
+        problems.Error("all or nothing: the update's copies need " + std::to_string(plan.neededBytes) +
+                       " bytes beside " + Utf8(installFolder) + ", whose disk has " +
+                       std::to_string(plan.freeBytes) + " free: the updater would fail and put "
                        "every target back");
+    return installFolder;
 }
 
 // The keys that name and title the run: left out, the updater runs as
@@ -277,13 +234,6 @@ void CheckNaming(const UpdateFolder& folder, Problems& problems)
     if (!keys.empty())
         problems.Warning(keys + (keys.find(',') == std::string::npos ? " is" : " are") +
                          " not read from [update]: the updater uses its defaults (" + values + ")");
-}
-
-// The shipped copy's version text, when the item is a file the updater takes.
-const String& ShownVersion(const CheckedItem& checked)
-{
-    static const String none;
-    return checked.where.found == FoundFile ? checked.step->decision.sourceVersion : none;
 }
 
 std::string SourceLine(const std::wstring& folderPath, const UpdateFolder& folder)
@@ -321,38 +271,39 @@ void Settings(const UpdateFolder& folder, Report& report)
     report.End();
 }
 
-void RoomField(const Room& room, Report& report)
+void RoomField(const UpdatePlan& plan, const std::wstring& installFolder, Report& report)
 {
-    if (!room.asked) {
+    if (installFolder.empty()) {
         report.Field("allOrNothing", ReportValue::Null(), "");
         return;
     }
-    report.Line("all or nothing: the update needs " + std::to_string(room.needed) +
-                " bytes beside the install folder " + Utf8(room.installFolder) +
+    const bool known = plan.freeBytes != UINT64_MAX;
+    report.Line("all or nothing: the update needs " + std::to_string(plan.neededBytes) +
+                " bytes beside the install folder " + Utf8(installFolder) +
                 " (the applied items' copies, kept until the last is in place)" +
-                (room.free == UINT64_MAX ? std::string()
-                                         : "; its disk has " + std::to_string(room.free) + " free"));
+                (known ? "; its disk has " + std::to_string(plan.freeBytes) + " free" : ""));
     report.Begin("allOrNothing", false, "");
-    report.Row({ReportCell("installFolder", ReportValue::Text(Utf8(room.installFolder))),
-                ReportCell("neededBytes", ReportValue::Number(int64_t(room.needed))),
-                ReportCell("freeBytes", room.free == UINT64_MAX
-                                            ? ReportValue::Null()
-                                            : ReportValue::Number(int64_t(room.free)))});
+    report.Row({ReportCell("installFolder", ReportValue::Text(Utf8(installFolder))),
+                ReportCell("neededBytes", ReportValue::Number(int64_t(plan.neededBytes))),
+                ReportCell("freeBytes", known ? ReportValue::Number(int64_t(plan.freeBytes))
+                                              : ReportValue::Null())});
     report.End();
 }
 
-void ItemRows(const std::vector<CheckedItem>& items, Report& report)
+void ItemRows(const UpdatePlan& plan, const std::vector<ItemLocation>& places, Report& report)
 {
-    report.Begin("items", true, items.empty() ? "" : "items:");
-    for (const CheckedItem& checked : items) {
+    report.Begin("items", true, places.empty() ? "" : "items:");
+    for (size_t i = 0; i < places.size(); ++i) {
+        const ItemStep& step = plan.items[i].step;
+        const ItemLocation& where = places[i];
         std::string note;
-        if (checked.where.found == FoundArchive)
-            note = "in " + checked.where.archive + " as " + Quoted(checked.where.entry);
-        const String& version = ShownVersion(checked);
-        const std::string found = FoundName(checked.where.found);
-        const std::string kind = KindName(checked.step->decision.kind);
-        report.Row({ReportCell("item", ReportValue::Text(Utf8Of(checked.step->item)),
-                               Quoted(checked.step->item)),
+        if (where.found == FoundArchive)
+            note = "in " + where.archive + " as " + Quoted(where.entry);
+        // The shipped copy's version text, when the item is a file the updater takes.
+        const String version = where.found == FoundFile ? step.decision.sourceVersion : String();
+        const std::string found = FoundName(where.found);
+        const std::string kind = KindName(step.decision.kind);
+        report.Row({ReportCell("item", ReportValue::Text(Utf8Of(step.item)), Quoted(step.item)),
                     ReportCell("kind", ReportValue::Text(kind)), ReportCell(found),
                     ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
                     ReportCell("version", ReportValue::Text(Utf8Of(version)),
@@ -362,14 +313,14 @@ void ItemRows(const std::vector<CheckedItem>& items, Report& report)
     report.End();
 }
 
-void Render(const std::wstring& folderPath, const UpdateFolder& folder,
-            const std::vector<CheckedItem>& items, const Room& room, const Problems& problems,
-            Report& report)
+void Render(const UpdateFolder& folder, const UpdatePlan& plan,
+            const std::vector<ItemLocation>& places, const std::wstring& roomFolder,
+            const Problems& problems, Report& report)
 {
-    report.Line(SourceLine(folderPath, folder));
+    report.Line(SourceLine(CurrentFolder(), folder));
     Settings(folder, report);
-    RoomField(room, report);
-    ItemRows(items, report);
+    RoomField(plan, roomFolder, report);
+    ItemRows(plan, places, report);
     report.Begin("problems", true, problems.found.empty() ? "" : "problems:", LayoutLines);
     for (const Problem& problem : problems.found)
         report.Row({ReportCell("severity", ReportValue::Text(SeverityName(problem.severity)),
@@ -398,8 +349,8 @@ int Check(const CommandLine& line)
     LintSettings(folder.bytes, problems);
 
     UpdatePlan plan;
-    std::vector<CheckedItem> items;
-    Room room;
+    std::vector<ItemLocation> places;
+    std::wstring roomFolder;
     if (folder.readFailure.empty()) {
         if (folder.source != SettingsMissing)
             CheckNaming(folder, problems);
@@ -412,17 +363,15 @@ int Check(const CommandLine& line)
         String notice;
         LocateInstallDirectory(folder.settings, installFolder, notice);
         plan.Items(folder.settings, installFolder, true);
-        items.reserve(plan.items.size());
-        for (const PlannedItem& planned : plan.items) {
-            items.emplace_back(planned.step);
-            CheckItem(items.back(), problems);
-        }
-        MeasureRoom(folder, plan, installFolder, room, problems);
+        places.resize(plan.items.size());
+        for (size_t i = 0; i < places.size(); ++i)
+            CheckItem(plan.items[i].step, places[i], problems);
+        roomFolder = MeasureRoom(folder, plan, installFolder, problems);
     }
     CheckArchives(problems);
 
     Report report(line.Has("--json"));
-    Render(working.Path(), folder, items, room, problems, report);
+    Render(folder, plan, places, roomFolder, problems, report);
     report.Write();
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
 }

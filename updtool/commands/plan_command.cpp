@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include "base/text_932.h"
+#include "paths/wide_paths.h"
 #include "update/install_lookup.h"
 #include "updtool/console/command_report.h"
 #include "updtool/console/kind_name.h"
@@ -15,28 +16,22 @@
 const char* const planUsage =
     "usage: updtool plan [DIR] [--dest INSTALL_DIR] [--json]\n"
     "Shows what the updater started in DIR (default: the current folder) would\n"
-    "do, changing nothing: the destination, then for each listed item its\n"
-    "target and whether it is applied, skipped, missing, asked about (the\n"
-    "updater's Abort, Retry, Ignore prompt: a folder, a read-only or held\n"
-    "file) or where the run stops, with the version texts of the shipped and\n"
-    "the installed copy and why; and how the run ends. The updater reads and\n"
-    "decides with the same code, strictly item by item (items before a\n"
-    "failure stay applied, or with AllOrNothing=1 none, and the copies must\n"
-    "fit beside their targets together); the user is taken to confirm the\n"
-    "destination.\n"
+    "do, changing nothing: the destination, then each item's target and action\n"
+    "(applied, skipped, missing, asked about with Abort, Retry, Ignore, or\n"
+    "where the run stops), the shipped and installed version texts and why;\n"
+    "and how the run ends. It decides with the updater's own code, item by item,\n"
+    "the destination taken as confirmed.\n"
     "\n"
-    "  --dest INSTALL_DIR   the destination the user would confirm; without\n"
-    "                       it, the one the updater finds in the registry\n"
-    "                       (HKLM\\SOFTWARE\\<Brand>\\<Name>, value execute), or\n"
-    "                       its fallback, with the notice it would show\n"
+    "  --dest INSTALL_DIR   the destination the user would confirm; without it,\n"
+    "                       the one the updater finds in the registry\n"
+    "                       (HKLM\\SOFTWARE\\<Brand>\\<Name>, value execute) or its\n"
+    "                       fallback, with the notice it would show\n"
     "  --json               one JSON document: destination, destinationFrom\n"
     "                       (given, registry, program-files), notice, outcome\n"
-    "                       (completes, prompts, nothing, error, silent),\n"
-    "                       stops (true when the run ends early), stop\n"
-    "                       (item and message, or null), allOrNothing,\n"
-    "                       appliedBytes (the applied items' sizes),\n"
-    "                       items[] (item, target, kind, action, sourceVersion,\n"
-    "                       targetVersion, reason)\n"
+    "                       (completes, prompts, nothing, error, silent), stops,\n"
+    "                       stop (item and message, or null), allOrNothing,\n"
+    "                       appliedBytes, items[] (item, target, kind, action,\n"
+    "                       sourceVersion, targetVersion, reason)\n"
     "\n"
     "Exit codes: 0 the updater applies what it should and reports the end;\n"
     "1 it would end in its error box, ask the user, apply nothing, or end\n"
@@ -51,7 +46,6 @@ public:
     std::string origin;  // in words (UTF-8)
     std::string notice;  // the notice box's text (code page 932), when shown
 
-    Destination() {}
     virtual ~Destination() {}
 };
 
@@ -190,15 +184,15 @@ int Plan(const CommandLine& line)
     UpdateFolder folder;
     folder.Read();
     if (folder.source == SettingsMissing && folder.readFailure.empty())
-        throw ToolError("cannot read update.ini in " + Shown(working.Path()) +
+        throw ToolError("cannot read update.ini in " + Shown(CurrentFolder()) +
                         ": neither a file there nor an entry of its archives");
     const UpdateSettings& settings = folder.settings;
 
     UpdatePlan plan;
     if (!plan.BeforeDialog(folder)) {
-        plan.NotReached(settings);
         if (!given)
             destination.origin = "not asked: the run ends before its dialog";
+        plan.Items(settings, std::wstring());
     } else {
         if (!given)
             FromRegistry(settings, destination);

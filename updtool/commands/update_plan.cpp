@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "base/messages.h"
 #include "base/text_932.h"
+#include "pak/archive_search.h"
 #include "paths/wide_paths.h"
 #include "update/item_rule.h"
 #include "updtool/console/command_line.h"
@@ -15,11 +16,6 @@
 
 namespace {
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Why DecideUpdate decided as it did.
 std::string DecisionReason(const UpdateDecision& decision, const std::wstring& target)
 {
@@ -29,7 +25,7 @@ std::string DecisionReason(const UpdateDecision& decision, const std::wstring& t
     const std::string source = Utf8From932(TextOf(decision.sourceVersion));
     const std::string installed = Utf8From932(TextOf(decision.targetVersion));
     if (decision.targetVersion.IsEmpty()) {
-        if (!Exists(target))
+        if (!PathExists(target))
             return "no installed copy";
         return executable ? "the installed copy has no FileVersion"
                           : "the installed archive cannot be read";
@@ -44,8 +40,7 @@ std::string DecisionReason(const UpdateDecision& decision, const std::wstring& t
     if (!decision.apply)
         return source + " compares lower than " + installed + " as text" +
                (asNumbers > 0 ? ", though as numbers it is higher" : "");
-    const String text(decision.sourceVersion);
-    if (text.CompareNoCase(b) == 0)
+    if (decision.sourceVersion.CompareNoCase(b) == 0)
         return "same version as text, copied again";
     return source + " compares higher than " + installed + " as text" +
            (asNumbers < 0 ? ", though as numbers it is lower" : "");
@@ -94,7 +89,7 @@ PlannedAction ActionOf(ItemVerdict verdict)
 // it that exists; UINT64_MAX when unknown.
 uint64_t FreeBytes(std::wstring path)
 {
-    while (!path.empty() && !Exists(path) && ContainingFolder(path) != path)
+    while (!path.empty() && !PathExists(path) && ContainingFolder(path) != path)
         path = ContainingFolder(path);
     ULARGE_INTEGER free = {};
     return !path.empty() && GetDiskFreeSpaceExW(path.c_str(), &free, nullptr, nullptr)
@@ -132,27 +127,14 @@ std::string StepReason(const ItemStep& step)
 
 const char* ActionName(PlannedAction action)
 {
-    switch (action) {
-    case ActionApply: return "apply";
-    case ActionSkip: return "skip";
-    case ActionMissing: return "missing";
-    case ActionPrompt: return "prompt";
-    case ActionStop: return "stop";
-    case ActionNotReached: break;
-    }
-    return "not reached";
+    static const char* const names[] = {"apply", "skip", "missing", "prompt", "stop", "not reached"};
+    return names[action];
 }
 
 const char* OutcomeName(PlanOutcome outcome)
 {
-    switch (outcome) {
-    case OutcomeCompletes: return "completes";
-    case OutcomePrompts: return "prompts";
-    case OutcomeNothing: return "nothing";
-    case OutcomeError: return "error";
-    case OutcomeSilent: break;
-    }
-    return "silent";
+    static const char* const names[] = {"completes", "prompts", "nothing", "error", "silent"};
+    return names[outcome];
 }
 
 PlannedItem::PlannedItem(const char* item, const std::wstring& target)
@@ -184,12 +166,11 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
         Stop(-1, folder.readFailure);
         return false;
     }
-    InstanceNameProbe probe;
-    probe.Probe(TextOf(folder.settings.name));
-    if (!probe.created) {
+    const DWORD error = ProbeInstanceName(TextOf(folder.settings.name));
+    if (error && error != ERROR_ALREADY_EXISTS) {
         outcome = OutcomeSilent;
         stopMessage = "Name " + Quoted(folder.settings.name) +
-                      " cannot name the instance event (error " + std::to_string(probe.error) + ")";
+                      " cannot name the instance event (error " + std::to_string(error) + ")";
         return false;
     }
     for (const String& item : folder.settings.files) {
@@ -199,16 +180,6 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
         }
     }
     return true;
-}
-
-void UpdatePlan::NotReached(const UpdateSettings& settings)
-{
-    items.clear();
-    for (const String& item : settings.files) {
-        items.emplace_back(TextOf(item), std::wstring());
-        items.back().step.decision.kind = KindOfItem(TextOf(item));
-        items.back().reason = "not reached: the run ends before its dialog";
-    }
 }
 
 void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& destination,
@@ -224,8 +195,10 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
         items.emplace_back(name, destination.empty() ? std::wstring() : ItemTarget(destination, name));
         PlannedItem& planned = items.back();
         planned.step.decision.kind = KindOfItem(name);
-        if (outcome == OutcomeError && !throughStops) {
-            planned.reason = "not reached: the updater stopped at " + Quoted(items[size_t(stoppedAt)].step.item);
+        if ((outcome == OutcomeError || outcome == OutcomeSilent) && !throughStops) {
+            planned.reason = stoppedAt < 0 ? std::string("not reached: the run ends before its dialog")
+                                           : "not reached: the updater stopped at " +
+                                                 Quoted(items[size_t(stoppedAt)].step.item);
             continue;
         }
         const uint64_t room = allOrNothing && freeBytes != UINT64_MAX

@@ -60,12 +60,11 @@ public:
     // The steps before the dialog. False when the run ends there.
     bool BeforeDialog(const UpdateFolder& folder);
     // Every item's step, copied to destination (a full path; empty: no
-    // target is looked at). throughStops: the items after the run's end are
-    // judged too (for a check of every item); else they are not reached.
+    // target is looked at). throughStops: the items after the run's end
+    // (also an end before the dialog) are judged too, for a check of every
+    // item; else they are not reached.
     void Items(const UpdateSettings& settings, const std::wstring& destination,
                bool throughStops = false);
-    // Marks every item not reached (when the run ends before the items).
-    void NotReached(const UpdateSettings& settings);
 
 private:
     void Stop(int item, const std::string& message);

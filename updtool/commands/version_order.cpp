@@ -1,32 +1,22 @@
 #include "updtool/commands/version_order.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 
 namespace {
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+const char* const digits = "0123456789";
 
-// Compares the digit runs at a and b as numbers; moves both past them.
-int CompareNumbers(const char*& a, const char*& b)
+// The run of digits at text without its leading zeros (a lone 0 kept);
+// moves text past the run.
+std::string NumberAt(const char*& text)
 {
-    while (*a == '0' && IsDigit(a[1]))
-        ++a;
-    while (*b == '0' && IsDigit(b[1]))
-        ++b;
-    const char* aStart = a;
-    const char* bStart = b;
-    while (IsDigit(*a))
-        ++a;
-    while (IsDigit(*b))
-        ++b;
-    const size_t aLength = size_t(a - aStart), bLength = size_t(b - bStart);
-    if (aLength != bLength)
-        return aLength < bLength ? -1 : 1;
-    return std::strncmp(aStart, bStart, aLength);
+    const size_t length = std::strspn(text, digits);
+    const std::string number(text, length);
+    text += length;
+    return number.substr(std::min(number.find_first_not_of('0'), length - 1));
 }
 
 }  // namespace
@@ -34,10 +24,12 @@ int CompareNumbers(const char*& a, const char*& b)
 int CompareAsNumbers(const char* a, const char* b)
 {
     while (*a && *b) {
-        if (IsDigit(*a) && IsDigit(*b)) {
-            const int order = CompareNumbers(a, b);
-            if (order != 0)
-                return order;
+        if (std::strchr(digits, *a) && std::strchr(digits, *b)) {
+            const std::string x = NumberAt(a), y = NumberAt(b);
+            if (x.size() != y.size())
+                return x.size() < y.size() ? -1 : 1;
+            if (x != y)
+                return x < y ? -1 : 1;
             continue;
         }
         const int ca = std::tolower(static_cast<unsigned char>(*a));

@@ -1,19 +1,11 @@
 #pragma once
 // Whether the Name setting can name the updater's instance event, found out
-// the way the updater does: by creating the event (closed again at once).
+// the way the updater does: by creating the event (default security, manual
+// reset, signalled) and closing it again at once.
 
 #include <windows.h>
 
-class InstanceNameProbe {
-public:
-    bool created;     // the updater's creation would succeed
-    bool running;     // an object of that name exists now: a start now ends at once
-    DWORD error;      // the platform's error when creation failed
-
-    InstanceNameProbe();
-    virtual ~InstanceNameProbe();
-
-    // Creates and closes the event named name (code page 932; default
-    // security, manual reset, signalled, as the updater asks).
-    void Probe(const char* name);
-};
+// name: code page 932. 0 when the updater's creation would succeed;
+// ERROR_ALREADY_EXISTS when an object of that name exists now (a start now
+// ends at once); else the platform's error that fails the creation.
+DWORD ProbeInstanceName(const char* name);

@@ -28,8 +28,7 @@ void LocateItem(const char* name, ItemLocation& where)
     try {
         if (!file.Open(name, ModeRead) || !file.inArchive)
             return;
-    } catch (const OCErrorException& failure) {
-        where.failure = Utf8(failure.wideMessage);
+    } catch (const OCErrorException&) {
         return;
     }
     where.found = FoundArchive;
@@ -44,11 +43,6 @@ void LocateItem(const char* name, ItemLocation& where)
 
 const char* FoundName(ItemFound found)
 {
-    switch (found) {
-    case FoundFile: return "file";
-    case FoundFolder: return "folder";
-    case FoundArchive: return "archive";
-    case FoundMissing: break;
-    }
-    return "missing";
+    static const char* const names[] = {"file", "folder", "archive", "missing"};
+    return names[found];
 }

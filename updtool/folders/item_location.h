@@ -19,7 +19,6 @@ public:
     std::string archive;  // FoundArchive: the archive's file name (UTF-8)
     std::string entry;    // FoundArchive: the entry the lookup chose (code page 932)
     bool longerName;      // FoundArchive: that entry's name only begins with the name
-    std::string failure;  // the lookup failed (a damaged archive): its message (UTF-8)
 
     ItemLocation();
     virtual ~ItemLocation();
@@ -27,7 +26,7 @@ public:
 
 // Looks name (code page 932) up relative to the current folder as the updater's existence
 // test does, and, when that finds nothing, as the archive lookup does
-// (quietly; nothing is prompted).
+// (quietly; nothing is prompted; a damaged archive finds nothing).
 void LocateItem(const char* name, ItemLocation& where);
 
 // "file", "folder", "archive", "missing".

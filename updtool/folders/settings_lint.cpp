@@ -11,35 +11,6 @@ namespace {
 const char* const settingKeys[] = {"Brand", "Name", "Title", "Version", "file"};
 const size_t keyCount = sizeof settingKeys / sizeof settingKeys[0];
 
-class Line {
-public:
-    size_t number;
-    size_t offset;
-    std::string text;
-
-    Line(size_t number, size_t offset, const std::string& text)
-        : number(number), offset(offset), text(text)
-    {
-    }
-    virtual ~Line() {}
-};
-
-// Lines as an editor numbers them: CR LF, a lone LF and a lone CR each end one.
-std::vector<Line> SplitLines(const std::string& text)
-{
-    std::vector<Line> lines;
-    size_t number = 1, start = 0;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.emplace_back(number++, start, text.substr(start, i - start));
-        if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    return lines;
-}
-
 std::string Trim(const std::string& text)
 {
     const size_t first = text.find_first_not_of(" \t");
@@ -50,17 +21,13 @@ std::string Trim(const std::string& text)
 
 bool SameNoCase(const std::string& a, const char* b)
 {
-    String text;
-    text.Assign(a.c_str());
-    return text.CompareNoCase(b) == 0;
+    return String().Assign(a.c_str()).CompareNoCase(b) == 0;
 }
 
 // Whether text holds sub starting on a character boundary.
 bool Holds(const std::string& text, const char* sub)
 {
-    String scanned;
-    scanned.Assign(text.c_str());
-    return scanned.FindText(sub) != nullptr;
+    return String().Assign(text.c_str()).FindText(sub) != nullptr;
 }
 
 // Why the updater reads a key line otherwise than an INI reader would.
@@ -114,22 +81,17 @@ public:
     }
     virtual ~SettingsLint() {}
 
+    // Lines as an editor numbers them: CR LF, a lone LF and a lone CR each end one.
     void Lines()
     {
-        size_t next = 0;
-        for (const Line& line : SplitLines(text_)) {
-            const SettingsPartRead* read = ReadAs(record_, next, line.offset);
-            // A byte-order mark is an error of its own (settings_encoding.h).
-            const std::string shown = line.offset == 0 && line.text.compare(0, 3, "\xEF\xBB\xBF") == 0
-                                          ? line.text.substr(3)
-                                          : line.text;
-            const std::string trimmed = Trim(shown);
-            if (trimmed.empty() || std::strchr(";#'", trimmed[0]))
+        size_t number = 1, start = 0, next = 0;
+        for (size_t i = 0; i <= text_.size(); ++i) {
+            if (i < text_.size() && text_[i] != '\r' && text_[i] != '\n')
                 continue;
-            if (trimmed[0] == '[')
-                HeaderLine(line, trimmed, shown.size() == line.text.size() ? read : nullptr);
-            else
-                KeyLine(line, trimmed, read);
+            TakeLine(number++, text_.substr(start, i - start), ReadAs(record_, next, start));
+            if (i + 1 < text_.size() && text_[i] == '\r' && text_[i + 1] == '\n')
+                ++i;
+            start = i + 1;
         }
     }
 
@@ -151,7 +113,21 @@ public:
     }
 
 private:
-    void HeaderLine(const Line& line, const std::string& trimmed, const SettingsPartRead* read)
+    void TakeLine(size_t number, const std::string& line, const SettingsPartRead* read)
+    {
+        // A byte-order mark is an error of its own (settings_encoding.h).
+        const bool marked = number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0;
+        const std::string trimmed = Trim(marked ? line.substr(3) : line);
+        if (trimmed.empty() || std::strchr(";#'", trimmed[0]))
+            return;
+        if (trimmed[0] == '[')
+            HeaderLine(number, line, trimmed, marked ? nullptr : read);
+        else
+            KeyLine(number, line, trimmed, read);
+    }
+
+    void HeaderLine(size_t number, const std::string& line, const std::string& trimmed,
+                    const SettingsPartRead* read)
     {
         const size_t close = trimmed.find(']');
         const std::string name =
@@ -162,13 +138,14 @@ private:
         if (!inUpdate_ || read == nullptr ||
             (read->part == SettingsHeader && read->name.CompareNoCase(settingsSection) == 0))
             return;
-        problems_.Warning(LineNumber(line.number) + ": " + Quoted(line.text) +
+        problems_.Warning(LineNumber(number) + ": " + Quoted(line) +
                           " is not read as the section \"update\": " +
-                          (line.text[0] != '[' ? std::string("a header must begin with \"[\"")
+                          (line[0] != '[' ? std::string("a header must begin with \"[\"")
                                                : "the name read is " + Quoted(read->name)));
     }
 
-    void KeyLine(const Line& line, const std::string& trimmed, const SettingsPartRead* part)
+    void KeyLine(size_t number, const std::string& line, const std::string& trimmed,
+                 const SettingsPartRead* part)
     {
         const size_t separator = trimmed.find_first_of("=\t");
         if (separator == std::string::npos)
@@ -186,16 +163,17 @@ private:
                                      ? TextOf(part->value)
                                      : "";
         if (afterHeader_ && expectedLine_[k] == 0) {
-            expectedLine_[k] = line.number;
+            expectedLine_[k] = number;
             expected_[k] = value;
         }
         if (!passedOver)
-            Judge(line, k, value, read);
+            Judge(number, line, k, value, read);
     }
 
-    void Judge(const Line& line, size_t k, const std::string& value, const std::string& read)
+    void Judge(size_t number, const std::string& line, size_t k, const std::string& value,
+               const std::string& read)
     {
-        const std::string where = LineNumber(line.number) + ": " + Quoted(line.text);
+        const std::string where = LineNumber(number) + ": " + Quoted(line);
         if (!afterHeader_) {
             if (!read.empty()) {
                 problems_.Warning(where + " stands above the first section header: the updater "
@@ -211,13 +189,13 @@ private:
             return;
         }
         if (!read.empty())
-            readLine_[k] = line.number;
+            readLine_[k] = number;
         if (read == value)
             return;
         const std::string outcome = read.empty() ? std::string(" is not read as ") + settingKeys[k]
                                                  : std::string(": the updater reads ") +
                                                        settingKeys[k] + " as " + Quoted(read);
-        problems_.Warning(where + outcome + ": " + WhyDifferent(line.text, read));
+        problems_.Warning(where + outcome + ": " + WhyDifferent(line, read));
         explained_[k] = true;
     }
 

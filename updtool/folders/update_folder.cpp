@@ -52,7 +52,7 @@ void LoadSettingsFile(UpdateFolder& folder)
 
 }  // namespace
 
-bool UpdateFolder::Read()
+void UpdateFolder::Read()
 {
     UpdateSettings defaults;
     defaults.SetDefaults();
@@ -71,23 +71,16 @@ bool UpdateFolder::Read()
         readFailure = Utf8From932(kOutOfMemoryText);
     }
 
-    const struct {
-        const char* key;
-        String* value;
-        const String* initial;
-    } keys[] = {
-        {"Brand", &settings.brand, &defaults.brand},
-        {"Name", &settings.name, &defaults.name},
-        {"Title", &settings.title, &defaults.title},
-        {"Version", &settings.version, &defaults.version},
-    };
-    for (const auto& key : keys) {
-        const bool isDefault = key.value->IsEmpty();
+    const auto view = [this](const char* key, String& value, const String& initial) {
+        const bool isDefault = value.IsEmpty();
         if (isDefault)
-            key.value->Assign(*key.initial);
-        views.emplace_back(key.key, *key.value, isDefault);
-    }
+            value.Assign(initial);
+        views.emplace_back(key, value, isDefault);
+    };
+    view("Brand", settings.brand, defaults.brand);
+    view("Name", settings.name, defaults.name);
+    view("Title", settings.title, defaults.title);
+    view("Version", settings.version, defaults.version);
     views.emplace_back("file", fileList, fileList.IsEmpty());
     views.emplace_back("AllOrNothing", allOrNothing, allOrNothing.IsEmpty());
-    return readFailure.empty();
 }

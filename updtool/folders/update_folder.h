@@ -45,7 +45,7 @@ public:
     UpdateFolder();
     virtual ~UpdateFolder();
 
-    // Reads update.ini of the current folder; call once. False when the read raised
-    // (readFailure says what); settings then hold what was read before.
-    bool Read();
+    // Reads update.ini of the current folder; call once. When the read raises,
+    // readFailure says what, and settings hold what was read before.
+    void Read();
 };

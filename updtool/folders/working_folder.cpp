@@ -13,17 +13,10 @@ WorkingFolder::~WorkingFolder()
 
 bool WorkingFolder::Enter(const std::wstring& folder)
 {
-    const std::wstring before = CurrentFolder();
-    if (!folder.empty() && !SetCurrentDirectoryW(folder.c_str()))
-        return false;
+    // Noted before entering: after a failed entry, giving it back changes nothing.
     if (previous_.empty())
-        previous_ = before;
-    return true;
-}
-
-std::wstring WorkingFolder::Path() const
-{
-    return CurrentFolder();
+        previous_ = CurrentFolder();
+    return folder.empty() || SetCurrentDirectoryW(folder.c_str());
 }
 
 std::wstring FullPath(const std::wstring& path)

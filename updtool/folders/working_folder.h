@@ -15,8 +15,6 @@ public:
     // Makes folder (relative to the current folder; "" is the current folder
     // itself) the current folder. False when it cannot be entered.
     bool Enter(const std::wstring& folder);
-    // The current folder's full path, as the updater's archive lookup sees it.
-    std::wstring Path() const;
 
 private:
     std::wstring previous_;
