@@ -54,6 +54,16 @@ HANDLE held = INVALID_HANDLE_VALUE;
 
 const std::string kUtf8Title = "Title=\xE3\x82\xB9\xE3\x82\xBF\xE3\x83\xBC\r\n";  // UTF-8 スター
 
+// Each part must be found in text (or, present false, must not be).
+void ExpectParts(const std::vector<std::string>& parts, const std::string& text, bool present,
+                 const std::string& defect)
+{
+    for (const std::string& part : parts) {
+        EXPECT_EQ(present, text.find(part) != std::string::npos)
+            << defect << (present ? ": no\n" : ": still\n") << part << "\nin\n" << text;
+    }
+}
+
 }  // namespace
 
 TEST(UpdtoolDefects, EachIsMended)
@@ -210,12 +220,8 @@ TEST(UpdtoolDefects, EachIsMended)
         row.setup(scratch);
         const ToolResult result = RunTool(row.args, scratch.Path());
         EXPECT_EQ(row.exitCode, result.exitCode) << row.defect << "\n" << result.out << result.err;
-        for (const std::string& part : row.out)
-            EXPECT_NE(std::string::npos, result.out.find(part))
-                << row.defect << ": no\n" << part << "\nin\n" << result.out;
-        for (const std::string& part : row.err)
-            EXPECT_NE(std::string::npos, result.err.find(part))
-                << row.defect << ": no\n" << part << "\nin\n" << result.err;
+        ExpectParts(row.out, result.out, true, row.defect);
+        ExpectParts(row.err, result.err, true, row.defect);
         if (row.after)
             row.after(scratch, row.defect);
     }
@@ -270,12 +276,8 @@ TEST(UpdtoolDefects, CheckAndPlanSayEachThingOnce)
         row.setup(scratch);
         const ToolResult result = RunTool(row.args, scratch.Path());
         EXPECT_EQ(row.exitCode, result.exitCode) << row.defect << "\n" << result.out << result.err;
-        for (const std::string& part : row.out)
-            EXPECT_NE(std::string::npos, result.out.find(part))
-                << row.defect << ": no\n" << part << "\nin\n" << result.out;
-        for (const std::string& part : row.notOut)
-            EXPECT_EQ(std::string::npos, result.out.find(part))
-                << row.defect << ": still\n" << part << "\nin\n" << result.out;
+        ExpectParts(row.out, result.out, true, row.defect);
+        ExpectParts(row.notOut, result.out, false, row.defect);
         if (row.err) {
             EXPECT_EQ(row.err, result.err) << row.defect;
         }
