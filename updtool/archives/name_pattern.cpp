@@ -1,20 +1,8 @@
 #include "updtool/archives/name_pattern.h"
 
-NamePatterns::NamePatterns(const std::vector<std::string>& patterns)
-{
-    for (const std::string& pattern : patterns)
-        patterns_.push_back(LookupKeyOf(pattern));
-}
+#include "base/text_932.h"
 
-NamePatterns::~NamePatterns() {}
-
-bool NamePatterns::Matches(const LookupKey& name) const
-{
-    for (const LookupKey& pattern : patterns_)
-        if (WildcardMatches(pattern, name))
-            return true;
-    return false;
-}
+namespace {
 
 bool WildcardMatches(const LookupKey& pattern, const LookupKey& name)
 {
@@ -39,4 +27,34 @@ bool WildcardMatches(const LookupKey& pattern, const LookupKey& name)
     while (p < pattern.size() && pattern[p] == U'*')
         ++p;
     return p == pattern.size();
+}
+
+}  // namespace
+
+NamePatterns::NamePatterns(const std::vector<std::string>& patterns)
+{
+    for (const std::string& pattern : patterns)
+        patterns_.push_back(LookupKeyOf(pattern));
+}
+
+NamePatterns::~NamePatterns() {}
+
+bool NamePatterns::Matches(const LookupKey& name) const
+{
+    for (const LookupKey& pattern : patterns_)
+        if (WildcardMatches(pattern, name))
+            return true;
+    return false;
+}
+
+int PatternsOf(const char* command, const CommandLine& line, const char* option,
+               std::vector<std::string>& patterns)
+{
+    for (const std::wstring& pattern : line.Values(option)) {
+        patterns.emplace_back();
+        if (!ExactlyTo932(PathArgument(pattern), patterns.back()))
+            return UsageError(command, std::string(option) + " " + Shown(pattern) +
+                                           " has characters that no entry name can hold");
+    }
+    return ExitOk;
 }

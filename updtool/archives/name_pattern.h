@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 #include "updtool/archives/entry_order.h"
+#include "updtool/console/command_line.h"
 
 class NamePatterns {
 public:
@@ -23,4 +24,8 @@ private:
     std::vector<LookupKey> patterns_;
 };
 
-bool WildcardMatches(const LookupKey& pattern, const LookupKey& name);
+// The values of option on command's line, as code page 932 texts into
+// patterns; ExitOk, or the exit code after the usage message naming one
+// that no entry name can hold.
+int PatternsOf(const char* command, const CommandLine& line, const char* option,
+               std::vector<std::string>& patterns);

@@ -3,16 +3,15 @@
 #include <windows.h>
 #include <cstring>
 #include <map>
-#include "base/owned.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/item_step.h"
 #include "update/settings_reader.h"
 #include "update/update_settings.h"
 #include "updtool/console/command_line.h"
+#include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
-#include "updtool/archives/file_handle.h"
 #include "updtool/folders/folder_walk.h"
 #include "updtool/console/progress.h"
 #include "updtool/console/report_text.h"
@@ -50,28 +49,16 @@ std::string QuotedName(const std::wstring& name)
     return ExactlyTo932(name, text) ? Quoted(text) : "\"" + Utf8(name) + "\"";
 }
 
-// path as Windows opens it without taking "con.txt" for a device or
-// dropping a trailing dot or space: a walk lists such names.
-std::wstring Verbatim(const std::wstring& path)
-{
-    return path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1) : L"\\\\?\\" + path;
-}
-
 bool SameBytes(const std::wstring& a, const std::wstring& b, uint64_t& bytes)
 {
-    const Handle one(CreateFileW(Verbatim(a).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!one.Valid())
-        ThrowSystemError("cannot read " + Shown(a), a);
-    const Handle two(CreateFileW(Verbatim(b).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!two.Valid())
-        ThrowSystemError("cannot read " + Shown(b), b);
+    ArchiveFile one, two;
+    OpenListedFile(one, a, Shown(a));
+    OpenListedFile(two, b, Shown(b));
     std::vector<char> x(256 * 1024), y(256 * 1024);
     for (;;) {
-        const uint32_t got = ReadFully(one.Get(), x.data(), uint32_t(x.size()), Shown(a));
+        const uint32_t got = ReadListedFile(one, x.data(), uint32_t(x.size()), Shown(a));
         bytes += got;
-        if (ReadFully(two.Get(), y.data(), uint32_t(y.size()), Shown(b)) != got ||
+        if (ReadListedFile(two, y.data(), uint32_t(y.size()), Shown(b)) != got ||
             std::memcmp(x.data(), y.data(), got) != 0)
             return false;
         if (got < x.size())

@@ -50,23 +50,6 @@ namespace {
 const size_t kMaxNameBytes = 200;
 const int kDefaultLevel = 6;
 
-// Patterns given on the command line, as code page 932 texts; false (after
-// the message) when one has characters no name can hold.
-bool PatternsOf(const CommandLine& line, const char* option, std::vector<std::string>& patterns,
-                int& code)
-{
-    for (const std::wstring& pattern : line.Values(option)) {
-        std::string converted;
-        if (!ExactlyTo932(PathArgument(pattern), converted)) {
-            code = UsageError("pack", std::string(option) + " " + Shown(pattern) +
-                                          " has characters that no entry name can hold");
-            return false;
-        }
-        patterns.push_back(converted);
-    }
-    return true;
-}
-
 // The revision format 2 gets, checked against OLD.pak's when there is one.
 // False (after the message, code set) when an argument is wrong or OLD.pak
 // cannot be read; a revision the updater would not take is a refusal.
@@ -211,9 +194,9 @@ int ParseOptions(const CommandLine& line, PackRequest& request)
     if (request.format == 0 && (line.Has("--store") || line.Has("--level")))
         return UsageError("pack", "format 0 stores every entry raw: --store and --level need "
                                   "format 1 or 2");
-    int code = ExitOk;
-    if (!PatternsOf(line, "--store", request.storePatterns, code) ||
-        !PatternsOf(line, "--exclude", request.excludePatterns, code))
+    if (int code = PatternsOf("pack", line, "--store", request.storePatterns))
+        return code;
+    if (int code = PatternsOf("pack", line, "--exclude", request.excludePatterns))
         return code;
     request.quiet = line.Has("-q");
     return ExitOk;
@@ -267,7 +250,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
         progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
     }
     progress.Done();
-    builder.Finish(archive.Get(), request.outShown);
+    builder.Finish(archive);
     LARGE_INTEGER size = {};
     GetFileSizeEx(archive.Get(), &size);
     if (!archive.Flush())
@@ -332,6 +315,10 @@ int RunPack(const Arguments& args)
         WriteArchive(request, items);
     } catch (const ToolError& error) {
         return Fail("pack", error.message + "; nothing was written");
+    } catch (const OCErrorException& failure) {
+        // A write to a file beside the archive: the disk is the archive's.
+        return Fail("pack", SystemErrorText("cannot write " + request.outShown, failure.code,
+                                            request.out) + "; nothing was written");
     }
     return ExitOk;
 }
