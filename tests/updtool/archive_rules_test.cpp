@@ -102,6 +102,34 @@ TEST(ArchiveRules, StorePatterns)
         EXPECT_EQ(row.stored, store.Matches(LookupKeyOf(row.name))) << row.name;
 }
 
+TEST(ArchiveRules, PatternArguments)
+{
+    // pack's and make's one reader of --exclude (and pack's --store):
+    // slashes become backslashes, the text code page 932 (表 ends in a 0x5C
+    // byte), and a character no entry name can hold is a usage error.
+    const struct {
+        Arguments args;
+        int code;
+        std::vector<std::string> patterns;
+    } rows[] = {
+        {{}, ExitOk, {}},
+        {{L"--exclude", L"cache/*.tmp", L"--exclude=\u8868*"}, ExitOk, {"cache\\*.tmp", "表*"}},
+        {{L"--store", L"*.png"}, ExitOk, {}},
+        {{L"--exclude", L"a", L"--exclude", L"caf\u00e9"}, ExitTrouble, {}},
+        {{L"--exclude", L"\u00e9*", L"--exclude", L"b"}, ExitTrouble, {}},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        CommandLine line;
+        ASSERT_TRUE(line.Parse("make", rows[i].args, {{"--exclude", true}, {"--store", true}}));
+        std::vector<std::string> patterns;
+        const int code = PatternsOf("make", line, "--exclude", patterns);
+        EXPECT_EQ(rows[i].code, code) << "row " << i;
+        if (code == ExitOk) {
+            EXPECT_EQ(rows[i].patterns, patterns) << "row " << i;
+        }
+    }
+}
+
 TEST(ArchiveRules, NamesAsUtf8)
 {
     // Every double-byte character comes out as the system converts it with
