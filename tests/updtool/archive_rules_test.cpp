@@ -13,6 +13,7 @@
 #include "updtool/folders/settings_encoding.h"
 #include "updtool/archives/sha256.h"
 #include "updtool/archives/name_pattern.h"
+#include "updtool/console/command_line.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_output.h"
 
@@ -104,7 +105,7 @@ TEST(ArchiveRules, StorePatterns)
 
 TEST(ArchiveRules, PatternArguments)
 {
-    // pack's and make's one reader of --exclude (and pack's --store):
+    // The one reader of pack's and make's patterns and extract's names:
     // slashes become backslashes, the text code page 932 (表 ends in a 0x5C
     // byte), and a character no entry name can hold is a usage error.
     const struct {
@@ -122,7 +123,7 @@ TEST(ArchiveRules, PatternArguments)
         CommandLine line;
         ASSERT_TRUE(line.Parse("make", rows[i].args, {{"--exclude", true}, {"--store", true}}));
         std::vector<std::string> patterns;
-        const int code = PatternsOf("make", line, "--exclude", patterns);
+        const int code = EntryTexts("make", line.Values("--exclude"), "--exclude", patterns);
         EXPECT_EQ(rows[i].code, code) << "row " << i;
         if (code == ExitOk) {
             EXPECT_EQ(rows[i].patterns, patterns) << "row " << i;

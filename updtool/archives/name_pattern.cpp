@@ -1,6 +1,7 @@
 #include "updtool/archives/name_pattern.h"
 
 #include "base/text_932.h"
+#include "updtool/console/command_line.h"
 
 namespace {
 
@@ -47,14 +48,14 @@ bool NamePatterns::Matches(const LookupKey& name) const
     return false;
 }
 
-int PatternsOf(const char* command, const CommandLine& line, const char* option,
-               std::vector<std::string>& patterns)
+int EntryTexts(const char* command, const std::vector<std::wstring>& values, const char* option,
+               std::vector<std::string>& texts)
 {
-    for (const std::wstring& pattern : line.Values(option)) {
-        patterns.emplace_back();
-        if (!ExactlyTo932(PathArgument(pattern), patterns.back()))
-            return UsageError(command, std::string(option) + " " + Shown(pattern) +
-                                           " has characters that no entry name can hold");
+    for (const std::wstring& value : values) {
+        texts.emplace_back();
+        if (!ExactlyTo932(PathArgument(value), texts.back()))
+            return UsageError(command, (option ? std::string(option) + " " : std::string()) +
+                                           Shown(value) + " has characters that no entry name can hold");
     }
     return ExitOk;
 }

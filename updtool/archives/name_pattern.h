@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 #include "updtool/archives/entry_order.h"
-#include "updtool/console/command_line.h"
 
 class NamePatterns {
 public:
@@ -24,8 +23,9 @@ private:
     std::vector<LookupKey> patterns_;
 };
 
-// The values of option on command's line, as code page 932 texts into
-// patterns; ExitOk, or the exit code after the usage message naming one
-// that no entry name can hold.
-int PatternsOf(const char* command, const CommandLine& line, const char* option,
-               std::vector<std::string>& patterns);
+// Names or patterns given to command, as code page 932 texts into texts
+// (slashes turned to backslashes); ExitOk, or the exit code after the usage
+// message naming one that no entry name can hold. option: the option they
+// came with, for the message; null for positional arguments.
+int EntryTexts(const char* command, const std::vector<std::wstring>& values, const char* option,
+               std::vector<std::string>& texts);

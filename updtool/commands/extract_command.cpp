@@ -12,6 +12,7 @@
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
+#include "updtool/archives/name_pattern.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
@@ -68,15 +69,13 @@ public:
     // usage message.
     int Parse(const CommandLine& line)
     {
-        for (size_t i = 1; i < line.positional.size(); ++i) {
-            std::string name;
-            if (!ExactlyTo932(PathArgument(line.positional[i]), name))
-                return UsageError("extract", Shown(line.positional[i]) +
-                                                 " has characters that no entry name can hold");
+        std::vector<std::string> names;
+        const int code = EntryTexts("extract", {line.positional.begin() + 1, line.positional.end()},
+                                    nullptr, names);
+        for (const std::string& name : names)
             wanted.push_back(LookupKeyOf(name));
-        }
         found.assign(wanted.size(), false);
-        return ExitOk;
+        return code;
     }
 
     // Whether record is wanted, noting the names met.

@@ -323,7 +323,7 @@ int Make(const CommandLine& line)
     if (!unusable.empty())
         return Fail("make", unusable);
     std::vector<std::string> patterns;
-    if (int code = PatternsOf("make", line, "--exclude", patterns))
+    if (int code = EntryTexts("make", line.Values("--exclude"), "--exclude", patterns))
         return code;
     ReleaseDiff diff;
     std::string ini;

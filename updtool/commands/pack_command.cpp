@@ -194,9 +194,9 @@ int ParseOptions(const CommandLine& line, PackRequest& request)
     if (request.format == 0 && (line.Has("--store") || line.Has("--level")))
         return UsageError("pack", "format 0 stores every entry raw: --store and --level need "
                                   "format 1 or 2");
-    if (int code = PatternsOf("pack", line, "--store", request.storePatterns))
+    if (int code = EntryTexts("pack", line.Values("--store"), "--store", request.storePatterns))
         return code;
-    if (int code = PatternsOf("pack", line, "--exclude", request.excludePatterns))
+    if (int code = EntryTexts("pack", line.Values("--exclude"), "--exclude", request.excludePatterns))
         return code;
     request.quiet = line.Has("-q");
     return ExitOk;
