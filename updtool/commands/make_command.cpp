@@ -326,22 +326,20 @@ int Make(const CommandLine& line)
     if (int code = EntryTexts("make", line.Values("--exclude"), "--exclude", patterns))
         return code;
     ReleaseDiff diff;
-    std::string ini;
+    bool refused = false;
     try {
         CompareReleases(folders.oldDir, folders.newDir, NamePatterns(patterns),
                         ErrIsConsole() && !line.Has("-q"), diff);
-        ini = SettingsText(line, diff);
+        const std::string ini = SettingsText(line, diff);
         CheckUpdaterName(folders, diff);
-        if (diff.problems.Count(SeverityError) != 0) {
-            Print(line.Has("--json"), folders, false, diff);
-            return ExitProblems;
-        }
-        Write(line, folders, diff, ini);
+        refused = diff.problems.Count(SeverityError) != 0;
+        if (!refused)
+            Write(line, folders, diff, ini);
     } catch (const ToolError& error) {
         return Fail("make", error.message + "; nothing was written");
     }
-    Print(line.Has("--json"), folders, true, diff);
-    return ExitOk;
+    Print(line.Has("--json"), folders, !refused, diff);
+    return refused ? ExitProblems : ExitOk;
 }
 
 }  // namespace
