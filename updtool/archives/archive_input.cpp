@@ -86,7 +86,9 @@ void OpenListedFile(ArchiveFile& file, const std::wstring& path, const std::stri
     const std::wstring verbatim = path.compare(0, 4, L"\\\\?\\") == 0 ? path
                                   : path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1)
                                                                      : L"\\\\?\\" + path;
-    if (!file.Open(verbatim, ModeRead) || file.inArchive)
+    // ArchiveFile looks a missing name up in the archives: it is not asked.
+    if (GetFileAttributesW(verbatim.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        !file.Open(verbatim, ModeRead) || file.inArchive)
         ThrowSystemError("cannot read " + what, path);
 }
 

@@ -133,13 +133,11 @@ public:
             return std::string();
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
             return "a folder of that name exists";
-        if (!force_)
-            return std::string();
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        if (force_ && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             return "the existing file is a link";
         // Windows refuses to replace a read-only file; so does the tool on
         // every system.
-        if (attributes & FILE_ATTRIBUTE_READONLY)
+        if (force_ && (attributes & FILE_ATTRIBUTE_READONLY))
             return "the existing file is read-only";
         return std::string();
     }
