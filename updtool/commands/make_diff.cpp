@@ -43,12 +43,6 @@ Listing ListingOf(const FolderWalk& walk, const std::wstring& dir)
     return listing;
 }
 
-std::string QuotedName(const std::wstring& name)
-{
-    std::string text;
-    return ExactlyTo932(name, text) ? Quoted(text) : "\"" + Utf8(name) + "\"";
-}
-
 bool SameBytes(const std::wstring& a, const std::wstring& b, uint64_t& bytes)
 {
     ArchiveFile one, two;
@@ -230,7 +224,7 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
     for (const auto& old : oldFiles)
         if (newFiles.find(old.first) == newFiles.end()) {
             diff.removed.push_back(Utf8(old.first));
-            diff.problems.Warning(QuotedName(old.first) + " is removed in the new release: the "
+            diff.problems.Warning(Shown(old.first) + " is removed in the new release: the "
                                   "updater cannot remove files, so it stays installed");
         }
 
@@ -248,7 +242,7 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
     for (const SourceFile& file : news.unnamed) {
         bool changedToo = false;
         if (Ships(file, newDir, oldFiles, changedToo, bytes))
-            diff.problems.Error(QuotedName(file.path.substr(newDir.size() + 1)) +
+            diff.problems.Error(Shown(file.path.substr(newDir.size() + 1)) +
                                 ": code page 932 cannot hold the name, and update.ini lists "
                                 "items in code page 932 (leave it out with --exclude)");
         shown.Update(++done, total, bytes);

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 #include <algorithm>
-#include <cstdio>
+#include "base/hex_digits.h"
 #include "base/multibyte.h"
 #include "base/text_932.h"
 
@@ -13,9 +13,7 @@ std::string ByteShown(unsigned char c)
 {
     if (c == '\r' || c == '\n' || c == '\t')
         return c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : "<TAB>";
-    char text[5];
-    snprintf(text, sizeof text, "<%02X>", c);
-    return text;
+    return "<" + Utf8(HexDigits(c, 2)) + ">";
 }
 
 // Converts text character by character: one that converts is kept, a byte
