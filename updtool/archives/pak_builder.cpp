@@ -12,10 +12,7 @@ namespace {
 
 const uint32_t kChunk = 256 * 1024;
 
-std::string TooLarge()
-{
-    return "the archive would reach past 2 GiB, beyond what the updater reads";
-}
+const char kTooLarge[] = "the archive would reach past 2 GiB, beyond what the updater reads";
 
 }  // namespace
 
@@ -45,7 +42,7 @@ uint64_t PakBuilder::CopyRaw(ArchiveFile& in, const std::string& what)
         got = ReadListedFile(in, in_.data(), kChunk, what);
         size += got;
         if (dataSize_ + size > kMaxDataEnd)
-            throw ToolError(TooLarge());
+            throw ToolError(kTooLarge);
         data_.Write(in_.data(), got);
     }
     return size;
@@ -93,7 +90,7 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64
     if (listedSize > UINT32_MAX)
         throw ToolError(what + " is larger than an entry can be (4 GiB)");
     if (!compress && dataSize_ + listedSize > kMaxDataEnd)
-        throw ToolError(TooLarge());
+        throw ToolError(kTooLarge);
     ArchiveFile in;
     OpenListedFile(in, source, what);
 
@@ -116,7 +113,7 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64
             throw ToolError(what + " changed while it was being packed");
     }
     if (dataSize_ + stored > kMaxDataEnd)
-        throw ToolError(TooLarge());
+        throw ToolError(kTooLarge);
     dataRead += size;
     record.name = name;
     record.nameLength = uint32_t(name.size());
@@ -161,7 +158,7 @@ void PakBuilder::Finish(TemporaryFile& out)
     std::string head;
     PutHeader(header, head);
     if (head.size() + index.size() + dataSize_ > kMaxDataEnd)
-        throw ToolError(TooLarge());
+        throw ToolError(kTooLarge);
     out.Write(head.data(), uint32_t(head.size()));
     out.Write(index.data(), uint32_t(index.size()));
     for (uint64_t left = dataSize_; left > 0;) {

@@ -316,8 +316,20 @@ void Write(const CommandLine& line, const MakeFolders& folders, const ReleaseDif
     writer.Commit();
 }
 
-int Make(const CommandLine& line)
+}  // namespace
+
+int RunMake(const Arguments& args)
 {
+    std::vector<OptionSpec> specs = {{"--json", false},    {"--all-or-nothing", false},
+                                     {"--updater", true},  {"--exclude", true},
+                                     {"-q", false}};
+    for (const auto& key : kKeys)
+        specs.emplace_back(key.option, true);
+    CommandLine line;
+    if (!line.Parse("make", args, specs))
+        return ExitTrouble;
+    if (line.positional.size() != 3)
+        return UsageError("make", "name the old release, the new release and the update folder");
     MakeFolders folders;
     const std::string unusable = FoldersOf(line, folders);
     if (!unusable.empty())
@@ -340,21 +352,4 @@ int Make(const CommandLine& line)
     }
     Print(line.Has("--json"), folders, !refused, diff);
     return refused ? ExitProblems : ExitOk;
-}
-
-}  // namespace
-
-int RunMake(const Arguments& args)
-{
-    std::vector<OptionSpec> specs = {{"--json", false},    {"--all-or-nothing", false},
-                                     {"--updater", true},  {"--exclude", true},
-                                     {"-q", false}};
-    for (const auto& key : kKeys)
-        specs.emplace_back(key.option, true);
-    CommandLine line;
-    if (!line.Parse("make", args, specs))
-        return ExitTrouble;
-    if (line.positional.size() != 3)
-        return UsageError("make", "name the old release, the new release and the update folder");
-    return Make(line);
 }

@@ -152,17 +152,6 @@ std::string StepRefusal(MadeItem& item, const std::wstring& oldDir, Problems& pr
     return std::string();
 }
 
-// Why the updater would not install item, or "".
-std::string Refusal(MadeItem& item, const std::wstring& oldDir, Problems& problems)
-{
-    const std::string name = EntryNameRefusal(item.name);
-    if (!name.empty())
-        return "the name " + name + ", so the updater could not install it (leave it out with "
-               "--exclude)";
-    const std::string refusal = ListingRefusal(item.name);
-    return refusal.empty() ? StepRefusal(item, oldDir, problems) : refusal;
-}
-
 // Judges the shipped files of news, in the lookup's order.
 void JudgeShipped(const FolderWalk& news, const std::vector<bool>& changed,
                   const std::vector<bool>& shipped, const std::wstring& oldDir, ReleaseDiff& diff)
@@ -187,7 +176,15 @@ void JudgeShipped(const FolderWalk& news, const std::vector<bool>& changed,
         item.path = news.files[index].path;
         item.changed = changed[index];
         item.kind = KindOfItem(item.name.c_str());
-        const std::string refusal = Refusal(item, oldDir, diff.problems);
+        // Why the updater would not install it, or "".
+        std::string refusal = EntryNameRefusal(item.name);
+        if (!refusal.empty())
+            refusal = "the name " + refusal + ", so the updater could not install it (leave it "
+                      "out with --exclude)";
+        else
+            refusal = ListingRefusal(item.name);
+        if (refusal.empty())
+            refusal = StepRefusal(item, oldDir, diff.problems);
         if (refusal.empty())
             diff.items.push_back(item);
         else
