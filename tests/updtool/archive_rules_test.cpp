@@ -4,8 +4,13 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <windows.h>
+#include "pak/archive_file.h"
 #include "pak/archive_revision.h"
 #include "pak/name_matcher.h"
+#include "tests/support/archive_writer.h"
+#include "tests/support/scratch_dir.h"
+#include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
 #include "updtool/archives/revision_rule.h"
@@ -15,6 +20,7 @@
 #include "updtool/archives/name_pattern.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 TEST(ArchiveRules, ExtractionNames)
@@ -128,6 +134,49 @@ TEST(ArchiveRules, PatternArguments)
         if (code == ExitOk) {
             EXPECT_EQ(rows[i].patterns, patterns) << "row " << i;
         }
+    }
+}
+
+TEST(ArchiveRules, ListedFilesAreReadAsListed)
+{
+    // Names a folder walk lists that Windows would otherwise take for a
+    // device or cut short, and a name gone since the walk that an archive
+    // of the current folder holds: never read from there.
+    ScratchDir scratch;
+    const std::wstring folder = Wide(scratch.Path());
+    for (const wchar_t* name : {L"con.txt", L"dot.", L"trail. "}) {
+        HANDLE file = CreateFileW((L"\\\\?\\" + folder + L"\\" + name).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        const std::string data = "read " + Utf8(name);
+        DWORD written = 0;
+        WriteFile(file, data.data(), DWORD(data.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    PakSpec spec;
+    spec.entries = {Raw("gone.txt", "from the archive")};
+    WriteFileBytes(scratch.Path("data.pak"), BuildPak(spec));
+    CurrentDirectory here(scratch.Path());
+    const struct {
+        const wchar_t* name;
+        std::string read;
+    } rows[] = {
+        {L"con.txt", "read con.txt"},
+        {L"dot.", "read dot."},
+        {L"trail. ", "read trail. "},
+        {L"gone.txt", "cannot read \"gone.txt\": it does not exist (error 2)"},
+    };
+    for (const auto& row : rows) {
+        std::string read;
+        try {
+            ArchiveFile file;
+            OpenListedFile(file, folder + L"\\" + row.name, Shown(row.name));
+            char buffer[64];
+            read.assign(buffer, ReadListedFile(file, buffer, sizeof buffer, "it"));
+        } catch (const ToolError& error) {
+            read = error.message;
+        }
+        EXPECT_EQ(row.read, read) << Utf8(row.name);
     }
 }
 
