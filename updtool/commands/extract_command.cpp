@@ -62,7 +62,6 @@ public:
     std::vector<LookupKey> wanted;
     std::vector<bool> found;  // per wanted name: an entry of it was met
 
-    Selection() {}
     virtual ~Selection() {}
 
     // The names after the archive's; ExitOk, or the exit code after the
