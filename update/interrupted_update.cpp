@@ -169,7 +169,10 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
 {
     if (installFolder.empty())
         return;
-    for (const std::wstring& journal : JournalsIn(installFolder)) {
+    const std::vector<std::wstring> journals = JournalsIn(installFolder);
+    if (journals.empty())
+        LogEvent("recovery: no journal of an interrupted run in " + LogText(installFolder));
+    for (const std::wstring& journal : journals) {
         JournalContents contents;
         // A journal naming anything its run could not have made is not ours
         // to act on: the folder may be writable by anyone.
