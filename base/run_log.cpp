@@ -159,6 +159,25 @@ bool StartRunLogIn(const std::wstring& folder)
     return false;
 }
 
+std::wstring NextRunLogPath(const std::wstring& folder)
+{
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\')
+        base += L'\\';
+    for (unsigned number = 1; number <= 999; ++number) {
+        const std::wstring path = base + RunLogName(today, number);
+        // Finding a name does not follow it.
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW(path.c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            return path;
+        FindClose(find);
+    }
+    return std::wstring();
+}
+
 const std::wstring& RunLogPath()
 {
     return TheLog().path;

@@ -25,6 +25,10 @@ bool StartRunLog(const std::wstring& path);
 // names could be made.
 bool StartRunLogIn(const std::wstring& folder);
 
+// Where StartRunLogIn would start the record in folder now: the first name
+// nothing (not even a dangling link) has taken yet. Changes nothing.
+std::wstring NextRunLogPath(const std::wstring& folder);
+
 // "updater 2026-12-07 #001.log"
 std::wstring RunLogName(const SYSTEMTIME& localDate, unsigned number);
 

@@ -63,8 +63,10 @@ TEST(RunLog, TakesTheFirstFreeNumberAndNeverOpensAnExistingName)
     WriteFileBytes(planted(1), "planted");
     WriteFileBytes(planted(2), "planted");
 
+    const std::wstring predicted = NextRunLogPath(folder);
     ASSERT_TRUE(StartRunLogIn(folder));
     EXPECT_EQ(RunLogPath(), folder + L"\\" + RunLogName(today, 3));
+    EXPECT_EQ(RunLogPath(), predicted);
     EXPECT_FALSE(StartRunLog(Wide(planted(1))));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
     EXPECT_EQ(RunLogPath(), L"");
