@@ -40,13 +40,6 @@ std::wstring FullPath(const std::wstring& path)
     return got == 0 || got >= full.size() ? path : std::wstring(full.data(), got);
 }
 
-std::wstring TemporaryFolder()
-{
-    wchar_t folder[MAX_PATH + 2];
-    const DWORD got = GetTempPathW(MAX_PATH + 2, folder);
-    return got == 0 || got > MAX_PATH + 1 ? std::wstring() : std::wstring(folder, got);
-}
-
 std::wstring CurrentFolder()
 {
     const DWORD size = GetCurrentDirectoryW(0, nullptr);
@@ -93,7 +86,7 @@ bool StartRunRecord(const RunArguments& arguments)
         if (!StartRunLog(path))
             return false;
     } else {
-        const std::wstring temporary = TemporaryFolder();
+        const std::wstring temporary = RunLogFolder();
         if (temporary.empty() || !StartRunLogIn(temporary))
             return true;
     }

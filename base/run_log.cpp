@@ -159,6 +159,13 @@ bool StartRunLogIn(const std::wstring& folder)
     return false;
 }
 
+std::wstring RunLogFolder()
+{
+    wchar_t folder[MAX_PATH + 2];
+    const DWORD got = GetTempPathW(MAX_PATH + 2, folder);
+    return got == 0 || got > MAX_PATH + 1 ? std::wstring() : std::wstring(folder, got);
+}
+
 std::wstring NextRunLogPath(const std::wstring& folder)
 {
     SYSTEMTIME today;

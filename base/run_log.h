@@ -25,6 +25,10 @@ bool StartRunLog(const std::wstring& path);
 // names could be made.
 bool StartRunLogIn(const std::wstring& folder);
 
+// The running user's temporary folder, where a run keeps its record unless
+// told otherwise; empty when the system gives none.
+std::wstring RunLogFolder();
+
 // Where StartRunLogIn would start the record in folder now: the first name
 // nothing (not even a dangling link) has taken yet. Changes nothing.
 std::wstring NextRunLogPath(const std::wstring& folder);

@@ -464,6 +464,16 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
                                  " (from HKLM\\SOFTWARE\\QuillmarkToolTest\\PlanRegistry, value execute)\n"))
             << human.out;
         EXPECT_NE(std::string::npos, human.out.find("same version as text, copied again")) << human.out;
+        // Where a run started now keeps its record: a name still free in
+        // this user's temporary folder.
+        char temporary[MAX_PATH];
+        GetTempPathA(MAX_PATH, temporary);
+        const std::string said = "writes its record of the run to ";
+        const size_t at = human.out.find(said + temporary + "updater ");
+        ASSERT_NE(std::string::npos, at) << human.out;
+        const std::string record = human.out.substr(at + said.size(), human.out.find(';', at) - at - said.size());
+        EXPECT_EQ(".log", record.substr(record.size() - 4)) << record;
+        EXPECT_FALSE(FileExists(record)) << record;
     }
     const ToolResult fallback = RunTool({"plan"}, stage.update);
     EXPECT_EQ(0, fallback.exitCode);

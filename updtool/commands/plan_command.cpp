@@ -1,6 +1,7 @@
 #include "updtool/commands/commands.h"
 
 #include <windows.h>
+#include "base/run_log.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/install_lookup.h"
@@ -27,7 +28,9 @@ const char* const planUsage =
     "                       (HKLM\\SOFTWARE\\<Brand>\\<Name>, value execute) or its\n"
     "                       fallback, with the notice it would show\n"
     "  --json               one JSON document: destination, destinationFrom\n"
-    "                       (given, registry, program-files), notice, outcome\n"
+    "                       (given, registry, program-files), notice, log (where\n"
+    "                       a run started now by this user keeps its record),\n"
+    "                       outcome\n"
     "                       (completes, prompts, nothing, error, silent), stops,\n"
     "                       stop (item and message, or null), allOrNothing,\n"
     "                       appliedBytes, items[] (item, target, kind, action,\n"
@@ -123,6 +126,11 @@ void Render(const Destination& destination, const UpdatePlan& plan, Report& repo
                  destination.notice.empty()
                      ? ""
                      : "notice: the updater would first show " + Quoted(destination.notice));
+    const std::wstring record = NextRunLogPath(RunLogFolder());
+    report.Field("log", ReportValue::Text(Utf8(record)),
+                 "record: the updater started now by this user writes its record of the run "
+                 "to " + (record.empty() ? std::string("no file (no temporary folder)") : Utf8(record)) +
+                 "; updater.exe /log=PATH writes it to PATH instead");
     report.Field("allOrNothing", ReportValue::Flag(plan.allOrNothing),
                  plan.allOrNothing
                      ? "mode: all or nothing (AllOrNothing=1): every copy is written beside its "
