@@ -342,3 +342,63 @@ TEST_F(ArchiveCommands, CompareListDigestsAndExclude)
         << json.out;
     EXPECT_NE(std::string::npos, json.out.find("\"onlyInFolder\":[\"added.txt\"],\"same\":5}")) << json.out;
 }
+
+// Enough files over several folders that compare reads them on several
+// threads: each verdict must land on its own entry, in index order, and of
+// two files that cannot be read the first in index order is reported.
+TEST_F(ArchiveCommands, CompareJudgesEachFileByItsOwnData)
+{
+    auto nameOf = [](int i) {
+        char name[16];
+        wsprintfA(name, "d%d\\f%03d.txt", i / 100, i);
+        return std::string(name);
+    };
+    auto fill = [&](const std::string& dir) {
+        for (int i = 0; i < 300; ++i)
+            WriteFileBytes(scratch.Path(dir + "\\" + nameOf(i)), "data " + nameOf(i));
+    };
+    fill("src");
+    ASSERT_EQ(0, Run({"pack", "x.pak", "src", "--revision", "1", "-q"}).exitCode);
+    const std::string same = " the same as the folder's files, ";
+    const struct {
+        const char* what;
+        std::vector<std::pair<int, std::string>> changes;  // file, new data
+        std::vector<int> held;                            // files held open, unshared
+        int exitCode;
+        std::string out;
+        int errorFile;  // the file named in the error, -1: none
+    } cases[] = {
+        {"untouched", {}, {}, 0, "300 entries" + same + "0 differences\n", -1},
+        {"same size, last file", {{299, "data D2\\F299.TXT"}}, {}, 1,
+         "differs    d2\\f299.txt\n299 entries" + same + "1 difference\n", -1},
+        {"two files' data swapped", {{1, "data " + nameOf(2)}, {2, "data " + nameOf(1)}}, {}, 1,
+         "differs    d0\\f001.txt\ndiffers    d0\\f002.txt\n298 entries" + same +
+             "2 differences\n", -1},
+        {"changes over every folder, one size",
+         {{250, "x"}, {0, "data D0\\F000.TXT"}, {150, "data D1\\F150.TXT"}}, {}, 1,
+         "differs    d0\\f000.txt\ndiffers    d1\\f150.txt\ndiffers    d2\\f250.txt\n"
+         "297 entries" + same + "3 differences\n", -1},
+        {"two files held open", {}, {260, 70}, 2, "", 70},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        const std::string dir = "case" + std::to_string(row++);
+        fill(dir);
+        for (const auto& change : c.changes)
+            WriteFileBytes(scratch.Path(dir + "\\" + nameOf(change.first)), change.second);
+        std::vector<HANDLE> held;
+        for (int i : c.held)
+            held.push_back(CreateFileA(scratch.Path(dir + "\\" + nameOf(i)).c_str(), GENERIC_READ,
+                                       0, nullptr, OPEN_EXISTING, 0, nullptr));
+        const ToolResult result = Run({"compare", "x.pak", dir});
+        for (HANDLE h : held)
+            CloseHandle(h);
+        EXPECT_EQ(c.exitCode, result.exitCode) << c.what << result.err;
+        EXPECT_EQ(c.out, result.out) << c.what;
+        EXPECT_EQ(c.errorFile < 0 ? "" : "updtool compare: cannot read \"" +
+                                            scratch.Path(dir + "\\" + nameOf(c.errorFile)) +
+                                            "\": another program has it open (error 32)\n",
+                  result.err)
+            << c.what;
+    }
+}
