@@ -402,3 +402,25 @@ TEST_F(ArchiveCommands, CompareJudgesEachFileByItsOwnData)
             << c.what;
     }
 }
+
+// compare reads each file as the folder lists it, as pack does: a trailing
+// dot or space is kept and a device name is a file's name there.
+TEST_F(ArchiveCommands, CompareReadsEachFileAsListed)
+{
+    for (const char* name : {"plain.txt", "dot.", "trail. ", "con.txt"}) {
+        const std::string dir = scratch.Path(std::string("listed ") + name[0]);
+        CreateDirectoryA(dir.c_str(), nullptr);
+        const std::wstring file = L"\\\\?\\" + Wide(dir + "\\" + name);
+        const HANDLE made = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(made, INVALID_HANDLE_VALUE) << name;
+        DWORD written = 0;
+        WriteFile(made, "data", 4, &written, nullptr);
+        CloseHandle(made);
+        PakSpec spec;
+        spec.entries.push_back(Raw(name, "data"));
+        WriteFileBytes(dir + ".pak", BuildPak(spec));
+        const ToolResult result = Run({"compare", dir + ".pak", dir});
+        EXPECT_EQ(0, result.exitCode) << name << result.err;
+        EXPECT_EQ("1 entry the same as the folder's files, 0 differences\n", result.out) << name;
+    }
+}

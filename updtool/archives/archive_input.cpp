@@ -80,12 +80,16 @@ int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveR
     return ExitOk;
 }
 
+std::wstring VerbatimPath(const std::wstring& path)
+{
+    return path.compare(0, 4, L"\\\\?\\") == 0   ? path
+           : path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1)
+                                              : L"\\\\?\\" + path;
+}
+
 void OpenListedFile(ArchiveFile& file, const std::wstring& path, const std::string& what)
 {
-    // The \\?\ form, which Windows takes as it is.
-    const std::wstring verbatim = path.compare(0, 4, L"\\\\?\\") == 0 ? path
-                                  : path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1)
-                                                                     : L"\\\\?\\" + path;
+    const std::wstring verbatim = VerbatimPath(path);
     // ArchiveFile looks a missing name up in the archives: it is not asked.
     if (GetFileAttributesW(verbatim.c_str()) == INVALID_FILE_ATTRIBUTES ||
         !file.Open(verbatim, ModeRead) || file.inArchive)

@@ -28,6 +28,10 @@ int CheckArchiveArguments(const char* command, const std::vector<std::wstring>& 
 // (report filled), else the open's exit code after its message.
 int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveReport& report);
 
+// A full path in the \\?\ form, which Windows takes as it is: "con.txt" is
+// not taken for a device, a trailing dot or space is kept.
+std::wstring VerbatimPath(const std::wstring& path);
+
 // A file a folder walk listed (a full path), opened for reading on file by
 // its name as listed: "con.txt" is not taken for a device, a trailing dot or
 // space is kept, and a file gone since is never looked up in the archives

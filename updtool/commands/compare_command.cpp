@@ -94,7 +94,7 @@ private:
         // Opened by handle, not through ArchiveFile: a file gone since the
         // walk must not be looked up in the current folder's archives, and
         // one query of its attributes less per file counts over 100,000.
-        const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        const Handle file(CreateFileW(VerbatimPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         const std::string shown = Shown(path);
         if (!file.Valid())
