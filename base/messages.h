@@ -10,3 +10,13 @@ extern const char* const kWriteFailedText;   // "ファイル書込に失敗し�
 extern const char* const kDamagedArchiveText;  // "データ解凍に失敗しました。"
 extern const char* const kOutOfMemoryText;   // "メモリが不足しています。"
 extern const char* const kRefusedItemText;   // "ファイル %s の指定が正しくありません。"
+// The checks of a signed or listed update (update_manifest.h):
+extern const char* const kCryptoFailedText;      // "署名の確認に必要な暗号機能が使えません。"
+extern const char* const kFileNotFoundText;      // "ファイル %s が見つかりません。"
+extern const char* const kFileInvalidText;       // "ファイル %s の内容が正しくありません。"
+extern const char* const kFileAlteredText;       // "ファイル %s が壊れているか、書き換えられています。"
+extern const char* const kFileUnlistedText;      // "ファイル %s が update.manifest にありません。"
+extern const char* const kBadSignatureText;      // "アップデートの署名が正しくありません。"
+extern const char* const kOtherProductText;      // "このアップデートは別の製品または版のものです。"
+extern const char* const kOlderUpdateText;       // "これより新しいアップデートが適用済みです。"
+extern const char* const kExpiredUpdateText;     // "このアップデートは有効期限が切れています。"
