@@ -19,6 +19,7 @@
 #include "update/interrupted_update.h"
 #include "update/item_rule.h"
 #include "update/item_step.h"
+#include "update/signed_update.h"
 
 namespace {
 const uint32_t statusNoMemory = 0xC0000017u;
@@ -52,6 +53,9 @@ void ReportError(uint32_t code, const char* message)
 
 void RunSteps(Handle& instance, DWORD delayMs)
 {
+    // Before the first load of the settings, so that every load is checked.
+    SignedUpdate signedUpdate;
+    signedUpdate.LoadManifest();
     ReadNamingSettings(updateSettings);
 
     // Never waited on: its existence alone tells a second start to end.
@@ -62,6 +66,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
 
     ReadFileList(updateSettings);
     RefuseItemsOutsideTheirFolders(updateSettings.files);
+    signedUpdate.CheckBeforeDialog(updateSettings);
 
     FindInstallDirectory(updateSettings, destination);
     // What an interrupted run left in the proposed folder is cleaned up
@@ -80,19 +85,28 @@ void RunSteps(Handle& instance, DWORD delayMs)
     String caption;
     FormatCaption(caption);
     UpdateFiles(updateSettings.files, destination, caption.text, delayMs,
-                updateSettings.allOrNothing);
+                updateSettings.allOrNothing, &signedUpdate);
 
     String done;
     done.Assign("アップデートが終了しました。");
     done.ShowMessage(nullptr, caption.text, MB_OK);
+    signedUpdate.Record(updateSettings);
+}
+
+void BeginCheck(const char* item, uint64_t size, void* user)
+{
+    static_cast<ProgressWindow*>(user)->BeginItem(item, size);
 }
 }
 
 void UpdateFiles(const std::vector<String>& files, const std::wstring& destinationDir,
-                 const char* caption, DWORD delayMs, bool allOrNothing)
+                 const char* caption, DWORD delayMs, bool allOrNothing, SignedUpdate* check)
 {
     const DWORD started = GetTickCount();
-    ProgressWindow progress(caption, PlannedBytes(files, destinationDir), started, delayMs);
+    const uint64_t checked = check ? check->CheckedBytes(files) : 0;
+    ProgressWindow progress(caption, checked + PlannedBytes(files, destinationDir), started, delayMs);
+    if (check)
+        check->CheckSources(files, BeginCheck, ProgressWindow::OnChunk, &progress);
     // Declared after the window: a failure puts the targets back before the
     // window goes, and both before the error box.
     FileUpdate update(destinationDir, files, allOrNothing);

@@ -20,3 +20,4 @@ extern const char* const kBadSignatureText;      // "アップデートの署名
 extern const char* const kOtherProductText;      // "このアップデートは別の製品または版のものです。"
 extern const char* const kOlderUpdateText;       // "これより新しいアップデートが適用済みです。"
 extern const char* const kExpiredUpdateText;     // "このアップデートは有効期限が切れています。"
+extern const char* const kAnchorWriteFailedText;  // "アップデートの記録をレジストリに書き込めませんでした。"

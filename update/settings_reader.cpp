@@ -265,6 +265,8 @@ void RecordSettings(const char* section, String& settingsText, SettingsRecord& r
     Search(section, nullptr, none, settingsText, &record);
 }
 
+SettingsBytesCheck settingsBytesCheck = nullptr;
+
 void ReadSetting(const char* section, const char* key, String& value, const char* fileName)
 {
     ArchiveFile file;
@@ -281,8 +283,9 @@ void ReadSetting(const char* section, const char* key, String& value, const char
     } catch (OCException&) {
         RaiseNoMemory();
     }
+    uint32_t got = 0;
     if (settings.text != nullptr && uint32_t(settings.capacity) >= size) {
-        uint32_t got = file.Read(settings.text, size);
+        got = file.Read(settings.text, size);
         if (got > size)
             got = size;
         settings.text[got] = '\0';
@@ -290,6 +293,8 @@ void ReadSetting(const char* section, const char* key, String& value, const char
         settings.cursor = settings.text;
     }
     file.Close();
+    if (settingsBytesCheck)
+        settingsBytesCheck(settings.text, got, size);
 
     FindSettingValue(section, key, value, settings);
 }
