@@ -1,5 +1,6 @@
 #include "update/update_manifest.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -223,6 +224,53 @@ private:
     int next_;  // 0..5: the header line expected; 6: the body
 };
 
+// Lower-case hex, as digests and keys are written.
+std::string HexText(const unsigned char* bytes, size_t count)
+{
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        text += "0123456789abcdef"[bytes[i] >> 4];
+        text += "0123456789abcdef"[bytes[i] & 0xF];
+    }
+    return text;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18);
+            out += char(0x80 | (c >> 12 & 0x3F));
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string TimeText(uint64_t stamp)
+{
+    char text[32];
+    const unsigned long long s = stamp;
+    snprintf(text, sizeof text, "%04llu-%02llu-%02lluT%02llu:%02llu:%02lluZ", s / 10000000000u,
+             s / 100000000u % 100, s / 1000000 % 100, s / 10000 % 100, s / 100 % 100, s % 100);
+    return text;
+}
+
 }  // namespace
 
 ManifestFile::ManifestFile() : size(0), digest() {}
@@ -263,11 +311,24 @@ bool ParsePublicKey(const std::string& hex, P256PublicKey& key)
 
 std::string PublicKeyText(const P256PublicKey& key)
 {
-    std::string text;
-    for (unsigned char byte : key) {
-        text += "0123456789abcdef"[byte >> 4];
-        text += "0123456789abcdef"[byte & 0xF];
-    }
+    return HexText(key.data(), key.size());
+}
+
+std::string ManifestText(const UpdateManifest& manifest)
+{
+    std::string text = "update-manifest 1\nproduct " + Utf8(manifest.product) + "\nversion " +
+                       Utf8(manifest.version) + "\nsequence " + std::to_string(manifest.sequence) + "\n";
+    if (manifest.expires != 0)
+        text += "expires " + TimeText(manifest.expires) + "\n";
+    text += "settings " + std::to_string(manifest.settingsSize) + " " +
+            HexText(manifest.settingsDigest.data(), 32) + "\n";
+    for (const ManifestFile& file : manifest.files)
+        text += "file " + std::to_string(file.size) + " " + HexText(file.digest.data(), 32) + " " +
+                Utf8(file.item) + "\n";
+    for (const P256PublicKey& key : manifest.trustKeys)
+        text += "trust-key " + PublicKeyText(key) + "\n";
+    for (const P256PublicKey& key : manifest.revokeKeys)
+        text += "revoke-key " + PublicKeyText(key) + "\n";
     return text;
 }
 

@@ -63,6 +63,11 @@ public:
 // lines for one item, or more than maxManifestBytes, are refused too.
 bool ParseManifest(const char* data, size_t size, UpdateManifest& manifest, size_t* badLine = nullptr);
 
+// The manifest's text, in the order and form ParseManifest reads (items
+// and keys in the order held). Empty texts or items are written as they are
+// and would not read back.
+std::string ManifestText(const UpdateManifest& manifest);
+
 // Two names of items alike as the system compares them: "/" as "\", ASCII
 // letters in either case.
 bool SameItemName(const std::wstring& a, const std::wstring& b);
