@@ -48,10 +48,13 @@ bool ParseDecimal(const std::string& text, uint64_t limit, uint64_t& value)
 }
 
 // Strict UTF-8 (no overlong form, no surrogate, nothing above U+10FFFF) to
-// UTF-16, refusing control characters; false for an empty text too.
+// UTF-16, refusing control characters; false for an empty text too, and for
+// one that begins or ends with a space (the separator).
 bool TextField(const std::string& text, std::wstring& wide)
 {
     wide.clear();
+    if (text.empty() || text.front() == ' ' || text.back() == ' ')
+        return false;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* end = p + text.size();
     while (p < end) {

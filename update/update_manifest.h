@@ -58,9 +58,10 @@ public:
 //   revoke-key <public key>
 // Every line ends in LF (no CR, no empty line, none after the last LF);
 // fields are separated by one space; texts are UTF-8 without control
-// characters or byte-order mark; sizes decimal without leading zeros; digests
-// 64 lower-case hex digits; public keys 128 hex digits, X then Y. Two file
-// lines for one item, or more than maxManifestBytes, are refused too.
+// characters or byte-order mark, neither beginning nor ending in a space;
+// sizes decimal without leading zeros; digests 64 lower-case hex digits;
+// public keys 128 hex digits, X then Y. Two file lines for one item, or more
+// than maxManifestBytes, are refused too.
 bool ParseManifest(const char* data, size_t size, UpdateManifest& manifest, size_t* badLine = nullptr);
 
 // The manifest's text, in the order and form ParseManifest reads (items
