@@ -252,3 +252,33 @@ TEST_F(SignedUpdateTest, RefusalsWriteNothing)
         EXPECT_EQ(keysBefore, StoredKeys()) << row.what;
     }
 }
+
+// A publisher without updtool: key, manifest and signature (DER) all from
+// openssl (fixtures/openssl/make.sh), for a product of its own name.
+TEST_F(SignedUpdateTest, AcceptsAnUpdateSignedByOpenssl)
+{
+    const std::string fixture = ProgramFolder() + "\\e2e-fixtures\\openssl\\";
+    for (const char* file : {"update.ini", "a.txt", "update.manifest", "update.sig"})
+        Ship(file, ReadFileBytes(fixture + "update\\" + file));
+    DeleteFileW(Wide(ShippedPath("b.txt")).c_str());
+    ProductKey product("QuillmarkE2E", "OpensslSigned");
+    product.SetExecute(install + "\\demo.exe");
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuillmarkE2E\\OpensslSigned", 0,
+                                           KEY_ALL_ACCESS, &key));
+    const std::wstring keys = Wide(ReadFileBytes(fixture + "key.pub"));
+    ASSERT_EQ(128u, keys.size());
+    RegSetValueExW(key, L"UpdateKeys", 0, REG_SZ, reinterpret_cast<const BYTE*>(keys.c_str()),
+                   DWORD((keys.size() + 1) * sizeof(wchar_t)));
+
+    const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), BoxLine(kCaption, kDone)}));
+    ExpectCleanEnd(run);
+    EXPECT_EQ("new a.txt", ReadFileBytes(InstalledPath("a.txt")));
+    DWORD sequence = 0, size = sizeof sequence;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"UpdateSequence", nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(&sequence), &size));
+    EXPECT_EQ(1u, sequence);
+    RegCloseKey(key);
+}
