@@ -111,6 +111,9 @@ protected:
         return BoxLine(u8"エラー", u8"エラーが発生しました。\nCode " + code + " :" + text);
     }
 
+    // Installs the update of an openssl fixture folder under its anchor.
+    void RunOpensslSigned(const std::string& fixture);
+
     P256PublicKey publisher;
     P256Secret secret;
 };
@@ -254,10 +257,21 @@ TEST_F(SignedUpdateTest, RefusalsWriteNothing)
 }
 
 // A publisher without updtool: key, manifest and signature (DER) all from
-// openssl (fixtures/openssl/make.sh), for a product of its own name.
+// openssl (fixtures/openssl/make.sh), for a product of its own name; the
+// one kept in the sources, and the one the build made when openssl is there.
 TEST_F(SignedUpdateTest, AcceptsAnUpdateSignedByOpenssl)
 {
-    const std::string fixture = ProgramFolder() + "\\e2e-fixtures\\openssl\\";
+    for (const char* made : {"openssl", "openssl-live"}) {
+        const std::string fixture = ProgramFolder() + "\\e2e-fixtures\\" + made + "\\";
+        if (made != std::string("openssl") && Attributes(fixture + "key.pem") == INVALID_FILE_ATTRIBUTES)
+            continue;  // no openssl on the build machine
+        Prepare();
+        RunOpensslSigned(fixture);
+    }
+}
+
+void SignedUpdateTest::RunOpensslSigned(const std::string& fixture)
+{
     for (const char* file : {"update.ini", "a.txt", "update.manifest", "update.sig"})
         Ship(file, ReadFileBytes(fixture + "update\\" + file));
     DeleteFileW(Wide(ShippedPath("b.txt")).c_str());
@@ -273,12 +287,14 @@ TEST_F(SignedUpdateTest, AcceptsAnUpdateSignedByOpenssl)
 
     const SessionResult run = Run({Press(IDOK), Press(IDOK)});
 
-    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), BoxLine(kCaption, kDone)}));
+    EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), BoxLine(kCaption, kDone)}))
+        << fixture;
     ExpectCleanEnd(run);
-    EXPECT_EQ("new a.txt", ReadFileBytes(InstalledPath("a.txt")));
+    EXPECT_EQ("new a.txt", ReadFileBytes(InstalledPath("a.txt"))) << fixture;
     DWORD sequence = 0, size = sizeof sequence;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"UpdateSequence", nullptr, nullptr,
-                                              reinterpret_cast<BYTE*>(&sequence), &size));
-    EXPECT_EQ(1u, sequence);
+                                              reinterpret_cast<BYTE*>(&sequence), &size))
+        << fixture;
+    EXPECT_EQ(1u, sequence) << fixture;
     RegCloseKey(key);
 }
