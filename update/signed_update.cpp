@@ -1,6 +1,7 @@
 #include "update/signed_update.h"
 
 #include <cstring>
+#include <set>
 #include "base/exceptions.h"
 #include "base/messages.h"
 #include "base/text_932.h"
@@ -91,15 +92,14 @@ bool VerifiesUnder(const std::vector<P256PublicKey>& keys, const Sha256::Digest&
     return false;
 }
 
-// Whether an earlier item of the list names the same file.
-bool ListedBefore(const std::vector<String>& items, size_t index)
+// For each item, whether an earlier one names the same file.
+std::vector<bool> ListedBefore(const std::vector<String>& items)
 {
-    const std::wstring name = WideFrom932(items[index]);
-    for (size_t i = 0; i < index; ++i) {
-        if (SameItemName(WideFrom932(items[i]), name))
-            return true;
-    }
-    return false;
+    std::set<std::wstring> seen;
+    std::vector<bool> before(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        before[i] = !seen.insert(FoldedItemName(WideFrom932(items[i]))).second;
+    return before;
 }
 
 }  // namespace
@@ -153,25 +153,26 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings)
         if (manifest_.expires != 0 && manifest_.expires <= Now())
             Refuse(DWORD(CERT_E_EXPIRED), kExpiredUpdateText);
     }
+    std::set<const ManifestFile*> listed;
     for (const String& item : settings.files) {
-        if (!manifest_.Find(WideFrom932(item)))
+        const ManifestFile* file = manifest_.Find(WideFrom932(item));
+        if (!file)
             Refuse(ERROR_NOT_FOUND, kFileUnlistedText, TextOf(item));
+        listed.insert(file);
     }
-    for (const ManifestFile& file : manifest_.files) {
-        bool listed = false;
-        for (const String& item : settings.files)
-            listed = listed || SameItemName(file.item, WideFrom932(item));
-        if (!listed)
-            Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
-    }
+    if (listed.size() != manifest_.files.size())
+        Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
 }
 
 uint64_t SignedUpdate::CheckedBytes(const std::vector<String>& items) const
 {
     uint64_t total = 0;
-    for (size_t i = 0; hasManifest_ && i < items.size(); ++i) {
+    if (!hasManifest_)
+        return total;
+    const std::vector<bool> before = ListedBefore(items);
+    for (size_t i = 0; i < items.size(); ++i) {
         const ManifestFile* file = manifest_.Find(WideFrom932(items[i]));
-        if (file && !ListedBefore(items, i))
+        if (file && !before[i])
             total += file->size;
     }
     return total;
@@ -186,9 +187,10 @@ void SignedUpdate::CheckSources(const std::vector<String>& items, CheckBeginFunc
     // manifest gives; then the digests, from the handles that stay open.
     std::vector<std::pair<const String*, const ManifestFile*>> checks;
     const size_t first = sources_.size();
+    const std::vector<bool> before = ListedBefore(items);
     for (size_t i = 0; i < items.size(); ++i) {
         const String& item = items[i];
-        if (ListedBefore(items, i))
+        if (before[i])
             continue;
         const ManifestFile* file = manifest_.Find(WideFrom932(item));
         if (!file)

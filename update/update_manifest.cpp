@@ -98,8 +98,9 @@ bool IsLeapYear(uint64_t year)
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
-// YYYY-MM-DDTHH:MM:SSZ, a time that exists, as YYYYMMDDhhmmss.
-bool ParseTime(const std::string& text, uint64_t& stamp)
+}  // namespace
+
+bool ParseManifestTime(const std::string& text, uint64_t& stamp)
 {
     static const char form[] = "dddd-dd-ddTdd:dd:ddZ";
     if (text.size() != sizeof form - 1)
@@ -126,6 +127,8 @@ bool ParseTime(const std::string& text, uint64_t& stamp)
     stamp = digits;
     return true;
 }
+
+namespace {
 
 // Splits line at single spaces into at most count fields, the last taking
 // the rest; false when a field would be empty.
@@ -185,7 +188,7 @@ public:
         case 4:
             next_ = 5;
             if (word == "expires")
-                return Fields(line, 2, f) && ParseTime(f[1], manifest_.expires);
+                return Fields(line, 2, f) && ParseManifestTime(f[1], manifest_.expires);
             [[fallthrough]];  // no expiry: this is the settings line
         case 5:
             next_ = 6;
@@ -208,10 +211,7 @@ private:
             if (!(Fields(line, 4, f) && ParseDecimal(f[1], UINT64_MAX, file.size) &&
                   ParseHex(f[2], file.digest.data(), 32, false) && TextField(f[3], file.item)))
                 return false;
-            if (manifest_.Find(file.item))
-                return false;
-            manifest_.files.push_back(file);
-            return true;
+            return manifest_.Add(file);
         }
         if (word == "trust-key" || word == "revoke-key") {
             P256PublicKey key;
@@ -287,24 +287,26 @@ UpdateManifest::UpdateManifest()
 
 UpdateManifest::~UpdateManifest() {}
 
-const ManifestFile* UpdateManifest::Find(const std::wstring& item) const
+bool UpdateManifest::Add(const ManifestFile& file)
 {
-    for (const ManifestFile& file : files) {
-        if (SameItemName(file.item, item))
-            return &file;
-    }
-    return nullptr;
+    if (!index_.emplace(FoldedItemName(file.item), files.size()).second)
+        return false;
+    files.push_back(file);
+    return true;
 }
 
-bool SameItemName(const std::wstring& a, const std::wstring& b)
+const ManifestFile* UpdateManifest::Find(const std::wstring& item) const
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldName(a[i]) != FoldName(b[i]))
-            return false;
-    }
-    return true;
+    const auto found = index_.find(FoldedItemName(item));
+    return found == index_.end() ? nullptr : &files[found->second];
+}
+
+std::wstring FoldedItemName(const std::wstring& item)
+{
+    std::wstring folded = item;
+    for (wchar_t& c : folded)
+        c = FoldName(c);
+    return folded;
 }
 
 bool ParsePublicKey(const std::string& hex, P256PublicKey& key)

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 #include "base/p256_key.h"
@@ -31,16 +32,22 @@ public:
     uint64_t expires;            // YYYYMMDDhhmmss (UTC) as a decimal number; 0: none
     uint64_t settingsSize;
     Sha256::Digest settingsDigest;
-    std::vector<ManifestFile> files;  // in the manifest's order, no two alike
+    std::vector<ManifestFile> files;  // in the manifest's order, no two alike (Add)
     std::vector<P256PublicKey> trustKeys;
     std::vector<P256PublicKey> revokeKeys;
 
     UpdateManifest();
     virtual ~UpdateManifest();
 
-    // The file line for item (as update.ini lists it: "/" or "\" between its
-    // parts), compared as the system compares names; null when none.
+    // Appends file unless an item alike (FoldedItemName) is there; false then.
+    bool Add(const ManifestFile& file);
+    // The file line Add took for item (as update.ini lists it: "/" or "\"
+    // between its parts), compared as the system compares names; null when
+    // none. In logarithmic time: a manifest may list a great many items.
     const ManifestFile* Find(const std::wstring& item) const;
+
+private:
+    std::map<std::wstring, size_t> index_;  // FoldedItemName -> files[]
 };
 
 // Reads a whole manifest. False, with manifest in no defined state and
@@ -69,9 +76,13 @@ bool ParseManifest(const char* data, size_t size, UpdateManifest& manifest, size
 // and would not read back.
 std::string ManifestText(const UpdateManifest& manifest);
 
-// Two names of items alike as the system compares them: "/" as "\", ASCII
-// letters in either case.
-bool SameItemName(const std::wstring& a, const std::wstring& b);
+// A time as the manifest writes it (YYYY-MM-DDTHH:MM:SSZ, one that exists)
+// as YYYYMMDDhhmmss; false for anything else.
+bool ParseManifestTime(const std::string& text, uint64_t& stamp);
+
+// item in the form in which two names the system takes for one are equal:
+// "/" as "\", ASCII letters in lower case.
+std::wstring FoldedItemName(const std::wstring& item);
 
 // A public key as 128 hex digits (either case). False for anything else.
 bool ParsePublicKey(const std::string& hex, P256PublicKey& key);

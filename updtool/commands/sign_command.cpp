@@ -177,7 +177,7 @@ int RunSign(const Arguments& args)
         ManifestFile file;
         if (!ListItem(item, file))
             return Fail("sign", "the item " + Shown(name) + " is not in the folder", ExitProblems);
-        manifest.files.push_back(file);
+        manifest.Add(file);
     }
 
     const std::string text = ManifestText(manifest);
