@@ -95,7 +95,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
 
 void BeginCheck(const char* item, uint64_t size, void* user)
 {
-    static_cast<ProgressWindow*>(user)->BeginItem(item, size);
+    static_cast<ProgressWindow*>(user)->BeginItem(item, size, true);
 }
 }
 

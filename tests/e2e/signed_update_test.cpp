@@ -6,6 +6,7 @@
 #include "tests/e2e/e2e_fixture.h"
 
 #include <functional>
+#include "app/resource_ids.h"
 #include "base/p256_key.h"
 #include "update/update_anchor.h"
 #include "update/update_manifest.h"
@@ -254,6 +255,51 @@ TEST_F(SignedUpdateTest, RefusalsWriteNothing)
         EXPECT_EQ(sequenceBefore, StoredSequence()) << row.what;
         EXPECT_EQ(keysBefore, StoredKeys()) << row.what;
     }
+}
+
+// A large listed item is checked under the progress window, which is gone
+// before the refusal's box; a digest found wrong at its very end still
+// leaves nothing written.
+TEST_F(SignedUpdateTest, ChecksALargeUpdateUnderTheProgressWindow)
+{
+    WriteIni("a.txt;big.bin");
+    // 384 MiB that take no room (Wine makes the file sparse), checked for
+    // well over the second after which the window shows.
+    const uint64_t size = 384ull << 20;
+    HANDLE big = CreateFileW(Wide(ShippedPath("big.bin")).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, big);
+    LARGE_INTEGER end;
+    end.QuadPart = LONGLONG(size);
+    ASSERT_TRUE(SetFilePointerEx(big, end, nullptr, FILE_BEGIN) && SetEndOfFile(big));
+    CloseHandle(big);
+    UpdateManifest manifest = Listed();
+    manifest.files.pop_back();
+    ManifestFile listed;
+    listed.item = L"big.bin";
+    listed.size = size;  // and a digest of zeros, which no content has
+    manifest.files.push_back(listed);
+    Sign(manifest);
+
+    bool progressAtTheBox = true;
+    SessionOptions options;
+    HWND progress = nullptr;
+    options.onWindow = [&](const WindowSnapshot& window) {
+        if (window.IsProgress())
+            progress = window.handle;
+        else if (window.Text(0xFFFF).find("big.bin") != std::string::npos)
+            progressAtTheBox = progress && IsWindow(progress) && IsWindowVisible(progress);
+    };
+    const SessionResult run = RunSession(UpdaterExe(), update, {Press(IDOK), Press(IDOK)}, options);
+
+    EXPECT_EQ(run.lines, (std::vector<std::string>{
+                             DialogLine(kCaption, install),
+                             ErrorBox("0x570", u8"ファイル big.bin が壊れているか、書き換えられています。")}));
+    ExpectCleanEnd(run);
+    ASSERT_EQ(1u, run.progress.size());
+    EXPECT_EQ(u8"確認中：big.bin", run.progress[0].Text(IDC_PROGRESS_ITEM));
+    EXPECT_FALSE(progressAtTheBox);
+    EXPECT_EQ("old a.txt|old b.txt", Installed2());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, Attributes(InstalledPath("big.bin")));
 }
 
 // A publisher without updtool: key, manifest and signature (DER) all from

@@ -323,45 +323,52 @@ bool RunListed(const Case& c, const std::string& root)
     const std::wstring listed = WideFrom932((root + "\\listed").c_str());
     CreateDirectoryW(unlisted.c_str(), nullptr);
     CreateDirectoryW(listed.c_str(), nullptr);
-    // The three in turn, each round; the shortest time of each counts.
-    const std::function<void()> ways[] = {
-        [&] {
-            FileUpdate update(unlisted, items, false);
-            for (const String& item : items)
-                update.Apply(item, nullptr, nullptr);
-            update.Commit();
-        },
-        [&] {
-            SignedUpdate check;
-            check.LoadManifest();
-            check.CheckSources(items, nullptr, nullptr, nullptr);
-            FileUpdate update(listed, items, false);
-            for (const String& item : items)
-                update.Apply(item, nullptr, nullptr);
-            update.Commit();
-        },
-        [&] {
-            Sha256 sha;
-            for (uint64_t left = c.bytes; left > 0;) {
-                const size_t n = left < chunk.size() ? size_t(left) : chunk.size();
-                sha.Add(chunk.data(), n);
-                left -= n;
-            }
-            sha.Finish();
-        },
+    const auto unlistedRun = [&] {
+        FileUpdate update(unlisted, items, false);
+        for (const String& item : items)
+            update.Apply(item, nullptr, nullptr);
+        update.Commit();
     };
-    double best[3] = {1e30, 1e30, 1e30};
+    const auto listedRun = [&] {
+        SignedUpdate check;
+        check.LoadManifest();
+        check.CheckSources(items, nullptr, nullptr, nullptr);
+        FileUpdate update(listed, items, false);
+        for (const String& item : items)
+            update.Apply(item, nullptr, nullptr);
+        update.Commit();
+    };
+    const auto hashAlone = [&] {
+        Sha256 sha;
+        for (uint64_t left = c.bytes; left > 0;) {
+            const size_t n = left < chunk.size() ? size_t(left) : chunk.size();
+            sha.Add(chunk.data(), n);
+            left -= n;
+        }
+        sha.Finish();
+    };
+    const auto checkAlone = [&] {
+        SignedUpdate check;
+        check.LoadManifest();
+        check.CheckSources(items, nullptr, nullptr, nullptr);
+    };
+    // In turn, each round, each run after one that writes nothing, so that
+    // neither meets the other's write-back; the shortest time of each counts.
+    const std::function<void()> ways[] = {unlistedRun, hashAlone, listedRun, checkAlone};
+    double best[4] = {1e30, 1e30, 1e30, 1e30};
     for (int round = 0; round < kRounds; ++round) {
-        for (int way = 0; way < 3; ++way) {
+        for (int way = 0; way < 4; ++way) {
             const double start = Now();
             ways[way]();
             best[way] = std::min(best[way], Now() - start);
         }
     }
     SetCurrentDirectoryW(previous);
-    std::printf("  listed run %.1f ms, unlisted run %.1f ms, SHA-256 alone %.1f ms: the listed run "
-                "takes %.2f times the unlisted run plus SHA-256 (goal: at most 1.1)\n",
-                best[1] * 1000, best[0] * 1000, best[2] * 1000, best[1] / (best[0] + best[2]));
+    std::printf("  listed run %.1f ms (its check alone %.1f ms), unlisted run %.1f ms, SHA-256 alone "
+                "%.1f ms: the listed run takes %.2f times the unlisted run plus SHA-256 (goal: at most "
+                "1.1)\n",
+                best[2] * 1000, best[3] * 1000, best[0] * 1000, best[1] * 1000,
+                best[2] / (best[0] + best[1]));
     DeleteFileA((folder + "\\update.manifest").c_str());
     RemoveFolder(root + "\\unlisted");
     RemoveFolder(root + "\\listed");
