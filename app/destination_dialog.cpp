@@ -3,6 +3,7 @@
 #include "app/resource_ids.h"
 #include "app/run_state.h"
 #include "app/folder_browser.h"
+#include "base/run_log.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 
@@ -19,6 +20,7 @@ void OnInitDialog(HWND window, LPARAM parameter)
     FormatCaption(caption);
     SetWindowTextW(window, WideFrom932(caption).c_str());
     SetDlgItemTextW(window, IDC_DESTINATION_EDIT, destination.c_str());
+    LogEvent("dialog shows the install folder \"" + LogText(destination) + "\"");
 }
 
 void OnCommand(HWND window, int id)
@@ -28,10 +30,12 @@ void OnCommand(HWND window, int id)
     case IDOK:
         if (currentDialog)
             currentDialog->GetItemText(IDC_DESTINATION_EDIT, destination);
+        LogEvent("dialog answered OK with the install folder \"" + LogText(destination) + "\"");
         EndDialog(dialogWindow, 1);
         break;
     case IDCANCEL:
     case IDCLOSE:
+        LogEvent("dialog answered Cancel");
         EndDialog(dialogWindow, 0);
         break;
     case IDC_BROWSE: {

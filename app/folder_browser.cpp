@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include "base/owned.h"
+#include "base/run_log.h"
 #include "base/text_932.h"
 
 namespace {
@@ -38,9 +39,14 @@ void BrowseForFolder(FilePath& folder, HWND owner, const char* prompt)
     info.lpfn = BrowseCallback;
     info.lParam = 0;
 
+    LogEvent("folder browser opened at \"" + LogText(folder.path) + "\"");
     const Owned<PIDLIST_ABSOLUTE, FreeItem> chosen(SHBrowseForFolderW(&info));
-    if (chosen.Valid() && SHGetPathFromIDListW(chosen.Get(), buffer))
+    if (chosen.Valid() && SHGetPathFromIDListW(chosen.Get(), buffer)) {
         folder.path = buffer;
+        LogEvent("folder browser answered \"" + LogText(folder.path) + "\"");
+    } else {
+        LogEvent("folder browser cancelled, or its choice is no folder on disk");
+    }
 }
 
 // Works on a fixed local buffer only, so nothing here can throw into the

@@ -4,6 +4,7 @@
 #include "base/exceptions.h"
 #include "base/message_box.h"
 #include "base/messages.h"
+#include "base/run_log.h"
 #include "base/text_932.h"
 
 bool PromptOpenFailure(const std::wstring& path)
@@ -11,6 +12,7 @@ bool PromptOpenFailure(const std::wstring& path)
     // Wine's message box clears the last error; the Abort report must carry
     // the error of the failed open, so it is taken before the box.
     const DWORD error = GetLastError();
+    LogFailure("opening or replacing", path, error);
     const int answer = ShowMessageBox(WideSentence(kOpenFailedText, path),
                                       "ファイルエラー", MB_ABORTRETRYIGNORE);
     if (answer == IDRETRY)

@@ -8,15 +8,18 @@
 #include "app/open_failure_prompt.h"
 #include "app/progress_window.h"
 #include "app/resource_ids.h"
+#include "app/run_record.h"
 #include "app/run_state.h"
 #include "base/exceptions.h"
 #include "base/message_box.h"
 #include "base/messages.h"
 #include "base/owned.h"
+#include "base/run_log.h"
 #include "base/text_932.h"
 #include "pak/open_failure.h"
 #include "update/file_update.h"
 #include "update/interrupted_update.h"
+#include "update/item_record.h"
 #include "update/item_rule.h"
 #include "update/item_step.h"
 #include "update/signed_update.h"
@@ -36,6 +39,7 @@ typedef Owned<bool, LeaveComApartment> ComApartment;
 // message: UTF-16, as it may name a path with any character.
 void ReportError(uint32_t code, const std::wstring& message)
 {
+    LogEvent("the run ends in its error box: " + LogError(code));
     try {
         String head;
         head.Format("エラーが発生しました。\nCode 0x%x :", code);
@@ -51,18 +55,38 @@ void ReportError(uint32_t code, const char* message)
     ReportError(code, WideFrom932(message));
 }
 
+// Where an item's source lies, for the record: the update folder is the
+// current one.
+std::wstring ItemSource(const char* item)
+{
+    const std::wstring relative = WideFrom932(item);
+    wchar_t full[MAX_PATH * 2];
+    const DWORD got = GetFullPathNameW(relative.c_str(), MAX_PATH * 2, full, nullptr);
+    return got == 0 || got >= MAX_PATH * 2 ? relative : std::wstring(full, got);
+}
+
+// How the run ended, for its record.
+const char* outcome = "";
+
 void RunSteps(Handle& instance, DWORD delayMs)
 {
+    outcome = "ended by its error box";
     // Before the first load of the settings, so that every load is checked.
     SignedUpdate signedUpdate;
     signedUpdate.LoadManifest();
     ReadNamingSettings(updateSettings);
 
     // Never waited on: its existence alone tells a second start to end.
-    instance.Reset(CreateEventW(nullptr, TRUE, TRUE, WideFrom932(updateSettings.name).c_str()));
+    const std::wstring eventName = WideFrom932(updateSettings.name);
+    instance.Reset(CreateEventW(nullptr, TRUE, TRUE, eventName.c_str()));
     const DWORD created = GetLastError();
-    if (!instance.Valid() || created == ERROR_ALREADY_EXISTS)
+    if (!instance.Valid() || created == ERROR_ALREADY_EXISTS) {
+        LogEvent("single instance: event \"" + LogText(eventName) + "\" " +
+                 (instance.Valid() ? "exists: another updater runs" : "cannot be made: " + LogError(created)));
+        outcome = "another updater runs: ended without a window";
         return;
+    }
+    LogEvent("single instance: event \"" + LogText(eventName) + "\" made, no other updater runs");
 
     ReadFileList(updateSettings);
     RefuseItemsOutsideTheirFolders(updateSettings.files);
@@ -75,11 +99,15 @@ void RunSteps(Handle& instance, DWORD delayMs)
 
     {
         ModalDialog dialog(IDD_DESTINATION, DestinationDialogProc);
-        if (dialog.ShowModal() != 1)
+        if (dialog.ShowModal() != 1) {
+            outcome = "cancelled in the dialog";
             return;
+        }
     }
-    if (destination.empty())
+    if (destination.empty()) {
+        outcome = "no install folder given: nothing done";
         return;
+    }
     RecoverInterruptedUpdates(destination);
 
     String caption;
@@ -87,6 +115,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
     UpdateFiles(updateSettings.files, destination, caption.text, delayMs,
                 updateSettings.allOrNothing, &signedUpdate);
 
+    outcome = "finished";
     String done;
     done.Assign("アップデートが終了しました。");
     done.ShowMessage(nullptr, caption.text, MB_OK);
@@ -116,7 +145,21 @@ void UpdateFiles(const std::vector<String>& files, const std::wstring& destinati
     for (size_t i = 0; i < files.size(); ++i) {
         const String& item = files[i];
         ItemStep step(TextOf(item), ItemTarget(destinationDir, TextOf(item)));
-        if (listedAgain[i] || TakeItemStep(step) != VerdictApply)
+        const std::wstring source = ItemSource(TextOf(item));
+        if (listedAgain[i]) {
+            step.verdict = VerdictListedAgain;
+            LogItemStep(i + 1, step, source);
+            continue;
+        }
+        try {
+            TakeItemStep(step);
+        } catch (...) {
+            LogEvent("item " + std::to_string(i + 1) + " \"" + LogText932(TextOf(item)) +
+                     "\": its decision or check failed");
+            throw;
+        }
+        LogItemStep(i + 1, step, source);
+        if (step.verdict != VerdictApply)
             continue;
         progress.BeginItem(TextOf(step.item), step.size);
         update.Apply(item, ProgressWindow::OnChunk, &progress);
@@ -176,6 +219,13 @@ void RunAndReport(const std::function<void()>& steps)
 
 int RunUpdate(DWORD delayMs)
 {
+    const RunArguments arguments = ParseRunArguments(GetCommandLineW());
+    // Asked for by an administrator: without it the run does not start.
+    if (!StartRunRecord(arguments)) {
+        const DWORD error = GetLastError();
+        ReportError(error, WideSentence(kLogNotCreatedText, RequestedLogPath(arguments)));
+        return 0;
+    }
     updateSettings.SetDefaults();
     destination.clear();
     // The file layer asks the user through this when a file cannot be opened.
@@ -185,5 +235,7 @@ int RunUpdate(DWORD delayMs)
     // Its existence marks a running updater; closed at the end of the run.
     Handle instance;
     RunAndReport([&instance, delayMs] { RunSteps(instance, delayMs); });
+    LogEvent(std::string("exit code 0: ") + outcome);
+    EndRunLog();
     return 0;
 }

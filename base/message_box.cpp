@@ -1,5 +1,6 @@
 #include "base/message_box.h"
 
+#include "base/run_log.h"
 #include "base/text_932.h"
 
 // String's own box, here with the other boxes: the string type itself knows
@@ -12,5 +13,23 @@ int String::ShowMessage(HWND, const char* caption, UINT style) const
 int ShowMessageBox(const std::wstring& text, const char* caption, UINT style)
 {
     const std::wstring wideCaption = WideFrom932(caption ? caption : "エラー");
-    return MessageBoxW(nullptr, text.c_str(), wideCaption.c_str(), style | MB_TOPMOST);
+    LogEvent("message box \"" + LogText(wideCaption) + "\": \"" + LogText(text) + "\"");
+    const int answer = MessageBoxW(nullptr, text.c_str(), wideCaption.c_str(), style | MB_TOPMOST);
+    LogEvent("message box answered: " + AnswerName(answer));
+    return answer;
+}
+
+std::string AnswerName(int answer)
+{
+    switch (answer) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDABORT: return "Abort";
+    case IDRETRY: return "Retry";
+    case IDIGNORE: return "Ignore";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    case 0: return "no box could be shown (" + LogError(GetLastError()) + ")";
+    default: return "button " + std::to_string(answer);
+    }
 }

@@ -9,3 +9,6 @@
 // shows on a box without one (another system would show its own language's
 // word). Returns the button pressed.
 int ShowMessageBox(const std::wstring& text, const char* caption, UINT style);
+
+// A box's answer as the record names it ("OK", "Abort", ...).
+std::string AnswerName(int answer);

@@ -4,6 +4,8 @@
 // updater would show, so each is written once.
 
 extern const char* const kOpenFailedText;    // the prompt: "ファイル %s が開けません。"
+// /log=PATH could not be created: "ログファイル %s を作成できませんでした。"
+extern const char* const kLogNotCreatedText;
 extern const char* const kOpenAbortedText;   // Abort there: "ファイル %s が開けませんでした。"
 extern const char* const kReadFailedText;    // "ファイル %s が読めませんでした。"
 extern const char* const kWriteFailedText;   // "ファイル書込に失敗しました。"

@@ -88,4 +88,15 @@ else
 fi
 echo
 python3 "$root/scripts/demo/report.py" "$manifest" "$install_dir" || status=$?
+
+# The run's record: the newest in the Wine user's temporary folder.
+record=$(ls -t "$drive_c"/users/*/Temp/updater\ *.log 2>/dev/null | head -n 1 || true)
+if [ -n "$record" ]; then
+  echo
+  echo "The updater's record of this run: C:${record#"$drive_c"}" | tr / '\\'
+  sed '1s/^\xEF\xBB\xBF//' "$record" | tr -d '\r' | sed 's/^/    /'
+else
+  echo "The updater left no record of this run." >&2
+  status=1
+fi
 exit $status

@@ -9,7 +9,9 @@
 #include "base/exceptions.h"
 #include "base/messages.h"
 #include "base/owned.h"
+#include "base/run_log.h"
 #include "base/string.h"
+#include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "paths/wide_paths.h"
 #include "update/lock_retry.h"
@@ -98,13 +100,14 @@ bool IsSameFile(const ArchiveFile& source, const std::wstring& target)
     // still needs a code that says why.
     String message;
     message.Format(kReadFailedText, source);
+    LogFailure("reading", WideFrom932(source), error ? error : ERROR_HANDLE_EOF);
     SetLastError(error ? error : ERROR_HANDLE_EOF);
     throw OCErrorException(message.text);
 }
 
 }  // namespace
 
-PreparedCopy::PreparedCopy() : timesKnown(false), times(), attributes(0) {}
+PreparedCopy::PreparedCopy() : timesKnown(false), times(), attributes(0), bytes(0) {}
 
 PreparedCopy::~PreparedCopy() {}
 
@@ -150,6 +153,7 @@ bool PrepareUpdateFile(const char* source, const std::wstring& target, int force
             const DWORD readError = got == 0 ? GetLastError() : 0;
             if (got != 0)
                 copy.file.Write(block.data, got);
+            copy.bytes += got;
             remaining -= got;
             if (progress)
                 progress(got, user);
@@ -160,8 +164,10 @@ bool PrepareUpdateFile(const char* source, const std::wstring& target, int force
 
     // On disk before it replaces the target, so a crash never leaves a
     // target whose new bytes were still in the cache.
-    if (!copy.file.Flush())
+    if (!copy.file.Flush()) {
+        LogFailure("FlushFileBuffers", copy.file.Path(), GetLastError());
         throw OCErrorException(kWriteFailedText);
+    }
     // The source's times and attributes in one query by handle, without a
     // second look-up of its path, and without local-time conversions that
     // could only lose what is stored. (The query that also asks for the

@@ -43,6 +43,7 @@ public:
     bool timesKnown;
     FILE_BASIC_INFO times;  // the source's
     DWORD attributes;       // to give the target; 0: as created
+    uint64_t bytes;         // written
 
     PreparedCopy();
     virtual ~PreparedCopy();

@@ -6,6 +6,7 @@
 #include "base/hex_digits.h"
 #include "base/messages.h"
 #include "base/owned.h"
+#include "base/run_log.h"
 #include "base/text_932.h"
 #include "pak/open_failure.h"
 #include "paths/wide_paths.h"
@@ -25,6 +26,7 @@ const size_t kBucketItems = 64;
 
 [[noreturn]] void RaiseNotReplaced(const std::wstring& target, DWORD error)
 {
+    LogFailure("replacing", target, error ? error : ERROR_ACCESS_DENIED);
     SetLastError(error ? error : ERROR_ACCESS_DENIED);
     throw OCErrorException(kOpenAbortedText, target);
 }
@@ -152,18 +154,27 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
 {
     // Without its journal an all-or-nothing update could not be undone after
     // an interruption; an item-by-item one goes on, as it always could.
-    if (!EnsureJournal() && allOrNothing_)
-        throw OCErrorException(kWriteFailedText);
+    if (!EnsureJournal()) {
+        LogFailure("creating the run's journal", folder_, GetLastError());
+        if (allOrNothing_)
+            throw OCErrorException(kWriteFailedText);
+    }
     const std::wstring relative = WideFrom932(item);
     const std::wstring target = folder_ + L"\\" + relative;
-    if (!guard_.Hold(ItemFolder(relative)) || IsLink(target))
+    if (!guard_.Hold(ItemFolder(relative)) || IsLink(target)) {
+        LogEvent("refused: a link lies on the way to " + LogText(target));
         RaiseLinked(item);
+    }
     const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kUpdaterPrefix;
     std::unique_ptr<PreparedCopy> copy(new PreparedCopy);
     if (!allOrNothing_) {
         if (PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
-                              std::wstring(), prefix, *copy))
+                              std::wstring(), prefix, *copy)) {
             PutInPlace(*copy);
+            LogEvent("replaced " + LogText(target) + ": " + std::to_string(copy->bytes) + " bytes written");
+        } else {
+            LogEvent("left as it was: " + LogText(target));
+        }
         return;
     }
     // All the run's files of one folder wait in its own folder beside the
@@ -171,11 +182,17 @@ void FileUpdate::Apply(const String& item, ProgressFunction progress, void* user
     const std::wstring folder = FolderOf(relative);
     const std::wstring bucket =
         Joined(folder, RunFolderName(journal_.RunPrefix()) + L"\\" + HexDigits(staged_[folder]++ / kBucketItems, 2));
-    if (!guard_.Hold(bucket))
+    if (!guard_.Hold(bucket)) {
+        LogEvent("refused: a link lies on the way to " + LogText(folder_ + L"\\" + bucket));
         RaiseLinked(item);
+    }
     if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
-                           folder_ + L"\\" + bucket, prefix, *copy))
+                           folder_ + L"\\" + bucket, prefix, *copy)) {
+        LogEvent("left as it was: " + LogText(target));
         return;
+    }
+    LogEvent("copied beside " + LogText(target) + ": " + std::to_string(copy->bytes) +
+             " bytes written, to take its place once every item is copied");
     const std::wstring& made = copy->file.Path();
     const std::wstring name = LeafOf(made);
     plan_.push_back(JournalReplacement(relative, bucket + L"\\" + name,
@@ -199,8 +216,11 @@ void FileUpdate::ReplaceAll()
         if (GetFileAttributesW(LongPathForm(folder_ + L"\\" + replacement.target).c_str()) ==
             INVALID_FILE_ATTRIBUTES)
             replacement.backup.clear();
-    if (!plan.empty() && !journal_.WriteReplacing(plan))
+    if (!plan.empty() && !journal_.WriteReplacing(plan)) {
+        LogFailure("writing the run's journal", folder_, GetLastError());
         throw OCErrorException(kWriteFailedText);
+    }
+    LogEvent("all or nothing: " + std::to_string(plan.size()) + " copies take their places");
 
     for (size_t i = 0; i < ready_.size(); ++i) {
         PreparedCopy& copy = *ready_[i];
@@ -217,6 +237,7 @@ void FileUpdate::ReplaceAll()
         copy.SetTimesAndAttributes();
     }
     journal_.WriteMark(kJournalComplete);
+    LogEvent("all or nothing: every copy is in its place");
     committed_ = true;
     ready_.clear();
     guard_.ReleaseAll();
@@ -235,8 +256,12 @@ void FileUpdate::RollBack()
     for (const std::unique_ptr<PreparedCopy>& copy : ready_)
         copy->file.Close();
     guard_.ReleaseAll();
+    LogEvent(replacing ? "all or nothing: the run failed; putting every target back"
+                       : "all or nothing: the run failed before any target was replaced; removing its copies");
     const bool done = replacing ? PutBack(folder_, journal_.Contents())
                                 : RemoveRunCopies(folder_, journal_.Contents());
+    LogEvent(done ? "all or nothing: the install folder is as it was before the run"
+                  : "all or nothing: something is still held; the journal stays for the next run");
     if (!done)
         keepJournal_ = true;  // the next run finishes what is left
 }

@@ -1,5 +1,6 @@
 #include "update/install_lookup.h"
 
+#include "base/run_log.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/registry_key.h"
@@ -23,11 +24,18 @@ void LocateInstallDirectory(const UpdateSettings& settings, std::wstring& destin
 
     RegistryKey key;
     std::wstring execute;
-    if (key.Open(HKEY_LOCAL_MACHINE, WideFrom932(subKey)) &&
-        key.QueryString(L"execute", execute, kExecuteRoom)) {
+    const std::string where =
+        "registry HKLM\\" + LogText932(subKey.text) + " (32-bit view), value execute";
+    if (!key.Open(HKEY_LOCAL_MACHINE, WideFrom932(subKey))) {
+        LogEvent(where + ": the key cannot be opened");
+    } else if (!key.QueryString(L"execute", execute, kExecuteRoom)) {
+        LogEvent(where + ": missing, not text, empty or too long");
+    } else {
         FilePath program;
         program.SetPath(execute);
         program.DirectoryPart(destination);
+        LogEvent(where + ": \"" + LogText(execute) + "\", install folder \"" +
+                 LogText(destination) + "\"");
     }
     key.Close();
 
@@ -42,4 +50,6 @@ void LocateInstallDirectory(const UpdateSettings& settings, std::wstring& destin
     if (key.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion"))
         key.QueryString(L"ProgramFilesDir", destination, kProgramFilesRoom);
     key.Close();
+    LogEvent("no install folder recorded: proposing the program-files folder \"" +
+             LogText(destination) + "\"");
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <vector>
+#include "base/run_log.h"
 #include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 #include "update/folder_guard.h"
@@ -168,24 +169,39 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
 {
     if (installFolder.empty())
         return;
-    for (const std::wstring& journal : JournalsIn(installFolder)) {
+    const std::vector<std::wstring> journals = JournalsIn(installFolder);
+    if (journals.empty())
+        LogEvent("recovery: no journal of an interrupted run in " + LogText(installFolder));
+    for (const std::wstring& journal : journals) {
         JournalContents contents;
         // A journal naming anything its run could not have made is not ours
         // to act on: the folder may be writable by anyone.
-        if (!ReadJournal(journal, contents) || !JournalIsConfined(contents))
+        if (!ReadJournal(journal, contents) || !JournalIsConfined(contents)) {
+            LogEvent("recovery: " + LogText(journal) +
+                     " is not a journal this program wrote: left untouched");
             continue;
+        }
         bool done;
+        const char* what;
         if (contents.allOrNothing && contents.replacing && ReplacedAll(installFolder, contents)) {
+            what = "an all-or-nothing run had replaced every target: the new files kept, the old ones removed";
             done = DropBackups(installFolder, contents);
         } else if (contents.allOrNothing && contents.replacing) {
             // Marked before anything is undone: the copies removed on the way
             // must not make a later recovery believe every target replaced.
-            if (!contents.rollingBack && !MarkRollingBack(journal, contents))
+            if (!contents.rollingBack && !MarkRollingBack(journal, contents)) {
+                LogFailure("marking for putting back", journal, GetLastError());
                 continue;
+            }
+            what = "an all-or-nothing run had not finished: every target it replaced put back";
             done = PutBack(installFolder, contents);
         } else {
+            what = "the run's unfinished copies removed";
             done = RemoveRunCopies(installFolder, contents);
         }
+        LogEvent("recovery: " + LogText(journal) + ": " + what + " (" +
+                 std::to_string(contents.replacements.size()) + " replacements listed)" +
+                 (done ? "; journal removed" : "; something is still held: journal kept for the next run"));
         // Something still held: the journal stays for the next run.
         if (done)
             Remove(LongPathForm(journal));

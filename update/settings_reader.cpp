@@ -26,6 +26,7 @@
 
 #include "base/exceptions.h"
 #include "base/multibyte.h"
+#include "base/run_log.h"
 #include "pak/archive_file.h"
 
 namespace {
@@ -292,9 +293,14 @@ void ReadSetting(const char* section, const char* key, String& value, const char
         settings.length = int32_t(std::strlen(settings.text));
         settings.cursor = settings.text;
     }
+    const std::string from = !file.file ? std::string("could not be opened")
+                             : file.inArchive ? "entry of archive " + LogText(file.path)
+                                              : "plain file";
     file.Close();
     if (settingsBytesCheck)
         settingsBytesCheck(settings.text, got, size);
 
     FindSettingValue(section, key, value, settings);
+    LogEvent(std::string("setting [") + section + "] " + key + " = \"" + LogText932(value.text) +
+             "\" (" + fileName + ": " + from + ")");
 }

@@ -3,6 +3,7 @@
 #include "base/exceptions.h"
 #include "base/hex_digits.h"
 #include "base/messages.h"
+#include "base/run_log.h"
 #include "paths/wide_paths.h"
 
 namespace {
@@ -52,6 +53,7 @@ void TemporaryFile::Write(const void* bytes, uint32_t n)
     if (!WriteFile(handle_.Get(), bytes, n, &written, nullptr) || written != n) {
         if (GetLastError() == 0)
             SetLastError(ERROR_DISK_FULL);
+        LogFailure("WriteFile", path_, GetLastError());
         throw OCErrorException(kWriteFailedText);
     }
 }

@@ -187,13 +187,16 @@ WindowSnapshot ReadWindow(HWND window)
     return snapshot;
 }
 
-UpdaterProcess::UpdaterProcess(const std::string& exePath, const std::string& workingDir)
+UpdaterProcess::UpdaterProcess(const std::string& exePath, const std::string& workingDir,
+                               const std::wstring& arguments)
 {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     const std::wstring exe = WideFrom932(exePath.c_str());
     std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         WideFrom932(workingDir.c_str()).c_str(), &startup, &info)) {
         startError_ = "cannot start " + exePath + " in " + workingDir + " (error " +

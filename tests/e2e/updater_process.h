@@ -47,8 +47,9 @@ std::string Utf8FromCp932(const std::string& text);
 class UpdaterProcess {
 public:
     // Starts exePath with workingDir as its current directory (both code
-    // page 932).
-    UpdaterProcess(const std::string& exePath, const std::string& workingDir);
+    // page 932), arguments after its quoted name.
+    UpdaterProcess(const std::string& exePath, const std::string& workingDir,
+                   const std::wstring& arguments = std::wstring());
     UpdaterProcess(const UpdaterProcess&) = delete;
     UpdaterProcess& operator=(const UpdaterProcess&) = delete;
     // Ends a child that is still running, so no test leaves one behind.

@@ -80,7 +80,7 @@ SessionResult RunSession(const std::string& exePath, const std::string& workingD
                          const std::vector<Step>& steps, const SessionOptions& options)
 {
     SessionResult result;
-    UpdaterProcess process(exePath, workingDir);
+    UpdaterProcess process(exePath, workingDir, options.arguments);
     process.onProgress = [&result, &options](const WindowSnapshot& window) {
         result.progress.push_back(window);
         if (options.onWindow)

@@ -39,6 +39,8 @@ struct SessionOptions {
     // Called for every window as it is met, before it is answered; also for
     // progress windows, which are not answered.
     std::function<void(const WindowSnapshot&)> onWindow;
+    // The updater's command line after its name.
+    std::wstring arguments;
 };
 
 struct SessionResult {

@@ -24,11 +24,14 @@ std::string UnixPath(const std::string& path)
 
 }  // namespace
 
-bool MakeFolderLink(const std::string& link, const std::string& to)
+namespace {
+
+bool MakeLink(const std::string& link, const std::string& to, bool folder)
 {
     const std::string from = UnixPath(link), target = UnixPath(to);
     if (from.empty() || target.empty())
-        return CreateSymbolicLinkW(Wide(link).c_str(), Wide(to).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+        return CreateSymbolicLinkW(Wide(link).c_str(), Wide(to).c_str(),
+                                   folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) != 0;
     // Wine starts a Unix program as a process of its own that cannot be
     // waited for: the link is there when it shows.
     std::string command = "/bin/ln -s \"" + target + "\" \"" + from + "\"";
@@ -42,9 +45,23 @@ bool MakeFolderLink(const std::string& link, const std::string& to)
     CloseHandle(process.hProcess);
     for (int waited = 0; waited < 1000; ++waited) {
         const DWORD attributes = GetFileAttributesW(Wide(link).c_str());
+        // Wine reports a link to a folder as a reparse point, one to a
+        // file as the file.
         if (attributes != INVALID_FILE_ATTRIBUTES)
-            return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            return !folder || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         Sleep(10);
     }
     return false;
+}
+
+}  // namespace
+
+bool MakeFolderLink(const std::string& link, const std::string& to)
+{
+    return MakeLink(link, to, true);
+}
+
+bool MakeFileLink(const std::string& link, const std::string& to)
+{
+    return MakeLink(link, to, false);
 }

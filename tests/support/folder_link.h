@@ -8,3 +8,5 @@
 
 // link -> to (both Windows paths). False when it could not be made.
 bool MakeFolderLink(const std::string& link, const std::string& to);
+// The same for a link to a file.
+bool MakeFileLink(const std::string& link, const std::string& to);

@@ -4,8 +4,13 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <windows.h>
+#include "pak/archive_file.h"
 #include "pak/archive_revision.h"
 #include "pak/name_matcher.h"
+#include "tests/support/archive_writer.h"
+#include "tests/support/scratch_dir.h"
+#include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
 #include "updtool/archives/revision_rule.h"
@@ -13,7 +18,9 @@
 #include "updtool/folders/settings_encoding.h"
 #include "base/sha256.h"
 #include "updtool/archives/name_pattern.h"
+#include "updtool/console/command_line.h"
 #include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 TEST(ArchiveRules, ExtractionNames)
@@ -100,6 +107,77 @@ TEST(ArchiveRules, StorePatterns)
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.stored, store.Matches(LookupKeyOf(row.name))) << row.name;
+}
+
+TEST(ArchiveRules, PatternArguments)
+{
+    // The one reader of pack's and make's patterns and extract's names:
+    // slashes become backslashes, the text code page 932 (表 ends in a 0x5C
+    // byte), and a character no entry name can hold is a usage error.
+    const struct {
+        Arguments args;
+        int code;
+        std::vector<std::string> patterns;
+    } rows[] = {
+        {{}, ExitOk, {}},
+        {{L"--exclude", L"cache/*.tmp", L"--exclude=\u8868*"}, ExitOk, {"cache\\*.tmp", "表*"}},
+        {{L"--store", L"*.png"}, ExitOk, {}},
+        {{L"--exclude", L"a", L"--exclude", L"caf\u00e9"}, ExitTrouble, {}},
+        {{L"--exclude", L"\u00e9*", L"--exclude", L"b"}, ExitTrouble, {}},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        CommandLine line;
+        ASSERT_TRUE(line.Parse("make", rows[i].args, {{"--exclude", true}, {"--store", true}}));
+        std::vector<std::string> patterns;
+        const int code = EntryTexts("make", line.Values("--exclude"), "--exclude", patterns);
+        EXPECT_EQ(rows[i].code, code) << "row " << i;
+        if (code == ExitOk) {
+            EXPECT_EQ(rows[i].patterns, patterns) << "row " << i;
+        }
+    }
+}
+
+TEST(ArchiveRules, ListedFilesAreReadAsListed)
+{
+    // Names a folder walk lists that Windows would otherwise take for a
+    // device or cut short, and a name gone since the walk that an archive
+    // of the current folder holds: never read from there.
+    ScratchDir scratch;
+    const std::wstring folder = Wide(scratch.Path());
+    for (const wchar_t* name : {L"con.txt", L"dot.", L"trail. "}) {
+        HANDLE file = CreateFileW((L"\\\\?\\" + folder + L"\\" + name).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        const std::string data = "read " + Utf8(name);
+        DWORD written = 0;
+        WriteFile(file, data.data(), DWORD(data.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    PakSpec spec;
+    spec.entries = {Raw("gone.txt", "from the archive")};
+    WriteFileBytes(scratch.Path("data.pak"), BuildPak(spec));
+    CurrentDirectory here(scratch.Path());
+    const struct {
+        const wchar_t* name;
+        std::string read;
+    } rows[] = {
+        {L"con.txt", "read con.txt"},
+        {L"dot.", "read dot."},
+        {L"trail. ", "read trail. "},
+        {L"gone.txt", "cannot read \"gone.txt\": it does not exist (error 2)"},
+    };
+    for (const auto& row : rows) {
+        std::string read;
+        try {
+            ArchiveFile file;
+            OpenListedFile(file, folder + L"\\" + row.name, Shown(row.name));
+            char buffer[64];
+            read.assign(buffer, ReadListedFile(file, buffer, sizeof buffer, "it"));
+        } catch (const ToolError& error) {
+            read = error.message;
+        }
+        EXPECT_EQ(row.read, read) << Utf8(row.name);
+    }
 }
 
 TEST(ArchiveRules, NamesAsUtf8)

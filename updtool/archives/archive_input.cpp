@@ -80,6 +80,26 @@ int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveR
     return ExitOk;
 }
 
+void OpenListedFile(ArchiveFile& file, const std::wstring& path, const std::string& what)
+{
+    // The \\?\ form, which Windows takes as it is.
+    const std::wstring verbatim = path.compare(0, 4, L"\\\\?\\") == 0 ? path
+                                  : path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1)
+                                                                     : L"\\\\?\\" + path;
+    // ArchiveFile looks a missing name up in the archives: it is not asked.
+    if (GetFileAttributesW(verbatim.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        !file.Open(verbatim, ModeRead) || file.inArchive)
+        ThrowSystemError("cannot read " + what, path);
+}
+
+uint32_t ReadListedFile(ArchiveFile& file, void* buffer, uint32_t n, const std::string& what)
+{
+    const uint32_t got = file.Read(buffer, n);
+    if (ferror(file.file))
+        ThrowSystemError("cannot read " + what);
+    return got;
+}
+
 std::string ProblemMessage(const ArchiveProblem& problem)
 {
     return problem.namesOther ? problem.message + ShownName(problem.other) + problem.suffix

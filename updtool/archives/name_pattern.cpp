@@ -1,20 +1,9 @@
 #include "updtool/archives/name_pattern.h"
 
-NamePatterns::NamePatterns(const std::vector<std::string>& patterns)
-{
-    for (const std::string& pattern : patterns)
-        patterns_.push_back(LookupKeyOf(pattern));
-}
+#include "base/text_932.h"
+#include "updtool/console/command_line.h"
 
-NamePatterns::~NamePatterns() {}
-
-bool NamePatterns::Matches(const LookupKey& name) const
-{
-    for (const LookupKey& pattern : patterns_)
-        if (WildcardMatches(pattern, name))
-            return true;
-    return false;
-}
+namespace {
 
 bool WildcardMatches(const LookupKey& pattern, const LookupKey& name)
 {
@@ -39,4 +28,34 @@ bool WildcardMatches(const LookupKey& pattern, const LookupKey& name)
     while (p < pattern.size() && pattern[p] == U'*')
         ++p;
     return p == pattern.size();
+}
+
+}  // namespace
+
+NamePatterns::NamePatterns(const std::vector<std::string>& patterns)
+{
+    for (const std::string& pattern : patterns)
+        patterns_.push_back(LookupKeyOf(pattern));
+}
+
+NamePatterns::~NamePatterns() {}
+
+bool NamePatterns::Matches(const LookupKey& name) const
+{
+    for (const LookupKey& pattern : patterns_)
+        if (WildcardMatches(pattern, name))
+            return true;
+    return false;
+}
+
+int EntryTexts(const char* command, const std::vector<std::wstring>& values, const char* option,
+               std::vector<std::string>& texts)
+{
+    for (const std::wstring& value : values) {
+        texts.emplace_back();
+        if (!ExactlyTo932(PathArgument(value), texts.back()))
+            return UsageError(command, (option ? std::string(option) + " " : std::string()) +
+                                           Shown(value) + " has characters that no entry name can hold");
+    }
+    return ExitOk;
 }

@@ -23,4 +23,9 @@ private:
     std::vector<LookupKey> patterns_;
 };
 
-bool WildcardMatches(const LookupKey& pattern, const LookupKey& name);
+// Names or patterns given to command, as code page 932 texts into texts
+// (slashes turned to backslashes); ExitOk, or the exit code after the usage
+// message naming one that no entry name can hold. option: the option they
+// came with, for the message; null for positional arguments.
+int EntryTexts(const char* command, const std::vector<std::wstring>& values, const char* option,
+               std::vector<std::string>& texts);

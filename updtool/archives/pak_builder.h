@@ -8,16 +8,21 @@
 // The index goes before the data, but its packed length is known only once
 // every entry has been compressed; so entries' data go to a temporary data
 // file first and are copied behind the index at the end. Memory holds the
-// index and one entry's buffers, never the archive.
+// index records and one entry's buffers, never the archive.
 //
 // The bytes depend only on the entries added (names, data, order), the
 // format, the revision and the level: no times, no host details.
+//
+// Failures throw ToolError; a write to a temporary file that fails throws
+// TemporaryFile's OCErrorException, with the system's error as its code.
 
 #include <zlib.h>
 #include <cstdint>
 #include <string>
 #include <vector>
 #include "base/owned.h"
+#include "pak/archive_file.h"
+#include "pak/archive_writer.h"
 #include "update/temporary_file.h"
 
 class PakBuilder {
@@ -27,7 +32,7 @@ public:
     uint64_t dataRead;  // bytes of the source files read so far
 
     // folder: where the temporary data file is made (a new file, removed
-    // when the builder ends). Throws ToolError when it cannot be made.
+    // when the builder ends).
     PakBuilder(uint32_t version, int32_t revision, int level, const std::wstring& folder);
     PakBuilder(const PakBuilder&) = delete;
     PakBuilder& operator=(const PakBuilder&) = delete;
@@ -36,18 +41,18 @@ public:
     // Adds the next entry, its data read from source: as one zlib stream
     // when compress is set (formats 1 and 2) and that makes it smaller,
     // else raw. listedSize: the source's size as listed, checked before a
-    // byte is read. Throws ToolError when the source cannot be read or the
-    // archive would reach past 2 GiB, which the updater cannot read.
+    // byte is read. Refused when the source cannot be read or the archive
+    // would reach past 2 GiB, which the updater cannot read.
     void Add(const std::string& name, const std::wstring& source, uint64_t listedSize,
              bool compress);
 
-    // Writes the archive to out: header, index, then the data. Throws
-    // ToolError.
-    void Finish(HANDLE out, const std::string& what);
+    // Writes the archive to out: header, index, then the data.
+    void Finish(TemporaryFile& out);
 
 private:
-    void Deflate(HANDLE in, const std::string& what, uint64_t& size, uint64_t& packed);
-    void CopyRaw(HANDLE in, const std::string& what, uint64_t& size);
+    uint64_t Deflate(ArchiveFile& in, const std::string& what, uint64_t& size);
+    uint64_t CopyRaw(ArchiveFile& in, const std::string& what);
+    std::string Index(uint32_t base) const;
 
     uint32_t version_;
     int32_t revision_;
@@ -55,9 +60,7 @@ private:
     TemporaryFile data_;
     Handle dataReader_;  // the same file, to copy it behind the index
     uint64_t dataSize_;  // bytes of the data area written
-    std::string index_;                 // records, offsets from the data area
-    std::vector<uint32_t> offsetAt_;    // where each record's offset lies in index_
-    std::vector<uint32_t> dataOffsets_; // each record's offset from the data area
+    std::vector<RecordFields> records_;  // offsets from the data area
     std::vector<unsigned char> in_;
     std::vector<unsigned char> out_;
     z_stream stream_;

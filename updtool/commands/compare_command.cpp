@@ -8,7 +8,6 @@
 #include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_digests.h"
 #include "updtool/archives/entry_order.h"
-#include "updtool/archives/file_handle.h"
 #include "updtool/folders/folder_walk.h"
 #include "base/sha256.h"
 #include "updtool/console/text_conversion.h"
@@ -100,9 +99,9 @@ private:
         const std::string shown = Shown(path);
         if (!file.Valid())
             ThrowSystemError("cannot read " + shown, path);
-        uint32_t got;
-        while ((got = ReadFully(file.Get(), buffer_.data(), uint32_t(buffer_.size()), shown)) != 0)
-            sha_.Add(buffer_.data(), got);
+        for (DWORD got = 1; got > 0; sha_.Add(buffer_.data(), got))
+            if (!ReadFile(file.Get(), buffer_.data(), DWORD(buffer_.size()), &got, nullptr))
+                ThrowSystemError("cannot read " + shown, path);
         return sha_.Finish();
     }
 

@@ -1,6 +1,7 @@
 #include "updtool/commands/commands.h"
 
 #include <algorithm>
+#include "base/exceptions.h"
 #include "pak/archive_index.h"
 #include "pak/duplicate_names.h"
 #include "pak/entry_reader.h"
@@ -11,7 +12,7 @@
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
-#include "updtool/archives/file_handle.h"
+#include "updtool/archives/name_pattern.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
@@ -61,8 +62,20 @@ public:
     std::vector<LookupKey> wanted;
     std::vector<bool> found;  // per wanted name: an entry of it was met
 
-    Selection() {}
     virtual ~Selection() {}
+
+    // The names after the archive's; ExitOk, or the exit code after the
+    // usage message.
+    int Parse(const CommandLine& line)
+    {
+        std::vector<std::string> names;
+        const int code = EntryTexts("extract", {line.positional.begin() + 1, line.positional.end()},
+                                    nullptr, names);
+        for (const std::string& name : names)
+            wanted.push_back(LookupKeyOf(name));
+        found.assign(wanted.size(), false);
+        return code;
+    }
 
     // Whether record is wanted, noting the names met.
     bool Meet(const IndexRecord& record)
@@ -104,13 +117,6 @@ public:
         ++failed;
     }
 
-    void TellTheRest() const
-    {
-        if (failed > kToldRefusals)
-            WriteErr("updtool extract: ... and " + std::to_string(failed - kToldRefusals) +
-                     " more refused\n");
-    }
-
     // "" when name may be written (a file there is kept or replaced as the
     // options say), else why not; target then names the file.
     std::string Judge(const std::string& name, std::wstring& target, DWORD& attributes) const
@@ -126,13 +132,11 @@ public:
             return std::string();
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
             return "a folder of that name exists";
-        if (!force_)
-            return std::string();
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        if (force_ && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             return "the existing file is a link";
         // Windows refuses to replace a read-only file; so does the tool on
         // every system.
-        if (attributes & FILE_ATTRIBUTE_READONLY)
+        if (force_ && (attributes & FILE_ATTRIBUTE_READONLY))
             return "the existing file is read-only";
         return std::string();
     }
@@ -178,11 +182,8 @@ public:
             ++nameRefusals;
             return Refuse(name, refusal);
         }
-        if (attributes != INVALID_FILE_ATTRIBUTES && !force_) {
-            WriteErr("updtool extract: kept the existing " + Quoted(name) +
-                     " (--force replaces it)\n");
-            return;
-        }
+        if (attributes != INVALID_FILE_ATTRIBUTES && !force_)
+            return Keep(name);
         const std::string folders = MakeFolders(target, base_.size());
         if (!folders.empty())
             return Refuse(name, folders);
@@ -197,9 +198,9 @@ public:
             const unsigned char* data = nullptr;
             uint32_t length = 0;
             while (reader_.Next(data, length))
-                WriteFully(out.Get(), data, length, "it");
-        } catch (const ToolError& error) {
-            return Refuse(name, error.message);
+                out.Write(data, length);
+        } catch (const OCErrorException& failure) {
+            return Refuse(name, SystemErrorText("cannot write it", failure.code, target));
         }
         if (!reader_.problem.empty())
             return Refuse(name, "the archive is damaged: " + reader_.problem);
@@ -207,17 +208,45 @@ public:
             return Refuse(name, SystemErrorText("cannot write it to disk", GetLastError(), target));
         if (!out.RenameOver(target, force_)) {
             const DWORD error = GetLastError();
-            if (!force_ && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
-                WriteErr("updtool extract: kept the existing " + Quoted(name) +
-                         " (--force replaces it)\n");
-                return;
-            }
+            if (!force_ && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+                return Keep(name);
             return Refuse(name, SystemErrorText("cannot put it in place", error, target));
         }
         WriteOut(ShownName(name) + "\n");
     }
 
+    // The second reading: writes what the first found writable. Once
+    // nothing is left to write and no more refusals are told, the rest of
+    // the index (millions of bad names, perhaps) is only counted.
+    void WriteAll(ArchiveFile& archive, Selection& selection)
+    {
+        WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex& index, const IndexRecord& record) {
+            if (int64_t(entry) > lastWritten && failed >= kToldRefusals)
+                return false;
+            if (!selection.Meet(record))
+                return true;
+            const std::string name(record.name, record.nameLength);
+            if (std::binary_search(repeated.begin(), repeated.end(), entry))
+                Refuse(name, "an earlier entry has the same name (the updater reads that one)");
+            else
+                Write(name, index.DataStart(record), index.fileSize, record);
+            return true;
+        });
+        // The refusals this reading did not reach (what it wrote may have
+        // made it refuse more, never fewer, when it went to the end).
+        if (refusedNames > nameRefusals)
+            failed += refusedNames - nameRefusals;
+        if (failed > kToldRefusals)
+            WriteErr("updtool extract: ... and " + std::to_string(failed - kToldRefusals) +
+                     " more refused\n");
+    }
+
 private:
+    void Keep(const std::string& name)
+    {
+        WriteErr("updtool extract: kept the existing " + Quoted(name) + " (--force replaces it)\n");
+    }
+
     std::wstring base_;  // the folder, ending in a backslash
     bool force_;
     EntryReader reader_;
@@ -242,14 +271,8 @@ int RunExtract(const Arguments& args)
         return Fail("extract", Shown(folderArgument) + " is not a usable folder");
 
     Selection selection;
-    for (size_t i = 1; i < line.positional.size(); ++i) {
-        std::string name;
-        if (!ExactlyTo932(PathArgument(line.positional[i]), name))
-            return UsageError("extract", Shown(line.positional[i]) +
-                                             " has characters that no entry name can hold");
-        selection.wanted.push_back(LookupKeyOf(name));
-    }
-    selection.found.assign(selection.wanted.size(), false);
+    if (int code = selection.Parse(line))
+        return code;
 
     ArchiveFile archive, data;
     if (int code = OpenArchiveArgument("extract", path, archive, &data))
@@ -265,25 +288,7 @@ int RunExtract(const Arguments& args)
                                    "; nothing was written",
                     ExitProblems);
 
-    // Once nothing is left to write and no more refusals are told, the rest
-    // of the index (millions of bad names, perhaps) is only counted.
-    WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex& index, const IndexRecord& record) {
-        if (int64_t(entry) > extraction.lastWritten && extraction.failed >= kToldRefusals)
-            return false;
-        if (!selection.Meet(record))
-            return true;
-        const std::string name(record.name, record.nameLength);
-        if (std::binary_search(extraction.repeated.begin(), extraction.repeated.end(), entry))
-            extraction.Refuse(name, "an earlier entry has the same name (the updater reads that one)");
-        else
-            extraction.Write(name, index.DataStart(record), index.fileSize, record);
-        return true;
-    });
-    // The refusals the second reading did not reach (what it wrote may have
-    // made it refuse more, never fewer, when it went to the end).
-    if (extraction.refusedNames > extraction.nameRefusals)
-        extraction.failed += extraction.refusedNames - extraction.nameRefusals;
-    extraction.TellTheRest();
+    extraction.WriteAll(archive, selection);
     for (size_t i = 0; i < selection.wanted.size(); ++i) {
         if (!selection.found[i]) {
             WriteErr("updtool extract: no entry named " + Shown(line.positional[i + 1]) + "\n");

@@ -1,6 +1,8 @@
 #include "updtool/commands/commands.h"
 
 #include <windows.h>
+#include <io.h>
+#include "base/exceptions.h"
 #include "base/text_932.h"
 #include "paths/device_name.h"
 #include "paths/folder_listing.h"
@@ -8,7 +10,7 @@
 #include "update/temporary_file.h"
 #include "update/update_settings.h"
 #include "updtool/console/command_report.h"
-#include "updtool/archives/file_handle.h"
+#include "updtool/archives/archive_input.h"
 #include "updtool/console/kind_name.h"
 #include "updtool/commands/make_diff.h"
 #include "updtool/console/progress.h"
@@ -127,31 +129,16 @@ public:
         TemporaryFile file;
         if (!file.Create(ContainingFolder(target), L"updtool"))
             ThrowSystemError("cannot create a file beside " + Shown(target), target);
-        FILE_BASIC_INFO times = {};
-        bool timed = false;
-        if (source.empty()) {
-            WriteFully(file.Get(), text.data(), uint32_t(text.size()), Shown(target));
-        } else {
-            const Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-            if (!in.Valid())
-                ThrowSystemError("cannot read " + Shown(source), source);
-            std::vector<char> buffer(256 * 1024);
-            for (uint32_t got; (got = ReadFully(in.Get(), buffer.data(), uint32_t(buffer.size()),
-                                                Shown(source))) > 0;
-                 bytes += got)
-                WriteFully(file.Get(), buffer.data(), got, Shown(target));
-            timed = GetFileInformationByHandleEx(in.Get(), FileBasicInfo, &times, sizeof times) != 0;
+        try {
+            if (source.empty())
+                file.Write(text.data(), uint32_t(text.size()));
+            else
+                Copy(source, file);
+        } catch (const OCErrorException& failure) {
+            throw ToolError(SystemErrorText("cannot write " + Shown(target), failure.code, target));
         }
         if (!file.Flush())
             ThrowSystemError("cannot write " + Shown(target) + " to disk", target);
-        // The new release's times travel with the file: the updater gives
-        // them to the installed copy.
-        if (timed) {
-            times.ChangeTime.QuadPart = 0;
-            times.FileAttributes = 0;
-            SetFileInformationByHandle(file.Get(), FileBasicInfo, &times, sizeof times);
-        }
         if (!file.RenameOver(target, false))
             ThrowSystemError("cannot put " + Shown(target) + " in place", target);
         written_.push_back(target);
@@ -160,6 +147,26 @@ public:
     void Commit() { written_.clear(); }
 
 private:
+    void Copy(const std::wstring& source, TemporaryFile& file)
+    {
+        ArchiveFile in;
+        OpenListedFile(in, source, Shown(source));
+        std::vector<char> buffer(256 * 1024);
+        for (uint32_t got = 1; got > 0; bytes += got) {
+            got = ReadListedFile(in, buffer.data(), uint32_t(buffer.size()), Shown(source));
+            file.Write(buffer.data(), got);
+        }
+        // The new release's times travel with the file: the updater gives
+        // them to the installed copy.
+        FILE_BASIC_INFO times = {};
+        const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(in.file)));
+        if (GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
+            times.ChangeTime.QuadPart = 0;
+            times.FileAttributes = 0;
+            SetFileInformationByHandle(file.Get(), FileBasicInfo, &times, sizeof times);
+        }
+    }
+
     std::wstring out_;
     std::vector<std::wstring> written_;
 };
@@ -309,38 +316,6 @@ void Write(const CommandLine& line, const MakeFolders& folders, const ReleaseDif
     writer.Commit();
 }
 
-int Make(const CommandLine& line)
-{
-    MakeFolders folders;
-    const std::string unusable = FoldersOf(line, folders);
-    if (!unusable.empty())
-        return Fail("make", unusable);
-    std::vector<std::string> patterns;
-    for (const std::wstring& pattern : line.Values("--exclude")) {
-        patterns.emplace_back();
-        if (!ExactlyTo932(PathArgument(pattern), patterns.back()))
-            return UsageError("make", "--exclude " + Shown(pattern) +
-                                          " has characters that code page 932 cannot hold");
-    }
-    ReleaseDiff diff;
-    std::string ini;
-    try {
-        CompareReleases(folders.oldDir, folders.newDir, NamePatterns(patterns),
-                        ErrIsConsole() && !line.Has("-q"), diff);
-        ini = SettingsText(line, diff);
-        CheckUpdaterName(folders, diff);
-        if (diff.problems.Count(SeverityError) != 0) {
-            Print(line.Has("--json"), folders, false, diff);
-            return ExitProblems;
-        }
-        Write(line, folders, diff, ini);
-    } catch (const ToolError& error) {
-        return Fail("make", error.message + "; nothing was written");
-    }
-    Print(line.Has("--json"), folders, true, diff);
-    return ExitOk;
-}
-
 }  // namespace
 
 int RunMake(const Arguments& args)
@@ -355,5 +330,26 @@ int RunMake(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() != 3)
         return UsageError("make", "name the old release, the new release and the update folder");
-    return Make(line);
+    MakeFolders folders;
+    const std::string unusable = FoldersOf(line, folders);
+    if (!unusable.empty())
+        return Fail("make", unusable);
+    std::vector<std::string> patterns;
+    if (int code = EntryTexts("make", line.Values("--exclude"), "--exclude", patterns))
+        return code;
+    ReleaseDiff diff;
+    bool refused = false;
+    try {
+        CompareReleases(folders.oldDir, folders.newDir, NamePatterns(patterns),
+                        ErrIsConsole() && !line.Has("-q"), diff);
+        const std::string ini = SettingsText(line, diff);
+        CheckUpdaterName(folders, diff);
+        refused = diff.problems.Count(SeverityError) != 0;
+        if (!refused)
+            Write(line, folders, diff, ini);
+    } catch (const ToolError& error) {
+        return Fail("make", error.message + "; nothing was written");
+    }
+    Print(line.Has("--json"), folders, !refused, diff);
+    return refused ? ExitProblems : ExitOk;
 }

@@ -3,16 +3,15 @@
 #include <windows.h>
 #include <cstring>
 #include <map>
-#include "base/owned.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/item_step.h"
 #include "update/settings_reader.h"
 #include "update/update_settings.h"
 #include "updtool/console/command_line.h"
+#include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
-#include "updtool/archives/file_handle.h"
 #include "updtool/folders/folder_walk.h"
 #include "updtool/console/progress.h"
 #include "updtool/console/report_text.h"
@@ -44,34 +43,16 @@ Listing ListingOf(const FolderWalk& walk, const std::wstring& dir)
     return listing;
 }
 
-std::string QuotedName(const std::wstring& name)
-{
-    std::string text;
-    return ExactlyTo932(name, text) ? Quoted(text) : "\"" + Utf8(name) + "\"";
-}
-
-// path as Windows opens it without taking "con.txt" for a device or
-// dropping a trailing dot or space: a walk lists such names.
-std::wstring Verbatim(const std::wstring& path)
-{
-    return path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1) : L"\\\\?\\" + path;
-}
-
 bool SameBytes(const std::wstring& a, const std::wstring& b, uint64_t& bytes)
 {
-    const Handle one(CreateFileW(Verbatim(a).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!one.Valid())
-        ThrowSystemError("cannot read " + Shown(a), a);
-    const Handle two(CreateFileW(Verbatim(b).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!two.Valid())
-        ThrowSystemError("cannot read " + Shown(b), b);
+    ArchiveFile one, two;
+    OpenListedFile(one, a, Shown(a));
+    OpenListedFile(two, b, Shown(b));
     std::vector<char> x(256 * 1024), y(256 * 1024);
     for (;;) {
-        const uint32_t got = ReadFully(one.Get(), x.data(), uint32_t(x.size()), Shown(a));
+        const uint32_t got = ReadListedFile(one, x.data(), uint32_t(x.size()), Shown(a));
         bytes += got;
-        if (ReadFully(two.Get(), y.data(), uint32_t(y.size()), Shown(b)) != got ||
+        if (ReadListedFile(two, y.data(), uint32_t(y.size()), Shown(b)) != got ||
             std::memcmp(x.data(), y.data(), got) != 0)
             return false;
         if (got < x.size())
@@ -171,17 +152,6 @@ std::string StepRefusal(MadeItem& item, const std::wstring& oldDir, Problems& pr
     return std::string();
 }
 
-// Why the updater would not install item, or "".
-std::string Refusal(MadeItem& item, const std::wstring& oldDir, Problems& problems)
-{
-    const std::string name = EntryNameRefusal(item.name);
-    if (!name.empty())
-        return "the name " + name + ", so the updater could not install it (leave it out with "
-               "--exclude)";
-    const std::string refusal = ListingRefusal(item.name);
-    return refusal.empty() ? StepRefusal(item, oldDir, problems) : refusal;
-}
-
 // Judges the shipped files of news, in the lookup's order.
 void JudgeShipped(const FolderWalk& news, const std::vector<bool>& changed,
                   const std::vector<bool>& shipped, const std::wstring& oldDir, ReleaseDiff& diff)
@@ -206,7 +176,15 @@ void JudgeShipped(const FolderWalk& news, const std::vector<bool>& changed,
         item.path = news.files[index].path;
         item.changed = changed[index];
         item.kind = KindOfItem(item.name.c_str());
-        const std::string refusal = Refusal(item, oldDir, diff.problems);
+        // Why the updater would not install it, or "".
+        std::string refusal = EntryNameRefusal(item.name);
+        if (!refusal.empty())
+            refusal = "the name " + refusal + ", so the updater could not install it (leave it "
+                      "out with --exclude)";
+        else
+            refusal = ListingRefusal(item.name);
+        if (refusal.empty())
+            refusal = StepRefusal(item, oldDir, diff.problems);
         if (refusal.empty())
             diff.items.push_back(item);
         else
@@ -243,7 +221,7 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
     for (const auto& old : oldFiles)
         if (newFiles.find(old.first) == newFiles.end()) {
             diff.removed.push_back(Utf8(old.first));
-            diff.problems.Warning(QuotedName(old.first) + " is removed in the new release: the "
+            diff.problems.Warning(Shown(old.first) + " is removed in the new release: the "
                                   "updater cannot remove files, so it stays installed");
         }
 
@@ -261,7 +239,7 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
     for (const SourceFile& file : news.unnamed) {
         bool changedToo = false;
         if (Ships(file, newDir, oldFiles, changedToo, bytes))
-            diff.problems.Error(QuotedName(file.path.substr(newDir.size() + 1)) +
+            diff.problems.Error(Shown(file.path.substr(newDir.size() + 1)) +
                                 ": code page 932 cannot hold the name, and update.ini lists "
                                 "items in code page 932 (leave it out with --exclude)");
         shown.Update(++done, total, bytes);

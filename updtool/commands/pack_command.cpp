@@ -50,39 +50,19 @@ namespace {
 const size_t kMaxNameBytes = 200;
 const int kDefaultLevel = 6;
 
-// Patterns given on the command line, as code page 932 texts; false (after
-// the message) when one has characters no name can hold.
-bool PatternsOf(const CommandLine& line, const char* option, std::vector<std::string>& patterns,
-                int& code)
-{
-    for (const std::wstring& pattern : line.Values(option)) {
-        std::string converted;
-        if (!ExactlyTo932(PathArgument(pattern), converted)) {
-            code = UsageError("pack", std::string(option) + " " + Shown(pattern) +
-                                          " has characters that no entry name can hold");
-            return false;
-        }
-        patterns.push_back(converted);
-    }
-    return true;
-}
-
-// The revision format 2 gets, checked against OLD.pak's when there is one.
-// False (after the message, code set) when an argument is wrong or OLD.pak
-// cannot be read; a revision the updater would not take is a refusal.
-bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code,
-                    std::vector<std::string>& refusals)
+// The revision format 2 gets, checked against OLD.pak's when there is one:
+// ExitOk (a revision the updater would not take is a refusal), or the exit
+// code after the message when an argument is wrong or OLD.pak cannot be read.
+int ChooseRevision(const CommandLine& line, int32_t& revision, std::vector<std::string>& refusals)
 {
     const std::wstring* given = line.Value("--revision");
     const std::wstring* after = line.Value("--after");
     long long value = 0;
-    if (given && !ParseNumber(*given, INT32_MIN, INT32_MAX, value)) {
-        code = UsageError("pack", "--revision takes a signed 32-bit number, not " + Shown(*given));
-        return false;
-    }
+    if (given && !ParseNumber(*given, INT32_MIN, INT32_MAX, value))
+        return UsageError("pack", "--revision takes a signed 32-bit number, not " + Shown(*given));
     revision = int32_t(value);
     if (!after)
-        return true;
+        return ExitOk;
 
     // Only an archive verify passes: a text file or a damaged archive would
     // read as revision 0 or not at all.
@@ -90,34 +70,32 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code,
     const std::string oldShown = Shown(old);
     {
         ArchiveReport report;
-        if ((code = CheckArchiveArgument("pack", old, report)) != ExitOk)
-            return false;
+        if (int code = CheckArchiveArgument("pack", old, report))
+            return code;
         if (report.problemCount != 0) {
             const ArchiveProblem& first = report.problems.front();
             refusals.push_back(oldShown + " is no sound archive (" +
                                (first.forEntry ? Quoted(first.entry) + ": " : "") +
                                ProblemMessage(first) + "; see \"updtool verify\")");
-            return true;
+            return ExitOk;
         }
     }
     String text;
     GetArchiveRevisionText(old, text);
     long long oldValue = 0;
-    if (text.IsEmpty() || !ParseNumber(WideFrom932(text), INT32_MIN, INT32_MAX, oldValue)) {
-        code = Fail("pack", "cannot read the revision of " + oldShown);
-        return false;
-    }
+    if (text.IsEmpty() || !ParseNumber(WideFrom932(text), INT32_MIN, INT32_MAX, oldValue))
+        return Fail("pack", "cannot read the revision of " + oldShown);
     const std::string oldText = TextOf(text);
     if (!given) {
         if (oldValue == INT32_MAX) {
             refusals.push_back(oldShown + " has the highest revision there is, " + oldText);
-            return true;
+            return ExitOk;
         }
         revision = int32_t(oldValue + 1);
     }
     const std::string newText = RevisionText(revision);
     if (RevisionSortsAfter(newText, oldText))
-        return true;
+        return ExitOk;
     std::string message;
     if (newText == oldText)
         message = "revision " + newText + " is the revision of " + oldShown +
@@ -134,7 +112,7 @@ bool ChooseRevision(const CommandLine& line, int32_t& revision, int& code,
     else
         message += "; no 32-bit revision above " + oldText + " sorts after it as text";
     refusals.push_back(message);
-    return true;
+    return ExitOk;
 }
 
 // Puts the files into the lookup's order (into items) and adds the names
@@ -211,9 +189,9 @@ int ParseOptions(const CommandLine& line, PackRequest& request)
     if (request.format == 0 && (line.Has("--store") || line.Has("--level")))
         return UsageError("pack", "format 0 stores every entry raw: --store and --level need "
                                   "format 1 or 2");
-    int code = ExitOk;
-    if (!PatternsOf(line, "--store", request.storePatterns, code) ||
-        !PatternsOf(line, "--exclude", request.excludePatterns, code))
+    if (int code = EntryTexts("pack", line.Values("--store"), "--store", request.storePatterns))
+        return code;
+    if (int code = EntryTexts("pack", line.Values("--exclude"), "--exclude", request.excludePatterns))
         return code;
     request.quiet = line.Has("-q");
     return ExitOk;
@@ -267,7 +245,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
         progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
     }
     progress.Done();
-    builder.Finish(archive.Get(), request.outShown);
+    builder.Finish(archive);
     LARGE_INTEGER size = {};
     GetFileSizeEx(archive.Get(), &size);
     if (!archive.Flush())
@@ -282,17 +260,6 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
              ": format " + std::to_string(request.format) +
              (request.format == 2 ? ", revision " + RevisionText(request.revision) : std::string()) +
              ", " + std::to_string(size.QuadPart) + " bytes\n");
-}
-
-// Every refusal, each on its own line, and the one failure they make.
-int Refuse(const std::vector<std::string>& refusals)
-{
-    for (const std::string& refusal : refusals)
-        WriteErr("updtool pack: " + refusal + "\n");
-    return Fail("pack",
-                std::to_string(refusals.size()) + (refusals.size() == 1 ? " refusal" : " refusals") +
-                    "; nothing was written",
-                ExitProblems);
 }
 
 }  // namespace
@@ -310,10 +277,9 @@ int RunPack(const Arguments& args)
     // Every refusal is gathered before any is reported, so that one run
     // names all there is to fix.
     std::vector<std::string> refusals;
-    int code = ExitOk;
-    if (request.format == 2 && !ChooseRevision(line, request.revision, code, refusals))
+    if (int code = request.format == 2 ? ChooseRevision(line, request.revision, refusals) : ExitOk)
         return code;
-    if ((code = CheckPlaces(line, request)) != ExitOk)
+    if (int code = CheckPlaces(line, request))
         return code;
     try {
         const NamePatterns exclude(request.excludePatterns);
@@ -327,11 +293,20 @@ int RunPack(const Arguments& args)
         if (walk.files.empty() && walk.refusals.empty() && request.format != 0)
             refusals.push_back(request.dirShown + " holds no files, and formats 1 and 2 cannot "
                                                   "hold an empty index (format 0 can)");
+        for (const std::string& refusal : refusals)
+            WriteErr("updtool pack: " + refusal + "\n");
         if (!refusals.empty())
-            return Refuse(refusals);
+            return Fail("pack", std::to_string(refusals.size()) +
+                                    (refusals.size() == 1 ? " refusal" : " refusals") +
+                                    "; nothing was written",
+                        ExitProblems);
         WriteArchive(request, items);
     } catch (const ToolError& error) {
         return Fail("pack", error.message + "; nothing was written");
+    } catch (const OCErrorException& failure) {
+        // A write to a file beside the archive: the disk is the archive's.
+        return Fail("pack", SystemErrorText("cannot write " + request.outShown, failure.code,
+                                            request.out) + "; nothing was written");
     }
     return ExitOk;
 }

@@ -2,19 +2,18 @@
 
 #include <windows.h>
 #include <algorithm>
+#include "base/hex_digits.h"
 #include "base/multibyte.h"
 #include "base/text_932.h"
 
 namespace {
 
-const char kHex[] = "0123456789ABCDEF";
-
-void AppendByte(std::string& out, unsigned char c)
+// How a control character, or a byte that is no character, is shown.
+std::string ByteShown(unsigned char c)
 {
-    out += '<';
-    out += kHex[c >> 4];
-    out += kHex[c & 15];
-    out += '>';
+    if (c == '\r' || c == '\n' || c == '\t')
+        return c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : "<TAB>";
+    return "<" + Utf8(HexDigits(c, 2)) + ">";
 }
 
 // Converts text character by character: one that converts is kept, a byte
@@ -24,18 +23,8 @@ std::string Piecewise(const std::string& text, bool escapeControls)
     std::string out;
     for (size_t i = 0; i < text.size();) {
         const unsigned char c = text[i];
-        if (c < 0x20 && escapeControls) {
-            switch (c) {
-            case '\r': out += "<CR>"; break;
-            case '\n': out += "<LF>"; break;
-            case '\t': out += "<TAB>"; break;
-            default: AppendByte(out, c);
-            }
-            ++i;
-            continue;
-        }
         if (c < 0x80) {
-            out += char(c);
+            out += c < 0x20 && escapeControls ? ByteShown(c) : std::string(1, char(c));
             ++i;
             continue;
         }
@@ -47,7 +36,7 @@ std::string Piecewise(const std::string& text, bool escapeControls)
             out += Utf8(wide);
             i += width;
         } else {
-            AppendByte(out, c);
+            out += ByteShown(c);
             ++i;
         }
     }

@@ -107,9 +107,17 @@ inline LCID MAKELCID(WORD language, WORD sort)
 
 #define MB_ABORTRETRYIGNORE 0x2
 #define MB_TOPMOST 0x40000
+#define IDOK 1
+#define IDCANCEL 2
 #define IDABORT 3
 #define IDRETRY 4
 #define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+
+struct SYSTEMTIME {
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+};
 
 struct FILETIME {
     DWORD dwLowDateTime;
