@@ -4,6 +4,7 @@
 #include <set>
 #include "base/exceptions.h"
 #include "base/messages.h"
+#include "base/run_log.h"
 #include "base/text_932.h"
 #include "update/settings_reader.h"
 #include "update/update_signature.h"
@@ -27,6 +28,7 @@ const UpdateManifest* checkedManifest = nullptr;
         message.Format(sentence, name);
     else
         message.Assign(sentence);
+    LogEvent("signed update: refused: " + LogText932(message.text));
     SetLastError(code);
     throw OCErrorException(message.text);
 }
@@ -123,6 +125,10 @@ void SignedUpdate::LoadManifest()
         Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
     manifestDigest_ = Sha256::Of(bytes.data(), bytes.size());
     hasManifest_ = true;
+    LogEvent("signed update: update.manifest read: product \"" + LogText(manifest_.product) +
+             "\", version \"" + LogText(manifest_.version) + "\", sequence " +
+             std::to_string(manifest_.sequence) + ", " + std::to_string(manifest_.files.size()) +
+             " items; every load of update.ini is held to it");
     checkedManifest = &manifest_;
     settingsBytesCheck = CheckSettingsBytes;
 }
@@ -132,6 +138,11 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings)
     ReadUpdateAnchor(settings, anchor_);
     if (!anchor_.present && !hasManifest_)
         return;
+    LogEvent(anchor_.present ? "signed update: the product's anchor holds " +
+                                   std::to_string(anchor_.keys.size()) +
+                                   (anchor_.keys.size() == 1 ? " key" : " keys") + ", last sequence " +
+                                   std::to_string(anchor_.sequence)
+                             : std::string("signed update: no anchor: sizes and digests only"));
     if (!hasManifest_)
         Refuse(ERROR_FILE_NOT_FOUND, kFileNotFoundText, manifestFileName);
     if (anchor_.present) {
@@ -152,6 +163,7 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings)
             Refuse(ERROR_PRODUCT_VERSION, kOlderUpdateText);
         if (manifest_.expires != 0 && manifest_.expires <= Now())
             Refuse(DWORD(CERT_E_EXPIRED), kExpiredUpdateText);
+        LogEvent("signed update: update.sig verified under a trusted key");
     }
     std::set<const ManifestFile*> listed;
     for (const String& item : settings.files) {
@@ -238,12 +250,18 @@ void SignedUpdate::CheckSources(const std::vector<String>& items, CheckBeginFunc
         if (digest != file.digest)
             Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, name);
     }
+    LogEvent("signed update: " + std::to_string(checks.size()) +
+             " sources match their sizes and digests, held against writers until the run ends");
 }
 
 void SignedUpdate::Record(const UpdateSettings& settings)
 {
     if (!hasManifest_ || !anchor_.present)
         return;
-    RecordUpdateAnchor(settings, manifest_.sequence,
-                       KeysAfter(anchor_.keys, manifest_.trustKeys, manifest_.revokeKeys));
+    const std::vector<P256PublicKey> keys =
+        KeysAfter(anchor_.keys, manifest_.trustKeys, manifest_.revokeKeys);
+    RecordUpdateAnchor(settings, manifest_.sequence, keys);
+    LogEvent("signed update: UpdateSequence " + std::to_string(manifest_.sequence) + " and " +
+             std::to_string(keys.size()) + (keys.size() == 1 ? " key" : " keys") +
+             " stored in the anchor");
 }

@@ -131,14 +131,23 @@ TEST_F(SignedUpdateTest, AppliesASignedUpdateAndRecordsIt)
     manifest.trustKeys.push_back(next);
     Sign(manifest);
     SetAnchor(5);
+    SessionOptions options;
+    const std::string record = scratch.Path("run.log");
+    options.arguments = L"\"/log=" + Wide(record) + L"\"";
 
-    const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+    const SessionResult run = RunSession(UpdaterExe(), update, {Press(IDOK), Press(IDOK)}, options);
 
     EXPECT_EQ(run.lines, (std::vector<std::string>{DialogLine(kCaption, install), BoxLine(kCaption, kDone)}));
     ExpectCleanEnd(run);
     EXPECT_EQ("new a.txt|new b.txt", Installed2());
     EXPECT_EQ(7u, StoredSequence());
     EXPECT_EQ(KeyListText({publisher, next}), StoredKeys());
+    // The record tells a support reader each stage the update passed.
+    const std::string log = ReadFileBytes(record);
+    for (const char* stage : {"update.manifest read: product \"QuillmarkE2E\\", "anchor holds 1 key, last sequence 5",
+                              "update.sig verified under a trusted key", "2 sources match their sizes and digests",
+                              "UpdateSequence 7 and 2 keys stored"})
+        EXPECT_NE(std::string::npos, log.find(stage)) << stage << "\n" << log;
 }
 
 TEST_F(SignedUpdateTest, RevokingEveryKeyLeavesTheListAsItWas)
