@@ -47,12 +47,12 @@ ProgressWindow::~ProgressWindow()
         DestroyWindow(window);
 }
 
-void ProgressWindow::BeginItem(const char* item, uint64_t size)
+void ProgressWindow::BeginItem(const char* item, uint64_t size, bool checking)
 {
     doneBytes_ = itemEnd_;
     itemEnd_ = doneBytes_ + size;
     String text;
-    text.Format("コピー中：%s", item);
+    text.Format(checking ? "確認中：%s" : "コピー中：%s", item);
     itemText_ = WideFrom932(text);
     if (window)
         SetDlgItemTextW(window, IDC_PROGRESS_ITEM, itemText_.c_str());

@@ -28,8 +28,9 @@ public:
     virtual ~ProgressWindow();
 
     // The next item, of size bytes, begins; item is the name shown (code
-    // page 932).
-    void BeginItem(const char* item, uint64_t size);
+    // page 932), after "コピー中：", or "確認中：" while its source is
+    // checked before anything is copied.
+    void BeginItem(const char* item, uint64_t size, bool checking = false);
     // bytes more of the current item are copied; counts beyond the item's
     // size are not taken (the bar never runs into the next item).
     void Advance(uint32_t bytes);

@@ -22,6 +22,7 @@
 #include "update/item_record.h"
 #include "update/item_rule.h"
 #include "update/item_step.h"
+#include "update/signed_update.h"
 
 namespace {
 const uint32_t statusNoMemory = 0xC0000017u;
@@ -70,6 +71,9 @@ const char* outcome = "";
 void RunSteps(Handle& instance, DWORD delayMs)
 {
     outcome = "ended by its error box";
+    // Before the first load of the settings, so that every load is checked.
+    SignedUpdate signedUpdate;
+    signedUpdate.LoadManifest();
     ReadNamingSettings(updateSettings);
 
     // Never waited on: its existence alone tells a second start to end.
@@ -86,6 +90,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
 
     ReadFileList(updateSettings);
     RefuseItemsOutsideTheirFolders(updateSettings.files);
+    signedUpdate.CheckBeforeDialog(updateSettings);
 
     FindInstallDirectory(updateSettings, destination);
     // What an interrupted run left in the proposed folder is cleaned up
@@ -108,20 +113,29 @@ void RunSteps(Handle& instance, DWORD delayMs)
     String caption;
     FormatCaption(caption);
     UpdateFiles(updateSettings.files, destination, caption.text, delayMs,
-                updateSettings.allOrNothing);
+                updateSettings.allOrNothing, &signedUpdate);
 
     outcome = "finished";
     String done;
     done.Assign("アップデートが終了しました。");
     done.ShowMessage(nullptr, caption.text, MB_OK);
+    signedUpdate.Record(updateSettings);
+}
+
+void BeginCheck(const char* item, uint64_t size, void* user)
+{
+    static_cast<ProgressWindow*>(user)->BeginItem(item, size, true);
 }
 }
 
 void UpdateFiles(const std::vector<String>& files, const std::wstring& destinationDir,
-                 const char* caption, DWORD delayMs, bool allOrNothing)
+                 const char* caption, DWORD delayMs, bool allOrNothing, SignedUpdate* check)
 {
     const DWORD started = GetTickCount();
-    ProgressWindow progress(caption, PlannedBytes(files, destinationDir), started, delayMs);
+    const uint64_t checked = check ? check->CheckedBytes(files) : 0;
+    ProgressWindow progress(caption, checked + PlannedBytes(files, destinationDir), started, delayMs);
+    if (check)
+        check->CheckSources(files, BeginCheck, ProgressWindow::OnChunk, &progress);
     // Declared after the window: a failure puts the targets back before the
     // window goes, and both before the error box.
     FileUpdate update(destinationDir, files, allOrNothing);

@@ -8,6 +8,8 @@
 #include <vector>
 #include "base/string.h"
 
+class SignedUpdate;
+
 // How long an update runs, from OK, before its progress window shows.
 const DWORD progressDelayMs = 1000;
 
@@ -29,9 +31,12 @@ void RunAndReport(const std::function<void()>& steps);
 // only once all are made, or none does (FileUpdate). Once the update has run
 // delayMs and is still copying, the progress window shows (titled caption);
 // it is gone when this returns or raises. Raises OCErrorException when a
-// step or a copy fails; items copied before stay copied.
+// step or a copy fails; items copied before stay copied. check: when given,
+// every source is checked against its manifest first (the window covering
+// that too), and nothing is written when one fails.
 void UpdateFiles(const std::vector<String>& files, const std::wstring& destinationDir,
-                 const char* caption, DWORD delayMs, bool allOrNothing = false);
+                 const char* caption, DWORD delayMs, bool allOrNothing = false,
+                 SignedUpdate* check = nullptr);
 
 // The bytes UpdateFiles will copy, as far as the steps can be taken ahead:
 // the progress bar's total. A step that fails ends the count; the

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fuzzes the archive and settings readers natively (clang 14, libFuzzer,
+# Fuzzes the archive, settings, manifest and signature readers natively (clang 14, libFuzzer,
 # AddressSanitizer, UndefinedBehaviorSanitizer); the targets are tests/fuzz/.
 #   scripts/fuzz.sh [SECONDS [TARGET...]]
 #                                   build, then fuzz each target (or the ones
@@ -14,7 +14,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BUILD_DIR:-$root/build}/fuzz
-targets=(archive_lookup archive_order settings string journal)
+targets=(archive_lookup archive_order settings string journal manifest signature)
 corpus=$root/tests/fuzz/corpus
 
 mode=fuzz
@@ -130,9 +130,10 @@ case $mode in
       objects+=(-object "$dir/${t}_fuzzer")
     done
     llvm-profdata-14 merge -sparse "$dir"/*.profraw -o "$dir/corpora.profdata"
-    # The readers: the archive read side and the settings reader.
+    # The readers: the archive read side, the settings, manifest and signature readers.
     files=()
-    for f in "$root"/pak/*.cpp "$root/update/settings_reader.cpp"; do
+    for f in "$root"/pak/*.cpp "$root/update/settings_reader.cpp" \
+             "$root/update/update_manifest.cpp" "$root/update/update_signature.cpp"; do
       [ "$(basename "$f")" = archive_write.cpp ] || files+=("$f")
     done
     # Each target brings its own LLVMFuzzerTestOneInput; llvm-cov warns that

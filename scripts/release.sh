@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release of the checked-out commit:
-#   scripts/release.sh [--build DIR] [--out DIR]   (default build-release/, dist/)
+#   scripts/release.sh [--build DIR] [--out DIR] [--sign CERT]
+#                                                  (default build-release/, dist/)
 #   scripts/release.sh --check                     rebuild check, see below
 #
 # OUT/updater-X.Y.Z/        updater.exe and updtool.exe (stripped), README.txt
@@ -13,6 +14,11 @@
 # (SOURCE_DATE_EPOCH overrides it), so a release is the same bytes wherever
 # and whenever it is built.
 #
+# --sign CERT signs updater.exe and updtool.exe with Authenticode
+# (scripts/release/sign_programs.sh says what CERT may be), so that the
+# elevation prompt names the publisher. A signature holds its signing time:
+# a signed release is no longer the same bytes from build to build.
+#
 # --check builds two releases from copies of the source in two temporary
 # folders, one after the other, with different time zones and umasks,
 # compares them byte for byte and checks the release itself
@@ -22,16 +28,22 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-release
 out=$root/dist
 check=0
+sign=
 while [ $# -gt 0 ]; do
   case "$1" in
+    --sign) sign=${2:?release.sh: --sign needs a certificate file}; shift 2 ;;
     --build) build=${2:?release.sh: --build needs a folder}; shift 2 ;;
     --out) out=${2:?release.sh: --out needs a folder}; shift 2 ;;
     --check) check=1; shift ;;
-    *) echo "release.sh: unknown argument '$1' (usage: release.sh [--build DIR] [--out DIR] | --check)" >&2
+    *) echo "release.sh: unknown argument '$1' (usage: release.sh [--build DIR] [--out DIR] [--sign CERT] | --check)" >&2
        exit 2 ;;
   esac
 done
 triple=i686-w64-mingw32
+if [ -n "$sign" ] && [ ! -r "$sign" ]; then
+  echo "release.sh: cannot read the certificate '$sign'" >&2
+  exit 2
+fi
 
 commit_time() {
   if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
@@ -135,6 +147,9 @@ for program in updater.exe updtool.exe; do
   SOURCE_DATE_EPOCH=0 "$triple-objcopy" --strip-all --add-gnu-debuglink="$debug/$program.debug" \
     "$build/bin/$program" "$folder/$program"
 done
+if [ -n "$sign" ]; then
+  bash "$root/scripts/release/sign_programs.sh" "$sign" "$folder/updater.exe" "$folder/updtool.exe"
+fi
 sed "s/@VERSION@/$version/g" "$root/scripts/release/README.txt" | sed 's/$/\r/' >"$folder/README.txt"
 (cd "$folder" && sha256sum README.txt updater.exe updtool.exe >SHA256SUMS)
 

@@ -9,6 +9,8 @@ packages=(
   libz-mingw-w64-dev
   googletest
   wine wine32:i386 wine64
+  libgnutls30:i386  # Wine's bcrypt does ECDSA and SHA-256 through it
+  osslsigncode openssl
   xvfb imagemagick fonts-ipafont-gothic
   util-linux python3 locales tzdata
   clang-14 libclang-rt-14-dev llvm-14 zlib1g-dev

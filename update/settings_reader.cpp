@@ -266,6 +266,8 @@ void RecordSettings(const char* section, String& settingsText, SettingsRecord& r
     Search(section, nullptr, none, settingsText, &record);
 }
 
+SettingsBytesCheck settingsBytesCheck = nullptr;
+
 void ReadSetting(const char* section, const char* key, String& value, const char* fileName)
 {
     ArchiveFile file;
@@ -282,8 +284,9 @@ void ReadSetting(const char* section, const char* key, String& value, const char
     } catch (OCException&) {
         RaiseNoMemory();
     }
+    uint32_t got = 0;
     if (settings.text != nullptr && uint32_t(settings.capacity) >= size) {
-        uint32_t got = file.Read(settings.text, size);
+        got = file.Read(settings.text, size);
         if (got > size)
             got = size;
         settings.text[got] = '\0';
@@ -294,6 +297,8 @@ void ReadSetting(const char* section, const char* key, String& value, const char
                              : file.inArchive ? "entry of archive " + LogText(file.path)
                                               : "plain file";
     file.Close();
+    if (settingsBytesCheck)
+        settingsBytesCheck(settings.text, got, size);
 
     FindSettingValue(section, key, value, settings);
     LogEvent(std::string("setting [") + section + "] " + key + " = \"" + LogText932(value.text) +

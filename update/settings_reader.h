@@ -12,6 +12,12 @@
 // and STATUS_NO_MEMORY when the file is too large to hold.
 void ReadSetting(const char* section, const char* key, String& value, const char* fileName);
 
+// Called by every ReadSetting with the bytes it loaded (data, got of them)
+// and the file's size, before any is looked at; may raise to refuse them.
+// Null (the default): the bytes are taken as they are.
+typedef void (*SettingsBytesCheck)(const char* data, uint32_t got, uint32_t size);
+extern SettingsBytesCheck settingsBytesCheck;
+
 // The search over a loaded text, from its cursor. Leaves the cursor on the
 // header of the matching section when one was met.
 void FindSettingValue(const char* section, const char* key, String& value, String& settingsText);

@@ -42,6 +42,8 @@ const Command commands[] = {
     {"revision", "print an archive's revision as the updater reads it", RunRevision, &revisionUsage},
     {"check", "read an update folder's update.ini as the updater does", RunCheck, &checkUsage},
     {"plan", "show what the updater would do, changing nothing", RunPlan, &planUsage},
+    {"keygen", "write a new signing key and print its public key", RunKeygen, &keygenUsage},
+    {"sign", "write update.manifest and update.sig for an update folder", RunSign, &signUsage},
 };
 
 void PrintHelp()

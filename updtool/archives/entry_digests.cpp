@@ -5,7 +5,6 @@
 #include "pak/archive_limits.h"
 #include "pak/entry_reader.h"
 #include "pak/index_walk.h"
-#include "updtool/archives/sha256.h"
 
 namespace {
 

@@ -14,6 +14,8 @@ int RunRevision(const Arguments& args);
 int RunCheck(const Arguments& args);
 int RunPlan(const Arguments& args);
 int RunMake(const Arguments& args);
+int RunKeygen(const Arguments& args);
+int RunSign(const Arguments& args);
 
 extern const char* const packUsage;
 extern const char* const listUsage;
@@ -24,3 +26,5 @@ extern const char* const revisionUsage;
 extern const char* const checkUsage;
 extern const char* const planUsage;
 extern const char* const makeUsage;
+extern const char* const keygenUsage;
+extern const char* const signUsage;

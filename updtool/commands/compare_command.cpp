@@ -9,7 +9,7 @@
 #include "updtool/archives/entry_digests.h"
 #include "updtool/archives/entry_order.h"
 #include "updtool/folders/folder_walk.h"
-#include "updtool/archives/sha256.h"
+#include "base/sha256.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"

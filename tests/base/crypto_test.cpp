@@ -1,0 +1,79 @@
+// The system's ECDSA P-256 as the signed update uses it: a published
+// answer, a round trip, and every kind of damage refused.
+
+#include <gtest/gtest.h>
+#include <string>
+#include "base/p256_key.h"
+#include "base/sha256.h"
+
+namespace {
+
+template <size_t N>
+std::array<unsigned char, N> FromHex(const std::string& hex)
+{
+    std::array<unsigned char, N> bytes{};
+    for (size_t i = 0; i < N; ++i)
+        bytes[i] = static_cast<unsigned char>(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
+    return bytes;
+}
+
+// RFC 6979, A.2.5: P-256, SHA-256, message "sample".
+const P256PublicKey rfcKey = FromHex<64>(
+    "60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6"
+    "7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299");
+const P256Signature rfcSignature = FromHex<64>(
+    "EFD48B2AACB6A8FD1140DD9CD45E81D69D2C877B56AAF991C34D0EA84EAF3716"
+    "F7CB1C942D657C41D436C7A1B6E29F65F3E900DBB9AFF4064DC4AB2F843ACDA8");
+
+}  // namespace
+
+TEST(Crypto, VerifiesOnlyTheSignedDigestUnderItsKey)
+{
+    const Sha256::Digest sample = Sha256::Of("sample", 6);
+    P256PublicKey otherPoint = rfcKey;
+    otherPoint[63] ^= 1;  // no longer on the curve
+    P256PublicKey fresh;
+    P256Secret secret;
+    GenerateP256Key(fresh, secret);
+    const struct {
+        const char* what;
+        P256PublicKey key;
+        Sha256::Digest digest;
+        int flipByte;  // of the signature; -1: none
+        bool valid;
+    } rows[] = {
+        {"the published answer", rfcKey, sample, -1, true},
+        {"a bit of r", rfcKey, sample, 5, false},
+        {"a bit of s", rfcKey, sample, 40, false},
+        {"another message", rfcKey, Sha256::Of("samplf", 6), -1, false},
+        {"a point off the curve", otherPoint, sample, -1, false},
+        {"another key", fresh, sample, -1, false},
+    };
+    for (const auto& row : rows) {
+        P256Signature signature = rfcSignature;
+        if (row.flipByte >= 0)
+            signature[size_t(row.flipByte)] ^= 0x10;
+        EXPECT_EQ(row.valid, VerifyP256(row.key, row.digest, signature)) << row.what;
+    }
+    P256Signature zero{};
+    EXPECT_FALSE(VerifyP256(rfcKey, sample, zero)) << "r = s = 0";
+}
+
+TEST(Crypto, SignsWithAGeneratedKey)
+{
+    P256PublicKey key;
+    P256Secret secret;
+    GenerateP256Key(key, secret);
+    const Sha256::Digest digest = Sha256::Of("update-manifest 1\n", 18);
+    const P256Signature first = SignP256(key, secret, digest);
+    const P256Signature second = SignP256(key, secret, digest);
+    EXPECT_NE(first, second) << "ECDSA takes a fresh random number for each signature";
+    EXPECT_TRUE(VerifyP256(key, digest, first));
+    EXPECT_TRUE(VerifyP256(key, digest, second));
+
+    P256PublicKey otherKey;
+    P256Secret otherSecret;
+    GenerateP256Key(otherKey, otherSecret);
+    EXPECT_NE(key, otherKey);
+    EXPECT_FALSE(VerifyP256(otherKey, digest, first));
+}

@@ -1,0 +1,162 @@
+// The checks of a listed update below the run: sizes before any digest,
+// the sources held against writers until the run ends, and every load of
+// the settings held to the manifest.
+
+#include "update/signed_update.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <functional>
+#include "base/exceptions.h"
+#include "base/text_932.h"
+#include "tests/support/scratch_dir.h"
+#include "update/settings_reader.h"
+
+namespace {
+
+class ListedFolder {
+public:
+    ListedFolder() : here(scratch.Path())
+    {
+        WriteFileBytes(scratch.Path("update.ini"), "[update]\r\nfile=a.txt;b.txt\r\n");
+        WriteFileBytes(scratch.Path("a.txt"), "aaaa");
+        WriteFileBytes(scratch.Path("b.txt"), "bbbbbbbb");
+        manifest.product = L"Q\\S";
+        manifest.version = L"1";
+        manifest.sequence = 1;
+        const std::string ini = ReadFileBytes(scratch.Path("update.ini"));
+        manifest.settingsSize = ini.size();
+        manifest.settingsDigest = Sha256::Of(ini.data(), ini.size());
+        for (const char* item : {"a.txt", "b.txt"}) {
+            const std::string bytes = ReadFileBytes(scratch.Path(item));
+            ManifestFile file;
+            file.item = Wide(item);
+            file.size = bytes.size();
+            file.digest = Sha256::Of(bytes.data(), bytes.size());
+            manifest.Add(file);
+        }
+        items.resize(2);
+        items[0].Assign("a.txt");
+        items[1].Assign("b.txt");
+    }
+    virtual ~ListedFolder() {}
+
+    void Write() { WriteFileBytes(scratch.Path("update.manifest"), ManifestText(manifest)); }
+
+    ScratchDir scratch;
+    CurrentDirectory here;
+    UpdateManifest manifest;
+    std::vector<String> items;
+};
+
+// The refusal's code and text, or "" when nothing was raised.
+std::string Refusal(const std::function<void()>& run)
+{
+    try {
+        run();
+    } catch (const OCErrorException& e) {
+        return std::to_string(e.code) + " " + TextOf(e.message);
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(SignedUpdate, SizesComeBeforeAnyDigest)
+{
+    const std::string altered = "1392 ファイル %s が壊れているか、書き換えられています。";
+    auto expected = [&](const char* item) {
+        std::string text = altered;
+        return text.replace(text.find("%s"), 2, item);
+    };
+    const struct {
+        const char* what;
+        std::function<void(ListedFolder&)> change;
+        std::string refusal;
+    } rows[] = {
+        {"as listed", [](ListedFolder&) {}, ""},
+        // a.txt's digest is wrong too, but b.txt's size is found first.
+        {"first a digest, then a size",
+         [](ListedFolder& f) {
+             WriteFileBytes(f.scratch.Path("a.txt"), "aaab");
+             WriteFileBytes(f.scratch.Path("b.txt"), "bbbbbbbbb");
+         },
+         expected("b.txt")},
+        {"a digest", [](ListedFolder& f) { WriteFileBytes(f.scratch.Path("b.txt"), "bbbbbbbc"); },
+         expected("b.txt")},
+        {"shorter", [](ListedFolder& f) { WriteFileBytes(f.scratch.Path("a.txt"), "aaa"); }, expected("a.txt")},
+        {"missing", [](ListedFolder& f) { DeleteFileW(Wide(f.scratch.Path("a.txt")).c_str()); },
+         "2 ファイル a.txt が見つかりません。"},
+        {"a folder", [](ListedFolder& f) {
+             DeleteFileW(Wide(f.scratch.Path("a.txt")).c_str());
+             CreateDirectoryW(Wide(f.scratch.Path("a.txt")).c_str(), nullptr);
+         },
+         "5 ファイル a.txt が読めませんでした。"},
+    };
+    for (const auto& row : rows) {
+        ListedFolder folder;
+        folder.Write();
+        row.change(folder);
+        SignedUpdate check;
+        check.LoadManifest();
+        EXPECT_EQ(row.refusal, Refusal([&] { check.CheckSources(folder.items, nullptr, nullptr, nullptr); }))
+            << row.what;
+    }
+}
+
+TEST(SignedUpdate, HoldsTheSourcesAgainstWritersUntilItGoes)
+{
+    ListedFolder folder;
+    folder.Write();
+    const std::wstring a = Wide(folder.scratch.Path("a.txt"));
+    {
+        SignedUpdate check;
+        check.LoadManifest();
+        uint64_t read = 0;
+        check.CheckSources(folder.items, nullptr, [](uint32_t bytes, void* user) { *static_cast<uint64_t*>(user) += bytes; },
+                           &read);
+        EXPECT_EQ(12u, read);
+        EXPECT_EQ(12u, check.CheckedBytes(folder.items));
+
+        HANDLE writer = CreateFileW(a.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
+        EXPECT_EQ(DWORD(ERROR_SHARING_VIOLATION), GetLastError());
+        EXPECT_FALSE(MoveFileW(a.c_str(), (a + L".moved").c_str())) << "renamed under the check";
+        EXPECT_FALSE(DeleteFileW(a.c_str())) << "deleted under the check";
+        // The copy's own open, as the runtime's reading open shares.
+        HANDLE reader = CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, reader);
+        CloseHandle(reader);
+    }
+    HANDLE writer = CreateFileW(a.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, writer) << "released with the object";
+    CloseHandle(writer);
+}
+
+TEST(SignedUpdate, EveryLoadOfTheSettingsIsHeldToTheManifest)
+{
+    ListedFolder folder;
+    folder.Write();
+    String value;
+    {
+        SignedUpdate check;
+        check.LoadManifest();
+        EXPECT_EQ("", Refusal([&] { ReadSetting("update", "file", value, "update.ini"); }));
+        EXPECT_STREQ("a.txt;b.txt", TextOf(value));
+        WriteFileBytes(folder.scratch.Path("update.ini"), "[update]\r\nfile=a.txt;b.txx\r\n");
+        EXPECT_EQ("1392 ファイル update.ini が壊れているか、書き換えられています。",
+                  Refusal([&] { ReadSetting("update", "file", value, "update.ini"); }));
+    }
+    EXPECT_EQ("", Refusal([&] { ReadSetting("update", "file", value, "update.ini"); })) << "unchecked once it goes";
+    EXPECT_STREQ("a.txt;b.txx", TextOf(value));
+
+    // No manifest: nothing is checked, nothing is held.
+    DeleteFileW(Wide(folder.scratch.Path("update.manifest")).c_str());
+    SignedUpdate none;
+    none.LoadManifest();
+    EXPECT_EQ("", Refusal([&] { none.CheckSources(folder.items, nullptr, nullptr, nullptr); }));
+    EXPECT_EQ(0u, none.CheckedBytes(folder.items));
+    EXPECT_EQ("", Refusal([&] { ReadSetting("update", "file", value, "update.ini"); }));
+}
