@@ -115,11 +115,11 @@ void RunSteps(Handle& instance, DWORD delayMs)
     UpdateFiles(updateSettings.files, destination, caption.text, delayMs,
                 updateSettings.allOrNothing, &signedUpdate);
 
-    outcome = "finished";
     String done;
     done.Assign("アップデートが終了しました。");
     done.ShowMessage(nullptr, caption.text, MB_OK);
     signedUpdate.Record(updateSettings);
+    outcome = "finished";
 }
 
 void BeginCheck(const char* item, uint64_t size, void* user)
