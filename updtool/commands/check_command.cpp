@@ -51,11 +51,6 @@ const char* const checkUsage =
 
 namespace {
 
-std::string Utf8Of(const String& text)
-{
-    return Utf8From932(TextOf(text));
-}
-
 // The format version of the archive file at path, 2 when unreadable (no
 // warning then: the revision text says what can be said).
 uint32_t ArchiveFormat(const char* path)
@@ -260,7 +255,7 @@ void Settings(const UpdateFolder& folder, Report& report)
         if (std::string(view.key) == "file" && shown.size() > 60)
             shown = std::to_string(folder.settings.files.size()) + " items, listed under items";
         report.Row({ReportCell(view.key),
-                    ReportCell(view.key, ReportValue::Text(Utf8Of(view.value)),
+                    ReportCell(view.key, ReportValue::Text(Utf8From932(TextOf(view.value))),
                                shown + (view.isDefault ? " (default)" : ""))});
     }
     report.End();
@@ -303,12 +298,9 @@ void ItemRows(const UpdatePlan& plan, const std::vector<ItemLocation>& places, R
         const String version = where.found == FoundFile ? step.decision.sourceVersion : String();
         const std::string found = FoundName(where.found);
         const std::string kind = KindName(step.decision.kind);
-        report.Row({ReportCell("item", ReportValue::Text(Utf8Of(step.item)), Quoted(step.item)),
-                    ReportCell("kind", ReportValue::Text(kind)), ReportCell(found),
-                    ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
-                    ReportCell("version", ReportValue::Text(Utf8Of(version)),
-                               version.IsEmpty() ? "-" : Quoted(version)),
-                    ReportCell(note)});
+        report.Row({QuotedCell("item", TextOf(step.item)), ReportCell("kind", ReportValue::Text(kind)),
+                    ReportCell(found), ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
+                    QuotedCell("version", TextOf(version)), ReportCell(note)});
     }
     report.End();
 }
@@ -325,7 +317,7 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan,
     for (const Problem& problem : problems.found)
         report.Row({ReportCell("severity", ReportValue::Text(SeverityName(problem.severity)),
                                SeverityName(problem.severity) + std::string(":")),
-                    ReportCell("message", ReportValue::Text(problem.message), problem.message)});
+                    PlainCell("message", problem.message)});
     report.End();
     const size_t errors = problems.Count(SeverityError);
     const size_t warnings = problems.Count(SeverityWarning);

@@ -80,10 +80,12 @@ std::string OutcomeText(const UpdatePlan& plan)
            box + before;
 }
 
-std::string VersionShown(const PlannedItem& planned, const String& version)
+// A version text, shown where the item's kind has versions and it was read.
+ReportCell VersionCell(const char* key, const PlannedItem& planned, const String& version)
 {
     const bool versioned = planned.step.decision.kind != ItemPlain && planned.action != ActionMissing;
-    return versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-";
+    return ReportCell(key, ReportValue::Text(Utf8From932(TextOf(version))),
+                      versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-");
 }
 
 void Items(const UpdatePlan& plan, Report& report)
@@ -95,19 +97,12 @@ void Items(const UpdatePlan& plan, Report& report)
     for (const PlannedItem& planned : plan.items) {
         const UpdateDecision& decision = planned.step.decision;
         const std::string action = ActionName(planned.action), kind = KindName(decision.kind);
-        report.Row({ReportCell(action),
-                    ReportCell("item", ReportValue::Text(Utf8From932(TextOf(planned.step.item))),
-                               Quoted(planned.step.item)),
+        report.Row({ReportCell(action), QuotedCell("item", TextOf(planned.step.item)),
                     ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
-                    ReportCell("kind", ReportValue::Text(kind), kind),
-                    ReportCell("action", ReportValue::Text(action)),
-                    ReportCell("sourceVersion",
-                               ReportValue::Text(Utf8From932(TextOf(decision.sourceVersion))),
-                               VersionShown(planned, decision.sourceVersion)),
-                    ReportCell("targetVersion",
-                               ReportValue::Text(Utf8From932(TextOf(decision.targetVersion))),
-                               VersionShown(planned, decision.targetVersion)),
-                    ReportCell("reason", ReportValue::Text(planned.reason), planned.reason)});
+                    PlainCell("kind", kind), ReportCell("action", ReportValue::Text(action)),
+                    VersionCell("sourceVersion", planned, decision.sourceVersion),
+                    VersionCell("targetVersion", planned, decision.targetVersion),
+                    PlainCell("reason", planned.reason)});
     }
     report.End();
 }

@@ -1,5 +1,14 @@
 #include "updtool/console/command_report.h"
 
+#include "updtool/console/text_conversion.h"
+
+namespace {
+
+// The size of the pieces a long report is written out in.
+const size_t kPiece = 256 * 1024;
+
+}  // namespace
+
 ReportValue::ReportValue(Kind kind, const std::string& text, int64_t number, bool flag)
     : kind(kind), text(text), number(number), flag(flag)
 {
@@ -43,6 +52,17 @@ ReportCell::ReportCell(const std::string& words)
 }
 
 ReportCell::~ReportCell() {}
+
+ReportCell PlainCell(const char* key, const std::string& utf8)
+{
+    return ReportCell(key, ReportValue::Text(utf8), utf8);
+}
+
+ReportCell QuotedCell(const char* key, const std::string& text932)
+{
+    return ReportCell(key, ReportValue::Text(Utf8From932(text932)),
+                      text932.empty() ? "-" : Quoted(text932));
+}
 
 Report::Report(bool json) : json_(json), layout_(LayoutTable)
 {
@@ -105,10 +125,14 @@ void Report::Row(const std::vector<ReportCell>& cells)
             table_.Add(words);
             return;
         }
-        std::string line = " ";
-        for (const std::string& word : words)
-            line += " " + word;
+        std::string line = layout_ == LayoutLines ? "  " : "";
+        for (size_t i = 0; i < words.size(); ++i)
+            line += (i ? " " : "") + words[i];
         text_ += line + "\n";
+        if (text_.size() >= kPiece) {
+            WriteOut(text_);
+            text_.clear();
+        }
         return;
     }
     bool fields = false;
@@ -126,6 +150,8 @@ void Report::Row(const std::vector<ReportCell>& cells)
     }
     if (object)
         document_.EndObject();
+    if (document_.Pending() >= kPiece)
+        WriteOut(document_.Take());
 }
 
 void Report::End()
@@ -146,7 +172,7 @@ void Report::Write()
 {
     if (json_) {
         document_.EndObject();
-        WriteOut(document_.Document());
+        WriteOut(document_.Take() + "\n");
     } else {
         WriteOut(text_);
     }

@@ -44,8 +44,15 @@ public:
     virtual ~ReportCell();
 };
 
-// How a list's rows are shown: columns lined up, or each row one line.
-enum ReportLayout { LayoutTable, LayoutLines };
+// The cells most rows are made of: a text the same in both forms; a product
+// text (code page 932), UTF-8 in the document and quoted in words, "-" when
+// empty.
+ReportCell PlainCell(const char* key, const std::string& utf8);
+ReportCell QuotedCell(const char* key, const std::string& text932);
+
+// How a list's rows are shown: columns lined up; each row one line,
+// indented by two; or each row one line as its words give it.
+enum ReportLayout { LayoutTable, LayoutLines, LayoutFlat };
 
 class Report {
 public:
@@ -65,7 +72,9 @@ public:
     void Row(const std::vector<ReportCell>& cells);
     void End();
 
-    // The text, or the document, to standard output.
+    // The text, or the rest of the document, to standard output. A long
+    // report is written out in pieces as its rows come (an archive's index
+    // may hold millions).
     void Write();
 
 private:
