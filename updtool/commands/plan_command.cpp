@@ -53,7 +53,7 @@ std::string OutcomeText(const UpdatePlan& plan)
 {
     size_t applied = 0;
     for (const PlannedItem& planned : plan.items)
-        applied += planned.action == ActionApply;
+        applied += planned.step.verdict == VerdictApply;
     const std::string count = std::to_string(applied) + (applied == 1 ? " item" : " items");
     switch (plan.outcome) {
     case OutcomeCompletes:
@@ -83,7 +83,7 @@ std::string OutcomeText(const UpdatePlan& plan)
 // A version text, shown where the item's kind has versions and it was read.
 ReportCell VersionCell(const char* key, const PlannedItem& planned, const String& version)
 {
-    const bool versioned = planned.step.decision.kind != ItemPlain && planned.action != ActionMissing;
+    const bool versioned = planned.step.decision.kind != ItemPlain && planned.step.verdict != VerdictMissing;
     return ReportCell(key, ReportValue::Text(Utf8From932(TextOf(version))),
                       versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-");
 }
@@ -96,7 +96,7 @@ void Items(const UpdatePlan& plan, Report& report)
                     ReportCell("source"), ReportCell("installed"), ReportCell("reason")});
     for (const PlannedItem& planned : plan.items) {
         const UpdateDecision& decision = planned.step.decision;
-        const std::string action = ActionName(planned.action), kind = KindName(decision.kind);
+        const std::string action = ActionName(planned), kind = KindName(decision.kind);
         report.Row({ReportCell(action), QuotedCell("item", TextOf(planned.step.item)),
                     ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
                     PlainCell("kind", kind), ReportCell("action", ReportValue::Text(action)),
