@@ -68,17 +68,18 @@ void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
     String promptText;
     promptText.Format(kOpenFailedText, settingsFileName);
     const std::string prompt = Quoted(std::string(TextOf(promptText)));
-    if (folder.source == SettingsMissing && folder.readFailure.empty()) {
-        problems.Error(std::string(folder.settingsIsFolder
+    const ItemLocation& at = folder.settingsAt;
+    if (!folder.Found() && folder.readFailure.empty()) {
+        problems.Error(std::string(at.found == FoundFolder
                                        ? "update.ini is a folder, which cannot be read"
                                        : "no settings file: update.ini is neither a file in the "
                                          "folder nor an entry of its archives") +
                        "; the updater would show the open prompt " + prompt +
                        " five times (Ignore runs it with the defaults and no items)");
     }
-    if (folder.source == SettingsInArchive && folder.entryLonger)
-        problems.Warning("update.ini is read from the entry " + Quoted(folder.entry) + " of " +
-                         folder.archive + ": the archive lookup takes the first entry "
+    if (at.longerName)
+        problems.Warning("update.ini is read from the entry " + Quoted(at.entry) + " of " +
+                         at.archive + ": the archive lookup takes the first entry "
                          "whose name begins with the name");
     if (!folder.readFailure.empty())
         problems.Error("reading update.ini fails with \"" + folder.readFailure + "\"" +
@@ -234,12 +235,13 @@ void CheckNaming(const UpdateFolder& folder, Problems& problems)
 std::string SourceLine(const std::wstring& folderPath, const UpdateFolder& folder)
 {
     const std::string where = Utf8(folderPath);
-    switch (folder.source) {
-    case SettingsPlain: return "update.ini: a file in " + where;
-    case SettingsInArchive:
-        return "update.ini: the entry " + Quoted(folder.entry) + " of " + folder.archive + " in " +
-               where;
-    case SettingsMissing: break;
+    switch (folder.settingsAt.found) {
+    case FoundFile: return "update.ini: a file in " + where;
+    case FoundArchive:
+        return "update.ini: the entry " + Quoted(folder.settingsAt.entry) + " of " +
+               folder.settingsAt.archive + " in " + where;
+    case FoundFolder:
+    case FoundMissing: break;
     }
     return "update.ini: not found in " + where;
 }
@@ -344,11 +346,11 @@ int Check(const CommandLine& line)
     std::vector<ItemLocation> places;
     std::wstring roomFolder;
     if (folder.readFailure.empty()) {
-        if (folder.source != SettingsMissing)
+        if (folder.Found())
             CheckNaming(folder, problems);
         CheckName(folder.settings.name, problems);
         // Without a settings file, that there are no items goes without saying.
-        if (folder.source != SettingsMissing)
+        if (folder.Found())
             CheckList(folder.fileList, folder.settings.files, problems);
         // Against the install folder the updater proposes, every item judged.
         std::wstring installFolder;

@@ -178,7 +178,7 @@ int Plan(const CommandLine& line)
         throw ToolError("cannot enter the folder " + Shown(dir));
     UpdateFolder folder;
     folder.Read();
-    if (folder.source == SettingsMissing && folder.readFailure.empty())
+    if (!folder.Found() && folder.readFailure.empty())
         throw ToolError("cannot read update.ini in " + Shown(CurrentFolder()) +
                         ": neither a file there nor an entry of its archives");
     const UpdateSettings& settings = folder.settings;
