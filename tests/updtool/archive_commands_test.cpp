@@ -357,10 +357,12 @@ TEST_F(ArchiveCommands, LongListingWrittenWhole)
         const char* begins;
         const char* ends;
         const char* perEntry;  // what each entry's row begins with
+        size_t lines;
     } rows[] = {
-        {"", "format 2, 6000 entries, revision 0\n    offset", "-105999\n", "  no          folder\\"},
+        {"", "format 2, 6000 entries, revision 0\n    offset", "-105999\n", "  no          folder\\",
+         6002},
         {"--json", "{\"version\":2,\"count\":6000,\"revision\":0,\"entries\":[{", "}]}\n",
-         "{\"name\":\"folder\\\\"},
+         "{\"name\":\"folder\\\\", 1},
     };
     for (const auto& row : rows) {
         std::vector<std::string> args = {"list", "x.pak"};
@@ -371,6 +373,7 @@ TEST_F(ArchiveCommands, LongListingWrittenWhole)
         EXPECT_EQ(0u, list.out.find(row.begins)) << row.mode << list.out.substr(0, 200);
         ASSERT_GT(list.out.size(), 300000u) << row.mode;
         EXPECT_EQ(list.out.size() - strlen(row.ends), list.out.rfind(row.ends)) << row.mode;
+        EXPECT_EQ(row.lines, size_t(std::count(list.out.begin(), list.out.end(), '\n'))) << row.mode;
         size_t found = 0, at = 0, entry = 100000;
         while ((at = list.out.find(row.perEntry, at)) != std::string::npos) {
             at += strlen(row.perEntry);
