@@ -16,6 +16,7 @@
 #include "base/text_932.h"
 #include "pak/open_failure.h"
 #include "update/file_update.h"
+#include "update/instance_event.h"
 #include "update/interrupted_update.h"
 #include "update/item_rule.h"
 #include "update/item_step.h"
@@ -55,9 +56,7 @@ void RunSteps(Handle& instance, DWORD delayMs)
     ReadNamingSettings(updateSettings);
 
     // Never waited on: its existence alone tells a second start to end.
-    instance.Reset(CreateEventW(nullptr, TRUE, TRUE, WideFrom932(updateSettings.name).c_str()));
-    const DWORD created = GetLastError();
-    if (!instance.Valid() || created == ERROR_ALREADY_EXISTS)
+    if (CreateInstanceEvent(updateSettings.name, instance) != 0)
         return;
 
     ReadFileList(updateSettings);

@@ -9,7 +9,6 @@
 #include "update/item_rule.h"
 #include "updtool/archives/folder_archives.h"
 #include "updtool/console/command_line.h"
-#include "updtool/folders/instance_name.h"
 #include "updtool/folders/item_location.h"
 #include "updtool/console/command_report.h"
 #include "updtool/console/kind_name.h"
@@ -20,6 +19,7 @@
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "update/install_lookup.h"
+#include "update/instance_event.h"
 #include "updtool/folders/update_folder.h"
 #include "updtool/commands/update_plan.h"
 #include "updtool/folders/working_folder.h"
@@ -93,7 +93,8 @@ void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
 
 void CheckName(const String& name, Problems& problems)
 {
-    const DWORD error = ProbeInstanceName(TextOf(name));
+    Handle event;
+    const DWORD error = CreateInstanceEvent(name, event);
     if (error == ERROR_ALREADY_EXISTS)
         problems.Warning("an object named " + Quoted(name) + " exists now (an updater running?): "
                          "a start now would end at once, silently");

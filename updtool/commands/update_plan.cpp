@@ -5,9 +5,9 @@
 #include "base/text_932.h"
 #include "pak/archive_search.h"
 #include "paths/wide_paths.h"
+#include "update/instance_event.h"
 #include "update/item_rule.h"
 #include "updtool/console/command_line.h"
-#include "updtool/folders/instance_name.h"
 #include "updtool/folders/item_location.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
@@ -160,7 +160,8 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
         Stop(-1, folder.readFailure);
         return false;
     }
-    const DWORD error = ProbeInstanceName(TextOf(folder.settings.name));
+    Handle event;
+    const DWORD error = CreateInstanceEvent(folder.settings.name, event);
     if (error && error != ERROR_ALREADY_EXISTS) {
         outcome = OutcomeSilent;
         stopMessage = "Name " + Quoted(folder.settings.name) +
