@@ -3,6 +3,7 @@
 #include "updtool/archives/archive_input.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/command_report.h"
+#include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 
 const char* const verifyUsage =

@@ -1,11 +1,51 @@
 #include "updtool/console/command_report.h"
 
+#include <algorithm>
+#include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 
 namespace {
 
 // The size of the pieces a long report is written out in.
 const size_t kPiece = 256 * 1024;
+
+size_t Columns(const std::string& utf8)
+{
+    size_t columns = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) == 0x80)
+            continue;  // continuation byte
+        columns += c < 0x80 ? 1 : 2;
+    }
+    return columns;
+}
+
+// Each column as wide as its widest cell (a character outside ASCII's range
+// counts as two columns, as East Asian text is shown), two spaces apart; the
+// last cell of a row never padded.
+std::string TableText(const std::vector<std::vector<std::string>>& rows, size_t indent)
+{
+    std::vector<size_t> widths;
+    for (const auto& row : rows)
+        for (size_t i = 0; i + 1 < row.size(); ++i) {
+            if (widths.size() <= i)
+                widths.resize(i + 1, 0);
+            widths[i] = std::max(widths[i], Columns(row[i]));
+        }
+    std::string text;
+    for (const auto& row : rows) {
+        std::string line(indent, ' ');
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size())
+                line.append(widths[i] - Columns(row[i]) + 2, ' ');
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        text += line + "\n";
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -122,7 +162,7 @@ void Report::Row(const std::vector<ReportCell>& cells)
         if (words.empty())
             return;
         if (layout_ == LayoutTable) {
-            table_.Add(words);
+            table_.push_back(words);
             return;
         }
         std::string line = layout_ == LayoutLines ? "  " : "";
@@ -157,8 +197,8 @@ void Report::Row(const std::vector<ReportCell>& cells)
 void Report::End()
 {
     if (!json_) {
-        text_ += table_.Text(2);
-        table_ = TextTable();
+        text_ += TableText(table_, 2);
+        table_.clear();
         return;
     }
     if (arrays_.back())

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "updtool/console/report_text.h"
 #include "updtool/console/tool_output.h"
 
 class ReportValue {
@@ -83,7 +82,7 @@ private:
     bool json_;
     JsonWriter document_;
     std::string text_;
-    TextTable table_;
+    std::vector<std::vector<std::string>> table_;  // the open table's rows, as words
     std::vector<bool> arrays_;  // per open container
     ReportLayout layout_;
 };
