@@ -45,7 +45,7 @@ void Entry(const std::string& name, const IndexRecord& entry, const std::string&
     char numbers[64];
     snprintf(numbers, sizeof numbers, "%10u %10u %10u  %-12s", entry.offset, entry.size,
              entry.packedSize, entry.compressed ? "yes" : "no");
-    report.Row({ReportCell("name", ReportValue::Text(Utf8From932(name))),
+    report.Row({ReportCell("name", ReportValue::Text932(name)),
                 ReportCell("offset", ReportValue::Number(entry.offset)),
                 ReportCell("size", ReportValue::Number(entry.size)),
                 ReportCell("packedSize", ReportValue::Number(entry.packedSize)),

@@ -61,6 +61,11 @@ ReportValue ReportValue::Text(const std::string& utf8)
     return ReportValue(KindText, utf8, 0, false);
 }
 
+ReportValue ReportValue::Text932(const std::string& text932)
+{
+    return ReportValue(KindText932, text932, 0, false);
+}
+
 ReportValue ReportValue::Number(int64_t number)
 {
     return ReportValue(KindNumber, std::string(), number, false);
@@ -100,7 +105,7 @@ ReportCell PlainCell(const char* key, const std::string& utf8)
 
 ReportCell QuotedCell(const char* key, const std::string& text932)
 {
-    return ReportCell(key, ReportValue::Text(Utf8From932(text932)),
+    return ReportCell(key, ReportValue::Text932(text932),
                       text932.empty() ? "-" : Quoted(text932));
 }
 
@@ -116,6 +121,7 @@ void Report::Value(const ReportValue& value)
 {
     switch (value.kind) {
     case ReportValue::KindText: document_.Text(value.text); break;
+    case ReportValue::KindText932: document_.Text(Utf8From932(value.text)); break;
     case ReportValue::KindNumber: document_.Number(value.number); break;
     case ReportValue::KindFlag: document_.Bool(value.flag); break;
     case ReportValue::KindNull: document_.Null(); break;

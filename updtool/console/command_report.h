@@ -11,13 +11,16 @@
 
 class ReportValue {
 public:
-    enum Kind { KindText, KindNumber, KindFlag, KindNull };
+    enum Kind { KindText, KindText932, KindNumber, KindFlag, KindNull };
     Kind kind;
-    std::string text;  // KindText, UTF-8
+    std::string text;  // KindText: UTF-8; KindText932: code page 932
     int64_t number;
     bool flag;
 
     static ReportValue Text(const std::string& utf8);
+    // A product text, converted to UTF-8 only when a document is written:
+    // a listing of millions converts only what it shows.
+    static ReportValue Text932(const std::string& text932);
     static ReportValue Number(int64_t value);
     static ReportValue Flag(bool value);
     static ReportValue Null();
