@@ -3,11 +3,11 @@
 #include <cstdio>
 #include "pak/archive_index.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/archives/entry_digests.h"
 #include "updtool/console/command_line.h"
-#include "updtool/console/command_report.h"
+#include "updtool/archives/entry_digests.h"
 #include "pak/index_walk.h"
 #include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_output.h"
 
 const char* const listUsage =
     "usage: updtool list X.pak [--json]\n"
@@ -21,38 +21,85 @@ const char* const listUsage =
 
 namespace {
 
+// Written out in pieces of about this size: an index may hold millions.
+const size_t kPiece = 256 * 1024;
+
 int32_t RevisionOf(const ArchiveHeader& header)
 {
     return header.version == 2 ? int32_t(header.revision) : 0;
 }
 
-void Header(const ArchiveHeader& header, Report& report)
-{
-    report.Field("version", ReportValue::Number(header.version),
-                 "format " + std::to_string(header.version) + ", " +
-                     std::to_string(header.count) + (header.count == 1 ? " entry" : " entries") +
-                     ", revision " + std::to_string(RevisionOf(header)));
-    report.Field("count", ReportValue::Number(header.count), "");
-    report.Field("revision", ReportValue::Number(RevisionOf(header)), "");
-    report.Begin("entries", true, "    offset       size     packed  compressed  name", LayoutFlat);
-}
+// The listing, rendered as text or as the JSON document from the same
+// header and entries, and written out piece by piece.
+class Listing {
+public:
+    explicit Listing(bool json) : json_(json) {}
+    virtual ~Listing() {}
 
-// name: as the updater reads it, up to a NUL byte; sha256: "" when the data
-// cannot be delivered whole (or was not computed).
-void Entry(const std::string& name, const IndexRecord& entry, const std::string& sha256,
-           Report& report)
-{
-    char numbers[64];
-    snprintf(numbers, sizeof numbers, "%10u %10u %10u  %-12s", entry.offset, entry.size,
-             entry.packedSize, entry.compressed ? "yes" : "no");
-    report.Row({ReportCell("name", ReportValue::Text932(name)),
-                ReportCell("offset", ReportValue::Number(entry.offset)),
-                ReportCell("size", ReportValue::Number(entry.size)),
-                ReportCell("packedSize", ReportValue::Number(entry.packedSize)),
-                ReportCell("compressed", ReportValue::Flag(entry.compressed != 0)),
-                ReportCell("sha256", sha256.empty() ? ReportValue::Null() : ReportValue::Text(sha256)),
-                ReportCell(numbers + ShownName(name))});
-}
+    void Begin(const ArchiveHeader& header)
+    {
+        if (json_) {
+            writer_.BeginObject();
+            writer_.Field("version", header.version);
+            writer_.Field("count", header.count);
+            writer_.Field("revision", RevisionOf(header));
+            writer_.Key("entries");
+            writer_.BeginArray();
+            return;
+        }
+        text_ = "format " + std::to_string(header.version) + ", " + std::to_string(header.count) +
+                (header.count == 1 ? " entry" : " entries") + ", revision " +
+                std::to_string(RevisionOf(header)) +
+                "\n    offset       size     packed  compressed  name\n";
+    }
+
+    // name: as the updater reads it, up to a NUL byte; sha256: "" when the
+    // data cannot be delivered whole.
+    void Add(const std::string& name, const IndexRecord& entry, const std::string& sha256)
+    {
+        if (json_) {
+            writer_.BeginObject();
+            writer_.Field("name", Utf8From932(name));
+            writer_.Field("offset", entry.offset);
+            writer_.Field("size", entry.size);
+            writer_.Field("packedSize", entry.packedSize);
+            writer_.Flag("compressed", entry.compressed != 0);
+            writer_.Key("sha256");
+            if (sha256.empty())
+                writer_.Null();
+            else
+                writer_.Text(sha256);
+            writer_.EndObject();
+            if (writer_.Pending() >= kPiece)
+                WriteOut(writer_.Take());
+            return;
+        }
+        char numbers[64];
+        snprintf(numbers, sizeof numbers, "%10u %10u %10u  %-12s", entry.offset, entry.size,
+                 entry.packedSize, entry.compressed ? "yes" : "no");
+        text_ += numbers + ShownName(name) + "\n";
+        if (text_.size() >= kPiece) {
+            WriteOut(text_);
+            text_.clear();
+        }
+    }
+
+    void End()
+    {
+        if (json_) {
+            writer_.EndArray();
+            writer_.EndObject();
+            WriteOut(writer_.Take() + "\n");
+        } else {
+            WriteOut(text_);
+        }
+    }
+
+private:
+    bool json_;
+    JsonWriter writer_;
+    std::string text_;
+};
 
 }  // namespace
 
@@ -76,8 +123,8 @@ int RunList(const Arguments& args)
     ArchiveIndex index(archive);
     bool loaded = false;
     std::string damage = LoadIndex(index, data, loaded);
-    Report report(json);
-    Header(index.header, report);
+    Listing listing(json);
+    listing.Begin(index.header);
     uint64_t undelivered = 0;
     if (damage.empty() && loaded) {
         damage = WalkRecords(index, [&](uint32_t number, const ArchiveIndex&, const IndexRecord& record) {
@@ -85,13 +132,12 @@ int RunList(const Arguments& args)
             // digests inflated every entry.
             const std::string sha256 = json ? digests.Of(number) : std::string();
             undelivered += json ? sha256.empty() : !index.CanDeliver(record);
-            Entry(std::string(record.name, NameTextLength(record.name, record.nameLength)), record,
-                  sha256, report);
+            listing.Add(std::string(record.name, NameTextLength(record.name, record.nameLength)),
+                        record, sha256);
             return true;
         });
     }
-    report.End();
-    report.Write();
+    listing.End();
     if (!damage.empty())
         return Fail("list", Shown(path) + " is damaged: " + damage, ExitProblems);
     if (undelivered != 0)

@@ -6,9 +6,6 @@
 
 namespace {
 
-// The size of the pieces a long report is written out in.
-const size_t kPiece = 256 * 1024;
-
 size_t Columns(const std::string& utf8)
 {
     size_t columns = 0;
@@ -175,10 +172,6 @@ void Report::Row(const std::vector<ReportCell>& cells)
         for (size_t i = 0; i < words.size(); ++i)
             line += (i ? " " : "") + words[i];
         text_ += line + "\n";
-        if (text_.size() >= kPiece) {
-            WriteOut(text_);
-            text_.clear();
-        }
         return;
     }
     bool fields = false;
@@ -196,8 +189,6 @@ void Report::Row(const std::vector<ReportCell>& cells)
     }
     if (object)
         document_.EndObject();
-    if (document_.Pending() >= kPiece)
-        WriteOut(document_.Take());
 }
 
 void Report::End()
@@ -218,7 +209,7 @@ void Report::Write()
 {
     if (json_) {
         document_.EndObject();
-        WriteOut(document_.Take() + "\n");
+        WriteOut(document_.Document());
     } else {
         WriteOut(text_);
     }

@@ -18,8 +18,7 @@ public:
     bool flag;
 
     static ReportValue Text(const std::string& utf8);
-    // A product text, converted to UTF-8 only when a document is written:
-    // a listing of millions converts only what it shows.
+    // A product text, converted to UTF-8 only when a document is written.
     static ReportValue Text932(const std::string& text932);
     static ReportValue Number(int64_t value);
     static ReportValue Flag(bool value);
@@ -74,9 +73,7 @@ public:
     void Row(const std::vector<ReportCell>& cells);
     void End();
 
-    // The text, or the rest of the document, to standard output. A long
-    // report is written out in pieces as its rows come (an archive's index
-    // may hold millions).
+    // The text, or the document, to standard output.
     void Write();
 
 private:

@@ -180,6 +180,12 @@ void JsonWriter::Field(const char* name, int64_t value)
     Number(value);
 }
 
+void JsonWriter::Flag(const char* name, bool value)
+{
+    Key(name);
+    Bool(value);
+}
+
 std::string JsonWriter::Document() const
 {
     return out_ + "\n";

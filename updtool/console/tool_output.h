@@ -36,6 +36,7 @@ public:
     // Key and value at once.
     void Field(const char* name, const std::string& utf8);
     void Field(const char* name, int64_t value);
+    void Flag(const char* name, bool value);
 
     // The document, with a final line feed.
     std::string Document() const;
