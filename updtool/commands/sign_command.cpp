@@ -159,7 +159,7 @@ int RunSign(const Arguments& args)
         throw ToolError("cannot enter the folder " + Shown(line.positional[0]));
     UpdateFolder settings;
     settings.Read();
-    if (settings.source == SettingsMissing || settings.settingsIsFolder)
+    if (!settings.Found())
         return Fail("sign", "the folder has no update.ini to sign", ExitProblems);
     if (!settings.readFailure.empty())
         return Fail("sign", "update.ini cannot be read as the updater reads it: " + settings.readFailure,
