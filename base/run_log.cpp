@@ -1,6 +1,7 @@
 #include "base/run_log.h"
 
 #include <cstdio>
+#include <vector>
 #include "base/owned.h"
 #include "base/text_932.h"
 
@@ -139,15 +140,30 @@ std::wstring RunLogName(const SYSTEMTIME& localDate, unsigned number)
     return name;
 }
 
-bool StartRunLogIn(const std::wstring& folder)
+namespace {
+
+const unsigned kRunLogNumbers = 999;
+
+// The day's names in folder, in the order they are taken.
+std::vector<std::wstring> RunLogCandidates(const std::wstring& folder)
 {
     SYSTEMTIME today;
     GetLocalTime(&today);
     std::wstring base = folder;
     if (!base.empty() && base.back() != L'\\')
         base += L'\\';
-    for (unsigned number = 1; number <= 999; ++number) {
-        if (StartRunLog(base + RunLogName(today, number)))
+    std::vector<std::wstring> paths;
+    for (unsigned number = 1; number <= kRunLogNumbers; ++number)
+        paths.push_back(base + RunLogName(today, number));
+    return paths;
+}
+
+}  // namespace
+
+bool StartRunLogIn(const std::wstring& folder)
+{
+    for (const std::wstring& path : RunLogCandidates(folder)) {
+        if (StartRunLog(path))
             return true;
         const DWORD error = GetLastError();
         // Taken: try the next number. Anything else would fail for every
@@ -168,13 +184,7 @@ std::wstring RunLogFolder()
 
 std::wstring NextRunLogPath(const std::wstring& folder)
 {
-    SYSTEMTIME today;
-    GetLocalTime(&today);
-    std::wstring base = folder;
-    if (!base.empty() && base.back() != L'\\')
-        base += L'\\';
-    for (unsigned number = 1; number <= 999; ++number) {
-        const std::wstring path = base + RunLogName(today, number);
+    for (const std::wstring& path : RunLogCandidates(folder)) {
         // Finding a name does not follow it.
         WIN32_FIND_DATAW found;
         const HANDLE find = FindFirstFileW(path.c_str(), &found);
