@@ -18,7 +18,7 @@ SettingView::SettingView(const char* key, const String& value, bool isDefault)
 SettingView::~SettingView() {}
 
 UpdateFolder::UpdateFolder()
-    : source(SettingsMissing), entryLonger(false), settingsIsFolder(false)
+    : source(SettingsMissing), entryLonger(false), settingsIsFolder(false), readFailureCode(0)
 {
 }
 
@@ -66,7 +66,9 @@ void UpdateFolder::Read()
         ReadFileList(settings);
     } catch (const OCErrorException& failure) {
         readFailure = Utf8(failure.wideMessage);
-    } catch (const DWORD&) {
+        readFailureCode = failure.code;
+    } catch (const DWORD& code) {
+        readFailureCode = code;
         // The one code raised bare: the file cannot be held in memory.
         readFailure = Utf8From932(kOutOfMemoryText);
     }

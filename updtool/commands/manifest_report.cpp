@@ -1,0 +1,256 @@
+#include "updtool/commands/manifest_report.h"
+
+#include <windows.h>
+#include "base/exceptions.h"
+#include "updtool/console/report_text.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
+#include "updtool/folders/working_folder.h"
+
+namespace {
+
+// A .reg file is small; anything larger is not one.
+const size_t maxRegBytes = 1u << 20;
+
+// The text of a .reg file, ASCII where regedit saved it as UTF-16.
+std::string RegText(const std::wstring& path)
+{
+    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+    LARGE_INTEGER size = {};
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size))
+        ThrowSystemError("cannot read the keys file " + Shown(path), path);
+    if (uint64_t(size.QuadPart) > maxRegBytes)
+        throw ToolError(Shown(path) + " is too large for a .reg file");
+    std::string bytes(size_t(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty() && (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &got, nullptr) ||
+                           got != bytes.size()))
+        ThrowSystemError("cannot read the keys file " + Shown(path), path);
+    if (bytes.size() < 2 || bytes[0] != '\xff' || bytes[1] != '\xfe')
+        return bytes;
+    std::string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text += bytes[i + 1] == 0 && bytes[i] > 0 ? bytes[i] : '?';
+    return text;
+}
+
+// The value of "UpdateKeys"= in a .reg text; empty when there is none.
+std::string UpdateKeysValue(const std::string& reg)
+{
+    const std::string name = "\"UpdateKeys\"=\"";
+    const size_t at = reg.find(name);
+    if (at == std::string::npos)
+        return std::string();
+    const size_t begin = at + name.size(), end = reg.find('"', begin);
+    return end == std::string::npos ? std::string() : reg.substr(begin, end - begin);
+}
+
+// Every entry of a ";"-separated list, spaces around each ignored; false
+// for an entry that is no public key.
+bool ParseKeys(const std::string& list, std::vector<P256PublicKey>& keys, std::string& bad)
+{
+    size_t begin = 0;
+    for (;;) {
+        const size_t end = std::min(list.find(';', begin), list.size());
+        std::string entry = list.substr(begin, end - begin);
+        entry.erase(0, std::min(entry.find_first_not_of(' '), entry.size()));
+        entry.erase(entry.find_last_not_of(' ') + 1);
+        P256PublicKey key;
+        if (!ParsePublicKey(entry, key)) {
+            bad = entry;
+            return false;
+        }
+        keys.push_back(key);
+        if (end == list.size())
+            return true;
+        begin = end + 1;
+    }
+}
+
+std::string TimeText(uint64_t stamp)
+{
+    char text[24];
+    snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", unsigned(stamp / 10000000000u),
+             unsigned(stamp / 100000000u % 100), unsigned(stamp / 1000000u % 100),
+             unsigned(stamp / 10000u % 100), unsigned(stamp / 100u % 100), unsigned(stamp % 100));
+    return text;
+}
+
+std::string Count(size_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+ManifestReport::ManifestReport()
+    : refused(false), afterDialog(false), code(0), keysGiven_(false), checked_(false), settingsFailure_(false)
+{
+}
+
+ManifestReport::~ManifestReport() {}
+
+int ManifestReport::TakeKeys(const char* command, const CommandLine& line)
+{
+    const std::wstring* given = line.Value("--keys");
+    if (!given)
+        return 0;
+    keysGiven_ = true;
+    std::string list = Utf8(*given);
+    P256PublicKey one;
+    // Not a key and no list of keys: the name of a .reg file.
+    if (list.find(';') == std::string::npos && !ParsePublicKey(list, one)) {
+        const std::wstring path = FullPath(PathArgument(*given));
+        list = UpdateKeysValue(RegText(path));
+        if (list.empty())
+            return UsageError(command, "--keys " + Shown(*given) +
+                                           " is neither a public key nor a .reg file with \"UpdateKeys\"");
+    }
+    std::string bad;
+    if (!ParseKeys(list, keys_, bad))
+        return UsageError(command, "--keys: \"" + bad + "\" is not a public key (128 hex digits)");
+    return 0;
+}
+
+bool ManifestReport::Refused(const OCErrorException& failure, bool afterDialog, UpdatePlan* plan)
+{
+    refused = true;
+    this->afterDialog = afterDialog;
+    message = Utf8(failure.wideMessage);
+    code = failure.code;
+    if (plan)
+        plan->Refuse(message, afterDialog);
+    return false;
+}
+
+void ManifestReport::Read(UpdateFolder& folder)
+{
+    try {
+        update_.LoadManifest();
+    } catch (const OCErrorException& failure) {
+        Refused(failure, false, nullptr);
+    }
+    folder.Read();
+    if (!refused && update_.Manifest() && !folder.readFailure.empty()) {
+        refused = settingsFailure_ = true;
+        message = folder.readFailure;
+        code = folder.readFailureCode;
+    }
+}
+
+bool ManifestReport::Loaded(UpdatePlan* plan)
+{
+    if (settingsFailure_)
+        return true;  // the settings' read failure ends the plan itself
+    if (refused && plan)
+        plan->Refuse(message, false);
+    return !refused;
+}
+
+bool ManifestReport::BeforeDialog(const UpdateSettings& settings, UpdatePlan* plan)
+{
+    if (refused)
+        return false;
+    ReadUpdateAnchor(settings, anchor_);
+    if (keysGiven_) {
+        anchor_.present = true;
+        anchor_.keys = keys_;
+    }
+    checked_ = true;
+    try {
+        update_.CheckBeforeDialog(settings, anchor_);
+    } catch (const OCErrorException& failure) {
+        return Refused(failure, false, plan);
+    }
+    return true;
+}
+
+bool ManifestReport::Sources(const std::vector<String>& items, UpdatePlan* plan)
+{
+    if (refused)
+        return false;
+    try {
+        update_.CheckSources(items, nullptr, nullptr, nullptr);
+    } catch (const OCErrorException& failure) {
+        return Refused(failure, true, plan);
+    }
+    return true;
+}
+
+bool ManifestReport::Present() const
+{
+    return update_.Manifest() || anchor_.present || refused;
+}
+
+void ManifestReport::AddProblem(Problems& problems) const
+{
+    if (refused && !settingsFailure_)
+        problems.Error("the updater refuses the update " +
+                       std::string(afterDialog ? "after its dialog, before it writes anything"
+                                               : "before its dialog") +
+                       ", with its error box \"" + message + "\" (code " + CodeText() + ")");
+}
+
+std::string ManifestReport::CodeText() const
+{
+    char text[16];
+    snprintf(text, sizeof text, "0x%x", unsigned(code));
+    return text;
+}
+
+void ManifestReport::Render(Report& report) const
+{
+    if (!Present())
+        return;
+    report.Begin("signed", false, "");
+    const UpdateManifest* manifest = update_.Manifest();
+    report.Field("manifest", ReportValue::Flag(manifest != nullptr),
+                 manifest ? "manifest: product \"" + Utf8(manifest->product) + "\", version \"" +
+                                Utf8(manifest->version) + "\", sequence " +
+                                std::to_string(manifest->sequence) + ", " +
+                                (manifest->expires ? "expires " + TimeText(manifest->expires)
+                                                   : std::string("no expiry")) +
+                                ", " + Count(manifest->files.size(), "item", "items") + ", " +
+                                Count(manifest->trustKeys.size(), "key", "keys") + " to trust, " +
+                                Count(manifest->revokeKeys.size(), "key", "keys") + " to revoke"
+                          : "manifest: none (no update.manifest in the folder)");
+    if (manifest) {
+        report.Field("product", ReportValue::Text(Utf8(manifest->product)), "");
+        report.Field("version", ReportValue::Text(Utf8(manifest->version)), "");
+        report.Field("sequence", ReportValue::Number(manifest->sequence), "");
+        report.Field("expires", manifest->expires ? ReportValue::Text(TimeText(manifest->expires))
+                                                  : ReportValue::Null(), "");
+        report.Field("items", ReportValue::Number(int64_t(manifest->files.size())), "");
+    }
+    const char* keys = !checked_ ? "unknown" : keysGiven_ ? "given" : anchor_.present ? "registry" : "none";
+    std::string keysLine = "keys: ";
+    if (!checked_)
+        keysLine += "not looked at: the run ends before";
+    else if (keysGiven_)
+        keysLine += Count(anchor_.keys.size(), "key", "keys") + " given with --keys";
+    else if (anchor_.present)
+        keysLine += Count(anchor_.keys.size(), "key", "keys") + " in the product's registry entry";
+    else
+        keysLine += "none (give --keys): the product has no anchor, so the updater checks sizes "
+                    "and digests only";
+    if (checked_ && anchor_.present)
+        keysLine += "; last sequence applied " + std::to_string(anchor_.sequence);
+    report.Field("keys", ReportValue::Text(keys), keysLine);
+    const char* signature = update_.SignatureVerified()              ? "verified"
+                            : refused && code == DWORD(NTE_BAD_SIGNATURE) ? "refused"
+                                                                        : "not checked";
+    report.Field("signature", ReportValue::Text(signature),
+                 std::string("signature: ") +
+                     (update_.SignatureVerified() ? "update.sig verifies under a trusted key"
+                      : refused && code == DWORD(NTE_BAD_SIGNATURE)
+                          ? "update.sig verifies under none of the keys"
+                          : "not checked"));
+    report.Field("refused", ReportValue::Flag(refused),
+                 refused ? "signed check: the updater refuses: \"" + message + "\" (code " +
+                               CodeText() + ")"
+                         : "signed check: passed");
+    report.Field("message", refused ? ReportValue::Text(message) : ReportValue::Null(), "");
+    report.Field("code", ReportValue::Number(code), "");
+    report.End();
+}
