@@ -235,7 +235,9 @@ void ManifestReport::Render(Report& report) const
         keysLine += "none (give --keys): the product has no anchor, so the updater checks sizes "
                     "and digests only";
     if (checked_ && anchor_.present)
-        keysLine += "; last sequence applied " + std::to_string(anchor_.sequence);
+        keysLine += anchor_.sequence ? "; the product's last signed update: sequence " +
+                                           std::to_string(anchor_.sequence)
+                                     : std::string("; the product applied no signed update yet");
     report.Field("keys", ReportValue::Text(keys), keysLine);
     const char* signature = update_.SignatureVerified()              ? "verified"
                             : refused && code == DWORD(NTE_BAD_SIGNATURE) ? "refused"
@@ -253,4 +255,30 @@ void ManifestReport::Render(Report& report) const
     report.Field("message", refused ? ReportValue::Text(message) : ReportValue::Null(), "");
     report.Field("code", ReportValue::Number(code), "");
     report.End();
+}
+
+int VerifyFolder(const CommandLine& line)
+{
+    ManifestReport signedCheck;
+    if (int code = signedCheck.TakeKeys("verify", line))
+        return code;
+    const std::wstring dir = PathArgument(line.positional[0]);
+    WorkingFolder working;
+    if (!working.Enter(dir))
+        throw ToolError("cannot enter the folder " + Shown(dir));
+    UpdateFolder folder;
+    signedCheck.Read(folder);
+    if (!signedCheck.refused && !folder.readFailure.empty())
+        return Fail("verify", "update.ini cannot be read as the updater reads it: " + folder.readFailure,
+                    ExitProblems);
+    if (signedCheck.BeforeDialog(folder.settings, nullptr))
+        signedCheck.Sources(folder.settings.files, nullptr);
+    if (!signedCheck.Present())
+        return Fail("verify", "the folder has no update.manifest and its product no keys: nothing "
+                              "to verify (give --keys to require a signature)",
+                    ExitProblems);
+    Report report(line.Has("--json"));
+    signedCheck.Render(report);
+    report.Write();
+    return signedCheck.refused ? ExitProblems : ExitOk;
 }

@@ -28,6 +28,10 @@
 
 class OCErrorException;
 
+// verify DIR: the signed checks of an update folder alone, every one the
+// updater makes. The exit code.
+int VerifyFolder(const CommandLine& line);
+
 class ManifestReport {
 public:
     bool refused;
