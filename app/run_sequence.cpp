@@ -18,6 +18,7 @@
 #include "base/text_932.h"
 #include "pak/open_failure.h"
 #include "update/file_update.h"
+#include "update/instance_event.h"
 #include "update/interrupted_update.h"
 #include "update/item_record.h"
 #include "update/item_rule.h"
@@ -78,12 +79,14 @@ void RunSteps(Handle& instance, DWORD delayMs)
 
     // Never waited on: its existence alone tells a second start to end.
     const std::wstring eventName = WideFrom932(updateSettings.name);
-    instance.Reset(CreateEventW(nullptr, TRUE, TRUE, eventName.c_str()));
-    const DWORD created = GetLastError();
-    if (!instance.Valid() || created == ERROR_ALREADY_EXISTS) {
+    const DWORD created = CreateInstanceEvent(updateSettings.name, instance);
+    if (created != 0) {
         LogEvent("single instance: event \"" + LogText(eventName) + "\" " +
-                 (instance.Valid() ? "exists: another updater runs" : "cannot be made: " + LogError(created)));
-        outcome = "another updater runs: ended without a window";
+                 (created == ERROR_ALREADY_EXISTS ? "exists: another updater runs"
+                                                  : "cannot be made: " + LogError(created)));
+        outcome = created == ERROR_ALREADY_EXISTS
+                      ? "another updater runs: ended without a window"
+                      : "the single-instance event cannot be made: ended without a window";
         return;
     }
     LogEvent("single instance: event \"" + LogText(eventName) + "\" made, no other updater runs");
@@ -115,11 +118,11 @@ void RunSteps(Handle& instance, DWORD delayMs)
     UpdateFiles(updateSettings.files, destination, caption.text, delayMs,
                 updateSettings.allOrNothing, &signedUpdate);
 
-    outcome = "finished";
     String done;
     done.Assign("アップデートが終了しました。");
     done.ShowMessage(nullptr, caption.text, MB_OK);
     signedUpdate.Record(updateSettings);
+    outcome = "finished";
 }
 
 void BeginCheck(const char* item, uint64_t size, void* user)

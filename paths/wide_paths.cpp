@@ -45,15 +45,23 @@ std::wstring ContainingFolder(const std::wstring& path)
     return L".";
 }
 
+std::wstring FullPathOf(const std::wstring& path)
+{
+    std::vector<wchar_t> full(32768);
+    const DWORD length =
+        path.empty() ? 0 : GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return std::wstring();
+    return std::wstring(full.data(), length);
+}
+
 std::wstring LongPathForm(const std::wstring& path, size_t room)
 {
     if (path.size() + room < MAX_PATH)
         return path;
-    std::vector<wchar_t> full(32768);
-    const DWORD length = GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
-    if (length == 0 || length >= full.size())
-        return std::wstring();
-    const std::wstring text(full.data(), length);
+    const std::wstring text = FullPathOf(path);
+    if (text.empty())
+        return text;
     if (text.compare(0, 2, L"\\\\") == 0) {
         if (text.size() > 2 && (text[2] == L'?' || text[2] == L'.'))
             return text;  // already in a device form

@@ -23,6 +23,10 @@ std::wstring LeafOf(const std::wstring& path);
 // "C:\"); "X:" for a drive-relative name, "." for a bare name.
 std::wstring ContainingFolder(const std::wstring& path);
 
+// path made full against the current folder, without . or .. parts, as the
+// system makes it (a trailing backslash kept); empty when it cannot be.
+std::wstring FullPathOf(const std::wstring& path);
+
 // path as the wide calls take it at any length: unchanged while it and
 // `room` more characters stay below MAX_PATH; else its full form with the
 // \\?\ prefix (\\server\share becomes \\?\UNC\server\share), without . or ..

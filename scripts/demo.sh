@@ -64,6 +64,14 @@ wine_as_user wine reg add 'HKLM\Software\Quillmark\StarfallDemo' /v execute \
 echo "Installed product: C:\\Games\\Starfall (registry: HKLM\\Software\\Quillmark\\StarfallDemo, execute)"
 echo "The publisher packs the archives with updtool:"
 demo_stage "$build" "$update_dir" "$install_dir" "$manifest"
+if [ -z "$DEMO_PUBLIC_KEY" ]; then
+  echo "demo.sh: updtool keygen gave no public key" >&2
+  exit 1
+fi
+# The installer's part: the product trusts the publisher's key.
+wine_as_user wine reg add 'HKLM\Software\Quillmark\StarfallDemo' /v UpdateKeys \
+  /d "$DEMO_PUBLIC_KEY" /f /reg:32 >/dev/null 2>&1
+echo "Installed product's trust anchor: UpdateKeys = the publisher's public key"
 echo "Update folder:     C:\\StarfallUpdate"
 sed 's/^/    /' "$update_dir/update.ini" | iconv -f CP932 -t UTF-8 | tr -d '\r'
 echo

@@ -39,4 +39,16 @@ demo_stage() {
   touch -d @978350400 "$install_dir/data.pak"
   touch -d @1735732800 "$update_dir/data.pak"
   python3 "$stage_root/make_demo.py" manifest "$update_dir" "$install_dir" "$manifest"
+  # The publisher's key, kept out of the update folder; the update is
+  # signed with it, and the installed product trusts it (demo.sh gives the
+  # registry DEMO_PUBLIC_KEY).
+  local key="$sources/publisher.pem"
+  rm -f "$key"
+  [ -z "$quiet" ] && echo "  \$ updtool keygen $(winpath "$key") --brand Quillmark --name StarfallDemo"
+  local made
+  made=$(wine_as_user wine "$build/bin/updtool.exe" keygen "$(winpath "$key")" \
+    --brand Quillmark --name StarfallDemo 2>&1 | tr -d '\r')
+  [ -z "$quiet" ] && printf '%s\n' "$made" | sed 's/^/    /'
+  DEMO_PUBLIC_KEY=$(printf '%s\n' "$made" | sed -n 's/^public key: //p')
+  tool sign "$(winpath "$update_dir")" --key "$(winpath "$key")" --sequence 1
 }

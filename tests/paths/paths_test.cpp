@@ -86,6 +86,21 @@ TEST(Paths, FolderAndLeaf)
     }
 }
 
+TEST(Paths, FullPathOf)
+{
+    const std::wstring here = CurrentFolder();
+    ASSERT_FALSE(here.empty());
+    struct Row { const wchar_t* path; std::wstring full; } rows[] = {
+        {L"a\\..\\b.txt", here + L"\\b.txt"},
+        {L".\\dir\\", here + L"\\dir\\"},
+        {L"C:\\x\\.\\y", L"C:\\x\\y"},
+        {L"C:\\", L"C:\\"},
+        {L"", L""},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.full, FullPathOf(row.path)) << (&row - rows);
+}
+
 TEST(Paths, CreateDirectoriesRelativeWithRunsOfBackslashes)
 {
     ScratchDir scratch;

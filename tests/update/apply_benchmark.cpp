@@ -22,9 +22,10 @@
 // Goals: the item-by-item run at least 1.0 times the safe replacement's speed
 // for the many small files and CopyFileA+flush's for the big one; all or
 // nothing at most 1.2 (small files) and 1.05 (big file) times the
-// item-by-item run's time; the record adding at most 3% to the run's time. Under Wine every new name in a folder costs a scan
-// of that folder, so the small files' case measures mostly how a
-// replacement names its temporary files. The listed run: at most 1.1 times
+// item-by-item run's time; the record adding at most 3% to the stepped
+// run's time. Under Wine every new name in a folder costs a scan of that
+// folder, so the small files' case measures mostly how a replacement names
+// its temporary files. The listed run: at most 1.1 times
 // the item-by-item run plus the system's SHA-256 alone over the same bytes
 // in memory.
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "pak/archive_file.h"
@@ -422,5 +423,47 @@ TEST_F(ArchiveCommands, CompareReadsEachFileAsListed)
         const ToolResult result = Run({"compare", dir + ".pak", dir});
         EXPECT_EQ(0, result.exitCode) << name << result.err;
         EXPECT_EQ("1 entry the same as the folder's files, 0 differences\n", result.out) << name;
+    }
+}
+
+// A listing far longer than the pieces it is written out in: every entry
+// once, in index order, in one document or one table.
+TEST_F(ArchiveCommands, LongListingWrittenWhole)
+{
+    PakSpec spec;
+    for (int i = 0; i < 6000; ++i)
+        spec.entries.push_back(Raw("folder\\entry-with-a-long-name-" + std::to_string(100000 + i), "x"));
+    WriteFileBytes(scratch.Path("x.pak"), BuildPak(spec));
+    const struct {
+        const char* mode;
+        const char* begins;
+        const char* ends;
+        const char* perEntry;  // what each entry's row begins with
+        size_t lines;
+    } rows[] = {
+        {"", "format 2, 6000 entries, revision 0\n    offset", "-105999\n", "  no          folder\\",
+         6002},
+        {"--json", "{\"version\":2,\"count\":6000,\"revision\":0,\"entries\":[{", "}]}\n",
+         "{\"name\":\"folder\\\\", 1},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args = {"list", "x.pak"};
+        if (*row.mode)
+            args.push_back(row.mode);
+        const ToolResult list = Run(args);
+        ASSERT_EQ(0, list.exitCode) << row.mode << list.err;
+        EXPECT_EQ(0u, list.out.find(row.begins)) << row.mode << list.out.substr(0, 200);
+        ASSERT_GT(list.out.size(), 300000u) << row.mode;
+        EXPECT_EQ(list.out.size() - strlen(row.ends), list.out.rfind(row.ends)) << row.mode;
+        EXPECT_EQ(row.lines, size_t(std::count(list.out.begin(), list.out.end(), '\n'))) << row.mode;
+        size_t found = 0, at = 0, entry = 100000;
+        while ((at = list.out.find(row.perEntry, at)) != std::string::npos) {
+            at += strlen(row.perEntry);
+            EXPECT_EQ("entry-with-a-long-name-" + std::to_string(entry++),
+                      list.out.substr(at, 29)) << row.mode << " row " << found;
+            if (++found > 6000)
+                break;
+        }
+        EXPECT_EQ(6000u, found) << row.mode;
     }
 }

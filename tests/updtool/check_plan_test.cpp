@@ -190,7 +190,8 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
          },
          0,
          {"  Name     \"CheckClean\"", "  Version  \"2.0\"", "  \"app.exe\"     file  executable  \"1.10\"",
-          "  \"data.pak\"    file  pak         \"10\"", "check passed: 0 errors, 0 warnings"},
+          "  \"data.pak\"    file  pak         \"10\"", "check passed: 0 errors, 0 warnings",
+          "update.ini: a file in "},
          {"\"Brand\":\"QuillmarkToolTest\"",
           "{\"item\":\"app.exe\",\"kind\":\"executable\",\"found\":\"file\",\"version\":\"1.10\"}",
           "{\"item\":\"readme.txt\",\"kind\":\"plain\",\"found\":\"file\",\"version\":\"\"}",
@@ -225,6 +226,13 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
               "\" five times (Ignore runs it with the defaults and no items)",
           "check failed: 1 error, 0 warnings"},
          {"\"Title\":\"" + std::string(u8"アップデート") + "\"", "\"defaults\":[\"Brand\",\"Name\",\"Title\",\"Version\",\"file\",\"AllOrNothing\"]"}},
+        {"update.ini a folder, and where each reading comes from",
+         [](Stage& s) { CreateDirectoryA((s.update + "\\update.ini").c_str(), nullptr); },
+         1,
+         {"update.ini: not found in ",
+          "  error: update.ini is a folder, which cannot be read; the updater would show the open "
+          "prompt \"" + u8Prompt + "\" five times (Ignore runs it with the defaults and no items)"},
+         {"\"file\":\"\""}},
         {"update.ini served by prefix from an archive",
          [](Stage& s) {
              PakSpec spec;

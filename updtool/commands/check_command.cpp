@@ -9,7 +9,6 @@
 #include "update/item_rule.h"
 #include "updtool/archives/folder_archives.h"
 #include "updtool/console/command_line.h"
-#include "updtool/folders/instance_name.h"
 #include "updtool/folders/item_location.h"
 #include "updtool/commands/manifest_report.h"
 #include "updtool/console/command_report.h"
@@ -21,6 +20,7 @@
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "update/install_lookup.h"
+#include "update/instance_event.h"
 #include "updtool/folders/update_folder.h"
 #include "updtool/commands/update_plan.h"
 #include "updtool/folders/working_folder.h"
@@ -56,11 +56,6 @@ const char* const checkUsage =
 
 namespace {
 
-std::string Utf8Of(const String& text)
-{
-    return Utf8From932(TextOf(text));
-}
-
 // The format version of the archive file at path, 2 when unreadable (no
 // warning then: the revision text says what can be said).
 uint32_t ArchiveFormat(const char* path)
@@ -78,17 +73,18 @@ void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
     String promptText;
     promptText.Format(kOpenFailedText, settingsFileName);
     const std::string prompt = Quoted(std::string(TextOf(promptText)));
-    if (folder.source == SettingsMissing && folder.readFailure.empty()) {
-        problems.Error(std::string(folder.settingsIsFolder
+    const ItemLocation& at = folder.settingsAt;
+    if (!folder.Found() && folder.readFailure.empty()) {
+        problems.Error(std::string(at.found == FoundFolder
                                        ? "update.ini is a folder, which cannot be read"
                                        : "no settings file: update.ini is neither a file in the "
                                          "folder nor an entry of its archives") +
                        "; the updater would show the open prompt " + prompt +
                        " five times (Ignore runs it with the defaults and no items)");
     }
-    if (folder.source == SettingsInArchive && folder.entryLonger)
-        problems.Warning("update.ini is read from the entry " + Quoted(folder.entry) + " of " +
-                         folder.archive + ": the archive lookup takes the first entry "
+    if (at.longerName)
+        problems.Warning("update.ini is read from the entry " + Quoted(at.entry) + " of " +
+                         at.archive + ": the archive lookup takes the first entry "
                          "whose name begins with the name");
     if (!folder.readFailure.empty())
         problems.Error("reading update.ini fails with \"" + folder.readFailure + "\"" +
@@ -102,7 +98,8 @@ void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
 
 void CheckName(const String& name, Problems& problems)
 {
-    const DWORD error = ProbeInstanceName(TextOf(name));
+    Handle event;
+    const DWORD error = CreateInstanceEvent(name, event);
     if (error == ERROR_ALREADY_EXISTS)
         problems.Warning("an object named " + Quoted(name) + " exists now (an updater running?): "
                          "a start now would end at once, silently");
@@ -244,12 +241,13 @@ void CheckNaming(const UpdateFolder& folder, Problems& problems)
 std::string SourceLine(const std::wstring& folderPath, const UpdateFolder& folder)
 {
     const std::string where = Utf8(folderPath);
-    switch (folder.source) {
-    case SettingsPlain: return "update.ini: a file in " + where;
-    case SettingsInArchive:
-        return "update.ini: the entry " + Quoted(folder.entry) + " of " + folder.archive + " in " +
-               where;
-    case SettingsMissing: break;
+    switch (folder.settingsAt.found) {
+    case FoundFile: return "update.ini: a file in " + where;
+    case FoundArchive:
+        return "update.ini: the entry " + Quoted(folder.settingsAt.entry) + " of " +
+               folder.settingsAt.archive + " in " + where;
+    case FoundFolder:
+    case FoundMissing: break;
     }
     return "update.ini: not found in " + where;
 }
@@ -265,7 +263,7 @@ void Settings(const UpdateFolder& folder, Report& report)
         if (std::string(view.key) == "file" && shown.size() > 60)
             shown = std::to_string(folder.settings.files.size()) + " items, listed under items";
         report.Row({ReportCell(view.key),
-                    ReportCell(view.key, ReportValue::Text(Utf8Of(view.value)),
+                    ReportCell(view.key, ReportValue::Text(Utf8From932(TextOf(view.value))),
                                shown + (view.isDefault ? " (default)" : ""))});
     }
     report.End();
@@ -308,12 +306,9 @@ void ItemRows(const UpdatePlan& plan, const std::vector<ItemLocation>& places, R
         const String version = where.found == FoundFile ? step.decision.sourceVersion : String();
         const std::string found = FoundName(where.found);
         const std::string kind = KindName(step.decision.kind);
-        report.Row({ReportCell("item", ReportValue::Text(Utf8Of(step.item)), Quoted(step.item)),
-                    ReportCell("kind", ReportValue::Text(kind)), ReportCell(found),
-                    ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
-                    ReportCell("version", ReportValue::Text(Utf8Of(version)),
-                               version.IsEmpty() ? "-" : Quoted(version)),
-                    ReportCell(note)});
+        report.Row({QuotedCell("item", TextOf(step.item)), ReportCell("kind", ReportValue::Text(kind)),
+                    ReportCell(found), ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
+                    QuotedCell("version", TextOf(version)), ReportCell(note)});
     }
     report.End();
 }
@@ -330,7 +325,7 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan,
     for (const Problem& problem : problems.found)
         report.Row({ReportCell("severity", ReportValue::Text(SeverityName(problem.severity)),
                                SeverityName(problem.severity) + std::string(":")),
-                    ReportCell("message", ReportValue::Text(problem.message), problem.message)});
+                    PlainCell("message", problem.message)});
     report.End();
     const size_t errors = problems.Count(SeverityError);
     const size_t warnings = problems.Count(SeverityWarning);
@@ -360,11 +355,11 @@ int Check(const CommandLine& line)
     std::vector<ItemLocation> places;
     std::wstring roomFolder;
     if (folder.readFailure.empty()) {
-        if (folder.source != SettingsMissing)
+        if (folder.Found())
             CheckNaming(folder, problems);
         CheckName(folder.settings.name, problems);
         // Without a settings file, that there are no items goes without saying.
-        if (folder.source != SettingsMissing)
+        if (folder.Found())
             CheckList(folder.fileList, folder.settings.files, problems);
         // Against the install folder the updater proposes, every item judged.
         std::wstring installFolder;

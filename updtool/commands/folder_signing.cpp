@@ -165,7 +165,7 @@ int SignFolder(const char* command, SignRequest& request, const std::wstring& gi
         throw ToolError("cannot enter the folder " + Shown(given));
     UpdateFolder settings;
     settings.Read();
-    if (settings.source == SettingsMissing || settings.settingsIsFolder)
+    if (!settings.Found())
         return Fail(command, "the folder has no update.ini to sign", ExitProblems);
     if (!settings.readFailure.empty())
         return Fail(command, "update.ini cannot be read as the updater reads it: " + settings.readFailure,

@@ -59,7 +59,7 @@ std::string OutcomeText(const UpdatePlan& plan)
 {
     size_t applied = 0;
     for (const PlannedItem& planned : plan.items)
-        applied += planned.action == ActionApply;
+        applied += planned.step.verdict == VerdictApply;
     const std::string count = std::to_string(applied) + (applied == 1 ? " item" : " items");
     switch (plan.outcome) {
     case OutcomeCompletes:
@@ -88,10 +88,12 @@ std::string OutcomeText(const UpdatePlan& plan)
            box + before;
 }
 
-std::string VersionShown(const PlannedItem& planned, const String& version)
+// A version text, shown where the item's kind has versions and it was read.
+ReportCell VersionCell(const char* key, const PlannedItem& planned, const String& version)
 {
-    const bool versioned = planned.step.decision.kind != ItemPlain && planned.action != ActionMissing;
-    return versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-";
+    const bool versioned = planned.step.decision.kind != ItemPlain && planned.step.verdict != VerdictMissing;
+    return ReportCell(key, ReportValue::Text(Utf8From932(TextOf(version))),
+                      versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-");
 }
 
 void Items(const UpdatePlan& plan, Report& report)
@@ -102,20 +104,13 @@ void Items(const UpdatePlan& plan, Report& report)
                     ReportCell("source"), ReportCell("installed"), ReportCell("reason")});
     for (const PlannedItem& planned : plan.items) {
         const UpdateDecision& decision = planned.step.decision;
-        const std::string action = ActionName(planned.action), kind = KindName(decision.kind);
-        report.Row({ReportCell(action),
-                    ReportCell("item", ReportValue::Text(Utf8From932(TextOf(planned.step.item))),
-                               Quoted(planned.step.item)),
+        const std::string action = ActionName(planned), kind = KindName(decision.kind);
+        report.Row({ReportCell(action), QuotedCell("item", TextOf(planned.step.item)),
                     ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
-                    ReportCell("kind", ReportValue::Text(kind), kind),
-                    ReportCell("action", ReportValue::Text(action)),
-                    ReportCell("sourceVersion",
-                               ReportValue::Text(Utf8From932(TextOf(decision.sourceVersion))),
-                               VersionShown(planned, decision.sourceVersion)),
-                    ReportCell("targetVersion",
-                               ReportValue::Text(Utf8From932(TextOf(decision.targetVersion))),
-                               VersionShown(planned, decision.targetVersion)),
-                    ReportCell("reason", ReportValue::Text(planned.reason), planned.reason)});
+                    PlainCell("kind", kind), ReportCell("action", ReportValue::Text(action)),
+                    VersionCell("sourceVersion", planned, decision.sourceVersion),
+                    VersionCell("targetVersion", planned, decision.targetVersion),
+                    PlainCell("reason", planned.reason)});
     }
     report.End();
 }
@@ -199,7 +194,7 @@ int Plan(const CommandLine& line)
         throw ToolError("cannot enter the folder " + Shown(dir));
     UpdateFolder folder;
     signedCheck.Read(folder);
-    if (folder.source == SettingsMissing && folder.readFailure.empty())
+    if (!folder.Found() && folder.readFailure.empty())
         throw ToolError("cannot read update.ini in " + Shown(CurrentFolder()) +
                         ": neither a file there nor an entry of its archives");
     const UpdateSettings& settings = folder.settings;

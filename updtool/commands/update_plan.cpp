@@ -5,9 +5,9 @@
 #include "base/text_932.h"
 #include "pak/archive_search.h"
 #include "paths/wide_paths.h"
+#include "update/instance_event.h"
 #include "update/item_rule.h"
 #include "updtool/console/command_line.h"
-#include "updtool/folders/instance_name.h"
 #include "updtool/folders/item_location.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
@@ -70,21 +70,6 @@ std::string MissingReason(const ItemStep& step)
            " in " + where.archive + ")";
 }
 
-PlannedAction ActionOf(ItemVerdict verdict)
-{
-    switch (verdict) {
-    case VerdictApply: return ActionApply;
-    case VerdictMissing: return ActionMissing;
-    case VerdictPrompt: return ActionPrompt;
-    case VerdictStop: return ActionStop;
-    case VerdictRefused: return ActionNotReached;
-    case VerdictSkip:
-    case VerdictSameFile:
-    case VerdictListedAgain: break;
-    }
-    return ActionSkip;
-}
-
 // The free bytes of the disk that holds path, or of the nearest folder above
 // it that exists; UINT64_MAX when unknown.
 uint64_t FreeBytes(std::wstring path)
@@ -125,10 +110,19 @@ std::string StepReason(const ItemStep& step)
     return DecisionReason(step.decision, step.target);
 }
 
-const char* ActionName(PlannedAction action)
+const char* ActionName(const PlannedItem& planned)
 {
-    static const char* const names[] = {"apply", "skip", "missing", "prompt", "stop", "not reached"};
-    return names[action];
+    switch (planned.reached ? planned.step.verdict : VerdictRefused) {
+    case VerdictApply: return "apply";
+    case VerdictMissing: return "missing";
+    case VerdictPrompt: return "prompt";
+    case VerdictStop: return "stop";
+    case VerdictRefused: return "not reached";
+    case VerdictSkip:
+    case VerdictSameFile:
+    case VerdictListedAgain: break;
+    }
+    return "skip";
 }
 
 const char* OutcomeName(PlanOutcome outcome)
@@ -138,7 +132,7 @@ const char* OutcomeName(PlanOutcome outcome)
 }
 
 PlannedItem::PlannedItem(const char* item, const std::wstring& target)
-    : step(item, target), action(ActionNotReached)
+    : step(item, target), reached(false)
 {
 }
 
@@ -172,7 +166,8 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
         Stop(-1, folder.readFailure);
         return false;
     }
-    const DWORD error = ProbeInstanceName(TextOf(folder.settings.name));
+    Handle event;
+    const DWORD error = CreateInstanceEvent(folder.settings.name, event);
     if (error && error != ERROR_ALREADY_EXISTS) {
         outcome = OutcomeSilent;
         stopMessage = "Name " + Quoted(folder.settings.name) +
@@ -213,7 +208,7 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
                                   : UINT64_MAX;
         const ItemVerdict verdict =
             listedAgain[i] ? (planned.step.verdict = VerdictListedAgain) : PredictItemStep(planned.step, room);
-        planned.action = ActionOf(verdict);
+        planned.reached = true;
         planned.reason = StepReason(planned.step);
         const bool roomStop = verdict == VerdictStop && planned.step.error == ERROR_DISK_FULL;
         if (roomStop)
@@ -236,8 +231,8 @@ void UpdatePlan::Finish()
         return;
     bool applied = false, asked = false;
     for (const PlannedItem& planned : items) {
-        applied = applied || planned.action == ActionApply;
-        asked = asked || planned.action == ActionPrompt;
+        applied = applied || planned.step.verdict == VerdictApply;
+        asked = asked || planned.step.verdict == VerdictPrompt;
     }
     outcome = asked ? OutcomePrompts : applied ? OutcomeCompletes : OutcomeNothing;
 }

@@ -12,16 +12,6 @@
 #include "update/item_step.h"
 #include "updtool/folders/update_folder.h"
 
-enum PlannedAction {
-    ActionApply,       // copied
-    ActionSkip,        // left as it is
-    ActionMissing,     // not a file of the update folder: skipped
-    ActionPrompt,      // the updater asks; Ignore skips it, Abort ends the run
-    ActionStop,        // the run ends here in the error box
-    ActionNotReached,  // after the end of the run
-};
-const char* ActionName(PlannedAction action);
-
 enum PlanOutcome {
     OutcomeCompletes,  // every item done, the completion box
     OutcomePrompts,    // the user is asked at least once
@@ -34,12 +24,17 @@ const char* OutcomeName(PlanOutcome outcome);
 class PlannedItem {
 public:
     ItemStep step;
-    PlannedAction action;
+    bool reached;        // false: after the end of the run, not judged
     std::string reason;  // UTF-8
 
     PlannedItem(const char* item, const std::wstring& target);
     virtual ~PlannedItem();
 };
+
+// What the updater does with the item, by its step: "apply", "skip" (the
+// installed copy kept, or nothing to copy), "missing", "prompt" (Ignore skips
+// it, Abort ends the run), "stop" (the error box), or "not reached".
+const char* ActionName(const PlannedItem& planned);
 
 class UpdatePlan {
 public:

@@ -4,9 +4,9 @@
 #include "updtool/archives/archive_input.h"
 #include "updtool/commands/manifest_report.h"
 #include "updtool/console/command_line.h"
+#include "updtool/console/command_report.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
-#include "updtool/console/tool_output.h"
 
 const char* const verifyUsage =
     "usage: updtool verify X.pak [--json]\n"
@@ -30,44 +30,33 @@ std::string Plural(uint64_t n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// The report as text or as the JSON document, problem by problem from the
-// same fields.
-std::string Render(const ArchiveReport& report, bool json)
+void Render(const ArchiveReport& archive, Report& report)
 {
-    const bool ok = report.problemCount == 0;
-    JsonWriter writer;
-    std::string text;
-    writer.BeginObject();
-    writer.Flag("ok", ok);
-    writer.Field("format", report.version);
-    writer.Field("count", report.count);
-    writer.Field("checked", report.checked);
-    writer.Field("unpackedSize", int64_t(report.unpackedSize));
-    writer.Field("problemCount", int64_t(report.problemCount));
-    writer.Key("problems");
-    writer.BeginArray();
-    for (const ArchiveProblem& problem : report.problems) {
+    const bool ok = archive.problemCount == 0;
+    report.Field("ok", ReportValue::Flag(ok), "");
+    report.Field("format", ReportValue::Number(archive.version), "");
+    report.Field("count", ReportValue::Number(archive.count), "");
+    report.Field("checked", ReportValue::Number(archive.checked), "");
+    report.Field("unpackedSize", ReportValue::Number(int64_t(archive.unpackedSize)), "");
+    report.Field("problemCount", ReportValue::Number(int64_t(archive.problemCount)), "");
+    report.Begin("problems", true, "", LayoutFlat);
+    for (const ArchiveProblem& problem : archive.problems) {
         const std::string message = ProblemMessage(problem);
-        writer.BeginObject();
-        writer.Field("entry", problem.forEntry ? Utf8From932(problem.entry) : std::string());
-        writer.Field("message", message);
-        writer.EndObject();
-        text += (problem.forEntry ? Quoted(problem.entry) : "archive") + ": " + message + "\n";
+        report.Row({ReportCell("entry",
+                               ReportValue::Text(problem.forEntry ? Utf8From932(problem.entry) : ""),
+                               (problem.forEntry ? Quoted(problem.entry) : "archive") + ":"),
+                    ReportCell("message", ReportValue::Text(message), message)});
     }
-    writer.EndArray();
-    writer.EndObject();
-    if (json)
-        return writer.Document();
-    if (report.problemCount > report.problems.size())
-        text += "... and " + Plural(report.problemCount - report.problems.size(), "more problem",
-                                    "more problems") + "\n";
-    const std::string summary = "format " + std::to_string(report.version) + ", " +
-                                std::to_string(report.checked) + " of " +
-                                Plural(report.count, "entry", "entries") + " checked, " +
-                                Plural(report.unpackedSize, "byte", "bytes") + " unpacked";
-    if (ok)
-        return text + "ok: " + summary + "\n";
-    return text + Plural(report.problemCount, "problem", "problems") + " (" + summary + ")\n";
+    report.End();
+    if (archive.problemCount > archive.problems.size())
+        report.Line("... and " + Plural(archive.problemCount - archive.problems.size(),
+                                        "more problem", "more problems"));
+    const std::string summary = "format " + std::to_string(archive.version) + ", " +
+                                std::to_string(archive.checked) + " of " +
+                                Plural(archive.count, "entry", "entries") + " checked, " +
+                                Plural(archive.unpackedSize, "byte", "bytes") + " unpacked";
+    report.Line(ok ? "ok: " + summary
+                   : Plural(archive.problemCount, "problem", "problems") + " (" + summary + ")");
 }
 
 }  // namespace
@@ -86,9 +75,11 @@ int RunVerify(const Arguments& args)
         return UsageError("verify", "--keys goes with an update folder");
     if (int code = CheckArchiveArguments("verify", line.positional, false))
         return code;
-    ArchiveReport report;
-    if (int code = CheckArchiveArgument("verify", PathArgument(line.positional[0]), report))
+    ArchiveReport archive;
+    if (int code = CheckArchiveArgument("verify", PathArgument(line.positional[0]), archive))
         return code;
-    WriteOut(Render(report, line.Has("--json")));
-    return report.problemCount == 0 ? ExitOk : ExitProblems;
+    Report report(line.Has("--json"));
+    Render(archive, report);
+    report.Write();
+    return archive.problemCount == 0 ? ExitOk : ExitProblems;
 }

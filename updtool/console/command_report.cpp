@@ -1,5 +1,51 @@
 #include "updtool/console/command_report.h"
 
+#include <algorithm>
+#include "updtool/console/report_text.h"
+#include "updtool/console/text_conversion.h"
+
+namespace {
+
+size_t Columns(const std::string& utf8)
+{
+    size_t columns = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) == 0x80)
+            continue;  // continuation byte
+        columns += c < 0x80 ? 1 : 2;
+    }
+    return columns;
+}
+
+// Each column as wide as its widest cell (a character outside ASCII's range
+// counts as two columns, as East Asian text is shown), two spaces apart; the
+// last cell of a row never padded.
+std::string TableText(const std::vector<std::vector<std::string>>& rows, size_t indent)
+{
+    std::vector<size_t> widths;
+    for (const auto& row : rows)
+        for (size_t i = 0; i + 1 < row.size(); ++i) {
+            if (widths.size() <= i)
+                widths.resize(i + 1, 0);
+            widths[i] = std::max(widths[i], Columns(row[i]));
+        }
+    std::string text;
+    for (const auto& row : rows) {
+        std::string line(indent, ' ');
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size())
+                line.append(widths[i] - Columns(row[i]) + 2, ' ');
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        text += line + "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
 ReportValue::ReportValue(Kind kind, const std::string& text, int64_t number, bool flag)
     : kind(kind), text(text), number(number), flag(flag)
 {
@@ -10,6 +56,11 @@ ReportValue::~ReportValue() {}
 ReportValue ReportValue::Text(const std::string& utf8)
 {
     return ReportValue(KindText, utf8, 0, false);
+}
+
+ReportValue ReportValue::Text932(const std::string& text932)
+{
+    return ReportValue(KindText932, text932, 0, false);
 }
 
 ReportValue ReportValue::Number(int64_t number)
@@ -44,6 +95,17 @@ ReportCell::ReportCell(const std::string& words)
 
 ReportCell::~ReportCell() {}
 
+ReportCell PlainCell(const char* key, const std::string& utf8)
+{
+    return ReportCell(key, ReportValue::Text(utf8), utf8);
+}
+
+ReportCell QuotedCell(const char* key, const std::string& text932)
+{
+    return ReportCell(key, ReportValue::Text932(text932),
+                      text932.empty() ? "-" : Quoted(text932));
+}
+
 Report::Report(bool json) : json_(json), layout_(LayoutTable)
 {
     if (json_)
@@ -56,6 +118,7 @@ void Report::Value(const ReportValue& value)
 {
     switch (value.kind) {
     case ReportValue::KindText: document_.Text(value.text); break;
+    case ReportValue::KindText932: document_.Text(Utf8From932(value.text)); break;
     case ReportValue::KindNumber: document_.Number(value.number); break;
     case ReportValue::KindFlag: document_.Bool(value.flag); break;
     case ReportValue::KindNull: document_.Null(); break;
@@ -102,12 +165,12 @@ void Report::Row(const std::vector<ReportCell>& cells)
         if (words.empty())
             return;
         if (layout_ == LayoutTable) {
-            table_.Add(words);
+            table_.push_back(words);
             return;
         }
-        std::string line = " ";
-        for (const std::string& word : words)
-            line += " " + word;
+        std::string line = layout_ == LayoutLines ? "  " : "";
+        for (size_t i = 0; i < words.size(); ++i)
+            line += (i ? " " : "") + words[i];
         text_ += line + "\n";
         return;
     }
@@ -131,8 +194,8 @@ void Report::Row(const std::vector<ReportCell>& cells)
 void Report::End()
 {
     if (!json_) {
-        text_ += table_.Text(2);
-        table_ = TextTable();
+        text_ += TableText(table_, 2);
+        table_.clear();
         return;
     }
     if (arrays_.back())

@@ -7,18 +7,19 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "updtool/console/report_text.h"
 #include "updtool/console/tool_output.h"
 
 class ReportValue {
 public:
-    enum Kind { KindText, KindNumber, KindFlag, KindNull };
+    enum Kind { KindText, KindText932, KindNumber, KindFlag, KindNull };
     Kind kind;
-    std::string text;  // KindText, UTF-8
+    std::string text;  // KindText: UTF-8; KindText932: code page 932
     int64_t number;
     bool flag;
 
     static ReportValue Text(const std::string& utf8);
+    // A product text, converted to UTF-8 only when a document is written.
+    static ReportValue Text932(const std::string& text932);
     static ReportValue Number(int64_t value);
     static ReportValue Flag(bool value);
     static ReportValue Null();
@@ -44,8 +45,15 @@ public:
     virtual ~ReportCell();
 };
 
-// How a list's rows are shown: columns lined up, or each row one line.
-enum ReportLayout { LayoutTable, LayoutLines };
+// The cells most rows are made of: a text the same in both forms; a product
+// text (code page 932), UTF-8 in the document and quoted in words, "-" when
+// empty.
+ReportCell PlainCell(const char* key, const std::string& utf8);
+ReportCell QuotedCell(const char* key, const std::string& text932);
+
+// How a list's rows are shown: columns lined up; each row one line,
+// indented by two; or each row one line as its words give it.
+enum ReportLayout { LayoutTable, LayoutLines, LayoutFlat };
 
 class Report {
 public:
@@ -74,7 +82,7 @@ private:
     bool json_;
     JsonWriter document_;
     std::string text_;
-    TextTable table_;
+    std::vector<std::vector<std::string>> table_;  // the open table's rows, as words
     std::vector<bool> arrays_;  // per open container
     ReportLayout layout_;
 };

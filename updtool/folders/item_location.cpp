@@ -31,7 +31,14 @@ void LocateItem(const char* name, ItemLocation& where)
     } catch (const OCErrorException&) {
         return;
     }
-    where.found = FoundArchive;
+    LocateOpened(file, name, where);
+}
+
+void LocateOpened(const ArchiveFile& file, const char* name, ItemLocation& where)
+{
+    where.found = file.inArchive ? FoundArchive : FoundFile;
+    if (!file.inArchive)
+        return;
     where.archive = Utf8(LeafOf(file.path));
     where.entry = TextOf(file.name);
     // The lookup reads a doubled backslash in the name as one.

@@ -29,5 +29,10 @@ public:
 // (quietly; nothing is prompted; a damaged archive finds nothing).
 void LocateItem(const char* name, ItemLocation& where);
 
+// Where file, just opened by name (code page 932), came from: a plain file,
+// or the entry of an archive the lookup chose.
+class ArchiveFile;
+void LocateOpened(const ArchiveFile& file, const char* name, ItemLocation& where);
+
 // "file", "folder", "archive", "missing".
 const char* FoundName(ItemFound found);

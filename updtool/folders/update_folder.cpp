@@ -5,8 +5,6 @@
 #include "pak/archive_file.h"
 #include "base/messages.h"
 #include "base/text_932.h"
-#include "paths/paths.h"
-#include "paths/wide_paths.h"
 #include "update/settings_reader.h"
 #include "updtool/console/text_conversion.h"
 
@@ -17,12 +15,14 @@ SettingView::SettingView(const char* key, const String& value, bool isDefault)
 
 SettingView::~SettingView() {}
 
-UpdateFolder::UpdateFolder()
-    : source(SettingsMissing), entryLonger(false), settingsIsFolder(false), readFailureCode(0)
-{
-}
+UpdateFolder::UpdateFolder() : readFailureCode(0) {}
 
 UpdateFolder::~UpdateFolder() {}
+
+bool UpdateFolder::Found() const
+{
+    return settingsAt.found == FoundFile || settingsAt.found == FoundArchive;
+}
 
 namespace {
 
@@ -31,19 +31,12 @@ namespace {
 void LoadSettingsFile(UpdateFolder& folder)
 {
     const DWORD attributes = GetFileAttributesW(WideFrom932(settingsFileName).c_str());
-    folder.settingsIsFolder =
-        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        folder.settingsAt.found = FoundFolder;
     ArchiveFile file;
     if (!file.Open(settingsFileName, ModeRead))
         return;
-    if (file.inArchive) {
-        folder.source = SettingsInArchive;
-        folder.archive = Utf8(LeafOf(file.path));
-        folder.entry = TextOf(file.name);
-        folder.entryLonger = lstrlenA(TextOf(file.name)) > lstrlenA(settingsFileName);
-    } else {
-        folder.source = SettingsPlain;
-    }
+    LocateOpened(file, settingsFileName, folder.settingsAt);
     const uint32_t size = file.Size();
     folder.bytes.assign(size, '\0');
     const uint32_t got = size ? file.Read(&folder.bytes[0], size) : 0;

@@ -7,12 +7,7 @@
 #include <string>
 #include <vector>
 #include "update/update_settings.h"
-
-enum SettingsSource {
-    SettingsMissing,    // neither a file nor an archive entry
-    SettingsPlain,      // a file in the folder
-    SettingsInArchive,  // an entry of one of the folder's archives
-};
+#include "updtool/folders/item_location.h"
 
 // One of the five settings as the updater sees it.
 class SettingView {
@@ -27,11 +22,9 @@ public:
 
 class UpdateFolder {
 public:
-    SettingsSource source;
-    std::string archive;      // SettingsInArchive: the archive's file name (UTF-8)
-    std::string entry;        // SettingsInArchive: the entry's name (code page 932)
-    bool entryLonger;         // that entry's name only begins with "update.ini"
-    bool settingsIsFolder;    // update.ini names a folder (which cannot be opened)
+    // Where update.ini was read from: a file, or an entry of the folder's
+    // archives; else FoundMissing, or FoundFolder when a folder has its name.
+    ItemLocation settingsAt;
     std::string bytes;        // the file's bytes (all of them, NULs included)
     // The read raised, ending the updater's run in its error box (a damaged
     // archive, a file too large to hold): the box's message (UTF-8).
@@ -45,6 +38,9 @@ public:
 
     UpdateFolder();
     virtual ~UpdateFolder();
+
+    // Whether update.ini was found to read.
+    bool Found() const;
 
     // Reads update.ini of the current folder; call once. When the read raises,
     // readFailure says what, and settings hold what was read before.

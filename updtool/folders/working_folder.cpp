@@ -21,13 +21,7 @@ bool WorkingFolder::Enter(const std::wstring& folder)
 
 std::wstring FullPath(const std::wstring& path)
 {
-    if (path.empty())
-        return std::wstring();
-    std::wstring full(32768, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), DWORD(full.size()), &full[0], nullptr);
-    if (length == 0 || length >= full.size())
-        return std::wstring();
-    full.resize(length);
+    std::wstring full = FullPathOf(path);
     // "C:\" keeps its backslash, "C:\x\" loses it.
     if (full.size() > 3 && full.back() == L'\\')
         full.pop_back();
