@@ -77,11 +77,6 @@ std::string TimeText(uint64_t stamp)
     return text;
 }
 
-std::string Count(size_t n, const char* one, const char* many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 }  // namespace
 
 ManifestReport::ManifestReport()
@@ -211,9 +206,9 @@ void ManifestReport::Render(Report& report) const
                                 std::to_string(manifest->sequence) + ", " +
                                 (manifest->expires ? "expires " + TimeText(manifest->expires)
                                                    : std::string("no expiry")) +
-                                ", " + Count(manifest->files.size(), "item", "items") + ", " +
-                                Count(manifest->trustKeys.size(), "key", "keys") + " to trust, " +
-                                Count(manifest->revokeKeys.size(), "key", "keys") + " to revoke"
+                                ", " + Plural(manifest->files.size(), "item", "items") + ", " +
+                                Plural(manifest->trustKeys.size(), "key", "keys") + " to trust, " +
+                                Plural(manifest->revokeKeys.size(), "key", "keys") + " to revoke"
                           : "manifest: none (no update.manifest in the folder)");
     if (manifest) {
         report.Field("product", ReportValue::Text(Utf8(manifest->product)), "");
@@ -228,9 +223,9 @@ void ManifestReport::Render(Report& report) const
     if (!checked_)
         keysLine += "not looked at: the run ends before";
     else if (keysGiven_)
-        keysLine += Count(anchor_.keys.size(), "key", "keys") + " given with --keys";
+        keysLine += Plural(anchor_.keys.size(), "key", "keys") + " given with --keys";
     else if (anchor_.present)
-        keysLine += Count(anchor_.keys.size(), "key", "keys") + " in the product's registry entry";
+        keysLine += Plural(anchor_.keys.size(), "key", "keys") + " in the product's registry entry";
     else
         keysLine += "none (give --keys): the product has no anchor, so the updater checks sizes "
                     "and digests only";

@@ -25,11 +25,6 @@ const char* const verifyUsage =
 
 namespace {
 
-std::string Plural(uint64_t n, const char* one, const char* many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 void Render(const ArchiveReport& archive, Report& report)
 {
     const bool ok = archive.problemCount == 0;
