@@ -1,6 +1,7 @@
 #include "updtool/commands/manifest_report.h"
 
 #include <windows.h>
+#include <sstream>
 #include "base/exceptions.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
@@ -46,37 +47,6 @@ std::string UpdateKeysValue(const std::string& reg)
     return end == std::string::npos ? std::string() : reg.substr(begin, end - begin);
 }
 
-// Every entry of a ";"-separated list, spaces around each ignored; false
-// for an entry that is no public key.
-bool ParseKeys(const std::string& list, std::vector<P256PublicKey>& keys, std::string& bad)
-{
-    size_t begin = 0;
-    for (;;) {
-        const size_t end = std::min(list.find(';', begin), list.size());
-        std::string entry = list.substr(begin, end - begin);
-        entry.erase(0, std::min(entry.find_first_not_of(' '), entry.size()));
-        entry.erase(entry.find_last_not_of(' ') + 1);
-        P256PublicKey key;
-        if (!ParsePublicKey(entry, key)) {
-            bad = entry;
-            return false;
-        }
-        keys.push_back(key);
-        if (end == list.size())
-            return true;
-        begin = end + 1;
-    }
-}
-
-std::string TimeText(uint64_t stamp)
-{
-    char text[24];
-    snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", unsigned(stamp / 10000000000u),
-             unsigned(stamp / 100000000u % 100), unsigned(stamp / 1000000u % 100),
-             unsigned(stamp / 10000u % 100), unsigned(stamp / 100u % 100), unsigned(stamp % 100));
-    return text;
-}
-
 }  // namespace
 
 ManifestReport::ManifestReport()
@@ -92,19 +62,26 @@ int ManifestReport::TakeKeys(const char* command, const CommandLine& line)
     if (!given)
         return 0;
     keysGiven_ = true;
-    std::string list = Utf8(*given);
+    std::wstring list = *given;
     P256PublicKey one;
     // Not a key and no list of keys: the name of a .reg file.
-    if (list.find(';') == std::string::npos && !ParsePublicKey(list, one)) {
-        const std::wstring path = FullPath(PathArgument(*given));
-        list = UpdateKeysValue(RegText(path));
-        if (list.empty())
+    if (list.find(L';') == std::wstring::npos && !ParsePublicKey(Utf8(list), one)) {
+        const std::string value = UpdateKeysValue(RegText(FullPath(PathArgument(*given))));
+        if (value.empty())
             return UsageError(command, "--keys " + Shown(*given) +
                                            " is neither a public key nor a .reg file with \"UpdateKeys\"");
+        list.assign(value.begin(), value.end());
     }
-    std::string bad;
-    if (!ParseKeys(list, keys_, bad))
-        return UsageError(command, "--keys: \"" + bad + "\" is not a public key (128 hex digits)");
+    // Read as the updater reads UpdateKeys; an entry it would pass over is a
+    // mistake here.
+    std::wstringstream entries(list);
+    std::wstring entry;
+    while (std::getline(entries, entry, L';'))
+        if (ParseKeyList(entry).empty())
+            return UsageError(command, "--keys: \"" + Utf8(entry) + "\" is not a public key (128 hex digits)");
+    keys_ = ParseKeyList(list);
+    if (keys_.empty())
+        return UsageError(command, "--keys gives no key");
     return 0;
 }
 
@@ -204,7 +181,7 @@ void ManifestReport::Render(Report& report) const
                  manifest ? "manifest: product \"" + Utf8(manifest->product) + "\", version \"" +
                                 Utf8(manifest->version) + "\", sequence " +
                                 std::to_string(manifest->sequence) + ", " +
-                                (manifest->expires ? "expires " + TimeText(manifest->expires)
+                                (manifest->expires ? "expires " + ManifestTimeText(manifest->expires)
                                                    : std::string("no expiry")) +
                                 ", " + Plural(manifest->files.size(), "item", "items") + ", " +
                                 Plural(manifest->trustKeys.size(), "key", "keys") + " to trust, " +
@@ -214,7 +191,7 @@ void ManifestReport::Render(Report& report) const
         report.Field("product", ReportValue::Text(Utf8(manifest->product)), "");
         report.Field("version", ReportValue::Text(Utf8(manifest->version)), "");
         report.Field("sequence", ReportValue::Number(manifest->sequence), "");
-        report.Field("expires", manifest->expires ? ReportValue::Text(TimeText(manifest->expires))
+        report.Field("expires", manifest->expires ? ReportValue::Text(ManifestTimeText(manifest->expires))
                                                   : ReportValue::Null(), "");
         report.Field("items", ReportValue::Number(int64_t(manifest->files.size())), "");
     }
@@ -248,7 +225,7 @@ void ManifestReport::Render(Report& report) const
                                CodeText() + ")"
                          : "signed check: passed");
     report.Field("message", refused ? ReportValue::Text(message) : ReportValue::Null(), "");
-    report.Field("code", ReportValue::Number(code), "");
+    report.Field("code", refused ? ReportValue::Number(code) : ReportValue::Null(), "");
     report.End();
 }
 
