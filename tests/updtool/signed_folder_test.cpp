@@ -141,7 +141,8 @@ TEST_F(SignedFolderTest, CheckPlanAndVerifyTellTheUpdatersRefusal)
         const std::string outcome =
             !refused ? "outcome: the updater applies 2 items"
                      : std::string("outcome: the updater ends ") +
-                           (row.afterDialog ? "after its dialog, before it writes anything," : "before its dialog") +
+                           (row.afterDialog ? "after its dialog, before it writes anything,"
+                                            : "before its dialog") +
                            " with its error box: \"" + row.text + "\"\n";
         EXPECT_TRUE(Has(plan.out, outcome)) << row.what << ": " << plan.out;
 

@@ -198,7 +198,7 @@ void ManifestReport::Render(Report& report) const
     const char* keys = !checked_ ? "unknown" : keysGiven_ ? "given" : anchor_.present ? "registry" : "none";
     std::string keysLine = "keys: ";
     if (!checked_)
-        keysLine += "not looked at: the run ends before";
+        keysLine += "not looked at: the run ends before the signature's check";
     else if (keysGiven_)
         keysLine += Plural(anchor_.keys.size(), "key", "keys") + " given with --keys";
     else if (anchor_.present)
@@ -211,15 +211,14 @@ void ManifestReport::Render(Report& report) const
                                            std::to_string(anchor_.sequence)
                                      : std::string("; the product applied no signed update yet");
     report.Field("keys", ReportValue::Text(keys), keysLine);
-    const char* signature = update_.SignatureVerified()              ? "verified"
-                            : refused && code == DWORD(NTE_BAD_SIGNATURE) ? "refused"
-                                                                        : "not checked";
-    report.Field("signature", ReportValue::Text(signature),
+    const bool verified = update_.SignatureVerified();
+    const bool badSignature = refused && code == DWORD(NTE_BAD_SIGNATURE);
+    report.Field("signature",
+                 ReportValue::Text(verified ? "verified" : badSignature ? "refused" : "not checked"),
                  std::string("signature: ") +
-                     (update_.SignatureVerified() ? "update.sig verifies under a trusted key"
-                      : refused && code == DWORD(NTE_BAD_SIGNATURE)
-                          ? "update.sig verifies under none of the keys"
-                          : "not checked"));
+                     (verified       ? "update.sig verifies under a trusted key"
+                      : badSignature ? "update.sig verifies under none of the keys"
+                                     : "not checked"));
     report.Field("refused", ReportValue::Flag(refused),
                  refused ? "signed check: the updater refuses: \"" + message + "\" (code " +
                                CodeText() + ")"

@@ -20,7 +20,9 @@ const char* const verifyUsage =
     "Exit code 0 when the archive is sound, 1 when problems were found.\n"
     "Given an update folder: its update.manifest and the updater's signed checks\n"
     "(signature, product, version, sequence, expiry, every item's size and\n"
-    "digest), its first refusal told; exit code 1 when it refuses.\n"
+    "digest), its first refusal told; exit code 1 when it refuses. --json: one\n"
+    "document, signed (manifest, product, version, sequence, expires, items,\n"
+    "keys, signature, refused, message, code).\n"
     KEYS_OPTION_USAGE;
 
 namespace {
