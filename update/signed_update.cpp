@@ -106,7 +106,7 @@ std::vector<bool> ListedBefore(const std::vector<String>& items)
 
 }  // namespace
 
-SignedUpdate::SignedUpdate() : hasManifest_(false), manifestDigest_() {}
+SignedUpdate::SignedUpdate() : hasManifest_(false), signatureVerified_(false), manifestDigest_() {}
 
 SignedUpdate::~SignedUpdate()
 {
@@ -135,7 +135,14 @@ void SignedUpdate::LoadManifest()
 
 void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings)
 {
-    ReadUpdateAnchor(settings, anchor_);
+    UpdateAnchor anchor;
+    ReadUpdateAnchor(settings, anchor);
+    CheckBeforeDialog(settings, anchor);
+}
+
+void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings, const UpdateAnchor& anchor)
+{
+    anchor_ = anchor;
     if (!anchor_.present && !hasManifest_)
         return;
     LogEvent(anchor_.present ? "signed update: the product's anchor holds " +
@@ -155,6 +162,7 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings)
             Refuse(ERROR_INVALID_DATA, kFileInvalidText, signatureFileName);
         if (!VerifiesUnder(anchor_.keys, manifestDigest_, signatures))
             Refuse(DWORD(NTE_BAD_SIGNATURE), kBadSignatureText);
+        signatureVerified_ = true;
         const std::wstring product =
             WideFrom932(settings.brand) + L"\\" + WideFrom932(settings.name);
         if (manifest_.product != product || manifest_.version != WideFrom932(settings.version))
@@ -252,6 +260,16 @@ void SignedUpdate::CheckSources(const std::vector<String>& items, CheckBeginFunc
     }
     LogEvent("signed update: " + std::to_string(checks.size()) +
              " sources match their sizes and digests, held against writers until the run ends");
+}
+
+const UpdateManifest* SignedUpdate::Manifest() const
+{
+    return hasManifest_ ? &manifest_ : nullptr;
+}
+
+bool SignedUpdate::SignatureVerified() const
+{
+    return signatureVerified_;
 }
 
 void SignedUpdate::Record(const UpdateSettings& settings)

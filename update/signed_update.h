@@ -60,15 +60,25 @@ public:
     // Reads update.manifest of the current folder, when there is one.
     void LoadManifest();
     // settings: Brand, Name, Version and the items as the run uses them.
+    // Against the product's anchor as the registry holds it.
     void CheckBeforeDialog(const UpdateSettings& settings);
+    // The same against anchor (a publisher's tool asks with the keys it was
+    // given); nothing is written.
+    void CheckBeforeDialog(const UpdateSettings& settings, const UpdateAnchor& anchor);
     // The bytes CheckSources reads: the listed sizes of items.
     uint64_t CheckedBytes(const std::vector<String>& items) const;
     void CheckSources(const std::vector<String>& items, CheckBeginFunction begin,
                       ProgressFunction progress, void* user);
     void Record(const UpdateSettings& settings);
 
+    // The manifest LoadManifest read; null when the folder has none.
+    const UpdateManifest* Manifest() const;
+    // Whether update.sig verified under a key of the anchor.
+    bool SignatureVerified() const;
+
 private:
     bool hasManifest_;
+    bool signatureVerified_;
     UpdateManifest manifest_;
     Sha256::Digest manifestDigest_;
     UpdateAnchor anchor_;

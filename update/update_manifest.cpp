@@ -265,15 +265,6 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
-std::string TimeText(uint64_t stamp)
-{
-    char text[32];
-    const unsigned long long s = stamp;
-    snprintf(text, sizeof text, "%04llu-%02llu-%02lluT%02llu:%02llu:%02lluZ", s / 10000000000u,
-             s / 100000000u % 100, s / 1000000 % 100, s / 10000 % 100, s / 100 % 100, s % 100);
-    return text;
-}
-
 }  // namespace
 
 ManifestFile::ManifestFile() : size(0), digest() {}
@@ -324,7 +315,7 @@ std::string ManifestText(const UpdateManifest& manifest)
     std::string text = "update-manifest 1\nproduct " + Utf8(manifest.product) + "\nversion " +
                        Utf8(manifest.version) + "\nsequence " + std::to_string(manifest.sequence) + "\n";
     if (manifest.expires != 0)
-        text += "expires " + TimeText(manifest.expires) + "\n";
+        text += "expires " + ManifestTimeText(manifest.expires) + "\n";
     text += "settings " + std::to_string(manifest.settingsSize) + " " +
             HexText(manifest.settingsDigest.data(), 32) + "\n";
     for (const ManifestFile& file : manifest.files)
@@ -362,4 +353,13 @@ bool ParseManifest(const char* data, size_t size, UpdateManifest& manifest, size
         at = size_t(end - data) + 1;
     }
     return lines.Complete() ? true : fail(number + 1);
+}
+
+std::string ManifestTimeText(uint64_t stamp)
+{
+    char text[32];
+    const unsigned long long s = stamp;
+    snprintf(text, sizeof text, "%04llu-%02llu-%02lluT%02llu:%02llu:%02lluZ", s / 10000000000u,
+             s / 100000000u % 100, s / 1000000 % 100, s / 10000 % 100, s / 100 % 100, s % 100);
+    return text;
 }

@@ -79,6 +79,8 @@ std::string ManifestText(const UpdateManifest& manifest);
 // A time as the manifest writes it (YYYY-MM-DDTHH:MM:SSZ, one that exists)
 // as YYYYMMDDhhmmss; false for anything else.
 bool ParseManifestTime(const std::string& text, uint64_t& stamp);
+// And back: YYYYMMDDhhmmss as the manifest writes it.
+std::string ManifestTimeText(uint64_t stamp);
 
 // item in the form in which two names the system takes for one are equal:
 // "/" as "\", ASCII letters in lower case.

@@ -10,6 +10,7 @@
 #include "updtool/archives/folder_archives.h"
 #include "updtool/console/command_line.h"
 #include "updtool/folders/item_location.h"
+#include "updtool/commands/manifest_report.h"
 #include "updtool/console/command_report.h"
 #include "updtool/console/kind_name.h"
 #include "updtool/console/problem.h"
@@ -25,7 +26,7 @@
 #include "updtool/folders/working_folder.h"
 
 const char* const checkUsage =
-    "usage: updtool check [DIR] [--json]\n"
+    "usage: updtool check [DIR] [--keys KEYS] [--json]\n"
     "Reads DIR's update.ini (default: the current folder), plain or from an\n"
     "archive there, as the updater does, and prints the settings it sees\n"
     "(defaults marked), then each item: found as a file, only inside an archive\n"
@@ -39,12 +40,16 @@ const char* const checkUsage =
     "look; Brand, Name, Title or Version left to the defaults; empty, duplicate\n"
     "or skipped items; executables without FileVersion; targets the updater\n"
     "would ask about; archives of format 0 or 1; names the archive lookup\n"
-    "resolves to a longer entry.\n"
+    "resolves to a longer entry. With update.manifest, or keys: the manifest,\n"
+    "whether update.sig verifies, and the updater's first refusal, an error.\n"
     "\n"
+    KEYS_OPTION_USAGE
     "  --json   one JSON document: settings (Brand, Name, Title, Version, file,\n"
     "           AllOrNothing), defaults[], allOrNothing (installFolder,\n"
     "           neededBytes, freeBytes; or null), items[] (item, kind, found,\n"
-    "           version), problems[] (severity, message)\n"
+    "           version), problems[] (severity, message), signed (with a\n"
+    "           manifest or keys: manifest, product, version, sequence, expires,\n"
+    "           items, keys, signature, refused, message, code)\n"
     "\n"
     "Exit codes: 0 no errors (warnings may be printed), 1 errors found,\n"
     "2 bad usage or a folder that cannot be entered.\n";
@@ -332,6 +337,9 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan,
 int Check(const CommandLine& line)
 {
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
+    ManifestReport signedCheck;
+    if (int code = signedCheck.TakeKeys("check", line))
+        return code;
     WorkingFolder working;
     if (!working.Enter(dir))
         throw ToolError("cannot enter the folder " + Shown(dir));
@@ -339,7 +347,7 @@ int Check(const CommandLine& line)
     // The stages plan goes through: settings, items, archives.
     Problems problems;
     UpdateFolder folder;
-    folder.Read();
+    signedCheck.Read(folder);
     CheckSettingsSource(folder, problems);
     LintSettings(folder.bytes, problems);
 
@@ -362,10 +370,14 @@ int Check(const CommandLine& line)
         for (size_t i = 0; i < places.size(); ++i)
             CheckItem(plan.items[i].step, places[i], problems);
         roomFolder = MeasureRoom(folder, plan, installFolder, problems);
+        if (signedCheck.BeforeDialog(folder.settings, nullptr))
+            signedCheck.Sources(folder.settings.files, nullptr);
     }
+    signedCheck.AddProblem(problems);
     CheckArchives(problems);
 
     Report report(line.Has("--json"));
+    signedCheck.Render(report);
     Render(folder, plan, places, roomFolder, problems, report);
     report.Write();
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
@@ -376,7 +388,7 @@ int Check(const CommandLine& line)
 int RunCheck(const Arguments& args)
 {
     CommandLine line;
-    if (!line.Parse("check", args, {OptionSpec("--json", false)}))
+    if (!line.Parse("check", args, {OptionSpec("--json", false), OptionSpec("--keys", true)}))
         return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("check", "too many arguments: one folder at most");

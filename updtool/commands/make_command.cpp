@@ -12,6 +12,7 @@
 #include "updtool/console/command_report.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/console/kind_name.h"
+#include "updtool/commands/folder_signing.h"
 #include "updtool/commands/make_diff.h"
 #include "updtool/console/progress.h"
 #include "updtool/console/report_text.h"
@@ -24,6 +25,8 @@ const char* const makeUsage =
     "usage: updtool make OLD_DIR NEW_DIR OUT_DIR [--brand B] [--name N] [--title T]\n"
     "                   [--version V] [--all-or-nothing] [--updater PATH]\n"
     "                   [--exclude PATTERN]... [--json] [-q]\n"
+    "                   [--key KEYFILE --sequence N [--expires DATE]\n"
+    "                    [--trust-key KEY]... [--revoke-key KEY]...]\n"
     "Writes into OUT_DIR (new, or an empty folder) every file of NEW_DIR added or\n"
     "changed since OLD_DIR, at its path, and an update.ini (code page 932)\n"
     "listing them. Refused, with nothing written, when the updater would not\n"
@@ -41,6 +44,7 @@ const char* const makeUsage =
     "                      (item, change, kind, oldVersion, newVersion),\n"
     "                      removed[], problems[] (severity, message), summary\n"
     "  -q                  no progress line\n"
+    "  --key KEYFILE ...   sign what is written, as sign does (see sign --help)\n"
     "Exit codes: 0 written, 1 refused (nothing written), 2 bad usage or a\n"
     "folder that cannot be read or written.\n";
 
@@ -325,6 +329,7 @@ int RunMake(const Arguments& args)
                                      {"-q", false}};
     for (const auto& key : kKeys)
         specs.emplace_back(key.option, true);
+    AddSignOptions(specs);
     CommandLine line;
     if (!line.Parse("make", args, specs))
         return ExitTrouble;
@@ -337,6 +342,10 @@ int RunMake(const Arguments& args)
     std::vector<std::string> patterns;
     if (int code = EntryTexts("make", line.Values("--exclude"), "--exclude", patterns))
         return code;
+    SignRequest request;
+    if (SignWanted(line))
+        if (int code = ReadSignRequest("make", line, request))
+            return code;
     ReleaseDiff diff;
     bool refused = false;
     try {
@@ -351,5 +360,11 @@ int RunMake(const Arguments& args)
         return Fail("make", error.message + "; nothing was written");
     }
     Print(line.Has("--json"), folders, !refused, diff);
-    return refused ? ExitProblems : ExitOk;
+    std::string summary;
+    if (refused || !SignWanted(line))
+        return refused ? ExitProblems : ExitOk;
+    const int code = SignFolder("make", request, folders.out, summary);
+    if (code == ExitOk && !line.Has("--json"))
+        WriteOut(summary + "\n");
+    return code;
 }

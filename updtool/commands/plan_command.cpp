@@ -5,6 +5,7 @@
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/install_lookup.h"
+#include "updtool/commands/manifest_report.h"
 #include "updtool/console/command_report.h"
 #include "updtool/console/kind_name.h"
 #include "updtool/console/report_text.h"
@@ -15,18 +16,20 @@
 #include "updtool/folders/working_folder.h"
 
 const char* const planUsage =
-    "usage: updtool plan [DIR] [--dest INSTALL_DIR] [--json]\n"
+    "usage: updtool plan [DIR] [--dest INSTALL_DIR] [--keys KEYS] [--json]\n"
     "Shows what the updater started in DIR (default: the current folder) would\n"
     "do, changing nothing: the destination, then each item's target and action\n"
     "(applied, skipped, missing, asked about with Abort, Retry, Ignore, or\n"
     "where the run stops), the shipped and installed version texts and why;\n"
     "and how the run ends. It decides with the updater's own code, item by item,\n"
-    "the destination taken as confirmed.\n"
+    "the destination taken as confirmed. With update.manifest, or keys, the\n"
+    "signed checks too: their refusal is the run's end (JSON: signed).\n"
     "\n"
     "  --dest INSTALL_DIR   the destination the user would confirm; without it,\n"
     "                       the one the updater finds in the registry\n"
     "                       (HKLM\\SOFTWARE\\<Brand>\\<Name>, value execute) or its\n"
     "                       fallback, with the notice it would show\n"
+    KEYS_OPTION_USAGE
     "  --json               one JSON document: destination, destinationFrom\n"
     "                       (given, registry, program-files), notice, log (where\n"
     "                       a run started now by this user keeps its record),\n"
@@ -72,7 +75,9 @@ std::string OutcomeText(const UpdatePlan& plan)
     }
     const std::string box = "its error box: \"" + plan.stopMessage + "\"";
     if (plan.stoppedAt < 0)
-        return "the updater ends before its dialog with " + box;
+        return std::string("the updater ends ") +
+               (plan.afterDialog ? "after its dialog, before it writes anything," : "before its dialog") +
+               " with " + box;
     std::string before;
     if (plan.allOrNothing && applied)
         before = " (all or nothing: every target is put back, nothing changes)";
@@ -181,18 +186,22 @@ int Plan(const CommandLine& line)
             return UsageError("plan", "--dest needs a folder");
     }
 
+    ManifestReport signedCheck;
+    if (int code = signedCheck.TakeKeys("plan", line))
+        return code;
     WorkingFolder working;
     if (!working.Enter(dir))
         throw ToolError("cannot enter the folder " + Shown(dir));
     UpdateFolder folder;
-    folder.Read();
+    signedCheck.Read(folder);
     if (!folder.Found() && folder.readFailure.empty())
         throw ToolError("cannot read update.ini in " + Shown(CurrentFolder()) +
                         ": neither a file there nor an entry of its archives");
     const UpdateSettings& settings = folder.settings;
 
     UpdatePlan plan;
-    if (!plan.BeforeDialog(folder)) {
+    if (!signedCheck.Loaded(&plan) || !plan.BeforeDialog(folder) ||
+        !signedCheck.BeforeDialog(settings, &plan)) {
         if (!given)
             destination.origin = "not asked: the run ends before its dialog";
         plan.Items(settings, std::wstring());
@@ -202,9 +211,11 @@ int Plan(const CommandLine& line)
         if (destination.path.empty())
             throw ToolError("no destination: neither the product's registry entry nor the "
                             "program-files folder gives one; give one with --dest");
+        signedCheck.Sources(settings.files, &plan);
         plan.Items(settings, destination.path);
     }
     Report report(json);
+    signedCheck.Render(report);
     Render(destination, plan, report);
     report.Write();
     return plan.outcome == OutcomeCompletes ? ExitOk : ExitProblems;
@@ -215,7 +226,7 @@ int Plan(const CommandLine& line)
 int RunPlan(const Arguments& args)
 {
     CommandLine line;
-    if (!line.Parse("plan", args, {OptionSpec("--json", false), OptionSpec("--dest", true)}))
+    if (!line.Parse("plan", args, {OptionSpec("--json", false), OptionSpec("--dest", true), OptionSpec("--keys", true)}))
         return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("plan", "too many arguments: one folder at most");

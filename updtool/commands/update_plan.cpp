@@ -139,7 +139,7 @@ PlannedItem::PlannedItem(const char* item, const std::wstring& target)
 PlannedItem::~PlannedItem() {}
 
 UpdatePlan::UpdatePlan()
-    : outcome(OutcomeCompletes), stoppedAt(-1), allOrNothing(false), appliedBytes(0),
+    : outcome(OutcomeCompletes), stoppedAt(-1), afterDialog(false), allOrNothing(false), appliedBytes(0),
       neededBytes(0), freeBytes(UINT64_MAX)
 {
 }
@@ -151,6 +151,12 @@ void UpdatePlan::Stop(int item, const std::string& message)
     outcome = OutcomeError;
     stopMessage = message;
     stoppedAt = item;
+}
+
+void UpdatePlan::Refuse(const std::string& message, bool afterDialog)
+{
+    Stop(-1, message);
+    this->afterDialog = afterDialog;
 }
 
 bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
@@ -191,7 +197,8 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
         PlannedItem& planned = items.back();
         planned.step.decision.kind = KindOfItem(name);
         if ((outcome == OutcomeError || outcome == OutcomeSilent) && !throughStops) {
-            planned.reason = stoppedAt < 0 ? std::string("not reached: the run ends before its dialog")
+            planned.reason = stoppedAt < 0 ? std::string("not reached: the run ends ") +
+                                                 (afterDialog ? "before its first item" : "before its dialog")
                                            : "not reached: the updater stopped at " +
                                                  Quoted(items[size_t(stoppedAt)].step.item);
             continue;

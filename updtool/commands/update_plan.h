@@ -43,6 +43,8 @@ public:
     std::string stopMessage;  // OutcomeError: the error box's message; OutcomeSilent:
                               // why (UTF-8)
     int stoppedAt;            // the item the run ended at; -1 before any
+    bool afterDialog;         // stoppedAt -1: the run ends after its dialog, before the
+                              // first item
     bool allOrNothing;        // AllOrNothing=1: nothing stays applied after a failure
     uint64_t appliedBytes;    // the applied items' sizes, summed: with AllOrNothing=1,
                               // the room their copies take beside the install folder
@@ -54,6 +56,8 @@ public:
 
     // The steps before the dialog. False when the run ends there.
     bool BeforeDialog(const UpdateFolder& folder);
+    // The run ends in the error box before any item.
+    void Refuse(const std::string& message, bool afterDialog);
     // Every item's step, copied to destination (a full path; empty: no
     // target is looked at). throughStops: the items after the run's end
     // (also an end before the dialog) are judged too, for a check of every

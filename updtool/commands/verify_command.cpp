@@ -1,6 +1,8 @@
 #include "updtool/commands/commands.h"
 
+#include <windows.h>
 #include "updtool/archives/archive_input.h"
+#include "updtool/commands/manifest_report.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/command_report.h"
 #include "updtool/console/report_text.h"
@@ -8,20 +10,22 @@
 
 const char* const verifyUsage =
     "usage: updtool verify X.pak [--json]\n"
+    "       updtool verify DIR [--keys KEYS] [--json]\n"
     "Checks the archive with the updater's own reader: header, index, and per\n"
     "entry its bounds, its name (one extract writes, not repeated, case\n"
     "ignored) and its data inflating to exactly its size, overlapping nothing.\n"
     "The first 100 problems are told, the rest counted.\n"
     "  --json   one JSON document: ok, format, count, checked, unpackedSize,\n"
     "           problemCount, problems[] of entry (\"\": the archive) and message\n"
-    "Exit code 0 when the archive is sound, 1 when problems were found.\n";
+    "Exit code 0 when the archive is sound, 1 when problems were found.\n"
+    "Given an update folder: its update.manifest and the updater's signed checks\n"
+    "(signature, product, version, sequence, expiry, every item's size and\n"
+    "digest), its first refusal told; exit code 1 when it refuses. --json: one\n"
+    "document, signed (manifest, product, version, sequence, expires, items,\n"
+    "keys, signature, refused, message, code).\n"
+    KEYS_OPTION_USAGE;
 
 namespace {
-
-std::string Plural(uint64_t n, const char* one, const char* many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 void Render(const ArchiveReport& archive, Report& report)
 {
@@ -57,8 +61,15 @@ void Render(const ArchiveReport& archive, Report& report)
 int RunVerify(const Arguments& args)
 {
     CommandLine line;
-    if (!line.Parse("verify", args, {{"--json", false}}))
+    if (!line.Parse("verify", args, {{"--json", false}, {"--keys", true}}))
         return ExitTrouble;
+    const DWORD kind = line.positional.size() == 1
+                           ? GetFileAttributesW(PathArgument(line.positional[0]).c_str())
+                           : INVALID_FILE_ATTRIBUTES;
+    if (kind != INVALID_FILE_ATTRIBUTES && (kind & FILE_ATTRIBUTE_DIRECTORY))
+        return VerifyFolder(line);
+    if (line.Has("--keys"))
+        return UsageError("verify", "--keys goes with an update folder");
     if (int code = CheckArchiveArguments("verify", line.positional, false))
         return code;
     ArchiveReport archive;

@@ -11,3 +11,8 @@ std::string Quoted(const String& text932)
 {
     return Quoted(std::string(TextOf(text932)));
 }
+
+std::string Plural(uint64_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}

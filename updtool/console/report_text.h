@@ -2,6 +2,7 @@
 // The product's texts in the tool's human reports: quoted so that spaces
 // and control characters show.
 
+#include <cstdint>
 #include <string>
 #include "base/string.h"
 
@@ -10,3 +11,6 @@
 // value's edges and breaks can be seen.
 std::string Quoted(const std::string& text932);
 std::string Quoted(const String& text932);
+
+// n and its noun: "1 item", "2 items".
+std::string Plural(uint64_t n, const char* one, const char* many);

@@ -15,7 +15,7 @@ SettingView::SettingView(const char* key, const String& value, bool isDefault)
 
 SettingView::~SettingView() {}
 
-UpdateFolder::UpdateFolder() {}
+UpdateFolder::UpdateFolder() : readFailureCode(0) {}
 
 UpdateFolder::~UpdateFolder() {}
 
@@ -59,7 +59,9 @@ void UpdateFolder::Read()
         ReadFileList(settings);
     } catch (const OCErrorException& failure) {
         readFailure = Utf8(failure.wideMessage);
-    } catch (const DWORD&) {
+        readFailureCode = failure.code;
+    } catch (const DWORD& code) {
+        readFailureCode = code;
         // The one code raised bare: the file cannot be held in memory.
         readFailure = Utf8From932(kOutOfMemoryText);
     }

@@ -29,6 +29,7 @@ public:
     // The read raised, ending the updater's run in its error box (a damaged
     // archive, a file too large to hold): the box's message (UTF-8).
     std::string readFailure;
+    uint32_t readFailureCode;  // and the code the box shows
 
     UpdateSettings settings;           // as the updater runs with them
     String fileList;                   // the text of the key "file"

@@ -1,0 +1,255 @@
+#include "updtool/commands/manifest_report.h"
+
+#include <windows.h>
+#include <sstream>
+#include "base/exceptions.h"
+#include "updtool/console/report_text.h"
+#include "updtool/console/text_conversion.h"
+#include "updtool/console/tool_error.h"
+#include "updtool/folders/working_folder.h"
+
+namespace {
+
+// A .reg file is small; anything larger is not one.
+const size_t maxRegBytes = 1u << 20;
+
+// The text of a .reg file, ASCII where regedit saved it as UTF-16.
+std::string RegText(const std::wstring& path)
+{
+    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+    LARGE_INTEGER size = {};
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size))
+        ThrowSystemError("cannot read the keys file " + Shown(path), path);
+    if (uint64_t(size.QuadPart) > maxRegBytes)
+        throw ToolError(Shown(path) + " is too large for a .reg file");
+    std::string bytes(size_t(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty() && (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &got, nullptr) ||
+                           got != bytes.size()))
+        ThrowSystemError("cannot read the keys file " + Shown(path), path);
+    if (bytes.size() < 2 || bytes[0] != '\xff' || bytes[1] != '\xfe')
+        return bytes;
+    std::string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text += bytes[i + 1] == 0 && bytes[i] > 0 ? bytes[i] : '?';
+    return text;
+}
+
+// The value of "UpdateKeys"= in a .reg text; empty when there is none.
+std::string UpdateKeysValue(const std::string& reg)
+{
+    const std::string name = "\"UpdateKeys\"=\"";
+    const size_t at = reg.find(name);
+    if (at == std::string::npos)
+        return std::string();
+    const size_t begin = at + name.size(), end = reg.find('"', begin);
+    return end == std::string::npos ? std::string() : reg.substr(begin, end - begin);
+}
+
+}  // namespace
+
+ManifestReport::ManifestReport()
+    : refused(false), afterDialog(false), code(0), keysGiven_(false), checked_(false), settingsFailure_(false)
+{
+}
+
+ManifestReport::~ManifestReport() {}
+
+int ManifestReport::TakeKeys(const char* command, const CommandLine& line)
+{
+    const std::wstring* given = line.Value("--keys");
+    if (!given)
+        return 0;
+    keysGiven_ = true;
+    std::wstring list = *given;
+    P256PublicKey one;
+    // Not a key and no list of keys: the name of a .reg file.
+    if (list.find(L';') == std::wstring::npos && !ParsePublicKey(Utf8(list), one)) {
+        const std::string value = UpdateKeysValue(RegText(FullPath(PathArgument(*given))));
+        if (value.empty())
+            return UsageError(command, "--keys " + Shown(*given) +
+                                           " is neither a public key nor a .reg file with \"UpdateKeys\"");
+        list.assign(value.begin(), value.end());
+    }
+    // Read as the updater reads UpdateKeys; an entry it would pass over is a
+    // mistake here.
+    std::wstringstream entries(list);
+    std::wstring entry;
+    while (std::getline(entries, entry, L';'))
+        if (ParseKeyList(entry).empty())
+            return UsageError(command, "--keys: \"" + Utf8(entry) + "\" is not a public key (128 hex digits)");
+    keys_ = ParseKeyList(list);
+    if (keys_.empty())
+        return UsageError(command, "--keys gives no key");
+    return 0;
+}
+
+bool ManifestReport::Refused(const OCErrorException& failure, bool afterDialog, UpdatePlan* plan)
+{
+    refused = true;
+    this->afterDialog = afterDialog;
+    message = Utf8(failure.wideMessage);
+    code = failure.code;
+    if (plan)
+        plan->Refuse(message, afterDialog);
+    return false;
+}
+
+void ManifestReport::Read(UpdateFolder& folder)
+{
+    try {
+        update_.LoadManifest();
+    } catch (const OCErrorException& failure) {
+        Refused(failure, false, nullptr);
+    }
+    folder.Read();
+    if (!refused && update_.Manifest() && !folder.readFailure.empty()) {
+        refused = settingsFailure_ = true;
+        message = folder.readFailure;
+        code = folder.readFailureCode;
+    }
+}
+
+bool ManifestReport::Loaded(UpdatePlan* plan)
+{
+    if (settingsFailure_)
+        return true;  // the settings' read failure ends the plan itself
+    if (refused && plan)
+        plan->Refuse(message, false);
+    return !refused;
+}
+
+bool ManifestReport::BeforeDialog(const UpdateSettings& settings, UpdatePlan* plan)
+{
+    if (refused)
+        return false;
+    ReadUpdateAnchor(settings, anchor_);
+    if (keysGiven_) {
+        anchor_.present = true;
+        anchor_.keys = keys_;
+    }
+    checked_ = true;
+    try {
+        update_.CheckBeforeDialog(settings, anchor_);
+    } catch (const OCErrorException& failure) {
+        return Refused(failure, false, plan);
+    }
+    return true;
+}
+
+bool ManifestReport::Sources(const std::vector<String>& items, UpdatePlan* plan)
+{
+    if (refused)
+        return false;
+    try {
+        update_.CheckSources(items, nullptr, nullptr, nullptr);
+    } catch (const OCErrorException& failure) {
+        return Refused(failure, true, plan);
+    }
+    return true;
+}
+
+bool ManifestReport::Present() const
+{
+    return update_.Manifest() || anchor_.present || refused;
+}
+
+void ManifestReport::AddProblem(Problems& problems) const
+{
+    if (refused && !settingsFailure_)
+        problems.Error("the updater refuses the update " +
+                       std::string(afterDialog ? "after its dialog, before it writes anything"
+                                               : "before its dialog") +
+                       ", with its error box \"" + message + "\" (code " + CodeText() + ")");
+}
+
+std::string ManifestReport::CodeText() const
+{
+    char text[16];
+    snprintf(text, sizeof text, "0x%x", unsigned(code));
+    return text;
+}
+
+void ManifestReport::Render(Report& report) const
+{
+    if (!Present())
+        return;
+    report.Begin("signed", false, "");
+    const UpdateManifest* manifest = update_.Manifest();
+    report.Field("manifest", ReportValue::Flag(manifest != nullptr),
+                 manifest ? "manifest: product \"" + Utf8(manifest->product) + "\", version \"" +
+                                Utf8(manifest->version) + "\", sequence " +
+                                std::to_string(manifest->sequence) + ", " +
+                                (manifest->expires ? "expires " + ManifestTimeText(manifest->expires)
+                                                   : std::string("no expiry")) +
+                                ", " + Plural(manifest->files.size(), "item", "items") + ", " +
+                                Plural(manifest->trustKeys.size(), "key", "keys") + " to trust, " +
+                                Plural(manifest->revokeKeys.size(), "key", "keys") + " to revoke"
+                          : "manifest: none (no update.manifest in the folder)");
+    if (manifest) {
+        report.Field("product", ReportValue::Text(Utf8(manifest->product)), "");
+        report.Field("version", ReportValue::Text(Utf8(manifest->version)), "");
+        report.Field("sequence", ReportValue::Number(manifest->sequence), "");
+        report.Field("expires", manifest->expires ? ReportValue::Text(ManifestTimeText(manifest->expires))
+                                                  : ReportValue::Null(), "");
+        report.Field("items", ReportValue::Number(int64_t(manifest->files.size())), "");
+    }
+    const char* keys = !checked_ ? "unknown" : keysGiven_ ? "given" : anchor_.present ? "registry" : "none";
+    std::string keysLine = "keys: ";
+    if (!checked_)
+        keysLine += "not looked at: the run ends before the signature's check";
+    else if (keysGiven_)
+        keysLine += Plural(anchor_.keys.size(), "key", "keys") + " given with --keys";
+    else if (anchor_.present)
+        keysLine += Plural(anchor_.keys.size(), "key", "keys") + " in the product's registry entry";
+    else
+        keysLine += "none (give --keys): the product has no anchor, so the updater checks sizes "
+                    "and digests only";
+    if (checked_ && anchor_.present)
+        keysLine += anchor_.sequence ? "; the product's last signed update: sequence " +
+                                           std::to_string(anchor_.sequence)
+                                     : std::string("; the product applied no signed update yet");
+    report.Field("keys", ReportValue::Text(keys), keysLine);
+    const bool verified = update_.SignatureVerified();
+    const bool badSignature = refused && code == DWORD(NTE_BAD_SIGNATURE);
+    report.Field("signature",
+                 ReportValue::Text(verified ? "verified" : badSignature ? "refused" : "not checked"),
+                 std::string("signature: ") +
+                     (verified       ? "update.sig verifies under a trusted key"
+                      : badSignature ? "update.sig verifies under none of the keys"
+                                     : "not checked"));
+    report.Field("refused", ReportValue::Flag(refused),
+                 refused ? "signed check: the updater refuses: \"" + message + "\" (code " +
+                               CodeText() + ")"
+                         : "signed check: passed");
+    report.Field("message", refused ? ReportValue::Text(message) : ReportValue::Null(), "");
+    report.Field("code", refused ? ReportValue::Number(code) : ReportValue::Null(), "");
+    report.End();
+}
+
+int VerifyFolder(const CommandLine& line)
+{
+    ManifestReport signedCheck;
+    if (int code = signedCheck.TakeKeys("verify", line))
+        return code;
+    const std::wstring dir = PathArgument(line.positional[0]);
+    WorkingFolder working;
+    if (!working.Enter(dir))
+        throw ToolError("cannot enter the folder " + Shown(dir));
+    UpdateFolder folder;
+    signedCheck.Read(folder);
+    if (!signedCheck.refused && !folder.readFailure.empty())
+        return Fail("verify", "update.ini cannot be read as the updater reads it: " + folder.readFailure,
+                    ExitProblems);
+    if (signedCheck.BeforeDialog(folder.settings, nullptr))
+        signedCheck.Sources(folder.settings.files, nullptr);
+    if (!signedCheck.Present())
+        return Fail("verify", "the folder has no update.manifest and its product no keys: nothing "
+                              "to verify (give --keys to require a signature)",
+                    ExitProblems);
+    Report report(line.Has("--json"));
+    signedCheck.Render(report);
+    report.Write();
+    return signedCheck.refused ? ExitProblems : ExitOk;
+}
