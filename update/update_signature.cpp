@@ -72,7 +72,8 @@ std::vector<unsigned char> SignatureDer(const P256Signature& signature)
     std::vector<unsigned char> body;
     WriteInteger(signature.data(), body);
     WriteInteger(signature.data() + 32, body);
-    std::vector<unsigned char> der{0x30, static_cast<unsigned char>(body.size())};
-    der.insert(der.end(), body.begin(), body.end());
-    return der;
+    // The sequence's header put in front of its body.
+    body.insert(body.begin(), 2, 0x30);
+    body[1] = static_cast<unsigned char>(body.size() - 2);
+    return body;
 }
