@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <vector>
 #include "base/run_log.h"
+#include "paths/wide_paths.h"
 #include "project_version.h"
 
 namespace {
@@ -28,16 +29,6 @@ std::string WindowsVersion()
     if (info.szCSDVersion[0])
         text += " (" + LogText(info.szCSDVersion) + ")";
     return text;
-}
-
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
-        return path;
-    std::vector<wchar_t> full(size + 1);
-    const DWORD got = GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
-    return got == 0 || got >= full.size() ? path : std::wstring(full.data(), got);
 }
 
 std::wstring CurrentFolder()
@@ -72,7 +63,8 @@ void NoteTheStart(const RunArguments& arguments)
 
 std::wstring RequestedLogPath(const RunArguments& arguments)
 {
-    return arguments.logPath.empty() ? arguments.logPath : FullPath(arguments.logPath);
+    const std::wstring full = FullPathOf(arguments.logPath);
+    return full.empty() ? arguments.logPath : full;
 }
 
 bool StartRunRecord(const RunArguments& arguments)

@@ -17,6 +17,7 @@
 #include "base/run_log.h"
 #include "base/text_932.h"
 #include "pak/open_failure.h"
+#include "paths/wide_paths.h"
 #include "update/file_update.h"
 #include "update/instance_event.h"
 #include "update/interrupted_update.h"
@@ -61,9 +62,8 @@ void ReportError(uint32_t code, const char* message)
 std::wstring ItemSource(const char* item)
 {
     const std::wstring relative = WideFrom932(item);
-    wchar_t full[MAX_PATH * 2];
-    const DWORD got = GetFullPathNameW(relative.c_str(), MAX_PATH * 2, full, nullptr);
-    return got == 0 || got >= MAX_PATH * 2 ? relative : std::wstring(full, got);
+    const std::wstring full = FullPathOf(relative);
+    return full.empty() ? relative : full;
 }
 
 // How the run ended, for its record.
