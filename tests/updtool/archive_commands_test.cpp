@@ -426,6 +426,40 @@ TEST_F(ArchiveCommands, CompareReadsEachFileAsListed)
     }
 }
 
+// Against a second archive, each entry meets what that archive delivers
+// for its name: its own later entries of a name are never delivered.
+TEST_F(ArchiveCommands, CompareTwoArchives)
+{
+    PakEntry broken = Packed("bad.txt", std::string(4000, 'z'));
+    broken.packedSize = 5;
+    PakSpec first, second;
+    first.entries = {Raw("same.txt", "s"), Raw("diff.txt", "a"), Raw("gone.txt", "g"),
+                     Raw("dup.txt", "1"), Raw("DUP.TXT", "2"), Raw("bad.txt", "b"),
+                     Raw("sized.txt", "abc")};
+    second.entries = {Raw("SAME.TXT", "s"), Raw("diff.txt", "b"), Raw("dup.txt", "1"),
+                      Raw("dup.txt", "other"), Raw("new.txt", "n"), broken, Raw("sized.txt", "abcd")};
+    WriteFileBytes(scratch.Path("a.pak"), BuildPak(first));
+    WriteFileBytes(scratch.Path("b.pak"), BuildPak(second));
+    const ToolResult text = Run({"compare", "a.pak", "b.pak"});
+    EXPECT_EQ(1, text.exitCode) << text.err;
+    EXPECT_EQ("differs    diff.txt\nmissing    gone.txt\nshadowed   DUP.TXT\nunreadable bad.txt\n"
+              "differs    sized.txt\nonly in \"b.pak\": new.txt\n"
+              "2 entries the same in both archives, 5 differences\n",
+              text.out);
+    const ToolResult json = Run({"compare", "a.pak", "b.pak", "--json"});
+    EXPECT_NE(std::string::npos, json.out.find("\"onlyInArchive\":[\"new.txt\"],\"same\":2}")) << json.out;
+    const ToolResult itself = Run({"compare", "b.pak", "b.pak"});
+    EXPECT_EQ(1, itself.exitCode);
+    EXPECT_EQ("shadowed   dup.txt\nunreadable bad.txt\n5 entries the same in both archives, 1 difference\n",
+              itself.out);
+    EXPECT_EQ(2, Run({"compare", "a.pak", "none.pak"}).exitCode);
+    // An entry that cannot be delivered still accounts for its file.
+    WriteFileBytes(scratch.Path("folder\\bad.txt"), "b");
+    const ToolResult folder = Run({"compare", "b.pak", "folder"});
+    EXPECT_NE(std::string::npos, folder.out.find("unreadable bad.txt\n")) << folder.out;
+    EXPECT_EQ(std::string::npos, folder.out.find("only in the folder")) << folder.out;
+}
+
 // A listing far longer than the pieces it is written out in: every entry
 // once, in index order, in one document or one table.
 TEST_F(ArchiveCommands, LongListingWrittenWhole)

@@ -8,9 +8,9 @@
 //    listing (list) of 100,000 entries in under 0.2 s.
 // 3. The same with Japanese names (データ\表示ファイル000000.dat), which list
 //    converts from code page 932 to UTF-8 with the system's conversion.
-// 4. compare of an archive of `entries` entries with the folder it was
-//    packed from, against list of the same archive (goal for 100,000
-//    entries: compare under 2 s).
+// 4. compare of an archive of `entries` entries with a second archive of
+//    the same files (goal for 100,000 entries: under 2 s) and with the
+//    folder it was packed from, against list of the same archive.
 //
 // What each side does. Every command runs in this process through its
 // command function, exactly as updtool.exe runs it, with standard output
@@ -138,14 +138,20 @@ int CompareAgainstList(const std::string& source, const std::string& archive, un
         if (!WriteWhole(paths.back(), FileData(i, 64 + i % 128)))
             return 2;
     }
-    bool ok = Quietly(RunPack, {archive, source, "--revision", "1", "-q"});
+    const std::string again = archive + ".again.pak";
+    bool ok = Quietly(RunPack, {archive, source, "--revision", "1", "-q"}) &&
+              CopyFileA(archive.c_str(), again.c_str(), FALSE);
     const std::vector<double> best = BestAlternating(runs, {
         [&] { ok = Quietly(RunList, {archive}) && ok; },
+        [&] { ok = Quietly(RunCompare, {archive, again}) && ok; },
         [&] { ok = Quietly(RunCompare, {archive, source}) && ok; },
     });
-    printf("compare: %u entries against their folder, best of %d: list %.1f ms, compare %.1f ms, "
-           "ratio %.2f (goal for 100000 entries: compare under 2000 ms)%s\n",
-           entries, runs, best[0] * 1e3, best[1] * 1e3, best[1] / best[0], ok ? "" : " FAILED");
+    printf("compare: %u entries, best of %d: list %.1f ms; compare with a second archive %.1f ms "
+           "(ratio %.2f; goal for 100000 entries: under 2000 ms); compare with their folder "
+           "%.1f ms (ratio %.2f)%s\n",
+           entries, runs, best[0] * 1e3, best[1] * 1e3, best[1] / best[0], best[2] * 1e3,
+           best[2] / best[0], ok ? "" : " FAILED");
+    DeleteFileA(again.c_str());
     for (const std::string& path : paths)
         DeleteFileA(path.c_str());
     for (unsigned f = 0; f < folders; ++f)

@@ -16,16 +16,17 @@
 #include "updtool/folders/working_folder.h"
 
 const char* const compareUsage =
-    "usage: updtool compare X.pak DIR [--json]\n"
-    "Compares each entry with the file of its name below DIR (case ignored) by\n"
-    "the SHA-256 of their data. Prints each entry that differs, is missing in\n"
-    "DIR, is unreadable or shadowed (a later entry of a name met before), and\n"
-    "each file only in the folder.\n"
+    "usage: updtool compare X.pak DIR|OTHER.pak [--json]\n"
+    "Compares each entry with the file of its name below DIR, or with the entry\n"
+    "of its name in OTHER.pak (case ignored), by the SHA-256 of their data.\n"
+    "Prints each entry that differs, is missing there, is unreadable (in either)\n"
+    "or shadowed (a later entry of a name met before), and each file or entry\n"
+    "only there. OTHER.pak's own shadowed entries are never delivered: ignored.\n"
     "  --json   one JSON document: same (a count), entries[] of name and\n"
     "           status (same, differs, missing, unreadable, shadowed),\n"
-    "           onlyInFolder[]\n"
-    "Exit code 0 when all are the same, 1 when any differ, 2 when the archive\n"
-    "or folder cannot be read.\n";
+    "           onlyInFolder[] (onlyInArchive[] against OTHER.pak)\n"
+    "Exit code 0 when all are the same, 1 when any differ, 2 when an archive\n"
+    "or the folder cannot be read.\n";
 
 namespace {
 
@@ -34,7 +35,7 @@ class Comparison {
 public:
     // Per entry in index order: its name (code page 932) and status.
     std::vector<std::pair<std::string, const char*>> entries;
-    std::vector<std::string> onlyInFolder;  // files no entry names (code page 932)
+    std::vector<std::string> onlyThere;     // what no entry names (code page 932)
     std::vector<std::string> unnamed;       // files the walk could not name, and why
     size_t same;
     size_t differ;
@@ -53,39 +54,86 @@ public:
     }
 };
 
-// The folder's files by their lookup keys; each file's digest read once,
-// only when an entry of the same size asks for it.
-class FolderFiles {
+// What the entries are compared with, by lookup key: the files below a
+// folder, or the entries another archive delivers. A file's digest is read
+// once, only when an entry of the same size asks for it.
+class Counterpart {
 public:
-    explicit FolderFiles(const std::wstring& root) : walk_(root, {}), buffer_(256 * 1024)
-    {
-        walk_.Run();
-        keys_.reserve(walk_.files.size());
-        for (size_t i = 0; i < walk_.files.size(); ++i)
-            keys_.emplace(LookupKeyOf(walk_.files[i].name), i);
-        matched_.assign(walk_.files.size(), false);
-    }
-    virtual ~FolderFiles() {}
+    const char* field;      // JSON: what no entry names
+    std::string onlyThere;  // text: the same, before each name
+    const char* sameAs;     // text: the summary's words for an entry found the same
 
-    // The status of an entry of this key, size and digest against its file.
+    Counterpart()
+        : field("onlyInFolder"), onlyThere("only in the folder: "),
+          sameAs(" the same as the folder's files, "), buffer_(256 * 1024)
+    {
+    }
+    virtual ~Counterpart() {}
+
+    void ReadFolder(const std::wstring& root)
+    {
+        FolderWalk walk(root, {});
+        walk.Run();
+        files_.swap(walk.files);
+        unnamed_.swap(walk.refusals);
+    }
+
+    // The entries other delivers (a later one of a name met before never
+    // is); "" or why its index could not be read whole.
+    std::string ReadArchive(ArchiveFile& other, ArchiveFile& data, const std::string& shown)
+    {
+        field = "onlyInArchive";
+        onlyThere = "only in " + shown + ": ";
+        sameAs = " the same in both archives, ";
+        EntryDigests digests;
+        digests.Compute(other, data);
+        std::unordered_set<LookupKey> seen;
+        return WalkIndex(other, [&](uint32_t entry, const ArchiveIndex&, const IndexRecord& record) {
+            SourceFile file;
+            file.name.assign(record.name, NameTextLength(record.name, record.nameLength));
+            file.size = record.size;
+            if (seen.insert(LookupKeyOf(file.name)).second) {
+                files_.push_back(file);
+                digests_.push_back(digests.Of(entry));
+            }
+            return true;
+        });
+    }
+
+    // Called once, after the folder or archive is read.
+    void Index()
+    {
+        keys_.reserve(files_.size());
+        for (size_t i = 0; i < files_.size(); ++i)
+            keys_.emplace(LookupKeyOf(files_[i].name), i);
+        matched_.assign(files_.size(), false);
+    }
+
+    // The status of an entry of this key, size and digest ("" when it cannot
+    // be delivered whole) against its match.
     const char* StatusOf(const LookupKey& key, uint32_t size, const std::string& digest)
     {
         const auto found = keys_.find(key);
         if (found == keys_.end())
-            return "missing";
-        const SourceFile& file = walk_.files[found->second];
-        matched_[found->second] = true;
-        return file.size == size && Digest(file.path) == digest ? "same" : "differs";
+            return digest.empty() ? "unreadable" : "missing";
+        const size_t i = found->second;
+        matched_[i] = true;
+        const bool inArchive = files_[i].path.empty();
+        if (digest.empty() || (inArchive && digests_[i].empty()))
+            return "unreadable";
+        if (files_[i].size != size)
+            return "differs";
+        return (inArchive ? digests_[i] : Digest(files_[i].path)) == digest ? "same" : "differs";
     }
 
-    // The files no entry named, and those the walk could not name.
+    // What no entry matched, and the files the walk could not name.
     void AddUnmatched(Comparison& comparison) const
     {
-        for (size_t i = 0; i < walk_.files.size(); ++i)
+        for (size_t i = 0; i < files_.size(); ++i)
             if (!matched_[i])
-                comparison.onlyInFolder.push_back(walk_.files[i].name);
-        comparison.unnamed = walk_.refusals;
-        comparison.differ += comparison.onlyInFolder.size() + comparison.unnamed.size();
+                comparison.onlyThere.push_back(files_[i].name);
+        comparison.unnamed = unnamed_;
+        comparison.differ += comparison.onlyThere.size() + comparison.unnamed.size();
     }
 
 private:
@@ -105,15 +153,18 @@ private:
         return sha_.Finish();
     }
 
-    FolderWalk walk_;
+    std::vector<SourceFile> files_;       // a folder's files have a path
+    std::vector<std::string> digests_;    // an archive's entries, per file
+    std::vector<std::string> unnamed_;    // files the walk could not name, and why
     std::unordered_map<LookupKey, size_t> keys_;
     std::vector<bool> matched_;
     std::vector<char> buffer_;
     Sha256 sha_;
 };
 
-// Each entry against the folder; "" or why the index could not be read whole.
-std::string CompareEntries(ArchiveFile& archive, ArchiveFile& data, FolderFiles& folder,
+// Each entry against its counterpart; "" or why the index could not be
+// read whole.
+std::string CompareEntries(ArchiveFile& archive, ArchiveFile& data, Counterpart& other,
                            Comparison& comparison)
 {
     EntryDigests digests;
@@ -126,15 +177,13 @@ std::string CompareEntries(ArchiveFile& archive, ArchiveFile& data, FolderFiles&
         // A later entry of a name met before is never delivered.
         if (!seen.insert(key).second)
             comparison.Add(name, "shadowed");
-        else if (digest.empty())
-            comparison.Add(name, "unreadable");
         else
-            comparison.Add(name, folder.StatusOf(key, record.size, digest));
+            comparison.Add(name, other.StatusOf(key, record.size, digest));
         return true;
     });
 }
 
-void Render(const Comparison& comparison, bool json)
+void Render(const Comparison& comparison, const Counterpart& other, bool json)
 {
     JsonWriter writer;
     std::string text;
@@ -151,14 +200,14 @@ void Render(const Comparison& comparison, bool json)
         writer.EndObject();
     }
     writer.EndArray();
-    writer.Key("onlyInFolder");
+    writer.Key(other.field);
     writer.BeginArray();
-    for (const std::string& name : comparison.onlyInFolder) {
-        text += "only in the folder: " + ShownName(name) + "\n";
+    for (const std::string& name : comparison.onlyThere) {
+        text += other.onlyThere + ShownName(name) + "\n";
         writer.Text(Utf8From932(name));
     }
     for (const std::string& refusal : comparison.unnamed)
-        text += "only in the folder: " + refusal + "\n";
+        text += other.onlyThere + refusal + "\n";
     writer.EndArray();
     writer.Field("same", int64_t(comparison.same));
     writer.EndObject();
@@ -168,7 +217,7 @@ void Render(const Comparison& comparison, bool json)
     else
         WriteOut(text + std::to_string(comparison.same) +
                  (comparison.same == 1 ? " entry" : " entries") +
-                 " the same as the folder's files, " + std::to_string(differ) + " difference" +
+                 other.sameAs + std::to_string(differ) + " difference" +
                  (differ == 1 ? "" : "s") + "\n");
 }
 
@@ -180,22 +229,34 @@ int RunCompare(const Arguments& args)
     if (!line.Parse("compare", args, {OptionSpec("--json", false)}))
         return ExitTrouble;
     if (line.positional.size() != 2)
-        return UsageError("compare", "name the archive and the folder");
+        return UsageError("compare", "name the archive, and the folder or archive to compare it with");
     // A ToolError is reported by main, as every command's.
     const std::wstring path = PathArgument(line.positional[0]);
-    const std::wstring dir = FullPath(PathArgument(line.positional[1]));
+    const std::wstring otherPath = PathArgument(line.positional[1]);
+    const std::wstring dir = FullPath(otherPath);
     const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail("compare", Shown(line.positional[1]) + " is not a folder");
-    ArchiveFile archive, data;
+    const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    ArchiveFile archive, data, other, otherData;
     if (int code = OpenArchiveArgument("compare", path, archive, &data))
         return code;
-    FolderFiles folder(dir);
+    if (!isFolder)
+        if (int code = OpenArchiveArgument("compare", otherPath, other, &otherData))
+            return code;
+    Counterpart counterpart;
+    const std::string otherShown = Shown(line.positional[1]);
+    std::string otherDamage;
+    if (isFolder)
+        counterpart.ReadFolder(dir);
+    else
+        otherDamage = counterpart.ReadArchive(other, otherData, otherShown);
+    if (!otherDamage.empty())
+        return Fail("compare", otherShown + " is damaged: " + otherDamage, ExitProblems);
+    counterpart.Index();
     Comparison comparison;
-    const std::string damage = CompareEntries(archive, data, folder, comparison);
+    const std::string damage = CompareEntries(archive, data, counterpart, comparison);
     if (!damage.empty())
         return Fail("compare", Shown(path) + " is damaged: " + damage, ExitProblems);
-    folder.AddUnmatched(comparison);
-    Render(comparison, line.Has("--json"));
+    counterpart.AddUnmatched(comparison);
+    Render(comparison, counterpart, line.Has("--json"));
     return comparison.differ ? ExitProblems : ExitOk;
 }
