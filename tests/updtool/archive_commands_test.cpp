@@ -163,11 +163,16 @@ TEST_F(ArchiveCommands, SameFilesSameBytes)
         CloseHandle(file);
     }
     // The archive is written into the folder it packs: never an entry.
+    ToolResult packed;
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(0, Run({"pack", "a\\x.pak", "a", "--revision", "5"}).exitCode);
+        packed = Run({"pack", "a\\x.pak", "a", "--revision", "5"});
+        ASSERT_EQ(0, packed.exitCode);
         ASSERT_EQ(0, Run({"pack", "b\\x.pak", "b", "--revision", "5"}).exitCode);
     }
     const std::string a = ReadFileBytes(scratch.Path("a\\x.pak"));
+    EXPECT_EQ("packed 7 entries (4 compressed) into \"a\\x.pak\": format 2, revision 5, " +
+                  std::to_string(a.size()) + " bytes\n",
+              packed.out);
     EXPECT_EQ(a, ReadFileBytes(scratch.Path("b\\x.pak")));
     EXPECT_EQ(std::string::npos, Run({"list", "a\\x.pak"}).out.find("x.pak"));
     EXPECT_EQ("a b", ListFolder(scratch.Path()));  // no temporary file left

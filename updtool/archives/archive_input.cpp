@@ -47,10 +47,9 @@ int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFi
     for (ArchiveFile* file : {&archive, data}) {
         // The tool sets no open-failure handler: a failed open returns false
         // instead of asking.
-        if (file && (!file->Open(path, ModeRead) || file->inArchive))
+        if (!file->Open(path, ModeRead) || file->inArchive)
             return Fail(command, SystemErrorText("cannot read " + Shown(path), GetLastError(), path));
-        if (file)
-            setvbuf(file->file, nullptr, _IOFBF, kStreamBuffer);
+        setvbuf(file->file, nullptr, _IOFBF, kStreamBuffer);
     }
     return ExitOk;
 }

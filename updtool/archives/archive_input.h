@@ -13,10 +13,10 @@
 std::string OrdinaryFileProblem(const std::wstring& path);
 
 // Opens path (already a PathArgument) for reading on archive, and on data
-// when given (the entries' data read apart from the index). Prints the
-// one-line message and returns ExitTrouble when it cannot; ExitOk when open.
+// (the entries' data read apart from the index). Prints the one-line
+// message and returns ExitTrouble when it cannot; ExitOk when open.
 int OpenArchiveArgument(const char* command, const std::wstring& path, ArchiveFile& archive,
-                        ArchiveFile* data = nullptr);
+                        ArchiveFile* data);
 
 // Reports a missing or surplus archive argument as a usage error; returns
 // ExitOk when exactly one was given (or more when allowMore).

@@ -5,7 +5,6 @@
 // puts every name before the longer names it begins, so each entry is found
 // by its own name; two names with the same key would hide one another.
 
-#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>

@@ -5,7 +5,6 @@
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
 #include "pak/archive_search.h"
-#include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 
 namespace {

@@ -4,8 +4,6 @@
 // meets ends it in "データ解凍に失敗しました。": for the updater, an error box
 // and the end of the run.
 
-#include <string>
-#include <vector>
 #include "updtool/console/problem.h"
 
 // Checks every archive as the updater checks one it applies (its header,

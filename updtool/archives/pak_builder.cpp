@@ -35,33 +35,28 @@ PakBuilder::~PakBuilder()
         deflateEnd(&stream_);
 }
 
-uint64_t PakBuilder::CopyRaw(ArchiveFile& in, const std::string& what)
-{
-    uint64_t size = 0;
-    for (uint32_t got = kChunk; got == kChunk;) {
-        got = ReadListedFile(in, in_.data(), kChunk, what);
-        size += got;
-        if (dataSize_ + size > kMaxDataEnd)
-            throw ToolError(kTooLarge);
-        data_.Write(in_.data(), got);
-    }
-    return size;
-}
-
-// Returns the packed length; size receives the source's.
-uint64_t PakBuilder::Deflate(ArchiveFile& in, const std::string& what, uint64_t& size)
+// Writes in's data behind the data written so far: as one zlib stream when
+// compress, else raw. Returns the bytes written; size receives the source's.
+uint64_t PakBuilder::Store(ArchiveFile& in, const std::string& what, bool compress, uint64_t& size)
 {
     // One stream for every entry, reset in between: the same output as a
     // fresh one, without its allocation per entry. Defaults as compress2.
-    const int rc = streamReady_ ? deflateReset(&stream_) : deflateInit(&stream_, level_);
-    if (rc != Z_OK)
+    if (compress && (streamReady_ ? deflateReset(&stream_) : deflateInit(&stream_, level_)) != Z_OK)
         throw ToolError("zlib cannot start compressing");
-    streamReady_ = true;
-    uint64_t packed = 0;
+    streamReady_ = streamReady_ || compress;
+    uint64_t stored = 0;
+    size = 0;
     for (bool last = false; !last;) {
         const uint32_t got = ReadListedFile(in, in_.data(), kChunk, what);
         last = got < kChunk;
         size += got;
+        if (!compress) {
+            if (dataSize_ + size > kMaxDataEnd)
+                throw ToolError(kTooLarge);
+            data_.Write(in_.data(), got);
+            stored += got;
+            continue;
+        }
         stream_.next_in = in_.data();
         stream_.avail_in = got;
         int result;
@@ -72,13 +67,11 @@ uint64_t PakBuilder::Deflate(ArchiveFile& in, const std::string& what, uint64_t&
             if (result == Z_STREAM_ERROR)
                 throw ToolError("zlib failed while compressing " + what);
             const uint32_t produced = kChunk - stream_.avail_out;
-            packed += produced;
+            stored += produced;
             data_.Write(out_.data(), produced);
         } while (stream_.avail_out == 0 || (last && result != Z_STREAM_END));
     }
-    if (size > UINT32_MAX)
-        throw ToolError(what + " is larger than an entry can be (4 GiB)");
-    return packed;
+    return stored;
 }
 
 void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64_t listedSize,
@@ -96,20 +89,20 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64
 
     RecordFields record;
     uint64_t size = 0;
-    uint64_t stored = compress ? Deflate(in, what, size) : 0;
+    uint64_t stored = Store(in, what, compress, size);
+    if (size > UINT32_MAX)
+        throw ToolError(what + " is larger than an entry can be (4 GiB)");
     record.compressed = compress && stored < size ? 1 : 0;
-    if (!record.compressed) {
+    if (compress && !record.compressed) {
+        // Not smaller: stored raw over what was written, read again.
+        in.Seek(0);
+        LARGE_INTEGER start;
+        start.QuadPart = LONGLONG(dataSize_);
+        if (!SetFilePointerEx(data_.Get(), start, nullptr, FILE_BEGIN))
+            ThrowSystemError("cannot seek in the temporary data file");
         const uint64_t deflated = size;
-        if (compress) {
-            // Not smaller: stored raw over what was written, read again.
-            in.Seek(0);
-            LARGE_INTEGER start;
-            start.QuadPart = LONGLONG(dataSize_);
-            if (!SetFilePointerEx(data_.Get(), start, nullptr, FILE_BEGIN))
-                ThrowSystemError("cannot seek in the temporary data file");
-        }
-        stored = size = CopyRaw(in, what);
-        if (compress && size != deflated)
+        stored = Store(in, what, false, size);
+        if (size != deflated)
             throw ToolError(what + " changed while it was being packed");
     }
     if (dataSize_ + stored > kMaxDataEnd)
@@ -137,7 +130,7 @@ std::string PakBuilder::Index(uint32_t base) const
     return index;
 }
 
-void PakBuilder::Finish(TemporaryFile& out)
+uint64_t PakBuilder::Finish(TemporaryFile& out)
 {
     HeaderFields header;
     header.version = version_;
@@ -171,4 +164,5 @@ void PakBuilder::Finish(TemporaryFile& out)
         out.Write(in_.data(), want);
         left -= want;
     }
+    return head.size() + index.size() + dataSize_;
 }

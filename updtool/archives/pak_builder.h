@@ -1,9 +1,6 @@
 #pragma once
-// Writes a .pak archive (its bytes through pak/archive_writer.h) that the
-// updater reads: format 0 (plain index, absolute offsets, raw data), or 1 and 2
-// (the index as one zlib stream, offsets from the data area, each entry raw
-// or one zlib stream; format 2 with its revision and a zeroed 256-byte
-// block).
+// Writes a .pak archive of format 0, 1 or 2 (layout in pak/archive_index.cpp),
+// its bytes through pak/archive_writer.h.
 //
 // The index goes before the data, but its packed length is known only once
 // every entry has been compressed; so entries' data go to a temporary data
@@ -46,12 +43,12 @@ public:
     void Add(const std::string& name, const std::wstring& source, uint64_t listedSize,
              bool compress);
 
-    // Writes the archive to out: header, index, then the data.
-    void Finish(TemporaryFile& out);
+    // Writes the archive to out: header, index, then the data. Returns its
+    // size in bytes.
+    uint64_t Finish(TemporaryFile& out);
 
 private:
-    uint64_t Deflate(ArchiveFile& in, const std::string& what, uint64_t& size);
-    uint64_t CopyRaw(ArchiveFile& in, const std::string& what);
+    uint64_t Store(ArchiveFile& in, const std::string& what, bool compress, uint64_t& size);
     std::string Index(uint32_t base) const;
 
     uint32_t version_;

@@ -56,26 +56,28 @@ std::string MakeFolders(const std::wstring& target, size_t from)
 
 const uint64_t kToldRefusals = 100;
 
-// The entries named on the command line (all when none are).
-class Selection {
+// One extraction: the entries it takes, what the first reading of the index
+// found before anything is written, and what the second one did.
+class Extraction {
 public:
-    std::vector<LookupKey> wanted;
-    std::vector<bool> found;  // per wanted name: an entry of it was met
+    std::vector<LookupKey> wanted;   // the names given; none: every entry
+    std::vector<bool> found;         // per wanted name: an entry of it was met
+    uint64_t failed = 0;
+    uint64_t nameRefusals = 0;       // of them, for the entry's name or what lies at its place
+    uint64_t planned = 0;            // bytes of the entries that will be written
+    std::vector<uint32_t> repeated;  // later entries of a name met before, sorted
+    uint64_t refusedNames = 0;
+    int64_t lastWritten = -1;        // the last entry that may be written
 
-    virtual ~Selection() {}
-
-    // The names after the archive's; ExitOk, or the exit code after the
-    // usage message.
-    int Parse(const CommandLine& line)
+    Extraction(ArchiveFile& data, const std::wstring& folder, bool force,
+               const std::vector<std::string>& names)
+        : found(names.size()), base_(EndsWithSeparator(folder) ? folder : folder + L"\\"),
+          force_(force), reader_(data)
     {
-        std::vector<std::string> names;
-        const int code = EntryTexts("extract", {line.positional.begin() + 1, line.positional.end()},
-                                    nullptr, names);
         for (const std::string& name : names)
             wanted.push_back(LookupKeyOf(name));
-        found.assign(wanted.size(), false);
-        return code;
     }
+    virtual ~Extraction() {}
 
     // Whether record is wanted, noting the names met.
     bool Meet(const IndexRecord& record)
@@ -89,24 +91,6 @@ public:
                 met = found[i] = true;
         return met;
     }
-};
-
-class Extraction {
-public:
-    uint64_t failed;
-    uint64_t nameRefusals;  // of them, for the entry's name or what lies at its place
-    // What the first reading of the index found, before anything is written.
-    uint64_t planned;                // bytes of the entries that will be written
-    std::vector<uint32_t> repeated;  // later entries of a name met before, sorted
-    uint64_t refusedNames;
-    int64_t lastWritten;             // the last entry that may be written
-
-    Extraction(ArchiveFile& data, const std::wstring& folder, bool force)
-        : failed(0), nameRefusals(0), planned(0), refusedNames(0), lastWritten(-1),
-          base_(EndsWithSeparator(folder) ? folder : folder + L"\\"), force_(force), reader_(data)
-    {
-    }
-    virtual ~Extraction() {}
 
     // Each refusal is counted; the first ones are told, so that an archive
     // of millions of bad names cannot flood the output.
@@ -143,13 +127,13 @@ public:
 
     // The first reading: which entries are written, and how many bytes
     // they take; "" or why the index could not be read whole.
-    std::string Plan(ArchiveFile& archive, Selection& selection)
+    std::string Plan(ArchiveFile& archive)
     {
         DuplicateNames duplicates;
         std::vector<std::pair<uint32_t, uint32_t>> sizes;  // entry, size of each to be written
         const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
                                                           const IndexRecord& record) {
-            if (!selection.Meet(record))
+            if (!Meet(record))
                 return true;
             std::wstring target;
             DWORD attributes = INVALID_FILE_ATTRIBUTES;
@@ -172,8 +156,7 @@ public:
         return damage;
     }
 
-    void Write(const std::string& name, uint64_t dataStart, uint64_t fileSize,
-               const IndexRecord& record)
+    void Write(const std::string& name, const ArchiveIndex& index, const IndexRecord& record)
     {
         std::wstring target;
         DWORD attributes = INVALID_FILE_ATTRIBUTES;
@@ -194,7 +177,7 @@ public:
             return Refuse(name, SystemErrorText("cannot create a file beside it", GetLastError(),
                                                 target));
         try {
-            reader_.Start(dataStart, fileSize, record);
+            reader_.Start(index.DataStart(record), index.fileSize, record);
             const unsigned char* data = nullptr;
             uint32_t length = 0;
             while (reader_.Next(data, length))
@@ -218,18 +201,18 @@ public:
     // The second reading: writes what the first found writable. Once
     // nothing is left to write and no more refusals are told, the rest of
     // the index (millions of bad names, perhaps) is only counted.
-    void WriteAll(ArchiveFile& archive, Selection& selection)
+    void WriteAll(ArchiveFile& archive)
     {
         WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex& index, const IndexRecord& record) {
             if (int64_t(entry) > lastWritten && failed >= kToldRefusals)
                 return false;
-            if (!selection.Meet(record))
+            if (!Meet(record))
                 return true;
             const std::string name(record.name, record.nameLength);
             if (std::binary_search(repeated.begin(), repeated.end(), entry))
                 Refuse(name, "an earlier entry has the same name (the updater reads that one)");
             else
-                Write(name, index.DataStart(record), index.fileSize, record);
+                Write(name, index, record);
             return true;
         });
         // The refusals this reading did not reach (what it wrote may have
@@ -270,15 +253,16 @@ int RunExtract(const Arguments& args)
     if (folder.empty())
         return Fail("extract", Shown(folderArgument) + " is not a usable folder");
 
-    Selection selection;
-    if (int code = selection.Parse(line))
+    std::vector<std::string> names;
+    if (int code = EntryTexts("extract", {line.positional.begin() + 1, line.positional.end()},
+                              nullptr, names))
         return code;
 
     ArchiveFile archive, data;
     if (int code = OpenArchiveArgument("extract", path, archive, &data))
         return code;
-    Extraction extraction(data, folder, line.Has("--force"));
-    const std::string damage = extraction.Plan(archive, selection);
+    Extraction extraction(data, folder, line.Has("--force"), names);
+    const std::string damage = extraction.Plan(archive);
     ULARGE_INTEGER free = {};
     if (extraction.planned > 0 && GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr) &&
         extraction.planned > free.QuadPart)
@@ -288,9 +272,9 @@ int RunExtract(const Arguments& args)
                                    "; nothing was written",
                     ExitProblems);
 
-    extraction.WriteAll(archive, selection);
-    for (size_t i = 0; i < selection.wanted.size(); ++i) {
-        if (!selection.found[i]) {
+    extraction.WriteAll(archive);
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!extraction.found[i]) {
             WriteErr("updtool extract: no entry named " + Shown(line.positional[i + 1]) + "\n");
             ++extraction.failed;
         }

@@ -24,11 +24,6 @@ namespace {
 // Written out in pieces of about this size: an index may hold millions.
 const size_t kPiece = 256 * 1024;
 
-int32_t RevisionOf(const ArchiveHeader& header)
-{
-    return header.version == 2 ? int32_t(header.revision) : 0;
-}
-
 // The listing, rendered as text or as the JSON document from the same
 // header and entries, and written out piece by piece.
 class Listing {
@@ -42,14 +37,15 @@ public:
             writer_.BeginObject();
             writer_.Field("version", header.version);
             writer_.Field("count", header.count);
-            writer_.Field("revision", RevisionOf(header));
+            // 0 but in format 2: a header reads only the fields its version has.
+            writer_.Field("revision", int32_t(header.revision));
             writer_.Key("entries");
             writer_.BeginArray();
             return;
         }
         text_ = "format " + std::to_string(header.version) + ", " + std::to_string(header.count) +
                 (header.count == 1 ? " entry" : " entries") + ", revision " +
-                std::to_string(RevisionOf(header)) +
+                std::to_string(int32_t(header.revision)) +
                 "\n    offset       size     packed  compressed  name\n";
     }
 
@@ -89,10 +85,8 @@ public:
         if (json_) {
             writer_.EndArray();
             writer_.EndObject();
-            WriteOut(writer_.Take() + "\n");
-        } else {
-            WriteOut(text_);
         }
+        WriteOut(json_ ? writer_.Take() + "\n" : text_);
     }
 
 private:

@@ -125,15 +125,14 @@ void OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items,
     std::vector<std::string> names;
     for (const SourceFile& file : walk.files) {
         const std::string refusal = EntryNameRefusal(file.name);
-        if (file.name.size() > kMaxNameBytes)
-            refusals.push_back("cannot store " + Quoted(file.name) + ": its name is longer than " +
-                               std::to_string(kMaxNameBytes) + " bytes");
-        else if (!refusal.empty())
-            refusals.push_back("cannot store " + Quoted(file.name) + ": the name " + refusal);
-        else if (file.size > UINT32_MAX)
-            refusals.push_back("cannot store " + Quoted(file.name) +
-                               ": it is larger than an entry can be (4 GiB)");
-        if (file.name.size() > kMaxNameBytes || !refusal.empty())
+        const std::string why =
+            file.name.size() > kMaxNameBytes
+                ? "its name is longer than " + std::to_string(kMaxNameBytes) + " bytes"
+                : !refusal.empty() ? "the name " + refusal : std::string();
+        if (!why.empty() || file.size > UINT32_MAX)
+            refusals.push_back("cannot store " + Quoted(file.name) + ": " +
+                               (why.empty() ? "it is larger than an entry can be (4 GiB)" : why));
+        if (!why.empty())
             continue;
         storable.push_back(&file);
         names.push_back(file.name);
@@ -156,10 +155,10 @@ void OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items,
 // What the command line asks for.
 class PackRequest {
 public:
-    long long format;
-    long long level;
-    int32_t revision;
-    bool quiet;
+    long long format = 2;
+    long long level = kDefaultLevel;
+    int32_t revision = 0;
+    bool quiet = false;
     std::wstring out;  // full paths
     std::wstring dir;
     std::string outShown;
@@ -167,7 +166,6 @@ public:
     std::vector<std::string> storePatterns;
     std::vector<std::string> excludePatterns;
 
-    PackRequest() : format(2), level(kDefaultLevel), revision(0), quiet(false) {}
     virtual ~PackRequest() {}
 };
 
@@ -245,9 +243,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
         progress.Update(builder.entries, uint32_t(items.size()), builder.dataRead);
     }
     progress.Done();
-    builder.Finish(archive);
-    LARGE_INTEGER size = {};
-    GetFileSizeEx(archive.Get(), &size);
+    const uint64_t size = builder.Finish(archive);
     if (!archive.Flush())
         ThrowSystemError("cannot write " + request.outShown + " to disk", request.out);
     if (!archive.RenameOver(request.out, true))
@@ -259,7 +255,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
              std::to_string(builder.compressedEntries) + " compressed) into " + request.outShown +
              ": format " + std::to_string(request.format) +
              (request.format == 2 ? ", revision " + RevisionText(request.revision) : std::string()) +
-             ", " + std::to_string(size.QuadPart) + " bytes\n");
+             ", " + std::to_string(size) + " bytes\n");
 }
 
 }  // namespace

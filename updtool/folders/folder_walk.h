@@ -16,9 +16,8 @@ class SourceFile {
 public:
     std::string name;   // the entry name, code page 932
     std::wstring path;  // where to read it
-    uint64_t size;      // as listed; the data read is what counts
+    uint64_t size = 0;  // as listed; the data read is what counts
 
-    SourceFile() : size(0) {}
     virtual ~SourceFile() {}
 };
 
@@ -30,9 +29,10 @@ public:
     std::vector<std::string> warnings;  // links not followed
 
     // root: full path of the folder, not empty. excluded: full path of a
-    // file never taken (the archive being written; "" for none), case ignored. leftOut: files and folders
-    // whose names below root match are not taken (none when null); a name
-    // beyond code page 932 is matched with '?' for each such character.
+    // file never taken (the archive being written; "" for none), case
+    // ignored. leftOut: files and folders whose names below root match are
+    // not taken (none when null); a name beyond code page 932 is matched
+    // with '?' for each such character.
     FolderWalk(const std::wstring& root, const std::wstring& excluded,
                const NamePatterns* leftOut = nullptr);
     virtual ~FolderWalk();
