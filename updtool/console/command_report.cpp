@@ -9,11 +9,8 @@ namespace {
 size_t Columns(const std::string& utf8)
 {
     size_t columns = 0;
-    for (unsigned char c : utf8) {
-        if ((c & 0xC0) == 0x80)
-            continue;  // continuation byte
-        columns += c < 0x80 ? 1 : 2;
-    }
+    for (unsigned char c : utf8)
+        columns += (c & 0xC0) == 0x80 ? 0 : c < 0x80 ? 1 : 2;  // a continuation byte adds none
     return columns;
 }
 
@@ -77,12 +74,11 @@ void Report::Value(const ReportValue& value)
 
 void Report::Field(const char* key, const ReportValue& value, const std::string& line)
 {
-    if (!json_) {
-        Line(line);
-        return;
+    Line(line);
+    if (json_) {
+        document_.Key(key);
+        Value(value);
     }
-    document_.Key(key);
-    Value(value);
 }
 
 void Report::Line(const std::string& line)
@@ -148,10 +144,7 @@ void Report::End()
 
 void Report::Write()
 {
-    if (json_) {
+    if (json_)
         document_.EndObject();
-        WriteOut(document_.Document());
-    } else {
-        WriteOut(text_);
-    }
+    WriteOut(json_ ? document_.Document() : text_);
 }
