@@ -80,7 +80,7 @@ public:
     void Begin(const char* key, bool array, const std::string& title,
                ReportLayout layout = LayoutTable);
     // In an array, one object (none when no cell has a key); in an object,
-    // its fields. Shown as a row of the list's table or line.
+    // its fields. Shown as a row of the list's table or line at its End.
     void Row(const std::vector<ReportCell>& cells);
     void End();
 
