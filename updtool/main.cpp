@@ -16,19 +16,11 @@
 
 namespace {
 
-class Command {
-public:
+struct Command {
     const char* name;
     const char* summary;
     int (*run)(const Arguments&);
     const char* const* usage;
-
-    Command(const char* name, const char* summary, int (*run)(const Arguments&),
-            const char* const* usage)
-        : name(name), summary(summary), run(run), usage(usage)
-    {
-    }
-    virtual ~Command() {}
 };
 
 const Command commands[] = {

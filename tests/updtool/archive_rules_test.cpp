@@ -221,12 +221,21 @@ TEST(ArchiveRules, NamesAsUtf8)
 
 TEST(ArchiveRules, JsonStrings)
 {
-    const std::string text = "ab\"d\\efgh\x01ijklmn\tq\xE3\x82\xBDrst";
-    JsonWriter writer;
-    writer.BeginObject();
-    writer.Field("k", text);
-    writer.EndObject();
-    EXPECT_EQ("{\"k\":\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\"}\n", writer.Document());
+    const struct {
+        std::string text;
+        const char* json;
+    } rows[] = {
+        {"ab\"d\\efgh\x01ijklmn\tq\xE3\x82\xBDrst",
+         "\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\""},
+        {std::string("a\nb\rc\0d\x1F", 8), "\"a\\nb\\rc\\u0000d\\u001f\""},
+    };
+    for (const auto& row : rows) {
+        JsonWriter writer;
+        writer.BeginObject();
+        writer.Field("k", row.text);
+        writer.EndObject();
+        EXPECT_EQ(std::string("{\"k\":") + row.json + "}\n", writer.Document()) << row.json;
+    }
 }
 
 TEST(ArchiveRules, Sha256)

@@ -1,13 +1,10 @@
 #include "updtool/console/command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cwchar>
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_output.h"
-
-CommandLine::CommandLine() {}
-
-CommandLine::~CommandLine() {}
 
 bool CommandLine::Parse(const char* command, const Arguments& args,
                         const std::vector<OptionSpec>& specs)
@@ -24,31 +21,24 @@ bool CommandLine::Parse(const char* command, const Arguments& args,
             continue;
         }
         const size_t equals = arg.find(L'=');
+        const bool inlineValue = equals != std::wstring::npos;
         const std::string name = Utf8(arg.substr(0, equals));
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& candidate : specs)
-            if (name == candidate.name)
-                spec = &candidate;
-        if (!spec) {
-            UsageError(command, "unknown option \"" + name + "\"");
+        const auto spec = std::find_if(specs.begin(), specs.end(),
+                                       [&](const OptionSpec& known) { return name == known.name; });
+        std::string fault;
+        if (spec == specs.end())
+            fault = "unknown option \"" + name + "\"";
+        else if (!spec->takesValue && inlineValue)
+            fault = "option \"" + name + "\" takes no value";
+        else if (spec->takesValue && !inlineValue && i + 1 == args.size())
+            fault = "option \"" + name + "\" needs a value";
+        if (!fault.empty()) {
+            UsageError(command, fault);
             return false;
         }
-        if (!spec->takesValue) {
-            if (equals != std::wstring::npos) {
-                UsageError(command, "option \"" + name + "\" takes no value");
-                return false;
-            }
-            options_.emplace_back(name, std::wstring());
-            continue;
-        }
-        if (equals != std::wstring::npos) {
-            options_.emplace_back(name, arg.substr(equals + 1));
-        } else if (i + 1 < args.size()) {
-            options_.emplace_back(name, args[++i]);
-        } else {
-            UsageError(command, "option \"" + name + "\" needs a value");
-            return false;
-        }
+        options_.emplace_back(name, !spec->takesValue ? std::wstring()
+                                    : inlineValue     ? arg.substr(equals + 1)
+                                                      : args[++i]);
     }
     return true;
 }
@@ -92,9 +82,7 @@ int Fail(const char* command, const std::string& message, int code)
 std::wstring PathArgument(const std::wstring& text)
 {
     std::wstring path = text;
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 

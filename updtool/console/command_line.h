@@ -28,8 +28,7 @@ class CommandLine {
 public:
     std::vector<std::wstring> positional;
 
-    CommandLine();
-    virtual ~CommandLine();
+    virtual ~CommandLine() {}
 
     // Splits args by specs. An unknown option or a missing value prints a
     // usage error for command and returns false. "--" ends the options.

@@ -9,22 +9,20 @@ namespace {
 size_t Columns(const std::string& utf8)
 {
     size_t columns = 0;
-    for (unsigned char c : utf8) {
-        if ((c & 0xC0) == 0x80)
-            continue;  // continuation byte
-        columns += c < 0x80 ? 1 : 2;
-    }
+    for (unsigned char c : utf8)
+        columns += (c & 0xC0) == 0x80 ? 0 : c < 0x80 ? 1 : 2;  // a continuation byte adds none
     return columns;
 }
 
-// Each column as wide as its widest cell (a character outside ASCII's range
-// counts as two columns, as East Asian text is shown), two spaces apart; the
-// last cell of a row never padded.
-std::string TableText(const std::vector<std::vector<std::string>>& rows, size_t indent)
+// Rows as lines: in columns, each as wide as its widest cell (a character
+// outside ASCII's range counts as two columns, as East Asian text is shown),
+// two spaces apart, the last cell never padded; or words one space apart.
+std::string RowsText(const std::vector<std::vector<std::string>>& rows, size_t indent,
+                     bool columns)
 {
     std::vector<size_t> widths;
     for (const auto& row : rows)
-        for (size_t i = 0; i + 1 < row.size(); ++i) {
+        for (size_t i = 0; columns && i + 1 < row.size(); ++i) {
             if (widths.size() <= i)
                 widths.resize(i + 1, 0);
             widths[i] = std::max(widths[i], Columns(row[i]));
@@ -35,9 +33,9 @@ std::string TableText(const std::vector<std::vector<std::string>>& rows, size_t 
         for (size_t i = 0; i < row.size(); ++i) {
             line += row[i];
             if (i + 1 < row.size())
-                line.append(widths[i] - Columns(row[i]) + 2, ' ');
+                line.append(columns ? widths[i] - Columns(row[i]) + 2 : 1, ' ');
         }
-        while (!line.empty() && line.back() == ' ')
+        while (columns && !line.empty() && line.back() == ' ')
             line.pop_back();
         text += line + "\n";
     }
@@ -45,55 +43,6 @@ std::string TableText(const std::vector<std::vector<std::string>>& rows, size_t 
 }
 
 }  // namespace
-
-ReportValue::ReportValue(Kind kind, const std::string& text, int64_t number, bool flag)
-    : kind(kind), text(text), number(number), flag(flag)
-{
-}
-
-ReportValue::~ReportValue() {}
-
-ReportValue ReportValue::Text(const std::string& utf8)
-{
-    return ReportValue(KindText, utf8, 0, false);
-}
-
-ReportValue ReportValue::Text932(const std::string& text932)
-{
-    return ReportValue(KindText932, text932, 0, false);
-}
-
-ReportValue ReportValue::Number(int64_t number)
-{
-    return ReportValue(KindNumber, std::string(), number, false);
-}
-
-ReportValue ReportValue::Flag(bool flag)
-{
-    return ReportValue(KindFlag, std::string(), 0, flag);
-}
-
-ReportValue ReportValue::Null()
-{
-    return ReportValue(KindNull, std::string(), 0, false);
-}
-
-ReportCell::ReportCell(const char* key, const ReportValue& value, const std::string& words)
-    : key(key), value(value), words(words), shown(true)
-{
-}
-
-ReportCell::ReportCell(const char* key, const ReportValue& value)
-    : key(key), value(value), shown(false)
-{
-}
-
-ReportCell::ReportCell(const std::string& words)
-    : key(nullptr), value(ReportValue::Null()), words(words), shown(true)
-{
-}
-
-ReportCell::~ReportCell() {}
 
 ReportCell PlainCell(const char* key, const std::string& utf8)
 {
@@ -112,27 +61,24 @@ Report::Report(bool json) : json_(json), layout_(LayoutTable)
         document_.BeginObject();
 }
 
-Report::~Report() {}
-
 void Report::Value(const ReportValue& value)
 {
     switch (value.kind) {
     case ReportValue::KindText: document_.Text(value.text); break;
     case ReportValue::KindText932: document_.Text(Utf8From932(value.text)); break;
     case ReportValue::KindNumber: document_.Number(value.number); break;
-    case ReportValue::KindFlag: document_.Bool(value.flag); break;
+    case ReportValue::KindFlag: document_.Bool(value.number != 0); break;
     case ReportValue::KindNull: document_.Null(); break;
     }
 }
 
 void Report::Field(const char* key, const ReportValue& value, const std::string& line)
 {
-    if (!json_) {
-        Line(line);
-        return;
+    Line(line);
+    if (json_) {
+        document_.Key(key);
+        Value(value);
     }
-    document_.Key(key);
-    Value(value);
 }
 
 void Report::Line(const std::string& line)
@@ -162,22 +108,13 @@ void Report::Row(const std::vector<ReportCell>& cells)
         for (const ReportCell& cell : cells)
             if (cell.shown)
                 words.push_back(cell.words);
-        if (words.empty())
-            return;
-        if (layout_ == LayoutTable) {
+        if (!words.empty())
             table_.push_back(words);
-            return;
-        }
-        std::string line = layout_ == LayoutLines ? "  " : "";
-        for (size_t i = 0; i < words.size(); ++i)
-            line += (i ? " " : "") + words[i];
-        text_ += line + "\n";
         return;
     }
-    bool fields = false;
-    for (const ReportCell& cell : cells)
-        fields = fields || cell.key != nullptr;
-    const bool object = fields && !arrays_.empty() && arrays_.back();
+    const bool object = !arrays_.empty() && arrays_.back() &&
+                        std::any_of(cells.begin(), cells.end(),
+                                    [](const ReportCell& cell) { return cell.key != nullptr; });
     if (object)
         document_.BeginObject();
     for (const ReportCell& cell : cells) {
@@ -194,7 +131,7 @@ void Report::Row(const std::vector<ReportCell>& cells)
 void Report::End()
 {
     if (!json_) {
-        text_ += TableText(table_, 2);
+        text_ += RowsText(table_, layout_ == LayoutFlat ? 0 : 2, layout_ == LayoutTable);
         table_.clear();
         return;
     }
@@ -207,10 +144,7 @@ void Report::End()
 
 void Report::Write()
 {
-    if (json_) {
+    if (json_)
         document_.EndObject();
-        WriteOut(document_.Document());
-    } else {
-        WriteOut(text_);
-    }
+    WriteOut(json_ ? document_.Document() : text_);
 }

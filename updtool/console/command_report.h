@@ -14,19 +14,24 @@ public:
     enum Kind { KindText, KindText932, KindNumber, KindFlag, KindNull };
     Kind kind;
     std::string text;  // KindText: UTF-8; KindText932: code page 932
-    int64_t number;
-    bool flag;
+    int64_t number;    // KindNumber; KindFlag: 1 for true
 
-    static ReportValue Text(const std::string& utf8);
+    static ReportValue Text(const std::string& utf8) { return ReportValue(KindText, utf8); }
     // A product text, converted to UTF-8 only when a document is written.
-    static ReportValue Text932(const std::string& text932);
-    static ReportValue Number(int64_t value);
-    static ReportValue Flag(bool value);
-    static ReportValue Null();
-    virtual ~ReportValue();
+    static ReportValue Text932(const std::string& text932)
+    {
+        return ReportValue(KindText932, text932);
+    }
+    static ReportValue Number(int64_t value) { return ReportValue(KindNumber, "", value); }
+    static ReportValue Flag(bool value) { return ReportValue(KindFlag, "", value); }
+    static ReportValue Null() { return ReportValue(KindNull, ""); }
+    virtual ~ReportValue() {}
 
 private:
-    ReportValue(Kind kind, const std::string& text, int64_t number, bool flag);
+    ReportValue(Kind kind, const std::string& text, int64_t number = 0)
+        : kind(kind), text(text), number(number)
+    {
+    }
 };
 
 // One cell of a row: a JSON field and its words (shown false: JSON only). A
@@ -39,10 +44,16 @@ public:
     std::string words;
     bool shown;
 
-    ReportCell(const char* key, const ReportValue& value, const std::string& words);
-    ReportCell(const char* key, const ReportValue& value);
-    explicit ReportCell(const std::string& words);
-    virtual ~ReportCell();
+    ReportCell(const char* key, const ReportValue& value, const std::string& words)
+        : key(key), value(value), words(words), shown(true)
+    {
+    }
+    ReportCell(const char* key, const ReportValue& value) : key(key), value(value), shown(false) {}
+    explicit ReportCell(const std::string& words)
+        : key(nullptr), value(ReportValue::Null()), words(words), shown(true)
+    {
+    }
+    virtual ~ReportCell() {}
 };
 
 // The cells most rows are made of: a text the same in both forms; a product
@@ -58,7 +69,7 @@ enum ReportLayout { LayoutTable, LayoutLines, LayoutFlat };
 class Report {
 public:
     explicit Report(bool json);
-    virtual ~Report();
+    virtual ~Report() {}
 
     // A value of the document, shown as line ("": not shown).
     void Field(const char* key, const ReportValue& value, const std::string& line);
@@ -69,7 +80,7 @@ public:
     void Begin(const char* key, bool array, const std::string& title,
                ReportLayout layout = LayoutTable);
     // In an array, one object (none when no cell has a key); in an object,
-    // its fields. Shown as a row of the list's table or line.
+    // its fields. Shown as a row of the list's table or line at its End.
     void Row(const std::vector<ReportCell>& cells);
     void End();
 

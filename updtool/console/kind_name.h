@@ -7,10 +7,5 @@
 // (always copied).
 inline const char* KindName(ItemKind kind)
 {
-    switch (kind) {
-    case ItemExecutable: return "executable";
-    case ItemArchive: return "pak";
-    case ItemPlain: break;
-    }
-    return "plain";
+    return kind == ItemExecutable ? "executable" : kind == ItemArchive ? "pak" : "plain";
 }

@@ -2,6 +2,7 @@
 // What a check found: errors fail the check (exit code 1), warnings are
 // printed and leave it passing. Messages are UTF-8.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,9 @@ public:
     void Warning(const std::string& message) { found.emplace_back(SeverityWarning, message); }
     size_t Count(Severity severity) const
     {
-        size_t count = 0;
-        for (const Problem& problem : found)
-            count += problem.severity == severity;
-        return count;
+        return size_t(std::count_if(found.begin(), found.end(), [&](const Problem& problem) {
+            return problem.severity == severity;
+        }));
     }
 };
 

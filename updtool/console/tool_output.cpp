@@ -1,6 +1,7 @@
 #include "updtool/console/tool_output.h"
 
 #include <windows.h>
+#include <cstring>
 
 namespace {
 
@@ -68,10 +69,6 @@ bool ErrIsConsole()
     return IsConsole(GetStdHandle(STD_ERROR_HANDLE));
 }
 
-JsonWriter::JsonWriter() : afterKey_(false) {}
-
-JsonWriter::~JsonWriter() {}
-
 void JsonWriter::BeforeValue()
 {
     if (afterKey_) {
@@ -85,29 +82,21 @@ void JsonWriter::BeforeValue()
     }
 }
 
-void JsonWriter::BeginObject()
+void JsonWriter::Value(const std::string& json)
 {
     BeforeValue();
-    out_ += '{';
+    out_ += json;
+}
+
+void JsonWriter::Open(char bracket)
+{
+    Value(std::string(1, bracket));
     first_.push_back(true);
 }
 
-void JsonWriter::EndObject()
+void JsonWriter::Close(char bracket)
 {
-    out_ += '}';
-    first_.pop_back();
-}
-
-void JsonWriter::BeginArray()
-{
-    BeforeValue();
-    out_ += '[';
-    first_.push_back(true);
-}
-
-void JsonWriter::EndArray()
-{
-    out_ += ']';
+    out_ += bracket;
     first_.pop_back();
 }
 
@@ -127,45 +116,23 @@ void JsonWriter::Text(const std::string& utf8)
 
 void JsonWriter::Quote(const std::string& utf8)
 {
+    static const char escaped[] = "\"\\\n\r\t", letters[] = "\"\\nrt";
     static const char hex[] = "0123456789abcdef";
     out_ += '"';
     for (const char c : utf8) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"': out_ += "\\\""; break;
-        case '\\': out_ += "\\\\"; break;
-        case '\n': out_ += "\\n"; break;
-        case '\r': out_ += "\\r"; break;
-        case '\t': out_ += "\\t"; break;
-        default:
-            if (u < 0x20) {
-                out_ += "\\u00";
-                out_ += hex[u >> 4];
-                out_ += hex[u & 15];
-            } else {
-                out_ += c;
-            }
+        const char* named = c != '\0' ? std::strchr(escaped, c) : nullptr;
+        if (named != nullptr) {
+            out_ += '\\';
+            out_ += letters[named - escaped];
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            out_ += "\\u00";
+            out_ += hex[c >> 4];
+            out_ += hex[c & 15];
+        } else {
+            out_ += c;
         }
     }
     out_ += '"';
-}
-
-void JsonWriter::Number(int64_t value)
-{
-    BeforeValue();
-    out_ += std::to_string(value);
-}
-
-void JsonWriter::Bool(bool value)
-{
-    BeforeValue();
-    out_ += value ? "true" : "false";
-}
-
-void JsonWriter::Null()
-{
-    BeforeValue();
-    out_ += "null";
 }
 
 void JsonWriter::Field(const char* name, const std::string& utf8)
@@ -184,11 +151,6 @@ void JsonWriter::Flag(const char* name, bool value)
 {
     Key(name);
     Bool(value);
-}
-
-std::string JsonWriter::Document() const
-{
-    return out_ + "\n";
 }
 
 std::string JsonWriter::Take()

@@ -20,26 +20,25 @@ bool ErrIsConsole();
 // One JSON document, built in memory: one per run, never mixed with text.
 class JsonWriter {
 public:
-    JsonWriter();
-    virtual ~JsonWriter();
+    virtual ~JsonWriter() {}
 
-    void BeginObject();
-    void EndObject();
-    void BeginArray();
-    void EndArray();
+    void BeginObject() { Open('{'); }
+    void EndObject() { Close('}'); }
+    void BeginArray() { Open('['); }
+    void EndArray() { Close(']'); }
     // The key of the next value inside an object.
     void Key(const char* name);
     void Text(const std::string& utf8);  // a JSON string
-    void Number(int64_t value);
-    void Bool(bool value);
-    void Null();
+    void Number(int64_t value) { Value(std::to_string(value)); }
+    void Bool(bool value) { Value(value ? "true" : "false"); }
+    void Null() { Value("null"); }
     // Key and value at once.
     void Field(const char* name, const std::string& utf8);
     void Field(const char* name, int64_t value);
     void Flag(const char* name, bool value);
 
     // The document, with a final line feed.
-    std::string Document() const;
+    std::string Document() const { return out_ + "\n"; }
     // For a document written out in pieces: the bytes written since the
     // last Take, which are then dropped.
     size_t Pending() const { return out_.size(); }
@@ -47,9 +46,13 @@ public:
 
 private:
     void BeforeValue();
+    // A value's JSON text, put after what came before it.
+    void Value(const std::string& json);
+    void Open(char bracket);
+    void Close(char bracket);
     void Quote(const std::string& utf8);
 
     std::string out_;
     std::vector<bool> first_;  // per open container: nothing written yet
-    bool afterKey_;
+    bool afterKey_ = false;
 };
