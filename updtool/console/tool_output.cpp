@@ -1,6 +1,7 @@
 #include "updtool/console/tool_output.h"
 
 #include <windows.h>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -21,8 +22,17 @@ void Write(DWORD which, const std::string& utf8)
         std::wstring wide(utf8.size(), L'\0');
         const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0],
                                               int(wide.size()));
-        DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), DWORD(count > 0 ? count : 0), &written, nullptr);
+        // The console of Windows 7 refuses a single write of much more than
+        // 26,000 characters; pieces of 8,192 pass. A surrogate pair stays whole.
+        for (size_t at = 0, end = size_t(count > 0 ? count : 0); at < end;) {
+            size_t piece = std::min<size_t>(8192, end - at);
+            if (at + piece < end && IS_HIGH_SURROGATE(wide[at + piece - 1]))
+                --piece;
+            DWORD written = 0;
+            if (!WriteConsoleW(handle, wide.data() + at, DWORD(piece), &written, nullptr) || written == 0)
+                return;
+            at += written;
+        }
         return;
     }
     const char* p = utf8.data();
