@@ -72,9 +72,14 @@ void EntryDigests::Compute(ArchiveFile& archive, ArchiveFile& data)
     }
 }
 
+const Sha256::Digest* EntryDigests::Find(uint32_t entry) const
+{
+    return entry < digestOf_.size() && digestOf_[entry] != kNone ? &digests_[digestOf_[entry]]
+                                                                 : nullptr;
+}
+
 std::string EntryDigests::Of(uint32_t entry) const
 {
-    if (entry >= digestOf_.size() || digestOf_[entry] == kNone)
-        return std::string();
-    return Sha256::Hex(digests_[digestOf_[entry]]);
+    const Sha256::Digest* digest = Find(entry);
+    return digest ? Sha256::Hex(*digest) : std::string();
 }

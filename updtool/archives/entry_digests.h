@@ -23,6 +23,8 @@ public:
     // The digest of entry (numbered from 0 in index order) as 64 hex
     // digits, or "" when its data cannot be delivered whole.
     std::string Of(uint32_t entry) const;
+    // The same as the digest's bytes, or null.
+    const Sha256::Digest* Find(uint32_t entry) const;
 
 private:
     std::vector<uint32_t> digestOf_;  // per entry: its digest in digests_

@@ -1,5 +1,6 @@
 #include "updtool/commands/commands.h"
 
+#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 #include <windows.h>
@@ -43,13 +44,12 @@ public:
     Comparison() : same(0), differ(0) {}
     virtual ~Comparison() {}
 
-    void Add(const std::string& name, const char* status)
+    void Add(std::string&& name, const char* status)
     {
-        entries.emplace_back(name, status);
-        const std::string shown(status);
-        if (shown == "same")
+        entries.emplace_back(std::move(name), status);
+        if (std::strcmp(status, "same") == 0)
             ++same;
-        else if (shown != "shadowed")
+        else if (std::strcmp(status, "shadowed") != 0)
             ++differ;
     }
 };
@@ -85,16 +85,15 @@ public:
         field = "onlyInArchive";
         onlyThere = "only in " + shown + ": ";
         sameAs = " the same in both archives, ";
-        EntryDigests digests;
-        digests.Compute(other, data);
+        otherDigests_.Compute(other, data);
         std::unordered_set<LookupKey> seen;
         return WalkIndex(other, [&](uint32_t entry, const ArchiveIndex&, const IndexRecord& record) {
             SourceFile file;
             file.name.assign(record.name, NameTextLength(record.name, record.nameLength));
             file.size = record.size;
             if (seen.insert(LookupKeyOf(file.name)).second) {
-                files_.push_back(file);
-                digests_.push_back(digests.Of(entry));
+                files_.push_back(std::move(file));
+                entryOf_.push_back(entry);
             }
             return true;
         });
@@ -109,21 +108,22 @@ public:
         matched_.assign(files_.size(), false);
     }
 
-    // The status of an entry of this key, size and digest ("" when it cannot
-    // be delivered whole) against its match.
-    const char* StatusOf(const LookupKey& key, uint32_t size, const std::string& digest)
+    // The status of an entry of this key, size and digest (null when it
+    // cannot be delivered whole) against its match.
+    const char* StatusOf(const LookupKey& key, uint32_t size, const Sha256::Digest* digest)
     {
         const auto found = keys_.find(key);
         if (found == keys_.end())
-            return digest.empty() ? "unreadable" : "missing";
+            return digest ? "missing" : "unreadable";
         const size_t i = found->second;
         matched_[i] = true;
         const bool inArchive = files_[i].path.empty();
-        if (digest.empty() || (inArchive && digests_[i].empty()))
+        const Sha256::Digest* theirs = inArchive ? otherDigests_.Find(entryOf_[i]) : nullptr;
+        if (!digest || (inArchive && !theirs))
             return "unreadable";
         if (files_[i].size != size)
             return "differs";
-        return (inArchive ? digests_[i] : Digest(files_[i].path)) == digest ? "same" : "differs";
+        return *digest == (inArchive ? *theirs : Digest(files_[i].path)) ? "same" : "differs";
     }
 
     // What no entry matched, and the files the walk could not name.
@@ -137,7 +137,7 @@ public:
     }
 
 private:
-    std::string Digest(const std::wstring& path)
+    const Sha256::Digest& Digest(const std::wstring& path)
     {
         // Opened by handle, not through ArchiveFile: a file gone since the
         // walk must not be looked up in the current folder's archives, and
@@ -150,16 +150,19 @@ private:
         for (DWORD got = 1; got > 0; sha_.Add(buffer_.data(), got))
             if (!ReadFile(file.Get(), buffer_.data(), DWORD(buffer_.size()), &got, nullptr))
                 ThrowSystemError("cannot read " + shown, path);
-        return sha_.Finish();
+        sha_.Finish(digest_);
+        return digest_;
     }
 
     std::vector<SourceFile> files_;       // a folder's files have a path
-    std::vector<std::string> digests_;    // an archive's entries, per file
+    EntryDigests otherDigests_;           // an archive's entries
+    std::vector<uint32_t> entryOf_;       // per file: its entry there
     std::vector<std::string> unnamed_;    // files the walk could not name, and why
     std::unordered_map<LookupKey, size_t> keys_;
     std::vector<bool> matched_;
     std::vector<char> buffer_;
     Sha256 sha_;
+    Sha256::Digest digest_;
 };
 
 // Each entry against its counterpart; "" or why the index could not be
@@ -171,54 +174,54 @@ std::string CompareEntries(ArchiveFile& archive, ArchiveFile& data, Counterpart&
     digests.Compute(archive, data);
     std::unordered_set<LookupKey> seen;
     return WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&, const IndexRecord& record) {
-        const std::string name(record.name, NameTextLength(record.name, record.nameLength));
+        std::string name(record.name, NameTextLength(record.name, record.nameLength));
         const LookupKey key = LookupKeyOf(name);
-        const std::string digest = digests.Of(entry);
         // A later entry of a name met before is never delivered.
-        if (!seen.insert(key).second)
-            comparison.Add(name, "shadowed");
-        else
-            comparison.Add(name, other.StatusOf(key, record.size, digest));
+        const char* status = seen.insert(key).second
+                                 ? other.StatusOf(key, record.size, digests.Find(entry))
+                                 : "shadowed";
+        comparison.Add(std::move(name), status);
         return true;
     });
 }
 
 void Render(const Comparison& comparison, const Counterpart& other, bool json)
 {
+    if (!json) {
+        std::string text;
+        for (const auto& entry : comparison.entries)
+            if (std::strcmp(entry.second, "same") != 0)
+                text += entry.second + std::string(11 - std::strlen(entry.second), ' ') +
+                        ShownName(entry.first) + "\n";
+        for (const std::string& name : comparison.onlyThere)
+            text += other.onlyThere + ShownName(name) + "\n";
+        for (const std::string& refusal : comparison.unnamed)
+            text += other.onlyThere + refusal + "\n";
+        const size_t differ = comparison.differ;
+        WriteOut(text + std::to_string(comparison.same) +
+                 (comparison.same == 1 ? " entry" : " entries") + other.sameAs +
+                 std::to_string(differ) + " difference" + (differ == 1 ? "" : "s") + "\n");
+        return;
+    }
     JsonWriter writer;
-    std::string text;
     writer.BeginObject();
     writer.Key("entries");
     writer.BeginArray();
     for (const auto& entry : comparison.entries) {
-        const std::string status(entry.second);
-        if (status != "same")
-            text += status + std::string(11 - status.size(), ' ') + ShownName(entry.first) + "\n";
         writer.BeginObject();
         writer.Field("name", Utf8From932(entry.first));
-        writer.Field("status", status);
+        writer.Field("status", entry.second);
         writer.EndObject();
     }
     writer.EndArray();
     writer.Key(other.field);
     writer.BeginArray();
-    for (const std::string& name : comparison.onlyThere) {
-        text += other.onlyThere + ShownName(name) + "\n";
+    for (const std::string& name : comparison.onlyThere)
         writer.Text(Utf8From932(name));
-    }
-    for (const std::string& refusal : comparison.unnamed)
-        text += other.onlyThere + refusal + "\n";
     writer.EndArray();
     writer.Field("same", int64_t(comparison.same));
     writer.EndObject();
-    const size_t differ = comparison.differ;
-    if (json)
-        WriteOut(writer.Document());
-    else
-        WriteOut(text + std::to_string(comparison.same) +
-                 (comparison.same == 1 ? " entry" : " entries") +
-                 other.sameAs + std::to_string(differ) + " difference" +
-                 (differ == 1 ? "" : "s") + "\n");
+    WriteOut(writer.Document());
 }
 
 }  // namespace
