@@ -94,15 +94,18 @@ SignRequest::~SignRequest()
     SecureZeroMemory(secret.data(), secret.size());
 }
 
+const char* const kSignOptions[] = {"--key", "--sequence", "--expires", "--trust-key",
+                                    "--revoke-key"};
+
 void AddSignOptions(std::vector<OptionSpec>& specs)
 {
-    for (const char* option : {"--key", "--sequence", "--expires", "--trust-key", "--revoke-key"})
+    for (const char* option : kSignOptions)
         specs.emplace_back(option, true);
 }
 
 bool SignWanted(const CommandLine& line)
 {
-    for (const char* option : {"--key", "--sequence", "--expires", "--trust-key", "--revoke-key"})
+    for (const char* option : kSignOptions)
         if (line.Has(option))
             return true;
     return false;
@@ -126,33 +129,7 @@ int ReadSignRequest(const char* command, const CommandLine& line, SignRequest& r
     manifest.trustKeys = KeysOf(line, "--trust-key");
     manifest.revokeKeys = KeysOf(line, "--revoke-key");
 
-    const std::wstring keyPath = FullPath(PathArgument(*line.Value("--key")));
-    std::vector<char> keyText;
-    {
-        const Handle key(CreateFileW(keyPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-        LARGE_INTEGER size = {};
-        if (!key.Valid() || !GetFileSizeEx(key.Get(), &size))
-            ThrowSystemError("cannot read the key " + Shown(keyPath), keyPath);
-        if (size.QuadPart > 65536)
-            throw ToolError(Shown(keyPath) + " is too large for a key file");
-        keyText.resize(size_t(size.QuadPart));
-        DWORD got = 0;
-        if (!ReadFile(key.Get(), keyText.data(), DWORD(keyText.size()), &got, nullptr) ||
-            got != keyText.size())
-            ThrowSystemError("cannot read the key " + Shown(keyPath), keyPath);
-    }
-    std::string why;
-    const bool read = ReadPrivateKeyPem(std::string(keyText.begin(), keyText.end()), request.publicKey,
-                                        request.secret, why);
-    SecureZeroMemory(keyText.data(), keyText.size());
-    if (!read)
-        throw ToolError(Shown(keyPath) + ": " + why);
-    // A key file whose point is not its secret's would sign what no one
-    // can check.
-    const Sha256::Digest probe = Sha256::Of("", 0);
-    if (!VerifyP256(request.publicKey, probe, SignP256(request.publicKey, request.secret, probe)))
-        throw ToolError(Shown(keyPath) + ": its public point does not belong to its private key");
+    ReadKeyFile(FullPath(PathArgument(*line.Value("--key"))), request.publicKey, request.secret);
     return 0;
 }
 

@@ -3,51 +3,11 @@
 #include <windows.h>
 #include <sstream>
 #include "base/exceptions.h"
+#include "updtool/commands/key_file.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/folders/working_folder.h"
-
-namespace {
-
-// A .reg file is small; anything larger is not one.
-const size_t maxRegBytes = 1u << 20;
-
-// The text of a .reg file, ASCII where regedit saved it as UTF-16.
-std::string RegText(const std::wstring& path)
-{
-    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
-    LARGE_INTEGER size = {};
-    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size))
-        ThrowSystemError("cannot read the keys file " + Shown(path), path);
-    if (uint64_t(size.QuadPart) > maxRegBytes)
-        throw ToolError(Shown(path) + " is too large for a .reg file");
-    std::string bytes(size_t(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() && (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &got, nullptr) ||
-                           got != bytes.size()))
-        ThrowSystemError("cannot read the keys file " + Shown(path), path);
-    if (bytes.size() < 2 || bytes[0] != '\xff' || bytes[1] != '\xfe')
-        return bytes;
-    std::string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text += bytes[i + 1] == 0 && bytes[i] > 0 ? bytes[i] : '?';
-    return text;
-}
-
-// The value of "UpdateKeys"= in a .reg text; empty when there is none.
-std::string UpdateKeysValue(const std::string& reg)
-{
-    const std::string name = "\"UpdateKeys\"=\"";
-    const size_t at = reg.find(name);
-    if (at == std::string::npos)
-        return std::string();
-    const size_t begin = at + name.size(), end = reg.find('"', begin);
-    return end == std::string::npos ? std::string() : reg.substr(begin, end - begin);
-}
-
-}  // namespace
 
 ManifestReport::ManifestReport()
     : refused(false), afterDialog(false), code(0), keysGiven_(false), checked_(false), settingsFailure_(false)
@@ -66,7 +26,7 @@ int ManifestReport::TakeKeys(const char* command, const CommandLine& line)
     P256PublicKey one;
     // Not a key and no list of keys: the name of a .reg file.
     if (list.find(L';') == std::wstring::npos && !ParsePublicKey(Utf8(list), one)) {
-        const std::string value = UpdateKeysValue(RegText(FullPath(PathArgument(*given))));
+        const std::string value = RegFileKeys(FullPath(PathArgument(*given)));
         if (value.empty())
             return UsageError(command, "--keys " + Shown(*given) +
                                            " is neither a public key nor a .reg file with \"UpdateKeys\"");
