@@ -6,6 +6,7 @@
 #include "update/signed_update.h"
 #include "update/temporary_file.h"
 #include "updtool/commands/key_file.h"
+#include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
@@ -133,7 +134,7 @@ int ReadSignRequest(const char* command, const CommandLine& line, SignRequest& r
     return 0;
 }
 
-int SignFolder(const char* command, SignRequest& request, const std::wstring& given, std::string& summary)
+int SignFolder(const char* command, SignRequest& request, const std::wstring& given, bool quiet)
 {
     const std::wstring folder = FullPath(given);
     UpdateManifest& manifest = request.manifest;
@@ -175,8 +176,9 @@ int SignFolder(const char* command, SignRequest& request, const std::wstring& gi
         SignP256(request.publicKey, request.secret, Sha256::Of(text.data(), text.size()));
     WriteBeside(folder, manifestFileName, text.data(), text.size());
     WriteBeside(folder, signatureFileName, signature.data(), signature.size());
-    summary = "signed " + std::to_string(manifest.files.size()) +
-              (manifest.files.size() == 1 ? " item" : " items") + ", sequence " +
-              std::to_string(manifest.sequence) + ", with the key " + PublicKeyText(request.publicKey);
+    if (!quiet)
+        WriteOut("signed " + Plural(manifest.files.size(), "item", "items") + ", sequence " +
+                 std::to_string(manifest.sequence) + ", with the key " +
+                 PublicKeyText(request.publicKey) + "\n");
     return ExitOk;
 }

@@ -346,11 +346,7 @@ int RunMake(const Arguments& args)
         return Fail("make", error.message + "; nothing was written");
     }
     Print(line.Has("--json"), folders, !refused, diff);
-    std::string summary;
     if (refused || !SignWanted(line))
         return refused ? ExitProblems : ExitOk;
-    const int code = SignFolder("make", request, folders.out, summary);
-    if (code == ExitOk && !line.Has("--json"))
-        WriteOut(summary + "\n");
-    return code;
+    return SignFolder("make", request, folders.out, line.Has("--json"));
 }

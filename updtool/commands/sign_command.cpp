@@ -32,9 +32,5 @@ int RunSign(const Arguments& args)
     SignRequest request;
     if (int code = ReadSignRequest("sign", line, request))
         return code;
-    std::string summary;
-    const int code = SignFolder("sign", request, PathArgument(line.positional[0]), summary);
-    if (code == ExitOk)
-        WriteOut(summary + "\n");
-    return code;
+    return SignFolder("sign", request, PathArgument(line.positional[0]), false);
 }
