@@ -1,6 +1,7 @@
 #include "updtool/commands/folder_signing.h"
 
 #include <windows.h>
+#include <algorithm>
 #include "base/text_932.h"
 #include "update/item_rule.h"
 #include "update/signed_update.h"
@@ -22,14 +23,6 @@ bool ParseExpiry(const std::wstring& text, uint64_t& stamp)
     if (date.size() == 10)
         date += "T00:00:00Z";
     return ParseManifestTime(date, stamp);
-}
-
-uint64_t NowStamp()
-{
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    return ((((uint64_t(now.wYear) * 100 + now.wMonth) * 100 + now.wDay) * 100 + now.wHour) * 100 +
-            now.wMinute) * 100 + now.wSecond;
 }
 
 std::vector<P256PublicKey> KeysOf(const CommandLine& line, const char* option)
@@ -59,19 +52,14 @@ bool ListItem(const String& item, ManifestFile& file)
     std::vector<unsigned char> chunk(1u << 20);
     Sha256 sha;
     file.size = 0;
-    for (;;) {
-        DWORD got = 0;
+    for (DWORD got = 1; got > 0; file.size += got) {
         if (!ReadFile(in.Get(), chunk.data(), DWORD(chunk.size()), &got, nullptr))
             ThrowSystemError("cannot read the item " + Shown(path), path);
-        if (got == 0)
-            break;
         sha.Add(chunk.data(), got);
-        file.size += got;
     }
     sha.Finish(file.digest);
     file.item = path;
-    for (wchar_t& c : file.item)
-        c = c == L'/' ? L'\\' : c;
+    std::replace(file.item.begin(), file.item.end(), L'/', L'\\');
     return true;
 }
 
@@ -124,7 +112,7 @@ int ReadSignRequest(const char* command, const CommandLine& line, SignRequest& r
     if (line.Value("--expires")) {
         if (!ParseExpiry(*line.Value("--expires"), manifest.expires))
             return UsageError(command, "--expires must be YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ");
-        if (manifest.expires <= NowStamp())
+        if (ManifestExpired(manifest.expires))
             return UsageError(command, "--expires lies in the past: the updater would refuse the update");
     }
     manifest.trustKeys = KeysOf(line, "--trust-key");
