@@ -70,9 +70,13 @@ bool Ships(const SourceFile& file, const std::wstring& newDir, const Listing& ol
            !SameBytes(file.path, old->second->path, bytes);
 }
 
-// Why name cannot be an item of update.ini, or "".
-std::string ListingRefusal(const std::string& name)
+// Why name cannot be a file of the update or an item of update.ini, or "".
+std::string NameRefusal(const std::string& name)
 {
+    const std::string entry = EntryNameRefusal(name);
+    if (!entry.empty())
+        return "the name " + entry + ", so the updater could not install it (leave it out with "
+               "--exclude)";
     if (LookupKeyOf(name) == LookupKeyOf(settingsFileName))
         return "update.ini is the update's own settings file";
     const std::string read = ReadBack("[update]\r\nfile=" + name + "\r\n", "file");
@@ -177,12 +181,7 @@ void JudgeShipped(const FolderWalk& news, const std::vector<bool>& changed,
         item.changed = changed[index];
         item.kind = KindOfItem(item.name.c_str());
         // Why the updater would not install it, or "".
-        std::string refusal = EntryNameRefusal(item.name);
-        if (!refusal.empty())
-            refusal = "the name " + refusal + ", so the updater could not install it (leave it "
-                      "out with --exclude)";
-        else
-            refusal = ListingRefusal(item.name);
+        std::string refusal = NameRefusal(item.name);
         if (refusal.empty())
             refusal = StepRefusal(item, oldDir, diff.problems);
         if (refusal.empty())
