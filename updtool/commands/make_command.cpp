@@ -111,10 +111,9 @@ public:
     virtual ~Writer()
     {
         // Not committed: the files written so far go again, newest first.
-        for (auto path = written_.rbegin(); path != written_.rend(); ++path) {
+        for (auto path = written_.rbegin(); path != written_.rend(); ++path)
             if (!DeleteFileW(path->c_str()))
                 RemoveDirectoryW(path->c_str());
-        }
     }
 
     void Folder(const std::wstring& folder)
@@ -191,8 +190,7 @@ void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDif
     Report report(json);
     report.Field("out", ReportValue::Text(Utf8(folders.out)), "");
     report.Field("written", ReportValue::Flag(written), "");
-    report.Field("updater",
-                 ReportValue::Text(folders.updater.empty() ? "" : Utf8(LeafOf(folders.updater))), "");
+    report.Field("updater", ReportValue::Text(Utf8(LeafOf(folders.updater))), "");
     report.Begin("items", true, diff.items.empty() ? "" : "items:");
     if (!diff.items.empty())
         report.Row({ReportCell("item"), ReportCell("change"), ReportCell("kind"),
@@ -215,12 +213,11 @@ void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDif
         report.Row({PlainCell("severity", SeverityName(problem.severity)),
                     PlainCell("message", problem.message)});
     report.End();
-    const size_t items = diff.items.size(), errors = diff.problems.Count(SeverityError);
     const std::string summary =
-        !written ? "refused: " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+        !written ? "refused: " + Plural(diff.problems.Count(SeverityError), "error", "errors") +
                        "; nothing was written"
-                 : "made the update in " + Utf8(folders.out) + ": " + std::to_string(items) +
-                       (items == 1 ? " item" : " items") + " listed in update.ini" +
+                 : "made the update in " + Utf8(folders.out) + ": " +
+                       Plural(diff.items.size(), "item", "items") + " listed in update.ini" +
                        (folders.updater.empty()
                             ? "; place updater.exe beside them before shipping (or copy it "
                               "with --updater PATH)"
