@@ -73,15 +73,6 @@ void CheckSettingsBytes(const char* data, uint32_t got, uint32_t size)
         Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, settingsFileName);
 }
 
-// Now (UTC) as YYYYMMDDhhmmss.
-uint64_t Now()
-{
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    return ((((uint64_t(now.wYear) * 100 + now.wMonth) * 100 + now.wDay) * 100 + now.wHour) * 100 +
-            now.wMinute) * 100 + now.wSecond;
-}
-
 bool VerifiesUnder(const std::vector<P256PublicKey>& keys, const Sha256::Digest& digest,
                    const std::vector<P256Signature>& signatures)
 {
@@ -105,6 +96,15 @@ std::vector<bool> ListedBefore(const std::vector<String>& items)
 }
 
 }  // namespace
+
+bool ManifestExpired(uint64_t expires)
+{
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return expires != 0 &&
+           expires <= ((((uint64_t(now.wYear) * 100 + now.wMonth) * 100 + now.wDay) * 100 +
+                        now.wHour) * 100 + now.wMinute) * 100 + now.wSecond;
+}
 
 SignedUpdate::SignedUpdate() : hasManifest_(false), signatureVerified_(false), manifestDigest_() {}
 
@@ -169,7 +169,7 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings, const Updat
             Refuse(ERROR_INSTALL_PACKAGE_INVALID, kOtherProductText);
         if (manifest_.sequence < anchor_.sequence)
             Refuse(ERROR_PRODUCT_VERSION, kOlderUpdateText);
-        if (manifest_.expires != 0 && manifest_.expires <= Now())
+        if (ManifestExpired(manifest_.expires))
             Refuse(DWORD(CERT_E_EXPIRED), kExpiredUpdateText);
         LogEvent("signed update: update.sig verified under a trusted key");
     }

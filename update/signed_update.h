@@ -45,6 +45,10 @@
 extern const char* const manifestFileName;   // "update.manifest"
 extern const char* const signatureFileName;  // "update.sig"
 
+// Whether a manifest's expiry (YYYYMMDDhhmmss, 0: none) has passed, now
+// (UTC): CheckBeforeDialog then refuses it.
+bool ManifestExpired(uint64_t expires);
+
 // Called as each item's check begins; the bytes read go to the progress
 // function.
 typedef void (*CheckBeginFunction)(const char* item, uint64_t size, void* user);

@@ -160,3 +160,14 @@ TEST(SignedUpdate, EveryLoadOfTheSettingsIsHeldToTheManifest)
     EXPECT_EQ(0u, none.CheckedBytes(folder.items));
     EXPECT_EQ("", Refusal([&] { ReadSetting("update", "file", value, "update.ini"); }));
 }
+
+// The one expiry rule the updater's check and the publisher's --expires ask.
+TEST(SignedUpdate, ExpiryAgainstNow)
+{
+    const struct {
+        uint64_t expires;
+        bool expired;
+    } rows[] = {{0, false}, {20000101000000u, true}, {99991231235959u, false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(row.expired, ManifestExpired(row.expires)) << row.expires;
+}

@@ -1,11 +1,13 @@
 #include "updtool/commands/folder_signing.h"
 
 #include <windows.h>
+#include <algorithm>
 #include "base/text_932.h"
 #include "update/item_rule.h"
 #include "update/signed_update.h"
 #include "update/temporary_file.h"
 #include "updtool/commands/key_file.h"
+#include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
@@ -21,14 +23,6 @@ bool ParseExpiry(const std::wstring& text, uint64_t& stamp)
     if (date.size() == 10)
         date += "T00:00:00Z";
     return ParseManifestTime(date, stamp);
-}
-
-uint64_t NowStamp()
-{
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    return ((((uint64_t(now.wYear) * 100 + now.wMonth) * 100 + now.wDay) * 100 + now.wHour) * 100 +
-            now.wMinute) * 100 + now.wSecond;
 }
 
 std::vector<P256PublicKey> KeysOf(const CommandLine& line, const char* option)
@@ -58,19 +52,14 @@ bool ListItem(const String& item, ManifestFile& file)
     std::vector<unsigned char> chunk(1u << 20);
     Sha256 sha;
     file.size = 0;
-    for (;;) {
-        DWORD got = 0;
+    for (DWORD got = 1; got > 0; file.size += got) {
         if (!ReadFile(in.Get(), chunk.data(), DWORD(chunk.size()), &got, nullptr))
             ThrowSystemError("cannot read the item " + Shown(path), path);
-        if (got == 0)
-            break;
         sha.Add(chunk.data(), got);
-        file.size += got;
     }
     sha.Finish(file.digest);
     file.item = path;
-    for (wchar_t& c : file.item)
-        c = c == L'/' ? L'\\' : c;
+    std::replace(file.item.begin(), file.item.end(), L'/', L'\\');
     return true;
 }
 
@@ -94,15 +83,18 @@ SignRequest::~SignRequest()
     SecureZeroMemory(secret.data(), secret.size());
 }
 
+const char* const kSignOptions[] = {"--key", "--sequence", "--expires", "--trust-key",
+                                    "--revoke-key"};
+
 void AddSignOptions(std::vector<OptionSpec>& specs)
 {
-    for (const char* option : {"--key", "--sequence", "--expires", "--trust-key", "--revoke-key"})
+    for (const char* option : kSignOptions)
         specs.emplace_back(option, true);
 }
 
 bool SignWanted(const CommandLine& line)
 {
-    for (const char* option : {"--key", "--sequence", "--expires", "--trust-key", "--revoke-key"})
+    for (const char* option : kSignOptions)
         if (line.Has(option))
             return true;
     return false;
@@ -120,43 +112,17 @@ int ReadSignRequest(const char* command, const CommandLine& line, SignRequest& r
     if (line.Value("--expires")) {
         if (!ParseExpiry(*line.Value("--expires"), manifest.expires))
             return UsageError(command, "--expires must be YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ");
-        if (manifest.expires <= NowStamp())
+        if (ManifestExpired(manifest.expires))
             return UsageError(command, "--expires lies in the past: the updater would refuse the update");
     }
     manifest.trustKeys = KeysOf(line, "--trust-key");
     manifest.revokeKeys = KeysOf(line, "--revoke-key");
 
-    const std::wstring keyPath = FullPath(PathArgument(*line.Value("--key")));
-    std::vector<char> keyText;
-    {
-        const Handle key(CreateFileW(keyPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-        LARGE_INTEGER size = {};
-        if (!key.Valid() || !GetFileSizeEx(key.Get(), &size))
-            ThrowSystemError("cannot read the key " + Shown(keyPath), keyPath);
-        if (size.QuadPart > 65536)
-            throw ToolError(Shown(keyPath) + " is too large for a key file");
-        keyText.resize(size_t(size.QuadPart));
-        DWORD got = 0;
-        if (!ReadFile(key.Get(), keyText.data(), DWORD(keyText.size()), &got, nullptr) ||
-            got != keyText.size())
-            ThrowSystemError("cannot read the key " + Shown(keyPath), keyPath);
-    }
-    std::string why;
-    const bool read = ReadPrivateKeyPem(std::string(keyText.begin(), keyText.end()), request.publicKey,
-                                        request.secret, why);
-    SecureZeroMemory(keyText.data(), keyText.size());
-    if (!read)
-        throw ToolError(Shown(keyPath) + ": " + why);
-    // A key file whose point is not its secret's would sign what no one
-    // can check.
-    const Sha256::Digest probe = Sha256::Of("", 0);
-    if (!VerifyP256(request.publicKey, probe, SignP256(request.publicKey, request.secret, probe)))
-        throw ToolError(Shown(keyPath) + ": its public point does not belong to its private key");
+    ReadKeyFile(FullPath(PathArgument(*line.Value("--key"))), request.publicKey, request.secret);
     return 0;
 }
 
-int SignFolder(const char* command, SignRequest& request, const std::wstring& given, std::string& summary)
+int SignFolder(const char* command, SignRequest& request, const std::wstring& given, bool quiet)
 {
     const std::wstring folder = FullPath(given);
     UpdateManifest& manifest = request.manifest;
@@ -198,8 +164,9 @@ int SignFolder(const char* command, SignRequest& request, const std::wstring& gi
         SignP256(request.publicKey, request.secret, Sha256::Of(text.data(), text.size()));
     WriteBeside(folder, manifestFileName, text.data(), text.size());
     WriteBeside(folder, signatureFileName, signature.data(), signature.size());
-    summary = "signed " + std::to_string(manifest.files.size()) +
-              (manifest.files.size() == 1 ? " item" : " items") + ", sequence " +
-              std::to_string(manifest.sequence) + ", with the key " + PublicKeyText(request.publicKey);
+    if (!quiet)
+        WriteOut("signed " + Plural(manifest.files.size(), "item", "items") + ", sequence " +
+                 std::to_string(manifest.sequence) + ", with the key " +
+                 PublicKeyText(request.publicKey) + "\n");
     return ExitOk;
 }

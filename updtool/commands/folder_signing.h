@@ -30,6 +30,6 @@ bool SignWanted(const CommandLine& line);
 // ToolError for a key file that cannot be read or is no key.
 int ReadSignRequest(const char* command, const CommandLine& line, SignRequest& request);
 // Signs folder, reading the settings and items as the updater does. An exit
-// code (a refusal told on standard error, nothing written); summary: what
-// was signed, one line.
-int SignFolder(const char* command, SignRequest& request, const std::wstring& folder, std::string& summary);
+// code (a refusal told on standard error, nothing written); unless quiet,
+// what was signed, one line on standard output.
+int SignFolder(const char* command, SignRequest& request, const std::wstring& folder, bool quiet);

@@ -36,15 +36,12 @@ std::wstring UserSid()
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
         ThrowSystemError("cannot tell which user runs the tool");
     const Handle token(opened);
-    std::vector<unsigned char> user(256);
+    // A TOKEN_USER, then the SID it points to.
+    std::vector<unsigned char> user(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
     DWORD size = 0;
-    if (!GetTokenInformation(token.Get(), TokenUser, user.data(), DWORD(user.size()), &size)) {
-        user.resize(size);
-        if (!GetTokenInformation(token.Get(), TokenUser, user.data(), DWORD(user.size()), &size))
-            ThrowSystemError("cannot tell which user runs the tool");
-    }
     wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+    if (!GetTokenInformation(token.Get(), TokenUser, user.data(), DWORD(user.size()), &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
         ThrowSystemError("cannot tell which user runs the tool");
     const std::wstring sid = text;
     LocalFree(text);

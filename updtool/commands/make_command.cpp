@@ -53,7 +53,11 @@ namespace {
 const struct {
     const char* option;
     const char* key;
-} kKeys[] = {{"--brand", "Brand"}, {"--name", "Name"}, {"--title", "Title"}, {"--version", "Version"}};
+    String UpdateSettings::*value;
+} kKeys[] = {{"--brand", "Brand", &UpdateSettings::brand},
+             {"--name", "Name", &UpdateSettings::name},
+             {"--title", "Title", &UpdateSettings::title},
+             {"--version", "Version", &UpdateSettings::version}};
 
 // update.ini: the keys given, the file list, AllOrNothing; each read back
 // with the updater's own reader. A key left out is the updater's default.
@@ -61,24 +65,22 @@ std::string SettingsText(const CommandLine& line, ReleaseDiff& diff)
 {
     UpdateSettings defaults;
     defaults.SetDefaults();
-    const String* defaultValues[] = {&defaults.brand, &defaults.name, &defaults.title,
-                                     &defaults.version};
     std::string ini = "[update]\r\n", missing, values, list;
     std::vector<std::pair<const char*, std::string>> given;
-    for (size_t i = 0; i < 4; ++i) {
-        const std::wstring* value = line.Value(kKeys[i].option);
+    for (const auto& key : kKeys) {
+        const std::wstring* value = line.Value(key.option);
         std::string text;
         if (!value) {
-            missing += std::string(missing.empty() ? "" : ", ") + kKeys[i].option;
-            values += std::string(values.empty() ? "" : ", ") + kKeys[i].key + " " +
-                      Quoted(*defaultValues[i]);
+            missing += std::string(missing.empty() ? "" : ", ") + key.option;
+            values += std::string(values.empty() ? "" : ", ") + key.key + " " +
+                      Quoted(defaults.*key.value);
         } else if (!ExactlyTo932(*value, text) || text.find_first_of("\r\n") != std::string::npos) {
-            diff.problems.Error(std::string(kKeys[i].option) + " " + Shown(*value) +
+            diff.problems.Error(std::string(key.option) + " " + Shown(*value) +
                                 " cannot be written to update.ini (characters beyond code page "
                                 "932, or a line break)");
         } else {
-            ini += std::string(kKeys[i].key) + "=" + text + "\r\n";
-            given.emplace_back(kKeys[i].key, text);
+            ini += std::string(key.key) + "=" + text + "\r\n";
+            given.emplace_back(key.key, text);
         }
     }
     if (!missing.empty())
@@ -109,10 +111,9 @@ public:
     virtual ~Writer()
     {
         // Not committed: the files written so far go again, newest first.
-        for (auto path = written_.rbegin(); path != written_.rend(); ++path) {
+        for (auto path = written_.rbegin(); path != written_.rend(); ++path)
             if (!DeleteFileW(path->c_str()))
                 RemoveDirectoryW(path->c_str());
-        }
     }
 
     void Folder(const std::wstring& folder)
@@ -182,39 +183,24 @@ public:
     std::wstring oldDir, newDir, out, updater;
 
     virtual ~MakeFolders() {}
-
-    std::wstring UpdaterName() const { return LeafOf(updater); }
 };
-
-// A cell the same in both forms.
-ReportCell Plain(const char* key, const std::string& text)
-{
-    return ReportCell(key, ReportValue::Text(text), text);
-}
-
-// A version text (code page 932): quoted, "-" when none.
-ReportCell Version(const char* key, const std::string& version)
-{
-    return ReportCell(key, ReportValue::Text(Utf8From932(version)),
-                      version.empty() ? "-" : Quoted(version));
-}
 
 void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDiff& diff)
 {
     Report report(json);
     report.Field("out", ReportValue::Text(Utf8(folders.out)), "");
     report.Field("written", ReportValue::Flag(written), "");
-    report.Field("updater",
-                 ReportValue::Text(folders.updater.empty() ? "" : Utf8(folders.UpdaterName())), "");
+    report.Field("updater", ReportValue::Text(Utf8(LeafOf(folders.updater))), "");
     report.Begin("items", true, diff.items.empty() ? "" : "items:");
     if (!diff.items.empty())
         report.Row({ReportCell("item"), ReportCell("change"), ReportCell("kind"),
                     ReportCell("oldVersion"), ReportCell("newVersion")});
     for (const MadeItem& item : diff.items)
-        report.Row({ReportCell("item", ReportValue::Text(Utf8From932(item.name)), Quoted(item.name)),
-                    Plain("change", item.changed ? "changed" : "added"),
-                    Plain("kind", KindName(item.kind)), Version("oldVersion", item.oldVersion),
-                    Version("newVersion", item.newVersion)});
+        report.Row({QuotedCell("item", item.name),
+                    PlainCell("change", item.changed ? "changed" : "added"),
+                    PlainCell("kind", KindName(item.kind)),
+                    QuotedCell("oldVersion", item.oldVersion),
+                    QuotedCell("newVersion", item.newVersion)});
     report.End();
     report.Begin("removed", true, diff.removed.empty() ? "" : "removed:");
     for (const std::string& name : diff.removed)
@@ -224,19 +210,18 @@ void Print(bool json, const MakeFolders& folders, bool written, const ReleaseDif
     if (!diff.problems.found.empty())
         report.Row({ReportCell("severity"), ReportCell("message")});
     for (const Problem& problem : diff.problems.found)
-        report.Row({Plain("severity", SeverityName(problem.severity)),
-                    Plain("message", problem.message)});
+        report.Row({PlainCell("severity", SeverityName(problem.severity)),
+                    PlainCell("message", problem.message)});
     report.End();
-    const size_t items = diff.items.size(), errors = diff.problems.Count(SeverityError);
     const std::string summary =
-        !written ? "refused: " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+        !written ? "refused: " + Plural(diff.problems.Count(SeverityError), "error", "errors") +
                        "; nothing was written"
-                 : "made the update in " + Utf8(folders.out) + ": " + std::to_string(items) +
-                       (items == 1 ? " item" : " items") + " listed in update.ini" +
+                 : "made the update in " + Utf8(folders.out) + ": " +
+                       Plural(diff.items.size(), "item", "items") + " listed in update.ini" +
                        (folders.updater.empty()
                             ? "; place updater.exe beside them before shipping (or copy it "
                               "with --updater PATH)"
-                            : ", with \"" + Utf8(folders.UpdaterName()) + "\" beside them");
+                            : ", with \"" + Utf8(LeafOf(folders.updater)) + "\" beside them");
     report.Field("summary", ReportValue::Text(summary), summary);
     report.Write();
 }
@@ -250,10 +235,10 @@ bool Inside(const std::wstring& path, const std::wstring& folder)
             EndsWithSeparator(folder));
 }
 
-bool Attributes(const std::wstring& path, DWORD& attributes)
+bool IsFolder(const std::wstring& path)
 {
-    attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The folders named on line; "" or why they cannot be used.
@@ -262,15 +247,13 @@ std::string FoldersOf(const CommandLine& line, MakeFolders& folders)
     folders.oldDir = FullPath(PathArgument(line.positional[0]));
     folders.newDir = FullPath(PathArgument(line.positional[1]));
     folders.out = FullPath(PathArgument(line.positional[2]));
-    DWORD attributes = 0;
     for (size_t i = 0; i < 2; ++i)
-        if (!Attributes(i == 0 ? folders.oldDir : folders.newDir, attributes) ||
-            !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (!IsFolder(i == 0 ? folders.oldDir : folders.newDir))
             return Shown(line.positional[i]) + " is not a folder";
     if (const std::wstring* updater = line.Value("--updater")) {
         folders.updater = FullPath(PathArgument(*updater));
-        if (!Attributes(folders.updater, attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            NamesDevice(folders.UpdaterName()))
+        if (GetFileAttributesW(folders.updater.c_str()) == INVALID_FILE_ATTRIBUTES ||
+            IsFolder(folders.updater) || NamesDevice(LeafOf(folders.updater)))
             return "--updater " + Shown(*updater) + " is not a file";
     }
     if (folders.out.empty())
@@ -278,9 +261,9 @@ std::string FoldersOf(const CommandLine& line, MakeFolders& folders)
     for (const std::wstring* release : {&folders.oldDir, &folders.newDir})
         if (Inside(folders.out, *release) || Inside(*release, folders.out))
             return "the update folder must lie outside both releases";
-    if (!Attributes(folders.out, attributes))
+    if (GetFileAttributesW(folders.out.c_str()) == INVALID_FILE_ATTRIBUTES)
         return std::string();
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!IsFolder(folders.out))
         return Shown(folders.out) + " is a file";
     if (FolderListing(folders.out + L"\\*").Next())
         return Shown(folders.out) + " is not empty: the update goes into a new or empty folder";
@@ -292,7 +275,7 @@ void CheckUpdaterName(const MakeFolders& folders, ReleaseDiff& diff)
 {
     if (folders.updater.empty())
         return;
-    const std::wstring name = folders.UpdaterName();
+    const std::wstring name = LeafOf(folders.updater);
     std::vector<std::wstring> taken = {L"update.ini"};
     for (const MadeItem& item : diff.items)
         taken.push_back(WideFrom932(item.name.c_str()));
@@ -315,7 +298,7 @@ void Write(const CommandLine& line, const MakeFolders& folders, const ReleaseDif
     }
     progress.Done();
     if (!folders.updater.empty())
-        writer.File(folders.UpdaterName(), folders.updater, std::string());
+        writer.File(LeafOf(folders.updater), folders.updater, std::string());
     writer.File(L"update.ini", std::wstring(), ini);
     writer.Commit();
 }
@@ -360,11 +343,7 @@ int RunMake(const Arguments& args)
         return Fail("make", error.message + "; nothing was written");
     }
     Print(line.Has("--json"), folders, !refused, diff);
-    std::string summary;
     if (refused || !SignWanted(line))
         return refused ? ExitProblems : ExitOk;
-    const int code = SignFolder("make", request, folders.out, summary);
-    if (code == ExitOk && !line.Has("--json"))
-        WriteOut(summary + "\n");
-    return code;
+    return SignFolder("make", request, folders.out, line.Has("--json"));
 }

@@ -60,19 +60,21 @@ bool SameBytes(const std::wstring& a, const std::wstring& b, uint64_t& bytes)
     }
 }
 
-// Whether file is added or changed (changed: the old release has it).
-bool Ships(const SourceFile& file, const std::wstring& newDir, const Listing& olds, bool& changed,
-           uint64_t& bytes)
+// Whether file is added, or changed since the old release.
+bool Ships(const SourceFile& file, const std::wstring& newDir, const Listing& olds, uint64_t& bytes)
 {
     const auto old = olds.find(file.path.substr(newDir.size() + 1));
-    changed = old != olds.end();
-    return !changed || old->second->size != file.size ||
+    return old == olds.end() || old->second->size != file.size ||
            !SameBytes(file.path, old->second->path, bytes);
 }
 
-// Why name cannot be an item of update.ini, or "".
-std::string ListingRefusal(const std::string& name)
+// Why name cannot be a file of the update or an item of update.ini, or "".
+std::string NameRefusal(const std::string& name)
 {
+    const std::string entry = EntryNameRefusal(name);
+    if (!entry.empty())
+        return "the name " + entry + ", so the updater could not install it (leave it out with "
+               "--exclude)";
     if (LookupKeyOf(name) == LookupKeyOf(settingsFileName))
         return "update.ini is the update's own settings file";
     const std::string read = ReadBack("[update]\r\nfile=" + name + "\r\n", "file");
@@ -153,8 +155,8 @@ std::string StepRefusal(MadeItem& item, const std::wstring& oldDir, Problems& pr
 }
 
 // Judges the shipped files of news, in the lookup's order.
-void JudgeShipped(const FolderWalk& news, const std::vector<bool>& changed,
-                  const std::vector<bool>& shipped, const std::wstring& oldDir, ReleaseDiff& diff)
+void JudgeShipped(const FolderWalk& news, const std::vector<bool>& shipped, const Listing& olds,
+                  const std::wstring& newDir, const std::wstring& oldDir, ReleaseDiff& diff)
 {
     std::vector<std::string> names;
     for (const SourceFile& file : news.files)
@@ -174,15 +176,10 @@ void JudgeShipped(const FolderWalk& news, const std::vector<bool>& changed,
         MadeItem item;
         item.name = names[index];
         item.path = news.files[index].path;
-        item.changed = changed[index];
+        item.changed = olds.count(item.path.substr(newDir.size() + 1)) != 0;
         item.kind = KindOfItem(item.name.c_str());
         // Why the updater would not install it, or "".
-        std::string refusal = EntryNameRefusal(item.name);
-        if (!refusal.empty())
-            refusal = "the name " + refusal + ", so the updater could not install it (leave it "
-                      "out with --exclude)";
-        else
-            refusal = ListingRefusal(item.name);
+        std::string refusal = NameRefusal(item.name);
         if (refusal.empty())
             refusal = StepRefusal(item, oldDir, diff.problems);
         if (refusal.empty())
@@ -228,17 +225,14 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
     Progress shown("make: comparing", progress);
     uint64_t bytes = 0;
     const uint32_t total = uint32_t(news.files.size() + news.unnamed.size());
-    std::vector<bool> changed(news.files.size()), shipped(news.files.size());
+    std::vector<bool> shipped;
     uint32_t done = 0;
-    for (size_t i = 0; i < news.files.size(); ++i) {
-        bool was = false;
-        shipped[i] = Ships(news.files[i], newDir, oldFiles, was, bytes);
-        changed[i] = was;
+    for (const SourceFile& file : news.files) {
+        shipped.push_back(Ships(file, newDir, oldFiles, bytes));
         shown.Update(++done, total, bytes);
     }
     for (const SourceFile& file : news.unnamed) {
-        bool changedToo = false;
-        if (Ships(file, newDir, oldFiles, changedToo, bytes))
+        if (Ships(file, newDir, oldFiles, bytes))
             diff.problems.Error(Shown(file.path.substr(newDir.size() + 1)) +
                                 ": code page 932 cannot hold the name, and update.ini lists "
                                 "items in code page 932 (leave it out with --exclude)");
@@ -249,7 +243,7 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
     WorkingFolder working;
     if (!working.Enter(newFolder))
         ThrowSystemError("cannot enter the folder " + Shown(newDir), newDir);
-    JudgeShipped(news, changed, shipped, oldDir, diff);
+    JudgeShipped(news, shipped, oldFiles, newDir, oldDir, diff);
     if (diff.items.empty() && diff.problems.Count(SeverityError) == 0)
         diff.problems.Error("nothing was added or changed: an update would list no items");
 }

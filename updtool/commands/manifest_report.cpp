@@ -3,51 +3,11 @@
 #include <windows.h>
 #include <sstream>
 #include "base/exceptions.h"
+#include "updtool/commands/key_file.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/folders/working_folder.h"
-
-namespace {
-
-// A .reg file is small; anything larger is not one.
-const size_t maxRegBytes = 1u << 20;
-
-// The text of a .reg file, ASCII where regedit saved it as UTF-16.
-std::string RegText(const std::wstring& path)
-{
-    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
-    LARGE_INTEGER size = {};
-    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size))
-        ThrowSystemError("cannot read the keys file " + Shown(path), path);
-    if (uint64_t(size.QuadPart) > maxRegBytes)
-        throw ToolError(Shown(path) + " is too large for a .reg file");
-    std::string bytes(size_t(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() && (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &got, nullptr) ||
-                           got != bytes.size()))
-        ThrowSystemError("cannot read the keys file " + Shown(path), path);
-    if (bytes.size() < 2 || bytes[0] != '\xff' || bytes[1] != '\xfe')
-        return bytes;
-    std::string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text += bytes[i + 1] == 0 && bytes[i] > 0 ? bytes[i] : '?';
-    return text;
-}
-
-// The value of "UpdateKeys"= in a .reg text; empty when there is none.
-std::string UpdateKeysValue(const std::string& reg)
-{
-    const std::string name = "\"UpdateKeys\"=\"";
-    const size_t at = reg.find(name);
-    if (at == std::string::npos)
-        return std::string();
-    const size_t begin = at + name.size(), end = reg.find('"', begin);
-    return end == std::string::npos ? std::string() : reg.substr(begin, end - begin);
-}
-
-}  // namespace
 
 ManifestReport::ManifestReport()
     : refused(false), afterDialog(false), code(0), keysGiven_(false), checked_(false), settingsFailure_(false)
@@ -66,7 +26,7 @@ int ManifestReport::TakeKeys(const char* command, const CommandLine& line)
     P256PublicKey one;
     // Not a key and no list of keys: the name of a .reg file.
     if (list.find(L';') == std::wstring::npos && !ParsePublicKey(Utf8(list), one)) {
-        const std::string value = UpdateKeysValue(RegText(FullPath(PathArgument(*given))));
+        const std::string value = RegFileKeys(FullPath(PathArgument(*given)));
         if (value.empty())
             return UsageError(command, "--keys " + Shown(*given) +
                                            " is neither a public key nor a .reg file with \"UpdateKeys\"");
@@ -85,24 +45,28 @@ int ManifestReport::TakeKeys(const char* command, const CommandLine& line)
     return 0;
 }
 
-bool ManifestReport::Refused(const OCErrorException& failure, bool afterDialog, UpdatePlan* plan)
+bool ManifestReport::Attempt(const std::function<void()>& step, bool afterDialog,
+                             UpdatePlan* plan)
 {
-    refused = true;
-    this->afterDialog = afterDialog;
-    message = Utf8(failure.wideMessage);
-    code = failure.code;
-    if (plan)
-        plan->Refuse(message, afterDialog);
-    return false;
+    if (refused)
+        return false;
+    try {
+        step();
+        return true;
+    } catch (const OCErrorException& failure) {
+        refused = true;
+        this->afterDialog = afterDialog;
+        message = Utf8(failure.wideMessage);
+        code = failure.code;
+        if (plan)
+            plan->Refuse(message, afterDialog);
+        return false;
+    }
 }
 
 void ManifestReport::Read(UpdateFolder& folder)
 {
-    try {
-        update_.LoadManifest();
-    } catch (const OCErrorException& failure) {
-        Refused(failure, false, nullptr);
-    }
+    Attempt([this] { update_.LoadManifest(); }, false, nullptr);
     folder.Read();
     if (!refused && update_.Manifest() && !folder.readFailure.empty()) {
         refused = settingsFailure_ = true;
@@ -130,24 +94,12 @@ bool ManifestReport::BeforeDialog(const UpdateSettings& settings, UpdatePlan* pl
         anchor_.keys = keys_;
     }
     checked_ = true;
-    try {
-        update_.CheckBeforeDialog(settings, anchor_);
-    } catch (const OCErrorException& failure) {
-        return Refused(failure, false, plan);
-    }
-    return true;
+    return Attempt([&] { update_.CheckBeforeDialog(settings, anchor_); }, false, plan);
 }
 
 bool ManifestReport::Sources(const std::vector<String>& items, UpdatePlan* plan)
 {
-    if (refused)
-        return false;
-    try {
-        update_.CheckSources(items, nullptr, nullptr, nullptr);
-    } catch (const OCErrorException& failure) {
-        return Refused(failure, true, plan);
-    }
-    return true;
+    return Attempt([&] { update_.CheckSources(items, nullptr, nullptr, nullptr); }, true, plan);
 }
 
 bool ManifestReport::Present() const
@@ -195,22 +147,23 @@ void ManifestReport::Render(Report& report) const
                                                   : ReportValue::Null(), "");
         report.Field("items", ReportValue::Number(int64_t(manifest->files.size())), "");
     }
-    const char* keys = !checked_ ? "unknown" : keysGiven_ ? "given" : anchor_.present ? "registry" : "none";
-    std::string keysLine = "keys: ";
-    if (!checked_)
-        keysLine += "not looked at: the run ends before the signature's check";
-    else if (keysGiven_)
-        keysLine += Plural(anchor_.keys.size(), "key", "keys") + " given with --keys";
-    else if (anchor_.present)
-        keysLine += Plural(anchor_.keys.size(), "key", "keys") + " in the product's registry entry";
-    else
-        keysLine += "none (give --keys): the product has no anchor, so the updater checks sizes "
-                    "and digests only";
+    // Where the keys came from: the JSON word, and the line after their count.
+    const char* const keySources[][2] = {
+        {"unknown", "not looked at: the run ends before the signature's check"},
+        {"given", " given with --keys"},
+        {"registry", " in the product's registry entry"},
+        {"none", "none (give --keys): the product has no anchor, so the updater checks sizes and "
+                 "digests only"}};
+    const size_t from = !checked_ ? 0 : keysGiven_ ? 1 : anchor_.present ? 2 : 3;
+    std::string keysLine = "keys: " +
+                           (from == 1 || from == 2 ? Plural(anchor_.keys.size(), "key", "keys")
+                                                   : std::string()) +
+                           keySources[from][1];
     if (checked_ && anchor_.present)
         keysLine += anchor_.sequence ? "; the product's last signed update: sequence " +
                                            std::to_string(anchor_.sequence)
                                      : std::string("; the product applied no signed update yet");
-    report.Field("keys", ReportValue::Text(keys), keysLine);
+    report.Field("keys", ReportValue::Text(keySources[from][0]), keysLine);
     const bool verified = update_.SignatureVerified();
     const bool badSignature = refused && code == DWORD(NTE_BAD_SIGNATURE);
     report.Field("signature",

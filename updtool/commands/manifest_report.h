@@ -10,6 +10,7 @@
 // the registry holds, if any.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 #include "update/signed_update.h"
@@ -25,8 +26,6 @@
     "                       installer had written them (UpdateKeys): public keys\n"     \
     "                       separated by \";\", or a .reg file as keygen prints it;\n" \
     "                       without it, the keys of the product's registry entry\n"
-
-class OCErrorException;
 
 // verify DIR: the signed checks of an update folder alone, every one the
 // updater makes. The exit code.
@@ -67,7 +66,9 @@ public:
     std::string CodeText() const;
 
 private:
-    bool Refused(const OCErrorException& failure, bool afterDialog, UpdatePlan* plan);
+    // Takes step unless refused already; a refusal it raises is kept, and
+    // told to plan when given. False once refused.
+    bool Attempt(const std::function<void()>& step, bool afterDialog, UpdatePlan* plan);
 
     SignedUpdate update_;
     bool keysGiven_;

@@ -1,7 +1,6 @@
 #include "updtool/commands/commands.h"
 
 #include "updtool/commands/folder_signing.h"
-#include "updtool/console/tool_output.h"
 
 const char* const signUsage =
     "usage: updtool sign FOLDER --key KEYFILE --sequence N [--expires DATE]\n"
@@ -32,9 +31,5 @@ int RunSign(const Arguments& args)
     SignRequest request;
     if (int code = ReadSignRequest("sign", line, request))
         return code;
-    std::string summary;
-    const int code = SignFolder("sign", request, PathArgument(line.positional[0]), summary);
-    if (code == ExitOk)
-        WriteOut(summary + "\n");
-    return code;
+    return SignFolder("sign", request, PathArgument(line.positional[0]), false);
 }
