@@ -9,10 +9,6 @@
 #include "paths/wide_paths.h"
 #include "updtool/console/text_conversion.h"
 
-ItemLocation::ItemLocation() : found(FoundMissing), longerName(false) {}
-
-ItemLocation::~ItemLocation() {}
-
 void LocateItem(const char* name, ItemLocation& where)
 {
     where = ItemLocation();

@@ -15,13 +15,12 @@ enum ItemFound {
 
 class ItemLocation {
 public:
-    ItemFound found;
+    ItemFound found = FoundMissing;
     std::string archive;  // FoundArchive: the archive's file name (UTF-8)
     std::string entry;    // FoundArchive: the entry the lookup chose (code page 932)
-    bool longerName;      // FoundArchive: that entry's name only begins with the name
+    bool longerName = false;  // FoundArchive: that entry's name only begins with the name
 
-    ItemLocation();
-    virtual ~ItemLocation();
+    virtual ~ItemLocation() {}
 };
 
 // Looks name (code page 932) up relative to the current folder as the updater's existence

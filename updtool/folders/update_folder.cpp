@@ -8,17 +8,6 @@
 #include "update/settings_reader.h"
 #include "updtool/console/text_conversion.h"
 
-SettingView::SettingView(const char* key, const String& value, bool isDefault)
-    : key(key), value(value), isDefault(isDefault)
-{
-}
-
-SettingView::~SettingView() {}
-
-UpdateFolder::UpdateFolder() : readFailureCode(0) {}
-
-UpdateFolder::~UpdateFolder() {}
-
 bool UpdateFolder::Found() const
 {
     return settingsAt.found == FoundFile || settingsAt.found == FoundArchive;

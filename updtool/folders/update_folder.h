@@ -16,8 +16,11 @@ public:
     String value;       // what the updater uses
     bool isDefault;     // nothing was read: the initial value is used
 
-    SettingView(const char* key, const String& value, bool isDefault);
-    virtual ~SettingView();
+    SettingView(const char* key, const String& value, bool isDefault)
+        : key(key), value(value), isDefault(isDefault)
+    {
+    }
+    virtual ~SettingView() {}
 };
 
 class UpdateFolder {
@@ -29,15 +32,14 @@ public:
     // The read raised, ending the updater's run in its error box (a damaged
     // archive, a file too large to hold): the box's message (UTF-8).
     std::string readFailure;
-    uint32_t readFailureCode;  // and the code the box shows
+    uint32_t readFailureCode = 0;  // and the code the box shows
 
     UpdateSettings settings;           // as the updater runs with them
     String fileList;                   // the text of the key "file"
     String allOrNothing;               // the text of the key "AllOrNothing"
     std::vector<SettingView> views;    // Brand, Name, Title, Version, file, AllOrNothing
 
-    UpdateFolder();
-    virtual ~UpdateFolder();
+    virtual ~UpdateFolder() {}
 
     // Whether update.ini was found to read.
     bool Found() const;

@@ -3,8 +3,6 @@
 #include <windows.h>
 #include "paths/wide_paths.h"
 
-WorkingFolder::WorkingFolder() {}
-
 WorkingFolder::~WorkingFolder()
 {
     if (!previous_.empty())

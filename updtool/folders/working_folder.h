@@ -7,7 +7,7 @@
 
 class WorkingFolder {
 public:
-    WorkingFolder();
+    WorkingFolder() {}
     WorkingFolder(const WorkingFolder&) = delete;
     WorkingFolder& operator=(const WorkingFolder&) = delete;
     virtual ~WorkingFolder();
