@@ -15,7 +15,7 @@
 #include "updtool/archives/entry_order.h"
 #include "updtool/archives/revision_rule.h"
 #include "updtool/commands/version_order.h"
-#include "updtool/folders/settings_encoding.h"
+#include "updtool/folders/settings_lint.h"
 #include "base/sha256.h"
 #include "updtool/archives/name_pattern.h"
 #include "updtool/console/command_line.h"

@@ -15,12 +15,10 @@
 #include "updtool/console/kind_name.h"
 #include "updtool/console/problem.h"
 #include "updtool/console/report_text.h"
-#include "updtool/folders/settings_encoding.h"
 #include "updtool/folders/settings_lint.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "update/install_lookup.h"
-#include "update/instance_event.h"
 #include "updtool/folders/update_folder.h"
 #include "updtool/commands/update_plan.h"
 #include "updtool/folders/working_folder.h"
@@ -89,17 +87,11 @@ void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
     if (!folder.readFailure.empty())
         problems.Error("reading update.ini fails with \"" + folder.readFailure + "\"" +
                        ": the updater would show its error box and end");
-    const std::string utf8 = Utf8Evidence(folder.bytes);
-    if (!utf8.empty())
-        problems.Error("update.ini is saved as UTF-8 (" + utf8 + "): the updater reads it as "
-                       "code page 932 (Shift-JIS), so its non-ASCII texts read as other "
-                       "characters; save it as Shift-JIS");
 }
 
-void CheckName(const String& name, Problems& problems)
+// What creating the instance event gave the plan's stage before the dialog.
+void CheckName(const String& name, DWORD error, Problems& problems)
 {
-    Handle event;
-    const DWORD error = CreateInstanceEvent(name, event);
     if (error == ERROR_ALREADY_EXISTS)
         problems.Warning("an object named " + Quoted(name) + " exists now (an updater running?): "
                          "a start now would end at once, silently");
@@ -203,23 +195,17 @@ void CheckItem(const ItemStep& step, ItemLocation& where, Problems& problems)
 
 // With AllOrNothing=1: the room the update's copies take beside the
 // install folder the updater proposes, where they stay until the last is in.
-// Returns that folder when the room is measured, else "".
-std::wstring MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan,
-                         const std::wstring& installFolder, Problems& problems)
+void MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan,
+                 const std::wstring& installFolder, Problems& problems)
 {
-    if (folder.allOrNothing.IsEmpty())
-        return std::wstring();
-    if (!folder.settings.allOrNothing) {
+    if (!folder.allOrNothing.IsEmpty() && !plan.allOrNothing)
         problems.Warning("AllOrNothing " + Quoted(folder.allOrNothing) + " is not \"1\": the "
                          "updater updates item by item");
-        return std::wstring();
-    }
-    if (plan.freeBytes != UINT64_MAX && plan.neededBytes > plan.freeBytes)
+    else if (plan.allOrNothing && plan.freeBytes != UINT64_MAX && plan.neededBytes > plan.freeBytes)
         problems.Error("all or nothing: the update's copies need " + std::to_string(plan.neededBytes) +
                        " bytes beside " + Utf8(installFolder) + ", whose disk has " +
                        std::to_string(plan.freeBytes) + " free: the updater would fail and put "
                        "every target back");
-    return installFolder;
 }
 
 // The keys that name and title the run: left out, the updater runs as
@@ -276,7 +262,7 @@ void Settings(const UpdateFolder& folder, Report& report)
 
 void RoomField(const UpdatePlan& plan, const std::wstring& installFolder, Report& report)
 {
-    if (installFolder.empty()) {
+    if (!plan.allOrNothing) {
         report.Field("allOrNothing", ReportValue::Null(), "");
         return;
     }
@@ -314,12 +300,12 @@ void ItemRows(const UpdatePlan& plan, const std::vector<ItemLocation>& places, R
 }
 
 void Render(const UpdateFolder& folder, const UpdatePlan& plan,
-            const std::vector<ItemLocation>& places, const std::wstring& roomFolder,
+            const std::vector<ItemLocation>& places, const std::wstring& installFolder,
             const Problems& problems, Report& report)
 {
     report.Line(SourceLine(CurrentFolder(), folder));
     Settings(folder, report);
-    RoomField(plan, roomFolder, report);
+    RoomField(plan, installFolder, report);
     ItemRows(plan, places, report);
     report.Begin("problems", true, problems.found.empty() ? "" : "problems:", LayoutLines);
     for (const Problem& problem : problems.found)
@@ -329,9 +315,8 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan,
     report.End();
     const size_t errors = problems.Count(SeverityError);
     const size_t warnings = problems.Count(SeverityWarning);
-    report.Line(std::string(errors ? "check failed: " : "check passed: ") + std::to_string(errors) +
-                (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
-                (warnings == 1 ? " warning" : " warnings"));
+    report.Line(std::string(errors ? "check failed: " : "check passed: ") +
+                Plural(errors, "error", "errors") + ", " + Plural(warnings, "warning", "warnings"));
 }
 
 int Check(const CommandLine& line)
@@ -353,23 +338,23 @@ int Check(const CommandLine& line)
 
     UpdatePlan plan;
     std::vector<ItemLocation> places;
-    std::wstring roomFolder;
+    std::wstring installFolder;
     if (folder.readFailure.empty()) {
+        plan.BeforeDialog(folder);
         if (folder.Found())
             CheckNaming(folder, problems);
-        CheckName(folder.settings.name, problems);
+        CheckName(folder.settings.name, plan.eventError, problems);
         // Without a settings file, that there are no items goes without saying.
         if (folder.Found())
             CheckList(folder.fileList, folder.settings.files, problems);
         // Against the install folder the updater proposes, every item judged.
-        std::wstring installFolder;
         String notice;
         LocateInstallDirectory(folder.settings, installFolder, notice);
         plan.Items(folder.settings, installFolder, true);
         places.resize(plan.items.size());
         for (size_t i = 0; i < places.size(); ++i)
             CheckItem(plan.items[i].step, places[i], problems);
-        roomFolder = MeasureRoom(folder, plan, installFolder, problems);
+        MeasureRoom(folder, plan, installFolder, problems);
         if (signedCheck.BeforeDialog(folder.settings, nullptr))
             signedCheck.Sources(folder.settings.files, nullptr);
     }
@@ -378,7 +363,7 @@ int Check(const CommandLine& line)
 
     Report report(line.Has("--json"));
     signedCheck.Render(report);
-    Render(folder, plan, places, roomFolder, problems, report);
+    Render(folder, plan, places, installFolder, problems, report);
     report.Write();
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
 }

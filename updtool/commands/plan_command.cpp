@@ -60,7 +60,7 @@ std::string OutcomeText(const UpdatePlan& plan)
     size_t applied = 0;
     for (const PlannedItem& planned : plan.items)
         applied += planned.step.verdict == VerdictApply;
-    const std::string count = std::to_string(applied) + (applied == 1 ? " item" : " items");
+    const std::string count = Plural(applied, "item", "items");
     switch (plan.outcome) {
     case OutcomeCompletes:
         return "the updater applies " + count + " and reports the update as finished";

@@ -112,17 +112,10 @@ std::string StepReason(const ItemStep& step)
 
 const char* ActionName(const PlannedItem& planned)
 {
-    switch (planned.reached ? planned.step.verdict : VerdictRefused) {
-    case VerdictApply: return "apply";
-    case VerdictMissing: return "missing";
-    case VerdictPrompt: return "prompt";
-    case VerdictStop: return "stop";
-    case VerdictRefused: return "not reached";
-    case VerdictSkip:
-    case VerdictSameFile:
-    case VerdictListedAgain: break;
-    }
-    return "skip";
+    // By ItemVerdict; a refused item ends the run before any step.
+    static const char* const names[] = {"not reached", "missing", "skip", "skip",
+                                        "prompt",      "apply",   "stop", "skip"};
+    return names[planned.reached ? planned.step.verdict : VerdictRefused];
 }
 
 const char* OutcomeName(PlanOutcome outcome)
@@ -130,21 +123,6 @@ const char* OutcomeName(PlanOutcome outcome)
     static const char* const names[] = {"completes", "prompts", "nothing", "error", "silent"};
     return names[outcome];
 }
-
-PlannedItem::PlannedItem(const char* item, const std::wstring& target)
-    : step(item, target), reached(false)
-{
-}
-
-PlannedItem::~PlannedItem() {}
-
-UpdatePlan::UpdatePlan()
-    : outcome(OutcomeCompletes), stoppedAt(-1), afterDialog(false), allOrNothing(false), appliedBytes(0),
-      neededBytes(0), freeBytes(UINT64_MAX)
-{
-}
-
-UpdatePlan::~UpdatePlan() {}
 
 void UpdatePlan::Stop(int item, const std::string& message)
 {
@@ -167,11 +145,11 @@ bool UpdatePlan::BeforeDialog(const UpdateFolder& folder)
         return false;
     }
     Handle event;
-    const DWORD error = CreateInstanceEvent(folder.settings.name, event);
-    if (error && error != ERROR_ALREADY_EXISTS) {
+    eventError = CreateInstanceEvent(folder.settings.name, event);
+    if (eventError && eventError != ERROR_ALREADY_EXISTS) {
         outcome = OutcomeSilent;
         stopMessage = "Name " + Quoted(folder.settings.name) +
-                      " cannot name the instance event (error " + std::to_string(error) + ")";
+                      " cannot name the instance event (error " + std::to_string(eventError) + ")";
         return false;
     }
     for (const String& item : folder.settings.files) {
@@ -191,6 +169,7 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
     items.clear();
     items.reserve(settings.files.size());
     const std::vector<bool> listedAgain = ListedAgainLater(settings.files);
+    bool applied = false, asked = false;
     for (size_t i = 0; i < settings.files.size(); ++i) {
         const char* name = TextOf(settings.files[i]);
         items.emplace_back(name, destination.empty() ? std::wstring() : ItemTarget(destination, name));
@@ -221,18 +200,9 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
             appliedBytes += planned.step.size;
         if (verdict == VerdictStop && outcome != OutcomeError)
             Stop(int(i), Utf8(planned.step.stopMessage));
+        applied = applied || verdict == VerdictApply;
+        asked = asked || verdict == VerdictPrompt;
     }
-    Finish();
-}
-
-void UpdatePlan::Finish()
-{
-    if (outcome == OutcomeError || outcome == OutcomeSilent)
-        return;
-    bool applied = false, asked = false;
-    for (const PlannedItem& planned : items) {
-        applied = applied || planned.step.verdict == VerdictApply;
-        asked = asked || planned.step.verdict == VerdictPrompt;
-    }
-    outcome = asked ? OutcomePrompts : applied ? OutcomeCompletes : OutcomeNothing;
+    if (outcome != OutcomeError && outcome != OutcomeSilent)
+        outcome = asked ? OutcomePrompts : applied ? OutcomeCompletes : OutcomeNothing;
 }

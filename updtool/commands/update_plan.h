@@ -27,8 +27,8 @@ public:
     bool reached;        // false: after the end of the run, not judged
     std::string reason;  // UTF-8
 
-    PlannedItem(const char* item, const std::wstring& target);
-    virtual ~PlannedItem();
+    PlannedItem(const char* item, const std::wstring& target) : step(item, target), reached(false) {}
+    virtual ~PlannedItem() {}
 };
 
 // What the updater does with the item, by its step: "apply", "skip" (the
@@ -39,20 +39,21 @@ const char* ActionName(const PlannedItem& planned);
 class UpdatePlan {
 public:
     std::vector<PlannedItem> items;
-    PlanOutcome outcome;
+    PlanOutcome outcome = OutcomeCompletes;
     std::string stopMessage;  // OutcomeError: the error box's message; OutcomeSilent:
                               // why (UTF-8)
-    int stoppedAt;            // the item the run ended at; -1 before any
-    bool afterDialog;         // stoppedAt -1: the run ends after its dialog, before the
+    int stoppedAt = -1;       // the item the run ended at; -1 before any
+    bool afterDialog = false; // stoppedAt -1: the run ends after its dialog, before the
                               // first item
-    bool allOrNothing;        // AllOrNothing=1: nothing stays applied after a failure
-    uint64_t appliedBytes;    // the applied items' sizes, summed: with AllOrNothing=1,
-                              // the room their copies take beside the install folder
-    uint64_t neededBytes;     // the sizes of every item whose decision passes
-    uint64_t freeBytes;       // free on the install folder's disk; UINT64_MAX unknown
+    DWORD eventError = 0;     // creating the instance event: ERROR_ALREADY_EXISTS (a
+                              // run holds it, no end), or why the run ends silently
+    bool allOrNothing = false;  // AllOrNothing=1: nothing stays applied after a failure
+    uint64_t appliedBytes = 0;  // the applied items' sizes, summed: with AllOrNothing=1,
+                                // the room their copies take beside the install folder
+    uint64_t neededBytes = 0;   // the sizes of every item whose decision passes
+    uint64_t freeBytes = UINT64_MAX;  // free on the install folder's disk; UINT64_MAX unknown
 
-    UpdatePlan();
-    virtual ~UpdatePlan();
+    virtual ~UpdatePlan() {}
 
     // The steps before the dialog. False when the run ends there.
     bool BeforeDialog(const UpdateFolder& folder);
@@ -67,7 +68,6 @@ public:
 
 private:
     void Stop(int item, const std::string& message);
-    void Finish();
 };
 
 // Why a step came out as it did, in the publisher's words (UTF-8).

@@ -1,10 +1,12 @@
 #include "updtool/folders/settings_lint.h"
 
+#include <algorithm>
 #include <cstring>
 #include <windows.h>
 #include "update/settings_reader.h"
 #include "update/update_settings.h"
 #include "updtool/console/report_text.h"
+#include "updtool/console/text_conversion.h"
 
 namespace {
 
@@ -115,7 +117,7 @@ public:
 private:
     void TakeLine(size_t number, const std::string& line, const SettingsPartRead* read)
     {
-        // A byte-order mark is an error of its own (settings_encoding.h).
+        // A byte-order mark is an error of its own (Utf8Evidence).
         const bool marked = number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0;
         const std::string trimmed = Trim(marked ? line.substr(3) : line);
         if (trimmed.empty() || std::strchr(";#'", trimmed[0]))
@@ -222,6 +224,11 @@ private:
 
 void LintSettings(const std::string& bytes, Problems& problems)
 {
+    const std::string utf8 = Utf8Evidence(bytes);
+    if (!utf8.empty())
+        problems.Error("update.ini is saved as UTF-8 (" + utf8 + "): the updater reads it as "
+                       "code page 932 (Shift-JIS), so its non-ASCII texts read as other "
+                       "characters; save it as Shift-JIS");
     const std::string text = bytes.substr(0, bytes.find('\0'));
     if (text.size() < bytes.size() &&
         bytes.find_first_not_of(std::string("\0\r\n \t", 5), text.size()) != std::string::npos)
@@ -230,4 +237,26 @@ void LintSettings(const std::string& bytes, Problems& problems)
     SettingsLint lint(text, problems);
     lint.Lines();
     lint.Finally();
+}
+
+std::string Utf8Evidence(const std::string& bytes)
+{
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        return "it begins with a UTF-8 byte-order mark";
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string();
+    // The system's decoder refuses overlong forms, surrogates and cut sequences.
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                           int(bytes.size()), nullptr, 0);
+    if (length <= 0)
+        return std::string();  // not UTF-8
+    std::wstring decoded(size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &decoded[0], length);
+    // From U+0800 up a character takes three or four bytes.
+    const bool longSequence =
+        std::any_of(decoded.begin(), decoded.end(), [](wchar_t c) { return c >= 0x800; });
+    std::wstring wide;
+    if (longSequence || !WideFrom932Exactly(bytes.data(), uint32_t(bytes.size()), wide))
+        return "its non-ASCII text is UTF-8, not code page 932";
+    return std::string();
 }
