@@ -106,18 +106,19 @@ const char* const refusalTexts[] = {
     "", "it has a \"..\" part", "it begins with a separator (root-relative, UNC or device path)",
     "it holds \":\" (a drive or an alternate data stream)", "a part of it names a device"};
 
-// Problems of the list itself, before any item is looked at.
-void CheckList(const String& list, const std::vector<String>& files, Problems& problems)
+// Problems of the list itself, before any item's step is looked at.
+void CheckList(const UpdateFolder& folder, const UpdatePlan& plan, Problems& problems)
 {
-    const std::string text = TextOf(list);
+    const std::vector<String>& files = folder.settings.files;
+    const std::string text = TextOf(folder.fileList);
     if (files.empty()) {
         problems.Error("no items: the key file is missing or lists nothing; the updater would "
                        "copy nothing and still report the update as finished");
         return;
     }
     if (text.find(";;") != std::string::npos)
-        problems.Warning("file " + Quoted(list) + " holds an empty item (\";;\"): it is left out");
-    const std::vector<bool> repeated = ListedAgainLater(files);
+        problems.Warning("file " + Quoted(folder.fileList) + " holds an empty item (\";;\"): it is "
+                         "left out");
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string item = TextOf(files[i]);
         const std::string shown = Quoted(files[i]);
@@ -128,7 +129,7 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
         if (item.front() == ' ' || item.back() == ' ')
             problems.Warning("item " + shown + " begins or ends with a space, which belongs to the "
                              "name (nothing is trimmed beside \";\")");
-        if (repeated[i])
+        if (plan.items[i].step.verdict == VerdictListedAgain)
             problems.Warning("item " + shown + " names the same target as a later item: the "
                              "updater applies only the last listing");
         const ItemRefusal refusal = JudgeItem(item.c_str());
@@ -142,55 +143,45 @@ void CheckList(const String& list, const std::vector<String>& files, Problems& p
     }
 }
 
-// What the item's step says about the shipped item, where it is found.
-void CheckFound(const ItemStep& step, ItemLocation& where, const std::string& shown,
-                Problems& problems)
+// What the item's step says: where the shipped item is found, its versions,
+// and where the run would go.
+void CheckItem(const ItemStep& step, ItemLocation& where, Problems& problems)
 {
+    const std::string item = "item " + Quoted(step.item);
     if (step.verdict == VerdictMissing) {
         LocateItem(TextOf(step.item), where);
-        if (where.found != FoundArchive) {
-            problems.Warning("item " + shown + " is not in the folder: the updater skips it");
-            return;
-        }
-        problems.Warning("item " + shown + " is not a file in the folder, only an entry of " +
-                         where.archive + ": the updater skips it");
+        if (where.found != FoundArchive)
+            problems.Warning(item + " is not in the folder: the updater skips it");
+        else
+            problems.Warning(item + " is not a file in the folder, only an entry of " +
+                             where.archive + ": the updater skips it");
         if (where.longerName)
-            problems.Warning("item " + shown + ": the archive lookup resolves it to the longer "
-                             "name " + Quoted(where.entry) + " of " + where.archive);
+            problems.Warning(item + ": the archive lookup resolves it to the longer name " +
+                             Quoted(where.entry) + " of " + where.archive);
         return;
     }
     where.found = step.verdict == VerdictRefused ? FoundMissing
                   : step.prompt == PromptSourceIsFolder ? FoundFolder
                                                         : FoundFile;
     if (where.found == FoundFolder)
-        problems.Error("item " + shown + " is a folder: the updater tries to copy it as a file "
-                       "and shows the open prompt");
-    else if (step.prompt == PromptSourceUnreadable)
-        problems.Error("item " + shown + ": " + StepReason(step));
-}
-
-// What the step says about the item's versions, and where the run would go.
-void CheckItem(const ItemStep& step, ItemLocation& where, Problems& problems)
-{
-    const std::string shown = Quoted(step.item);
-    CheckFound(step, where, shown, problems);
+        problems.Error(item + " is a folder: the updater tries to copy it as a file and shows "
+                       "the open prompt");
     if (where.found != FoundFile)
         return;
-    const char* item = TextOf(step.item);
+    if (step.prompt == PromptSourceUnreadable)
+        problems.Error(item + ": " + StepReason(step));
     if (step.decision.kind == ItemExecutable && step.decision.sourceVersion.IsEmpty())
-        problems.Warning("item " + shown + " has no FileVersion: the updater copies it only "
-                         "where the installed copy has none");
-    if (step.decision.kind == ItemArchive) {
-        const uint32_t format = ArchiveFormat(item);
-        if (format != 2)
-            problems.Warning("item " + shown + " is an archive of format " + std::to_string(format) +
-                             ": its revision reads as \"0\", so it replaces only an installed copy "
-                             "whose revision text is \"0\" or sorts lower");
-    }
+        problems.Warning(item + " has no FileVersion: the updater copies it only where the "
+                         "installed copy has none");
+    const uint32_t format = step.decision.kind == ItemArchive ? ArchiveFormat(TextOf(step.item)) : 2;
+    if (format != 2)
+        problems.Warning(item + " is an archive of format " + std::to_string(format) +
+                         ": its revision reads as \"0\", so it replaces only an installed copy "
+                         "whose revision text is \"0\" or sorts lower");
     if (step.verdict == VerdictStop && step.error != ERROR_DISK_FULL)
-        problems.Error("item " + shown + ": " + StepReason(step));
+        problems.Error(item + ": " + StepReason(step));
     else if (step.verdict == VerdictPrompt && step.prompt != PromptSourceUnreadable)
-        problems.Warning("item " + shown + " at " + Utf8(step.target) + ": " + StepReason(step));
+        problems.Warning(item + " at " + Utf8(step.target) + ": " + StepReason(step));
 }
 
 // With AllOrNothing=1: the room the update's copies take beside the
@@ -201,7 +192,8 @@ void MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan,
     if (!folder.allOrNothing.IsEmpty() && !plan.allOrNothing)
         problems.Warning("AllOrNothing " + Quoted(folder.allOrNothing) + " is not \"1\": the "
                          "updater updates item by item");
-    else if (plan.allOrNothing && plan.freeBytes != UINT64_MAX && plan.neededBytes > plan.freeBytes)
+    else if (plan.allOrNothing && plan.freeBytes != UINT64_MAX &&
+             plan.neededBytes > plan.freeBytes)
         problems.Error("all or nothing: the update's copies need " + std::to_string(plan.neededBytes) +
                        " bytes beside " + Utf8(installFolder) + ", whose disk has " +
                        std::to_string(plan.freeBytes) + " free: the updater would fail and put "
@@ -319,8 +311,15 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan,
                 Plural(errors, "error", "errors") + ", " + Plural(warnings, "warning", "warnings"));
 }
 
-int Check(const CommandLine& line)
+}  // namespace
+
+int RunCheck(const Arguments& args)
 {
+    CommandLine line;
+    if (!line.Parse("check", args, {OptionSpec("--json", false), OptionSpec("--keys", true)}))
+        return ExitTrouble;
+    if (line.positional.size() > 1)
+        return UsageError("check", "too many arguments: one folder at most");
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
     ManifestReport signedCheck;
     if (int code = signedCheck.TakeKeys("check", line))
@@ -340,17 +339,17 @@ int Check(const CommandLine& line)
     std::vector<ItemLocation> places;
     std::wstring installFolder;
     if (folder.readFailure.empty()) {
+        // Against the install folder the updater proposes, every item judged.
         plan.BeforeDialog(folder);
+        String notice;
+        LocateInstallDirectory(folder.settings, installFolder, notice);
+        plan.Items(folder.settings, installFolder, true);
         if (folder.Found())
             CheckNaming(folder, problems);
         CheckName(folder.settings.name, plan.eventError, problems);
         // Without a settings file, that there are no items goes without saying.
         if (folder.Found())
-            CheckList(folder.fileList, folder.settings.files, problems);
-        // Against the install folder the updater proposes, every item judged.
-        String notice;
-        LocateInstallDirectory(folder.settings, installFolder, notice);
-        plan.Items(folder.settings, installFolder, true);
+            CheckList(folder, plan, problems);
         places.resize(plan.items.size());
         for (size_t i = 0; i < places.size(); ++i)
             CheckItem(plan.items[i].step, places[i], problems);
@@ -366,16 +365,4 @@ int Check(const CommandLine& line)
     Render(folder, plan, places, installFolder, problems, report);
     report.Write();
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
-}
-
-}  // namespace
-
-int RunCheck(const Arguments& args)
-{
-    CommandLine line;
-    if (!line.Parse("check", args, {OptionSpec("--json", false), OptionSpec("--keys", true)}))
-        return ExitTrouble;
-    if (line.positional.size() > 1)
-        return UsageError("check", "too many arguments: one folder at most");
-    return Check(line);
 }

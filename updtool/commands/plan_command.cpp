@@ -172,8 +172,15 @@ void FromRegistry(const UpdateSettings& settings, Destination& destination)
     }
 }
 
-int Plan(const CommandLine& line)
+}  // namespace
+
+int RunPlan(const Arguments& args)
 {
+    CommandLine line;
+    if (!line.Parse("plan", args, {OptionSpec("--json", false), OptionSpec("--dest", true), OptionSpec("--keys", true)}))
+        return ExitTrouble;
+    if (line.positional.size() > 1)
+        return UsageError("plan", "too many arguments: one folder at most");
     const bool json = line.Has("--json");
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
     // A relative --dest means what it means where the command was given.
@@ -219,16 +226,4 @@ int Plan(const CommandLine& line)
     Render(destination, plan, report);
     report.Write();
     return plan.outcome == OutcomeCompletes ? ExitOk : ExitProblems;
-}
-
-}  // namespace
-
-int RunPlan(const Arguments& args)
-{
-    CommandLine line;
-    if (!line.Parse("plan", args, {OptionSpec("--json", false), OptionSpec("--dest", true), OptionSpec("--keys", true)}))
-        return ExitTrouble;
-    if (line.positional.size() > 1)
-        return UsageError("plan", "too many arguments: one folder at most");
-    return Plan(line);
 }

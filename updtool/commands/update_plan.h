@@ -27,7 +27,8 @@ public:
     bool reached;        // false: after the end of the run, not judged
     std::string reason;  // UTF-8
 
-    PlannedItem(const char* item, const std::wstring& target) : step(item, target), reached(false) {}
+    PlannedItem(const char* item, const std::wstring& target)
+        : step(item, target), reached(false) {}
     virtual ~PlannedItem() {}
 };
 

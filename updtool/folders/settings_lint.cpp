@@ -69,13 +69,22 @@ const SettingsPartRead* ReadAs(const SettingsRecord& record, size_t& next, size_
     return nullptr;
 }
 
+// One of the keys: the first line of [update] that gives it, and the first
+// the updater reads for it.
+class KeyLines {
+public:
+    size_t expectedLine = 0, readLine = 0;
+    std::string expected;
+    bool explained = false;  // a warning told why the updater reads it otherwise
+
+    virtual ~KeyLines() {}
+};
+
 // The lint of one file: each line as an INI reader takes it, set beside
 // what the updater's reader recorded for it.
 class SettingsLint {
 public:
-    SettingsLint(const std::string& text, Problems& problems)
-        : text_(text), problems_(problems), expectedLine_(), readLine_(), explained_(),
-          inUpdate_(false), afterHeader_(false)
+    SettingsLint(const std::string& text, Problems& problems) : text_(text), problems_(problems)
     {
         String loaded;
         loaded.Assign(text.c_str());
@@ -103,12 +112,13 @@ public:
     {
         for (size_t k = 0; k < keyCount; ++k) {
             const std::string read = FinalRead(settingKeys[k]);
-            if (explained_[k] || read == expected_[k])
+            const KeyLines& key = keys_[k];
+            if (key.explained || read == key.expected)
                 continue;
             std::string message = std::string(settingKeys[k]) + ": the updater reads ";
             message += read.empty() ? std::string("nothing (the default is used)") : Quoted(read);
-            message += expectedLine_[k] ? ", where " + LineNumber(expectedLine_[k]) + " gives " +
-                                              Quoted(expected_[k])
+            message += key.expectedLine ? ", where " + LineNumber(key.expectedLine) + " gives " +
+                                              Quoted(key.expected)
                                         : ", where no line of [update] gives it";
             problems_.Warning(message);
         }
@@ -152,53 +162,45 @@ private:
         const size_t separator = trimmed.find_first_of("=\t");
         if (separator == std::string::npos)
             return;
-        const std::string key = Trim(trimmed.substr(0, separator));
+        const std::string name = Trim(trimmed.substr(0, separator));
         const std::string value = Trim(trimmed.substr(separator + 1));
         size_t k = 0;
-        while (k < keyCount && !SameNoCase(key, settingKeys[k]))
+        while (k < keyCount && !SameNoCase(name, settingKeys[k]))
             ++k;
         if (k == keyCount || value.empty() || (afterHeader_ && !inUpdate_))
             return;
+        KeyLines& key = keys_[k];
+        if (afterHeader_ && key.expectedLine == 0) {
+            key.expectedLine = number;
+            key.expected = value;
+        }
         // A line the reader passed over is told of by Finally.
-        const bool passedOver = part == nullptr || part->part != SettingsKey;
-        const std::string read = !passedOver && part->name.CompareNoCase(settingKeys[k]) == 0
-                                     ? TextOf(part->value)
-                                     : "";
-        if (afterHeader_ && expectedLine_[k] == 0) {
-            expectedLine_[k] = number;
-            expected_[k] = value;
-        }
-        if (!passedOver)
-            Judge(number, line, k, value, read);
-    }
-
-    void Judge(size_t number, const std::string& line, size_t k, const std::string& value,
-               const std::string& read)
-    {
+        if (part == nullptr || part->part != SettingsKey)
+            return;
+        const std::string read =
+            part->name.CompareNoCase(settingKeys[k]) == 0 ? TextOf(part->value) : "";
         const std::string where = LineNumber(number) + ": " + Quoted(line);
+        std::string warning;
         if (!afterHeader_) {
-            if (!read.empty()) {
-                problems_.Warning(where + " stands above the first section header: the updater "
-                                          "reads it for [update] all the same");
-                explained_[k] = true;
-            }
-            return;
+            if (!read.empty())
+                warning = where + " stands above the first section header: the updater reads it "
+                                  "for [update] all the same";
+        } else if (!read.empty() && key.readLine != 0) {
+            warning = where + ": " + settingKeys[k] + " is given again; the updater reads only "
+                      "the first (" + LineNumber(key.readLine) + ")";
+        } else {
+            if (!read.empty())
+                key.readLine = number;
+            if (read != value)
+                warning = where + (read.empty() ? std::string(" is not read as ") + settingKeys[k]
+                                                : std::string(": the updater reads ") +
+                                                      settingKeys[k] + " as " + Quoted(read)) +
+                          ": " + WhyDifferent(line, read);
         }
-        if (!read.empty() && readLine_[k] != 0) {
-            problems_.Warning(where + ": " + settingKeys[k] + " is given again; the updater reads "
-                              "only the first (" + LineNumber(readLine_[k]) + ")");
-            explained_[k] = true;
-            return;
+        if (!warning.empty()) {
+            problems_.Warning(warning);
+            key.explained = true;
         }
-        if (!read.empty())
-            readLine_[k] = number;
-        if (read == value)
-            return;
-        const std::string outcome = read.empty() ? std::string(" is not read as ") + settingKeys[k]
-                                                 : std::string(": the updater reads ") +
-                                                       settingKeys[k] + " as " + Quoted(read);
-        problems_.Warning(where + outcome + ": " + WhyDifferent(line, read));
-        explained_[k] = true;
     }
 
     // What the updater's search for key finds: the first line it reads for it.
@@ -213,11 +215,8 @@ private:
     const std::string& text_;
     Problems& problems_;
     SettingsRecord record_;
-    size_t expectedLine_[keyCount];
-    std::string expected_[keyCount];
-    size_t readLine_[keyCount];
-    bool explained_[keyCount];
-    bool inUpdate_, afterHeader_;
+    KeyLines keys_[keyCount];
+    bool inUpdate_ = false, afterHeader_ = false;
 };
 
 }  // namespace
