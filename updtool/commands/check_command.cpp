@@ -216,20 +216,6 @@ void CheckNaming(const UpdateFolder& folder, Problems& problems)
                          " not read from [update]: the updater uses its defaults (" + values + ")");
 }
 
-std::string SourceLine(const std::wstring& folderPath, const UpdateFolder& folder)
-{
-    const std::string where = Utf8(folderPath);
-    switch (folder.settingsAt.found) {
-    case FoundFile: return "update.ini: a file in " + where;
-    case FoundArchive:
-        return "update.ini: the entry " + Quoted(folder.settingsAt.entry) + " of " +
-               folder.settingsAt.archive + " in " + where;
-    case FoundFolder:
-    case FoundMissing: break;
-    }
-    return "update.ini: not found in " + where;
-}
-
 // Each setting a plain text, as the updater sees it; the keys that kept
 // their defaults listed beside.
 void Settings(const UpdateFolder& folder, Report& report)
@@ -295,7 +281,12 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan,
             const std::vector<ItemLocation>& places, const std::wstring& installFolder,
             const Problems& problems, Report& report)
 {
-    report.Line(SourceLine(CurrentFolder(), folder));
+    const std::string where = " in " + Utf8(CurrentFolder());
+    const ItemLocation& at = folder.settingsAt;
+    report.Line(at.found == FoundFile      ? "update.ini: a file" + where
+                : at.found == FoundArchive ? "update.ini: the entry " + Quoted(at.entry) + " of " +
+                                                 at.archive + where
+                                           : "update.ini: not found" + where);
     Settings(folder, report);
     RoomField(plan, installFolder, report);
     ItemRows(plan, places, report);

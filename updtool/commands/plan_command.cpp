@@ -57,9 +57,7 @@ public:
 
 std::string OutcomeText(const UpdatePlan& plan)
 {
-    size_t applied = 0;
-    for (const PlannedItem& planned : plan.items)
-        applied += planned.step.verdict == VerdictApply;
+    const size_t applied = plan.appliedItems;
     const std::string count = Plural(applied, "item", "items");
     switch (plan.outcome) {
     case OutcomeCompletes:

@@ -34,13 +34,12 @@ std::string DecisionReason(const UpdateDecision& decision, const std::wstring& t
         return (executable ? "the shipped copy has no FileVersion"
                            : "the shipped archive cannot be read") +
                std::string(", the installed one has ") + installed;
-    const char* a = TextOf(decision.sourceVersion);
-    const char* b = TextOf(decision.targetVersion);
-    const int asNumbers = CompareAsNumbers(a, b);
+    const int asNumbers =
+        CompareAsNumbers(TextOf(decision.sourceVersion), TextOf(decision.targetVersion));
     if (!decision.apply)
         return source + " compares lower than " + installed + " as text" +
                (asNumbers > 0 ? ", though as numbers it is higher" : "");
-    if (decision.sourceVersion.CompareNoCase(b) == 0)
+    if (decision.sourceVersion.CompareNoCase(TextOf(decision.targetVersion)) == 0)
         return "same version as text, copied again";
     return source + " compares higher than " + installed + " as text" +
            (asNumbers < 0 ? ", though as numbers it is lower" : "");
@@ -169,7 +168,7 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
     items.clear();
     items.reserve(settings.files.size());
     const std::vector<bool> listedAgain = ListedAgainLater(settings.files);
-    bool applied = false, asked = false;
+    bool asked = false;
     for (size_t i = 0; i < settings.files.size(); ++i) {
         const char* name = TextOf(settings.files[i]);
         items.emplace_back(name, destination.empty() ? std::wstring() : ItemTarget(destination, name));
@@ -196,13 +195,14 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
                              std::to_string(freeBytes) + " free: " + planned.reason;
         if (verdict == VerdictApply || roomStop)
             neededBytes += planned.step.size;
-        if (verdict == VerdictApply)
+        if (verdict == VerdictApply) {
             appliedBytes += planned.step.size;
+            ++appliedItems;
+        }
         if (verdict == VerdictStop && outcome != OutcomeError)
             Stop(int(i), Utf8(planned.step.stopMessage));
-        applied = applied || verdict == VerdictApply;
         asked = asked || verdict == VerdictPrompt;
     }
     if (outcome != OutcomeError && outcome != OutcomeSilent)
-        outcome = asked ? OutcomePrompts : applied ? OutcomeCompletes : OutcomeNothing;
+        outcome = asked ? OutcomePrompts : appliedItems ? OutcomeCompletes : OutcomeNothing;
 }

@@ -49,6 +49,7 @@ public:
     DWORD eventError = 0;     // creating the instance event: ERROR_ALREADY_EXISTS (a
                               // run holds it, no end), or why the run ends silently
     bool allOrNothing = false;  // AllOrNothing=1: nothing stays applied after a failure
+    size_t appliedItems = 0;    // the items whose step is VerdictApply
     uint64_t appliedBytes = 0;  // the applied items' sizes, summed: with AllOrNothing=1,
                                 // the room their copies take beside the install folder
     uint64_t neededBytes = 0;   // the sizes of every item whose decision passes
