@@ -310,6 +310,20 @@ TEST(UpdtoolCheck, ReportsWhatTheUpdaterReadsAndWhereItFails)
     };
     RunCases("check", rows, [](Stage&) { return std::vector<std::string>(); });
 
+    // While a run holds the instance event, a start would end at once: a
+    // warning, not an error, as the next start goes through.
+    Stage running;
+    running.Ship("update.ini", Ini("Name=CheckRunning\r\nfile=readme.txt\r\n"));
+    running.Ship("readme.txt", "x");
+    const HANDLE event = CreateEventA(nullptr, TRUE, TRUE, "CheckRunning");
+    const ToolResult held = RunTool({"check", running.update}, running.scratch.Path());
+    CloseHandle(event);
+    EXPECT_EQ(0, held.exitCode) << held.out;
+    EXPECT_NE(std::string::npos, held.out.find("  warning: an object named \"CheckRunning\" exists "
+                                               "now (an updater running?): a start now would end "
+                                               "at once, silently\n"))
+        << held.out;
+
     ScratchDir scratch;
     const ToolResult absent = RunTool({"check", scratch.Path("absent")}, scratch.Path());
     EXPECT_EQ(2, absent.exitCode);
