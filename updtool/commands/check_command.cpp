@@ -110,13 +110,12 @@ const char* const refusalTexts[] = {
 void CheckList(const UpdateFolder& folder, const UpdatePlan& plan, Problems& problems)
 {
     const std::vector<String>& files = folder.settings.files;
-    const std::string text = TextOf(folder.fileList);
     if (files.empty()) {
         problems.Error("no items: the key file is missing or lists nothing; the updater would "
                        "copy nothing and still report the update as finished");
         return;
     }
-    if (text.find(";;") != std::string::npos)
+    if (std::string(TextOf(folder.fileList)).find(";;") != std::string::npos)
         problems.Warning("file " + Quoted(folder.fileList) + " holds an empty item (\";;\"): it is "
                          "left out");
     for (size_t i = 0; i < files.size(); ++i) {

@@ -179,7 +179,6 @@ int RunPlan(const Arguments& args)
         return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("plan", "too many arguments: one folder at most");
-    const bool json = line.Has("--json");
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
     // A relative --dest means what it means where the command was given.
     const std::wstring* given = line.Value("--dest");
@@ -219,7 +218,7 @@ int RunPlan(const Arguments& args)
         signedCheck.Sources(settings.files, &plan);
         plan.Items(settings, destination.path);
     }
-    Report report(json);
+    Report report(line.Has("--json"));
     signedCheck.Render(report);
     Render(destination, plan, report);
     report.Write();
