@@ -144,11 +144,12 @@ void CheckList(const UpdateFolder& folder, const UpdatePlan& plan, Problems& pro
 
 // What the item's step says: where the shipped item is found, its versions,
 // and where the run would go.
-void CheckItem(const ItemStep& step, ItemLocation& where, Problems& problems)
+void CheckItem(const PlannedItem& planned, Problems& problems)
 {
+    const ItemStep& step = planned.step;
+    const ItemLocation& where = planned.where;
     const std::string item = "item " + Quoted(step.item);
     if (step.verdict == VerdictMissing) {
-        LocateItem(TextOf(step.item), where);
         if (where.found != FoundArchive)
             problems.Warning(item + " is not in the folder: the updater skips it");
         else
@@ -159,9 +160,6 @@ void CheckItem(const ItemStep& step, ItemLocation& where, Problems& problems)
                              Quoted(where.entry) + " of " + where.archive);
         return;
     }
-    where.found = step.verdict == VerdictRefused ? FoundMissing
-                  : step.prompt == PromptSourceIsFolder ? FoundFolder
-                                                        : FoundFile;
     if (where.found == FoundFolder)
         problems.Error(item + " is a folder: the updater tries to copy it as a file and shows "
                        "the open prompt");
@@ -256,12 +254,12 @@ void RoomField(const UpdatePlan& plan, const std::wstring& installFolder, Report
     report.End();
 }
 
-void ItemRows(const UpdatePlan& plan, const std::vector<ItemLocation>& places, Report& report)
+void ItemRows(const UpdatePlan& plan, Report& report)
 {
-    report.Begin("items", true, places.empty() ? "" : "items:");
-    for (size_t i = 0; i < places.size(); ++i) {
-        const ItemStep& step = plan.items[i].step;
-        const ItemLocation& where = places[i];
+    report.Begin("items", true, plan.items.empty() ? "" : "items:");
+    for (const PlannedItem& planned : plan.items) {
+        const ItemStep& step = planned.step;
+        const ItemLocation& where = planned.where;
         std::string note;
         if (where.found == FoundArchive)
             note = "in " + where.archive + " as " + Quoted(where.entry);
@@ -276,8 +274,7 @@ void ItemRows(const UpdatePlan& plan, const std::vector<ItemLocation>& places, R
     report.End();
 }
 
-void Render(const UpdateFolder& folder, const UpdatePlan& plan,
-            const std::vector<ItemLocation>& places, const std::wstring& installFolder,
+void Render(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstring& installFolder,
             const Problems& problems, Report& report)
 {
     const std::string where = " in " + Utf8(CurrentFolder());
@@ -288,7 +285,7 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan,
                                            : "update.ini: not found" + where);
     Settings(folder, report);
     RoomField(plan, installFolder, report);
-    ItemRows(plan, places, report);
+    ItemRows(plan, report);
     report.Begin("problems", true, problems.found.empty() ? "" : "problems:", LayoutLines);
     for (const Problem& problem : problems.found)
         report.Row({ReportCell("severity", ReportValue::Text(SeverityName(problem.severity)),
@@ -326,7 +323,6 @@ int RunCheck(const Arguments& args)
     LintSettings(folder.bytes, problems);
 
     UpdatePlan plan;
-    std::vector<ItemLocation> places;
     std::wstring installFolder;
     if (folder.readFailure.empty()) {
         // Against the install folder the updater proposes, every item judged.
@@ -340,9 +336,8 @@ int RunCheck(const Arguments& args)
         // Without a settings file, that there are no items goes without saying.
         if (folder.Found())
             CheckList(folder, plan, problems);
-        places.resize(plan.items.size());
-        for (size_t i = 0; i < places.size(); ++i)
-            CheckItem(plan.items[i].step, places[i], problems);
+        for (const PlannedItem& planned : plan.items)
+            CheckItem(planned, problems);
         MeasureRoom(folder, plan, installFolder, problems);
         if (signedCheck.BeforeDialog(folder.settings, nullptr))
             signedCheck.Sources(folder.settings.files, nullptr);
@@ -352,7 +347,7 @@ int RunCheck(const Arguments& args)
 
     Report report(line.Has("--json"));
     signedCheck.Render(report);
-    Render(folder, plan, places, installFolder, problems, report);
+    Render(folder, plan, installFolder, problems, report);
     report.Write();
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
 }

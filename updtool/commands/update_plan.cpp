@@ -59,10 +59,12 @@ std::string PromptReason(const ItemStep& step)
     return std::string();
 }
 
-std::string MissingReason(const ItemStep& step)
+std::string MissingReason(const ItemStep& step, const ItemLocation* known)
 {
-    ItemLocation where;
-    LocateItem(TextOf(step.item), where);
+    ItemLocation located;
+    if (known == nullptr)
+        LocateItem(TextOf(step.item), located);
+    const ItemLocation& where = known ? *known : located;
     if (where.found != FoundArchive)
         return "not in the update folder";
     return "not a file in the update folder (only inside an archive: " + Quoted(where.entry) +
@@ -91,11 +93,11 @@ std::string RefusalText(const String& item)
 
 }  // namespace
 
-std::string StepReason(const ItemStep& step)
+std::string StepReason(const ItemStep& step, const ItemLocation* where)
 {
     switch (step.verdict) {
     case VerdictRefused: return "the updater refuses it before its dialog: " + RefusalText(step.item);
-    case VerdictMissing: return MissingReason(step);
+    case VerdictMissing: return MissingReason(step, where);
     case VerdictSameFile: return "its target is the shipped file itself: nothing to copy";
     case VerdictListedAgain: return "the same target is listed again later: only its last listing is applied";
     case VerdictPrompt:
@@ -187,7 +189,13 @@ void UpdatePlan::Items(const UpdateSettings& settings, const std::wstring& desti
         const ItemVerdict verdict =
             listedAgain[i] ? (planned.step.verdict = VerdictListedAgain) : PredictItemStep(planned.step, room);
         planned.reached = true;
-        planned.reason = StepReason(planned.step);
+        if (verdict == VerdictMissing)
+            LocateItem(name, planned.where);
+        else
+            planned.where.found = verdict == VerdictRefused ? FoundMissing
+                                  : planned.step.prompt == PromptSourceIsFolder ? FoundFolder
+                                                                                : FoundFile;
+        planned.reason = StepReason(planned.step, &planned.where);
         const bool roomStop = verdict == VerdictStop && planned.step.error == ERROR_DISK_FULL;
         if (roomStop)
             planned.reason = "the copies need " + std::to_string(appliedBytes + planned.step.size) +

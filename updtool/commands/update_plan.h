@@ -24,6 +24,7 @@ const char* OutcomeName(PlanOutcome outcome);
 class PlannedItem {
 public:
     ItemStep step;
+    ItemLocation where;  // judged items: where the shipped item is found
     bool reached;        // false: after the end of the run, not judged
     std::string reason;  // UTF-8
 
@@ -72,5 +73,6 @@ private:
     void Stop(int item, const std::string& message);
 };
 
-// Why a step came out as it did, in the publisher's words (UTF-8).
-std::string StepReason(const ItemStep& step);
+// Why a step came out as it did, in the publisher's words (UTF-8). where:
+// the item's location when known; else a missing item is looked up.
+std::string StepReason(const ItemStep& step, const ItemLocation* where = nullptr);
