@@ -235,45 +235,8 @@ void Settings(const UpdateFolder& folder, Report& report)
     report.End();
 }
 
-void RoomField(const UpdatePlan& plan, const std::wstring& installFolder, Report& report)
-{
-    if (!plan.allOrNothing) {
-        report.Field("allOrNothing", ReportValue::Null(), "");
-        return;
-    }
-    const bool known = plan.freeBytes != UINT64_MAX;
-    report.Line("all or nothing: the update needs " + std::to_string(plan.neededBytes) +
-                " bytes beside the install folder " + Utf8(installFolder) +
-                " (the applied items' copies, kept until the last is in place)" +
-                (known ? "; its disk has " + std::to_string(plan.freeBytes) + " free" : ""));
-    report.Begin("allOrNothing", false, "");
-    report.Row({ReportCell("installFolder", ReportValue::Text(Utf8(installFolder))),
-                ReportCell("neededBytes", ReportValue::Number(int64_t(plan.neededBytes))),
-                ReportCell("freeBytes", known ? ReportValue::Number(int64_t(plan.freeBytes))
-                                              : ReportValue::Null())});
-    report.End();
-}
-
-void ItemRows(const UpdatePlan& plan, Report& report)
-{
-    report.Begin("items", true, plan.items.empty() ? "" : "items:");
-    for (const PlannedItem& planned : plan.items) {
-        const ItemStep& step = planned.step;
-        const ItemLocation& where = planned.where;
-        std::string note;
-        if (where.found == FoundArchive)
-            note = "in " + where.archive + " as " + Quoted(where.entry);
-        // The shipped copy's version text, when the item is a file the updater takes.
-        const String version = where.found == FoundFile ? step.decision.sourceVersion : String();
-        const std::string found = FoundName(where.found);
-        const std::string kind = KindName(step.decision.kind);
-        report.Row({QuotedCell("item", TextOf(step.item)), ReportCell("kind", ReportValue::Text(kind)),
-                    ReportCell(found), ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
-                    QuotedCell("version", TextOf(version)), ReportCell(note)});
-    }
-    report.End();
-}
-
+// The document in the order it reads: where update.ini comes from, the
+// settings, the room an all-or-nothing run needs, the items, the problems.
 void Render(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstring& installFolder,
             const Problems& problems, Report& report)
 {
@@ -284,8 +247,40 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstri
                                                  at.archive + where
                                            : "update.ini: not found" + where);
     Settings(folder, report);
-    RoomField(plan, installFolder, report);
-    ItemRows(plan, report);
+
+    const bool known = plan.freeBytes != UINT64_MAX;
+    if (!plan.allOrNothing) {
+        report.Field("allOrNothing", ReportValue::Null(), "");
+    } else {
+        report.Line("all or nothing: the update needs " + std::to_string(plan.neededBytes) +
+                    " bytes beside the install folder " + Utf8(installFolder) +
+                    " (the applied items' copies, kept until the last is in place)" +
+                    (known ? "; its disk has " + std::to_string(plan.freeBytes) + " free" : ""));
+        report.Begin("allOrNothing", false, "");
+        report.Row({ReportCell("installFolder", ReportValue::Text(Utf8(installFolder))),
+                    ReportCell("neededBytes", ReportValue::Number(int64_t(plan.neededBytes))),
+                    ReportCell("freeBytes", known ? ReportValue::Number(int64_t(plan.freeBytes))
+                                                  : ReportValue::Null())});
+        report.End();
+    }
+
+    report.Begin("items", true, plan.items.empty() ? "" : "items:");
+    for (const PlannedItem& planned : plan.items) {
+        const ItemLocation& place = planned.where;
+        const std::string note =
+            place.found == FoundArchive ? "in " + place.archive + " as " + Quoted(place.entry) : "";
+        // The shipped copy's version text, when the item is a file the updater takes.
+        const String version =
+            place.found == FoundFile ? planned.step.decision.sourceVersion : String();
+        const std::string found = FoundName(place.found);
+        const std::string kind = KindName(planned.step.decision.kind);
+        report.Row({QuotedCell("item", TextOf(planned.step.item)),
+                    ReportCell("kind", ReportValue::Text(kind)), ReportCell(found),
+                    ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
+                    QuotedCell("version", TextOf(version)), ReportCell(note)});
+    }
+    report.End();
+
     report.Begin("problems", true, problems.found.empty() ? "" : "problems:", LayoutLines);
     for (const Problem& problem : problems.found)
         report.Row({ReportCell("severity", ReportValue::Text(SeverityName(problem.severity)),

@@ -94,25 +94,8 @@ ReportCell VersionCell(const char* key, const PlannedItem& planned, const String
                       versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-");
 }
 
-void Items(const UpdatePlan& plan, Report& report)
-{
-    report.Begin("items", true, plan.items.empty() ? "items: none" : "items:");
-    if (!plan.items.empty())
-        report.Row({ReportCell("action"), ReportCell("item"), ReportCell("kind"),
-                    ReportCell("source"), ReportCell("installed"), ReportCell("reason")});
-    for (const PlannedItem& planned : plan.items) {
-        const UpdateDecision& decision = planned.step.decision;
-        const std::string action = ActionName(planned), kind = KindName(decision.kind);
-        report.Row({ReportCell(action), QuotedCell("item", TextOf(planned.step.item)),
-                    ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
-                    PlainCell("kind", kind), ReportCell("action", ReportValue::Text(action)),
-                    VersionCell("sourceVersion", planned, decision.sourceVersion),
-                    VersionCell("targetVersion", planned, decision.targetVersion),
-                    PlainCell("reason", planned.reason)});
-    }
-    report.End();
-}
-
+// The document in the order it reads: the destination, the record, the
+// mode, the items, how the run ends.
 void Render(const Destination& destination, const UpdatePlan& plan, Report& report)
 {
     // Each item's target is the destination, a backslash and the item.
@@ -136,7 +119,21 @@ void Render(const Destination& destination, const UpdatePlan& plan, Report& repo
                        "are put in place, or none"
                      : "mode: item by item: each item is put in place as it is copied");
     report.Field("appliedBytes", ReportValue::Number(int64_t(plan.appliedBytes)), "");
-    Items(plan, report);
+    report.Begin("items", true, plan.items.empty() ? "items: none" : "items:");
+    if (!plan.items.empty())
+        report.Row({ReportCell("action"), ReportCell("item"), ReportCell("kind"),
+                    ReportCell("source"), ReportCell("installed"), ReportCell("reason")});
+    for (const PlannedItem& planned : plan.items) {
+        const UpdateDecision& decision = planned.step.decision;
+        const std::string action = ActionName(planned), kind = KindName(decision.kind);
+        report.Row({ReportCell(action), QuotedCell("item", TextOf(planned.step.item)),
+                    ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
+                    PlainCell("kind", kind), ReportCell("action", ReportValue::Text(action)),
+                    VersionCell("sourceVersion", planned, decision.sourceVersion),
+                    VersionCell("targetVersion", planned, decision.targetVersion),
+                    PlainCell("reason", planned.reason)});
+    }
+    report.End();
     report.Field("outcome", ReportValue::Text(OutcomeName(plan.outcome)),
                  "outcome: " + OutcomeText(plan));
     const bool stops = plan.outcome == OutcomeError || plan.outcome == OutcomeSilent;
