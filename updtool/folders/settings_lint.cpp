@@ -95,14 +95,24 @@ public:
     // Lines as an editor numbers them: CR LF, a lone LF and a lone CR each end one.
     void Lines()
     {
-        size_t number = 1, start = 0, next = 0;
+        size_t number = 0, start = 0, next = 0;
         for (size_t i = 0; i <= text_.size(); ++i) {
             if (i < text_.size() && text_[i] != '\r' && text_[i] != '\n')
                 continue;
-            TakeLine(number++, text_.substr(start, i - start), ReadAs(record_, next, start));
+            const std::string line = text_.substr(start, i - start);
+            const SettingsPartRead* read = ReadAs(record_, next, start);
             if (i + 1 < text_.size() && text_[i] == '\r' && text_[i + 1] == '\n')
                 ++i;
             start = i + 1;
+            // A byte-order mark is an error of its own (Utf8Evidence).
+            const bool marked = ++number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0;
+            const std::string trimmed = Trim(marked ? line.substr(3) : line);
+            if (trimmed.empty() || std::strchr(";#'", trimmed[0]))
+                continue;
+            if (trimmed[0] == '[')
+                HeaderLine(number, line, trimmed, marked ? nullptr : read);
+            else
+                KeyLine(number, line, trimmed, read);
         }
     }
 
@@ -125,19 +135,6 @@ public:
     }
 
 private:
-    void TakeLine(size_t number, const std::string& line, const SettingsPartRead* read)
-    {
-        // A byte-order mark is an error of its own (Utf8Evidence).
-        const bool marked = number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0;
-        const std::string trimmed = Trim(marked ? line.substr(3) : line);
-        if (trimmed.empty() || std::strchr(";#'", trimmed[0]))
-            return;
-        if (trimmed[0] == '[')
-            HeaderLine(number, line, trimmed, marked ? nullptr : read);
-        else
-            KeyLine(number, line, trimmed, read);
-    }
-
     void HeaderLine(size_t number, const std::string& line, const std::string& trimmed,
                     const SettingsPartRead* read)
     {
