@@ -45,6 +45,13 @@ const char* const planUsage =
 
 namespace {
 
+// The document's words for the run's end, by PlanOutcome, and for what the
+// updater does with an item, by ItemVerdict (a refused item ends the run
+// before any step: "not reached").
+const char* const outcomeNames[] = {"completes", "prompts", "nothing", "error", "silent"};
+const char* const actionNames[] = {"not reached", "missing", "skip", "skip",
+                                   "prompt",      "apply",   "stop", "skip"};
+
 class Destination {
 public:
     std::wstring path;
@@ -125,7 +132,9 @@ void Render(const Destination& destination, const UpdatePlan& plan, Report& repo
                     ReportCell("source"), ReportCell("installed"), ReportCell("reason")});
     for (const PlannedItem& planned : plan.items) {
         const UpdateDecision& decision = planned.step.decision;
-        const std::string action = ActionName(planned), kind = KindName(decision.kind);
+        const std::string action =
+            actionNames[planned.reached ? planned.step.verdict : VerdictRefused];
+        const std::string kind = KindName(decision.kind);
         report.Row({ReportCell(action), QuotedCell("item", TextOf(planned.step.item)),
                     ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
                     PlainCell("kind", kind), ReportCell("action", ReportValue::Text(action)),
@@ -134,7 +143,7 @@ void Render(const Destination& destination, const UpdatePlan& plan, Report& repo
                     PlainCell("reason", planned.reason)});
     }
     report.End();
-    report.Field("outcome", ReportValue::Text(OutcomeName(plan.outcome)),
+    report.Field("outcome", ReportValue::Text(outcomeNames[plan.outcome]),
                  "outcome: " + OutcomeText(plan));
     const bool stops = plan.outcome == OutcomeError || plan.outcome == OutcomeSilent;
     report.Field("stops", ReportValue::Flag(stops), "");

@@ -111,20 +111,6 @@ std::string StepReason(const ItemStep& step, const ItemLocation* where)
     return DecisionReason(step.decision, step.target);
 }
 
-const char* ActionName(const PlannedItem& planned)
-{
-    // By ItemVerdict; a refused item ends the run before any step.
-    static const char* const names[] = {"not reached", "missing", "skip", "skip",
-                                        "prompt",      "apply",   "stop", "skip"};
-    return names[planned.reached ? planned.step.verdict : VerdictRefused];
-}
-
-const char* OutcomeName(PlanOutcome outcome)
-{
-    static const char* const names[] = {"completes", "prompts", "nothing", "error", "silent"};
-    return names[outcome];
-}
-
 void UpdatePlan::Stop(int item, const std::string& message)
 {
     outcome = OutcomeError;

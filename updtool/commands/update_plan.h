@@ -19,7 +19,6 @@ enum PlanOutcome {
     OutcomeError,      // the error box
     OutcomeSilent,     // the run ends at once without a word
 };
-const char* OutcomeName(PlanOutcome outcome);
 
 class PlannedItem {
 public:
@@ -32,11 +31,6 @@ public:
         : step(item, target), reached(false) {}
     virtual ~PlannedItem() {}
 };
-
-// What the updater does with the item, by its step: "apply", "skip" (the
-// installed copy kept, or nothing to copy), "missing", "prompt" (Ignore skips
-// it, Abort ends the run), "stop" (the error box), or "not reached".
-const char* ActionName(const PlannedItem& planned);
 
 class UpdatePlan {
 public:
