@@ -101,6 +101,9 @@ void CheckName(const String& name, DWORD error, Problems& problems)
                        "): the updater would end at once, silently, without updating");
 }
 
+// The document's words for where an item is found, by ItemFound.
+const char* const foundNames[] = {"file", "folder", "archive", "missing"};
+
 // Why the updater refuses an item, in words, by ItemRefusal.
 const char* const refusalTexts[] = {
     "", "it has a \"..\" part", "it begins with a separator (root-relative, UNC or device path)",
@@ -170,7 +173,8 @@ void CheckItem(const PlannedItem& planned, Problems& problems)
     if (step.decision.kind == ItemExecutable && step.decision.sourceVersion.IsEmpty())
         problems.Warning(item + " has no FileVersion: the updater copies it only where the "
                          "installed copy has none");
-    const uint32_t format = step.decision.kind == ItemArchive ? ArchiveFormat(TextOf(step.item)) : 2;
+    const uint32_t format =
+        step.decision.kind == ItemArchive ? ArchiveFormat(TextOf(step.item)) : 2;
     if (format != 2)
         problems.Warning(item + " is an archive of format " + std::to_string(format) +
                          ": its revision reads as \"0\", so it replaces only an installed copy "
@@ -272,7 +276,7 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstri
         // The shipped copy's version text, when the item is a file the updater takes.
         const String version =
             place.found == FoundFile ? planned.step.decision.sourceVersion : String();
-        const std::string found = FoundName(place.found);
+        const std::string found = foundNames[place.found];
         const std::string kind = KindName(planned.step.decision.kind);
         report.Row({QuotedCell("item", TextOf(planned.step.item)),
                     ReportCell("kind", ReportValue::Text(kind)), ReportCell(found),

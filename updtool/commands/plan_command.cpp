@@ -160,22 +160,6 @@ void Render(const Destination& destination, const UpdatePlan& plan, Report& repo
     report.End();
 }
 
-// The destination the updater proposes, as it finds it.
-void FromRegistry(const UpdateSettings& settings, Destination& destination)
-{
-    String notice;
-    LocateInstallDirectory(settings, destination.path, notice);
-    const std::string entry = "HKLM\\SOFTWARE\\" + ShownName(TextOf(settings.brand)) + "\\" +
-                              ShownName(TextOf(settings.name)) + ", value execute";
-    destination.from = "registry";
-    destination.origin = "from " + entry;
-    if (!notice.IsEmpty()) {
-        destination.from = "program-files";
-        destination.origin = "the program-files folder: " + entry + ", gives none";
-        destination.notice = TextOf(notice);
-    }
-}
-
 }  // namespace
 
 int RunPlan(const Arguments& args)
@@ -216,8 +200,18 @@ int RunPlan(const Arguments& args)
             destination.origin = "not asked: the run ends before its dialog";
         plan.Items(settings, std::wstring());
     } else {
-        if (!given)
-            FromRegistry(settings, destination);
+        if (!given) {
+            // The destination the updater proposes, as it finds it.
+            String notice;
+            LocateInstallDirectory(settings, destination.path, notice);
+            const std::string entry = "HKLM\\SOFTWARE\\" + ShownName(TextOf(settings.brand)) +
+                                      "\\" + ShownName(TextOf(settings.name)) + ", value execute";
+            destination.from = notice.IsEmpty() ? "registry" : "program-files";
+            destination.origin = notice.IsEmpty()
+                                     ? "from " + entry
+                                     : "the program-files folder: " + entry + ", gives none";
+            destination.notice = TextOf(notice);
+        }
         if (destination.path.empty())
             throw ToolError("no destination: neither the product's registry entry nor the "
                             "program-files folder gives one; give one with --dest");

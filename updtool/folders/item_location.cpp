@@ -43,9 +43,3 @@ void LocateOpened(const ArchiveFile& file, const char* name, ItemLocation& where
     sought.Replace("\\\\", "\\");
     where.longerName = lstrlenA(TextOf(file.name)) > lstrlenA(TextOf(sought));
 }
-
-const char* FoundName(ItemFound found)
-{
-    static const char* const names[] = {"file", "folder", "archive", "missing"};
-    return names[found];
-}

@@ -32,6 +32,3 @@ void LocateItem(const char* name, ItemLocation& where);
 // or the entry of an archive the lookup chose.
 class ArchiveFile;
 void LocateOpened(const ArchiveFile& file, const char* name, ItemLocation& where);
-
-// "file", "folder", "archive", "missing".
-const char* FoundName(ItemFound found);
