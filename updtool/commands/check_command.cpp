@@ -89,18 +89,6 @@ void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
                        ": the updater would show its error box and end");
 }
 
-// What creating the instance event gave the plan's stage before the dialog.
-void CheckName(const String& name, DWORD error, Problems& problems)
-{
-    if (error == ERROR_ALREADY_EXISTS)
-        problems.Warning("an object named " + Quoted(name) + " exists now (an updater running?): "
-                         "a start now would end at once, silently");
-    else if (error)
-        problems.Error("Name " + Quoted(name) + " cannot name the instance event (creating it "
-                       "fails with error " + std::to_string(error) +
-                       "): the updater would end at once, silently, without updating");
-}
-
 // The document's words for where an item is found, by ItemFound.
 const char* const foundNames[] = {"file", "folder", "archive", "missing"};
 
@@ -202,8 +190,9 @@ void MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan,
 }
 
 // The keys that name and title the run: left out, the updater runs as
-// "Quillmark"'s "Installer" and looks for that product's install folder.
-void CheckNaming(const UpdateFolder& folder, Problems& problems)
+// "Quillmark"'s "Installer" and looks for that product's install folder. And
+// what creating the instance event gave the plan's stage before the dialog.
+void CheckNaming(const UpdateFolder& folder, const UpdatePlan& plan, Problems& problems)
 {
     std::string keys, values;
     for (const SettingView& view : folder.views) {
@@ -212,9 +201,18 @@ void CheckNaming(const UpdateFolder& folder, Problems& problems)
         keys += (keys.empty() ? "" : ", ") + std::string(view.key);
         values += (values.empty() ? "" : ", ") + std::string(view.key) + " " + Quoted(view.value);
     }
-    if (!keys.empty())
+    // Without a settings file, that every key is left out goes without saying.
+    if (!keys.empty() && folder.Found())
         problems.Warning(keys + (keys.find(',') == std::string::npos ? " is" : " are") +
                          " not read from [update]: the updater uses its defaults (" + values + ")");
+    const std::string name = Quoted(folder.settings.name);
+    if (plan.eventError == ERROR_ALREADY_EXISTS)
+        problems.Warning("an object named " + name + " exists now (an updater running?): a start "
+                         "now would end at once, silently");
+    else if (plan.eventError)
+        problems.Error("Name " + name + " cannot name the instance event (creating it fails with "
+                       "error " + std::to_string(plan.eventError) +
+                       "): the updater would end at once, silently, without updating");
 }
 
 // Each setting a plain text, as the updater sees it; the keys that kept
@@ -329,9 +327,7 @@ int RunCheck(const Arguments& args)
         String notice;
         LocateInstallDirectory(folder.settings, installFolder, notice);
         plan.Items(folder.settings, installFolder, true);
-        if (folder.Found())
-            CheckNaming(folder, problems);
-        CheckName(folder.settings.name, plan.eventError, problems);
+        CheckNaming(folder, plan, problems);
         // Without a settings file, that there are no items goes without saying.
         if (folder.Found())
             CheckList(folder, plan, problems);
