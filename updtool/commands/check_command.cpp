@@ -157,7 +157,7 @@ void CheckItem(const PlannedItem& planned, Problems& problems)
     if (where.found != FoundFile)
         return;
     if (step.prompt == PromptSourceUnreadable)
-        problems.Error(item + ": " + StepReason(step));
+        problems.Error(item + ": " + planned.reason);
     if (step.decision.kind == ItemExecutable && step.decision.sourceVersion.IsEmpty())
         problems.Warning(item + " has no FileVersion: the updater copies it only where the "
                          "installed copy has none");
@@ -168,9 +168,9 @@ void CheckItem(const PlannedItem& planned, Problems& problems)
                          ": its revision reads as \"0\", so it replaces only an installed copy "
                          "whose revision text is \"0\" or sorts lower");
     if (step.verdict == VerdictStop && step.error != ERROR_DISK_FULL)
-        problems.Error(item + ": " + StepReason(step));
+        problems.Error(item + ": " + planned.reason);
     else if (step.verdict == VerdictPrompt && step.prompt != PromptSourceUnreadable)
-        problems.Warning(item + " at " + Utf8(step.target) + ": " + StepReason(step));
+        problems.Warning(item + " at " + Utf8(step.target) + ": " + planned.reason);
 }
 
 // With AllOrNothing=1: the room the update's copies take beside the
