@@ -8,11 +8,6 @@
 #include "update/settings_reader.h"
 #include "updtool/console/text_conversion.h"
 
-bool UpdateFolder::Found() const
-{
-    return settingsAt.found == FoundFile || settingsAt.found == FoundArchive;
-}
-
 namespace {
 
 // The settings file through the file object the reader uses: plain, or an

@@ -42,7 +42,7 @@ public:
     virtual ~UpdateFolder() {}
 
     // Whether update.ini was found to read.
-    bool Found() const;
+    bool Found() const { return settingsAt.found == FoundFile || settingsAt.found == FoundArchive; }
 
     // Reads update.ini of the current folder; call once. When the read raises,
     // readFailure says what, and settings hold what was read before.
