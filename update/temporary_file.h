@@ -17,6 +17,8 @@
 // (upd<four hex digits>.tmp), its journals and their run's files. Recovery
 // looks for nothing else.
 const wchar_t kUpdaterPrefix[] = L"upd";
+// How the publisher's tool names what it writes beside its targets.
+const wchar_t kToolPrefix[] = L"updtool";
 
 class TemporaryFile {
 public:

@@ -20,7 +20,7 @@ PakBuilder::PakBuilder(uint32_t version, int32_t revision, int level, const std:
     : entries(0), compressedEntries(0), dataRead(0), version_(version), revision_(revision),
       level_(level), dataSize_(0), in_(kChunk), out_(kChunk), stream_(), streamReady_(false)
 {
-    if (!data_.Create(folder, L"updtool"))
+    if (!data_.Create(folder, kToolPrefix))
         ThrowSystemError("cannot create a temporary data file in " + Utf8(folder), folder);
     dataReader_.Reset(CreateFileW(data_.Path().c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -173,7 +173,7 @@ public:
         // A new file under a name nobody holds: nothing that lies there, or
         // a link planted under a temporary name, is ever written through.
         TemporaryFile out;
-        if (!out.Create(ContainingFolder(target), L"updtool"))
+        if (!out.Create(ContainingFolder(target), kToolPrefix))
             return Refuse(name, SystemErrorText("cannot create a file beside it", GetLastError(),
                                                 target));
         try {

@@ -67,7 +67,7 @@ void WriteBeside(const std::wstring& folder, const char* name, const void* data,
 {
     const std::wstring target = folder + L"\\" + WideFrom932(name);
     TemporaryFile file;
-    if (!file.Create(folder, L"updtool"))
+    if (!file.Create(folder, kToolPrefix))
         ThrowSystemError("cannot create a new file beside " + Shown(target), target);
     file.Write(data, uint32_t(size));
     if (!file.Flush() || !file.RenameOver(target, true))

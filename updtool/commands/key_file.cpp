@@ -1,8 +1,8 @@
 #include "updtool/commands/key_file.h"
 
 #include <windows.h>
-#include <wincrypt.h>
 #include <algorithm>
+#include <cstring>
 #include <vector>
 #include "base/owned.h"
 #include "updtool/console/command_line.h"
@@ -18,30 +18,55 @@ const Bytes kCurveOid = {0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0
 const Bytes kPkcs8Algorithm = {0x06, 0x07, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x02, 0x01, 0x06, 0x08,
                                0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07};
 
-// Base64 as openssl writes PEM (lines of 64 characters, each ended by "\n")
-// and reads it, by the system's own coder.
+// Base64 as openssl writes PEM: lines of 64 characters, each ended by "\n".
+const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
 std::string Base64Lines(const Bytes& data)
 {
-    const DWORD flags = CRYPT_STRING_BASE64 | CRYPT_STRING_NOCR;
-    DWORD size = 0;
-    std::string text;
-    if (CryptBinaryToStringA(data.data(), DWORD(data.size()), flags, nullptr, &size))
-        text.resize(size);
-    if (text.empty() ||
-        !CryptBinaryToStringA(data.data(), DWORD(data.size()), flags, &text[0], &size))
-        ThrowSystemError("cannot write the key in base64");
-    text.resize(size);
-    return text;
+    std::string text, line;
+    for (size_t i = 0; i < data.size(); i += 3) {
+        const uint32_t n = uint32_t(data[i]) << 16 | (i + 1 < data.size() ? data[i + 1] << 8 : 0) |
+                           (i + 2 < data.size() ? data[i + 2] : 0);
+        line += kBase64[n >> 18];
+        line += kBase64[n >> 12 & 63];
+        line += i + 1 < data.size() ? kBase64[n >> 6 & 63] : '=';
+        line += i + 2 < data.size() ? kBase64[n & 63] : '=';
+        if (line.size() == 64) {
+            text += line + "\n";
+            line.clear();
+        }
+    }
+    return line.empty() ? text : text + line + "\n";
 }
 
 bool FromBase64(const std::string& text, Bytes& data)
 {
-    DWORD size = DWORD(text.size());
-    data.resize(size + 1);
-    if (!CryptStringToBinaryA(text.data(), DWORD(text.size()), CRYPT_STRING_BASE64, data.data(),
-                              &size, nullptr, nullptr))
+    uint32_t bits = 0;
+    int count = 0, padding = 0;
+    for (char c : text) {
+        if (c == '\n' || c == '\r' || c == ' ' || c == '\t')
+            continue;
+        if (c == '=') {
+            ++padding;
+            continue;
+        }
+        const char* at = strchr(kBase64, c);
+        if (c == '\0' || !at || padding)
+            return false;
+        bits = bits << 6 | uint32_t(at - kBase64);
+        if (++count == 4) {
+            data.push_back(static_cast<unsigned char>(bits >> 16));
+            data.push_back(static_cast<unsigned char>(bits >> 8));
+            data.push_back(static_cast<unsigned char>(bits));
+            count = 0;
+        }
+    }
+    if (count == 1 || padding > 2)
         return false;
-    data.resize(size);
+    if (count >= 2)
+        data.push_back(static_cast<unsigned char>(bits >> (count == 2 ? 4 : 10)));
+    if (count == 3)
+        data.push_back(static_cast<unsigned char>(bits >> 2));
     return true;
 }
 

@@ -132,7 +132,7 @@ public:
         const std::wstring target = out_ + L"\\" + relative;
         Folder(ContainingFolder(target));
         TemporaryFile file;
-        if (!file.Create(ContainingFolder(target), L"updtool"))
+        if (!file.Create(ContainingFolder(target), kToolPrefix))
             ThrowSystemError("cannot create a file beside " + Shown(target), target);
         try {
             if (source.empty())

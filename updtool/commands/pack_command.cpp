@@ -233,7 +233,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
     const NamePatterns store(request.storePatterns);
     const std::wstring folder = ContainingFolder(request.out);
     TemporaryFile archive;
-    if (!archive.Create(folder, L"updtool"))
+    if (!archive.Create(folder, kToolPrefix))
         ThrowSystemError("cannot create a new file beside " + request.outShown, request.out);
     PakBuilder builder(uint32_t(request.format), request.revision, int(request.level), folder);
     Progress progress("pack", ErrIsConsole() && !request.quiet);

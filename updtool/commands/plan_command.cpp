@@ -51,6 +51,8 @@ namespace {
 const char* const outcomeNames[] = {"completes", "prompts", "nothing", "error", "silent"};
 const char* const actionNames[] = {"not reached", "missing", "skip", "skip",
                                    "prompt",      "apply",   "stop", "skip"};
+static_assert(sizeof actionNames / sizeof *actionNames == VerdictListedAgain + 1, "a name per verdict");
+static_assert(sizeof outcomeNames / sizeof *outcomeNames == OutcomeSilent + 1, "a name per outcome");
 
 class Destination {
 public:
