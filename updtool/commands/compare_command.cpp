@@ -76,6 +76,7 @@ public:
         walk.Run();
         files_.swap(walk.files);
         unnamed_.swap(walk.refusals);
+        Index();
     }
 
     // The entries other delivers (a later one of a name met before never
@@ -87,7 +88,8 @@ public:
         sameAs = " the same in both archives, ";
         otherDigests_.Compute(other, data);
         std::unordered_set<LookupKey> seen;
-        return WalkIndex(other, [&](uint32_t entry, const ArchiveIndex&, const IndexRecord& record) {
+        const std::string damage = WalkIndex(other, [&](uint32_t entry, const ArchiveIndex&,
+                                                        const IndexRecord& record) {
             SourceFile file;
             file.name.assign(record.name, NameTextLength(record.name, record.nameLength));
             file.size = record.size;
@@ -97,15 +99,8 @@ public:
             }
             return true;
         });
-    }
-
-    // Called once, after the folder or archive is read.
-    void Index()
-    {
-        keys_.reserve(files_.size());
-        for (size_t i = 0; i < files_.size(); ++i)
-            keys_.emplace(LookupKeyOf(files_[i].name), i);
-        matched_.assign(files_.size(), false);
+        Index();
+        return damage;
     }
 
     // The status of an entry of this key, size and digest (null when it
@@ -137,6 +132,14 @@ public:
     }
 
 private:
+    void Index()
+    {
+        keys_.reserve(files_.size());
+        for (size_t i = 0; i < files_.size(); ++i)
+            keys_.emplace(LookupKeyOf(files_[i].name), i);
+        matched_.assign(files_.size(), false);
+    }
+
     const Sha256::Digest& Digest(const std::wstring& path)
     {
         // Opened by handle, not through ArchiveFile: a file gone since the
@@ -254,7 +257,6 @@ int RunCompare(const Arguments& args)
         otherDamage = counterpart.ReadArchive(other, otherData, otherShown);
     if (!otherDamage.empty())
         return Fail("compare", otherShown + " is damaged: " + otherDamage, ExitProblems);
-    counterpart.Index();
     Comparison comparison;
     const std::string damage = CompareEntries(archive, data, counterpart, comparison);
     if (!damage.empty())
