@@ -3,7 +3,7 @@
 #include "app/resource_ids.h"
 #include "app/run_state.h"
 #include "app/folder_browser.h"
-#include "base/run_log.h"
+#include "system/run_log.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 

@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 #include "base/owned.h"
-#include "base/run_log.h"
+#include "system/run_log.h"
 #include "base/text_932.h"
 
 namespace {

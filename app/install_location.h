@@ -1,6 +1,6 @@
 #pragma once
 #include <string>
-#include "update/update_settings.h"
+#include "settings/update_settings.h"
 
 // destination := the installed product's folder from the registry. When the
 // product's entry yields nothing, the notice (caption "エラー", OK) is shown

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include "app/run_sequence.h"
-#include "base/dll_search.h"
-#include "base/junction_trust.h"
+#include "system/dll_search.h"
+#include "system/junction_trust.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 #include "base/exceptions.h"
-#include "base/message_box.h"
+#include "system/message_box.h"
 #include "base/messages.h"
-#include "base/run_log.h"
+#include "system/run_log.h"
 #include "base/text_932.h"
 
 bool PromptOpenFailure(const std::wstring& path)

@@ -8,23 +8,23 @@
 #include "app/open_failure_prompt.h"
 #include "app/progress_window.h"
 #include "app/resource_ids.h"
-#include "app/run_record.h"
+#include "app/record_start.h"
 #include "app/run_state.h"
 #include "base/exceptions.h"
-#include "base/message_box.h"
+#include "system/message_box.h"
 #include "base/messages.h"
 #include "base/owned.h"
-#include "base/run_log.h"
+#include "system/run_log.h"
 #include "base/text_932.h"
-#include "pak/open_failure.h"
+#include "paths/open_failure.h"
 #include "paths/wide_paths.h"
-#include "update/file_update.h"
+#include "update/replacement_run.h"
 #include "update/instance_event.h"
-#include "update/interrupted_update.h"
+#include "journal/recovery.h"
 #include "update/item_record.h"
-#include "update/item_rule.h"
+#include "paths/item_rule.h"
 #include "update/item_step.h"
-#include "update/signed_update.h"
+#include "trust/signed_update.h"
 
 namespace {
 const uint32_t statusNoMemory = 0xC0000017u;
@@ -141,7 +141,7 @@ void UpdateFiles(const std::vector<String>& files, const std::wstring& destinati
         check->CheckSources(files, BeginCheck, ProgressWindow::OnChunk, &progress);
     // Declared after the window: a failure puts the targets back before the
     // window goes, and both before the error box.
-    FileUpdate update(destinationDir, files, allOrNothing);
+    ReplacementRun update(destinationDir, files, allOrNothing);
     // Strictly item by item: an item is decided at its turn, so a failure
     // ends the run after every item before it was applied.
     const std::vector<bool> listedAgain = ListedAgainLater(files);

@@ -28,7 +28,7 @@ void RunAndReport(const std::function<void()>& steps);
 // (TakeItemStep: skipped when missing or kept by its version, an archive
 // checked before its copy) and, when it passes, the item is copied to
 // destinationDir + "\" + item. allOrNothing: the copies take their places
-// only once all are made, or none does (FileUpdate). Once the update has run
+// only once all are made, or none does (ReplacementRun). Once the update has run
 // delayMs and is still copying, the progress window shows (titled caption);
 // it is gone when this returns or raises. Raises OCErrorException when a
 // step or a copy fails; items copied before stay copied. check: when given,

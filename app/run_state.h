@@ -4,7 +4,7 @@
 
 #include <string>
 #include "base/string.h"
-#include "update/update_settings.h"
+#include "settings/update_settings.h"
 
 extern UpdateSettings updateSettings;
 // The destination (install) folder: proposed from the registry, confirmed in

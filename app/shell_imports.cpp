@@ -1,7 +1,7 @@
 // The shell, COM and common-control functions the updater calls, bound on
-// first use (see base/late_binding.h).
+// first use (see system/late_binding.h).
 
-#include "base/late_binding.h"
+#include "system/late_binding.h"
 
 LATE_LIBRARY(lateShell32, "shell32.dll");
 LATE_LIBRARY(lateOle32, "ole32.dll");

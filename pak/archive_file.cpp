@@ -6,7 +6,7 @@
 #include "base/text_932.h"
 #include "pak/archive_entry.h"
 #include "pak/archive_search.h"
-#include "pak/open_failure.h"
+#include "paths/open_failure.h"
 #include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 

@@ -132,8 +132,8 @@ case $mode in
     llvm-profdata-14 merge -sparse "$dir"/*.profraw -o "$dir/corpora.profdata"
     # The readers: the archive read side, the settings, manifest and signature readers.
     files=()
-    for f in "$root"/pak/*.cpp "$root/update/settings_reader.cpp" \
-             "$root/update/update_manifest.cpp" "$root/update/update_signature.cpp"; do
+    for f in "$root"/pak/*.cpp "$root/settings/settings_reader.cpp" \
+             "$root/trust/update_manifest.cpp" "$root/trust/update_signature.cpp"; do
       [ "$(basename "$f")" = archive_write.cpp ] || files+=("$f")
     done
     # Each target brings its own LLVMFuzzerTestOneInput; llvm-cov warns that

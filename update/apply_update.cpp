@@ -9,13 +9,13 @@
 #include "base/exceptions.h"
 #include "base/messages.h"
 #include "base/owned.h"
-#include "base/run_log.h"
+#include "system/run_log.h"
 #include "base/string.h"
 #include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "paths/wide_paths.h"
-#include "update/lock_retry.h"
-#include "update/target_probe.h"
+#include "paths/lock_retry.h"
+#include "paths/target_probe.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 #include <windows.h>
 #include <cstdint>
 #include <string>
-#include "update/temporary_file.h"
+#include "base/progress.h"
+#include "paths/temporary_file.h"
 
 // force: what happens to a target that exists.
 enum : int {
@@ -19,8 +20,6 @@ enum : int {
 const uint32_t kKeepCreatedAttributes = 0xFFFFFFFFu;  // the target's as created
 const uint32_t kNoReadOnly = 0xFFFFFFFEu;  // the source's, read-only left out
 
-// Called after every chunk with the chunk's byte count.
-typedef void (*ProgressFunction)(uint32_t bytes, void* user);
 
 // source: a name of the product's in code page 932, opened through
 // ArchiveFile (a plain file or an archive entry).

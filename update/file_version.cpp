@@ -4,7 +4,7 @@
 
 #include "base/buffer.h"
 #include "base/text_932.h"
-#include "update/version_library.h"
+#include "system/version_library.h"
 
 void GetFileVersionText(const char* path, String& result)
 {

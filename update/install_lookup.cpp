@@ -1,9 +1,9 @@
 #include "update/install_lookup.h"
 
-#include "base/run_log.h"
+#include "system/run_log.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
-#include "update/registry_key.h"
+#include "system/registry_key.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 #include "base/string.h"
-#include "update/update_settings.h"
+#include "settings/update_settings.h"
 
 // destination := the folder of the program recorded under HKLM, key
 // SOFTWARE\<brand>\<name>, value "execute" (UTF-16, as the system holds it).

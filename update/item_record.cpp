@@ -1,6 +1,6 @@
 #include "update/item_record.h"
 
-#include "base/run_log.h"
+#include "system/run_log.h"
 
 namespace {
 

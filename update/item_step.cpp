@@ -9,9 +9,9 @@
 #include "pak/archive_check.h"
 #include "pak/archive_search.h"
 #include "paths/wide_paths.h"
-#include "update/folder_guard.h"
-#include "update/item_rule.h"
-#include "update/target_probe.h"
+#include "paths/folder_guard.h"
+#include "paths/item_rule.h"
+#include "paths/target_probe.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <new>
 #include <string>
-#include "base/dll_search.h"
+#include "system/dll_search.h"
 #include "base/exceptions.h"
 #include "project_version.h"
 #include "updtool/commands/commands.h"

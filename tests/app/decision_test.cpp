@@ -9,7 +9,7 @@
 #include "app/run_sequence.h"
 #include "update/item_step.h"
 #include "update/update_decision.h"
-#include "update/update_settings.h"
+#include "settings/update_settings.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/archive_writer.h"
 #include "tests/support/folder_link.h"

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "app/install_location.h"
-#include "update/registry_key.h"
+#include "system/registry_key.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/message_box_answerer.h"

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <string>
-#include "base/p256_key.h"
-#include "base/sha256.h"
+#include "system/p256_key.h"
+#include "system/sha256.h"
 
 namespace {
 

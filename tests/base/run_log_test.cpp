@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-#include "base/run_log.h"
+#include "system/run_log.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {

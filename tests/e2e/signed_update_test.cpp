@@ -7,9 +7,9 @@
 
 #include <functional>
 #include "app/resource_ids.h"
-#include "base/p256_key.h"
-#include "update/update_anchor.h"
-#include "update/update_manifest.h"
+#include "system/p256_key.h"
+#include "trust/update_anchor.h"
+#include "trust/update_manifest.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "tests/e2e/e2e_fixture.h"
 #include "tests/support/folder_link.h"
-#include "update/journal_format.h"
+#include "journal/journal_format.h"
 
 #include <cstdio>
 #include <random>

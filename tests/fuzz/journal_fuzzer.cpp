@@ -3,8 +3,8 @@
 
 #include <string>
 #include "tests/fuzz/fuzz_checks.h"
-#include "update/journal_format.h"
-#include "update/journal_judge.h"
+#include "journal/journal_format.h"
+#include "journal/journal_judge.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,7 +4,7 @@
 
 #include <string>
 #include "tests/fuzz/fuzz_checks.h"
-#include "update/update_manifest.h"
+#include "trust/update_manifest.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -7,7 +7,7 @@
 #include "pak/archive_search.h"
 #include "tests/fuzz/fuzz_checks.h"
 #include "tests/support/archive_writer.h"
-#include "update/settings_reader.h"
+#include "settings/settings_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,7 +4,7 @@
 #include <vector>
 #include "pak/archive_revision.h"
 #include "base/text_932.h"
-#include "pak/open_failure.h"
+#include "paths/open_failure.h"
 #include "tests/pak/pak_fixture.h"
 #include "tests/support/message_box_answerer.h"
 

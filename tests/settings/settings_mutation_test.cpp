@@ -1,7 +1,7 @@
 // Random and corrupted settings texts: every search ends, never touches the
 // text, and whatever it returns could only have come from a key line.
 
-#include "update/settings_reader.h"
+#include "settings/settings_reader.h"
 
 #include <gtest/gtest.h>
 

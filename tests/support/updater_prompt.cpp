@@ -4,7 +4,7 @@
 // A test of the quiet default sets the handler to null for its own time.
 
 #include "app/open_failure_prompt.h"
-#include "pak/open_failure.h"
+#include "paths/open_failure.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 //   (the same flush and rename as the update, without its checks, times
 //   and attributes);
 // - ApplyUpdateFile, one call per file;
-// - the updater's run, item by item (FileUpdate, under its journal);
-// - the updater's run, all or nothing (FileUpdate with AllOrNothing=1);
+// - the updater's run, item by item (ReplacementRun, under its journal);
+// - the updater's run, all or nothing (ReplacementRun with AllOrNothing=1);
 // - the updater's run, item by item, with each item's step taken first
 //   (TakeItemStep, as the run does), without and with the run's record
-//   open (LogItemStep and FileUpdate's lines written to a file);
+//   open (LogItemStep and ReplacementRun's lines written to a file);
 // - the updater's run of a listed update (update.manifest): every source's
 //   size and SHA-256 checked first, then the item-by-item run.
 // Goals: the item-by-item run at least 1.0 times the safe replacement's speed
@@ -40,12 +40,12 @@
 #include "base/exceptions.h"
 #include "base/text_932.h"
 #include "update/apply_update.h"
-#include "update/file_update.h"
+#include "update/replacement_run.h"
 #include "update/item_record.h"
 #include "update/item_step.h"
-#include "update/signed_update.h"
-#include "update/update_manifest.h"
-#include "base/run_log.h"
+#include "trust/signed_update.h"
+#include "trust/update_manifest.h"
+#include "system/run_log.h"
 #include "pak/archive_check.h"
 #include <zlib.h>
 #include <algorithm>
@@ -123,7 +123,7 @@ void RunUpdate(const Case& c, const std::string& targetDir, bool allOrNothing, b
     for (size_t i = 0; i < c.sources.size(); ++i)
         items[i].Assign(c.sources[i].substr(folder.size() + 1).c_str());
     {
-        FileUpdate update(WideFrom932(targetDir.c_str()), items, allOrNothing);
+        ReplacementRun update(WideFrom932(targetDir.c_str()), items, allOrNothing);
         for (size_t i = 0; i < items.size(); ++i) {
             if (stepped) {
                 ItemStep step(TextOf(items[i]), ItemTarget(WideFrom932(targetDir.c_str()), TextOf(items[i])));
@@ -354,7 +354,7 @@ bool RunListed(const Case& c, const std::string& root)
     CreateDirectoryW(unlisted.c_str(), nullptr);
     CreateDirectoryW(listed.c_str(), nullptr);
     const auto unlistedRun = [&] {
-        FileUpdate update(unlisted, items, false);
+        ReplacementRun update(unlisted, items, false);
         for (const String& item : items)
             update.Apply(item, nullptr, nullptr);
         update.Commit();
@@ -363,7 +363,7 @@ bool RunListed(const Case& c, const std::string& root)
         SignedUpdate check;
         check.LoadManifest();
         check.CheckSources(items, nullptr, nullptr, nullptr);
-        FileUpdate update(listed, items, false);
+        ReplacementRun update(listed, items, false);
         for (const String& item : items)
             update.Apply(item, nullptr, nullptr);
         update.Commit();

@@ -1,4 +1,4 @@
-#include "update/folder_guard.h"
+#include "paths/folder_guard.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

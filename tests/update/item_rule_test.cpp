@@ -1,4 +1,4 @@
-#include "update/item_rule.h"
+#include "paths/item_rule.h"
 
 #include <gtest/gtest.h>
 

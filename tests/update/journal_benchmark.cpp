@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "tests/support/benchmark_support.h"
-#include "update/interrupted_update.h"
-#include "update/journal_judge.h"
+#include "journal/recovery.h"
+#include "journal/journal_judge.h"
 
 int main(int argc, char** argv)
 {

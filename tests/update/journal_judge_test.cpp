@@ -1,4 +1,4 @@
-#include "update/journal_judge.h"
+#include "journal/journal_judge.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include <string>
 #include <vector>
-#include "update/settings_reader.h"
+#include "settings/settings_reader.h"
 
 namespace {
 

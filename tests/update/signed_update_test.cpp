@@ -2,7 +2,7 @@
 // the sources held against writers until the run ends, and every load of
 // the settings held to the manifest.
 
-#include "update/signed_update.h"
+#include "trust/signed_update.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,7 +10,7 @@
 #include "base/exceptions.h"
 #include "base/text_932.h"
 #include "tests/support/scratch_dir.h"
-#include "update/settings_reader.h"
+#include "settings/settings_reader.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <string>
-#include "update/update_anchor.h"
-#include "update/update_manifest.h"
-#include "update/update_signature.h"
+#include "trust/update_anchor.h"
+#include "trust/update_manifest.h"
+#include "trust/update_signature.h"
 
 namespace {
 

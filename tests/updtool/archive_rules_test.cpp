@@ -16,7 +16,7 @@
 #include "updtool/archives/revision_rule.h"
 #include "updtool/commands/version_order.h"
 #include "updtool/folders/settings_lint.h"
-#include "base/sha256.h"
+#include "system/sha256.h"
 #include "updtool/archives/name_pattern.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/text_conversion.h"

@@ -6,12 +6,12 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "base/p256_key.h"
+#include "system/p256_key.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/updtool/tool_runner.h"
-#include "update/update_manifest.h"
-#include "update/update_signature.h"
-#include "updtool/commands/key_file.h"
+#include "trust/update_manifest.h"
+#include "trust/update_signature.h"
+#include "updtool/signing/key_file.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 #include "pak/archive_file.h"
-#include "base/sha256.h"
+#include "system/sha256.h"
 
 class EntryDigests {
 public:

@@ -20,7 +20,7 @@
 #include "base/owned.h"
 #include "pak/archive_file.h"
 #include "pak/archive_writer.h"
-#include "update/temporary_file.h"
+#include "paths/temporary_file.h"
 
 class PakBuilder {
 public:

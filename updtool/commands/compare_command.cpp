@@ -10,7 +10,7 @@
 #include "updtool/archives/entry_digests.h"
 #include "updtool/archives/entry_order.h"
 #include "updtool/folders/folder_walk.h"
-#include "base/sha256.h"
+#include "system/sha256.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"

@@ -7,7 +7,7 @@
 #include "pak/entry_reader.h"
 #include "pak/index_walk.h"
 #include "paths/wide_paths.h"
-#include "update/temporary_file.h"
+#include "paths/temporary_file.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"

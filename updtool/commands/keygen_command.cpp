@@ -4,8 +4,8 @@
 #include <sddl.h>
 #include <vector>
 #include "base/owned.h"
-#include "update/update_manifest.h"
-#include "updtool/commands/key_file.h"
+#include "trust/update_manifest.h"
+#include "updtool/signing/key_file.h"
 #include "updtool/console/text_conversion.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"

@@ -6,7 +6,7 @@
 #include "pak/archive_revision.h"
 #include "paths/device_name.h"
 #include "paths/wide_paths.h"
-#include "update/temporary_file.h"
+#include "paths/temporary_file.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"

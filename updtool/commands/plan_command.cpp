@@ -1,11 +1,11 @@
 #include "updtool/commands/commands.h"
 
 #include <windows.h>
-#include "base/run_log.h"
+#include "system/run_log.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/install_lookup.h"
-#include "updtool/commands/manifest_report.h"
+#include "updtool/signing/manifest_report.h"
 #include "updtool/console/command_report.h"
 #include "updtool/console/kind_name.h"
 #include "updtool/console/report_text.h"

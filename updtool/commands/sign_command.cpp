@@ -1,6 +1,6 @@
 #include "updtool/commands/commands.h"
 
-#include "updtool/commands/folder_signing.h"
+#include "updtool/signing/folder_signing.h"
 
 const char* const signUsage =
     "usage: updtool sign FOLDER --key KEYFILE --sequence N [--expires DATE]\n"

@@ -6,7 +6,7 @@
 #include "pak/archive_search.h"
 #include "paths/wide_paths.h"
 #include "update/instance_event.h"
-#include "update/item_rule.h"
+#include "paths/item_rule.h"
 #include "updtool/console/command_line.h"
 #include "updtool/folders/item_location.h"
 #include "updtool/console/report_text.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 #include "updtool/archives/archive_input.h"
-#include "updtool/commands/manifest_report.h"
+#include "updtool/signing/manifest_report.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/command_report.h"
 #include "updtool/console/report_text.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include "base/hex_digits.h"
 #include "base/multibyte.h"
-#include "base/run_log.h"
+#include "system/run_log.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <windows.h>
-#include "update/settings_reader.h"
-#include "update/update_settings.h"
+#include "settings/settings_reader.h"
+#include "settings/update_settings.h"
 #include "updtool/console/report_text.h"
 #include "updtool/console/text_conversion.h"
 

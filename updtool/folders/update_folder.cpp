@@ -5,7 +5,7 @@
 #include "pak/archive_file.h"
 #include "base/messages.h"
 #include "base/text_932.h"
-#include "update/settings_reader.h"
+#include "settings/settings_reader.h"
 #include "updtool/console/text_conversion.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 #include <vector>
-#include "update/update_settings.h"
+#include "settings/update_settings.h"
 #include "updtool/folders/item_location.h"
 
 // One of the five settings as the updater sees it.

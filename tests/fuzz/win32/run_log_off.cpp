@@ -1,7 +1,7 @@
 // The run's record in the fuzz build: never open, as in every reader under
 // fuzzing, so every line is dropped and every text is left empty.
 
-#include "base/run_log.h"
+#include "system/run_log.h"
 
 bool StartRunLog(const std::wstring&)
 {

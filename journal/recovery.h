@@ -1,0 +1,38 @@
+#pragma once
+// Putting an install folder back in order after an update that did not
+// finish: killed, or the machine lost its power, or (for the run itself) a
+// failure. Only the files a journal names as its run's are ever removed or
+// renamed.
+
+#include <string>
+#include "journal/update_journal.h"
+
+// An all-or-nothing run that did not complete: every target the run
+// replaced gets its old bytes back (a target that did not exist before is
+// removed), and the run's new copies and kept old files are removed. False
+// when a target could not get its old bytes back now, or a file of the
+// run's could not be removed (another program holds it): what is left stays,
+// and so must the journal.
+bool PutBack(const std::wstring& installFolder, const JournalContents& contents);
+
+// A run that replaced everything: the old files it kept are removed, and
+// what RemoveRunCopies removes. False as RemoveRunCopies.
+bool DropBackups(const std::wstring& installFolder, const JournalContents& contents);
+
+// The run's new copies (upd<run>-XXXX.tmp) left in its folders are removed,
+// and its own folders (upd<run>.d) with what they hold of the run's. False
+// when something of the run's is still there (another program holds it):
+// the journal must then stay for the next run.
+bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& contents);
+
+// True when the contents say every target took its new bytes: marked
+// complete, or the replacements had begun, were not being undone, and no
+// new copy is left under its own name.
+bool ReplacedAll(const std::wstring& installFolder, const JournalContents& contents);
+
+// Finishes what the interrupted runs whose journals lie in installFolder
+// left: an all-or-nothing run is put back, unless it had replaced every
+// target (then the new state is kept); any run's new copies and kept old
+// files are removed, then its journal (kept when a target could not be put
+// back yet, for the next run). Reports nothing.
+void RecoverInterruptedUpdates(const std::wstring& installFolder);

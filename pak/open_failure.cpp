@@ -1,8 +1,0 @@
-#include "pak/open_failure.h"
-
-OpenFailureHandler openFailureHandler = nullptr;
-
-bool HandleOpenFailure(const std::wstring& path)
-{
-    return openFailureHandler != nullptr && openFailureHandler(path);
-}

@@ -1,0 +1,123 @@
+#include "paths/folder_guard.h"
+
+#include <windows.h>
+#include <vector>
+#include "paths/wide_paths.h"
+
+namespace {
+
+std::vector<std::wstring> Segments(const std::wstring& relative)
+{
+    std::vector<std::wstring> segments;
+    size_t start = 0;
+    for (size_t i = 0; i <= relative.size(); ++i) {
+        if (i < relative.size() && relative[i] != L'\\' && relative[i] != L'/')
+            continue;
+        if (i > start)
+            segments.push_back(relative.substr(start, i - start));
+        start = i + 1;
+    }
+    return segments;
+}
+
+// The folder itself, never what a link there points to; renaming or
+// deleting it is refused while the handle is open.
+HANDLE OpenFolderItself(const std::wstring& path)
+{
+    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// Where the system finds what handle is open on, all links resolved; "" when
+// it cannot tell.
+std::wstring FinalPath(HANDLE handle)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, &path[0], DWORD(path.size()), 0);
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length + 1);
+    }
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+FolderGuard::FolderGuard(const std::wstring& installFolder) : installFolder_(installFolder) {}
+
+FolderGuard::~FolderGuard() {}
+
+bool FolderGuard::Hold(const std::wstring& relativeFolder)
+{
+    if (installFinal_.empty()) {
+        // Followed: the install folder itself may be a link.
+        const Handle install(CreateFileW(LongPathForm(installFolder_).c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        installFinal_ = install.Valid() ? FinalPath(install.Get()) : std::wstring();
+    }
+    std::wstring relative;
+    for (const std::wstring& segment : Segments(relativeFolder)) {
+        relative = relative.empty() ? segment : relative + L"\\" + segment;
+        if (held_.count(relative) != 0)
+            continue;
+        const std::wstring path = LongPathForm(installFolder_ + L"\\" + relative);
+        std::unique_ptr<Handle> folder(new Handle(OpenFolderItself(path)));
+        if (!folder->Valid() &&
+            (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
+            CreateDirectoryW(path.c_str(), nullptr);
+            folder->Reset(OpenFolderItself(path));
+        }
+        // Asked of the name and of what was opened: Wine opens what a link
+        // points to even when asked for the link itself, and reports the
+        // link only by name; its final path then lies elsewhere.
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        const bool elsewhere = folder->Valid() && !installFinal_.empty() &&
+                               !SamePath(FinalPath(folder->Get()), installFinal_ + L"\\" + relative);
+        if (elsewhere ||
+            (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+            SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+            return false;
+        }
+        if (!folder->Valid() || attributes == INVALID_FILE_ATTRIBUTES ||
+            !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return true;
+        held_[relative] = std::move(folder);
+    }
+    return true;
+}
+
+void FolderGuard::ReleaseAll()
+{
+    held_.clear();
+}
+
+bool IsLink(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool NoLinkBelow(const std::wstring& installFolder, const std::wstring& relative)
+{
+    std::wstring path = installFolder;
+    for (const std::wstring& segment : Segments(relative)) {
+        path += L"\\" + segment;
+        const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return true;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            return false;
+    }
+    return true;
+}

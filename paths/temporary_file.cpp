@@ -1,0 +1,92 @@
+#include "paths/temporary_file.h"
+
+#include "base/exceptions.h"
+#include "base/hex_digits.h"
+#include "base/messages.h"
+#include "system/run_log.h"
+#include "paths/wide_paths.h"
+
+namespace {
+
+// The name's room behind the folder: backslash, prefix, four digits, ".tmp".
+const size_t kNameRoom = 24;
+
+}  // namespace
+
+TemporaryFile::TemporaryFile() : committed_(false) {}
+
+TemporaryFile::~TemporaryFile()
+{
+    Discard();
+}
+
+bool TemporaryFile::Create(const std::wstring& folder, const wchar_t* prefix)
+{
+    Discard();
+    const std::wstring base = LongPathForm(folder, kNameRoom);
+    if (base.empty())
+        return false;
+    const std::wstring stem = EndsWithSeparator(base) ? base + prefix : base + L"\\" + prefix;
+    static unsigned counter = GetTickCount() ^ GetCurrentProcessId();
+    for (int tries = 0; tries < 0x10000; ++tries) {
+        const unsigned number = ++counter & 0xFFFF;
+        path_ = stem + HexDigits(number, 4) + L".tmp";
+        handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE | DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (handle_.Valid()) {
+            committed_ = false;
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    const DWORD error = GetLastError();
+    path_.clear();
+    SetLastError(error);
+    return false;
+}
+
+void TemporaryFile::Write(const void* bytes, uint32_t n)
+{
+    DWORD written = 0;
+    if (!WriteFile(handle_.Get(), bytes, n, &written, nullptr) || written != n) {
+        if (GetLastError() == 0)
+            SetLastError(ERROR_DISK_FULL);
+        LogFailure("WriteFile", path_, GetLastError());
+        throw OCErrorException(kWriteFailedText);
+    }
+}
+
+bool TemporaryFile::Flush()
+{
+    return FlushFileBuffers(handle_.Get()) != 0;
+}
+
+bool TemporaryFile::RenameOver(const std::wstring& target, bool replace)
+{
+    const std::wstring to = LongPathForm(target);
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (to.empty() || !MoveFileExW(path_.c_str(), to.c_str(), flags))
+        return false;
+    committed_ = true;
+    return true;
+}
+
+void TemporaryFile::Discard()
+{
+    if (committed_ || !handle_.Valid()) {
+        Close();
+        return;
+    }
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    SetFileInformationByHandle(handle_.Get(), FileDispositionInfo, &disposition,
+                               sizeof disposition);
+    Close();
+    if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileW(path_.c_str()))
+            MoveFileExW(path_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    path_.clear();
+}

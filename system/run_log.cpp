@@ -1,0 +1,266 @@
+#include "system/run_log.h"
+
+#include <cstdio>
+#include <vector>
+#include "base/owned.h"
+#include "base/text_932.h"
+
+namespace {
+
+const char kLeftOut[] = "the rest of this run's record was left out: it reached its limit of 16 MiB";
+
+class RunLog {
+public:
+    Handle file;
+    std::wstring path;
+    uint64_t written;
+    bool full;
+    LONG biasMinutes;  // UTC = local + bias, as the system counts it
+
+    RunLog() : written(0), full(false), biasMinutes(0) {}
+    virtual ~RunLog() {}
+};
+
+// Logging happens on the way to reporting a failure: it keeps the thread's
+// last error for the report.
+class KeepLastError {
+public:
+    KeepLastError() : error_(GetLastError()) {}
+    virtual ~KeepLastError() { SetLastError(error_); }
+
+private:
+    DWORD error_;
+};
+
+RunLog& TheLog()
+{
+    static RunLog log;
+    return log;
+}
+
+bool WriteAll(const std::string& bytes)
+{
+    RunLog& log = TheLog();
+    DWORD done = 0;
+    if (!WriteFile(log.file.Get(), bytes.data(), DWORD(bytes.size()), &done, nullptr) ||
+        done != bytes.size())
+        return false;
+    log.written += done;
+    return true;
+}
+
+// The local time of now and the offset it was taken with, as
+// "2026-12-07 21:15:03.123 +09:00".
+std::string Stamp(LONG biasMinutes)
+{
+    FILETIME utc;
+    GetSystemTimeAsFileTime(&utc);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = utc.dwLowDateTime;
+    ticks.HighPart = utc.dwHighDateTime;
+    ticks.QuadPart -= int64_t(biasMinutes) * 60 * 10000000;
+    FILETIME local = {ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME time;
+    FileTimeToSystemTime(&local, &time);
+    const LONG offset = -biasMinutes;
+    const LONG magnitude = offset < 0 ? -offset : offset;
+    char text[48];
+    snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u %c%02ld:%02ld", time.wYear,
+             time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds,
+             offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+    return text;
+}
+
+LONG CurrentBias()
+{
+    TIME_ZONE_INFORMATION zone;
+    const DWORD kind = GetTimeZoneInformation(&zone);
+    if (kind == TIME_ZONE_ID_INVALID)
+        return 0;
+    LONG bias = zone.Bias;
+    if (kind == TIME_ZONE_ID_DAYLIGHT)
+        bias += zone.DaylightBias;
+    else if (kind == TIME_ZONE_ID_STANDARD)
+        bias += zone.StandardBias;
+    return bias;
+}
+
+std::string Escaped(const std::string& text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", byte);
+            shown += hex;
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
+bool StartRunLog(const std::wstring& path)
+{
+    EndRunLog();
+    RunLog& log = TheLog();
+    // CREATE_NEW fails on any name that exists, a dangling link included;
+    // the reparse flag keeps a link that appears after it from being
+    // followed by this open.
+    log.file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!log.file.Valid())
+        return false;
+    log.path = path;
+    log.written = 0;
+    log.full = false;
+    log.biasMinutes = CurrentBias();
+    if (!WriteAll("\xEF\xBB\xBF")) {
+        EndRunLog();
+        return false;
+    }
+    return true;
+}
+
+std::wstring RunLogName(const SYSTEMTIME& localDate, unsigned number)
+{
+    wchar_t name[64];
+    swprintf(name, 64, L"updater %04u-%02u-%02u #%03u.log", localDate.wYear, localDate.wMonth,
+             localDate.wDay, number);
+    return name;
+}
+
+namespace {
+
+const unsigned kRunLogNumbers = 999;
+
+// The day's names in folder, in the order they are taken.
+std::vector<std::wstring> RunLogCandidates(const std::wstring& folder)
+{
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\')
+        base += L'\\';
+    std::vector<std::wstring> paths;
+    for (unsigned number = 1; number <= kRunLogNumbers; ++number)
+        paths.push_back(base + RunLogName(today, number));
+    return paths;
+}
+
+}  // namespace
+
+bool StartRunLogIn(const std::wstring& folder)
+{
+    for (const std::wstring& path : RunLogCandidates(folder)) {
+        if (StartRunLog(path))
+            return true;
+        const DWORD error = GetLastError();
+        // Taken: try the next number. Anything else would fail for every
+        // name alike.
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+            error != ERROR_ACCESS_DENIED)
+            return false;
+    }
+    return false;
+}
+
+std::wstring RunLogFolder()
+{
+    wchar_t folder[MAX_PATH + 2];
+    const DWORD got = GetTempPathW(MAX_PATH + 2, folder);
+    return got == 0 || got > MAX_PATH + 1 ? std::wstring() : std::wstring(folder, got);
+}
+
+std::wstring NextRunLogPath(const std::wstring& folder)
+{
+    for (const std::wstring& path : RunLogCandidates(folder)) {
+        // Finding a name does not follow it.
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW(path.c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            return path;
+        FindClose(find);
+    }
+    return std::wstring();
+}
+
+const std::wstring& RunLogPath()
+{
+    return TheLog().path;
+}
+
+void EndRunLog()
+{
+    RunLog& log = TheLog();
+    log.file.Reset();
+    log.path.clear();
+}
+
+void LogEvent(const std::string& text)
+{
+    RunLog& log = TheLog();
+    if (!log.file.Valid() || log.full)
+        return;
+    const KeepLastError keep;
+    const std::string stamp = Stamp(log.biasMinutes);
+    std::string line = stamp + "  " + Escaped(text) + "\r\n";
+    const size_t roomForLast = stamp.size() + sizeof kLeftOut + 4;
+    if (log.written + line.size() + roomForLast > kRunLogLimit) {
+        log.full = true;
+        line = stamp + "  " + kLeftOut + "\r\n";
+    }
+    if (!WriteAll(line))
+        log.full = true;  // a full disk: the run goes on without its record
+}
+
+std::string LogText(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string utf8(size > 0 ? size_t(size) : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], size, nullptr,
+                            nullptr);
+    return utf8;
+}
+
+std::string LogText932(const char* text)
+{
+    return LogText(WideFrom932(text ? text : ""));
+}
+
+std::string LogError(DWORD code)
+{
+    const KeepLastError keep;
+    char number[40];
+    snprintf(number, sizeof number, "error %lu (0x%lx)", static_cast<unsigned long>(code),
+             static_cast<unsigned long>(code));
+    wchar_t* message = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    std::wstring text(message ? message : L"", length);
+    if (message)
+        LocalFree(message);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text.empty() ? std::string(number) : number + (": " + LogText(text));
+}
+
+void LogFailure(const char* operation, const std::wstring& path, DWORD code)
+{
+    LogEvent(std::string(operation) + " failed on " + LogText(path) + ": " + LogError(code));
+}

@@ -1,0 +1,313 @@
+#include "update/replacement_run.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/exceptions.h"
+#include "journal/recovery.h"
+#include "tests/support/folder_link.h"
+#include "tests/support/message_box_answerer.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+// An update folder and an install folder; the update folder is current.
+class Folders : public ::testing::Test {
+protected:
+    Folders() : source(scratch.Path("update")), install(scratch.Path("install")), here(Make(source))
+    {
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+    }
+
+    static const std::string& Make(const std::string& folder)
+    {
+        CreateDirectoryW(Wide(folder).c_str(), nullptr);
+        return folder;
+    }
+
+    std::string Installed(const std::string& name) { return ReadFileBytes(install + "\\" + name); }
+
+    // name: "new <name>" shipped; "old <name>" installed unless fresh.
+    void Stage(const std::string& name, bool fresh = false)
+    {
+        WriteFileBytes(source + "\\" + name, "new " + name);
+        if (!fresh)
+            WriteFileBytes(install + "\\" + name, "old " + name);
+    }
+
+    std::vector<String> Items(const std::vector<const char*>& names)
+    {
+        std::vector<String> items(names.size());
+        for (size_t i = 0; i < names.size(); ++i)
+            items[i].Assign(names[i]);
+        return items;
+    }
+
+    ScratchDir scratch;
+    std::string source, install;
+    CurrentDirectory here;
+};
+
+}  // namespace
+
+TEST_F(Folders, AllOrNothingPutsEverythingInPlaceOrNothing)
+{
+    const struct {
+        const char* label;
+        bool readOnlyThird;  // its prompt comes while the copies are made
+        bool holdFirst;      // held without sharing once all copies are made
+        std::vector<int> answers;
+    } rows[] = {
+        {"success", false, false, {}},
+        {"abort at the third item's prompt", true, false, {IDABORT}},
+        {"ignore there ends it as abort does", true, false, {IDIGNORE}},
+        {"a replacement that does not succeed", false, true, {IDABORT}},
+        {"ignore there ends it too", false, true, {IDIGNORE}},
+    };
+    for (const auto& row : rows) {
+        Stage("a.txt");
+        Stage("sub\\b.txt");
+        Stage("c.txt");
+        Stage("d.txt", true);
+        if (row.readOnlyThird)
+            SetFileAttributesW(Wide(install + "\\c.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        const std::vector<String> items = Items({"a.txt", "sub\\b.txt", "c.txt", "d.txt"});
+        MessageBoxAnswerer answerer(row.answers);
+        HANDLE held = INVALID_HANDLE_VALUE;
+        bool raised = false;
+        try {
+            ReplacementRun update(Wide(install), items, true);
+            for (const String& item : items)
+                update.Apply(item, nullptr, nullptr);
+            EXPECT_EQ(Installed("a.txt"), "old a.txt") << row.label << ": nothing before the commit";
+            if (row.holdFirst)
+                held = CreateFileW(Wide(install + "\\a.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+            update.Commit();
+        } catch (const OCErrorException&) {
+            raised = true;
+        }
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        SetFileAttributesW(Wide(install + "\\c.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        // Ignore cannot leave an item out of an all-or-nothing update.
+        const bool completes = row.answers.empty();
+        EXPECT_EQ(raised, !completes) << row.label;
+        const std::string state = completes ? "new " : "old ";
+        EXPECT_EQ(Installed("a.txt"), state + "a.txt") << row.label;
+        EXPECT_EQ(Installed("sub\\b.txt"), state + "sub\\b.txt") << row.label;
+        EXPECT_EQ(Installed("c.txt"), row.readOnlyThird ? "old c.txt" : state + "c.txt") << row.label;
+        EXPECT_EQ(Installed("d.txt"), completes ? "new d.txt" : "<missing>") << row.label;
+        EXPECT_EQ(UpdateLeftovers(install), "") << row.label;
+        EXPECT_EQ(answerer.boxes.size(), row.answers.size()) << row.label;
+        RemoveTree(install);
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+    }
+}
+
+TEST_F(Folders, ItemByItemLeavesNothingBehind)
+{
+    Stage("a.txt");
+    Stage("sub\\b.txt", true);
+    const std::vector<String> items = Items({"a.txt", "sub\\b.txt"});
+    {
+        ReplacementRun update(Wide(install), items, false);
+        update.Apply(items[0], nullptr, nullptr);
+        EXPECT_EQ(Installed("a.txt"), "new a.txt") << "in place at once";
+        update.Apply(items[1], nullptr, nullptr);
+        update.Commit();
+    }
+    EXPECT_EQ(Installed("sub\\b.txt"), "new sub\\b.txt");
+    EXPECT_EQ(UpdateLeftovers(install), "");
+}
+
+// What an interrupted run left, made by hand from its journal, and what the
+// next run makes of it. Items: a.txt and b.txt installed, c.txt new.
+TEST_F(Folders, RecoveryFinishesWhatAnInterruptedRunLeft)
+{
+    enum Where { Old, New, None };
+    const struct {
+        const char* label;
+        bool allOrNothing;
+        int replaced;        // items whose copies took their places
+        bool movedAway;      // the next item's old bytes kept under its backup name
+        JournalRecord mark;  // 0: none
+        Where a, b, c;       // expected afterwards
+    } rows[] = {
+        {"item by item: the copies go", false, 0, false, JournalRecord(0), Old, Old, None},
+        {"before any replacement", true, 0, false, JournalRecord(0), Old, Old, None},
+        {"one replaced", true, 1, false, JournalRecord(0), Old, Old, None},
+        {"one replaced, the next moved away", true, 1, true, JournalRecord(0), Old, Old, None},
+        {"all replaced, no mark yet", true, 3, false, JournalRecord(0), New, New, New},
+        {"marked complete", true, 3, false, kJournalComplete, New, New, New},
+        {"putting back had begun", true, 3, false, kJournalRollingBack, Old, Old, None},
+    };
+    const char* const names[] = {"a.txt", "b.txt", "c.txt"};
+    for (const auto& row : rows) {
+        // The journal is closed and stays on disk, as if the process had
+        // been killed.
+        std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+        ASSERT_TRUE(journal->Create(Wide(install), row.allOrNothing, {L""})) << row.label;
+        const std::string prefix(journal->RunPrefix().begin(), journal->RunPrefix().end());
+        std::vector<JournalReplacement> plan;
+        for (int i = 0; i < 3; ++i) {
+            const std::string copy = prefix + "000" + std::to_string(i) + ".tmp";
+            const std::string backup = i < 2 ? prefix + "000" + std::to_string(i) + ".bak" : "";
+            if (i < 2)
+                WriteFileBytes(install + "\\" + names[i], std::string("old ") + names[i]);
+            WriteFileBytes(install + "\\" + copy, std::string("new ") + names[i]);
+            plan.push_back(JournalReplacement(Wide(names[i]), Wide(copy), Wide(backup)));
+        }
+        if (row.allOrNothing) {
+            ASSERT_TRUE(journal->WriteReplacing(plan)) << row.label;
+        }
+        for (int i = 0; i < 3; ++i) {
+            const std::wstring target = Wide(install + "\\" + names[i]);
+            const bool replace = i < row.replaced, moveAway = i == row.replaced && row.movedAway;
+            if ((replace || moveAway) && !plan[i].backup.empty())
+                CreateHardLinkW((Wide(install) + L"\\" + plan[i].backup).c_str(), target.c_str(),
+                                nullptr);
+            if (replace)
+                MoveFileExW((Wide(install) + L"\\" + plan[i].copy).c_str(), target.c_str(),
+                            MOVEFILE_REPLACE_EXISTING);
+        }
+        if (row.mark)
+            journal->WriteMark(row.mark);
+        journal.reset();
+        // A file of somebody else's named like the run's: never touched.
+        WriteFileBytes(install + "\\upd0001.tmp", "not ours");
+
+        RecoverInterruptedUpdates(Wide(install));
+
+        const Where expected[] = {row.a, row.b, row.c};
+        for (int i = 0; i < 3; ++i) {
+            const std::string want = expected[i] == None  ? "<missing>"
+                                     : expected[i] == Old ? std::string("old ") + names[i]
+                                                          : std::string("new ") + names[i];
+            EXPECT_EQ(Installed(names[i]), want) << row.label << ", " << names[i];
+        }
+        EXPECT_EQ(UpdateLeftovers(install), "upd0001.tmp ") << row.label;
+        RemoveTree(install);
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+    }
+}
+
+TEST_F(Folders, RecoveryLeavesWhatIsNotAJournalOfOurs)
+{
+    // The right name, not the right contents; and a journal cut inside its
+    // first record, which holds nothing a run did.
+    WriteFileBytes(install + "\\upd0123456789ABCDEF.jnl", "somebody's notes");
+    WriteFileBytes(install + "\\upd0123456789ABCDEE.jnl", std::string("UPDJNL01\1\0\0", 11));
+    RecoverInterruptedUpdates(Wide(install));
+    EXPECT_EQ(ListFolder(install), "upd0123456789ABCDEF.jnl");
+}
+
+// A recovery cut short (here: the old bytes of a.txt held by another
+// program) leaves its mark, so the next one still puts everything back,
+// although the copies that told what was replaced are gone by then.
+TEST_F(Folders, RecoveryCutShortStillPutsBackNextTime)
+{
+    std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+    ASSERT_TRUE(journal->Create(Wide(install), true, {L""}));
+    const std::wstring prefix = journal->RunPrefix();
+    std::vector<JournalReplacement> plan;
+    for (const char* name : {"a.txt", "b.txt"}) {
+        WriteFileBytes(install + "\\" + name, std::string("old ") + name);
+        const std::wstring n(1, wchar_t(name[0] - 'a' + 'A'));
+        plan.push_back(JournalReplacement(Wide(name), prefix + L"000" + n + L".tmp",
+                                          prefix + L"000" + n + L".bak"));
+        WriteFileBytes(install + "\\" + std::string(plan.back().copy.begin(), plan.back().copy.end()),
+                       std::string("new ") + name);
+    }
+    ASSERT_TRUE(journal->WriteReplacing(plan));
+    const std::wstring folder = Wide(install) + L"\\";
+    // Killed after a.txt took its new bytes.
+    CreateHardLinkW((folder + plan[0].backup).c_str(), (folder + L"a.txt").c_str(), nullptr);
+    MoveFileExW((folder + plan[0].copy).c_str(), (folder + L"a.txt").c_str(), MOVEFILE_REPLACE_EXISTING);
+    journal.reset();
+
+    HANDLE held = CreateFileW((folder + plan[0].backup).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RecoverInterruptedUpdates(Wide(install));
+    CloseHandle(held);
+    ASSERT_EQ(Installed("a.txt"), "new a.txt") << "the held old bytes could not be put back";
+    RecoverInterruptedUpdates(Wide(install));
+
+    EXPECT_EQ(Installed("a.txt"), "old a.txt");
+    EXPECT_EQ(Installed("b.txt"), "old b.txt");
+    EXPECT_EQ(UpdateLeftovers(install), "");
+}
+
+// Planted journals, as an attacker in a folder any user may write would
+// leave them: nothing they name is touched, and they stay.
+TEST_F(Folders, RecoveryLeavesJournalsThatNameWhatTheirRunDidNotMake)
+{
+    const std::string victim = scratch.Path("victim.txt");
+    WriteFileBytes(victim, "victim");
+    WriteFileBytes(install + "\\save.dat", "a user's");
+    const struct {
+        const char* label;
+        JournalReplacement replacement;
+        JournalRecord mark;
+    } rows[] = {
+        {"kept file outside, complete", {L"a.txt", L"", L"..\\victim.txt"}, kJournalComplete},
+        {"a user's file as the kept one", {L"a.txt", L"", L"save.dat"}, kJournalComplete},
+        {"target outside, rolling back", {L"..\\victim.txt", L"", L"save.dat"}, kJournalRollingBack},
+    };
+    for (const auto& row : rows) {
+        std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+        ASSERT_TRUE(journal->Create(Wide(install), true, {L""})) << row.label;
+        JournalReplacement replacement = row.replacement;
+        replacement.copy = journal->RunPrefix() + L"0000.tmp";
+        ASSERT_TRUE(journal->WriteReplacing({replacement})) << row.label;
+        ASSERT_TRUE(journal->WriteMark(row.mark)) << row.label;
+        journal.reset();
+        const std::string before = ListFolder(install);
+
+        RecoverInterruptedUpdates(Wide(install));
+
+        EXPECT_EQ(ReadFileBytes(victim), "victim") << row.label;
+        EXPECT_EQ(Installed("save.dat"), "a user's") << row.label;
+        EXPECT_EQ(ListFolder(install), before) << row.label;
+        RemoveTree(install);
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+        WriteFileBytes(install + "\\save.dat", "a user's");
+    }
+}
+
+// A folder below the install folder that is a link to elsewhere: the item is
+// refused before anything is written there, in both modes, and so is one
+// whose run folder would lie there.
+TEST_F(Folders, NothingIsWrittenThroughALinkBelowTheInstallFolder)
+{
+    const std::string elsewhere = scratch.Path("elsewhere");
+    CreateDirectoryW(Wide(elsewhere).c_str(), nullptr);
+    ASSERT_TRUE(MakeFolderLink(install + "\\sub", elsewhere));
+    for (const char* name : {"sub\\v.txt", "sub/v.txt", "sub\\deeper\\v.txt"}) {
+        for (bool allOrNothing : {false, true}) {
+            Stage("a.txt");
+            WriteFileBytes(source + "\\sub\\deeper\\v.txt", "new");
+            WriteFileBytes(source + "\\sub\\v.txt", "new");
+            const std::vector<String> items = Items({"a.txt", name});
+            std::string message;
+            try {
+                ReplacementRun update(Wide(install), items, allOrNothing);
+                for (const String& item : items)
+                    update.Apply(item, nullptr, nullptr);
+                update.Commit();
+            } catch (const OCErrorException& failure) {
+                message = failure.message.text;
+                EXPECT_EQ(failure.code, uint32_t(ERROR_CANT_RESOLVE_FILENAME)) << name;
+            }
+            EXPECT_EQ(message, "ファイル " + std::string(name) + " の指定が正しくありません。")
+                << name;
+            EXPECT_EQ(ListFolder(elsewhere), "") << name << (allOrNothing ? ", all or nothing" : "");
+            EXPECT_EQ(Installed("a.txt"), allOrNothing ? "old a.txt" : "new a.txt") << name;
+        }
+    }
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The checks of an update that comes with update.manifest, or whose product
+// has a trust anchor (update_anchor.h). One object per run:
+//
+//   LoadManifest      before the settings are read: from then on every load
+//                     of update.ini must be the bytes the manifest names
+//   CheckBeforeDialog the signature, product, version, sequence, expiry and
+//                     the item list (anchor); the item list (no anchor)
+//   CheckSources      after the dialog, before anything is written: every
+//                     item's size, then its digest; the sources stay open
+//                     without write or delete sharing until the object goes
+//   Record            after the completion box: the anchor's sequence and
+//                     keys (anchor only)
+//
+// With neither manifest nor anchor every step does nothing. Each refusal
+// raises OCErrorException with its sentence (base/messages.h) and code:
+//   the manifest or signature missing (anchor), an item missing
+//       kFileNotFoundText      ERROR_FILE_NOT_FOUND
+//   a manifest or signature not in its form, a file line for no item
+//       kFileInvalidText       ERROR_INVALID_DATA
+//   no trusted key verifies the signature
+//       kBadSignatureText      NTE_BAD_SIGNATURE
+//   product or version not the settings'
+//       kOtherProductText      ERROR_INSTALL_PACKAGE_INVALID
+//   sequence below UpdateSequence
+//       kOlderUpdateText       ERROR_PRODUCT_VERSION
+//   expired
+//       kExpiredUpdateText     CERT_E_EXPIRED
+//   an item not in the manifest
+//       kFileUnlistedText      ERROR_NOT_FOUND
+//   an item's or the settings' size or digest not the manifest's
+//       kFileAlteredText       ERROR_FILE_CORRUPT
+//   an item that cannot be read
+//       kReadFailedText        the system's error
+
+#include <memory>
+#include <vector>
+#include "base/owned.h"
+#include "base/string.h"
+#include "base/progress.h"
+#include "trust/update_anchor.h"
+#include "trust/update_manifest.h"
+#include "settings/update_settings.h"
+
+extern const char* const manifestFileName;   // "update.manifest"
+extern const char* const signatureFileName;  // "update.sig"
+
+// Whether a manifest's expiry (YYYYMMDDhhmmss, 0: none) has passed, now
+// (UTC): CheckBeforeDialog then refuses it.
+bool ManifestExpired(uint64_t expires);
+
+// Called as each item's check begins; the bytes read go to the progress
+// function.
+typedef void (*CheckBeginFunction)(const char* item, uint64_t size, void* user);
+
+class SignedUpdate {
+public:
+    SignedUpdate();
+    SignedUpdate(const SignedUpdate&) = delete;
+    SignedUpdate& operator=(const SignedUpdate&) = delete;
+    // Closes the sources and stops checking the settings.
+    virtual ~SignedUpdate();
+
+    // Reads update.manifest of the current folder, when there is one.
+    void LoadManifest();
+    // settings: Brand, Name, Version and the items as the run uses them.
+    // Against the product's anchor as the registry holds it.
+    void CheckBeforeDialog(const UpdateSettings& settings);
+    // The same against anchor (a publisher's tool asks with the keys it was
+    // given); nothing is written.
+    void CheckBeforeDialog(const UpdateSettings& settings, const UpdateAnchor& anchor);
+    // The bytes CheckSources reads: the listed sizes of items.
+    uint64_t CheckedBytes(const std::vector<String>& items) const;
+    void CheckSources(const std::vector<String>& items, CheckBeginFunction begin,
+                      ProgressFunction progress, void* user);
+    void Record(const UpdateSettings& settings);
+
+    // The manifest LoadManifest read; null when the folder has none.
+    const UpdateManifest* Manifest() const;
+    // Whether update.sig verified under a key of the anchor.
+    bool SignatureVerified() const;
+
+private:
+    bool hasManifest_;
+    bool signatureVerified_;
+    UpdateManifest manifest_;
+    Sha256::Digest manifestDigest_;
+    UpdateAnchor anchor_;
+    std::vector<std::unique_ptr<Handle>> sources_;
+};

@@ -1,0 +1,267 @@
+#include "update/replacement_run.h"
+
+#include <windows.h>
+#include <algorithm>
+#include "base/exceptions.h"
+#include "base/hex_digits.h"
+#include "base/messages.h"
+#include "base/owned.h"
+#include "system/run_log.h"
+#include "base/text_932.h"
+#include "paths/open_failure.h"
+#include "paths/wide_paths.h"
+#include "journal/recovery.h"
+#include "paths/lock_retry.h"
+
+namespace {
+
+std::wstring Joined(const std::wstring& folder, const std::wstring& name)
+{
+    return folder.empty() ? name : folder + L"\\" + name;
+}
+
+// How many of a run's files share one bucket folder: few enough that a new
+// name there is quick to make.
+const size_t kBucketItems = 64;
+
+[[noreturn]] void RaiseNotReplaced(const std::wstring& target, DWORD error)
+{
+    LogFailure("replacing", target, error ? error : ERROR_ACCESS_DENIED);
+    SetLastError(error ? error : ERROR_ACCESS_DENIED);
+    throw OCErrorException(kOpenAbortedText, target);
+}
+
+bool CopyToDisk(const std::wstring& from, const std::wstring& to)
+{
+    if (!CopyFileW(from.c_str(), to.c_str(), TRUE))
+        return false;
+    const Handle copy(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return copy.Valid() && FlushFileBuffers(copy.Get());
+}
+
+// Keeps the target's old bytes under backup while the target stays where it
+// is: a second name for the same file (no bytes move, and the target is never
+// missing, whenever the process ends); a copy where the volume has no such
+// names. Waits out locks and asks as an open does; Ignore cannot leave an
+// all-or-nothing update half done, so it ends it like Abort. A target that
+// is gone has nothing to keep.
+void KeepOldBytes(const std::wstring& target, const std::wstring& backup)
+{
+    const std::wstring from = LongPathForm(target), to = LongPathForm(backup);
+    LockRetry retry(target, true);
+    for (;;) {
+        // Replaceable first: a second name for a file another program holds
+        // could not be removed again until it lets go.
+        const Handle probe(CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (probe.Valid() && CreateHardLinkW(to.c_str(), from.c_str(), nullptr))
+            return;
+        DWORD error = GetLastError();
+        if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+            error == ERROR_TOO_MANY_LINKS) {
+            if (CopyToDisk(from, to))
+                return;
+            error = GetLastError();
+        }
+        if (error == ERROR_FILE_NOT_FOUND)
+            return;
+        if (!retry.Again(error))
+            RaiseNotReplaced(target, error);
+    }
+}
+
+// The folder part of an item, as the system separates it.
+std::wstring ItemFolder(const std::wstring& relative)
+{
+    const size_t slash = relative.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
+}
+
+// An item that would be written through a link is refused as one that
+// leaves its folder.
+[[noreturn]] void RaiseLinked(const String& item)
+{
+    String message;
+    message.Format(kRefusedItemText, TextOf(item));
+    SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+    throw OCErrorException(message.text);
+}
+
+// The handler an all-or-nothing update stands in front of.
+OpenFailureHandler outerHandler = nullptr;
+
+// All or nothing: an item left out would leave the update half done, so
+// Ignore ends the run as Abort does, and everything is put back.
+bool IgnoreEndsTheRun(const std::wstring& path)
+{
+    const DWORD error = GetLastError();
+    if (outerHandler(path))
+        return true;
+    SetLastError(error ? error : ERROR_ACCESS_DENIED);
+    throw OCErrorException(kOpenAbortedText, path);
+}
+
+}  // namespace
+
+ReplacementRun::ReplacementRun(const std::wstring& installFolder, const std::vector<String>& items,
+                       bool allOrNothing)
+    : folder_(installFolder), allOrNothing_(allOrNothing), guard_(installFolder), committed_(false),
+      keepJournal_(false)
+{
+    for (const String& item : items) {
+        const std::wstring folder = FolderOf(WideFrom932(item));
+        if (std::find(folders_.begin(), folders_.end(), folder) == folders_.end())
+            folders_.push_back(folder);
+    }
+    if (allOrNothing_ && openFailureHandler != nullptr && openFailureHandler != IgnoreEndsTheRun) {
+        outerHandler = openFailureHandler;
+        openFailureHandler = IgnoreEndsTheRun;
+    }
+}
+
+ReplacementRun::~ReplacementRun()
+{
+    if (openFailureHandler == IgnoreEndsTheRun)
+        openFailureHandler = outerHandler;
+    try {
+        if (allOrNothing_ && !committed_)
+            RollBack();
+        ready_.clear();
+        if (keepJournal_)
+            journal_.Close();
+        else
+            journal_.Remove();
+    } catch (...) {
+        // Best effort: what is left is cleaned up by the next run.
+    }
+}
+
+bool ReplacementRun::EnsureJournal()
+{
+    if (journal_.Created())
+        return true;
+    if (journal_.Create(folder_, allOrNothing_, folders_))
+        return true;
+    // A folder typed in the dialog may not exist yet: the first copy would
+    // make it anyway.
+    CreateDirectories(folder_);
+    return journal_.Create(folder_, allOrNothing_, folders_);
+}
+
+void ReplacementRun::Apply(const String& item, ProgressFunction progress, void* user)
+{
+    // Without its journal an all-or-nothing update could not be undone after
+    // an interruption; an item-by-item one goes on, as it always could.
+    if (!EnsureJournal()) {
+        LogFailure("creating the run's journal", folder_, GetLastError());
+        if (allOrNothing_)
+            throw OCErrorException(kWriteFailedText);
+    }
+    const std::wstring relative = WideFrom932(item);
+    const std::wstring target = folder_ + L"\\" + relative;
+    if (!guard_.Hold(ItemFolder(relative)) || IsLink(target)) {
+        LogEvent("refused: a link lies on the way to " + LogText(target));
+        RaiseLinked(item);
+    }
+    const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kUpdaterPrefix;
+    std::unique_ptr<PreparedCopy> copy(new PreparedCopy);
+    if (!allOrNothing_) {
+        if (PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
+                              std::wstring(), prefix, *copy)) {
+            PutInPlace(*copy);
+            LogEvent("replaced " + LogText(target) + ": " + std::to_string(copy->bytes) + " bytes written");
+        } else {
+            LogEvent("left as it was: " + LogText(target));
+        }
+        return;
+    }
+    // All the run's files of one folder wait in its own folder beside the
+    // targets, a bucket of a few at a time.
+    const std::wstring folder = FolderOf(relative);
+    const std::wstring bucket =
+        Joined(folder, RunFolderName(journal_.RunPrefix()) + L"\\" + HexDigits(staged_[folder]++ / kBucketItems, 2));
+    if (!guard_.Hold(bucket)) {
+        LogEvent("refused: a link lies on the way to " + LogText(folder_ + L"\\" + bucket));
+        RaiseLinked(item);
+    }
+    if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
+                           folder_ + L"\\" + bucket, prefix, *copy)) {
+        LogEvent("left as it was: " + LogText(target));
+        return;
+    }
+    LogEvent("copied beside " + LogText(target) + ": " + std::to_string(copy->bytes) +
+             " bytes written, to take its place once every item is copied");
+    const std::wstring& made = copy->file.Path();
+    const std::wstring name = LeafOf(made);
+    plan_.push_back(JournalReplacement(relative, bucket + L"\\" + name,
+                                       bucket + L"\\" + prefix + HexDigits(ready_.size(), 4) + L".bak"));
+    ready_.push_back(std::move(copy));
+}
+
+void ReplacementRun::Commit()
+{
+    if (allOrNothing_ && !committed_)
+        ReplaceAll();
+    committed_ = true;
+}
+
+void ReplacementRun::ReplaceAll()
+{
+    // The whole plan is on disk before the first target moves; a target
+    // that does not exist has no old bytes to keep.
+    std::vector<JournalReplacement> plan = plan_;
+    for (JournalReplacement& replacement : plan)
+        if (GetFileAttributesW(LongPathForm(folder_ + L"\\" + replacement.target).c_str()) ==
+            INVALID_FILE_ATTRIBUTES)
+            replacement.backup.clear();
+    if (!plan.empty() && !journal_.WriteReplacing(plan)) {
+        LogFailure("writing the run's journal", folder_, GetLastError());
+        throw OCErrorException(kWriteFailedText);
+    }
+    LogEvent("all or nothing: " + std::to_string(plan.size()) + " copies take their places");
+
+    for (size_t i = 0; i < ready_.size(); ++i) {
+        PreparedCopy& copy = *ready_[i];
+        if (!plan[i].backup.empty())
+            KeepOldBytes(copy.target, folder_ + L"\\" + plan[i].backup);
+        LockRetry retry(copy.target, true);
+        while (!copy.file.RenameOver(copy.target, true)) {
+            const DWORD error = GetLastError();
+            if (!retry.Again(error))
+                RaiseNotReplaced(copy.target, error);
+        }
+        // After the rename: name tunnelling would give the file the replaced
+        // one's creation time.
+        copy.SetTimesAndAttributes();
+    }
+    journal_.WriteMark(kJournalComplete);
+    LogEvent("all or nothing: every copy is in its place");
+    committed_ = true;
+    ready_.clear();
+    guard_.ReleaseAll();
+    if (!DropBackups(folder_, journal_.Contents()))
+        keepJournal_ = true;  // the next run removes what is left
+}
+
+void ReplacementRun::RollBack()
+{
+    const bool replacing = journal_.Contents().replacing;
+    if (replacing)
+        journal_.WriteMark(kJournalRollingBack);
+    // Closed first, a file cannot be renamed over while it is open; copies
+    // not in place stay until PutBack has seen them, as they tell it which
+    // targets were never replaced.
+    for (const std::unique_ptr<PreparedCopy>& copy : ready_)
+        copy->file.Close();
+    guard_.ReleaseAll();
+    LogEvent(replacing ? "all or nothing: the run failed; putting every target back"
+                       : "all or nothing: the run failed before any target was replaced; removing its copies");
+    const bool done = replacing ? PutBack(folder_, journal_.Contents())
+                                : RemoveRunCopies(folder_, journal_.Contents());
+    LogEvent(done ? "all or nothing: the install folder is as it was before the run"
+                  : "all or nothing: something is still held; the journal stays for the next run");
+    if (!done)
+        keepJournal_ = true;  // the next run finishes what is left
+}

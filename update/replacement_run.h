@@ -1,0 +1,68 @@
+#pragma once
+// The file replacements of one run in an install folder, under a journal
+// (update_journal.h) so that an interruption can be cleaned up by the next
+// run:
+//
+// - item by item (the default): each item takes its target's place as soon
+//   as it is copied; a failure leaves the items before it applied;
+// - all or nothing: every item is first written completely beside its
+//   target, then all take their places, the old files kept under a second
+//   name until the last one is in; a failure, an Abort, or a replacement
+//   that does not succeed puts every target back to its old bytes (new
+//   targets are removed). Every rename replaces a target in one step, so a
+//   target always holds its old or its new bytes, whenever the run ends.
+//
+// Nothing is ever written anywhere but the install folder.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+#include "base/string.h"
+#include "update/apply_update.h"
+#include "paths/folder_guard.h"
+#include "journal/update_journal.h"
+
+class ReplacementRun {
+public:
+    // items: the run's whole file list (code page 932 names below both
+    // folders, refused ones already taken out), to know its folders.
+    ReplacementRun(const std::wstring& installFolder, const std::vector<String>& items,
+               bool allOrNothing);
+    ReplacementRun(const ReplacementRun&) = delete;
+    ReplacementRun& operator=(const ReplacementRun&) = delete;
+    // Not committed: an all-or-nothing update puts every target back. The
+    // run's files and its journal are removed. Never raises.
+    virtual ~ReplacementRun();
+
+    // One item whose decision passed: copied from the update folder to the
+    // same name below the install folder, as ApplyUpdateFile does (force,
+    // attributes but read-only), and put in place now, or (all or nothing)
+    // kept ready. A link on the way below the install folder, or as the
+    // target, ends the run (kRefusedItemText) before anything is written
+    // there. Raises what ApplyUpdateFile raises; all or nothing, Ignore
+    // at a prompt raises too, as Abort does: no item may be left out.
+    void Apply(const String& item, ProgressFunction progress, void* user);
+
+    // All or nothing: every copy kept ready takes its target's place, or all
+    // targets are put back and the failure is raised (a rename that does not
+    // succeed asks as an open does; Ignore counts as Abort). Item by item:
+    // nothing more to do.
+    void Commit();
+
+private:
+    bool EnsureJournal();
+    void ReplaceAll();
+    void RollBack();
+
+    std::wstring folder_;
+    bool allOrNothing_;
+    FolderGuard guard_;
+    std::vector<std::wstring> folders_;
+    UpdateJournal journal_;
+    std::vector<std::unique_ptr<PreparedCopy>> ready_;
+    std::vector<JournalReplacement> plan_;     // per copy kept ready
+    std::map<std::wstring, size_t> staged_;    // copies per folder so far
+    bool committed_;
+    bool keepJournal_;
+};
