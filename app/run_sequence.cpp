@@ -4,30 +4,26 @@
 #include <objbase.h>
 
 #include "app/destination_dialog.h"
-#include "app/install_location.h"
-#include "app/open_failure_prompt.h"
 #include "app/progress_window.h"
-#include "app/resource_ids.h"
 #include "app/record_start.h"
+#include "app/resource_ids.h"
 #include "app/run_state.h"
 #include "base/exceptions.h"
-#include "system/message_box.h"
 #include "base/messages.h"
 #include "base/owned.h"
-#include "system/run_log.h"
 #include "base/text_932.h"
+#include "pak/archive_check.h"
 #include "paths/open_failure.h"
 #include "paths/wide_paths.h"
-#include "update/replacement_run.h"
-#include "update/instance_event.h"
-#include "journal/recovery.h"
-#include "update/item_record.h"
-#include "paths/item_rule.h"
+#include "system/message_box.h"
+#include "system/run_log.h"
 #include "update/item_step.h"
-#include "trust/signed_update.h"
+#include "update/item_words.h"
+#include "update/replacement_run.h"
+#include "update/run_walk.h"
 
 namespace {
-const uint32_t statusNoMemory = 0xC0000017u;
+const uint32_t kStatusNoMemory = 0xC0000017u;
 
 void LeaveComApartment(bool)
 {
@@ -59,9 +55,8 @@ void ReportError(uint32_t code, const char* message)
 
 // Where an item's source lies, for the record: the update folder is the
 // current one.
-std::wstring ItemSource(const char* item)
+std::wstring ItemSource(const std::wstring& relative)
 {
-    const std::wstring relative = WideFrom932(item);
     const std::wstring full = FullPathOf(relative);
     return full.empty() ? relative : full;
 }
@@ -69,37 +64,16 @@ std::wstring ItemSource(const char* item)
 // How the run ended, for its record.
 const char* outcome = "";
 
-void RunSteps(Handle& instance, DWORD delayMs)
+void RunSteps(RunWalk& walk, DWORD delayMs)
 {
     outcome = "ended by its error box";
-    // Before the first load of the settings, so that every load is checked.
-    SignedUpdate signedUpdate;
-    signedUpdate.LoadManifest();
-    ReadNamingSettings(updateSettings);
-
-    // Never waited on: its existence alone tells a second start to end.
-    const std::wstring eventName = WideFrom932(updateSettings.name);
-    const DWORD created = CreateInstanceEvent(updateSettings.name, instance);
-    if (created != 0) {
-        LogEvent("single instance: event \"" + LogText(eventName) + "\" " +
-                 (created == ERROR_ALREADY_EXISTS ? "exists: another updater runs"
-                                                  : "cannot be made: " + LogError(created)));
-        outcome = created == ERROR_ALREADY_EXISTS
+    if (!walk.BeforeDialog()) {
+        outcome = walk.eventError == ERROR_ALREADY_EXISTS
                       ? "another updater runs: ended without a window"
                       : "the single-instance event cannot be made: ended without a window";
         return;
     }
-    LogEvent("single instance: event \"" + LogText(eventName) + "\" made, no other updater runs");
-
-    ReadFileList(updateSettings);
-    RefuseItemsOutsideTheirFolders(updateSettings.files);
-    signedUpdate.CheckBeforeDialog(updateSettings);
-
-    FindInstallDirectory(updateSettings, destination);
-    // What an interrupted run left in the proposed folder is cleaned up
-    // before anyone is asked anything.
-    RecoverInterruptedUpdates(destination);
-
+    destination = walk.installFolder;
     {
         ModalDialog dialog(IDD_DESTINATION, DestinationDialogProc);
         if (dialog.ShowModal() != 1) {
@@ -111,17 +85,16 @@ void RunSteps(Handle& instance, DWORD delayMs)
         outcome = "no install folder given: nothing done";
         return;
     }
-    RecoverInterruptedUpdates(destination);
+    walk.AfterDialog(destination);
 
     String caption;
     FormatCaption(caption);
-    UpdateFiles(updateSettings.files, destination, caption.text, delayMs,
-                updateSettings.allOrNothing, &signedUpdate);
+    UpdateFiles(walk, caption.text, delayMs);
 
     String done;
     done.Assign("アップデートが終了しました。");
     done.ShowMessage(nullptr, caption.text, MB_OK);
-    signedUpdate.Record(updateSettings);
+    walk.signedUpdate.Record(updateSettings);
     outcome = "finished";
 }
 
@@ -131,75 +104,34 @@ void BeginCheck(const char* item, uint64_t size, void* user)
 }
 }
 
-void UpdateFiles(const std::vector<String>& files, const std::wstring& destinationDir,
-                 const char* caption, DWORD delayMs, bool allOrNothing, SignedUpdate* check)
+void UpdateFiles(RunWalk& walk, const char* caption, DWORD delayMs)
 {
     const DWORD started = GetTickCount();
-    const uint64_t checked = check ? check->CheckedBytes(files) : 0;
-    ProgressWindow progress(caption, checked + PlannedBytes(files, destinationDir), started, delayMs);
-    if (check)
-        check->CheckSources(files, BeginCheck, ProgressWindow::OnChunk, &progress);
+    ProgressWindow progress(caption, walk.signedUpdate.CheckedBytes(walk.items) + walk.AppliedBytes(),
+                            started, delayMs);
+    walk.signedUpdate.CheckSources(walk.items, BeginCheck, ProgressWindow::OnChunk, &progress);
     // Declared after the window: a failure puts the targets back before the
     // window goes, and both before the error box.
-    ReplacementRun update(destinationDir, files, allOrNothing);
-    // Strictly item by item: an item is decided at its turn, so a failure
-    // ends the run after every item before it was applied.
-    const std::vector<bool> listedAgain = ListedAgainLater(files);
-    for (size_t i = 0; i < files.size(); ++i) {
-        const String& item = files[i];
-        ItemStep step(TextOf(item), ItemTarget(destinationDir, TextOf(item)));
-        const std::wstring source = ItemSource(TextOf(item));
-        if (listedAgain[i]) {
-            step.verdict = VerdictListedAgain;
-            LogItemStep(i + 1, step, source);
+    ReplacementRun update(walk.installFolder, walk.items, walk.settings.allOrNothing);
+    // Strictly item by item: a failure ends the run after every item before
+    // it was applied.
+    for (size_t i = 0; i < walk.items.size(); ++i) {
+        const ItemRecord& record = walk.items[i];
+        LogEvent(ItemTurnLine(i + 1, record, ItemSource(record.name)));
+        if (record.verdict == VerdictStop)
+            RaiseKeptFailure(record);
+        if (record.verdict != VerdictApply)
             continue;
-        }
-        try {
-            TakeItemStep(step);
-        } catch (...) {
-            LogEvent("item " + std::to_string(i + 1) + " \"" + LogText932(TextOf(item)) +
-                     "\": its decision or check failed");
-            throw;
-        }
-        LogItemStep(i + 1, step, source);
-        if (step.verdict != VerdictApply)
-            continue;
-        progress.BeginItem(TextOf(step.item), step.size);
-        update.Apply(item, ProgressWindow::OnChunk, &progress);
+        // A damaged archive never takes the place of the installed one:
+        // every entry's data is inflated and checked before the first byte
+        // is copied.
+        if (record.decision.kind == ItemArchive)
+            CheckArchiveIsSound(record.name, CheckFull);
+        progress.BeginItem(record.Text(), record.size);
+        update.Apply(record, ProgressWindow::OnChunk, &progress);
         progress.EndItem();
     }
     update.Commit();
-}
-
-uint64_t PlannedBytes(const std::vector<String>& files, const std::wstring& destinationDir)
-{
-    uint64_t total = 0;
-    try {
-        const std::vector<bool> listedAgain = ListedAgainLater(files);
-        for (size_t i = 0; i < files.size(); ++i) {
-            ItemStep step(TextOf(files[i]), ItemTarget(destinationDir, TextOf(files[i])));
-            // Bounds only: the full check comes at the item's turn.
-            if (!listedAgain[i] && TakeItemStep(step, CheckBounds) == VerdictApply)
-                total += step.size;
-        }
-    } catch (...) {
-        // The step that fails here (a damaged archive, an index too large to
-        // hold) fails again at its item's turn, after the items before it;
-        // only the bar's total is short of it.
-    }
-    return total;
-}
-
-void RefuseItemsOutsideTheirFolders(const std::vector<String>& files)
-{
-    for (const String& item : files) {
-        if (JudgeItem(TextOf(item)) == ItemAccepted)
-            continue;
-        String message;
-        message.Format(kRefusedItemText, TextOf(item));
-        SetLastError(ERROR_INVALID_NAME);
-        throw OCErrorException(message.text);
-    }
 }
 
 void RunAndReport(const std::function<void()>& steps)
@@ -211,10 +143,10 @@ void RunAndReport(const std::function<void()>& steps)
     } catch (const OCException& failure) {
         ReportError(failure.code, "処理を続行できませんでした。");
     } catch (const DWORD& code) {
-        ReportError(code, code == statusNoMemory ? kOutOfMemoryText
-                                                 : "処理を続行できませんでした。");
+        ReportError(code, code == kStatusNoMemory ? kOutOfMemoryText
+                                                  : "処理を続行できませんでした。");
     } catch (const std::bad_alloc&) {
-        ReportError(statusNoMemory, kOutOfMemoryText);
+        ReportError(kStatusNoMemory, kOutOfMemoryText);
     } catch (...) {
         ReportError(0, "予期しないエラーが発生しました。");
     }
@@ -229,15 +161,14 @@ int RunUpdate(DWORD delayMs)
         ReportError(error, WideSentence(kLogNotCreatedText, RequestedLogPath(arguments)));
         return 0;
     }
-    updateSettings.SetDefaults();
     destination.clear();
-    // The file layer asks the user through this when a file cannot be opened.
-    openFailureHandler = PromptOpenFailure;
+    // The file layer asks the user when a file cannot be opened.
+    openFailurePrompt.asks = true;
 
     const ComApartment com(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    // Its existence marks a running updater; closed at the end of the run.
-    Handle instance;
-    RunAndReport([&instance, delayMs] { RunSteps(instance, delayMs); });
+    // Holds the instance event until after the error box.
+    RunWalk walk(RunWrites, updateSettings);
+    RunAndReport([&walk, delayMs] { RunSteps(walk, delayMs); });
     LogEvent(std::string("exit code 0: ") + outcome);
     EndRunLog();
     return 0;

@@ -6,6 +6,9 @@
 // items here, so the publisher's tool reports exactly what the updater
 // refuses.
 
+#include <string>
+#include <vector>
+
 // Why an item is refused; ItemAccepted when it is not.
 enum ItemRefusal {
     ItemAccepted,
@@ -20,3 +23,27 @@ enum ItemRefusal {
 ItemRefusal JudgeItem(const char* item);
 
 // The updater reports a refused item with kRefusedItemText (base/messages.h).
+
+// The one rule for "the same item" in both programs (repeated listings, the
+// manifest's lines): two names name one file when their keys compare equal
+// as the system compares names, case ignored in every script
+// (CompareStringOrdinal).
+
+// item with "/" as "\\", its case kept.
+std::wstring ItemKey(const std::wstring& item);
+// Negative, 0 or positive as key a sorts before, with or after key b.
+int CompareItemKeys(const std::wstring& a, const std::wstring& b);
+
+// For ordered containers keyed by ItemKey.
+class ItemKeyLess {
+public:
+    bool operator()(const std::wstring& a, const std::wstring& b) const
+    {
+        return CompareItemKeys(a, b) < 0;
+    }
+    virtual ~ItemKeyLess() {}
+};
+
+// For each name, whether a later one names the same item: a run applies an
+// item once, from its last listing.
+std::vector<bool> ListedAgainLater(const std::vector<std::wstring>& names);

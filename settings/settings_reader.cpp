@@ -25,6 +25,7 @@
 #include <cstring>
 
 #include "base/exceptions.h"
+#include "base/messages.h"
 #include "base/multibyte.h"
 #include "system/run_log.h"
 #include "pak/archive_file.h"
@@ -266,7 +267,7 @@ void RecordSettings(const char* section, String& settingsText, SettingsRecord& r
     Search(section, nullptr, none, settingsText, &record);
 }
 
-SettingsBytesCheck settingsBytesCheck = nullptr;
+HeldSettings heldSettings;
 
 void ReadSetting(const char* section, const char* key, String& value, const char* fileName)
 {
@@ -297,8 +298,14 @@ void ReadSetting(const char* section, const char* key, String& value, const char
                              : file.inArchive ? "entry of archive " + LogText(file.path)
                                               : "plain file";
     file.Close();
-    if (settingsBytesCheck)
-        settingsBytesCheck(settings.text, got, size);
+    if (heldSettings.held && (size != heldSettings.size || got != size ||
+                              Sha256::Of(settings.text, got) != heldSettings.digest)) {
+        String message;
+        message.Format(kFileAlteredText, fileName);
+        LogEvent("signed update: refused: " + LogText932(message.text));
+        SetLastError(ERROR_FILE_CORRUPT);
+        throw OCErrorException(message.text);
+    }
 
     FindSettingValue(section, key, value, settings);
     LogEvent(std::string("setting [") + section + "] " + key + " = \"" + LogText932(value.text) +

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 #include "base/string.h"
+#include "system/sha256.h"
 
 // Loads fileName through ArchiveFile (a plain file or an archive entry) and
 // looks key up in section. value is replaced only when the key is found with
@@ -12,11 +13,21 @@
 // and STATUS_NO_MEMORY when the file is too large to hold.
 void ReadSetting(const char* section, const char* key, String& value, const char* fileName);
 
-// Called by every ReadSetting with the bytes it loaded (data, got of them)
-// and the file's size, before any is looked at; may raise to refuse them.
-// Null (the default): the bytes are taken as they are.
-typedef void (*SettingsBytesCheck)(const char* data, uint32_t got, uint32_t size);
-extern SettingsBytesCheck settingsBytesCheck;
+// The bytes every load of the settings file must be, while held: a signed
+// update names them. Another size or digest makes ReadSetting raise
+// OCErrorException "ファイル update.ini が壊れているか、書き換えられています。"
+// (ERROR_FILE_CORRUPT) before any byte is looked at.
+class HeldSettings {
+public:
+    bool held = false;
+    uint64_t size = 0;
+    Sha256::Digest digest = {};
+
+    virtual ~HeldSettings() {}
+};
+
+// Process-wide, set by the run (as quietOpen is); by default nothing is held.
+extern HeldSettings heldSettings;
 
 // The search over a loaded text, from its cursor. Leaves the cursor on the
 // header of the matching section when one was met.

@@ -1,5 +1,7 @@
 #include "system/run_log.h"
 
+#include "base/shown_text.h"
+
 #include <cstdio>
 #include <vector>
 #include "base/owned.h"
@@ -226,15 +228,7 @@ void LogEvent(const std::string& text)
 
 std::string LogText(const std::wstring& text)
 {
-    if (text.empty())
-        return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string utf8(size > 0 ? size_t(size) : 0, '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], size, nullptr,
-                            nullptr);
-    return utf8;
+    return Utf8(text);
 }
 
 std::string LogText932(const char* text)

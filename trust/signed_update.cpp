@@ -4,9 +4,9 @@
 #include <set>
 #include "base/exceptions.h"
 #include "base/messages.h"
-#include "system/run_log.h"
 #include "base/text_932.h"
 #include "settings/settings_reader.h"
+#include "system/run_log.h"
 #include "trust/update_signature.h"
 
 const char* const manifestFileName = "update.manifest";
@@ -16,61 +16,37 @@ namespace {
 
 // The signature file's largest form is 72 bytes; anything far beyond is
 // not read.
-const size_t maxSignatureBytes = 1024;
+const size_t kMaxSignatureBytes = 1024;
 
-// The manifest whose settings line every load of the settings must match.
-const UpdateManifest* checkedManifest = nullptr;
+// What reading a small file of the current folder whole came to.
+enum WholeFileRead { WholeFileRead_Ok, WholeFileRead_Missing, WholeFileRead_Failed, WholeFileRead_TooLarge };
 
-[[noreturn]] void Refuse(DWORD code, const char* sentence, const char* name = nullptr)
-{
-    String message;
-    if (name)
-        message.Format(sentence, name);
-    else
-        message.Assign(sentence);
-    LogEvent("signed update: refused: " + LogText932(message.text));
-    SetLastError(code);
-    throw OCErrorException(message.text);
-}
-
-// The whole of a small file of the current folder. False when it is not
-// there; raises kReadFailedText when it is but cannot be read, and
-// kFileInvalidText when it is larger than limit.
-bool ReadWholeFile(const char* name, size_t limit, std::vector<char>& bytes)
+// The whole of a small file of the current folder; error: the system's, when
+// it failed.
+WholeFileRead ReadWholeFile(const char* name, size_t limit, std::vector<char>& bytes, DWORD& error)
 {
     const Handle file(CreateFileW(WideFrom932(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
-    if (!file.Valid()) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return false;
-        Refuse(error, kReadFailedText, name);
-    }
+    error = file.Valid() ? 0 : GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return WholeFileRead_Missing;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.Get(), &size))
-        Refuse(GetLastError(), kReadFailedText, name);
+    if (error || !GetFileSizeEx(file.Get(), &size)) {
+        error = error ? error : GetLastError();
+        return WholeFileRead_Failed;
+    }
     if (uint64_t(size.QuadPart) > limit)
-        Refuse(ERROR_INVALID_DATA, kFileInvalidText, name);
+        return WholeFileRead_TooLarge;
     bytes.resize(size_t(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
+    for (size_t done = 0; done < bytes.size();) {
         DWORD got = 0;
-        if (!ReadFile(file.Get(), bytes.data() + done, DWORD(bytes.size() - done), &got, nullptr))
-            Refuse(GetLastError(), kReadFailedText, name);
-        if (got == 0)
-            Refuse(ERROR_HANDLE_EOF, kReadFailedText, name);
+        if (!ReadFile(file.Get(), bytes.data() + done, DWORD(bytes.size() - done), &got, nullptr) || got == 0) {
+            error = got == 0 && GetLastError() == 0 ? DWORD(ERROR_HANDLE_EOF) : GetLastError();
+            return WholeFileRead_Failed;
+        }
         done += got;
     }
-    return true;
-}
-
-void CheckSettingsBytes(const char* data, uint32_t got, uint32_t size)
-{
-    if (!checkedManifest)
-        return;
-    if (size != checkedManifest->settingsSize || got != size ||
-        Sha256::Of(data, got) != checkedManifest->settingsDigest)
-        Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, settingsFileName);
+    return WholeFileRead_Ok;
 }
 
 bool VerifiesUnder(const std::vector<P256PublicKey>& keys, const Sha256::Digest& digest,
@@ -85,16 +61,6 @@ bool VerifiesUnder(const std::vector<P256PublicKey>& keys, const Sha256::Digest&
     return false;
 }
 
-// For each item, whether an earlier one names the same file.
-std::vector<bool> ListedBefore(const std::vector<String>& items)
-{
-    std::set<std::wstring> seen;
-    std::vector<bool> before(items.size());
-    for (size_t i = 0; i < items.size(); ++i)
-        before[i] = !seen.insert(FoldedItemName(WideFrom932(items[i]))).second;
-    return before;
-}
-
 }  // namespace
 
 bool ManifestExpired(uint64_t expires)
@@ -106,21 +72,50 @@ bool ManifestExpired(uint64_t expires)
                         now.wHour) * 100 + now.wMinute) * 100 + now.wSecond;
 }
 
-SignedUpdate::SignedUpdate() : hasManifest_(false), signatureVerified_(false), manifestDigest_() {}
+SignedUpdate::SignedUpdate()
+    : hasManifest_(false), signatureVerified_(false), checked_(false), holdsSettings_(false), manifestDigest_()
+{
+}
 
 SignedUpdate::~SignedUpdate()
 {
-    if (checkedManifest == &manifest_) {
-        checkedManifest = nullptr;
-        settingsBytesCheck = nullptr;
-    }
+    if (holdsSettings_)
+        heldSettings = HeldSettings();
+}
+
+void SignedUpdate::Refuse(DWORD code, const char* sentence, const char* name)
+{
+    String message;
+    if (name)
+        message.Format(sentence, name);
+    else
+        message.Assign(sentence);
+    LogEvent("signed update: refused: " + LogText932(message.text));
+    refusal_.refused = true;
+    refusal_.code = code;
+    refusal_.message = WideFrom932(message);
+    SetLastError(code);
+    throw OCErrorException(message.text);
+}
+
+void SignedUpdate::RaiseIfRefused() const
+{
+    if (!refusal_.refused)
+        return;
+    SetLastError(refusal_.code);
+    throw OCErrorException("%s", refusal_.message);
 }
 
 void SignedUpdate::LoadManifest()
 {
     std::vector<char> bytes;
-    if (!ReadWholeFile(manifestFileName, maxManifestBytes, bytes))
-        return;
+    DWORD error = 0;
+    switch (ReadWholeFile(manifestFileName, maxManifestBytes, bytes, error)) {
+    case WholeFileRead_Missing: return;
+    case WholeFileRead_Failed: Refuse(error, kReadFailedText, manifestFileName);
+    case WholeFileRead_TooLarge: Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
+    case WholeFileRead_Ok: break;
+    }
     if (!ParseManifest(bytes.data(), bytes.size(), manifest_))
         Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
     manifestDigest_ = Sha256::Of(bytes.data(), bytes.size());
@@ -129,20 +124,17 @@ void SignedUpdate::LoadManifest()
              "\", version \"" + LogText(manifest_.version) + "\", sequence " +
              std::to_string(manifest_.sequence) + ", " + std::to_string(manifest_.files.size()) +
              " items; every load of update.ini is held to it");
-    checkedManifest = &manifest_;
-    settingsBytesCheck = CheckSettingsBytes;
+    heldSettings.held = holdsSettings_ = true;
+    heldSettings.size = manifest_.settingsSize;
+    heldSettings.digest = manifest_.settingsDigest;
 }
 
-void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings)
+void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings,
+                                     const std::vector<ItemRecord>& records, const UpdateAnchor& anchor)
 {
-    UpdateAnchor anchor;
-    ReadUpdateAnchor(settings, anchor);
-    CheckBeforeDialog(settings, anchor);
-}
-
-void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings, const UpdateAnchor& anchor)
-{
+    RaiseIfRefused();
     anchor_ = anchor;
+    checked_ = true;
     if (!anchor_.present && !hasManifest_)
         return;
     LogEvent(anchor_.present ? "signed update: the product's anchor holds " +
@@ -154,8 +146,13 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings, const Updat
         Refuse(ERROR_FILE_NOT_FOUND, kFileNotFoundText, manifestFileName);
     if (anchor_.present) {
         std::vector<char> bytes;
-        if (!ReadWholeFile(signatureFileName, maxSignatureBytes, bytes))
-            Refuse(ERROR_FILE_NOT_FOUND, kFileNotFoundText, signatureFileName);
+        DWORD error = 0;
+        switch (ReadWholeFile(signatureFileName, kMaxSignatureBytes, bytes, error)) {
+        case WholeFileRead_Missing: Refuse(ERROR_FILE_NOT_FOUND, kFileNotFoundText, signatureFileName);
+        case WholeFileRead_Failed: Refuse(error, kReadFailedText, signatureFileName);
+        case WholeFileRead_TooLarge: Refuse(ERROR_INVALID_DATA, kFileInvalidText, signatureFileName);
+        case WholeFileRead_Ok: break;
+        }
         const std::vector<P256Signature> signatures =
             ReadSignature(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         if (signatures.empty())
@@ -174,70 +171,69 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings, const Updat
         LogEvent("signed update: update.sig verified under a trusted key");
     }
     std::set<const ManifestFile*> listed;
-    for (const String& item : settings.files) {
-        const ManifestFile* file = manifest_.Find(WideFrom932(item));
+    for (const ItemRecord& record : records) {
+        const ManifestFile* file = manifest_.Find(record.name);
         if (!file)
-            Refuse(ERROR_NOT_FOUND, kFileUnlistedText, TextOf(item));
+            Refuse(ERROR_NOT_FOUND, kFileUnlistedText, record.Text());
         listed.insert(file);
     }
     if (listed.size() != manifest_.files.size())
         Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
 }
 
-uint64_t SignedUpdate::CheckedBytes(const std::vector<String>& items) const
+uint64_t SignedUpdate::CheckedBytes(const std::vector<ItemRecord>& records) const
 {
     uint64_t total = 0;
     if (!hasManifest_)
         return total;
-    const std::vector<bool> before = ListedBefore(items);
-    for (size_t i = 0; i < items.size(); ++i) {
-        const ManifestFile* file = manifest_.Find(WideFrom932(items[i]));
-        if (file && !before[i])
+    for (const ItemRecord& record : records) {
+        const ManifestFile* file = record.Taken() ? manifest_.Find(record.name) : nullptr;
+        if (file)
             total += file->size;
     }
     return total;
 }
 
-void SignedUpdate::CheckSources(const std::vector<String>& items, CheckBeginFunction begin,
+void SignedUpdate::CheckSources(const std::vector<ItemRecord>& records, CheckBeginFunction begin,
                                 ProgressFunction progress, void* user)
 {
+    RaiseIfRefused();
     if (!hasManifest_)
         return;
+    refusal_.afterDialog = true;
     // Sizes first, of every item, so that no byte is read beyond a size the
     // manifest gives; then the digests, from the handles that stay open.
-    std::vector<std::pair<const String*, const ManifestFile*>> checks;
+    std::vector<std::pair<const ItemRecord*, const ManifestFile*>> checks;
     const size_t first = sources_.size();
-    const std::vector<bool> before = ListedBefore(items);
-    for (size_t i = 0; i < items.size(); ++i) {
-        const String& item = items[i];
-        if (before[i])
+    for (const ItemRecord& record : records) {
+        if (!record.Taken())
             continue;
-        const ManifestFile* file = manifest_.Find(WideFrom932(item));
+        const ManifestFile* file = manifest_.Find(record.name);
         if (!file)
-            Refuse(ERROR_NOT_FOUND, kFileUnlistedText, TextOf(item));
+            Refuse(ERROR_NOT_FOUND, kFileUnlistedText, record.Text());
         // No write or delete sharing: what is checked is what is copied.
-        std::unique_ptr<Handle> source(new Handle(CreateFileW(WideFrom932(item).c_str(), GENERIC_READ,
+        std::unique_ptr<Handle> source(new Handle(CreateFileW(record.name.c_str(), GENERIC_READ,
                                                               FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
         if (!source->Valid()) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-                Refuse(error, kFileNotFoundText, TextOf(item));
-            Refuse(error, kReadFailedText, TextOf(item));
+                Refuse(error, kFileNotFoundText, record.Text());
+            Refuse(error, kReadFailedText, record.Text());
         }
         LARGE_INTEGER size;
         if (!GetFileSizeEx(source->Get(), &size))
-            Refuse(GetLastError(), kReadFailedText, TextOf(item));
+            Refuse(GetLastError(), kReadFailedText, record.Text());
         if (uint64_t(size.QuadPart) != file->size)
-            Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, TextOf(item));
+            Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, record.Text());
         sources_.push_back(std::move(source));
-        checks.emplace_back(&item, file);
+        checks.emplace_back(&record, file);
     }
 
     std::vector<unsigned char> chunk(1u << 20);
     Sha256 sha;
     for (size_t i = 0; i < checks.size(); ++i) {
-        const char* name = TextOf(*checks[i].first);
+        const char* name = checks[i].first->Text();
         const ManifestFile& file = *checks[i].second;
         if (begin)
             begin(name, file.size, user);
@@ -270,6 +266,11 @@ const UpdateManifest* SignedUpdate::Manifest() const
 bool SignedUpdate::SignatureVerified() const
 {
     return signatureVerified_;
+}
+
+const UpdateAnchor* SignedUpdate::Anchor() const
+{
+    return checked_ ? &anchor_ : nullptr;
 }
 
 void SignedUpdate::Record(const UpdateSettings& settings)

@@ -12,8 +12,9 @@
 //   Record            after the completion box: the anchor's sequence and
 //                     keys (anchor only)
 //
-// With neither manifest nor anchor every step does nothing. Each refusal
-// raises OCErrorException with its sentence (base/messages.h) and code:
+// With neither manifest nor anchor every step does nothing. Each refusal is
+// kept (Refusal) and raised as OCErrorException with its sentence
+// (base/messages.h) and code; once refused, every later step raises it again:
 //   the manifest or signature missing (anchor), an item missing
 //       kFileNotFoundText      ERROR_FILE_NOT_FOUND
 //   a manifest or signature not in its form, a file line for no item
@@ -40,6 +41,7 @@
 #include "base/progress.h"
 #include "trust/update_anchor.h"
 #include "trust/update_manifest.h"
+#include "paths/item_record.h"
 #include "settings/update_settings.h"
 
 extern const char* const manifestFileName;   // "update.manifest"
@@ -53,25 +55,38 @@ bool ManifestExpired(uint64_t expires);
 // function.
 typedef void (*CheckBeginFunction)(const char* item, uint64_t size, void* user);
 
+// The first refusal of a signed update, as its error box shows it.
+class SignedRefusal {
+public:
+    bool refused = false;
+    bool afterDialog = false;  // refused by the sources' check
+    DWORD code = 0;
+    std::wstring message;
+
+    virtual ~SignedRefusal() {}
+};
+
 class SignedUpdate {
 public:
     SignedUpdate();
     SignedUpdate(const SignedUpdate&) = delete;
     SignedUpdate& operator=(const SignedUpdate&) = delete;
-    // Closes the sources and stops checking the settings.
+    // Closes the sources and lets go of the settings' bytes.
     virtual ~SignedUpdate();
 
-    // Reads update.manifest of the current folder, when there is one.
+    // Reads update.manifest of the current folder, when there is one, and
+    // holds every later load of update.ini to it (settings/settings_reader.h).
     void LoadManifest();
-    // settings: Brand, Name, Version and the items as the run uses them.
-    // Against the product's anchor as the registry holds it.
-    void CheckBeforeDialog(const UpdateSettings& settings);
-    // The same against anchor (a publisher's tool asks with the keys it was
-    // given); nothing is written.
-    void CheckBeforeDialog(const UpdateSettings& settings, const UpdateAnchor& anchor);
-    // The bytes CheckSources reads: the listed sizes of items.
-    uint64_t CheckedBytes(const std::vector<String>& items) const;
-    void CheckSources(const std::vector<String>& items, CheckBeginFunction begin,
+    // settings: Brand, Name and Version as the run uses them; records: the
+    // run's list. Against anchor: the product's, as the registry holds it
+    // (ReadUpdateAnchor), or the keys a publisher's tool was given.
+    void CheckBeforeDialog(const UpdateSettings& settings, const std::vector<ItemRecord>& records,
+                           const UpdateAnchor& anchor);
+    // The bytes CheckSources reads: the listed sizes of the records taken.
+    uint64_t CheckedBytes(const std::vector<ItemRecord>& records) const;
+    // Every record the run takes (ItemRecord::Taken, so the listing that is
+    // copied is the one checked): its size, then its digest.
+    void CheckSources(const std::vector<ItemRecord>& records, CheckBeginFunction begin,
                       ProgressFunction progress, void* user);
     void Record(const UpdateSettings& settings);
 
@@ -79,12 +94,22 @@ public:
     const UpdateManifest* Manifest() const;
     // Whether update.sig verified under a key of the anchor.
     bool SignatureVerified() const;
+    // The anchor CheckBeforeDialog held the manifest to, once it ran.
+    const UpdateAnchor* Anchor() const;
+    const SignedRefusal& Refusal() const { return refusal_; }
 
 private:
+    [[noreturn]] void Refuse(DWORD code, const char* sentence, const char* name = nullptr);
+    // Raises the kept refusal again, if any.
+    void RaiseIfRefused() const;
+
     bool hasManifest_;
     bool signatureVerified_;
+    bool checked_;
+    bool holdsSettings_;
     UpdateManifest manifest_;
     Sha256::Digest manifestDigest_;
     UpdateAnchor anchor_;
+    SignedRefusal refusal_;
     std::vector<std::unique_ptr<Handle>> sources_;
 };

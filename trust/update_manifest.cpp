@@ -147,15 +147,6 @@ bool Fields(const std::string& line, size_t count, std::vector<std::string>& fie
     return !fields.back().empty();
 }
 
-wchar_t FoldName(wchar_t c)
-{
-    if (c == L'/')
-        return L'\\';
-    if (c >= L'A' && c <= L'Z')
-        return wchar_t(c - L'A' + L'a');
-    return c;
-}
-
 // One line of the manifest, judged by what is expected there.
 class ManifestLines {
 public:
@@ -280,7 +271,7 @@ UpdateManifest::~UpdateManifest() {}
 
 bool UpdateManifest::Add(const ManifestFile& file)
 {
-    if (!index_.emplace(FoldedItemName(file.item), files.size()).second)
+    if (!index_.emplace(ItemKey(file.item), files.size()).second)
         return false;
     files.push_back(file);
     return true;
@@ -288,16 +279,8 @@ bool UpdateManifest::Add(const ManifestFile& file)
 
 const ManifestFile* UpdateManifest::Find(const std::wstring& item) const
 {
-    const auto found = index_.find(FoldedItemName(item));
+    const auto found = index_.find(ItemKey(item));
     return found == index_.end() ? nullptr : &files[found->second];
-}
-
-std::wstring FoldedItemName(const std::wstring& item)
-{
-    std::wstring folded = item;
-    for (wchar_t& c : folded)
-        c = FoldName(c);
-    return folded;
 }
 
 bool ParsePublicKey(const std::string& hex, P256PublicKey& key)

@@ -10,6 +10,7 @@
 #include <vector>
 #include "system/p256_key.h"
 #include "system/sha256.h"
+#include "paths/item_rule.h"
 
 // The largest manifest read.
 const size_t maxManifestBytes = 16u << 20;
@@ -39,7 +40,8 @@ public:
     UpdateManifest();
     virtual ~UpdateManifest();
 
-    // Appends file unless an item alike (FoldedItemName) is there; false then.
+    // Appends file unless a line for the same item (paths/item_rule.h) is
+    // there; false then.
     bool Add(const ManifestFile& file);
     // The file line Add took for item (as update.ini lists it: "/" or "\"
     // between its parts), compared as the system compares names; null when
@@ -47,7 +49,7 @@ public:
     const ManifestFile* Find(const std::wstring& item) const;
 
 private:
-    std::map<std::wstring, size_t> index_;  // FoldedItemName -> files[]
+    std::map<std::wstring, size_t, ItemKeyLess> index_;  // ItemKey -> files[]
 };
 
 // Reads a whole manifest. False, with manifest in no defined state and
@@ -81,10 +83,6 @@ std::string ManifestText(const UpdateManifest& manifest);
 bool ParseManifestTime(const std::string& text, uint64_t& stamp);
 // And back: YYYYMMDDhhmmss as the manifest writes it.
 std::string ManifestTimeText(uint64_t stamp);
-
-// item in the form in which two names the system takes for one are equal:
-// "/" as "\", ASCII letters in lower case.
-std::wstring FoldedItemName(const std::wstring& item);
 
 // A public key as 128 hex digits (either case). False for anything else.
 bool ParsePublicKey(const std::string& hex, P256PublicKey& key);

@@ -89,42 +89,27 @@ std::wstring ItemFolder(const std::wstring& relative)
     throw OCErrorException(message.text);
 }
 
-// The handler an all-or-nothing update stands in front of.
-OpenFailureHandler outerHandler = nullptr;
-
-// All or nothing: an item left out would leave the update half done, so
-// Ignore ends the run as Abort does, and everything is put back.
-bool IgnoreEndsTheRun(const std::wstring& path)
-{
-    const DWORD error = GetLastError();
-    if (outerHandler(path))
-        return true;
-    SetLastError(error ? error : ERROR_ACCESS_DENIED);
-    throw OCErrorException(kOpenAbortedText, path);
-}
-
 }  // namespace
 
-ReplacementRun::ReplacementRun(const std::wstring& installFolder, const std::vector<String>& items,
+ReplacementRun::ReplacementRun(const std::wstring& installFolder, const std::vector<ItemRecord>& items,
                        bool allOrNothing)
     : folder_(installFolder), allOrNothing_(allOrNothing), guard_(installFolder), committed_(false),
       keepJournal_(false)
 {
-    for (const String& item : items) {
-        const std::wstring folder = FolderOf(WideFrom932(item));
+    for (const ItemRecord& item : items) {
+        const std::wstring folder = FolderOf(item.name);
         if (std::find(folders_.begin(), folders_.end(), folder) == folders_.end())
             folders_.push_back(folder);
     }
-    if (allOrNothing_ && openFailureHandler != nullptr && openFailureHandler != IgnoreEndsTheRun) {
-        outerHandler = openFailureHandler;
-        openFailureHandler = IgnoreEndsTheRun;
-    }
+    // An item left out would leave the update half done, so Ignore at a
+    // prompt ends the run as Abort does, and everything is put back.
+    if (allOrNothing_)
+        ignoreAborts_.reset(new IgnoreAborts);
 }
 
 ReplacementRun::~ReplacementRun()
 {
-    if (openFailureHandler == IgnoreEndsTheRun)
-        openFailureHandler = outerHandler;
+    ignoreAborts_.reset();
     try {
         if (allOrNothing_ && !committed_)
             RollBack();
@@ -150,7 +135,7 @@ bool ReplacementRun::EnsureJournal()
     return journal_.Create(folder_, allOrNothing_, folders_);
 }
 
-void ReplacementRun::Apply(const String& item, ProgressFunction progress, void* user)
+void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, void* user)
 {
     // Without its journal an all-or-nothing update could not be undone after
     // an interruption; an item-by-item one goes on, as it always could.
@@ -159,8 +144,9 @@ void ReplacementRun::Apply(const String& item, ProgressFunction progress, void* 
         if (allOrNothing_)
             throw OCErrorException(kWriteFailedText);
     }
-    const std::wstring relative = WideFrom932(item);
-    const std::wstring target = folder_ + L"\\" + relative;
+    const String& item = record.item;
+    const std::wstring& relative = record.name;
+    const std::wstring& target = record.target;
     if (!guard_.Hold(ItemFolder(relative)) || IsLink(target)) {
         LogEvent("refused: a link lies on the way to " + LogText(target));
         RaiseLinked(item);

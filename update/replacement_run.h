@@ -19,16 +19,18 @@
 #include <string>
 #include <vector>
 #include "base/string.h"
+#include "paths/item_record.h"
 #include "update/apply_update.h"
 #include "paths/folder_guard.h"
+#include "paths/open_failure.h"
 #include "journal/update_journal.h"
 
 class ReplacementRun {
 public:
-    // items: the run's whole file list (code page 932 names below both
-    // folders, refused ones already taken out), to know its folders.
-    ReplacementRun(const std::wstring& installFolder, const std::vector<String>& items,
-               bool allOrNothing);
+    // items: the run's records (names below both folders, none refused), to
+    // know its folders.
+    ReplacementRun(const std::wstring& installFolder, const std::vector<ItemRecord>& items,
+                   bool allOrNothing);
     ReplacementRun(const ReplacementRun&) = delete;
     ReplacementRun& operator=(const ReplacementRun&) = delete;
     // Not committed: an all-or-nothing update puts every target back. The
@@ -42,7 +44,7 @@ public:
     // target, ends the run (kRefusedItemText) before anything is written
     // there. Raises what ApplyUpdateFile raises; all or nothing, Ignore
     // at a prompt raises too, as Abort does: no item may be left out.
-    void Apply(const String& item, ProgressFunction progress, void* user);
+    void Apply(const ItemRecord& item, ProgressFunction progress, void* user);
 
     // All or nothing: every copy kept ready takes its target's place, or all
     // targets are put back and the failure is raised (a rename that does not
@@ -65,4 +67,5 @@ private:
     std::map<std::wstring, size_t> staged_;    // copies per folder so far
     bool committed_;
     bool keepJournal_;
+    std::unique_ptr<IgnoreAborts> ignoreAborts_;  // all or nothing: for the run's life
 };

@@ -3,25 +3,6 @@
 #include "pak/archive_revision.h"
 #include "update/file_version.h"
 
-ItemKind KindOfItem(const char* item)
-{
-    String extension;
-    extension.Assign(item);
-    if (extension.IsEmpty() || !extension.ReverseFind('.'))
-        return ItemPlain;
-    extension.Delete(int32_t(extension.cursor - extension.text) + 1, 0);
-    extension.cursor = extension.text;
-    if (extension.CompareNoCase("exe") == 0 || extension.CompareNoCase("dll") == 0)
-        return ItemExecutable;
-    if (extension.CompareNoCase("pak") == 0)
-        return ItemArchive;
-    return ItemPlain;
-}
-
-UpdateDecision::UpdateDecision() : kind(ItemPlain), apply(false) {}
-
-UpdateDecision::~UpdateDecision() {}
-
 bool DecideUpdate(const char* source, const std::wstring& target, UpdateDecision& decision)
 {
     decision.kind = KindOfItem(source);

@@ -4,28 +4,7 @@
 // the tool reports exactly what the updater will do.
 
 #include <string>
-#include "base/string.h"
-
-// By the text after the item's last dot (a folder part included), case
-// ignored.
-enum ItemKind {
-    ItemExecutable,  // "exe", "dll": compared by FileVersion text
-    ItemArchive,     // "pak": compared by archive revision text
-    ItemPlain,       // anything else, or no dot: always applied
-};
-
-ItemKind KindOfItem(const char* item);
-
-class UpdateDecision {
-public:
-    ItemKind kind;
-    String sourceVersion;  // empty for plain items, and when none was found
-    String targetVersion;
-    bool apply;
-
-    UpdateDecision();
-    virtual ~UpdateDecision();
-};
+#include "paths/item_record.h"
 
 // Reads the version texts the item's kind asks for, source first, and
 // decides: a plain item, or one whose target has no version text, is

@@ -10,7 +10,7 @@
 #include "project_version.h"
 #include "updtool/commands/commands.h"
 #include "updtool/console/command_report.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 

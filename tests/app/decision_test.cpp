@@ -7,7 +7,9 @@
 #include "base/exceptions.h"
 
 #include "app/run_sequence.h"
+#include "base/text_932.h"
 #include "update/item_step.h"
+#include "update/run_walk.h"
 #include "update/update_decision.h"
 #include "settings/update_settings.h"
 #include "tests/app/app_test_support.h"
@@ -16,6 +18,31 @@
 #include "tests/support/scratch_dir.h"
 
 namespace {
+
+// A listed item's record, its target in installFolder.
+ItemRecord Record(const char* item, const std::wstring& installFolder)
+{
+    String listed;
+    listed.Assign(item);
+    ItemRecord record(listed);
+    record.target = ItemTarget(installFolder, record.name);
+    return record;
+}
+
+// The updater's items stage over items of the current folder, copied into
+// installFolder.
+void UpdateItems(const std::vector<const char*>& items, const std::wstring& installFolder)
+{
+    UpdateSettings settings;
+    RunWalk walk(RunWrites, settings);
+    for (const char* item : items) {
+        settings.files.emplace_back();
+        settings.files.back().Assign(item);
+    }
+    walk.items = MakeItemRecords(settings.files);
+    walk.AfterDialog(installFolder);
+    UpdateFiles(walk, "", kProgressDelayMs);
+}
 
 // What lies at a path before the decision.
 enum class Kind { Missing, Version19, Version110, Version110Upper, Version110Lower, NoVersion, Pak, PakV0 };
@@ -165,8 +192,8 @@ TEST_F(ItemDecision, StepGivesTheTurnsVerdict)
         const char* item;
         std::function<void(const std::string& source, const std::string& target)> lay;
         uint64_t roomLeft;
-        ItemVerdict taken;      // TakeItemStep (Stop: it raises)
-        ItemVerdict predicted;  // PredictItemStep
+        ItemVerdict taken;      // DecideItem (Stop: it raises)
+        ItemVerdict predicted;  // DecideItemKeepingFailure, then PredictCopy
         PromptCause prompt;
     };
     const auto file = [](const std::string& path, const std::string& bytes) { WriteFileBytes(path, bytes); };
@@ -212,16 +239,16 @@ TEST_F(ItemDecision, StepGivesTheTurnsVerdict)
         CreateDirectoryA(targetDir.c_str(), nullptr);
         row.lay(sourceDir + "\\" + row.item, targetDir + "\\" + row.item);
         CurrentDirectory inSource(sourceDir);
-        const std::wstring target = ItemTarget(Wide(targetDir), row.item);
-        EXPECT_EQ(Wide(targetDir + "\\" + row.item), target) << row.label;
-        ItemStep taken(row.item, target);
+        ItemRecord taken = Record(row.item, Wide(targetDir));
+        EXPECT_EQ(Wide(targetDir + "\\" + row.item), taken.target) << row.label;
         if (row.taken == VerdictStop) {
-            EXPECT_THROW(TakeItemStep(taken), OCErrorException) << row.label;
+            EXPECT_THROW(DecideItem(taken, true), OCErrorException) << row.label;
         } else {
-            EXPECT_EQ(row.taken, TakeItemStep(taken)) << row.label;
+            EXPECT_EQ(row.taken, DecideItem(taken, true)) << row.label;
         }
-        ItemStep predicted(row.item, target);
-        EXPECT_EQ(row.predicted, PredictItemStep(predicted, row.roomLeft)) << row.label;
+        ItemRecord predicted = Record(row.item, Wide(targetDir));
+        DecideItemKeepingFailure(predicted, true);
+        EXPECT_EQ(row.predicted, PredictCopy(predicted, row.roomLeft)) << row.label;
         EXPECT_EQ(row.prompt, predicted.prompt) << row.label;
         if (row.predicted == VerdictStop) {
             EXPECT_FALSE(predicted.stopMessage.empty()) << row.label;
@@ -242,13 +269,7 @@ TEST_F(ItemDecision, ItemIsCopiedOnlyWhenItPasses)
     Place(destinationFolder + "\\old.exe", V19());
     Place(sourceFolder + "\\sub\\readme.txt", Plain());
 
-    const std::wstring destination = Wide(destinationFolder);
-    std::vector<String> items;
-    for (const char* item : {"new.exe", "old.exe", "sub\\readme.txt", "missing.txt"}) {
-        items.emplace_back();
-        items.back().Assign(item);
-    }
-    UpdateFiles(items, destination, "", progressDelayMs);
+    UpdateItems({"new.exe", "old.exe", "sub\\readme.txt", "missing.txt"}, Wide(destinationFolder));
     EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\new.exe"));
     EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\old.exe")) << "refused, left alone";
     EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\sub\\readme.txt"));
@@ -260,10 +281,7 @@ TEST_F(ItemDecision, DestinationEndingInBackslashIsUsedAsIs)
 {
     CurrentDirectory inSource(sourceFolder);
     Place(sourceFolder + "\\a.txt", Plain());
-    const std::wstring destination = Wide(destinationFolder + "\\");
-    std::vector<String> items(1);
-    items[0].Assign("a.txt");
-    UpdateFiles(items, destination, "", progressDelayMs);
+    UpdateItems({"a.txt"}, Wide(destinationFolder + "\\"));
     EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\a.txt"));
 }
 
@@ -298,7 +316,7 @@ TEST(FileList, SplitsOnSemicolonsKeepingEverythingElse)
 
 // Which listings name a target that comes again later, as the system
 // compares names: only the last of them is applied.
-TEST(ItemStep, ListedAgainLaterAsTheSystemComparesNames)
+TEST(ItemRecord, ListedAgainLaterAsTheSystemComparesNames)
 {
     const struct {
         std::vector<const char*> items;
@@ -312,16 +330,16 @@ TEST(ItemStep, ListedAgainLaterAsTheSystemComparesNames)
         {{"a.txt", "a.txt "}, {false, false}},
     };
     for (const auto& row : rows) {
-        std::vector<String> items(row.items.size());
-        for (size_t i = 0; i < items.size(); ++i)
-            items[i].Assign(row.items[i]);
-        EXPECT_EQ(ListedAgainLater(items), row.again) << row.items[0] << " ... " << row.items.back();
+        std::vector<std::wstring> names;
+        for (const char* item : row.items)
+            names.push_back(WideFrom932(item));
+        EXPECT_EQ(ListedAgainLater(names), row.again) << row.items[0] << " ... " << row.items.back();
     }
 }
 
 // plan predicts the updater's refusal to write through a link below the
 // install folder.
-TEST(ItemStep, PredictsTheRefusalOfALinkBelowTheInstallFolder)
+TEST(ItemRecord, PredictsTheRefusalOfALinkBelowTheInstallFolder)
 {
     ScratchDir scratch;
     const std::string update = scratch.Path("update"), install = scratch.Path("install");
@@ -331,8 +349,9 @@ TEST(ItemStep, PredictsTheRefusalOfALinkBelowTheInstallFolder)
     WriteFileBytes(update + "\\sub\\v.txt", "new");
     ASSERT_TRUE(MakeFolderLink(install + "\\sub", scratch.Path("elsewhere")));
     CurrentDirectory inUpdate(update);
-    ItemStep step("sub\\v.txt", ItemTarget(Wide(install), "sub\\v.txt"));
-    EXPECT_EQ(PredictItemStep(step), VerdictStop);
-    EXPECT_EQ(step.error, DWORD(ERROR_CANT_RESOLVE_FILENAME));
-    EXPECT_EQ(step.stopMessage, Wide("ファイル sub\\v.txt の指定が正しくありません。"));
+    ItemRecord record = Record("sub\\v.txt", Wide(install));
+    DecideItemKeepingFailure(record, true);
+    EXPECT_EQ(PredictCopy(record), VerdictStop);
+    EXPECT_EQ(record.error, DWORD(ERROR_CANT_RESOLVE_FILENAME));
+    EXPECT_EQ(record.stopMessage, Wide("ファイル sub\\v.txt の指定が正しくありません。"));
 }

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "app/install_location.h"
+#include "update/install_lookup.h"
 #include "system/registry_key.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/scratch_dir.h"
-#include "tests/support/message_box_answerer.h"
 
 namespace {
 
@@ -33,6 +32,14 @@ UpdateSettings Settings(const std::string& brand, const std::string& name, const
     return settings;
 }
 
+// The lookup's folder into destination; the notice the run would show.
+std::string Locate(const UpdateSettings& settings, std::wstring& destination)
+{
+    String notice;
+    LocateInstallDirectory(settings, destination, notice);
+    return TextOf(notice);
+}
+
 std::string WithNul(const std::string& text)
 {
     return text + '\0';
@@ -46,7 +53,7 @@ struct Row {
     std::string expected;  // "" : the notice and the program-files folder
 };
 
-TEST(FindInstallDirectory, TakesTheFolderOfTheRecordedProgram)
+TEST(InstallLookup, TakesTheFolderOfTheRecordedProgram)
 {
     ASSERT_FALSE(ProgramFilesDir().empty());
     const Row rows[] = {
@@ -68,8 +75,8 @@ TEST(FindInstallDirectory, TakesTheFolderOfTheRecordedProgram)
     for (const Row& row : rows) {
         const std::string brand = UniqueName("TestBrand");
         const std::string name = UniqueName("Product");
-        MessageBoxAnswerer answerer;
         std::wstring destination;
+        std::string notice;
         {
             std::unique_ptr<MachineKey> key;
             if (row.createKey) {
@@ -77,42 +84,35 @@ TEST(FindInstallDirectory, TakesTheFolderOfTheRecordedProgram)
                 if (row.setValue)
                     key->SetRaw("execute", row.stored);
             }
-            FindInstallDirectory(Settings(brand, name, nullptr), destination);
+            notice = Locate(Settings(brand, name, nullptr), destination);
         }
         if (row.expected.empty()) {
             EXPECT_EQ(ProgramFilesDir(), AsStd(destination)) << row.label;
-            ASSERT_EQ(1u, answerer.boxes.size()) << row.label;
-            EXPECT_EQ("エラー", answerer.boxes[0].caption) << row.label;
-            EXPECT_EQ(NotFoundText("アップデート"), answerer.boxes[0].text) << row.label;
+            EXPECT_EQ(NotFoundText("アップデート"), notice) << row.label;
         } else {
             EXPECT_EQ(row.expected, AsStd(destination)) << row.label;
-            EXPECT_TRUE(answerer.boxes.empty()) << row.label;
+            EXPECT_EQ("", notice) << row.label;
         }
     }
 }
 
-TEST(FindInstallDirectory, NoticeNamesTheTitle)
+TEST(InstallLookup, NoticeNamesTheTitle)
 {
-    MessageBoxAnswerer answerer;
     std::wstring destination;
-    FindInstallDirectory(Settings(UniqueName("Absent"), "Nothing", "デモ製品"), destination);
-    ASSERT_EQ(1u, answerer.boxes.size());
-    EXPECT_EQ(NotFoundText("デモ製品"), answerer.boxes[0].text);
+    EXPECT_EQ(NotFoundText("デモ製品"), Locate(Settings(UniqueName("Absent"), "Nothing", "デモ製品"), destination));
 }
 
-TEST(FindInstallDirectory, BrandWithBackslashAddressesADeeperKey)
+TEST(InstallLookup, BrandWithBackslashAddressesADeeperKey)
 {
     const std::string brand = UniqueName("TestOuter");
     MachineKey key("SOFTWARE\\" + brand + "\\Inner\\Game");
     key.SetText("execute", "F:\\Deep\\game.exe");
-    MessageBoxAnswerer answerer;
     std::wstring destination;
-    FindInstallDirectory(Settings(brand + "\\Inner", "Game", nullptr), destination);
+    EXPECT_EQ("", Locate(Settings(brand + "\\Inner", "Game", nullptr), destination));
     EXPECT_EQ("F:\\Deep", AsStd(destination));
-    EXPECT_TRUE(answerer.boxes.empty());
 }
 
-TEST(FindInstallDirectory, KeyTheUserMayOnlyReadIsFound)
+TEST(InstallLookup, KeyTheUserMayOnlyReadIsFound)
 {
     // A key whose access list grants reading only: a lookup that asks for
     // more than reading would not see it.
@@ -142,11 +142,9 @@ TEST(FindInstallDirectory, KeyTheUserMayOnlyReadIsFound)
         if (!writeRefused)
             GTEST_SKIP() << "this registry does not enforce key access lists";
 
-        MessageBoxAnswerer answerer;
         std::wstring destination;
-        FindInstallDirectory(Settings(brand, "Product", nullptr), destination);
+        EXPECT_EQ("", Locate(Settings(brand, "Product", nullptr), destination));
         EXPECT_EQ("G:\\Locked", AsStd(destination));
-        EXPECT_TRUE(answerer.boxes.empty());
     }
 }
 

@@ -13,38 +13,20 @@ namespace {
 std::string Prompt(const std::string& path) { return "ファイル " + path + " が開けません。"; }
 std::string AbortMessage(const std::string& path) { return "ファイル " + path + " が開けませんでした。"; }
 
-// A handler answered by the test: the paths it was asked about, and its
-// answers in turn ('r' retry, 'i' ignore, 'a' raise); then ignore.
-struct ScriptedHandler {
-    static std::vector<std::string> asked;
-    static std::string answers;
-    static bool Answer(const std::wstring& path)
-    {
-        String shown;
-        ShownIn932(path, shown);
-        asked.push_back(TextOf(shown));
-        const char answer = asked.size() <= answers.size() ? answers[asked.size() - 1] : 'i';
-        if (answer == 'a')
-            throw OCErrorException("aborted");
-        return answer == 'r';
-    }
-};
-std::vector<std::string> ScriptedHandler::asked;
-std::string ScriptedHandler::answers;
-
-// Puts the process's handler back however the test ends.
-class HandlerSwap {
+// Sets the process's open-failure prompt for a test's time and puts it back.
+class PromptSetting {
 public:
-    explicit HandlerSwap(OpenFailureHandler handler) : saved_(openFailureHandler)
+    PromptSetting(bool asks, bool ignoreAborts) : saved_(openFailurePrompt)
     {
-        openFailureHandler = handler;
+        openFailurePrompt.asks = asks;
+        openFailurePrompt.ignoreAborts = ignoreAborts;
     }
-    HandlerSwap(const HandlerSwap&) = delete;
-    HandlerSwap& operator=(const HandlerSwap&) = delete;
-    virtual ~HandlerSwap() { openFailureHandler = saved_; }
+    PromptSetting(const PromptSetting&) = delete;
+    PromptSetting& operator=(const PromptSetting&) = delete;
+    virtual ~PromptSetting() { openFailurePrompt = saved_; }
 
 private:
-    OpenFailureHandler saved_;
+    OpenFailurePrompt saved_;
 };
 
 }  // namespace
@@ -197,44 +179,46 @@ TEST_F(ArchiveFileOpen, Wildcards)
     EXPECT_EQ(ReadAll(file), "in archive");
 }
 
-TEST_F(ArchiveFileOpen, FailedOpensGoToTheHandlerAndNoWindowWithoutOne)
+TEST_F(ArchiveFileOpen, FailedOpensAskAsTheRunSetsThePrompt)
 {
     Put("blocker", "x");  // no folder can be made below a file: the write fails
     struct Row {
         const char* label;
-        OpenFailureHandler handler;
+        bool asks, ignoreAborts;
         int quiet;
         const char* path;
         int mode;
-        std::string answers;
-        size_t asked;  // times the handler was asked
+        std::vector<int> answers;
+        size_t asked;  // boxes shown
         bool raises;
     } rows[] = {
-        {"no handler, read", nullptr, 0, "missing.txt", ModeRead, "", 0, false},
-        {"no handler, write", nullptr, 0, "blocker\\x.dat", ModeWrite, "", 0, false},
-        {"ignore", ScriptedHandler::Answer, 0, "missing.txt", ModeRead, "i", 1, false},
-        {"retry twice, then ignore", ScriptedHandler::Answer, 0, "missing.txt", ModeRead, "rri", 3, false},
-        {"abort raises through Open", ScriptedHandler::Answer, 0, "missing.txt", ModeRead, "ra", 2, true},
-        {"quiet read is not asked", ScriptedHandler::Answer, 1, "missing.txt", ModeRead, "r", 0, false},
-        {"quiet write is asked", ScriptedHandler::Answer, 1, "blocker\\x.dat", ModeWrite, "i", 1, false},
+        {"no prompt, read", false, false, 0, "missing.txt", ModeRead, {}, 0, false},
+        {"no prompt, write", false, false, 0, "blocker\\x.dat", ModeWrite, {}, 0, false},
+        {"ignore", true, false, 0, "missing.txt", ModeRead, {IDIGNORE}, 1, false},
+        {"retry twice, then ignore", true, false, 0, "missing.txt", ModeRead,
+         {IDRETRY, IDRETRY, IDIGNORE}, 3, false},
+        {"abort raises through Open", true, false, 0, "missing.txt", ModeRead, {IDRETRY, IDABORT}, 2, true},
+        {"ignore aborts where the run says so", true, true, 0, "missing.txt", ModeRead, {IDIGNORE}, 1, true},
+        {"quiet read is not asked", true, false, 1, "missing.txt", ModeRead, {IDRETRY}, 0, false},
+        {"quiet write is asked", true, false, 1, "blocker\\x.dat", ModeWrite, {IDIGNORE}, 1, false},
     };
     for (const Row& row : rows) {
-        HandlerSwap swap(row.handler);
-        MessageBoxAnswerer answerer;
-        ScriptedHandler::asked.clear();
-        ScriptedHandler::answers = row.answers;
+        const PromptSetting prompt(row.asks, row.ignoreAborts);
+        MessageBoxAnswerer answerer(row.answers);
         quietOpen = row.quiet;
         ArchiveFile file;
         bool raised = false;
         try {
             EXPECT_FALSE(file.Open(row.path, row.mode)) << row.label;
-        } catch (const OCErrorException&) {
+        } catch (const OCErrorException& failure) {
             raised = true;
+            EXPECT_EQ(TextOf(failure.message), AbortMessage(row.path)) << row.label;
         }
         quietOpen = 0;
         EXPECT_EQ(raised, row.raises) << row.label;
-        EXPECT_EQ(ScriptedHandler::asked, std::vector<std::string>(row.asked, row.path)) << row.label;
-        EXPECT_TRUE(answerer.boxes.empty()) << row.label << ": the file layer shows no window";
+        ASSERT_EQ(answerer.boxes.size(), row.asked) << row.label;
+        for (const MessageBoxAnswerer::Box& box : answerer.boxes)
+            EXPECT_EQ(box.text, Prompt(row.path)) << row.label;
     }
 }
 

@@ -26,12 +26,9 @@ std::string UnixPath(const std::string& path)
 
 namespace {
 
-bool MakeLink(const std::string& link, const std::string& to, bool folder)
+// Starts ln -s target from on the Unix side.
+bool StartLn(const std::string& target, const std::string& from)
 {
-    const std::string from = UnixPath(link), target = UnixPath(to);
-    if (from.empty() || target.empty())
-        return CreateSymbolicLinkW(Wide(link).c_str(), Wide(to).c_str(),
-                                   folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) != 0;
     // Wine starts a Unix program as a process of its own that cannot be
     // waited for: the link is there when it shows.
     std::string command = "/bin/ln -s \"" + target + "\" \"" + from + "\"";
@@ -43,6 +40,17 @@ bool MakeLink(const std::string& link, const std::string& to, bool folder)
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return true;
+}
+
+bool MakeLink(const std::string& link, const std::string& to, bool folder)
+{
+    const std::string from = UnixPath(link), target = UnixPath(to);
+    if (from.empty() || target.empty())
+        return CreateSymbolicLinkW(Wide(link).c_str(), Wide(to).c_str(),
+                                   folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) != 0;
+    if (!StartLn(target, from))
+        return false;
     for (int waited = 0; waited < 1000; ++waited) {
         const DWORD attributes = GetFileAttributesW(Wide(link).c_str());
         // Wine reports a link to a folder as a reparse point, one to a
@@ -64,4 +72,10 @@ bool MakeFolderLink(const std::string& link, const std::string& to)
 bool MakeFileLink(const std::string& link, const std::string& to)
 {
     return MakeLink(link, to, false);
+}
+
+bool StartCaseLink(const std::string& folder, const std::string& name, const std::string& to)
+{
+    const std::string from = UnixPath(folder), target = UnixPath(to);
+    return !from.empty() && !target.empty() && StartLn(target, from + "/" + name);
 }

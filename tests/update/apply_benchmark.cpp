@@ -15,8 +15,8 @@
 // - the updater's run, item by item (ReplacementRun, under its journal);
 // - the updater's run, all or nothing (ReplacementRun with AllOrNothing=1);
 // - the updater's run, item by item, with each item's step taken first
-//   (TakeItemStep, as the run does), without and with the run's record
-//   open (LogItemStep and ReplacementRun's lines written to a file);
+//   (DecideItem, as the run does), without and with the run's record
+//   open (ItemTurnLine and ReplacementRun's lines written to a file);
 // - the updater's run of a listed update (update.manifest): every source's
 //   size and SHA-256 checked first, then the item-by-item run.
 // Goals: the item-by-item run at least 1.0 times the safe replacement's speed
@@ -41,7 +41,7 @@
 #include "base/text_932.h"
 #include "update/apply_update.h"
 #include "update/replacement_run.h"
-#include "update/item_record.h"
+#include "update/item_words.h"
 #include "update/item_step.h"
 #include "trust/signed_update.h"
 #include "trust/update_manifest.h"
@@ -119,17 +119,19 @@ void RunUpdate(const Case& c, const std::string& targetDir, bool allOrNothing, b
     wchar_t previous[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(WideFrom932(folder.c_str()).c_str());
-    std::vector<String> items(c.sources.size());
+    std::vector<String> listed(c.sources.size());
     for (size_t i = 0; i < c.sources.size(); ++i)
-        items[i].Assign(c.sources[i].substr(folder.size() + 1).c_str());
+        listed[i].Assign(c.sources[i].substr(folder.size() + 1).c_str());
+    std::vector<ItemRecord> items = MakeItemRecords(listed);
+    for (ItemRecord& item : items)
+        item.target = ItemTarget(WideFrom932(targetDir.c_str()), item.name);
     {
         ReplacementRun update(WideFrom932(targetDir.c_str()), items, allOrNothing);
         for (size_t i = 0; i < items.size(); ++i) {
             if (stepped) {
-                ItemStep step(TextOf(items[i]), ItemTarget(WideFrom932(targetDir.c_str()), TextOf(items[i])));
-                if (TakeItemStep(step) != VerdictApply)
+                if (DecideItem(items[i], true) != VerdictApply)
                     continue;
-                LogItemStep(i + 1, step, WideFrom932(TextOf(items[i])));
+                LogEvent(ItemTurnLine(i + 1, items[i], items[i].name));
             }
             update.Apply(items[i], nullptr, nullptr);
         }
@@ -306,13 +308,13 @@ bool RunArchiveCheck(const std::string& root, uint64_t bytes)
 }
 
 // The folder of a case's sources, its items as the updater lists them.
-std::vector<String> ItemsOf(const Case& c, std::string& folder)
+std::vector<ItemRecord> ItemsOf(const Case& c, std::string& folder)
 {
     folder = c.sources[0].substr(0, c.sources[0].rfind('\\'));
-    std::vector<String> items(c.sources.size());
+    std::vector<String> listed(c.sources.size());
     for (size_t i = 0; i < c.sources.size(); ++i)
-        items[i].Assign(c.sources[i].substr(folder.size() + 1).c_str());
-    return items;
+        listed[i].Assign(c.sources[i].substr(folder.size() + 1).c_str());
+    return MakeItemRecords(listed);
 }
 
 // What a listed run costs beside the unlisted one: the sources checked
@@ -321,7 +323,7 @@ std::vector<String> ItemsOf(const Case& c, std::string& folder)
 bool RunListed(const Case& c, const std::string& root)
 {
     std::string folder;
-    const std::vector<String> items = ItemsOf(c, folder);
+    std::vector<ItemRecord> items = ItemsOf(c, folder);
     UpdateManifest manifest;
     manifest.product = L"Bench\\Mark";
     manifest.version = L"1";
@@ -338,7 +340,7 @@ bool RunListed(const Case& c, const std::string& root)
         }
         CloseHandle(in);
         sha.Finish(file.digest);
-        file.item = WideFrom932(items[i]);
+        file.item = items[i].name;
         manifest.Add(file);
     }
     const std::string text = ManifestText(manifest);
@@ -353,20 +355,20 @@ bool RunListed(const Case& c, const std::string& root)
     const std::wstring listed = WideFrom932((root + "\\listed").c_str());
     CreateDirectoryW(unlisted.c_str(), nullptr);
     CreateDirectoryW(listed.c_str(), nullptr);
-    const auto unlistedRun = [&] {
-        ReplacementRun update(unlisted, items, false);
-        for (const String& item : items)
+    const auto run = [&items](const std::wstring& to) {
+        for (ItemRecord& item : items)
+            item.target = ItemTarget(to, item.name);
+        ReplacementRun update(to, items, false);
+        for (const ItemRecord& item : items)
             update.Apply(item, nullptr, nullptr);
         update.Commit();
     };
+    const auto unlistedRun = [&] { run(unlisted); };
     const auto listedRun = [&] {
         SignedUpdate check;
         check.LoadManifest();
         check.CheckSources(items, nullptr, nullptr, nullptr);
-        ReplacementRun update(listed, items, false);
-        for (const String& item : items)
-            update.Apply(item, nullptr, nullptr);
-        update.Commit();
+        run(listed);
     };
     const auto hashAlone = [&] {
         Sha256 sha;

@@ -1,4 +1,5 @@
 #include "update/replacement_run.h"
+#include "update/item_step.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -39,11 +40,15 @@ protected:
             WriteFileBytes(install + "\\" + name, "old " + name);
     }
 
-    std::vector<String> Items(const std::vector<const char*>& names)
+    // The run's records of names, their targets in the install folder.
+    std::vector<ItemRecord> Items(const std::vector<const char*>& names)
     {
-        std::vector<String> items(names.size());
+        std::vector<String> listed(names.size());
         for (size_t i = 0; i < names.size(); ++i)
-            items[i].Assign(names[i]);
+            listed[i].Assign(names[i]);
+        std::vector<ItemRecord> items = MakeItemRecords(listed);
+        for (ItemRecord& item : items)
+            item.target = ItemTarget(Wide(install), item.name);
         return items;
     }
 
@@ -75,13 +80,13 @@ TEST_F(Folders, AllOrNothingPutsEverythingInPlaceOrNothing)
         Stage("d.txt", true);
         if (row.readOnlyThird)
             SetFileAttributesW(Wide(install + "\\c.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-        const std::vector<String> items = Items({"a.txt", "sub\\b.txt", "c.txt", "d.txt"});
+        const std::vector<ItemRecord> items = Items({"a.txt", "sub\\b.txt", "c.txt", "d.txt"});
         MessageBoxAnswerer answerer(row.answers);
         HANDLE held = INVALID_HANDLE_VALUE;
         bool raised = false;
         try {
             ReplacementRun update(Wide(install), items, true);
-            for (const String& item : items)
+            for (const ItemRecord& item : items)
                 update.Apply(item, nullptr, nullptr);
             EXPECT_EQ(Installed("a.txt"), "old a.txt") << row.label << ": nothing before the commit";
             if (row.holdFirst)
@@ -113,7 +118,7 @@ TEST_F(Folders, ItemByItemLeavesNothingBehind)
 {
     Stage("a.txt");
     Stage("sub\\b.txt", true);
-    const std::vector<String> items = Items({"a.txt", "sub\\b.txt"});
+    const std::vector<ItemRecord> items = Items({"a.txt", "sub\\b.txt"});
     {
         ReplacementRun update(Wide(install), items, false);
         update.Apply(items[0], nullptr, nullptr);
@@ -293,11 +298,11 @@ TEST_F(Folders, NothingIsWrittenThroughALinkBelowTheInstallFolder)
             Stage("a.txt");
             WriteFileBytes(source + "\\sub\\deeper\\v.txt", "new");
             WriteFileBytes(source + "\\sub\\v.txt", "new");
-            const std::vector<String> items = Items({"a.txt", name});
+            const std::vector<ItemRecord> items = Items({"a.txt", name});
             std::string message;
             try {
                 ReplacementRun update(Wide(install), items, allOrNothing);
-                for (const String& item : items)
+                for (const ItemRecord& item : items)
                     update.Apply(item, nullptr, nullptr);
                 update.Commit();
             } catch (const OCErrorException& failure) {

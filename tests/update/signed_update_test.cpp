@@ -9,6 +9,7 @@
 #include <functional>
 #include "base/exceptions.h"
 #include "base/text_932.h"
+#include "tests/support/folder_link.h"
 #include "tests/support/scratch_dir.h"
 #include "settings/settings_reader.h"
 
@@ -35,9 +36,10 @@ public:
             file.digest = Sha256::Of(bytes.data(), bytes.size());
             manifest.Add(file);
         }
-        items.resize(2);
-        items[0].Assign("a.txt");
-        items[1].Assign("b.txt");
+        std::vector<String> listed(2);
+        listed[0].Assign("a.txt");
+        listed[1].Assign("b.txt");
+        items = MakeItemRecords(listed);
     }
     virtual ~ListedFolder() {}
 
@@ -46,7 +48,7 @@ public:
     ScratchDir scratch;
     CurrentDirectory here;
     UpdateManifest manifest;
-    std::vector<String> items;
+    std::vector<ItemRecord> items;
 };
 
 // The refusal's code and text, or "" when nothing was raised.
@@ -170,4 +172,44 @@ TEST(SignedUpdate, ExpiryAgainstNow)
     } rows[] = {{0, false}, {20000101000000u, true}, {99991231235959u, false}};
     for (const auto& row : rows)
         EXPECT_EQ(row.expired, ManifestExpired(row.expires)) << row.expires;
+}
+
+// Two listings of one item, as the system compares names, in a folder that
+// tells case apart (Wine's, as a case-sensitive folder on Windows): the
+// listing whose bytes are checked is the one the run copies, the last.
+TEST(SignedUpdate, ChecksTheListingTheRunCopies)
+{
+    ListedFolder folder;
+    WriteFileBytes(folder.scratch.Path("planted.bin"), "planted");
+    ASSERT_TRUE(StartCaseLink(folder.scratch.Path(), "A.TXT", folder.scratch.Path("planted.bin")));
+    // The link shows under its own name once ln has made it; a.txt answers
+    // to that name until then.
+    for (int waited = 0; waited < 6000 && ReadFileBytes(folder.scratch.Path("A.TXT")) != "planted"; ++waited)
+        Sleep(10);
+    ASSERT_EQ("planted", ReadFileBytes(folder.scratch.Path("A.TXT"))) << "no case-sensitive folder here";
+    folder.manifest = UpdateManifest();
+    WriteFileBytes(folder.scratch.Path("update.ini"), "[update]\r\nfile=a.txt;A.TXT\r\n");
+    const std::string ini = ReadFileBytes(folder.scratch.Path("update.ini"));
+    folder.manifest.product = L"Q\\S";
+    folder.manifest.version = L"1";
+    folder.manifest.sequence = 1;
+    folder.manifest.settingsSize = ini.size();
+    folder.manifest.settingsDigest = Sha256::Of(ini.data(), ini.size());
+    ManifestFile listed;
+    listed.item = L"a.txt";
+    listed.size = 4;
+    listed.digest = Sha256::Of("aaaa", 4);
+    folder.manifest.Add(listed);
+    folder.Write();
+
+    std::vector<String> items(2);
+    items[0].Assign("a.txt");
+    items[1].Assign("A.TXT");
+    const std::vector<ItemRecord> records = MakeItemRecords(items);
+    ASSERT_FALSE(records[0].Taken());
+    ASSERT_TRUE(records[1].Taken()) << "the run copies the last listing";
+    SignedUpdate check;
+    check.LoadManifest();
+    EXPECT_EQ("1392 ファイル A.TXT が壊れているか、書き換えられています。",
+              Refusal([&] { check.CheckSources(records, nullptr, nullptr, nullptr); }));
 }

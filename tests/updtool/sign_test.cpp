@@ -94,13 +94,15 @@ TEST_F(SignTest, SignsWhatTheUpdaterReads)
     const std::string ini = ReadFileBytes(update + "\\update.ini");
     EXPECT_EQ(ini.size(), manifest.settingsSize);
     EXPECT_EQ(Sha256::Of(ini.data(), ini.size()), manifest.settingsDigest);
+    // One line for one file, from the listing the updater checks and copies:
+    // the last.
     ASSERT_EQ(2u, manifest.files.size()) << "a.txt and A.TXT are one file";
-    EXPECT_EQ(L"a.txt", manifest.files[0].item);
-    EXPECT_EQ(5u, manifest.files[0].size);
-    EXPECT_EQ(L"data\\b.bin", manifest.files[1].item);
-    EXPECT_EQ(3u << 20, manifest.files[1].size);
+    EXPECT_EQ(L"data\\b.bin", manifest.files[0].item);
+    EXPECT_EQ(3u << 20, manifest.files[0].size);
     const std::string big(3u << 20, 'b');
-    EXPECT_EQ(Sha256::Of(big.data(), big.size()), manifest.files[1].digest);
+    EXPECT_EQ(Sha256::Of(big.data(), big.size()), manifest.files[0].digest);
+    EXPECT_EQ(L"A.TXT", manifest.files[1].item);
+    EXPECT_EQ(5u, manifest.files[1].size);
     ASSERT_EQ(1u, manifest.trustKeys.size());
     EXPECT_EQ(publicKey, PublicKeyText(manifest.trustKeys[0]));
 

@@ -6,7 +6,7 @@
 #include "paths/wide_paths.h"
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
 
 namespace {

@@ -1,7 +1,8 @@
 #include "updtool/archives/entry_name_rule.h"
 
 #include "paths/device_name.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
+#include "base/text_932.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
 #include "pak/archive_search.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 
 namespace {
 

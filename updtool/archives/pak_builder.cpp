@@ -4,8 +4,7 @@
 #include <algorithm>
 #include "pak/archive_limits.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/console/report_text.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
 
 namespace {

@@ -6,21 +6,18 @@
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
 #include "paths/wide_paths.h"
-#include "paths/item_rule.h"
 #include "updtool/archives/folder_archives.h"
 #include "updtool/console/command_line.h"
 #include "updtool/folders/item_location.h"
 #include "updtool/signing/manifest_report.h"
 #include "updtool/console/command_report.h"
-#include "updtool/console/kind_name.h"
+#include "update/item_words.h"
 #include "updtool/console/problem.h"
-#include "updtool/console/report_text.h"
 #include "updtool/folders/settings_lint.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
-#include "update/install_lookup.h"
 #include "updtool/folders/update_folder.h"
-#include "updtool/commands/update_plan.h"
+#include "update/run_walk.h"
 #include "updtool/folders/working_folder.h"
 
 const char* const checkUsage =
@@ -66,13 +63,24 @@ uint32_t ArchiveFormat(const char* path)
     return header.version;
 }
 
-void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
+// The run ends in its error box while reading the settings or the list
+// (an archive that holds update.ini is damaged, the file is too large to
+// hold): the box's message, else "".
+std::string SettingsFailure(const RunWalk& walk)
+{
+    const RunEnd& end = walk.end;
+    const bool reading = end.stage == StageSettings || (end.stage == StageItemList && !FirstRefused(walk.items));
+    return end.kind == EndErrorBox && reading ? Utf8(end.message) : std::string();
+}
+
+void CheckSettingsSource(const UpdateFolder& folder, const RunWalk& walk, Problems& problems)
 {
     String promptText;
     promptText.Format(kOpenFailedText, settingsFileName);
     const std::string prompt = Quoted(std::string(TextOf(promptText)));
     const ItemLocation& at = folder.settingsAt;
-    if (!folder.Found() && folder.readFailure.empty()) {
+    const std::string failure = SettingsFailure(walk);
+    if (!folder.Found() && failure.empty()) {
         problems.Error(std::string(at.found == FoundFolder
                                        ? "update.ini is a folder, which cannot be read"
                                        : "no settings file: update.ini is neither a file in the "
@@ -84,24 +92,18 @@ void CheckSettingsSource(const UpdateFolder& folder, Problems& problems)
         problems.Warning("update.ini is read from the entry " + Quoted(at.entry) + " of " +
                          at.archive + ": the archive lookup takes the first entry "
                          "whose name begins with the name");
-    if (!folder.readFailure.empty())
-        problems.Error("reading update.ini fails with \"" + folder.readFailure + "\"" +
+    if (!failure.empty())
+        problems.Error("reading update.ini fails with \"" + failure + "\"" +
                        ": the updater would show its error box and end");
 }
 
 // The document's words for where an item is found, by ItemFound.
 const char* const foundNames[] = {"file", "folder", "archive", "missing"};
 
-// Why the updater refuses an item, in words, by ItemRefusal.
-const char* const refusalTexts[] = {
-    "", "it has a \"..\" part", "it begins with a separator (root-relative, UNC or device path)",
-    "it holds \":\" (a drive or an alternate data stream)", "a part of it names a device"};
-
-// Problems of the list itself, before any item's step is looked at.
-void CheckList(const UpdateFolder& folder, const UpdatePlan& plan, Problems& problems)
+// Problems of the list itself, before any item's decision is looked at.
+void CheckList(const UpdateFolder& folder, const RunWalk& walk, Problems& problems)
 {
-    const std::vector<String>& files = folder.settings.files;
-    if (files.empty()) {
+    if (walk.items.empty()) {
         problems.Error("no items: the key file is missing or lists nothing; the updater would "
                        "copy nothing and still report the update as finished");
         return;
@@ -109,9 +111,9 @@ void CheckList(const UpdateFolder& folder, const UpdatePlan& plan, Problems& pro
     if (std::string(TextOf(folder.fileList)).find(";;") != std::string::npos)
         problems.Warning("file " + Quoted(folder.fileList) + " holds an empty item (\";;\"): it is "
                          "left out");
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::string item = TextOf(files[i]);
-        const std::string shown = Quoted(files[i]);
+    for (const ItemRecord& record : walk.items) {
+        const std::string item = record.Text();
+        const std::string shown = Quoted(record.item);
         if (item.find_first_not_of(' ') == std::string::npos) {
             problems.Warning("item " + shown + " is blank");
             continue;
@@ -119,28 +121,22 @@ void CheckList(const UpdateFolder& folder, const UpdatePlan& plan, Problems& pro
         if (item.front() == ' ' || item.back() == ' ')
             problems.Warning("item " + shown + " begins or ends with a space, which belongs to the "
                              "name (nothing is trimmed beside \";\")");
-        if (plan.items[i].step.verdict == VerdictListedAgain)
+        if (record.listedAgain)
             problems.Warning("item " + shown + " names the same target as a later item: the "
                              "updater applies only the last listing");
-        const ItemRefusal refusal = JudgeItem(item.c_str());
-        if (refusal != ItemAccepted) {
-            String message;
-            message.Format(kRefusedItemText, item.c_str());
+        if (record.refusal != ItemAccepted)
             problems.Error("item " + shown + " is refused by the updater, as " +
-                           refusalTexts[refusal] + ": it ends with its error box " +
-                           Quoted(message) + " before its dialog, and copies nothing");
-        }
+                           RefusalReason(record.refusal) + ": it ends with its error box " +
+                           Quoted(RefusalBox(record.Text())) + " before its dialog, and copies nothing");
     }
 }
 
-// What the item's step says: where the shipped item is found, its versions,
-// and where the run would go.
-void CheckItem(const PlannedItem& planned, Problems& problems)
+// What the item's decision says: where the shipped item is found, its
+// versions, and where the run would go.
+void CheckItem(const ItemRecord& record, const ItemLocation& where, Problems& problems)
 {
-    const ItemStep& step = planned.step;
-    const ItemLocation& where = planned.where;
-    const std::string item = "item " + Quoted(step.item);
-    if (step.verdict == VerdictMissing) {
+    const std::string item = "item " + Quoted(record.item);
+    if (record.verdict == VerdictMissing) {
         if (where.found != FoundArchive)
             problems.Warning(item + " is not in the folder: the updater skips it");
         else
@@ -156,46 +152,57 @@ void CheckItem(const PlannedItem& planned, Problems& problems)
                        "the open prompt");
     if (where.found != FoundFile)
         return;
-    if (step.prompt == PromptSourceUnreadable)
-        problems.Error(item + ": " + planned.reason);
-    if (step.decision.kind == ItemExecutable && step.decision.sourceVersion.IsEmpty())
+    const std::string reason = ItemReason(record, where);
+    if (record.prompt == PromptSourceUnreadable)
+        problems.Error(item + ": " + reason);
+    if (record.decision.kind == ItemExecutable && record.decision.sourceVersion.IsEmpty())
         problems.Warning(item + " has no FileVersion: the updater copies it only where the "
                          "installed copy has none");
-    const uint32_t format =
-        step.decision.kind == ItemArchive ? ArchiveFormat(TextOf(step.item)) : 2;
+    const uint32_t format = record.decision.kind == ItemArchive ? ArchiveFormat(record.Text()) : 2;
     if (format != 2)
         problems.Warning(item + " is an archive of format " + std::to_string(format) +
                          ": its revision reads as \"0\", so it replaces only an installed copy "
                          "whose revision text is \"0\" or sorts lower");
-    if (step.verdict == VerdictStop && step.error != ERROR_DISK_FULL)
-        problems.Error(item + ": " + planned.reason);
-    else if (step.verdict == VerdictPrompt && step.prompt != PromptSourceUnreadable)
-        problems.Warning(item + " at " + Utf8(step.target) + ": " + planned.reason);
+    if (record.verdict == VerdictStop && record.error != ERROR_DISK_FULL)
+        problems.Error(item + ": " + reason);
+    else if (record.verdict == VerdictPrompt && record.prompt != PromptSourceUnreadable)
+        problems.Warning(item + " at " + Utf8(record.target) + ": " + reason);
+}
+
+// The bytes the copies of an all-or-nothing run take beside the install
+// folder: every item whose decision passes, the one that no longer fits
+// included.
+uint64_t NeededBytes(const RunWalk& walk)
+{
+    uint64_t needed = 0;
+    for (const ItemRecord& record : walk.items)
+        if (record.verdict == VerdictApply || record.roomNeeded)
+            needed += record.size;
+    return needed;
 }
 
 // With AllOrNothing=1: the room the update's copies take beside the
 // install folder the updater proposes, where they stay until the last is in.
-void MeasureRoom(const UpdateFolder& folder, const UpdatePlan& plan,
-                 const std::wstring& installFolder, Problems& problems)
+void MeasureRoom(const UpdateFolder& folder, const RunWalk& walk, Problems& problems)
 {
-    if (!folder.allOrNothing.IsEmpty() && !plan.allOrNothing)
+    const uint64_t needed = NeededBytes(walk), free = walk.FreeBytes();
+    if (!folder.allOrNothing.IsEmpty() && !walk.settings.allOrNothing)
         problems.Warning("AllOrNothing " + Quoted(folder.allOrNothing) + " is not \"1\": the "
                          "updater updates item by item");
-    else if (plan.allOrNothing && plan.freeBytes != UINT64_MAX &&
-             plan.neededBytes > plan.freeBytes)
-        problems.Error("all or nothing: the update's copies need " + std::to_string(plan.neededBytes) +
-                       " bytes beside " + Utf8(installFolder) + ", whose disk has " +
-                       std::to_string(plan.freeBytes) + " free: the updater would fail and put "
+    else if (walk.settings.allOrNothing && free != UINT64_MAX && needed > free)
+        problems.Error("all or nothing: the update's copies need " + std::to_string(needed) +
+                       " bytes beside " + Utf8(walk.installFolder) + ", whose disk has " +
+                       std::to_string(free) + " free: the updater would fail and put "
                        "every target back");
 }
 
 // The keys that name and title the run: left out, the updater runs as
 // "Quillmark"'s "Installer" and looks for that product's install folder. And
-// what creating the instance event gave the plan's stage before the dialog.
-void CheckNaming(const UpdateFolder& folder, const UpdatePlan& plan, Problems& problems)
+// what creating the instance event gave the walk's stage before the dialog.
+void CheckNaming(const UpdateFolder& folder, const RunWalk& walk, Problems& problems)
 {
     std::string keys, values;
-    for (const SettingView& view : folder.views) {
+    for (const SettingView& view : folder.Views(walk.settings)) {
         if (!view.isDefault || std::string(view.key) == "file" || std::string(view.key) == "AllOrNothing")
             continue;
         keys += (keys.empty() ? "" : ", ") + std::string(view.key);
@@ -205,33 +212,33 @@ void CheckNaming(const UpdateFolder& folder, const UpdatePlan& plan, Problems& p
     if (!keys.empty() && folder.Found())
         problems.Warning(keys + (keys.find(',') == std::string::npos ? " is" : " are") +
                          " not read from [update]: the updater uses its defaults (" + values + ")");
-    const std::string name = Quoted(folder.settings.name);
-    if (plan.eventError == ERROR_ALREADY_EXISTS)
+    const std::string name = Quoted(walk.settings.name);
+    if (walk.eventError == ERROR_ALREADY_EXISTS)
         problems.Warning("an object named " + name + " exists now (an updater running?): a start "
                          "now would end at once, silently");
-    else if (plan.eventError)
+    else if (walk.eventError)
         problems.Error("Name " + name + " cannot name the instance event (creating it fails with "
-                       "error " + std::to_string(plan.eventError) +
+                       "error " + std::to_string(walk.eventError) +
                        "): the updater would end at once, silently, without updating");
 }
 
 // Each setting a plain text, as the updater sees it; the keys that kept
 // their defaults listed beside.
-void Settings(const UpdateFolder& folder, Report& report)
+void Settings(const std::vector<SettingView>& views, size_t items, Report& report)
 {
     report.Begin("settings", false, "settings:");
-    for (const SettingView& view : folder.views) {
+    for (const SettingView& view : views) {
         std::string shown = Quoted(view.value);
         // A long list reads better as the items table below.
         if (std::string(view.key) == "file" && shown.size() > 60)
-            shown = std::to_string(folder.settings.files.size()) + " items, listed under items";
+            shown = std::to_string(items) + " items, listed under items";
         report.Row({ReportCell(view.key),
                     ReportCell(view.key, ReportValue::Text(Utf8From932(TextOf(view.value))),
                                shown + (view.isDefault ? " (default)" : ""))});
     }
     report.End();
     report.Begin("defaults", true, "");
-    for (const SettingView& view : folder.views)
+    for (const SettingView& view : views)
         if (view.isDefault)
             report.Row({ReportCell(nullptr, ReportValue::Text(view.key))});
     report.End();
@@ -239,7 +246,7 @@ void Settings(const UpdateFolder& folder, Report& report)
 
 // The document in the order it reads: where update.ini comes from, the
 // settings, the room an all-or-nothing run needs, the items, the problems.
-void Render(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstring& installFolder,
+void Render(const UpdateFolder& folder, const RunWalk& walk, const std::vector<ItemLocation>& places,
             const Problems& problems, Report& report)
 {
     const std::string where = " in " + Utf8(CurrentFolder());
@@ -248,35 +255,36 @@ void Render(const UpdateFolder& folder, const UpdatePlan& plan, const std::wstri
                 : at.found == FoundArchive ? "update.ini: the entry " + Quoted(at.entry) + " of " +
                                                  at.archive + where
                                            : "update.ini: not found" + where);
-    Settings(folder, report);
+    Settings(folder.Views(walk.settings), walk.items.size(), report);
 
-    const bool known = plan.freeBytes != UINT64_MAX;
-    if (!plan.allOrNothing) {
+    const uint64_t free = walk.FreeBytes(), needed = NeededBytes(walk);
+    const bool known = free != UINT64_MAX;
+    if (!walk.settings.allOrNothing) {
         report.Field("allOrNothing", ReportValue::Null(), "");
     } else {
-        report.Line("all or nothing: the update needs " + std::to_string(plan.neededBytes) +
-                    " bytes beside the install folder " + Utf8(installFolder) +
+        report.Line("all or nothing: the update needs " + std::to_string(needed) +
+                    " bytes beside the install folder " + Utf8(walk.installFolder) +
                     " (the applied items' copies, kept until the last is in place)" +
-                    (known ? "; its disk has " + std::to_string(plan.freeBytes) + " free" : ""));
+                    (known ? "; its disk has " + std::to_string(free) + " free" : ""));
         report.Begin("allOrNothing", false, "");
-        report.Row({ReportCell("installFolder", ReportValue::Text(Utf8(installFolder))),
-                    ReportCell("neededBytes", ReportValue::Number(int64_t(plan.neededBytes))),
-                    ReportCell("freeBytes", known ? ReportValue::Number(int64_t(plan.freeBytes))
+        report.Row({ReportCell("installFolder", ReportValue::Text(Utf8(walk.installFolder))),
+                    ReportCell("neededBytes", ReportValue::Number(int64_t(needed))),
+                    ReportCell("freeBytes", known ? ReportValue::Number(int64_t(free))
                                                   : ReportValue::Null())});
         report.End();
     }
 
-    report.Begin("items", true, plan.items.empty() ? "" : "items:");
-    for (const PlannedItem& planned : plan.items) {
-        const ItemLocation& place = planned.where;
+    report.Begin("items", true, walk.items.empty() ? "" : "items:");
+    for (size_t i = 0; i < walk.items.size(); ++i) {
+        const ItemRecord& record = walk.items[i];
+        const ItemLocation& place = places[i];
         const std::string note =
             place.found == FoundArchive ? "in " + place.archive + " as " + Quoted(place.entry) : "";
         // The shipped copy's version text, when the item is a file the updater takes.
-        const String version =
-            place.found == FoundFile ? planned.step.decision.sourceVersion : String();
+        const String version = place.found == FoundFile ? record.decision.sourceVersion : String();
         const std::string found = foundNames[place.found];
-        const std::string kind = KindName(planned.step.decision.kind);
-        report.Row({QuotedCell("item", TextOf(planned.step.item)),
+        const std::string kind = KindName(record.decision.kind);
+        report.Row({QuotedCell("item", record.Text()),
                     ReportCell("kind", ReportValue::Text(kind)), ReportCell(found),
                     ReportCell(kind), ReportCell("found", ReportValue::Text(found)),
                     QuotedCell("version", TextOf(version)), ReportCell(note)});
@@ -305,44 +313,42 @@ int RunCheck(const Arguments& args)
     if (line.positional.size() > 1)
         return UsageError("check", "too many arguments: one folder at most");
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
-    ManifestReport signedCheck;
-    if (int code = signedCheck.TakeKeys("check", line))
+    GivenKeys keys;
+    if (int code = keys.Take("check", line))
         return code;
     WorkingFolder working;
     if (!working.Enter(dir))
         throw ToolError("cannot enter the folder " + Shown(dir));
 
-    // The stages plan goes through: settings, items, archives.
+    // The walk plan takes, against the install folder the updater proposes,
+    // every item judged whatever ended the run.
     Problems problems;
     UpdateFolder folder;
-    signedCheck.Read(folder);
-    CheckSettingsSource(folder, problems);
+    folder.Read();
+    UpdateSettings settings;
+    RunWalk walk(RunPlans, settings);
+    walk.BeforeDialog(keys.ForWalk());
+    CheckSettingsSource(folder, walk, problems);
     LintSettings(folder.bytes, problems);
-
-    UpdatePlan plan;
-    std::wstring installFolder;
-    if (folder.readFailure.empty()) {
-        // Against the install folder the updater proposes, every item judged.
-        plan.BeforeDialog(folder);
-        String notice;
-        LocateInstallDirectory(folder.settings, installFolder, notice);
-        plan.Items(folder.settings, installFolder, true);
-        CheckNaming(folder, plan, problems);
+    std::vector<ItemLocation> places(walk.items.size());
+    if (SettingsFailure(walk).empty()) {
+        walk.AfterDialog(walk.installFolder);
+        CheckNaming(folder, walk, problems);
         // Without a settings file, that there are no items goes without saying.
         if (folder.Found())
-            CheckList(folder, plan, problems);
-        for (const PlannedItem& planned : plan.items)
-            CheckItem(planned, problems);
-        MeasureRoom(folder, plan, installFolder, problems);
-        if (signedCheck.BeforeDialog(folder.settings, nullptr))
-            signedCheck.Sources(folder.settings.files, nullptr);
+            CheckList(folder, walk, problems);
+        for (size_t i = 0; i < walk.items.size(); ++i) {
+            LocateRecord(walk.items[i], places[i]);
+            CheckItem(walk.items[i], places[i], problems);
+        }
+        MeasureRoom(folder, walk, problems);
     }
-    signedCheck.AddProblem(problems);
+    AddSignedProblem(walk, problems);
     CheckArchives(problems);
 
     Report report(line.Has("--json"));
-    signedCheck.Render(report);
-    Render(folder, plan, installFolder, problems, report);
+    RenderSigned(walk, keys, report);
+    Render(folder, walk, places, problems, report);
     report.Write();
     return problems.Count(SeverityError) ? ExitProblems : ExitOk;
 }

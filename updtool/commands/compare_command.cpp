@@ -11,7 +11,7 @@
 #include "updtool/archives/entry_order.h"
 #include "updtool/folders/folder_walk.h"
 #include "system/sha256.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"

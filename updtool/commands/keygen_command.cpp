@@ -6,7 +6,7 @@
 #include "base/owned.h"
 #include "trust/update_manifest.h"
 #include "updtool/signing/key_file.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 

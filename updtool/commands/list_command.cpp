@@ -6,7 +6,7 @@
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_digests.h"
 #include "pak/index_walk.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_output.h"
 
 const char* const listUsage =

@@ -4,15 +4,14 @@
 #include "system/run_log.h"
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
-#include "update/install_lookup.h"
+#include "update/run_walk.h"
 #include "updtool/signing/manifest_report.h"
 #include "updtool/console/command_report.h"
-#include "updtool/console/kind_name.h"
-#include "updtool/console/report_text.h"
-#include "updtool/console/text_conversion.h"
+#include "update/item_words.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
+#include "updtool/folders/item_location.h"
 #include "updtool/folders/update_folder.h"
-#include "updtool/commands/update_plan.h"
 #include "updtool/folders/working_folder.h"
 
 const char* const planUsage =
@@ -45,6 +44,14 @@ const char* const planUsage =
 
 namespace {
 
+enum PlanOutcome {
+    OutcomeCompletes,  // every item done, the completion box
+    OutcomePrompts,    // the user is asked at least once
+    OutcomeNothing,    // nothing applied, and still the completion box
+    OutcomeError,      // the error box
+    OutcomeSilent,     // the run ends at once without a word
+};
+
 // The document's words for the run's end, by PlanOutcome, and for what the
 // updater does with an item, by ItemVerdict (a refused item ends the run
 // before any step: "not reached").
@@ -64,7 +71,64 @@ public:
     virtual ~Destination() {}
 };
 
-std::string OutcomeText(const UpdatePlan& plan)
+// What plan tells of the walk: how the run ends, and which items it reaches.
+class Plan {
+public:
+    const RunWalk& walk;
+    bool decided;             // the walk went past the dialog
+    PlanOutcome outcome = OutcomeCompletes;
+    std::string stopMessage;  // OutcomeError: the box's message; OutcomeSilent: why
+    int stoppedAt = -1;       // the item the run ends at; -1 before any
+    bool afterDialog = false; // stoppedAt -1: after the dialog, before the first item
+    size_t appliedItems = 0;
+    uint64_t appliedBytes = 0;
+
+    Plan(const RunWalk& walk, bool decided) : walk(walk), decided(decided)
+    {
+        const RunEnd& end = walk.end;
+        if (end.kind == EndSilent) {
+            outcome = OutcomeSilent;
+            stopMessage = "Name " + Quoted(walk.settings.name) +
+                          " cannot name the instance event (error " + std::to_string(end.code) + ")";
+        } else if (end.kind == EndErrorBox) {
+            outcome = OutcomeError;
+            stopMessage = Utf8(end.message);
+            stoppedAt = end.stage == StageItems ? end.item : -1;
+            afterDialog = end.stage > StageDialog;
+        }
+        bool asked = false;
+        for (size_t i = 0; i < walk.items.size(); ++i) {
+            const ItemRecord& record = walk.items[i];
+            if (!Reached(i))
+                continue;
+            asked = asked || record.verdict == VerdictPrompt;
+            if (record.verdict == VerdictApply) {
+                ++appliedItems;
+                appliedBytes += record.size;
+            }
+        }
+        if (outcome == OutcomeCompletes)
+            outcome = asked ? OutcomePrompts : appliedItems ? OutcomeCompletes : OutcomeNothing;
+    }
+    virtual ~Plan() {}
+
+    bool Reached(size_t item) const
+    {
+        return decided && (stoppedAt >= 0 ? int(item) <= stoppedAt : walk.end.kind == EndGoesOn);
+    }
+
+    bool Stops() const { return outcome == OutcomeError || outcome == OutcomeSilent; }
+
+    std::string NotReached() const
+    {
+        if (stoppedAt < 0)
+            return std::string("not reached: the run ends ") +
+                   (afterDialog ? "before its first item" : "before its dialog");
+        return "not reached: the updater stopped at " + Quoted(walk.items[size_t(stoppedAt)].item);
+    }
+};
+
+std::string OutcomeText(const Plan& plan)
 {
     const size_t applied = plan.appliedItems;
     const std::string count = Plural(applied, "item", "items");
@@ -86,26 +150,33 @@ std::string OutcomeText(const UpdatePlan& plan)
                (plan.afterDialog ? "after its dialog, before it writes anything," : "before its dialog") +
                " with " + box;
     std::string before;
-    if (plan.allOrNothing && applied)
+    if (plan.walk.settings.allOrNothing && applied)
         before = " (all or nothing: every target is put back, nothing changes)";
     else if (applied)
         before = applied == 1 ? " (the item applied before it stays applied)"
                               : " (the " + count + " applied before it stay applied)";
-    return "the updater stops at " + Quoted(plan.items[size_t(plan.stoppedAt)].step.item) + " with " +
+    return "the updater stops at " + Quoted(plan.walk.items[size_t(plan.stoppedAt)].item) + " with " +
            box + before;
 }
 
-// A version text, shown where the item's kind has versions and it was read.
-ReportCell VersionCell(const char* key, const PlannedItem& planned, const String& version)
+std::string PlanReason(const ItemRecord& record)
 {
-    const bool versioned = planned.step.decision.kind != ItemPlain && planned.step.verdict != VerdictMissing;
+    ItemLocation where;
+    LocateRecord(record, where);
+    return ItemReason(record, where);
+}
+
+// A version text, shown where the item's kind has versions and it was read.
+ReportCell VersionCell(const char* key, const ItemRecord& record, const String& version)
+{
+    const bool versioned = record.decision.kind != ItemPlain && record.verdict != VerdictMissing;
     return ReportCell(key, ReportValue::Text(Utf8From932(TextOf(version))),
                       versioned && !version.IsEmpty() ? ShownName(TextOf(version)) : "-");
 }
 
 // The document in the order it reads: the destination, the record, the
 // mode, the items, how the run ends.
-void Render(const Destination& destination, const UpdatePlan& plan, Report& report)
+void Render(const Destination& destination, const Plan& plan, Report& report)
 {
     // Each item's target is the destination, a backslash and the item.
     report.Field("destination", ReportValue::Text(Utf8(destination.path)),
@@ -121,42 +192,43 @@ void Render(const Destination& destination, const UpdatePlan& plan, Report& repo
                  "record: the updater started now by this user writes its record of the run "
                  "to " + (record.empty() ? std::string("no file (no temporary folder)") : Utf8(record)) +
                  "; updater.exe /log=PATH writes it to PATH instead");
-    report.Field("allOrNothing", ReportValue::Flag(plan.allOrNothing),
-                 plan.allOrNothing
+    const bool allOrNothing = plan.walk.settings.allOrNothing;
+    report.Field("allOrNothing", ReportValue::Flag(allOrNothing),
+                 allOrNothing
                      ? "mode: all or nothing (AllOrNothing=1): every copy is written beside its "
                        "target first, " + std::to_string(plan.appliedBytes) + " bytes, then all "
                        "are put in place, or none"
                      : "mode: item by item: each item is put in place as it is copied");
     report.Field("appliedBytes", ReportValue::Number(int64_t(plan.appliedBytes)), "");
-    report.Begin("items", true, plan.items.empty() ? "items: none" : "items:");
-    if (!plan.items.empty())
+    const std::vector<ItemRecord>& items = plan.walk.items;
+    report.Begin("items", true, items.empty() ? "items: none" : "items:");
+    if (!items.empty())
         report.Row({ReportCell("action"), ReportCell("item"), ReportCell("kind"),
                     ReportCell("source"), ReportCell("installed"), ReportCell("reason")});
-    for (const PlannedItem& planned : plan.items) {
-        const UpdateDecision& decision = planned.step.decision;
-        const std::string action =
-            actionNames[planned.reached ? planned.step.verdict : VerdictRefused];
+    for (size_t i = 0; i < items.size(); ++i) {
+        const ItemRecord& record = items[i];
+        const bool reached = plan.Reached(i);
+        const UpdateDecision& decision = record.decision;
+        const std::string action = actionNames[reached ? record.verdict : VerdictRefused];
         const std::string kind = KindName(decision.kind);
-        report.Row({ReportCell(action), QuotedCell("item", TextOf(planned.step.item)),
-                    ReportCell("target", ReportValue::Text(Utf8(planned.step.target))),
+        report.Row({ReportCell(action), QuotedCell("item", record.Text()),
+                    ReportCell("target", ReportValue::Text(Utf8(record.target))),
                     PlainCell("kind", kind), ReportCell("action", ReportValue::Text(action)),
-                    VersionCell("sourceVersion", planned, decision.sourceVersion),
-                    VersionCell("targetVersion", planned, decision.targetVersion),
-                    PlainCell("reason", planned.reason)});
+                    VersionCell("sourceVersion", record, reached ? decision.sourceVersion : String()),
+                    VersionCell("targetVersion", record, reached ? decision.targetVersion : String()),
+                    PlainCell("reason", reached ? PlanReason(record) : plan.NotReached())});
     }
     report.End();
     report.Field("outcome", ReportValue::Text(outcomeNames[plan.outcome]),
                  "outcome: " + OutcomeText(plan));
-    const bool stops = plan.outcome == OutcomeError || plan.outcome == OutcomeSilent;
-    report.Field("stops", ReportValue::Flag(stops), "");
-    if (!stops) {
+    report.Field("stops", ReportValue::Flag(plan.Stops()), "");
+    if (!plan.Stops()) {
         report.Field("stop", ReportValue::Null(), "");
         return;
     }
     const bool atItem = plan.outcome == OutcomeError && plan.stoppedAt >= 0;
     report.Begin("stop", false, "");
-    report.Row({ReportCell("item", ReportValue::Text(atItem ? Utf8From932(TextOf(
-                                                                   plan.items[size_t(plan.stoppedAt)].step.item))
+    report.Row({ReportCell("item", ReportValue::Text(atItem ? Utf8From932(items[size_t(plan.stoppedAt)].Text())
                                                              : std::string())),
                 ReportCell("message", ReportValue::Text(plan.stopMessage))});
     report.End();
@@ -182,46 +254,44 @@ int RunPlan(const Arguments& args)
             return UsageError("plan", "--dest needs a folder");
     }
 
-    ManifestReport signedCheck;
-    if (int code = signedCheck.TakeKeys("plan", line))
+    GivenKeys keys;
+    if (int code = keys.Take("plan", line))
         return code;
     WorkingFolder working;
     if (!working.Enter(dir))
         throw ToolError("cannot enter the folder " + Shown(dir));
     UpdateFolder folder;
-    signedCheck.Read(folder);
-    if (!folder.Found() && folder.readFailure.empty())
+    folder.Read();
+    UpdateSettings settings;
+    RunWalk walk(RunPlans, settings);
+    const bool reachesDialog = walk.BeforeDialog(keys.ForWalk());
+    const bool readFails = walk.end.kind == EndErrorBox && walk.end.stage == StageSettings;
+    if (!folder.Found() && !readFails)
         throw ToolError("cannot read update.ini in " + Shown(CurrentFolder()) +
                         ": neither a file there nor an entry of its archives");
-    const UpdateSettings& settings = folder.settings;
-
-    UpdatePlan plan;
-    if (!signedCheck.Loaded(&plan) || !plan.BeforeDialog(folder) ||
-        !signedCheck.BeforeDialog(settings, &plan)) {
+    if (!reachesDialog) {
         if (!given)
             destination.origin = "not asked: the run ends before its dialog";
-        plan.Items(settings, std::wstring());
     } else {
         if (!given) {
             // The destination the updater proposes, as it finds it.
-            String notice;
-            LocateInstallDirectory(settings, destination.path, notice);
+            destination.path = walk.installFolder;
             const std::string entry = "HKLM\\SOFTWARE\\" + ShownName(TextOf(settings.brand)) +
                                       "\\" + ShownName(TextOf(settings.name)) + ", value execute";
-            destination.from = notice.IsEmpty() ? "registry" : "program-files";
-            destination.origin = notice.IsEmpty()
+            destination.from = walk.notice.IsEmpty() ? "registry" : "program-files";
+            destination.origin = walk.notice.IsEmpty()
                                      ? "from " + entry
                                      : "the program-files folder: " + entry + ", gives none";
-            destination.notice = TextOf(notice);
+            destination.notice = TextOf(walk.notice);
         }
         if (destination.path.empty())
             throw ToolError("no destination: neither the product's registry entry nor the "
                             "program-files folder gives one; give one with --dest");
-        signedCheck.Sources(settings.files, &plan);
-        plan.Items(settings, destination.path);
+        walk.AfterDialog(destination.path);
     }
+    const Plan plan(walk, reachesDialog);
     Report report(line.Has("--json"));
-    signedCheck.Render(report);
+    RenderSigned(walk, keys, report);
     Render(destination, plan, report);
     report.Write();
     return plan.outcome == OutcomeCompletes ? ExitOk : ExitProblems;

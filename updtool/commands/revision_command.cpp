@@ -3,7 +3,7 @@
 #include "pak/archive_revision.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/console/command_line.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 

@@ -5,8 +5,7 @@
 #include "updtool/signing/manifest_report.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/command_report.h"
-#include "updtool/console/report_text.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 
 const char* const verifyUsage =
     "usage: updtool verify X.pak [--json]\n"

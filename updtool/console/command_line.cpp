@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cwchar>
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_output.h"
 
 bool CommandLine::Parse(const char* command, const Arguments& args,

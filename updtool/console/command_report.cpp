@@ -1,8 +1,7 @@
 #include "updtool/console/command_report.h"
 
 #include <algorithm>
-#include "updtool/console/report_text.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <string>
+#include "paths/error_words.h"
 
 class ToolError {
 public:
@@ -13,8 +14,5 @@ public:
     virtual ~ToolError() {}
 };
 
-// "what: why in words (error N)" for a failed platform call on path (which
-// may be empty); read code right after the call.
-std::string SystemErrorText(const std::string& what, DWORD code, const std::wstring& path = L"");
 // Throws ToolError(SystemErrorText(what, GetLastError(), path)).
 [[noreturn]] void ThrowSystemError(const std::string& what, const std::wstring& path = L"");

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 #include "paths/folder_listing.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
+#include "base/text_932.h"
 #include "updtool/console/tool_error.h"
 
 namespace {

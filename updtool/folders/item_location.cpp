@@ -7,7 +7,8 @@
 #include "base/text_932.h"
 #include "paths/paths.h"
 #include "paths/wide_paths.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
+#include "update/item_words.h"
 
 void LocateItem(const char* name, ItemLocation& where)
 {
@@ -42,4 +43,24 @@ void LocateOpened(const ArchiveFile& file, const char* name, ItemLocation& where
     sought.Assign(name);
     sought.Replace("\\\\", "\\");
     where.longerName = lstrlenA(TextOf(file.name)) > lstrlenA(TextOf(sought));
+}
+
+void LocateRecord(const ItemRecord& record, ItemLocation& where)
+{
+    if (record.verdict == VerdictMissing) {
+        LocateItem(record.Text(), where);
+        return;
+    }
+    where = ItemLocation();
+    where.found = record.verdict == VerdictRefused || record.target.empty() ? FoundMissing
+                  : record.prompt == PromptSourceIsFolder                 ? FoundFolder
+                                                                          : FoundFile;
+}
+
+std::string ItemReason(const ItemRecord& record, const ItemLocation& where)
+{
+    if (record.verdict != VerdictMissing || where.found != FoundArchive)
+        return VerdictReason(record);
+    return "not a file in the update folder (only inside an archive: " + Quoted(where.entry) +
+           " in " + where.archive + ")";
 }

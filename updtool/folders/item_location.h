@@ -5,6 +5,7 @@
 // that matches entry names by their beginning.
 
 #include <string>
+#include "paths/item_record.h"
 
 enum ItemFound {
     FoundFile,     // a plain file: the updater takes it
@@ -32,3 +33,11 @@ void LocateItem(const char* name, ItemLocation& where);
 // or the entry of an archive the lookup chose.
 class ArchiveFile;
 void LocateOpened(const ArchiveFile& file, const char* name, ItemLocation& where);
+
+// Where a decided record's shipped item is found: a missing one looked up
+// as LocateItem does; the others as the decision found them.
+void LocateRecord(const ItemRecord& record, ItemLocation& where);
+
+// Why the record came out as it did (update/item_words.h), a missing item's
+// place inside an archive told.
+std::string ItemReason(const ItemRecord& record, const ItemLocation& where);

@@ -5,8 +5,8 @@
 #include <windows.h>
 #include "settings/settings_reader.h"
 #include "settings/update_settings.h"
-#include "updtool/console/report_text.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
+#include "base/text_932.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <windows.h>
 #include "base/exceptions.h"
-#include "pak/archive_file.h"
-#include "base/messages.h"
 #include "base/text_932.h"
+#include "pak/archive_file.h"
 #include "settings/settings_reader.h"
-#include "updtool/console/text_conversion.h"
 
 namespace {
+
+const char* const kNamingKeys[4] = {"Brand", "Name", "Title", "Version"};
 
 // The settings file through the file object the reader uses: plain, or an
 // archive entry when no plain file has the name.
@@ -31,35 +31,27 @@ void LoadSettingsFile(UpdateFolder& folder)
 
 void UpdateFolder::Read()
 {
-    UpdateSettings defaults;
-    defaults.SetDefaults();
     // Read over empty texts: what stays empty was not found, and the
     // updater keeps its initial value there.
     try {
         LoadSettingsFile(*this);
-        ReadNamingSettings(settings);
+        for (int i = 0; i < 4; ++i)
+            ReadSetting(settingsSection, kNamingKeys[i], naming[i], settingsFileName);
         ReadSetting(settingsSection, "file", fileList, settingsFileName);
         ReadSetting(settingsSection, "AllOrNothing", allOrNothing, settingsFileName);
-        ReadFileList(settings);
-    } catch (const OCErrorException& failure) {
-        readFailure = Utf8(failure.wideMessage);
-        readFailureCode = failure.code;
-    } catch (const DWORD& code) {
-        readFailureCode = code;
-        // The one code raised bare: the file cannot be held in memory.
-        readFailure = Utf8From932(kOutOfMemoryText);
+    } catch (const OCErrorException&) {
+        // The walk meets the same failure and reports it.
+    } catch (const DWORD&) {
     }
+}
 
-    const auto view = [this](const char* key, String& value, const String& initial) {
-        const bool isDefault = value.IsEmpty();
-        if (isDefault)
-            value.Assign(initial);
-        views.emplace_back(key, value, isDefault);
-    };
-    view("Brand", settings.brand, defaults.brand);
-    view("Name", settings.name, defaults.name);
-    view("Title", settings.title, defaults.title);
-    view("Version", settings.version, defaults.version);
+std::vector<SettingView> UpdateFolder::Views(const UpdateSettings& run) const
+{
+    const String* const values[4] = {&run.brand, &run.name, &run.title, &run.version};
+    std::vector<SettingView> views;
+    for (int i = 0; i < 4; ++i)
+        views.emplace_back(kNamingKeys[i], naming[i].IsEmpty() ? *values[i] : naming[i], naming[i].IsEmpty());
     views.emplace_back("file", fileList, fileList.IsEmpty());
     views.emplace_back("AllOrNothing", allOrNothing, allOrNothing.IsEmpty());
+    return views;
 }

@@ -1,15 +1,17 @@
 #pragma once
-// An update folder read as the updater reads it, from inside it: where
-// update.ini comes from, its bytes, and the settings through the updater's
-// own reader. Nothing is prompted: a settings file that cannot be opened
-// reads as nothing, as when the user ignores the updater's prompt.
+// What a publisher is shown of an update folder's update.ini beside the
+// run's walk (update/run_walk.h), which reads the settings for the run:
+// where the file comes from, its bytes, and each key's text as written, so
+// that a key left to its default shows as such. Read from inside the folder
+// before the walk; nothing is prompted, and a read that fails is the walk's
+// to report.
 
 #include <string>
 #include <vector>
 #include "settings/update_settings.h"
 #include "updtool/folders/item_location.h"
 
-// One of the five settings as the updater sees it.
+// One of the six settings as the updater sees it.
 class SettingView {
 public:
     const char* key;    // "Brand", "Name", "Title", "Version", "file", "AllOrNothing"
@@ -28,23 +30,20 @@ public:
     // Where update.ini was read from: a file, or an entry of the folder's
     // archives; else FoundMissing, or FoundFolder when a folder has its name.
     ItemLocation settingsAt;
-    std::string bytes;        // the file's bytes (all of them, NULs included)
-    // The read raised, ending the updater's run in its error box (a damaged
-    // archive, a file too large to hold): the box's message (UTF-8).
-    std::string readFailure;
-    uint32_t readFailureCode = 0;  // and the code the box shows
-
-    UpdateSettings settings;           // as the updater runs with them
-    String fileList;                   // the text of the key "file"
-    String allOrNothing;               // the text of the key "AllOrNothing"
-    std::vector<SettingView> views;    // Brand, Name, Title, Version, file, AllOrNothing
+    std::string bytes;      // the file's bytes (all of them, NULs included)
+    String fileList;        // the text of the key "file"
+    String allOrNothing;    // the text of the key "AllOrNothing"
+    String naming[4];       // Brand, Name, Title, Version as written
 
     virtual ~UpdateFolder() {}
 
     // Whether update.ini was found to read.
     bool Found() const { return settingsAt.found == FoundFile || settingsAt.found == FoundArchive; }
 
-    // Reads update.ini of the current folder; call once. When the read raises,
-    // readFailure says what, and settings hold what was read before.
+    // Reads update.ini of the current folder; call once.
     void Read();
+
+    // Brand, Name, Title, Version, file, AllOrNothing: as written, or the
+    // value run (the settings the walk read) has where none was.
+    std::vector<SettingView> Views(const UpdateSettings& run) const;
 };

@@ -14,11 +14,9 @@
 #include "updtool/archives/entry_order.h"
 #include "updtool/folders/folder_walk.h"
 #include "updtool/console/progress.h"
-#include "updtool/console/report_text.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
-#include "updtool/commands/update_plan.h"
-#include "updtool/commands/version_order.h"
+#include "update/item_words.h"
 #include "updtool/folders/working_folder.h"
 
 namespace {
@@ -95,20 +93,6 @@ std::string VersionWord(const MadeItem& item)
     return item.kind == ItemArchive ? "revision " : "FileVersion ";
 }
 
-std::string SkipRefusal(const MadeItem& item)
-{
-    const std::string newText = Quoted(item.newVersion), oldText = Quoted(item.oldVersion);
-    if (item.newVersion.empty())
-        return "the updater would skip it: it has no FileVersion, and the old release's copy "
-               "has " + oldText;
-    return "the updater would skip it: its " + VersionWord(item) + newText +
-           " compares lower than the old release's " + oldText + " as text" +
-           (CompareAsNumbers(item.newVersion.c_str(), item.oldVersion.c_str()) >= 0
-                ? " (the updater compares the texts, so " + newText + " sorts before " + oldText +
-                      ")"
-                : std::string());
-}
-
 // A change the updater installs although its version text does not show it.
 void WarnIfSameVersion(const MadeItem& item, Problems& problems)
 {
@@ -124,32 +108,36 @@ void WarnIfSameVersion(const MadeItem& item, Problems& problems)
                          "or equal) but cannot tell the two apart: every run copies it again");
 }
 
-// The updater's own step for item over the old release as the install
-// folder (the current folder is the new release's): why it would not
-// install it, or "".
+// The updater's own decision for item over the old release as the install
+// folder (the current folder is the new release's), and what its copy would
+// meet: why it would not install it, or "".
 std::string StepRefusal(MadeItem& item, const std::wstring& oldDir, Problems& problems)
 {
-    ItemStep step(item.name.c_str(), ItemTarget(oldDir, item.name.c_str()));
-    const ItemVerdict verdict = PredictItemStep(step);
-    item.newVersion = TextOf(step.decision.sourceVersion);
-    item.oldVersion = TextOf(step.decision.targetVersion);
+    String listed;
+    listed.Assign(item.name.c_str());
+    ItemRecord record(listed);
+    record.target = ItemTarget(oldDir, record.name);
+    DecideItemKeepingFailure(record, true);
+    const ItemVerdict verdict = PredictCopy(record);
+    item.newVersion = TextOf(record.decision.sourceVersion);
+    item.oldVersion = TextOf(record.decision.targetVersion);
     if (verdict == VerdictSkip)
-        return SkipRefusal(item);
+        return "the updater would skip it: " + DecisionReason(record.decision, record.target);
     if (verdict == VerdictStop)
-        return "the updater would stop with its error box \"" + Utf8(step.stopMessage) + "\"" +
+        return "the updater would stop with its error box \"" + Utf8(record.stopMessage) + "\"" +
                (item.kind == ItemArchive ? " (see \"updtool verify\")" : "");
-    if (verdict == VerdictPrompt && step.prompt == PromptTargetIsFolder)
+    if (verdict == VerdictPrompt && record.prompt == PromptTargetIsFolder)
         return "it is a folder in the old release, and the updater cannot replace a folder with "
                "a file";
-    if (verdict == VerdictPrompt && step.prompt == PromptFolderIsFile)
-        return "its folder " + Shown(step.path) + " is a file in the old release";
+    if (verdict == VerdictPrompt && record.prompt == PromptFolderIsFile)
+        return "its folder " + Shown(record.path) + " is a file in the old release";
     // A read-only or held copy says how the old release lies on this
     // machine, not how it is installed.
     if (verdict == VerdictPrompt &&
-        (step.prompt == PromptTargetReadOnly || step.prompt == PromptTargetHeld))
-        problems.Warning(Quoted(item.name) + ": in the old release " + StepReason(step));
+        (record.prompt == PromptTargetReadOnly || record.prompt == PromptTargetHeld))
+        problems.Warning(Quoted(item.name) + ": in the old release " + VerdictReason(record));
     else if (verdict != VerdictApply)
-        return StepReason(step);
+        return VerdictReason(record);
     WarnIfSameVersion(item, problems);
     return std::string();
 }

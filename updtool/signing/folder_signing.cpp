@@ -3,12 +3,14 @@
 #include <windows.h>
 #include <algorithm>
 #include "base/text_932.h"
-#include "paths/item_rule.h"
+#include "paths/item_record.h"
+#include "settings/settings_reader.h"
 #include "trust/signed_update.h"
 #include "paths/temporary_file.h"
 #include "updtool/signing/key_file.h"
-#include "updtool/console/report_text.h"
-#include "updtool/console/text_conversion.h"
+#include "base/exceptions.h"
+#include "base/messages.h"
+#include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/update_folder.h"
@@ -129,26 +131,38 @@ int SignFolder(const char* command, SignRequest& request, const std::wstring& gi
     WorkingFolder working;
     if (folder.empty() || !working.Enter(folder))
         throw ToolError("cannot enter the folder " + Shown(given));
-    UpdateFolder settings;
-    settings.Read();
-    if (!settings.Found())
+    UpdateFolder presented;
+    presented.Read();
+    if (!presented.Found())
         return Fail(command, "the folder has no update.ini to sign", ExitProblems);
-    if (!settings.readFailure.empty())
-        return Fail(command, "update.ini cannot be read as the updater reads it: " + settings.readFailure,
+    // The settings and items as the updater reads them, an old manifest of
+    // the folder left aside.
+    UpdateSettings settings;
+    settings.SetDefaults();
+    try {
+        ReadNamingSettings(settings);
+        ReadFileList(settings);
+    } catch (const OCErrorException& failure) {
+        return Fail(command, "update.ini cannot be read as the updater reads it: " + Utf8(failure.wideMessage),
                     ExitProblems);
-    manifest.product = WideFrom932(settings.settings.brand) + L"\\" + WideFrom932(settings.settings.name);
-    manifest.version = WideFrom932(settings.settings.version);
-    manifest.settingsSize = settings.bytes.size();
-    manifest.settingsDigest = Sha256::Of(settings.bytes.data(), settings.bytes.size());
-    for (const String& item : settings.settings.files) {
-        const std::wstring name = WideFrom932(item);
-        if (JudgeItem(TextOf(item)) != ItemAccepted)
-            return Fail(command, "the updater refuses the item " + Shown(name), ExitProblems);
-        if (manifest.Find(name))
-            continue;  // listed again: one line covers both
+    } catch (const DWORD&) {
+        return Fail(command, "update.ini cannot be read as the updater reads it: " + Utf8From932(kOutOfMemoryText),
+                    ExitProblems);
+    }
+    manifest.product = WideFrom932(settings.brand) + L"\\" + WideFrom932(settings.name);
+    manifest.version = WideFrom932(settings.version);
+    manifest.settingsSize = presented.bytes.size();
+    manifest.settingsDigest = Sha256::Of(presented.bytes.data(), presented.bytes.size());
+    for (const ItemRecord& record : MakeItemRecords(settings.files)) {
+        if (record.refusal != ItemAccepted)
+            return Fail(command, "the updater refuses the item " + Shown(record.name), ExitProblems);
+        // One line covers an item listed again: the updater checks and copies
+        // its last listing.
+        if (!record.Taken())
+            continue;
         ManifestFile file;
-        if (!ListItem(item, file))
-            return Fail(command, "the item " + Shown(name) + " is not in the folder", ExitProblems);
+        if (!ListItem(record.item, file))
+            return Fail(command, "the item " + Shown(record.name) + " is not in the folder", ExitProblems);
         manifest.Add(file);
     }
 

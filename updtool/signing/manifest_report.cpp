@@ -2,35 +2,27 @@
 
 #include <windows.h>
 #include <sstream>
-#include "base/exceptions.h"
-#include "updtool/signing/key_file.h"
-#include "updtool/console/report_text.h"
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
+#include "trust/update_anchor.h"
 #include "updtool/console/tool_error.h"
 #include "updtool/folders/working_folder.h"
+#include "updtool/signing/key_file.h"
 
-ManifestReport::ManifestReport()
-    : refused(false), afterDialog(false), code(0), keysGiven_(false), checked_(false), settingsFailure_(false)
+int GivenKeys::Take(const char* command, const CommandLine& line)
 {
-}
-
-ManifestReport::~ManifestReport() {}
-
-int ManifestReport::TakeKeys(const char* command, const CommandLine& line)
-{
-    const std::wstring* given = line.Value("--keys");
-    if (!given)
+    const std::wstring* value = line.Value("--keys");
+    if (!value)
         return 0;
-    keysGiven_ = true;
-    std::wstring list = *given;
+    given = true;
+    std::wstring list = *value;
     P256PublicKey one;
     // Not a key and no list of keys: the name of a .reg file.
     if (list.find(L';') == std::wstring::npos && !ParsePublicKey(Utf8(list), one)) {
-        const std::string value = RegFileKeys(FullPath(PathArgument(*given)));
-        if (value.empty())
-            return UsageError(command, "--keys " + Shown(*given) +
+        const std::string text = RegFileKeys(FullPath(PathArgument(*value)));
+        if (text.empty())
+            return UsageError(command, "--keys " + Shown(*value) +
                                            " is neither a public key nor a .reg file with \"UpdateKeys\"");
-        list.assign(value.begin(), value.end());
+        list.assign(text.begin(), text.end());
     }
     // Read as the updater reads UpdateKeys; an entry it would pass over is a
     // mistake here.
@@ -39,96 +31,58 @@ int ManifestReport::TakeKeys(const char* command, const CommandLine& line)
     while (std::getline(entries, entry, L';'))
         if (ParseKeyList(entry).empty())
             return UsageError(command, "--keys: \"" + Utf8(entry) + "\" is not a public key (128 hex digits)");
-    keys_ = ParseKeyList(list);
-    if (keys_.empty())
+    keys = ParseKeyList(list);
+    if (keys.empty())
         return UsageError(command, "--keys gives no key");
     return 0;
 }
 
-bool ManifestReport::Attempt(const std::function<void()>& step, bool afterDialog,
-                             UpdatePlan* plan)
+SignedRefusal SignedRefusalOf(const RunWalk& walk)
 {
-    if (refused)
-        return false;
-    try {
-        step();
-        return true;
-    } catch (const OCErrorException& failure) {
-        refused = true;
-        this->afterDialog = afterDialog;
-        message = Utf8(failure.wideMessage);
-        code = failure.code;
-        if (plan)
-            plan->Refuse(message, afterDialog);
-        return false;
+    SignedRefusal refusal = walk.signedUpdate.Refusal();
+    // With a manifest, every load of the settings is held to it: a load
+    // that fails ends the signed run as a refusal.
+    if (!refusal.refused && walk.signedUpdate.Manifest() && walk.end.kind == EndErrorBox &&
+        walk.end.stage == StageSettings) {
+        refusal.refused = true;
+        refusal.code = walk.end.code;
+        refusal.message = walk.end.message;
     }
+    return refusal;
 }
 
-void ManifestReport::Read(UpdateFolder& folder)
+bool SignedPresent(const RunWalk& walk, const GivenKeys& keys)
 {
-    Attempt([this] { update_.LoadManifest(); }, false, nullptr);
-    folder.Read();
-    if (!refused && update_.Manifest() && !folder.readFailure.empty()) {
-        refused = settingsFailure_ = true;
-        message = folder.readFailure;
-        code = folder.readFailureCode;
-    }
+    const UpdateAnchor* anchor = walk.signedUpdate.Anchor();
+    return walk.signedUpdate.Manifest() || keys.given || (anchor && anchor->present) ||
+           SignedRefusalOf(walk).refused;
 }
 
-bool ManifestReport::Loaded(UpdatePlan* plan)
-{
-    if (settingsFailure_)
-        return true;  // the settings' read failure ends the plan itself
-    if (refused && plan)
-        plan->Refuse(message, false);
-    return !refused;
-}
-
-bool ManifestReport::BeforeDialog(const UpdateSettings& settings, UpdatePlan* plan)
-{
-    if (refused)
-        return false;
-    ReadUpdateAnchor(settings, anchor_);
-    if (keysGiven_) {
-        anchor_.present = true;
-        anchor_.keys = keys_;
-    }
-    checked_ = true;
-    return Attempt([&] { update_.CheckBeforeDialog(settings, anchor_); }, false, plan);
-}
-
-bool ManifestReport::Sources(const std::vector<String>& items, UpdatePlan* plan)
-{
-    return Attempt([&] { update_.CheckSources(items, nullptr, nullptr, nullptr); }, true, plan);
-}
-
-bool ManifestReport::Present() const
-{
-    return update_.Manifest() || anchor_.present || refused;
-}
-
-void ManifestReport::AddProblem(Problems& problems) const
-{
-    if (refused && !settingsFailure_)
-        problems.Error("the updater refuses the update " +
-                       std::string(afterDialog ? "after its dialog, before it writes anything"
-                                               : "before its dialog") +
-                       ", with its error box \"" + message + "\" (code " + CodeText() + ")");
-}
-
-std::string ManifestReport::CodeText() const
+std::string BoxCode(DWORD code)
 {
     char text[16];
     snprintf(text, sizeof text, "0x%x", unsigned(code));
     return text;
 }
 
-void ManifestReport::Render(Report& report) const
+void AddSignedProblem(const RunWalk& walk, Problems& problems)
 {
-    if (!Present())
+    const SignedRefusal refusal = walk.signedUpdate.Refusal();
+    if (refusal.refused)
+        problems.Error("the updater refuses the update " +
+                       std::string(refusal.afterDialog ? "after its dialog, before it writes anything"
+                                                       : "before its dialog") +
+                       ", with its error box \"" + Utf8(refusal.message) + "\" (code " +
+                       BoxCode(refusal.code) + ")");
+}
+
+void RenderSigned(const RunWalk& walk, const GivenKeys& given, Report& report)
+{
+    if (!SignedPresent(walk, given))
         return;
+    const SignedRefusal refusal = SignedRefusalOf(walk);
     report.Begin("signed", false, "");
-    const UpdateManifest* manifest = update_.Manifest();
+    const UpdateManifest* manifest = walk.signedUpdate.Manifest();
     report.Field("manifest", ReportValue::Flag(manifest != nullptr),
                  manifest ? "manifest: product \"" + Utf8(manifest->product) + "\", version \"" +
                                 Utf8(manifest->version) + "\", sequence " +
@@ -154,55 +108,62 @@ void ManifestReport::Render(Report& report) const
         {"registry", " in the product's registry entry"},
         {"none", "none (give --keys): the product has no anchor, so the updater checks sizes and "
                  "digests only"}};
-    const size_t from = !checked_ ? 0 : keysGiven_ ? 1 : anchor_.present ? 2 : 3;
+    const UpdateAnchor* anchor = walk.signedUpdate.Anchor();
+    const size_t from = !anchor ? 0 : given.given ? 1 : anchor->present ? 2 : 3;
     std::string keysLine = "keys: " +
-                           (from == 1 || from == 2 ? Plural(anchor_.keys.size(), "key", "keys")
+                           (from == 1 || from == 2 ? Plural(anchor->keys.size(), "key", "keys")
                                                    : std::string()) +
                            keySources[from][1];
-    if (checked_ && anchor_.present)
-        keysLine += anchor_.sequence ? "; the product's last signed update: sequence " +
-                                           std::to_string(anchor_.sequence)
+    if (anchor && anchor->present)
+        keysLine += anchor->sequence ? "; the product's last signed update: sequence " +
+                                           std::to_string(anchor->sequence)
                                      : std::string("; the product applied no signed update yet");
     report.Field("keys", ReportValue::Text(keySources[from][0]), keysLine);
-    const bool verified = update_.SignatureVerified();
-    const bool badSignature = refused && code == DWORD(NTE_BAD_SIGNATURE);
+    const bool verified = walk.signedUpdate.SignatureVerified();
+    const bool badSignature = refusal.refused && refusal.code == DWORD(NTE_BAD_SIGNATURE);
     report.Field("signature",
                  ReportValue::Text(verified ? "verified" : badSignature ? "refused" : "not checked"),
                  std::string("signature: ") +
                      (verified       ? "update.sig verifies under a trusted key"
                       : badSignature ? "update.sig verifies under none of the keys"
                                      : "not checked"));
-    report.Field("refused", ReportValue::Flag(refused),
-                 refused ? "signed check: the updater refuses: \"" + message + "\" (code " +
-                               CodeText() + ")"
-                         : "signed check: passed");
-    report.Field("message", refused ? ReportValue::Text(message) : ReportValue::Null(), "");
-    report.Field("code", refused ? ReportValue::Number(code) : ReportValue::Null(), "");
+    const std::string message = Utf8(refusal.message);
+    report.Field("refused", ReportValue::Flag(refusal.refused),
+                 refusal.refused ? "signed check: the updater refuses: \"" + message + "\" (code " +
+                                       BoxCode(refusal.code) + ")"
+                                 : "signed check: passed");
+    report.Field("message", refusal.refused ? ReportValue::Text(message) : ReportValue::Null(), "");
+    report.Field("code", refusal.refused ? ReportValue::Number(refusal.code) : ReportValue::Null(), "");
     report.End();
 }
 
 int VerifyFolder(const CommandLine& line)
 {
-    ManifestReport signedCheck;
-    if (int code = signedCheck.TakeKeys("verify", line))
+    GivenKeys keys;
+    if (int code = keys.Take("verify", line))
         return code;
     const std::wstring dir = PathArgument(line.positional[0]);
     WorkingFolder working;
     if (!working.Enter(dir))
         throw ToolError("cannot enter the folder " + Shown(dir));
-    UpdateFolder folder;
-    signedCheck.Read(folder);
-    if (!signedCheck.refused && !folder.readFailure.empty())
-        return Fail("verify", "update.ini cannot be read as the updater reads it: " + folder.readFailure,
+    UpdateSettings settings;
+    RunWalk walk(RunPlans, settings);
+    walk.BeforeDialog(keys.ForWalk());
+    // A refused item ends the run too, but leaves the signed checks to tell.
+    const bool settingsFail = walk.end.kind == EndErrorBox &&
+                              (walk.end.stage == StageSettings ||
+                               (walk.end.stage == StageItemList && !FirstRefused(walk.items)));
+    if (settingsFail && !SignedRefusalOf(walk).refused)
+        return Fail("verify", "update.ini cannot be read as the updater reads it: " + Utf8(walk.end.message),
                     ExitProblems);
-    if (signedCheck.BeforeDialog(folder.settings, nullptr))
-        signedCheck.Sources(folder.settings.files, nullptr);
-    if (!signedCheck.Present())
+    if (walk.signedUpdate.Anchor())
+        walk.AfterDialog(std::wstring());
+    if (!SignedPresent(walk, keys))
         return Fail("verify", "the folder has no update.manifest and its product no keys: nothing "
                               "to verify (give --keys to require a signature)",
                     ExitProblems);
     Report report(line.Has("--json"));
-    signedCheck.Render(report);
+    RenderSigned(walk, keys, report);
     report.Write();
-    return signedCheck.refused ? ExitProblems : ExitOk;
+    return SignedRefusalOf(walk).refused ? ExitProblems : ExitOk;
 }

@@ -557,6 +557,21 @@ int CompareStringW(LCID locale, DWORD flags, LPCWSTR a, int aCount, LPCWSTR b, i
     return na == nb ? CSTR_EQUAL : na < nb ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
 }
 
+int CompareStringOrdinal(LPCWSTR a, int aCount, LPCWSTR b, int bCount, BOOL ignoreCase)
+{
+    if (a == nullptr || b == nullptr)
+        return Fail(ERROR_INVALID_PARAMETER), 0;
+    const size_t na = aCount < 0 ? wcslen(a) : size_t(aCount);
+    const size_t nb = bCount < 0 ? wcslen(b) : size_t(bCount);
+    const auto upper = [ignoreCase](WCHAR c) { return ignoreCase && c >= L'a' && c <= L'z' ? WCHAR(c - L'a' + L'A') : c; };
+    for (size_t i = 0; i < na && i < nb; ++i) {
+        const WCHAR x = upper(a[i]), y = upper(b[i]);
+        if (x != y)
+            return x < y ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+    }
+    return na == nb ? CSTR_EQUAL : na < nb ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+}
+
 int lstrlenA(const char* text) { return text ? int(strlen(text)) : 0; }
 
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT style)

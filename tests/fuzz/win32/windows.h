@@ -17,7 +17,8 @@
 //     932 text converts back byte for byte. Back to 932, every WCHAR outside
 //     the mapping (U+30FB included) becomes '?' and sets *usedDefault; there
 //     are no best-fit forms, with or without WC_NO_BEST_FIT_CHARS.
-//   - CompareStringW (Japanese locale, NORM_IGNORECASE) folds A-Z to a-z and
+//   - CompareStringOrdinal folds a-z to A-Z when asked; CompareStringW
+//     (Japanese locale, NORM_IGNORECASE) folds A-Z to a-z and
 //     compares code points: one fixed order in which ASCII case is ignored,
 //     which is what the readers need of it. Windows' linguistic order differs
 //     for punctuation and non-ASCII characters.
@@ -161,6 +162,9 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int count, cha
                         int byteCount, const char* defaultChar, BOOL* usedDefault);
 int CompareStringW(LCID locale, DWORD flags, LPCWSTR a, int aCount, LPCWSTR b, int bCount);
 int lstrlenA(const char* text);
+// Ordinal, upper case taken for ASCII letters only (Windows folds every
+// script's letters).
+int CompareStringOrdinal(LPCWSTR a, int aCount, LPCWSTR b, int bCount, BOOL ignoreCase);
 
 // User interface
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style);

@@ -1,9 +1,10 @@
-#include "updtool/console/text_conversion.h"
+#include "base/shown_text.h"
 
+#include <windows.h>
 #include <algorithm>
 #include "base/hex_digits.h"
 #include "base/multibyte.h"
-#include "system/run_log.h"
+#include "base/text_932.h"
 
 namespace {
 
@@ -47,7 +48,15 @@ std::string Shown(const std::string& text, bool escapeControls)
 
 std::string Utf8(const std::wstring& text)
 {
-    return LogText(text);
+    if (text.empty())
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string utf8(size > 0 ? size_t(size) : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], size, nullptr,
+                            nullptr);
+    return utf8;
 }
 
 std::string Utf8From932(const std::string& text)
@@ -58,4 +67,19 @@ std::string Utf8From932(const std::string& text)
 std::string ShownName(const std::string& name)
 {
     return Shown(name, true);
+}
+
+std::string Quoted(const std::string& text932)
+{
+    return "\"" + ShownName(text932) + "\"";
+}
+
+std::string Quoted(const String& text932)
+{
+    return Quoted(std::string(TextOf(text932)));
+}
+
+std::string Plural(uint64_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
 }

@@ -1,4 +1,4 @@
-#include "updtool/commands/version_order.h"
+#include "update/version_order.h"
 
 #include <algorithm>
 #include <cctype>
