@@ -19,23 +19,24 @@ namespace {
 struct Command {
     const char* name;
     const char* summary;
-    int (*run)(const Arguments&);
+    int (*run)(const CommandLine&);
     const char* const* usage;
+    const OptionSpecs* options;
 };
 
 const Command commands[] = {
-    {"make", "build an update folder from two releases", RunMake, &makeUsage},
-    {"pack", "make a .pak archive of a folder", RunPack, &packUsage},
-    {"list", "show what an archive holds", RunList, &listUsage},
-    {"verify", "check every bound and entry of an archive", RunVerify, &verifyUsage},
-    {"extract", "write an archive's entries below a folder", RunExtract, &extractUsage},
+    {"make", "build an update folder from two releases", RunMake, &makeUsage, &makeOptions},
+    {"pack", "make a .pak archive of a folder", RunPack, &packUsage, &packOptions},
+    {"list", "show what an archive holds", RunList, &listUsage, &listOptions},
+    {"verify", "check every bound and entry of an archive", RunVerify, &verifyUsage, &verifyOptions},
+    {"extract", "write an archive's entries below a folder", RunExtract, &extractUsage, &extractOptions},
     {"compare", "tell which entries of an archive differ from a folder's files", RunCompare,
-     &compareUsage},
-    {"revision", "print an archive's revision as the updater reads it", RunRevision, &revisionUsage},
-    {"check", "read an update folder's update.ini as the updater does", RunCheck, &checkUsage},
-    {"plan", "show what the updater would do, changing nothing", RunPlan, &planUsage},
-    {"keygen", "write a new signing key and print its public key", RunKeygen, &keygenUsage},
-    {"sign", "write update.manifest and update.sig for an update folder", RunSign, &signUsage},
+     &compareUsage, &compareOptions},
+    {"revision", "print an archive's revision as the updater reads it", RunRevision, &revisionUsage, &revisionOptions},
+    {"check", "read an update folder's update.ini as the updater does", RunCheck, &checkUsage, &checkOptions},
+    {"plan", "show what the updater would do, changing nothing", RunPlan, &planUsage, &planOptions},
+    {"keygen", "write a new signing key and print its public key", RunKeygen, &keygenUsage, &keygenOptions},
+    {"sign", "write update.manifest and update.sig for an update folder", RunSign, &signUsage, &signOptions},
 };
 
 void PrintHelp()
@@ -57,10 +58,10 @@ void PrintHelp()
 
 // Every command's failures end here, reported the same way: what escapes a
 // command is a failure to say, never a crash.
-int RunReported(const Command& command, const Arguments& args)
+int RunReported(const Command& command, const CommandLine& line)
 {
     try {
-        return command.run(args);
+        return command.run(line);
     } catch (const ToolError& failure) {
         return Fail(command.name, failure.message);
     } catch (const OCErrorException& failure) {
@@ -96,17 +97,17 @@ int wmain(int argc, wchar_t** argv)
         if (Utf8(first) != command.name)
             continue;
         const Arguments args(argv + 2, argv + argc);
-        bool json = false;
         for (auto arg = args.begin(); arg != args.end() && *arg != L"--"; ++arg) {
             if (*arg == L"--help" || *arg == L"-h") {
                 WriteOut(*command.usage);
                 return ExitOk;
             }
-            json = json || *arg == L"--json";
         }
-        const int code = RunReported(command, args);
+        CommandLine line;
+        const int code = line.Parse(command.name, args, *command.options) ? RunReported(command, line)
+                                                                          : int(ExitTrouble);
         // A --json run promises one document, also when it fails.
-        if (code == ExitTrouble && json && !WroteOut()) {
+        if (code == ExitTrouble && line.json && !WroteOut()) {
             Report report(true);
             report.Field("error", ReportValue::Text(LastErr()), "");
             report.Write();

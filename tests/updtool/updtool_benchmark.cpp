@@ -101,7 +101,8 @@ bool CompressAlone(const std::vector<std::string>& paths, int level)
 
 // Runs a command with its standard output on the NUL device; false unless
 // it exits 0.
-bool Quietly(int (*command)(const Arguments&), const std::vector<std::string>& narrow)
+bool Quietly(int (*command)(const CommandLine&), const OptionSpecs& options,
+             const std::vector<std::string>& narrow)
 {
     static HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
@@ -110,7 +111,8 @@ bool Quietly(int (*command)(const Arguments&), const std::vector<std::string>& n
         args.push_back(std::wstring(arg.begin(), arg.end()));  // ASCII paths
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     SetStdHandle(STD_OUTPUT_HANDLE, nul);
-    const int code = command(args);
+    CommandLine line;
+    const int code = line.Parse("benchmark", args, options) ? command(line) : int(ExitTrouble);
     SetStdHandle(STD_OUTPUT_HANDLE, out);
     return code == 0;
 }
@@ -139,12 +141,12 @@ int CompareAgainstList(const std::string& source, const std::string& archive, un
             return 2;
     }
     const std::string again = archive + ".again.pak";
-    bool ok = Quietly(RunPack, {archive, source, "--revision", "1", "-q"}) &&
+    bool ok = Quietly(RunPack, packOptions, {archive, source, "--revision", "1", "-q"}) &&
               CopyFileA(archive.c_str(), again.c_str(), FALSE);
     const std::vector<double> best = BestAlternating(runs, {
-        [&] { ok = Quietly(RunList, {archive}) && ok; },
-        [&] { ok = Quietly(RunCompare, {archive, again}) && ok; },
-        [&] { ok = Quietly(RunCompare, {archive, source}) && ok; },
+        [&] { ok = Quietly(RunList, listOptions, {archive}) && ok; },
+        [&] { ok = Quietly(RunCompare, compareOptions, {archive, again}) && ok; },
+        [&] { ok = Quietly(RunCompare, compareOptions, {archive, source}) && ok; },
     });
     printf("compare: %u entries, best of %d: list %.1f ms; compare with a second archive %.1f ms "
            "(ratio %.2f; goal for 100000 entries: under 2000 ms); compare with their folder "
@@ -182,8 +184,8 @@ int CheckAgainstPlan(const std::string& folder, unsigned items, int runs)
         return 2;
     bool planned = true, checked = true;
     const std::vector<double> best = BestAlternating(runs, {
-        [&] { planned = Quietly(RunPlan, {update, "--dest", install}) && planned; },
-        [&] { checked = Quietly(RunCheck, {update}) && checked; },
+        [&] { planned = Quietly(RunPlan, planOptions, {update, "--dest", install}) && planned; },
+        [&] { checked = Quietly(RunCheck, checkOptions, {update}) && checked; },
     });
     printf("check and plan: %u items, best of %d: plan %.1f ms, check %.1f ms, ratio %.2f "
            "(goal <= 1.2)%s\n",
@@ -225,9 +227,9 @@ int main(int argc, char** argv)
         bool alone = true, packed = true;
         const std::vector<double> best = BestAlternating(runs, {
             [&] { alone = CompressAlone(paths, 6) && alone; },
-            [&] { packed = Quietly(RunPack, {archive, source, "--revision", "1", "-q"}) && packed; },
+            [&] { packed = Quietly(RunPack, packOptions, {archive, source, "--revision", "1", "-q"}) && packed; },
         });
-        const bool sound = alone && packed && Quietly(RunVerify, {archive});
+        const bool sound = alone && packed && Quietly(RunVerify, verifyOptions, {archive});
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         GetFileAttributesExA(archive.c_str(), GetFileExInfoStandard, &data);
         printf("pack: %u files, %u MiB (%lu bytes packed), best of %d: compress2 alone %.1f ms, "
@@ -259,10 +261,10 @@ int main(int argc, char** argv)
         bool alone = true, listed = true, verified = true;
         const std::vector<double> best = BestAlternating(3 * runs, {
             [&] { alone = InflateIndexAlone(archive.c_str()) && alone; },
-            [&] { listed = Quietly(RunList, {archive}) && listed; },
-            [&] { listed = Quietly(RunList, {archive, "--json"}) && listed; },
-            [&] { verified = Quietly(RunVerify, {archive}) && verified; },
-            [&] { verified = Quietly(RunVerify, {archive, "--json"}) && verified; },
+            [&] { listed = Quietly(RunList, listOptions, {archive}) && listed; },
+            [&] { listed = Quietly(RunList, listOptions, {archive, "--json"}) && listed; },
+            [&] { verified = Quietly(RunVerify, verifyOptions, {archive}) && verified; },
+            [&] { verified = Quietly(RunVerify, verifyOptions, {archive, "--json"}) && verified; },
         });
         printf("index: %u entries named like %s, best of %d: inflating the index alone %.2f ms; "
                "list %.2f ms (ratio %.2f; goal for 100000 entries: under 200 ms), list --json "

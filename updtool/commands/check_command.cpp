@@ -305,11 +305,10 @@ void Render(const UpdateFolder& folder, const RunWalk& walk, const std::vector<I
 
 }  // namespace
 
-int RunCheck(const Arguments& args)
+const OptionSpecs checkOptions = {{"--json", false}, {"--keys", true}};
+
+int RunCheck(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("check", args, {OptionSpec("--json", false), OptionSpec("--keys", true)}))
-        return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("check", "too many arguments: one folder at most");
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
@@ -346,7 +345,7 @@ int RunCheck(const Arguments& args)
     AddSignedProblem(walk, problems);
     CheckArchives(problems);
 
-    Report report(line.Has("--json"));
+    Report report(line.json);
     RenderSigned(walk, keys, report);
     Render(folder, walk, places, problems, report);
     report.Write();

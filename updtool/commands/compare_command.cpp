@@ -229,11 +229,10 @@ void Render(const Comparison& comparison, const Counterpart& other, bool json)
 
 }  // namespace
 
-int RunCompare(const Arguments& args)
+const OptionSpecs compareOptions = {{"--json", false}};
+
+int RunCompare(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("compare", args, {OptionSpec("--json", false)}))
-        return ExitTrouble;
     if (line.positional.size() != 2)
         return UsageError("compare", "name the archive, and the folder or archive to compare it with");
     // A ToolError is reported by main, as every command's.
@@ -262,6 +261,6 @@ int RunCompare(const Arguments& args)
     if (!damage.empty())
         return Fail("compare", Shown(path) + " is damaged: " + damage, ExitProblems);
     counterpart.AddUnmatched(comparison);
-    Render(comparison, counterpart, line.Has("--json"));
+    Render(comparison, counterpart, line.json);
     return comparison.differ ? ExitProblems : ExitOk;
 }

@@ -237,11 +237,10 @@ private:
 
 }  // namespace
 
-int RunExtract(const Arguments& args)
+const OptionSpecs extractOptions = {{"-C", true}, {"--force", false}};
+
+int RunExtract(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("extract", args, {{"-C", true}, {"--force", false}}))
-        return ExitTrouble;
     if (int code = CheckArchiveArguments("extract", line.positional, true))
         return code;
     const std::wstring path = PathArgument(line.positional[0]);

@@ -80,11 +80,10 @@ void WriteNewPrivateFile(const std::wstring& path, const std::string& text)
 
 }  // namespace
 
-int RunKeygen(const Arguments& args)
+const OptionSpecs keygenOptions = {{"--brand", true}, {"--name", true}};
+
+int RunKeygen(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("keygen", args, {{"--brand", true}, {"--name", true}}))
-        return ExitTrouble;
     if (line.positional.size() != 1)
         return UsageError("keygen", "give one KEYFILE");
     if (line.Has("--brand") != line.Has("--name"))

@@ -97,18 +97,17 @@ private:
 
 }  // namespace
 
-int RunList(const Arguments& args)
+const OptionSpecs listOptions = {{"--json", false}};
+
+int RunList(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("list", args, {{"--json", false}}))
-        return ExitTrouble;
     if (int code = CheckArchiveArguments("list", line.positional, false))
         return code;
     const std::wstring path = PathArgument(line.positional[0]);
     ArchiveFile archive, data;
     if (int code = OpenArchiveArgument("list", path, archive, &data))
         return code;
-    const bool json = line.Has("--json");
+    const bool json = line.json;
     EntryDigests digests;
     if (json)
         digests.Compute(archive, data);

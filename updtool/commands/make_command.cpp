@@ -304,17 +304,14 @@ void Write(const CommandLine& line, const MakeFolders& folders, const ReleaseDif
 
 }  // namespace
 
-int RunMake(const Arguments& args)
+const OptionSpecs makeOptions = WithSignOptions({{"--json", false}, {"--all-or-nothing", false},
+                                                  {"--updater", true}, {"--exclude", true},
+                                                  {"-q", false}, {"--brand", true},
+                                                  {"--name", true}, {"--title", true},
+                                                  {"--version", true}});
+
+int RunMake(const CommandLine& line)
 {
-    std::vector<OptionSpec> specs = {{"--json", false},    {"--all-or-nothing", false},
-                                     {"--updater", true},  {"--exclude", true},
-                                     {"-q", false}};
-    for (const auto& key : kKeys)
-        specs.emplace_back(key.option, true);
-    AddSignOptions(specs);
-    CommandLine line;
-    if (!line.Parse("make", args, specs))
-        return ExitTrouble;
     if (line.positional.size() != 3)
         return UsageError("make", "name the old release, the new release and the update folder");
     MakeFolders folders;
@@ -341,8 +338,8 @@ int RunMake(const Arguments& args)
     } catch (const ToolError& error) {
         return Fail("make", error.message + "; nothing was written");
     }
-    Print(line.Has("--json"), folders, !refused, diff);
+    Print(line.json, folders, !refused, diff);
     if (refused || !SignWanted(line))
         return refused ? ExitProblems : ExitOk;
-    return SignFolder("make", request, folders.out, line.Has("--json"));
+    return SignFolder("make", request, folders.out, line.json);
 }

@@ -259,13 +259,12 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
 
 }  // namespace
 
-int RunPack(const Arguments& args)
+const OptionSpecs packOptions = {{"--format", true}, {"--revision", true}, {"--after", true},
+                                 {"--store", true},  {"--exclude", true},  {"--level", true},
+                                 {"-q", false}};
+
+int RunPack(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("pack", args,
-                    {{"--format", true}, {"--revision", true}, {"--after", true},
-                     {"--store", true}, {"--exclude", true}, {"--level", true}, {"-q", false}}))
-        return ExitTrouble;
     PackRequest request;
     if (int code = ParseOptions(line, request))
         return code;

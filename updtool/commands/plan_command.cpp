@@ -236,11 +236,10 @@ void Render(const Destination& destination, const Plan& plan, Report& report)
 
 }  // namespace
 
-int RunPlan(const Arguments& args)
+const OptionSpecs planOptions = {{"--json", false}, {"--dest", true}, {"--keys", true}};
+
+int RunPlan(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("plan", args, {OptionSpec("--json", false), OptionSpec("--dest", true), OptionSpec("--keys", true)}))
-        return ExitTrouble;
     if (line.positional.size() > 1)
         return UsageError("plan", "too many arguments: one folder at most");
     const std::wstring dir = line.positional.empty() ? L"" : PathArgument(line.positional[0]);
@@ -290,7 +289,7 @@ int RunPlan(const Arguments& args)
         walk.AfterDialog(destination.path);
     }
     const Plan plan(walk, reachesDialog);
-    Report report(line.Has("--json"));
+    Report report(line.json);
     RenderSigned(walk, keys, report);
     Render(destination, plan, report);
     report.Write();

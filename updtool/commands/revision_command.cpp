@@ -13,11 +13,10 @@ const char* const revisionUsage =
     "and 1), which it compares as text: revision 10 sorts before revision 9.\n"
     "Exit code 2 when X.pak cannot be read.\n";
 
-int RunRevision(const Arguments& args)
+const OptionSpecs revisionOptions = {};
+
+int RunRevision(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("revision", args, {}))
-        return ExitTrouble;
     if (int code = CheckArchiveArguments("revision", line.positional, false))
         return code;
     const std::wstring path = PathArgument(line.positional[0]);

@@ -19,13 +19,10 @@ const char* const signUsage =
     "Exit codes: 0 written, 1 refused (an item missing or refused, nothing\n"
     "written), 2 bad usage or a file that cannot be read or written.\n";
 
-int RunSign(const Arguments& args)
+const OptionSpecs signOptions = WithSignOptions({});
+
+int RunSign(const CommandLine& line)
 {
-    std::vector<OptionSpec> specs;
-    AddSignOptions(specs);
-    CommandLine line;
-    if (!line.Parse("sign", args, specs))
-        return ExitTrouble;
     if (line.positional.size() != 1)
         return UsageError("sign", "give one FOLDER");
     SignRequest request;

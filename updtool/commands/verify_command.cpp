@@ -57,11 +57,10 @@ void Render(const ArchiveReport& archive, Report& report)
 
 }  // namespace
 
-int RunVerify(const Arguments& args)
+const OptionSpecs verifyOptions = {{"--json", false}, {"--keys", true}};
+
+int RunVerify(const CommandLine& line)
 {
-    CommandLine line;
-    if (!line.Parse("verify", args, {{"--json", false}, {"--keys", true}}))
-        return ExitTrouble;
     const DWORD kind = line.positional.size() == 1
                            ? GetFileAttributesW(PathArgument(line.positional[0]).c_str())
                            : INVALID_FILE_ATTRIBUTES;
@@ -74,7 +73,7 @@ int RunVerify(const Arguments& args)
     ArchiveReport archive;
     if (int code = CheckArchiveArgument("verify", PathArgument(line.positional[0]), archive))
         return code;
-    Report report(line.Has("--json"));
+    Report report(line.json);
     Render(archive, report);
     report.Write();
     return archive.problemCount == 0 ? ExitOk : ExitProblems;

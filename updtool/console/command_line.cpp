@@ -6,10 +6,10 @@
 #include "base/shown_text.h"
 #include "updtool/console/tool_output.h"
 
-bool CommandLine::Parse(const char* command, const Arguments& args,
-                        const std::vector<OptionSpec>& specs)
+bool CommandLine::Parse(const char* command, const Arguments& args, const OptionSpecs& specs)
 {
     bool optionsEnded = false;
+    std::string firstFault;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != L'-') {
@@ -33,14 +33,18 @@ bool CommandLine::Parse(const char* command, const Arguments& args,
         else if (spec->takesValue && !inlineValue && i + 1 == args.size())
             fault = "option \"" + name + "\" needs a value";
         if (!fault.empty()) {
-            UsageError(command, fault);
-            return false;
+            if (firstFault.empty())
+                firstFault = fault;
+            continue;
         }
+        json = json || name == "--json";
         options_.emplace_back(name, !spec->takesValue ? std::wstring()
                                     : inlineValue     ? arg.substr(equals + 1)
                                                       : args[++i]);
     }
-    return true;
+    if (!firstFault.empty())
+        UsageError(command, firstFault);
+    return firstFault.empty();
 }
 
 bool CommandLine::Has(const char* option) const

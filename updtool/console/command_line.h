@@ -24,15 +24,20 @@ public:
     virtual ~OptionSpec() {}
 };
 
+typedef std::vector<OptionSpec> OptionSpecs;
+
 class CommandLine {
 public:
     std::vector<std::wstring> positional;
+    bool json = false;  // --json given, where the command takes it
 
     virtual ~CommandLine() {}
 
-    // Splits args by specs. An unknown option or a missing value prints a
-    // usage error for command and returns false. "--" ends the options.
-    bool Parse(const char* command, const Arguments& args, const std::vector<OptionSpec>& specs);
+    // Splits args by specs; "--" ends the options. The first unknown option
+    // or missing value is printed as a usage error for command once every
+    // argument is read (so --json still asks for one document), and false is
+    // returned.
+    bool Parse(const char* command, const Arguments& args, const OptionSpecs& specs);
 
     bool Has(const char* option) const;
     // The last value given for option, or null.

@@ -88,10 +88,11 @@ SignRequest::~SignRequest()
 const char* const kSignOptions[] = {"--key", "--sequence", "--expires", "--trust-key",
                                     "--revoke-key"};
 
-void AddSignOptions(std::vector<OptionSpec>& specs)
+OptionSpecs WithSignOptions(OptionSpecs specs)
 {
     for (const char* option : kSignOptions)
         specs.emplace_back(option, true);
+    return specs;
 }
 
 bool SignWanted(const CommandLine& line)

@@ -22,8 +22,9 @@ public:
     virtual ~SignRequest();
 };
 
-// The options, appended to specs.
-void AddSignOptions(std::vector<OptionSpec>& specs);
+// specs and the signing options (--key, --sequence, --expires, --trust-key,
+// --revoke-key).
+OptionSpecs WithSignOptions(OptionSpecs specs);
 // Whether line gives any of them.
 bool SignWanted(const CommandLine& line);
 // Reads them and the key file. A usage error's exit code, or 0; raises

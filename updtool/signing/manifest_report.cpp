@@ -162,7 +162,7 @@ int VerifyFolder(const CommandLine& line)
         return Fail("verify", "the folder has no update.manifest and its product no keys: nothing "
                               "to verify (give --keys to require a signature)",
                     ExitProblems);
-    Report report(line.Has("--json"));
+    Report report(line.json);
     RenderSigned(walk, keys, report);
     report.Write();
     return SignedRefusalOf(walk).refused ? ExitProblems : ExitOk;
