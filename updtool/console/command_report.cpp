@@ -5,6 +5,9 @@
 
 namespace {
 
+// A streamed list is written out in pieces of about this size.
+const size_t kPiece = 256 * 1024;
+
 size_t Columns(const std::string& utf8)
 {
     size_t columns = 0;
@@ -102,6 +105,8 @@ void Report::Begin(const char* key, bool array, const std::string& title, Report
 
 void Report::Row(const std::vector<ReportCell>& cells)
 {
+    if (layout_ == LayoutStreamed)
+        Stream();
     if (!json_) {
         std::vector<std::string> words;
         for (const ReportCell& cell : cells)
@@ -130,7 +135,8 @@ void Report::Row(const std::vector<ReportCell>& cells)
 void Report::End()
 {
     if (!json_) {
-        text_ += RowsText(table_, layout_ == LayoutFlat ? 0 : 2, layout_ == LayoutTable);
+        text_ += RowsText(table_, layout_ == LayoutFlat || layout_ == LayoutStreamed ? 0 : 2,
+                          layout_ == LayoutTable);
         table_.clear();
         return;
     }
@@ -141,9 +147,26 @@ void Report::End()
     arrays_.pop_back();
 }
 
+void Report::Stream()
+{
+    if (!json_ && !table_.empty()) {
+        text_ += RowsText(table_, 0, false);
+        table_.clear();
+    }
+    if (text_.size() >= kPiece) {
+        WriteOut(text_);
+        text_.clear();
+    }
+    if (json_ && document_.Pending() >= kPiece)
+        WriteOut(document_.Take());
+}
+
 void Report::Write()
 {
-    if (json_)
+    if (json_) {
         document_.EndObject();
-    WriteOut(json_ ? document_.Document() : text_);
+        WriteOut(document_.Take() + "\n");
+        return;
+    }
+    WriteOut(text_);
 }

@@ -63,8 +63,9 @@ ReportCell PlainCell(const char* key, const std::string& utf8);
 ReportCell QuotedCell(const char* key, const std::string& text932);
 
 // How a list's rows are shown: columns lined up; each row one line,
-// indented by two; or each row one line as its words give it.
-enum ReportLayout { LayoutTable, LayoutLines, LayoutFlat };
+// indented by two; each row one line as its words give it; or the same,
+// written out in pieces as the rows come (a list of millions of rows).
+enum ReportLayout { LayoutTable, LayoutLines, LayoutFlat, LayoutStreamed };
 
 class Report {
 public:
@@ -89,6 +90,8 @@ public:
 
 private:
     void Value(const ReportValue& value);
+    // A streamed list: what is ready goes out.
+    void Stream();
 
     bool json_;
     JsonWriter document_;
