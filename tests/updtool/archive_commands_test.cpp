@@ -9,6 +9,7 @@
 #include <vector>
 #include "pak/archive_file.h"
 #include "tests/support/archive_writer.h"
+#include "tests/support/folder_link.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/updtool/tool_runner.h"
 
@@ -309,6 +310,17 @@ TEST_F(ArchiveCommands, ExtractWritesOnlyBelowItsFolder)
             << force << refused.err;
         EXPECT_EQ("", ListFolder(scratch.Path("dirs\\ok\\good.txt"))) << force;
     }
+
+    // A link where a folder of the entry goes leads nowhere: refused, and
+    // nothing is written where it points.
+    CreateDirectoryA(scratch.Path("linked").c_str(), nullptr);
+    CreateDirectoryA(scratch.Path("elsewhere").c_str(), nullptr);
+    ASSERT_TRUE(MakeFolderLink(scratch.Path("linked\\ok"), scratch.Path("elsewhere")));
+    const ToolResult linked = Run({"extract", "x.pak", "-C", "linked", "ok\\good.txt"});
+    EXPECT_EQ(1, linked.exitCode);
+    EXPECT_NE(std::string::npos, linked.err.find("refused \"ok\\good.txt\": its path passes through a link"))
+        << linked.err;
+    EXPECT_EQ("", ListFolder(scratch.Path("elsewhere")));
 }
 
 TEST_F(ArchiveCommands, CompareListDigestsAndExclude)

@@ -7,6 +7,7 @@
 #include "pak/entry_reader.h"
 #include "pak/index_walk.h"
 #include "paths/wide_paths.h"
+#include "paths/folder_guard.h"
 #include "paths/temporary_file.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/console/command_line.h"
@@ -33,27 +34,6 @@ const char* const extractUsage =
 
 namespace {
 
-// Creates the folders of target after its first `from` characters (a folder
-// that exists), refusing to pass through a link (a junction or symbolic link
-// could lead out of it).
-std::string MakeFolders(const std::wstring& target, size_t from)
-{
-    for (size_t end; (end = target.find(L'\\', from)) != std::wstring::npos; from = end + 1) {
-        const std::wstring path = target.substr(0, end);
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-                return SystemErrorText("cannot create its folder " + Shown(path), GetLastError(),
-                                       path);
-        } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            return "its path passes through the link " + Shown(path);
-        } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            return "its folder " + Shown(path) + " is a file";
-        }
-    }
-    return std::string();
-}
-
 const uint64_t kToldRefusals = 100;
 
 // One extraction: the entries it takes, what the first reading of the index
@@ -72,7 +52,7 @@ public:
     Extraction(ArchiveFile& data, const std::wstring& folder, bool force,
                const std::vector<std::string>& names)
         : found(names.size()), base_(EndsWithSeparator(folder) ? folder : folder + L"\\"),
-          force_(force), reader_(data)
+          force_(force), reader_(data), guard_(folder)
     {
         for (const std::string& name : names)
             wanted.push_back(LookupKeyOf(name));
@@ -167,9 +147,10 @@ public:
         }
         if (attributes != INVALID_FILE_ATTRIBUTES && !force_)
             return Keep(name);
-        const std::string folders = MakeFolders(target, base_.size());
-        if (!folders.empty())
-            return Refuse(name, folders);
+        // Made and held while the entry is written: a link (a junction or
+        // symbolic link could lead out of the folder) is refused.
+        if (!guard_.Hold(FolderOf(target.substr(base_.size()))))
+            return Refuse(name, "its path passes through a link");
         // A new file under a name nobody holds: nothing that lies there, or
         // a link planted under a temporary name, is ever written through.
         TemporaryFile out;
@@ -233,6 +214,7 @@ private:
     std::wstring base_;  // the folder, ending in a backslash
     bool force_;
     EntryReader reader_;
+    FolderGuard guard_;
 };
 
 }  // namespace
