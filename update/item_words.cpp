@@ -5,6 +5,7 @@
 #include "base/text_932.h"
 #include "pak/archive_search.h"
 #include "paths/error_words.h"
+#include "update/update_decision.h"
 #include "update/version_order.h"
 
 namespace {
@@ -71,7 +72,7 @@ std::string DecisionReason(const UpdateDecision& decision, const std::wstring& t
     if (!decision.apply)
         return source + " compares lower than " + installed + " as text" +
                (asNumbers > 0 ? ", though as numbers it is higher" : "");
-    if (decision.sourceVersion.CompareNoCase(TextOf(decision.targetVersion)) == 0)
+    if (CompareVersionTexts(TextOf(decision.sourceVersion), TextOf(decision.targetVersion)) == 0)
         return "same version as text, copied again";
     return source + " compares higher than " + installed + " as text" +
            (asNumbers < 0 ? ", though as numbers it is lower" : "");

@@ -3,6 +3,13 @@
 #include "pak/archive_revision.h"
 #include "update/file_version.h"
 
+int CompareVersionTexts(const char* a, const char* b)
+{
+    String text;
+    text.Assign(a);
+    return text.CompareNoCase(b);
+}
+
 bool DecideUpdate(const char* source, const std::wstring& target, UpdateDecision& decision)
 {
     decision.kind = KindOfItem(source);
@@ -25,8 +32,7 @@ bool DecideUpdate(const char* source, const std::wstring& target, UpdateDecision
         return decision.apply = true;
     if (decision.sourceVersion.IsEmpty())
         return decision.apply = false;
-    // As text, so 1.10 sorts before 1.9; equal versions are applied again.
-    decision.sourceVersion.cursor = decision.sourceVersion.text;
-    decision.targetVersion.cursor = decision.targetVersion.text;
-    return decision.apply = decision.sourceVersion.CompareNoCase(decision.targetVersion.text) >= 0;
+    // Equal versions are applied again.
+    return decision.apply =
+               CompareVersionTexts(TextOf(decision.sourceVersion), TextOf(decision.targetVersion)) >= 0;
 }

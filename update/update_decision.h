@@ -6,6 +6,13 @@
 #include <string>
 #include "paths/item_record.h"
 
+// The version rule: two version texts (FileVersion or archive revision)
+// compared as text without regard to case, character by character in code
+// page 932, so 1.10 sorts before 1.9. Negative, 0 or positive as a sorts
+// before, with or after b. The shipped copy is applied when it compares
+// greater than or equal to the installed one.
+int CompareVersionTexts(const char* a, const char* b);
+
 // Reads the version texts the item's kind asks for, source first, and
 // decides: a plain item, or one whose target has no version text, is
 // applied; otherwise only a source with a text that compares greater than or

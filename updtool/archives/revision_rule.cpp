@@ -1,14 +1,11 @@
 #include "updtool/archives/revision_rule.h"
 
-#include "base/string.h"
+#include "update/update_decision.h"
 #include "pak/archive_revision.h"
 
 bool RevisionSortsAfter(const std::string& newer, const std::string& older)
 {
-    // The updater's own comparison of version texts.
-    String text;
-    text.Assign(newer.c_str());
-    return text.CompareNoCase(older.c_str()) > 0;
+    return CompareVersionTexts(newer.c_str(), older.c_str()) > 0;
 }
 
 bool RevisionAfter(int32_t older, int32_t& suggestion)

@@ -6,6 +6,7 @@
 #include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/item_step.h"
+#include "update/update_decision.h"
 #include "settings/settings_reader.h"
 #include "settings/update_settings.h"
 #include "updtool/console/command_line.h"
@@ -96,9 +97,8 @@ std::string VersionWord(const MadeItem& item)
 // A change the updater installs although its version text does not show it.
 void WarnIfSameVersion(const MadeItem& item, Problems& problems)
 {
-    String same;
-    same.Assign(item.newVersion.c_str());
-    if (item.changed && item.kind != ItemPlain && same.CompareNoCase(item.oldVersion.c_str()) == 0)
+    if (item.changed && item.kind != ItemPlain &&
+        CompareVersionTexts(item.newVersion.c_str(), item.oldVersion.c_str()) == 0)
         problems.Warning(Quoted(item.name) + ": " +
                          (item.newVersion.empty()
                               ? "neither release's copy has a FileVersion"
