@@ -90,11 +90,13 @@ void RunSteps(RunWalk& walk, DWORD delayMs)
     String caption;
     FormatCaption(caption);
     UpdateFiles(walk, caption.text, delayMs);
+    // Right after the last replacement: a run killed at its completion box
+    // must not leave the previous signed update acceptable again.
+    walk.signedUpdate.Record(updateSettings);
 
     String done;
     done.Assign("アップデートが終了しました。");
     done.ShowMessage(nullptr, caption.text, MB_OK);
-    walk.signedUpdate.Record(updateSettings);
     outcome = "finished";
 }
 

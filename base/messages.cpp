@@ -17,4 +17,5 @@ const char* const kBadSignatureText = "アップデートの署名が正しく�
 const char* const kOtherProductText = "このアップデートは別の製品または版のものです。";
 const char* const kOlderUpdateText = "これより新しいアップデートが適用済みです。";
 const char* const kExpiredUpdateText = "このアップデートは有効期限が切れています。";
+const char* const kAnchorInvalidText = "レジストリの値 %s が正しくありません。";
 const char* const kAnchorWriteFailedText = "アップデートの記録をレジストリに書き込めませんでした。";

@@ -22,4 +22,7 @@ extern const char* const kBadSignatureText;      // "アップデートの署名
 extern const char* const kOtherProductText;      // "このアップデートは別の製品または版のものです。"
 extern const char* const kOlderUpdateText;       // "これより新しいアップデートが適用済みです。"
 extern const char* const kExpiredUpdateText;     // "このアップデートは有効期限が切れています。"
+// A value of the product's anchor that is there but not in its form:
+// "レジストリの値 %s が正しくありません。"
+extern const char* const kAnchorInvalidText;
 extern const char* const kAnchorWriteFailedText;  // "アップデートの記録をレジストリに書き込めませんでした。"

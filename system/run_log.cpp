@@ -87,27 +87,82 @@ LONG CurrentBias()
     return bias;
 }
 
+// The length of the UTF-8 sequence at text[at] and its code point; 0 when
+// the bytes there are no valid sequence.
+size_t Utf8Sequence(const std::string& text, size_t at, uint32_t& code)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                          : lead >= 0xF0 && lead < 0xF5                  ? 4
+                                                                         : 0;
+    if (length == 0 || at + length > text.size())
+        return 0;
+    code = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (size_t i = 1; i < length; ++i) {
+        const unsigned char next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        code = code << 6 | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and what lies beyond Unicode are no text.
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || (code >= 0xD800 && code < 0xE000) || code > 0x10FFFF)
+        return 0;
+    return length;
+}
+
+// Whether a character could end a line, or make one read as another: the
+// controls of C0 and C1, the line and paragraph separators, the marks that
+// turn the direction of text, and the byte-order mark.
+bool Misleads(uint32_t code)
+{
+    return code < 0x20 || (code >= 0x7F && code < 0xA0) || code == 0x2028 || code == 0x2029 ||
+           code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069) || code == 0xFEFF;
+}
+
+// A line's text as the record holds it: every character that could end or
+// fake a line, and every byte that is no UTF-8, shown by its value.
 std::string Escaped(const std::string& text)
 {
     std::string shown;
     shown.reserve(text.size());
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            shown += c;
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02X", byte);
-            shown += hex;
+    for (size_t at = 0; at < text.size();) {
+        uint32_t code = 0;
+        const size_t length = Utf8Sequence(text, at, code);
+        char escape[16];
+        if (length == 0) {
+            snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[at]));
+            shown += escape;
+            ++at;
+            continue;
         }
+        if (!Misleads(code))
+            shown.append(text, at, length);
+        else if (code == '\n' || code == '\r' || code == '\t')
+            shown += code == '\n' ? "\\n" : code == '\r' ? "\\r" : "\\t";
+        else {
+            snprintf(escape, sizeof escape, code < 0x80 ? "\\x%02X" : "\\u%04X", unsigned(code));
+            shown += escape;
+        }
+        at += length;
     }
     return shown;
+}
+
+// A value of at most kLoggedValueLimit bytes, cut at a character, the rest
+// counted: no input can fill the record with one value.
+std::string Capped(const std::string& utf8)
+{
+    if (utf8.size() <= kLoggedValueLimit)
+        return utf8;
+    size_t cut = kLoggedValueLimit;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
+        --cut;
+    std::string count = std::to_string(utf8.size());
+    for (size_t digits = count.size(); digits > 3; digits -= 3)
+        count.insert(digits - 3, ",");
+    return utf8.substr(0, cut) + "\xE2\x80\xA6 " + count + " bytes";
 }
 
 }  // namespace
@@ -228,7 +283,7 @@ void LogEvent(const std::string& text)
 
 std::string LogText(const std::wstring& text)
 {
-    return Utf8(text);
+    return Capped(Utf8(text));
 }
 
 std::string LogText932(const char* text)

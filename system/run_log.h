@@ -14,6 +14,8 @@
 #include <string>
 
 const uint32_t kRunLogLimit = 16u << 20;
+// The longest value a line shows; the rest is counted.
+const size_t kLoggedValueLimit = 1024;
 
 // Starts the record in a new file at path: created only where nothing of
 // that name exists (a file, a link, a folder), never opened, appended to or
@@ -42,12 +44,16 @@ const std::wstring& RunLogPath();
 // Closes the record; logging then does nothing until the next start.
 void EndRunLog();
 
-// One line of UTF-8 text (control characters shown as \n, \r, \t, \xNN).
+// One line of UTF-8 text. Whatever could end or fake a line is shown by its
+// value: \n, \r, \t, \xNN for other controls and bytes that are no UTF-8,
+// \uNNNN for the C1 controls, U+2028, U+2029, the direction marks and the
+// byte-order mark.
 void LogEvent(const std::string& text);
 
 // Texts for lines, in UTF-8: a path or system text; a product text (code page
 // 932) as converted for the screen; a system error as its number, hex form
-// and the system's message for it.
+// and the system's message for it. A path or product text longer than
+// kLoggedValueLimit bytes is cut there: "... 16,777,216 bytes".
 std::string LogText(const std::wstring& text);
 std::string LogText932(const char* text);
 std::string LogError(DWORD code);

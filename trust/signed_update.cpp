@@ -135,6 +135,10 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings,
     RaiseIfRefused();
     anchor_ = anchor;
     checked_ = true;
+    if (!anchor_.fault.empty()) {
+        const std::string value = LogText(anchor_.fault);
+        Refuse(ERROR_INVALID_DATA, kAnchorInvalidText, value.c_str());
+    }
     if (!anchor_.present && !hasManifest_)
         return;
     LogEvent(anchor_.present ? "signed update: the product's anchor holds " +

@@ -9,8 +9,8 @@
 //   CheckSources      after the dialog, before anything is written: every
 //                     item's size, then its digest; the sources stay open
 //                     without write or delete sharing until the object goes
-//   Record            after the completion box: the anchor's sequence and
-//                     keys (anchor only)
+//   Record            right after the last replacement, before the completion
+//                     box: the anchor's sequence and keys (anchor only)
 //
 // With neither manifest nor anchor every step does nothing. Each refusal is
 // kept (Refusal) and raised as OCErrorException with its sentence

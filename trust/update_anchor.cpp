@@ -9,8 +9,8 @@
 
 namespace {
 
-// Room for the list in the registry reader: over a thousand keys.
-const uint32_t kKeysRoom = 1u << 17;
+// The longest UpdateKeys read, in characters: over a thousand keys.
+const size_t kMaxKeysLength = 1u << 17;
 
 std::wstring AnchorKeyName(const UpdateSettings& settings)
 {
@@ -40,16 +40,32 @@ void ReadUpdateAnchor(const UpdateSettings& settings, UpdateAnchor& anchor)
 {
     anchor = UpdateAnchor();
     RegistryKey key;
-    std::wstring list;
-    if (!key.Open(HKEY_LOCAL_MACHINE, AnchorKeyName(settings)) ||
-        !key.QueryString(L"UpdateKeys", list, kKeysRoom))
+    if (!key.Open(HKEY_LOCAL_MACHINE, AnchorKeyName(settings)))
+        return;
+    DWORD type = 0, size = 0;
+    LONG error = RegQueryValueExW(key.handle.Get(), L"UpdateKeys", nullptr, &type, nullptr, &size);
+    if (error == ERROR_FILE_NOT_FOUND)
         return;
     anchor.present = true;
-    anchor.keys = ParseKeyList(list);
-    DWORD type = 0, sequence = 0, size = sizeof sequence;
-    if (RegQueryValueExW(key.handle.Get(), L"UpdateSequence", nullptr, &type,
-                         reinterpret_cast<BYTE*>(&sequence), &size) == ERROR_SUCCESS &&
-        type == REG_DWORD && size == sizeof sequence)
+    std::vector<wchar_t> list(size / sizeof(wchar_t) + 1, L'\0');
+    if (error == ERROR_SUCCESS && type == REG_SZ && size / sizeof(wchar_t) <= kMaxKeysLength)
+        error = RegQueryValueExW(key.handle.Get(), L"UpdateKeys", nullptr, &type,
+                                 reinterpret_cast<BYTE*>(list.data()), &size);
+    else
+        error = ERROR_INVALID_DATA;
+    if (error != ERROR_SUCCESS || type != REG_SZ || !ParseKeyList(list.data(), anchor.keys)) {
+        anchor.fault = L"UpdateKeys";
+        return;
+    }
+    DWORD sequence = 0;
+    size = sizeof sequence;
+    error = RegQueryValueExW(key.handle.Get(), L"UpdateSequence", nullptr, &type,
+                             reinterpret_cast<BYTE*>(&sequence), &size);
+    if (error == ERROR_FILE_NOT_FOUND)
+        return;
+    if (error != ERROR_SUCCESS || type != REG_DWORD || size != sizeof sequence)
+        anchor.fault = L"UpdateSequence";
+    else
         anchor.sequence = sequence;
 }
 
@@ -77,9 +93,9 @@ void RecordUpdateAnchor(const UpdateSettings& settings, uint32_t sequence,
         RaiseWriteFailure(result);
 }
 
-std::vector<P256PublicKey> ParseKeyList(const std::wstring& text)
+bool ParseKeyList(const std::wstring& text, std::vector<P256PublicKey>& keys)
 {
-    std::vector<P256PublicKey> keys;
+    keys.clear();
     size_t at = 0;
     while (at <= text.size()) {
         size_t end = text.find(L';', at);
@@ -90,15 +106,19 @@ std::vector<P256PublicKey> ParseKeyList(const std::wstring& text)
             ++first;
         while (last > first && text[last - 1] == L' ')
             --last;
+        at = end + 1;
+        if (first == last)
+            continue;
         std::string hex;
         for (size_t i = first; i < last; ++i)
             hex += text[i] < 0x80 ? char(text[i]) : '?';
         P256PublicKey key;
-        if (ParsePublicKey(hex, key) && !Contains(keys, key))
+        if (!ParsePublicKey(hex, key))
+            return false;
+        if (!Contains(keys, key))
             keys.push_back(key);
-        at = end + 1;
     }
-    return keys;
+    return !keys.empty();
 }
 
 std::vector<P256PublicKey> KeysAfter(const std::vector<P256PublicKey>& keys,

@@ -4,7 +4,11 @@
 // view), values
 //   UpdateKeys      REG_SZ: public keys (128 hex digits), separated by ";"
 //   UpdateSequence  REG_DWORD: the sequence of the last signed update applied
-// The product has an anchor when UpdateKeys is present, whatever it holds.
+// The product has an anchor when UpdateKeys is present, whatever it holds. A
+// value that is there but not in its form (another type, UpdateKeys too
+// long, empty or with an entry that is no key) is never taken as missing:
+// the run is refused (signed_update.h), as an attacker who can only spoil a
+// value must not turn the protection off with it.
 
 #include <cstdint>
 #include <string>
@@ -17,13 +21,15 @@ public:
     bool present;                     // UpdateKeys exists
     std::vector<P256PublicKey> keys;  // its well-formed entries
     uint32_t sequence;                // 0 when UpdateSequence is missing
+    std::wstring fault;               // the name of a value not in its form; "" when none
 
     UpdateAnchor();
     virtual ~UpdateAnchor();
 };
 
-// The anchor of settings' product. Shows and raises nothing: an anchor that
-// cannot be read is no anchor, as the install folder's lookup treats it.
+// The anchor of settings' product. Shows and raises nothing: a key that
+// cannot be opened is no anchor, as the install folder's lookup treats it;
+// a value not in its form is told in anchor.fault.
 void ReadUpdateAnchor(const UpdateSettings& settings, UpdateAnchor& anchor);
 
 // Stores sequence and the key list after trust and revoke into the anchor.
@@ -32,9 +38,9 @@ void ReadUpdateAnchor(const UpdateSettings& settings, UpdateAnchor& anchor);
 void RecordUpdateAnchor(const UpdateSettings& settings, uint32_t sequence,
                         const std::vector<P256PublicKey>& keys);
 
-// The keys of a ";"-separated list, spaces around each ignored; malformed
-// entries are left out.
-std::vector<P256PublicKey> ParseKeyList(const std::wstring& text);
+// The keys of a ";"-separated list, spaces around each ignored, each once.
+// False when an entry that is not empty is no key, or there is no key.
+bool ParseKeyList(const std::wstring& text, std::vector<P256PublicKey>& keys);
 // keys, plus trust, minus revoke (revocation wins), each once; keys itself
 // when nothing would be left.
 std::vector<P256PublicKey> KeysAfter(const std::vector<P256PublicKey>& keys,

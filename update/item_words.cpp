@@ -5,6 +5,7 @@
 #include "base/text_932.h"
 #include "pak/archive_search.h"
 #include "paths/error_words.h"
+#include "system/run_log.h"
 #include "update/update_decision.h"
 #include "update/version_order.h"
 
@@ -118,8 +119,8 @@ std::string VerdictReason(const ItemRecord& record)
 
 std::string ItemTurnLine(size_t number, const ItemRecord& record, const std::wstring& source)
 {
-    const std::string line = "item " + std::to_string(number) + " " + Quoted(record.item) + ": source " +
-                             Utf8(source) + ", target " + Utf8(record.target) + ": ";
+    const std::string line = "item " + std::to_string(number) + " \"" + LogText932(record.Text()) +
+                             "\": source " + LogText(source) + ", target " + LogText(record.target) + ": ";
     const std::string facts = DecisionFacts(record.decision);
     const std::string decided = (facts.empty() ? "" : facts + ": ") + VerdictReason(record);
     switch (record.verdict) {

@@ -106,7 +106,7 @@ bool RunWalk::BeforeDialog(const std::vector<P256PublicKey>* keys)
     if (listed) {
         Take(StageItemList, [this] {
             if (const ItemRecord* refused = FirstRefused(items)) {
-                LogEvent("item " + Quoted(refused->item) + " is refused: " + RefusalReason(refused->refusal));
+                LogEvent("item \"" + LogText932(refused->Text()) + "\" is refused: " + RefusalReason(refused->refusal));
                 SetLastError(ERROR_INVALID_NAME);
                 throw OCErrorException(TextOf(RefusalBox(refused->Text())));
             }
@@ -118,6 +118,8 @@ bool RunWalk::BeforeDialog(const std::vector<P256PublicKey>* keys)
             if (keys) {
                 anchor.present = true;
                 anchor.keys = *keys;
+                if (anchor.fault == L"UpdateKeys")
+                    anchor.fault.clear();
             }
             signedUpdate.CheckBeforeDialog(settings, items, anchor);
         });

@@ -50,6 +50,33 @@ TEST(RunLog, LinesShowControlCharactersAndStopAtTheLimitWithALastWord)
     EXPECT_EQ(FileSize(path), log.size());
 }
 
+// Nothing a value holds can end a line or pass for another, and no value
+// fills the record.
+TEST(RunLog, NoValueEndsOrFakesALineOrFillsTheRecord)
+{
+    const struct {
+        std::string logged;
+        std::string shown;
+    } rows[] = {
+        {u8"a\u2028b\u2029c\u0085d", "a\\u2028b\\u2029c\\u0085d"},
+        {u8"\u202Eevil\u2066x\uFEFF", "\\u202Eevil\\u2066x\\uFEFF"},
+        {"\x7F\x1B[2J", "\\x7F\\x1B[2J"},
+        {"bad \xC0\xAF \xED\xA0\x80 \xFF", "bad \\xC0\\xAF \\xED\\xA0\\x80 \\xFF"},
+        {u8"\u30C7\u30FC\u30BF \U0001F600", u8"\u30C7\u30FC\u30BF \U0001F600"},
+        {LogText(std::wstring(2000, L'x') + L"y"), std::string(1024, 'x') + "\xE2\x80\xA6 2,001 bytes"},
+        {LogText(std::wstring(1023, L'x') + L"\u30C7"), std::string(1023, 'x') + "\xE2\x80\xA6 1,026 bytes"},
+    };
+    ScratchDir scratch;
+    const std::string path = scratch.Path("run.log");
+    ASSERT_TRUE(StartRunLog(Wide(path)));
+    for (const auto& row : rows)
+        LogEvent("[" + row.logged + "]");
+    EndRunLog();
+    const std::string log = ReadFileBytes(path);
+    for (const auto& row : rows)
+        EXPECT_NE(log.find("  [" + row.shown + "]\r\n"), std::string::npos) << row.shown << "\nin\n" << log;
+}
+
 TEST(RunLog, TakesTheFirstFreeNumberAndNeverOpensAnExistingName)
 {
     ScratchDir scratch;

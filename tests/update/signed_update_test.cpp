@@ -9,7 +9,9 @@
 #include <functional>
 #include "base/exceptions.h"
 #include "base/text_932.h"
+#include "tests/app/app_test_support.h"
 #include "tests/support/folder_link.h"
+#include "trust/update_anchor.h"
 #include "tests/support/scratch_dir.h"
 #include "settings/settings_reader.h"
 
@@ -50,6 +52,12 @@ public:
     UpdateManifest manifest;
     std::vector<ItemRecord> items;
 };
+
+// text with its terminator, as a REG_SZ value's bytes.
+std::string Utf16z(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
 
 // The refusal's code and text, or "" when nothing was raised.
 std::string Refusal(const std::function<void()>& run)
@@ -212,4 +220,64 @@ TEST(SignedUpdate, ChecksTheListingTheRunCopies)
     check.LoadManifest();
     EXPECT_EQ("1392 ファイル A.TXT が壊れているか、書き換えられています。",
               Refusal([&] { check.CheckSources(records, nullptr, nullptr, nullptr); }));
+}
+
+// The product's anchor as the registry holds it: a value there but not in
+// its form is never taken as missing, and the signed checks refuse it
+// before the dialog.
+TEST(SignedUpdate, AnchorValuesOutOfTheirFormRefuseTheRun)
+{
+    const std::string key(128, 'a');
+    const std::wstring keyText(key.begin(), key.end());
+    const DWORD five = 5;
+    const unsigned long long wide = 5;
+    const struct {
+        const char* label;
+        DWORD keysType;
+        std::string keys;  // raw bytes; "" with type 0: no value
+        DWORD sequenceType;
+        std::string sequence;
+        const char* fault;
+    } rows[] = {
+        {"keys and a sequence", REG_SZ, Utf16z(keyText), REG_DWORD, std::string((const char*)&five, 4), ""},
+        {"no sequence", REG_SZ, Utf16z(keyText), 0, "", ""},
+        {"no keys: no anchor", 0, "", REG_DWORD, std::string((const char*)&five, 4), ""},
+        {"a sequence of eight bytes", REG_SZ, Utf16z(keyText), REG_QWORD, std::string((const char*)&wide, 8),
+         "UpdateSequence"},
+        {"a sequence as text", REG_SZ, Utf16z(keyText), REG_SZ, Utf16z(L"5"), "UpdateSequence"},
+        {"keys as bytes", REG_BINARY, key, REG_DWORD, std::string((const char*)&five, 4), "UpdateKeys"},
+        {"keys too long", REG_SZ, Utf16z(std::wstring(131579, L'a')), 0, "", "UpdateKeys"},
+        {"an entry that is no key", REG_SZ, Utf16z(keyText + L";123"), 0, "", "UpdateKeys"},
+        {"no key at all", REG_SZ, Utf16z(L""), 0, "", "UpdateKeys"},
+    };
+    for (const auto& row : rows) {
+        const std::string name = UniqueName("Anchor");
+        UpdateSettings settings;
+        settings.SetDefaults();
+        settings.brand.Assign("TestAnchor");
+        settings.name.Assign(name.c_str());
+        {
+            MachineKey product("SOFTWARE\\TestAnchor\\" + name);
+            // Through the -W call: the bytes stay as they are.
+            const auto set = [&product](const wchar_t* value, DWORD type, const std::string& bytes) {
+                EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(product.handle, value, 0, type,
+                                                        reinterpret_cast<const BYTE*>(bytes.data()),
+                                                        DWORD(bytes.size())));
+            };
+            if (row.keysType)
+                set(L"UpdateKeys", row.keysType, row.keys);
+            if (row.sequenceType)
+                set(L"UpdateSequence", row.sequenceType, row.sequence);
+            UpdateAnchor anchor;
+            ReadUpdateAnchor(settings, anchor);
+            EXPECT_EQ(Wide(row.fault), anchor.fault) << row.label;
+            EXPECT_EQ(row.keysType != 0, anchor.present) << row.label;
+            SignedUpdate check;
+            const std::string refusal = Refusal([&] { check.CheckBeforeDialog(settings, {}, anchor); });
+            EXPECT_EQ(*row.fault ? "13 レジストリの値 " + std::string(row.fault) + " が正しくありません。"
+                                 : std::string(row.keysType ? "2 ファイル update.manifest が見つかりません。" : ""),
+                      refusal)
+                << row.label;
+        }
+    }
 }

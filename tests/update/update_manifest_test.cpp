@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include "base/shown_text.h"
 #include "trust/update_anchor.h"
 #include "trust/update_manifest.h"
 #include "trust/update_signature.h"
@@ -158,12 +159,26 @@ TEST(UpdateSignature, TakesStrictDerAndRawBytes)
 
 TEST(UpdateAnchor, KeyListsAndTheirChanges)
 {
+    // As the updater reads UpdateKeys: every entry a key, at least one.
+    const std::wstring key(kKey.begin(), kKey.end());
     const std::string upper = "60FED4BA" + kKey.substr(8);
-    const std::vector<P256PublicKey> read = ParseKeyList(
-        std::wstring(kKey.begin(), kKey.end()) + L"; ;junk;" + std::wstring(upper.begin(), upper.end()) + L"; " +
-        std::wstring(kKey.begin(), kKey.end()).substr(2) + L" ");
-    ASSERT_EQ(1u, read.size()) << "the same key twice is one; malformed entries are left out";
-    EXPECT_EQ(std::wstring(kKey.begin(), kKey.end()), KeyListText(read));
+    const struct {
+        std::wstring text;
+        bool read;
+    } lists[] = {
+        {key + L"; " + std::wstring(upper.begin(), upper.end()) + L" ", true},  // the same key twice is one
+        {L";" + key + L"; ;", true},
+        {key + L";junk", false},
+        {key.substr(2), false},
+        {L" ; ", false},
+    };
+    for (const auto& list : lists) {
+        std::vector<P256PublicKey> read;
+        EXPECT_EQ(list.read, ParseKeyList(list.text, read)) << Utf8(list.text);
+        if (list.read) {
+            EXPECT_EQ(key, KeyListText(read)) << Utf8(list.text);
+        }
+    }
 
     const P256PublicKey a = Key(1), b = Key(2), c = Key(3);
     const struct {

@@ -24,15 +24,14 @@ int GivenKeys::Take(const char* command, const CommandLine& line)
                                            " is neither a public key nor a .reg file with \"UpdateKeys\"");
         list.assign(text.begin(), text.end());
     }
-    // Read as the updater reads UpdateKeys; an entry it would pass over is a
-    // mistake here.
+    // Read as the updater reads UpdateKeys.
     std::wstringstream entries(list);
     std::wstring entry;
+    std::vector<P256PublicKey> entryKeys;
     while (std::getline(entries, entry, L';'))
-        if (ParseKeyList(entry).empty())
+        if (entry.find_first_not_of(L' ') != std::wstring::npos && !ParseKeyList(entry, entryKeys))
             return UsageError(command, "--keys: \"" + Utf8(entry) + "\" is not a public key (128 hex digits)");
-    keys = ParseKeyList(list);
-    if (keys.empty())
+    if (!ParseKeyList(list, keys))
         return UsageError(command, "--keys gives no key");
     return 0;
 }
