@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 #include "app/resource_ids.h"
+#include "app/run_sequence.h"
 
 namespace {
 
@@ -56,7 +57,10 @@ TEST_F(E2ETest, LongUpdateShowsProgressBelowPromptsUntilTheEnd)
                          (position > 0 && position < end ? ", bar within" : ", bar off"));
     };
     const auto slowRetry = [this] {
-        Sleep(1200);
+        // Lets time pass, waits for nothing: the window is due once the
+        // update has run progressDelayMs, and on a busy machine more time
+        // passing only makes it more so.
+        Sleep(progressDelayMs + 200);
         SetFileAttributesA(InstalledPath("a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     };
 
