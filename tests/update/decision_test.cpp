@@ -1,21 +1,28 @@
-// The per-item update decision and the copy of one listed item, against real
-// files: version resources from fixture libraries, archives from BuildPak.
+// The per-item update decision and each item's step, against real files:
+// version resources from fixture libraries, archives from BuildPak.
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include "base/exceptions.h"
 
-#include "app/run_sequence.h"
 #include "update/item_step.h"
 #include "update/update_decision.h"
-#include "settings/update_settings.h"
-#include "tests/app/app_test_support.h"
 #include "tests/support/archive_writer.h"
 #include "tests/support/folder_link.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
+
+// A fixture library built beside this test program: fixtures\<name>.
+std::string FixturePath(const std::string& name)
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder.erase(folder.rfind('\\') + 1);
+    return folder + "fixtures\\" + name;
+}
 
 // What lies at a path before the decision.
 enum class Kind { Missing, Version19, Version110, Version110Upper, Version110Lower, NoVersion, Pak, PakV0 };
@@ -230,67 +237,6 @@ TEST_F(ItemDecision, StepGivesTheTurnsVerdict)
             EXPECT_EQ(3u, predicted.size) << row.label;
         }
         SetFileAttributesA((targetDir + "\\" + row.item).c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-}
-
-TEST_F(ItemDecision, ItemIsCopiedOnlyWhenItPasses)
-{
-    CurrentDirectory inSource(sourceFolder);
-    Place(sourceFolder + "\\new.exe", V19());
-    Place(destinationFolder + "\\new.exe", V110());
-    Place(sourceFolder + "\\old.exe", V110());
-    Place(destinationFolder + "\\old.exe", V19());
-    Place(sourceFolder + "\\sub\\readme.txt", Plain());
-
-    const std::wstring destination = Wide(destinationFolder);
-    std::vector<String> items;
-    for (const char* item : {"new.exe", "old.exe", "sub\\readme.txt", "missing.txt"}) {
-        items.emplace_back();
-        items.back().Assign(item);
-    }
-    UpdateFiles(items, destination, "", progressDelayMs);
-    EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\new.exe"));
-    EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\old.exe")) << "refused, left alone";
-    EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\sub\\readme.txt"));
-    EXPECT_FALSE(FileExists(destinationFolder + "\\missing.txt"));
-    EXPECT_EQ("new.exe old.exe sub", ListFolder(destinationFolder));
-}
-
-TEST_F(ItemDecision, DestinationEndingInBackslashIsUsedAsIs)
-{
-    CurrentDirectory inSource(sourceFolder);
-    Place(sourceFolder + "\\a.txt", Plain());
-    const std::wstring destination = Wide(destinationFolder + "\\");
-    std::vector<String> items(1);
-    items[0].Assign("a.txt");
-    UpdateFiles(items, destination, "", progressDelayMs);
-    EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\a.txt"));
-}
-
-TEST(FileList, SplitsOnSemicolonsKeepingEverythingElse)
-{
-    struct Row {
-        const char* list;
-        std::vector<std::string> items;
-    };
-    const Row rows[] = {
-        {"a.pak;;b.exe;", {"a.pak", "b.exe"}},
-        {"a.pak; b.exe", {"a.pak", " b.exe"}},
-        {";;;", {}},
-        {"", {}},
-        {"x;x", {"x", "x"}},
-        {"ソフト\\表示.exe;b", {"ソフト\\表示.exe", "b"}},
-    };
-    for (const Row& row : rows) {
-        String list;
-        list.Assign(row.list);
-        std::vector<String> files;
-        files.push_back(String());  // replaced, not appended to
-        SplitFileList(list, files);
-        std::vector<std::string> got;
-        for (const String& file : files)
-            got.push_back(AsStd(file));
-        EXPECT_EQ(row.items, got) << "list \"" << row.list << "\"";
     }
 }
 
