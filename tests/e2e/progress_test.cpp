@@ -51,8 +51,8 @@ TEST_F(E2ETest, LongUpdateShowsProgressBelowPromptsUntilTheEnd)
         }
         DWORD_PTR position = 0, end = 0;
         HWND bar = GetDlgItem(progress, IDC_PROGRESS_BAR);
-        SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position);
-        SendMessageTimeoutA(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 2000, &end);
+        SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kWaitMs, &position);
+        SendMessageTimeoutA(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, kWaitMs, &end);
         behind.push_back(std::string(IsAbove(window.handle, progress) ? "below" : "above") +
                          (position > 0 && position < end ? ", bar within" : ", bar off"));
     };

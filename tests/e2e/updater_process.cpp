@@ -6,7 +6,11 @@
 namespace {
 
 const DWORD kPollMs = 10;
-const DWORD kMessageTimeoutMs = 2000;
+// A message to another process's window waits for its thread to take it:
+// on a busy machine, or while the updater copies between its message
+// pumps, that may take a while. A thread that takes none is given up at
+// once (SMTO_ABORTIFHUNG).
+const DWORD kMessageTimeoutMs = kWaitMs;
 
 std::string Utf8FromWide(const std::wstring& wide)
 {
