@@ -67,7 +67,8 @@ protected:
         return states;
     }
 
-    // Polls the install folder until the moment comes (or the run ends).
+    // Polls the install folder until the moment comes (or the run ends);
+    // without a pause between looks, so the kill lands close to the moment.
     bool WaitFor(Moment moment, UpdaterProcess& process, DWORD delayMs)
     {
         const DWORD start = GetTickCount();
@@ -83,7 +84,7 @@ protected:
                 return true;
             if (moment == kByBytesCopied && LargestCopy(Wide(install)) >= delayMs * 1024)
                 return true;
-            if (GetTickCount() - start > 20000)
+            if (GetTickCount() - start > kWaitMs)
                 return false;
         }
     }
@@ -134,8 +135,10 @@ TEST_F(KillTest, EveryTargetOldOrNewAndTheNextRunCleansUp)
         {
             UpdaterProcess process(UpdaterExe(), update);
             WindowSnapshot dialog;
-            ASSERT_TRUE(process.NextWindow(dialog, 5000)) << label;
+            ASSERT_TRUE(process.NextWindow(dialog)) << label;
             process.Press(dialog, IDOK);
+            // Kill, and the end of this block, wait until the process is
+            // gone: the folder read below is the one it left.
             if (WaitFor(moment, process, amount) && process.Kill())
                 ++killed;
         }
@@ -149,6 +152,7 @@ TEST_F(KillTest, EveryTargetOldOrNewAndTheNextRunCleansUp)
         // Cancelled in the dialog: the interrupted run is cleaned up first.
         const SessionResult cancelled = Run({Press(IDCANCEL)});
         ExpectCleanEnd(cancelled);
+        ASSERT_TRUE(cancelled.exited) << label << ": " << cancelled.problem;
         EXPECT_EQ(UpdateLeftovers(install), "") << label << " left after the kill: " << leftAfterKill;
         const std::string afterCancel = States();
         EXPECT_EQ(afterCancel.find('?'), std::string::npos) << label << ": " << afterCancel;
@@ -159,6 +163,7 @@ TEST_F(KillTest, EveryTargetOldOrNewAndTheNextRunCleansUp)
 
         const SessionResult full = Run({Press(IDOK), Press(IDOK)});
         ExpectCleanEnd(full);
+        ASSERT_TRUE(full.exited) << label << ": " << full.problem;
         EXPECT_EQ(States(), "nnnnn") << label;
         EXPECT_EQ(UpdateLeftovers(install), "") << label;
     }

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 #include "app/resource_ids.h"
+#include "app/run_sequence.h"
 
 namespace {
 
@@ -50,13 +51,16 @@ TEST_F(E2ETest, LongUpdateShowsProgressBelowPromptsUntilTheEnd)
         }
         DWORD_PTR position = 0, end = 0;
         HWND bar = GetDlgItem(progress, IDC_PROGRESS_BAR);
-        SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position);
-        SendMessageTimeoutA(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 2000, &end);
+        SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kWaitMs, &position);
+        SendMessageTimeoutA(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, kWaitMs, &end);
         behind.push_back(std::string(IsAbove(window.handle, progress) ? "below" : "above") +
                          (position > 0 && position < end ? ", bar within" : ", bar off"));
     };
     const auto slowRetry = [this] {
-        Sleep(1200);
+        // Lets time pass, waits for nothing: the window is due once the
+        // update has run kProgressDelayMs, and on a busy machine more time
+        // passing only makes it more so.
+        Sleep(kProgressDelayMs + 200);
         SetFileAttributesA(InstalledPath("a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     };
 

@@ -163,9 +163,9 @@ TEST_F(RunLogTest, AKilledRunLeavesEveryLineUpToItsLastEvent)
     {
         UpdaterProcess process(UpdaterExe(), update, LogArgument());
         WindowSnapshot window;
-        ASSERT_TRUE(process.NextWindow(window, 10000));
+        ASSERT_TRUE(process.NextWindow(window));
         process.Press(window, IDOK);
-        ASSERT_TRUE(process.NextWindow(window, 60000));  // the prompt for b.txt
+        ASSERT_TRUE(process.NextWindow(window));  // the prompt for b.txt
         EXPECT_TRUE(window.Has(IDRETRY));
         EXPECT_TRUE(process.Kill());
     }

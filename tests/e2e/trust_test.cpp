@@ -168,19 +168,20 @@ TEST_F(TrustTest, RecoveryKilledAgainAndAgainStillPutsEverythingBack)
             // replaced, and is killed there.
             UpdaterProcess process(UpdaterExe(), update);
             WindowSnapshot window;
-            ASSERT_TRUE(process.NextWindow(window, 5000));
+            ASSERT_TRUE(process.NextWindow(window));
             process.Press(window, IDOK);
-            WIN32_FIND_DATAA journal = {};
-            while (process.Running()) {
+            WaitUntil([&] {
+                WIN32_FIND_DATAA journal = {};
                 const HANDLE find = FindFirstFileA(InstalledPath("upd*.jnl").c_str(), &journal);
-                if (find != INVALID_HANDLE_VALUE)
-                    FindClose(find);
-                if (find != INVALID_HANDLE_VALUE && journal.nFileSizeLow > 1000)
-                    break;
-            }
+                if (find == INVALID_HANDLE_VALUE)
+                    return !process.Running();
+                FindClose(find);
+                return journal.nFileSizeLow > 1000 || !process.Running();
+            });
             HANDLE held = CreateFileA(InstalledPath(name(kItems - 1)).c_str(), GENERIC_READ, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
-            const bool prompted = process.NextWindow(window, 60000) && window.Has(IDRETRY);
+            const bool prompted = process.NextWindow(window) && window.Has(IDRETRY);
+            // Gone before the folder is read: Kill waits for the end.
             process.Kill();
             CloseHandle(held);
             if (!prompted)
@@ -191,11 +192,17 @@ TEST_F(TrustTest, RecoveryKilledAgainAndAgainStillPutsEverythingBack)
         EXPECT_EQ(afterKill.substr(kItems - 1), "o") << "trial " << trial;
         for (int kill = 0; kill < 4; ++kill) {
             UpdaterProcess recovering(UpdaterExe(), update);
+            // Not a wait for anything: the moment of the kill, early in the
+            // recovery (or before it, on a busy machine). Kill waits for
+            // the end.
             Sleep(DWORD(random() % 150));
             recovering.Kill();
         }
+        // The cancelled run's recovery is over once it has ended by itself;
+        // only then is the folder read.
         const SessionResult cancelled = Run({Press(IDCANCEL)});
         ExpectCleanEnd(cancelled);
+        ASSERT_TRUE(cancelled.exited) << "trial " << trial << ": " << cancelled.problem;
         const std::string afterCancel = states();
         EXPECT_TRUE(afterCancel == std::string(kItems, 'o') || afterCancel == std::string(kItems, 'n'))
             << "trial " << trial << ": " << afterKill << " -> " << afterCancel;
@@ -203,6 +210,7 @@ TEST_F(TrustTest, RecoveryKilledAgainAndAgainStillPutsEverythingBack)
 
         const SessionResult full = Run({Press(IDOK), Press(IDOK)});
         ExpectCleanEnd(full);
+        ASSERT_TRUE(full.exited) << "trial " << trial << ": " << full.problem;
         EXPECT_EQ(states(), std::string(kItems, 'n')) << "trial " << trial;
     }
     EXPECT_GE(mixed, 1) << "no run was stopped during its replacements";

@@ -67,8 +67,7 @@ void Hold(const std::string& dir, int number, const WindowSnapshot& window)
         CloseHandle(file);
     }
     const std::string go = dir + "\\go-" + std::to_string(number);
-    for (int i = 0; i < 600 && GetFileAttributesA(go.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(50);
+    WaitUntil([&go] { return GetFileAttributesA(go.c_str()) != INVALID_FILE_ATTRIBUTES; });
 }
 
 }  // namespace
@@ -104,7 +103,6 @@ int main(int argc, char** argv)
     int number = 0;
     SessionOptions options;
     options.answerTheRest = true;
-    options.windowTimeoutMs = holdDir.empty() ? 10000 : 30000;
     options.onWindow = [&](const WindowSnapshot& window) {
         ++number;
         Print("--- window " + std::to_string(number) + " ---\n" + window.Describe());

@@ -6,7 +6,11 @@
 namespace {
 
 const DWORD kPollMs = 10;
-const DWORD kMessageTimeoutMs = 2000;
+// A message to another process's window waits for its thread to take it:
+// on a busy machine, or while the updater copies between its message
+// pumps, that may take a while. A thread that takes none is given up at
+// once (SMTO_ABORTIFHUNG).
+const DWORD kMessageTimeoutMs = kWaitMs;
 
 std::string Utf8FromWide(const std::wstring& wide)
 {
@@ -213,7 +217,7 @@ bool UpdaterProcess::Kill()
     if (!process_ || WaitForSingleObject(process_, 0) != WAIT_TIMEOUT)
         return false;
     TerminateProcess(process_, 1);
-    WaitForSingleObject(process_, 5000);
+    WaitForSingleObject(process_, kWaitMs);
     return true;
 }
 
@@ -222,7 +226,7 @@ UpdaterProcess::~UpdaterProcess()
     if (process_) {
         if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
             TerminateProcess(process_, 1);
-            WaitForSingleObject(process_, 5000);
+            WaitForSingleObject(process_, kWaitMs);
         }
         CloseHandle(process_);
     }
@@ -274,11 +278,11 @@ bool UpdaterProcess::SetText(const WindowSnapshot& window, int controlId, const 
                                           SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
 }
 
-void UpdaterProcess::WaitUntilGone(HWND window, DWORD timeoutMs)
+void UpdaterProcess::WaitUntilGone(HWND window)
 {
     const DWORD start = GetTickCount();
     while (IsWindow(window) && IsWindowVisible(window) && IsWindowEnabled(window) &&
-           GetTickCount() - start <= timeoutMs) {
+           GetTickCount() - start <= kWaitMs) {
         if (process_ && WaitForSingleObject(process_, kPollMs) == WAIT_OBJECT_0)
             return;
     }
@@ -289,13 +293,13 @@ void UpdaterProcess::Press(const WindowSnapshot& window, int commandId)
     HWND button = GetDlgItem(window.handle, commandId);
     PostMessageA(window.handle, WM_COMMAND, MAKEWPARAM(commandId, BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
-    WaitUntilGone(window.handle, 5000);
+    WaitUntilGone(window.handle);
 }
 
 void UpdaterProcess::CloseBox(const WindowSnapshot& window)
 {
     PostMessageA(window.handle, WM_SYSCOMMAND, SC_CLOSE, 0);
-    WaitUntilGone(window.handle, 5000);
+    WaitUntilGone(window.handle);
 }
 
 void UpdaterProcess::Key(const WindowSnapshot& window, UINT virtualKey)
@@ -312,10 +316,10 @@ void UpdaterProcess::Key(const WindowSnapshot& window, UINT virtualKey)
     const LPARAM scan = LPARAM(MapVirtualKeyA(virtualKey, 0)) << 16;
     PostMessageA(target, WM_KEYDOWN, virtualKey, scan | 1);
     PostMessageA(target, WM_KEYUP, virtualKey, scan | 1 | (LPARAM(3) << 30));
-    WaitUntilGone(window.handle, 5000);
+    WaitUntilGone(window.handle);
 }
 
-bool UpdaterProcess::WaitExit(DWORD timeoutMs, DWORD& exitCode, WindowSnapshot* unexpected)
+bool UpdaterProcess::WaitExit(DWORD& exitCode, WindowSnapshot* unexpected, DWORD timeoutMs)
 {
     if (!process_)
         return false;

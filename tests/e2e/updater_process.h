@@ -1,14 +1,16 @@
 #pragma once
 // Drives a running updater.exe from another process: finds its top-level
 // windows, reads their texts, types into them and presses their buttons,
-// the way a user would. Every wait has a timeout, so a program that hangs or
-// shows an unexpected window fails a test instead of blocking it.
+// the way a user would. Every wait polls up to a bound (kWaitMs unless told
+// otherwise), so a program that hangs or shows an unexpected window fails a
+// test instead of blocking it, and a busy machine only slows it down.
 
 #include <windows.h>
 #include <functional>
 #include <set>
 #include <string>
 #include <vector>
+#include "tests/support/wait.h"
 
 struct ControlInfo {
     int id = 0;
@@ -69,7 +71,7 @@ public:
     // on stops being active, so this is the next window (or the same dialog
     // again once its folder browser has closed). False on timeout or when
     // the process ends first.
-    bool NextWindow(WindowSnapshot& window, DWORD timeoutMs);
+    bool NextWindow(WindowSnapshot& window, DWORD timeoutMs = kWaitMs);
 
     // Sets a control's text (WM_SETTEXT, delivered across processes).
     bool SetText(const WindowSnapshot& window, int controlId, const std::string& text);
@@ -85,15 +87,16 @@ public:
     // Waits for the end. True with the exit code when the process ended in
     // time. A window that shows up meanwhile ends the wait at once: it is
     // stored in unexpected and false is returned.
-    bool WaitExit(DWORD timeoutMs, DWORD& exitCode, WindowSnapshot* unexpected = nullptr);
+    bool WaitExit(DWORD& exitCode, WindowSnapshot* unexpected = nullptr, DWORD timeoutMs = kWaitMs);
 
     // Ends the process at once, as a crash or the task manager would, and
-    // waits until it is gone. True when it was still running.
+    // waits until it is gone, so that what it left can be read. True when it
+    // was still running.
     bool Kill();
 
 private:
     HWND FindActiveWindow();
-    void WaitUntilGone(HWND window, DWORD timeoutMs);
+    void WaitUntilGone(HWND window);
 
     HANDLE process_ = nullptr;
     HANDLE thread_ = nullptr;

@@ -101,12 +101,15 @@ SessionResult RunSession(const std::string& exePath, const std::string& workingD
         Answer(process, window, steps[i]);
     }
     if (!result.problem.empty()) {
-        result.exited = process.WaitExit(0, result.exitCode);
+        // No wait: whether it had already ended. The process is ended on
+        // the way out, and waited for, so nothing still runs when the
+        // caller reads what it left.
+        result.exited = process.WaitExit(result.exitCode, nullptr, 0);
         return result;
     }
     for (;;) {
         WindowSnapshot unexpected;
-        if (process.WaitExit(options.windowTimeoutMs, result.exitCode, &unexpected)) {
+        if (process.WaitExit(result.exitCode, &unexpected, options.windowTimeoutMs)) {
             result.exited = true;
             break;
         }

@@ -32,7 +32,8 @@ Step Key(UINT virtualKey);
 Step After(std::function<void()> action, Step step);
 
 struct SessionOptions {
-    DWORD windowTimeoutMs = 5000;
+    // How long each window, and the end, may take to come.
+    DWORD windowTimeoutMs = kWaitMs;
     // Once the steps run out, answer further windows by default (OK, or
     // Ignore on a prompt without OK) instead of stopping there.
     bool answerTheRest = false;

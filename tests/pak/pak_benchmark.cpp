@@ -57,6 +57,7 @@
 #include "pak/archive_file.h"
 #include "tests/support/archive_writer.h"
 #include "tests/support/benchmark_support.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -138,7 +139,7 @@ std::string PeakOfChild(const std::string& entryName)
     DWORD got = 0;
     while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
         out.append(buffer, got);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    WaitForSingleObject(process.hProcess, kWaitMs);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     CloseHandle(readEnd);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -51,15 +52,15 @@ bool MakeLink(const std::string& link, const std::string& to, bool folder)
                                    folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) != 0;
     if (!StartLn(target, from))
         return false;
-    for (int waited = 0; waited < 1000; ++waited) {
-        const DWORD attributes = GetFileAttributesW(Wide(link).c_str());
-        // Wine reports a link to a folder as a reparse point, one to a
-        // file as the file.
-        if (attributes != INVALID_FILE_ATTRIBUTES)
-            return !folder || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        Sleep(10);
-    }
-    return false;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (!WaitUntil([&] {
+            attributes = GetFileAttributesW(Wide(link).c_str());
+            return attributes != INVALID_FILE_ATTRIBUTES;
+        }))
+        return false;
+    // Wine reports a link to a folder as a reparse point, one to a file as
+    // the file.
+    return !folder || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 }  // namespace

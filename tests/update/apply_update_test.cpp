@@ -11,6 +11,7 @@
 #include "tests/support/archive_writer.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -631,6 +632,8 @@ struct Holder {
 DWORD WINAPI Release(void* user)
 {
     Holder& holder = *static_cast<Holder*>(user);
+    // Not a wait for anything: the moment the lock passes, well inside the
+    // updater's own short wait for it.
     Sleep(holder.releaseAfterMs);
     CloseHandle(holder.handle);
     return 0;
@@ -671,7 +674,7 @@ TEST(ApplyUpdate, LocksThatPassAreWaitedOut)
         MessageBoxAnswerer answerer({IDABORT});
         const Outcome outcome = Apply(dir.Path("source.bin"), holder.path, 1, kNoReadOnly, &HoldTarget, &holder);
         if (holder.releaser) {
-            WaitForSingleObject(holder.releaser, INFINITE);
+            EXPECT_EQ(WaitForSingleObject(holder.releaser, kWaitMs), DWORD(WAIT_OBJECT_0)) << row.name;
             CloseHandle(holder.releaser);
         } else if (holder.handle != INVALID_HANDLE_VALUE) {
             CloseHandle(holder.handle);

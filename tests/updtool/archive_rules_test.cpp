@@ -16,7 +16,6 @@
 #include "updtool/archives/revision_rule.h"
 #include "update/version_order.h"
 #include "updtool/folders/settings_lint.h"
-#include "system/sha256.h"
 #include "updtool/archives/name_pattern.h"
 #include "updtool/console/command_line.h"
 #include "base/shown_text.h"
@@ -178,89 +177,6 @@ TEST(ArchiveRules, ListedFilesAreReadAsListed)
             read = error.message;
         }
         EXPECT_EQ(row.read, read) << Utf8(row.name);
-    }
-}
-
-TEST(ArchiveRules, NamesAsUtf8)
-{
-    // Every double-byte character comes out as the system converts it with
-    // code page 932, whatever this system's own code page.
-    int compared = 0;
-    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-        std::string name = "x\\";
-        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-            std::string pair = {char(lead), char(trail)};
-            std::wstring wide;
-            if (trail != 0x7F && WideFrom932Exactly(pair.data(), 2, wide))
-                name += pair;
-        }
-        std::wstring wide;
-        if (name.size() == 2 || !WideFrom932Exactly(name.data(), uint32_t(name.size()), wide))
-            continue;
-        EXPECT_EQ(Utf8(wide), Utf8From932(name)) << std::hex << lead;
-        ++compared;
-    }
-    EXPECT_GE(compared, 40);
-    EXPECT_EQ(u8"ｱｲ\\ソフト", Utf8From932("ｱｲ\\ソフト"));
-    // Bytes that are no text show by their value; control characters too
-    // where names are shown to a reader.
-    const struct {
-        std::string name;
-        const char* json;
-        const char* shown;
-    } rows[] = {
-        {"a\x83", "a<83>", "a<83>"},
-        {"\x83\x5C\x81 b", u8"ソ<81> b", u8"ソ<81> b"},
-        {"a\rb\n\tc\x01", "a\rb\n\tc\x01", "a<CR>b<LF><TAB>c<01>"},
-        {"\x83", "<83>", "<83>"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.json, Utf8From932(row.name)) << row.shown;
-        EXPECT_EQ(row.shown, ShownName(row.name)) << row.shown;
-    }
-}
-
-TEST(ArchiveRules, JsonStrings)
-{
-    const struct {
-        std::string text;
-        const char* json;
-    } rows[] = {
-        {"ab\"d\\efgh\x01ijklmn\tq\xE3\x82\xBDrst",
-         "\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\""},
-        {std::string("a\nb\rc\0d\x1F", 8), "\"a\\nb\\rc\\u0000d\\u001f\""},
-    };
-    for (const auto& row : rows) {
-        JsonWriter writer;
-        writer.BeginObject();
-        writer.Field("k", row.text);
-        writer.EndObject();
-        EXPECT_EQ(std::string("{\"k\":") + row.json + "}\n", writer.Document()) << row.json;
-    }
-}
-
-TEST(ArchiveRules, Sha256)
-{
-    // FIPS 180-4 examples, each given whole and in pieces of 1, 7 and 63
-    // bytes, so that every way across a 64-byte block is taken.
-    const struct {
-        std::string data;
-        const char* digest;
-    } rows[] = {
-        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
-    };
-    Sha256 sha;
-    for (const auto& row : rows) {
-        for (size_t piece : {size_t(0), size_t(1), size_t(7), size_t(63)}) {
-            const size_t step = piece ? piece : row.data.size() + 1;
-            for (size_t at = 0; at < row.data.size(); at += step)
-                sha.Add(row.data.data() + at, std::min(step, row.data.size() - at));
-            EXPECT_EQ(row.digest, sha.Finish()) << row.data.size() << " bytes in pieces of " << piece;
-        }
     }
 }
 

@@ -1,13 +1,17 @@
-// The console layer in process: how every command reads its options, and the
-// report that renders one model as text or as one JSON document.
+// The console layer in process: how every command reads its options, the
+// report that renders one model as text or as one JSON document, JSON's
+// escapes, and names as UTF-8.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <functional>
+#include "base/text_932.h"
 #include "tests/support/scratch_dir.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/command_report.h"
+#include "base/shown_text.h"
+#include "updtool/console/tool_output.h"
 
 namespace {
 
@@ -101,4 +105,62 @@ TEST(CommandReport, OneModelAsTextAndAsJson)
               u8"\"notes\":[{\"severity\":\"warning\",\"message\":\"a  b\"}],"
               u8"\"names\":[\"x\\ty\"]}\n",
               written(true));
+}
+
+TEST(JsonWriter, EscapesStrings)
+{
+    const struct {
+        std::string text;
+        const char* json;
+    } rows[] = {
+        {"ab\"d\\efgh\x01ijklmn\tq\xE3\x82\xBDrst",
+         "\"ab\\\"d\\\\efgh\\u0001ijklmn\\tq\xE3\x82\xBDrst\""},
+        {std::string("a\nb\rc\0d\x1F", 8), "\"a\\nb\\rc\\u0000d\\u001f\""},
+    };
+    for (const auto& row : rows) {
+        JsonWriter writer;
+        writer.BeginObject();
+        writer.Field("k", row.text);
+        writer.EndObject();
+        EXPECT_EQ(std::string("{\"k\":") + row.json + "}\n", writer.Document()) << row.json;
+    }
+}
+
+TEST(TextConversion, NamesAsUtf8)
+{
+    // Every double-byte character comes out as the system converts it with
+    // code page 932, whatever this system's own code page.
+    int compared = 0;
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        std::string name = "x\\";
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            std::string pair = {char(lead), char(trail)};
+            std::wstring wide;
+            if (trail != 0x7F && WideFrom932Exactly(pair.data(), 2, wide))
+                name += pair;
+        }
+        std::wstring wide;
+        if (name.size() == 2 || !WideFrom932Exactly(name.data(), uint32_t(name.size()), wide))
+            continue;
+        EXPECT_EQ(Utf8(wide), Utf8From932(name)) << std::hex << lead;
+        ++compared;
+    }
+    EXPECT_GE(compared, 40);
+    EXPECT_EQ(u8"ｱｲ\\ソフト", Utf8From932("ｱｲ\\ソフト"));
+    // Bytes that are no text show by their value; control characters too
+    // where names are shown to a reader.
+    const struct {
+        std::string name;
+        const char* json;
+        const char* shown;
+    } rows[] = {
+        {"a\x83", "a<83>", "a<83>"},
+        {"\x83\x5C\x81 b", u8"ソ<81> b", u8"ソ<81> b"},
+        {"a\rb\n\tc\x01", "a\rb\n\tc\x01", "a<CR>b<LF><TAB>c<01>"},
+        {"\x83", "<83>", "<83>"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.json, Utf8From932(row.name)) << row.shown;
+        EXPECT_EQ(row.shown, ShownName(row.name)) << row.shown;
+    }
 }

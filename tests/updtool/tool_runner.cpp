@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -84,16 +85,19 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     if (started) {
+        // The pipes end with the process; one that does not end in time is
+        // ended, which closes them too.
+        std::thread outReader(Drain, outRead, &result.out);
         std::thread errReader(Drain, errRead, &result.err);
-        Drain(outRead, &result.out);
-        errReader.join();
-        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(process.hProcess, kWaitMs) == WAIT_OBJECT_0) {
             DWORD code = 0;
             GetExitCodeProcess(process.hProcess, &code);
             result.exitCode = int(code);
         } else {
             TerminateProcess(process.hProcess, 1);
         }
+        outReader.join();
+        errReader.join();
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }

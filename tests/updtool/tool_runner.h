@@ -15,6 +15,6 @@ struct ToolResult {
 std::string ToolExe();
 
 // Runs updtool with args (code page 932 texts, passed on in UTF-16) in
-// workingDir; waits at most 60 s. exitCode -1 when it could not be started or
-// did not end.
+// workingDir; waits at most kWaitMs (tests/support/wait.h). exitCode -1 when
+// it could not be started or did not end.
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workingDir);

@@ -1,18 +1,14 @@
-// The per-item update decision and the copy of one listed item, against real
-// files: version resources from fixture libraries, archives from BuildPak.
+// The per-item update decision and each item's step, against real files:
+// version resources from fixture libraries, archives from BuildPak.
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include "base/exceptions.h"
 
-#include "app/run_sequence.h"
 #include "base/text_932.h"
 #include "update/item_step.h"
-#include "update/run_walk.h"
 #include "update/update_decision.h"
-#include "settings/update_settings.h"
-#include "tests/app/app_test_support.h"
 #include "tests/support/archive_writer.h"
 #include "tests/support/folder_link.h"
 #include "tests/support/scratch_dir.h"
@@ -29,19 +25,14 @@ ItemRecord Record(const char* item, const std::wstring& installFolder)
     return record;
 }
 
-// The updater's items stage over items of the current folder, copied into
-// installFolder.
-void UpdateItems(const std::vector<const char*>& items, const std::wstring& installFolder)
+// A fixture library built beside this test program: fixtures\<name>.
+std::string FixturePath(const std::string& name)
 {
-    UpdateSettings settings;
-    RunWalk walk(RunWrites, settings);
-    for (const char* item : items) {
-        settings.files.emplace_back();
-        settings.files.back().Assign(item);
-    }
-    walk.items = MakeItemRecords(settings.files);
-    walk.AfterDialog(installFolder);
-    UpdateFiles(walk, "", kProgressDelayMs);
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder.erase(folder.rfind('\\') + 1);
+    return folder + "fixtures\\" + name;
 }
 
 // What lies at a path before the decision.
@@ -257,58 +248,6 @@ TEST_F(ItemDecision, StepGivesTheTurnsVerdict)
             EXPECT_EQ(3u, predicted.size) << row.label;
         }
         SetFileAttributesA((targetDir + "\\" + row.item).c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-}
-
-TEST_F(ItemDecision, ItemIsCopiedOnlyWhenItPasses)
-{
-    CurrentDirectory inSource(sourceFolder);
-    Place(sourceFolder + "\\new.exe", V19());
-    Place(destinationFolder + "\\new.exe", V110());
-    Place(sourceFolder + "\\old.exe", V110());
-    Place(destinationFolder + "\\old.exe", V19());
-    Place(sourceFolder + "\\sub\\readme.txt", Plain());
-
-    UpdateItems({"new.exe", "old.exe", "sub\\readme.txt", "missing.txt"}, Wide(destinationFolder));
-    EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\new.exe"));
-    EXPECT_EQ(Bytes(V19()), ReadFileBytes(destinationFolder + "\\old.exe")) << "refused, left alone";
-    EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\sub\\readme.txt"));
-    EXPECT_FALSE(FileExists(destinationFolder + "\\missing.txt"));
-    EXPECT_EQ("new.exe old.exe sub", ListFolder(destinationFolder));
-}
-
-TEST_F(ItemDecision, DestinationEndingInBackslashIsUsedAsIs)
-{
-    CurrentDirectory inSource(sourceFolder);
-    Place(sourceFolder + "\\a.txt", Plain());
-    UpdateItems({"a.txt"}, Wide(destinationFolder + "\\"));
-    EXPECT_EQ(Bytes(Plain()), ReadFileBytes(destinationFolder + "\\a.txt"));
-}
-
-TEST(FileList, SplitsOnSemicolonsKeepingEverythingElse)
-{
-    struct Row {
-        const char* list;
-        std::vector<std::string> items;
-    };
-    const Row rows[] = {
-        {"a.pak;;b.exe;", {"a.pak", "b.exe"}},
-        {"a.pak; b.exe", {"a.pak", " b.exe"}},
-        {";;;", {}},
-        {"", {}},
-        {"x;x", {"x", "x"}},
-        {"ソフト\\表示.exe;b", {"ソフト\\表示.exe", "b"}},
-    };
-    for (const Row& row : rows) {
-        String list;
-        list.Assign(row.list);
-        std::vector<String> files;
-        files.push_back(String());  // replaced, not appended to
-        SplitFileList(list, files);
-        std::vector<std::string> got;
-        for (const String& file : files)
-            got.push_back(AsStd(file));
-        EXPECT_EQ(row.items, got) << "list \"" << row.list << "\"";
     }
 }
 

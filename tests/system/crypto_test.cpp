@@ -1,7 +1,9 @@
 // The system's ECDSA P-256 as the signed update uses it: a published
-// answer, a round trip, and every kind of damage refused.
+// answer, a round trip, and every kind of damage refused; and SHA-256, the
+// digest it signs.
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 #include "system/p256_key.h"
 #include "system/sha256.h"
@@ -76,4 +78,29 @@ TEST(Crypto, SignsWithAGeneratedKey)
     GenerateP256Key(otherKey, otherSecret);
     EXPECT_NE(key, otherKey);
     EXPECT_FALSE(VerifyP256(otherKey, digest, first));
+}
+
+TEST(Sha256, FipsExamplesInPiecesOfAnySize)
+{
+    // FIPS 180-4 examples, each given whole and in pieces of 1, 7 and 63
+    // bytes, so that every way across a 64-byte block is taken.
+    const struct {
+        std::string data;
+        const char* digest;
+    } rows[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    Sha256 sha;
+    for (const auto& row : rows) {
+        for (size_t piece : {size_t(0), size_t(1), size_t(7), size_t(63)}) {
+            const size_t step = piece ? piece : row.data.size() + 1;
+            for (size_t at = 0; at < row.data.size(); at += step)
+                sha.Add(row.data.data() + at, std::min(step, row.data.size() - at));
+            EXPECT_EQ(row.digest, sha.Finish()) << row.data.size() << " bytes in pieces of " << piece;
+        }
+    }
 }
