@@ -2,54 +2,49 @@
 
 namespace {
 
-class OpenRow {
-public:
+// Plain data on purpose: the table below is checked as it is compiled.
+struct OpenRow {
+    FileOpen how;
     DWORD access;
     DWORD share;
     DWORD disposition;
     DWORD flags;
 };
 
-const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// By FileOpen. The reparse flag on a create changes nothing on Windows
-// (CREATE_NEW fails on any name that exists, a link included); it keeps a
-// system that would follow one from doing so.
-const OpenRow kOpens[] = {
-    // Read
-    {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN},
-    // ReadBesideWriters
-    {GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN},
-    // CreateNew
-    {GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT},
-    // CreateProvisional
-    {GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW,
+// One row per FileOpen, in its order. The reparse flag on a create changes
+// nothing on Windows (CREATE_NEW fails on any name that exists, a link
+// included); it keeps a system that would follow one from doing so.
+constexpr OpenRow kOpens[] = {
+    {FileOpen::Read, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN},
+    {FileOpen::ReadBesideWriters, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN},
+    {FileOpen::CreateNew, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT},
-    // WriteExisting
-    {GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT},
-    // ProbeReplace
-    {GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL},
-    // ProbeMove
-    {DELETE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL},
-    // HoldFolder: no delete sharing, so that it cannot be renamed away.
-    {FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+    {FileOpen::CreateProvisional, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT},
+    {FileOpen::WriteExisting, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING,
+     FILE_FLAG_OPEN_REPARSE_POINT},
+    {FileOpen::WriteAlone, GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL},
+    {FileOpen::ProbeReplace, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+     FILE_ATTRIBUTE_NORMAL},
+    {FileOpen::ProbeMove, DELETE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+     FILE_ATTRIBUTE_NORMAL},
+    // No delete sharing, so that the folder cannot be renamed away.
+    {FileOpen::HoldFolder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
-    // FollowFolder
-    {FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS},
+    {FileOpen::FollowFolder, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+     FILE_FLAG_BACKUP_SEMANTICS},
 };
 
-// FlushFileToDisk's: alone, so that no writer adds bytes after the flush.
-const OpenRow kFlushOpen = {GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL};
-
-// The one call that opens by name.
-bool Open(const OpenRow& row, const FilePlace& place, Handle& file,
-          const SECURITY_ATTRIBUTES* security)
+constexpr bool EveryOpenInItsRow()
 {
-    file.Reset(CreateFileW(place.Path().c_str(), row.access, row.share,
-                           const_cast<SECURITY_ATTRIBUTES*>(security), row.disposition, row.flags,
-                           nullptr));
-    return file.Valid();
+    for (size_t i = 0; i < sizeof kOpens / sizeof kOpens[0]; ++i)
+        if (size_t(kOpens[i].how) != i)
+            return false;
+    return sizeof kOpens / sizeof kOpens[0] == size_t(FileOpen::FollowFolder) + 1;
 }
+static_assert(EveryOpenInItsRow(), "kOpens: one row per FileOpen, in its order");
 
 bool Missing(DWORD error)
 {
@@ -79,7 +74,11 @@ std::wstring FilePlace::Path() const
 bool OpenFile(FileOpen how, const FilePlace& place, Handle& file,
               const SECURITY_ATTRIBUTES* security)
 {
-    if (!Open(kOpens[int(how)], place, file, security))
+    const OpenRow& row = kOpens[size_t(how)];
+    file.Reset(CreateFileW(place.Path().c_str(), row.access, row.share,
+                           const_cast<SECURITY_ATTRIBUTES*>(security), row.disposition, row.flags,
+                           nullptr));
+    if (!file.Valid())
         return false;
     if (how != FileOpen::WriteExisting)
         return true;
@@ -143,9 +142,16 @@ FileRead FileDigester::Digest(const FilePlace& place, uint64_t& size, Sha256::Di
     Handle file;
     if (!OpenFile(FileOpen::Read, place, file))
         return Missing(GetLastError()) ? FileRead::Missing : FileRead::Unreadable;
+    return DigestOpen(file.Get(), UINT64_MAX, size, digest);
+}
+
+FileRead FileDigester::DigestOpen(HANDLE file, uint64_t most, uint64_t& size,
+                                  Sha256::Digest& digest, ProgressFunction progress, void* user)
+{
     size = 0;
-    for (uint32_t got = kDigestChunk; got == kDigestChunk; size += got) {
-        if (!ReadUpTo(file.Get(), buffer_.data(), kDigestChunk, got)) {
+    for (uint32_t got = 0; size < most; size += got) {
+        const uint32_t want = most - size < kDigestChunk ? uint32_t(most - size) : kDigestChunk;
+        if (!ReadUpTo(file, buffer_.data(), want, got)) {
             // The next file starts a new stream.
             const DWORD error = GetLastError();
             Sha256::Digest partial;
@@ -154,6 +160,12 @@ FileRead FileDigester::Digest(const FilePlace& place, uint64_t& size, Sha256::Di
             return FileRead::Unreadable;
         }
         sha_.Add(buffer_.data(), got);
+        if (progress && got)
+            progress(got, user);
+        if (got < want) {
+            size += got;
+            break;
+        }
     }
     sha_.Finish(digest);
     return FileRead::Done;
@@ -162,7 +174,7 @@ FileRead FileDigester::Digest(const FilePlace& place, uint64_t& size, Sha256::Di
 bool FlushFileToDisk(const FilePlace& place)
 {
     Handle file;
-    return Open(kFlushOpen, place, file, nullptr) && FlushFileBuffers(file.Get());
+    return OpenFile(FileOpen::WriteAlone, place, file) && FlushFileBuffers(file.Get());
 }
 
 bool RenameOpenFile(const Handle&, const FilePlace& from, const FilePlace& to, bool replace)

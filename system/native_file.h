@@ -1,8 +1,8 @@
 #pragma once
-// Every open of a file or folder by its name, and the renames and deletes
-// that go with them, in one place: each kind of open is named by what it is
-// for, and its access, sharing and flags are stated once, in the table in
-// native_file.cpp. The system's calls are made here and nowhere else.
+// Opening a file or folder by its name, and the renames and deletes that go
+// with it: each kind of open is named by what it is for, its access, sharing
+// and flags stated once, in the table in native_file.cpp, and the system's
+// calls are made here, not by the callers.
 //
 // A file is named by a FilePlace: a path, or a name in a folder. The folder
 // is kept apart from the name so that opens below a folder the run holds
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 #include "base/owned.h"
+#include "base/progress.h"
 #include "system/sha256.h"
 
 class FilePlace {
@@ -58,6 +59,8 @@ enum class FileOpen {
     // An existing file itself, to write more of it: a link there is refused
     // with ERROR_ACCESS_DENIED.
     WriteExisting,
+    // An existing file, alone: nobody else may have it open (ERROR_SHARING_VIOLATION).
+    WriteAlone,
     // Whether an existing file could be written over and removed now: fails
     // as the final rename would (ERROR_ACCESS_DENIED for a read-only file
     // or a folder, ERROR_SHARING_VIOLATION for one another program holds).
@@ -88,13 +91,13 @@ enum class FileRead {
 };
 
 // The whole of a small file, opened for how (Read or ReadBesideWriters),
-// into bytes; TooLarge above limit and above 4 GiB. A file that ends before its size was read is Unreadable
-// with ERROR_HANDLE_EOF.
+// into bytes; TooLarge above limit and above 4 GiB. A file that ends before
+// its size was read is Unreadable with ERROR_HANDLE_EOF.
 FileRead ReadWholeFile(const FilePlace& place, uint64_t limit, std::vector<char>& bytes,
                        FileOpen how = FileOpen::Read);
 
-// Reads files to their end (FileOpen::Read) and gives their size and
-// SHA-256, with one buffer and one hash object for all of them.
+// Reads files to their end and gives their size and SHA-256, with one
+// buffer and one hash object for all of them.
 class FileDigester {
 public:
     FileDigester();
@@ -102,7 +105,12 @@ public:
     FileDigester& operator=(const FileDigester&) = delete;
     virtual ~FileDigester();
 
+    // The file at place, opened for FileOpen::Read.
     FileRead Digest(const FilePlace& place, uint64_t& size, Sha256::Digest& digest);
+    // A file the caller holds open, from its position: at most `most` bytes
+    // (size tells how many there were), progress called after each chunk.
+    FileRead DigestOpen(HANDLE file, uint64_t most, uint64_t& size, Sha256::Digest& digest,
+                        ProgressFunction progress = nullptr, void* user = nullptr);
 
 private:
     std::vector<char> buffer_;

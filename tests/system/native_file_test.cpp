@@ -48,6 +48,11 @@ protected:
     FilePlace Place(const std::string& name) const { return FilePlace(Wide(scratch.Path()), Wide(name)); }
 };
 
+void Count(uint32_t bytes, void* user)
+{
+    *static_cast<uint64_t*>(user) += bytes;
+}
+
 }  // namespace
 
 TEST_F(NativeFileTest, EachOpenGivesTheSystemsErrorForWhatLiesThere)
@@ -71,6 +76,8 @@ TEST_F(NativeFileTest, EachOpenGivesTheSystemsErrorForWhatLiesThere)
         {FileOpen::CreateProvisional, "dangling", ERROR_FILE_EXISTS},
         {FileOpen::WriteExisting, "file.txt", 0},
         {FileOpen::WriteExisting, "missing.txt", ERROR_FILE_NOT_FOUND},
+        {FileOpen::WriteAlone, "file.txt", 0},
+        {FileOpen::WriteAlone, "written.txt", ERROR_SHARING_VIOLATION},
         {FileOpen::ProbeReplace, "written.txt", 0},
         {FileOpen::ProbeReplace, "read-only.txt", ERROR_ACCESS_DENIED},
         {FileOpen::ProbeReplace, "folder", ERROR_ACCESS_DENIED},
@@ -143,6 +150,15 @@ TEST_F(NativeFileTest, DigestsAreOfTheWholeFileAcrossChunks)
     }
     uint64_t size = 0;
     Sha256::Digest digest = {};
+    // Held open by the caller: at most the bytes asked for, each chunk told.
+    Handle held;
+    ASSERT_TRUE(OpenFile(FileOpen::Read, Place("large.bin"), held));
+    uint64_t told = 0;
+    const uint64_t most = 300 * 1024;
+    EXPECT_EQ(int(FileRead::Done), int(digester.DigestOpen(held.Get(), most, size, digest, Count, &told)));
+    EXPECT_EQ(most, size);
+    EXPECT_EQ(most, told);
+    EXPECT_EQ(Sha256::Hex(Sha256::Of(large.data(), most)), Sha256::Hex(digest));
     EXPECT_EQ(int(FileRead::Missing), int(digester.Digest(Place("missing.txt"), size, digest)));
     EXPECT_EQ(int(FileRead::Unreadable), int(digester.Digest(Place("written.txt"), size, digest)));
     EXPECT_EQ(DWORD(ERROR_SHARING_VIOLATION), GetLastError());
