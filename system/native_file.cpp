@@ -18,7 +18,8 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // included); it keeps a system that would follow one from doing so.
 constexpr OpenRow kOpens[] = {
     {FileOpen::Read, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN},
-    {FileOpen::ReadBesideWriters, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN},
+    {FileOpen::ReadBesideWriters, GENERIC_READ, kShareAll, OPEN_EXISTING,
+     FILE_FLAG_SEQUENTIAL_SCAN},
     {FileOpen::CreateNew, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT},
     {FileOpen::CreateProvisional, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
@@ -26,8 +27,8 @@ constexpr OpenRow kOpens[] = {
     {FileOpen::WriteExisting, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING,
      FILE_FLAG_OPEN_REPARSE_POINT},
     {FileOpen::WriteAlone, GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL},
-    {FileOpen::ProbeReplace, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
-     FILE_ATTRIBUTE_NORMAL},
+    {FileOpen::ProbeReplace, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, kShareAll,
+     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL},
     {FileOpen::ProbeMove, DELETE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
      FILE_ATTRIBUTE_NORMAL},
     // No delete sharing, so that the folder cannot be renamed away.

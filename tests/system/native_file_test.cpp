@@ -45,7 +45,10 @@ protected:
         CloseHandle(holder);
     }
 
-    FilePlace Place(const std::string& name) const { return FilePlace(Wide(scratch.Path()), Wide(name)); }
+    FilePlace Place(const std::string& name) const
+    {
+        return FilePlace(Wide(scratch.Path()), Wide(name));
+    }
 };
 
 void Count(uint32_t bytes, void* user)
@@ -139,13 +142,16 @@ TEST_F(NativeFileTest, DigestsAreOfTheWholeFileAcrossChunks)
     const std::string large(600 * 1024 + 5, 'x');
     WriteFileBytes(scratch.Path("large.bin"), large);
     FileDigester digester;
-    for (const auto& file : {std::make_pair("large.bin", large), std::make_pair("empty.txt", std::string()),
+    for (const auto& file : {std::make_pair("large.bin", large),
+                             std::make_pair("empty.txt", std::string()),
                              std::make_pair("file.txt", std::string("kept"))}) {
         uint64_t size = 1;
         Sha256::Digest digest = {};
-        EXPECT_EQ(int(FileRead::Done), int(digester.Digest(Place(file.first), size, digest))) << file.first;
+        const FileRead read = digester.Digest(Place(file.first), size, digest);
+        EXPECT_EQ(int(FileRead::Done), int(read)) << file.first;
         EXPECT_EQ(file.second.size(), size) << file.first;
-        EXPECT_EQ(Sha256::Hex(Sha256::Of(file.second.data(), file.second.size())), Sha256::Hex(digest))
+        EXPECT_EQ(Sha256::Hex(Sha256::Of(file.second.data(), file.second.size())),
+                  Sha256::Hex(digest))
             << file.first;
     }
     uint64_t size = 0;
@@ -155,7 +161,8 @@ TEST_F(NativeFileTest, DigestsAreOfTheWholeFileAcrossChunks)
     ASSERT_TRUE(OpenFile(FileOpen::Read, Place("large.bin"), held));
     uint64_t told = 0;
     const uint64_t most = 300 * 1024;
-    EXPECT_EQ(int(FileRead::Done), int(digester.DigestOpen(held.Get(), most, size, digest, Count, &told)));
+    EXPECT_EQ(int(FileRead::Done),
+              int(digester.DigestOpen(held.Get(), most, size, digest, Count, &told)));
     EXPECT_EQ(most, size);
     EXPECT_EQ(most, told);
     EXPECT_EQ(Sha256::Hex(Sha256::Of(large.data(), most)), Sha256::Hex(digest));
