@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include "base/hex_digits.h"
+#include "system/native_file.h"
 #include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 #include "paths/temporary_file.h"
@@ -42,21 +43,6 @@ std::wstring NewRun()
     return HexDigits(x, kRunDigits);
 }
 
-bool ReadAll(const std::wstring& path, std::vector<unsigned char>& bytes)
-{
-    const Handle file(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size;
-    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || uint64_t(size.QuadPart) > kMaxJournal)
-        return false;
-    bytes.resize(size_t(size.QuadPart));
-    DWORD got = 0;
-    return bytes.empty() ||
-           (ReadFile(file.Get(), bytes.data(), DWORD(bytes.size()), &got, nullptr) &&
-            got == bytes.size());
-}
-
 }  // namespace
 
 UpdateJournal::UpdateJournal() : size_(0) {}
@@ -67,10 +53,10 @@ bool UpdateJournal::Create(const std::wstring& installFolder, bool allOrNothing,
                            const std::vector<std::wstring>& folders)
 {
     const std::wstring run = NewRun();
-    path_ = installFolder + L"\\" + kUpdaterPrefix + run + L".jnl";
-    file_.Reset(CreateFileW(LongPathForm(path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_.Valid())
+    const std::wstring name = kUpdaterPrefix + run + L".jnl";
+    path_ = installFolder + L"\\" + name;
+    if (!OpenFile(FileOpen::CreateNew, FilePlace(LongPathForm(installFolder, name.size() + 1), name),
+                  file_))
         return false;
     contents_ = JournalContents();
     contents_.runPrefix = kUpdaterPrefix + run + L"-";
@@ -93,16 +79,11 @@ bool UpdateJournal::Create(const std::wstring& installFolder, bool allOrNothing,
 
 bool UpdateJournal::Resume(const std::wstring& path, const JournalContents& contents)
 {
-    file_.Reset(CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
     LARGE_INTEGER end;
     end.QuadPart = LONGLONG(contents.length);
-    if (!file_.Valid())
+    if (!OpenFile(FileOpen::WriteExisting, FilePlace(LongPathForm(path)), file_))
         return false;
-    if (!GetFileInformationByHandle(file_.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !SetFilePointerEx(file_.Get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.Get())) {
+    if (!SetFilePointerEx(file_.Get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.Get())) {
         const DWORD error = GetLastError();
         file_.Reset();
         SetLastError(error ? error : ERROR_ACCESS_DENIED);
@@ -160,16 +141,19 @@ void UpdateJournal::Remove()
 {
     file_.Reset();
     if (!path_.empty())
-        DeleteFileW(LongPathForm(path_).c_str());
+        DeleteFileAt(FilePlace(LongPathForm(path_)));
     path_.clear();
 }
 
 bool ReadJournal(const std::wstring& path, JournalContents& contents)
 {
     const std::wstring name = LeafOf(path);
-    std::vector<unsigned char> bytes;
-    return IsJournalName(name) && ReadAll(path, bytes) &&
-           ParseJournal(bytes.data(), bytes.size(), name.substr(0, 3 + kRunDigits) + L"-", contents);
+    std::vector<char> bytes;
+    return IsJournalName(name) &&
+           ReadWholeFile(FilePlace(LongPathForm(path)), kMaxJournal, bytes,
+                         FileOpen::ReadBesideWriters) == FileRead::Done &&
+           ParseJournal(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                        name.substr(0, 3 + kRunDigits) + L"-", contents);
 }
 
 std::vector<std::wstring> JournalsIn(const std::wstring& folder)

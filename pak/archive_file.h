@@ -4,6 +4,8 @@
 // of the .pak archives in the current directory, so archive data reads like
 // a plain file (a compressed entry is inflated into memory on open). Opened
 // for writing it always works on a plain file, creating missing directories.
+// The product never writes through it: a file written in place would be left
+// half-written under its final name; it writes a TemporaryFile and renames it.
 //
 // A failed open asks the program's open-failure handler (open_failure.h)
 // whether to try again, unless quietOpen is set and the open is read-only;
@@ -20,7 +22,9 @@ class ArchiveEntry;
 // Open modes: the low two bits of the mode argument; 3 reads like 0.
 enum : int {
     ModeRead = 0,    // "rb"
+    // Kept as the fixed reference design names it; no product path opens with it.
     ModeWrite = 1,   // "w+b": creates or truncates
+    // Kept as the fixed reference design names it; no product path opens with it.
     ModeAppend = 2,  // "a+b"
 };
 
@@ -95,16 +99,20 @@ public:
     // Writes n bytes at the position. A stream that takes fewer raises
     // OCErrorException "ファイル書込に失敗しました。". In memory mode a write stops
     // at the block's end. Nothing open: nothing happens.
+    // Kept as the fixed reference design names it; no product path calls it.
     void Write(const void* buffer, uint32_t n);
 
     // Writes buffered bytes out and asks the system to put them on disk.
     // True on success or when nothing is open.
+    // Kept as the fixed reference design names it; no product path calls it.
     bool Flush();
 
     // The stream's three times as local file times; always true. Closed:
     // the outputs are untouched.
+    // Kept as the fixed reference design names it; no product path calls it.
     bool GetTimes(FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
     // Sets the three local times on the stream's file; true when closed.
+    // Kept as the fixed reference design names it; no product path calls it.
     bool SetTimes(const FILETIME* creation, const FILETIME* lastAccess,
                   const FILETIME* lastWrite);
 

@@ -43,11 +43,6 @@ void PutRecord(uint32_t version, const RecordFields& record, std::string& index)
     PutU32(index, record.packedSize);
 }
 
-void SetWord(std::string& bytes, size_t at, uint32_t value)
-{
-    StoreU32(reinterpret_cast<unsigned char*>(&bytes[at]), value);
-}
-
 bool DeflateBlock(const void* data, size_t n, int level, std::string& out)
 {
     uLongf length = compressBound(uLong(n));

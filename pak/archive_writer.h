@@ -47,9 +47,5 @@ void PutHeader(const HeaderFields& header, std::string& out);
 // offset, unused word, size, and for v1/v2 compressed and packedSize.
 void PutRecord(uint32_t version, const RecordFields& record, std::string& index);
 
-// Overwrites the word at `at` of bytes written here (a record's offset lies
-// 4 + nameLength bytes into it).
-void SetWord(std::string& bytes, size_t at, uint32_t value);
-
 // A zlib stream (RFC 1950) of n bytes at level; false when zlib fails.
 bool DeflateBlock(const void* data, size_t n, int level, std::string& out);

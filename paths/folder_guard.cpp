@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <vector>
+#include "system/native_file.h"
 #include "paths/wide_paths.h"
 
 namespace {
@@ -18,15 +19,6 @@ std::vector<std::wstring> Segments(const std::wstring& relative)
         start = i + 1;
     }
     return segments;
-}
-
-// The folder itself, never what a link there points to; renaming or
-// deleting it is refused while the handle is open.
-HANDLE OpenFolderItself(const std::wstring& path)
-{
-    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 // Where the system finds what handle is open on, all links resolved; "" when
@@ -61,10 +53,10 @@ bool FolderGuard::Hold(const std::wstring& relativeFolder)
 {
     if (installFinal_.empty()) {
         // Followed: the install folder itself may be a link.
-        const Handle install(CreateFileW(LongPathForm(installFolder_).c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        installFinal_ = install.Valid() ? FinalPath(install.Get()) : std::wstring();
+        Handle install;
+        const bool opened =
+            OpenFile(FileOpen::FollowFolder, FilePlace(LongPathForm(installFolder_)), install);
+        installFinal_ = opened ? FinalPath(install.Get()) : std::wstring();
     }
     std::wstring relative;
     for (const std::wstring& segment : Segments(relativeFolder)) {
@@ -72,11 +64,11 @@ bool FolderGuard::Hold(const std::wstring& relativeFolder)
         if (held_.count(relative) != 0)
             continue;
         const std::wstring path = LongPathForm(installFolder_ + L"\\" + relative);
-        std::unique_ptr<Handle> folder(new Handle(OpenFolderItself(path)));
-        if (!folder->Valid() &&
+        std::unique_ptr<Handle> folder(new Handle);
+        if (!OpenFile(FileOpen::HoldFolder, FilePlace(path), *folder) &&
             (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
             CreateDirectoryW(path.c_str(), nullptr);
-            folder->Reset(OpenFolderItself(path));
+            OpenFile(FileOpen::HoldFolder, FilePlace(path), *folder);
         }
         // Asked of the name and of what was opened: Wine opens what a link
         // points to even when asked for the link itself, and reports the

@@ -1,6 +1,7 @@
 #include "paths/target_probe.h"
 
 #include "base/owned.h"
+#include "system/native_file.h"
 #include "paths/wide_paths.h"
 
 // One open for writing and deleting answers both in the usual case; it fails
@@ -10,10 +11,8 @@
 DWORD ProbeTarget(const std::wstring& target, DWORD& attributes)
 {
     const std::wstring path = LongPathForm(target);
-    const Handle handle(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (handle.Valid()) {
+    Handle handle;
+    if (OpenFile(FileOpen::ProbeReplace, FilePlace(path), handle)) {
         FILE_BASIC_INFO information;
         attributes = GetFileInformationByHandleEx(handle.Get(), FileBasicInfo, &information,
                                                   sizeof information)

@@ -3,6 +3,7 @@
 #include "base/exceptions.h"
 #include "base/hex_digits.h"
 #include "base/messages.h"
+#include "system/native_file.h"
 #include "system/run_log.h"
 #include "paths/wide_paths.h"
 
@@ -26,15 +27,12 @@ bool TemporaryFile::Create(const std::wstring& folder, const wchar_t* prefix)
     const std::wstring base = LongPathForm(folder, kNameRoom);
     if (base.empty())
         return false;
-    const std::wstring stem = EndsWithSeparator(base) ? base + prefix : base + L"\\" + prefix;
     static unsigned counter = GetTickCount() ^ GetCurrentProcessId();
     for (int tries = 0; tries < 0x10000; ++tries) {
         const unsigned number = ++counter & 0xFFFF;
-        path_ = stem + HexDigits(number, 4) + L".tmp";
-        handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE | DELETE,
-                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (handle_.Valid()) {
+        const FilePlace place(base, prefix + HexDigits(number, 4) + L".tmp");
+        path_ = place.Path();
+        if (OpenFile(FileOpen::CreateProvisional, place, handle_)) {
             committed_ = false;
             return true;
         }
@@ -66,8 +64,7 @@ bool TemporaryFile::Flush()
 bool TemporaryFile::RenameOver(const std::wstring& target, bool replace)
 {
     const std::wstring to = LongPathForm(target);
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (to.empty() || !MoveFileExW(path_.c_str(), to.c_str(), flags))
+    if (to.empty() || !RenameOpenFile(handle_, FilePlace(path_), FilePlace(to), replace))
         return false;
     committed_ = true;
     return true;
@@ -79,13 +76,11 @@ void TemporaryFile::Discard()
         Close();
         return;
     }
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    SetFileInformationByHandle(handle_.Get(), FileDispositionInfo, &disposition,
-                               sizeof disposition);
+    DeleteOpenFile(handle_);
     Close();
     if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES) {
         SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileW(path_.c_str()))
+        if (!DeleteFileAt(FilePlace(path_)))
             MoveFileExW(path_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
     path_.clear();

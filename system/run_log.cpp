@@ -6,6 +6,7 @@
 #include <vector>
 #include "base/owned.h"
 #include "base/text_932.h"
+#include "system/native_file.h"
 
 namespace {
 
@@ -171,12 +172,7 @@ bool StartRunLog(const std::wstring& path)
 {
     EndRunLog();
     RunLog& log = TheLog();
-    // CREATE_NEW fails on any name that exists, a dangling link included;
-    // the reparse flag keeps a link that appears after it from being
-    // followed by this open.
-    log.file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!log.file.Valid())
+    if (!OpenFile(FileOpen::CreateNew, FilePlace(path), log.file))
         return false;
     log.path = path;
     log.written = 0;

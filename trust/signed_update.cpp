@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "base/text_932.h"
 #include "settings/settings_reader.h"
+#include "system/native_file.h"
 #include "system/run_log.h"
 #include "trust/update_signature.h"
 
@@ -17,37 +18,6 @@ namespace {
 // The signature file's largest form is 72 bytes; anything far beyond is
 // not read.
 const size_t kMaxSignatureBytes = 1024;
-
-// What reading a small file of the current folder whole came to.
-enum WholeFileRead { WholeFileRead_Ok, WholeFileRead_Missing, WholeFileRead_Failed, WholeFileRead_TooLarge };
-
-// The whole of a small file of the current folder; error: the system's, when
-// it failed.
-WholeFileRead ReadWholeFile(const char* name, size_t limit, std::vector<char>& bytes, DWORD& error)
-{
-    const Handle file(CreateFileW(WideFrom932(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    error = file.Valid() ? 0 : GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-        return WholeFileRead_Missing;
-    LARGE_INTEGER size;
-    if (error || !GetFileSizeEx(file.Get(), &size)) {
-        error = error ? error : GetLastError();
-        return WholeFileRead_Failed;
-    }
-    if (uint64_t(size.QuadPart) > limit)
-        return WholeFileRead_TooLarge;
-    bytes.resize(size_t(size.QuadPart));
-    for (size_t done = 0; done < bytes.size();) {
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), bytes.data() + done, DWORD(bytes.size() - done), &got, nullptr) || got == 0) {
-            error = got == 0 && GetLastError() == 0 ? DWORD(ERROR_HANDLE_EOF) : GetLastError();
-            return WholeFileRead_Failed;
-        }
-        done += got;
-    }
-    return WholeFileRead_Ok;
-}
 
 bool VerifiesUnder(const std::vector<P256PublicKey>& keys, const Sha256::Digest& digest,
                    const std::vector<P256Signature>& signatures)
@@ -109,12 +79,11 @@ void SignedUpdate::RaiseIfRefused() const
 void SignedUpdate::LoadManifest()
 {
     std::vector<char> bytes;
-    DWORD error = 0;
-    switch (ReadWholeFile(manifestFileName, maxManifestBytes, bytes, error)) {
-    case WholeFileRead_Missing: return;
-    case WholeFileRead_Failed: Refuse(error, kReadFailedText, manifestFileName);
-    case WholeFileRead_TooLarge: Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
-    case WholeFileRead_Ok: break;
+    switch (ReadWholeFile(FilePlace(WideFrom932(manifestFileName)), maxManifestBytes, bytes)) {
+    case FileRead::Missing: return;
+    case FileRead::Unreadable: Refuse(GetLastError(), kReadFailedText, manifestFileName);
+    case FileRead::TooLarge: Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
+    case FileRead::Done: break;
     }
     if (!ParseManifest(bytes.data(), bytes.size(), manifest_))
         Refuse(ERROR_INVALID_DATA, kFileInvalidText, manifestFileName);
@@ -150,12 +119,11 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings,
         Refuse(ERROR_FILE_NOT_FOUND, kFileNotFoundText, manifestFileName);
     if (anchor_.present) {
         std::vector<char> bytes;
-        DWORD error = 0;
-        switch (ReadWholeFile(signatureFileName, kMaxSignatureBytes, bytes, error)) {
-        case WholeFileRead_Missing: Refuse(ERROR_FILE_NOT_FOUND, kFileNotFoundText, signatureFileName);
-        case WholeFileRead_Failed: Refuse(error, kReadFailedText, signatureFileName);
-        case WholeFileRead_TooLarge: Refuse(ERROR_INVALID_DATA, kFileInvalidText, signatureFileName);
-        case WholeFileRead_Ok: break;
+        switch (ReadWholeFile(FilePlace(WideFrom932(signatureFileName)), kMaxSignatureBytes, bytes)) {
+        case FileRead::Missing: Refuse(ERROR_FILE_NOT_FOUND, kFileNotFoundText, signatureFileName);
+        case FileRead::Unreadable: Refuse(GetLastError(), kReadFailedText, signatureFileName);
+        case FileRead::TooLarge: Refuse(ERROR_INVALID_DATA, kFileInvalidText, signatureFileName);
+        case FileRead::Done: break;
         }
         const std::vector<P256Signature> signatures =
             ReadSignature(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
@@ -216,10 +184,8 @@ void SignedUpdate::CheckSources(const std::vector<ItemRecord>& records, CheckBeg
         if (!file)
             Refuse(ERROR_NOT_FOUND, kFileUnlistedText, record.Text());
         // No write or delete sharing: what is checked is what is copied.
-        std::unique_ptr<Handle> source(new Handle(CreateFileW(record.name.c_str(), GENERIC_READ,
-                                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
-        if (!source->Valid()) {
+        std::unique_ptr<Handle> source(new Handle);
+        if (!OpenFile(FileOpen::Read, FilePlace(record.name), *source)) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
                 Refuse(error, kFileNotFoundText, record.Text());
@@ -234,28 +200,18 @@ void SignedUpdate::CheckSources(const std::vector<ItemRecord>& records, CheckBeg
         checks.emplace_back(&record, file);
     }
 
-    std::vector<unsigned char> chunk(1u << 20);
-    Sha256 sha;
+    FileDigester digester;
     for (size_t i = 0; i < checks.size(); ++i) {
         const char* name = checks[i].first->Text();
         const ManifestFile& file = *checks[i].second;
         if (begin)
             begin(name, file.size, user);
-        for (uint64_t left = file.size; left > 0;) {
-            const DWORD want = left < chunk.size() ? DWORD(left) : DWORD(chunk.size());
-            DWORD got = 0;
-            if (!ReadFile(sources_[first + i]->Get(), chunk.data(), want, &got, nullptr))
-                Refuse(GetLastError(), kReadFailedText, name);
-            if (got == 0)
-                Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, name);
-            sha.Add(chunk.data(), got);
-            left -= got;
-            if (progress)
-                progress(got, user);
-        }
+        uint64_t read = 0;
         Sha256::Digest digest;
-        sha.Finish(digest);
-        if (digest != file.digest)
+        if (digester.DigestOpen(sources_[first + i]->Get(), file.size, read, digest, progress, user) !=
+            FileRead::Done)
+            Refuse(GetLastError(), kReadFailedText, name);
+        if (read != file.size || digest != file.digest)
             Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, name);
     }
     LogEvent("signed update: " + std::to_string(checks.size()) +

@@ -39,19 +39,6 @@ bool ReadDer(const unsigned char* data, size_t size, P256Signature& signature)
            ReadInteger(data, size, at, signature.data() + 32) && at == size;
 }
 
-void WriteInteger(const unsigned char* value, std::vector<unsigned char>& out)
-{
-    size_t skip = 0;
-    while (skip < 31 && value[skip] == 0)
-        ++skip;
-    const bool pad = (value[skip] & 0x80) != 0;
-    out.push_back(0x02);
-    out.push_back(static_cast<unsigned char>(32 - skip + pad));
-    if (pad)
-        out.push_back(0);
-    out.insert(out.end(), value + skip, value + 32);
-}
-
 }  // namespace
 
 std::vector<P256Signature> ReadSignature(const unsigned char* data, size_t size)
@@ -65,15 +52,4 @@ std::vector<P256Signature> ReadSignature(const unsigned char* data, size_t size)
         forms.push_back(signature);
     }
     return forms;
-}
-
-std::vector<unsigned char> SignatureDer(const P256Signature& signature)
-{
-    std::vector<unsigned char> body;
-    WriteInteger(signature.data(), body);
-    WriteInteger(signature.data() + 32, body);
-    // The sequence's header put in front of its body.
-    body.insert(body.begin(), 2, 0x30);
-    body[1] = static_cast<unsigned char>(body.size() - 2);
-    return body;
 }

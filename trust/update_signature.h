@@ -14,6 +14,3 @@
 // two for the rare 64 bytes that are also valid DER (the check tries both,
 // and either must verify under a trusted key to count).
 std::vector<P256Signature> ReadSignature(const unsigned char* data, size_t size);
-
-// The DER form of signature, as openssl writes it.
-std::vector<unsigned char> SignatureDer(const P256Signature& signature);

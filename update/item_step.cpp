@@ -9,6 +9,7 @@
 #include "paths/folder_guard.h"
 #include "paths/target_probe.h"
 #include "paths/wide_paths.h"
+#include "system/native_file.h"
 #include "update/update_decision.h"
 
 namespace {
@@ -50,10 +51,8 @@ PromptCause CauseOfPrompt(ItemRecord& record)
     const DWORD sourceAttributes = GetFileAttributesW(source.c_str());
     if (sourceAttributes != INVALID_FILE_ATTRIBUTES && (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return PromptSourceIsFolder;
-    // As the runtime's reading open shares the file.
-    const Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!in.Valid()) {
+    Handle in;
+    if (!OpenFile(FileOpen::ReadAsStream, FilePlace(source), in)) {
         record.error = GetLastError();
         return PromptSourceUnreadable;
     }

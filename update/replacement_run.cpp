@@ -6,6 +6,7 @@
 #include "base/hex_digits.h"
 #include "base/messages.h"
 #include "base/owned.h"
+#include "system/native_file.h"
 #include "system/run_log.h"
 #include "base/text_932.h"
 #include "paths/open_failure.h"
@@ -33,11 +34,7 @@ const size_t kBucketItems = 64;
 
 bool CopyToDisk(const std::wstring& from, const std::wstring& to)
 {
-    if (!CopyFileW(from.c_str(), to.c_str(), TRUE))
-        return false;
-    const Handle copy(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    return copy.Valid() && FlushFileBuffers(copy.Get());
+    return CopyFileW(from.c_str(), to.c_str(), TRUE) && FlushFileToDisk(FilePlace(to));
 }
 
 // Keeps the target's old bytes under backup while the target stays where it
@@ -53,10 +50,9 @@ void KeepOldBytes(const std::wstring& target, const std::wstring& backup)
     for (;;) {
         // Replaceable first: a second name for a file another program holds
         // could not be removed again until it lets go.
-        const Handle probe(CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (probe.Valid() && CreateHardLinkW(to.c_str(), from.c_str(), nullptr))
+        Handle probe;
+        if (OpenFile(FileOpen::ProbeMove, FilePlace(from), probe) &&
+            CreateHardLinkW(to.c_str(), from.c_str(), nullptr))
             return;
         DWORD error = GetLastError();
         if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include "tests/fuzz/fuzz_checks.h"
+#include "tests/support/signature_der.h"
 #include "trust/update_signature.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -7,6 +7,7 @@
 #include "trust/update_anchor.h"
 #include "trust/update_manifest.h"
 #include "trust/update_signature.h"
+#include "tests/support/signature_der.h"
 
 namespace {
 

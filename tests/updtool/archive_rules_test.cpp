@@ -169,10 +169,10 @@ TEST(ArchiveRules, ListedFilesAreReadAsListed)
     for (const auto& row : rows) {
         std::string read;
         try {
-            ArchiveFile file;
+            Handle file;
             OpenListedFile(file, folder + L"\\" + row.name, Shown(row.name));
             char buffer[64];
-            read.assign(buffer, ReadListedFile(file, buffer, sizeof buffer, "it"));
+            read.assign(buffer, ReadListedFile(file.Get(), buffer, sizeof buffer, "it"));
         } catch (const ToolError& error) {
             read = error.message;
         }

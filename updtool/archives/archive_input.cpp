@@ -1,7 +1,7 @@
 #include "updtool/archives/archive_input.h"
 
 #include <cstdio>
-#include "base/owned.h"
+#include "system/native_file.h"
 #include "paths/device_name.h"
 #include "paths/wide_paths.h"
 #include "updtool/console/command_line.h"
@@ -28,10 +28,8 @@ std::string OrdinaryFileProblem(const std::wstring& path)
         return SystemErrorText("cannot read " + shown, GetLastError(), path);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return shown + " is a folder, not a file";
-    const Handle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    if (!file.Valid())
+    Handle file;
+    if (!OpenFile(FileOpen::ReadBesideWriters, FilePlace(path), file))
         return SystemErrorText("cannot read " + shown, GetLastError(), path);
     if (GetFileType(file.Get()) != FILE_TYPE_DISK)
         return shown + " is no ordinary file (a pipe or a device)";
@@ -86,19 +84,16 @@ std::wstring VerbatimPath(const std::wstring& path)
                                               : L"\\\\?\\" + path;
 }
 
-void OpenListedFile(ArchiveFile& file, const std::wstring& path, const std::string& what)
+void OpenListedFile(Handle& file, const std::wstring& path, const std::string& what)
 {
-    const std::wstring verbatim = VerbatimPath(path);
-    // ArchiveFile looks a missing name up in the archives: it is not asked.
-    if (GetFileAttributesW(verbatim.c_str()) == INVALID_FILE_ATTRIBUTES ||
-        !file.Open(verbatim, ModeRead) || file.inArchive)
+    if (!OpenFile(FileOpen::ReadBesideWriters, FilePlace(VerbatimPath(path)), file))
         ThrowSystemError("cannot read " + what, path);
 }
 
-uint32_t ReadListedFile(ArchiveFile& file, void* buffer, uint32_t n, const std::string& what)
+uint32_t ReadListedFile(HANDLE file, void* buffer, uint32_t n, const std::string& what)
 {
-    const uint32_t got = file.Read(buffer, n);
-    if (ferror(file.file))
+    uint32_t got = 0;
+    if (!ReadUpTo(file, buffer, n, got))
         ThrowSystemError("cannot read " + what);
     return got;
 }

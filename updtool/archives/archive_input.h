@@ -6,6 +6,7 @@
 
 #include <string>
 #include <vector>
+#include "base/owned.h"
 #include "pak/archive_check.h"
 #include "pak/archive_file.h"
 
@@ -33,15 +34,15 @@ int CheckArchiveArgument(const char* command, const std::wstring& path, ArchiveR
 std::wstring VerbatimPath(const std::wstring& path);
 
 // A file a folder walk listed (a full path), opened for reading on file by
-// its name as listed: "con.txt" is not taken for a device, a trailing dot or
-// space is kept, and a file gone since is never looked up in the archives
-// of the current folder. Throws ToolError "cannot read <what>: <why>" when
-// it cannot.
-void OpenListedFile(ArchiveFile& file, const std::wstring& path, const std::string& what);
+// its name as listed (FileOpen::ReadBesideWriters): "con.txt" is not taken
+// for a device, a trailing dot or space is kept, and a file gone since is
+// never looked up in the archives of the current folder. Throws ToolError
+// "cannot read <what>: <why>" when it cannot.
+void OpenListedFile(Handle& file, const std::wstring& path, const std::string& what);
 
 // Up to n bytes from file's position, fewer only at its end; throws
 // ToolError as OpenListedFile when the system fails a read.
-uint32_t ReadListedFile(ArchiveFile& file, void* buffer, uint32_t n, const std::string& what);
+uint32_t ReadListedFile(HANDLE file, void* buffer, uint32_t n, const std::string& what);
 
 // A problem's message with the other entry it names, in UTF-8.
 std::string ProblemMessage(const ArchiveProblem& problem);

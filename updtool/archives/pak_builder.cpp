@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <algorithm>
 #include "pak/archive_limits.h"
+#include "system/native_file.h"
 #include "updtool/archives/archive_input.h"
 #include "base/shown_text.h"
 #include "updtool/console/tool_error.h"
@@ -21,10 +22,7 @@ PakBuilder::PakBuilder(uint32_t version, int32_t revision, int level, const std:
 {
     if (!data_.Create(folder, kToolPrefix))
         ThrowSystemError("cannot create a temporary data file in " + Utf8(folder), folder);
-    dataReader_.Reset(CreateFileW(data_.Path().c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!dataReader_.Valid())
+    if (!OpenFile(FileOpen::ReadBesideWriters, FilePlace(data_.Path()), dataReader_))
         ThrowSystemError("cannot read the temporary data file " + Utf8(data_.Path()), data_.Path());
 }
 
@@ -36,7 +34,7 @@ PakBuilder::~PakBuilder()
 
 // Writes in's data behind the data written so far: as one zlib stream when
 // compress, else raw. Returns the bytes written; size receives the source's.
-uint64_t PakBuilder::Store(ArchiveFile& in, const std::string& what, bool compress, uint64_t& size)
+uint64_t PakBuilder::Store(HANDLE in, const std::string& what, bool compress, uint64_t& size)
 {
     // One stream for every entry, reset in between: the same output as a
     // fresh one, without its allocation per entry. Defaults as compress2.
@@ -83,24 +81,25 @@ void PakBuilder::Add(const std::string& name, const std::wstring& source, uint64
         throw ToolError(what + " is larger than an entry can be (4 GiB)");
     if (!compress && dataSize_ + listedSize > kMaxDataEnd)
         throw ToolError(kTooLarge);
-    ArchiveFile in;
+    Handle in;
     OpenListedFile(in, source, what);
 
     RecordFields record;
     uint64_t size = 0;
-    uint64_t stored = Store(in, what, compress, size);
+    uint64_t stored = Store(in.Get(), what, compress, size);
     if (size > UINT32_MAX)
         throw ToolError(what + " is larger than an entry can be (4 GiB)");
     record.compressed = compress && stored < size ? 1 : 0;
     if (compress && !record.compressed) {
         // Not smaller: stored raw over what was written, read again.
-        in.Seek(0);
-        LARGE_INTEGER start;
+        LARGE_INTEGER start = {};
+        if (!SetFilePointerEx(in.Get(), start, nullptr, FILE_BEGIN))
+            ThrowSystemError("cannot read " + what);
         start.QuadPart = LONGLONG(dataSize_);
         if (!SetFilePointerEx(data_.Get(), start, nullptr, FILE_BEGIN))
             ThrowSystemError("cannot seek in the temporary data file");
         const uint64_t deflated = size;
-        stored = Store(in, what, false, size);
+        stored = Store(in.Get(), what, false, size);
         if (size != deflated)
             throw ToolError(what + " changed while it was being packed");
     }

@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 #include "base/owned.h"
-#include "pak/archive_file.h"
 #include "pak/archive_writer.h"
 #include "paths/temporary_file.h"
 
@@ -48,7 +47,7 @@ public:
     uint64_t Finish(TemporaryFile& out);
 
 private:
-    uint64_t Store(ArchiveFile& in, const std::string& what, bool compress, uint64_t& size);
+    uint64_t Store(HANDLE in, const std::string& what, bool compress, uint64_t& size);
     std::string Index(uint32_t base) const;
 
     uint32_t version_;

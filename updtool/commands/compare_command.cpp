@@ -4,8 +4,8 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <windows.h>
-#include "base/owned.h"
 #include "pak/index_walk.h"
+#include "system/native_file.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_digests.h"
 #include "updtool/archives/entry_order.h"
@@ -65,7 +65,7 @@ public:
 
     Counterpart()
         : field("onlyInFolder"), onlyThere("only in the folder: "),
-          sameAs(" the same as the folder's files, "), buffer_(256 * 1024)
+          sameAs(" the same as the folder's files, ")
     {
     }
     virtual ~Counterpart() {}
@@ -145,15 +145,9 @@ private:
         // Opened by handle, not through ArchiveFile: a file gone since the
         // walk must not be looked up in the current folder's archives, and
         // one query of its attributes less per file counts over 100,000.
-        const Handle file(CreateFileW(VerbatimPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        const std::string shown = Shown(path);
-        if (!file.Valid())
-            ThrowSystemError("cannot read " + shown, path);
-        for (DWORD got = 1; got > 0; sha_.Add(buffer_.data(), got))
-            if (!ReadFile(file.Get(), buffer_.data(), DWORD(buffer_.size()), &got, nullptr))
-                ThrowSystemError("cannot read " + shown, path);
-        sha_.Finish(digest_);
+        uint64_t size = 0;
+        if (digester_.Digest(FilePlace(VerbatimPath(path)), size, digest_) != FileRead::Done)
+            ThrowSystemError("cannot read " + Shown(path), path);
         return digest_;
     }
 
@@ -163,8 +157,7 @@ private:
     std::vector<std::string> unnamed_;    // files the walk could not name, and why
     std::unordered_map<LookupKey, size_t> keys_;
     std::vector<bool> matched_;
-    std::vector<char> buffer_;
-    Sha256 sha_;
+    FileDigester digester_;
     Sha256::Digest digest_;
 };
 

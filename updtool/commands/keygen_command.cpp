@@ -4,6 +4,7 @@
 #include <sddl.h>
 #include <vector>
 #include "base/owned.h"
+#include "system/native_file.h"
 #include "trust/update_manifest.h"
 #include "updtool/signing/key_file.h"
 #include "base/shown_text.h"
@@ -60,9 +61,8 @@ void WriteNewPrivateFile(const std::wstring& path, const std::string& text)
         ThrowSystemError("cannot describe a file only its owner reads");
     const Owned<PSECURITY_DESCRIPTOR, FreeLocal> owner(descriptor);
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-    Handle file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, &attributes, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
+    Handle file;
+    if (!OpenFile(FileOpen::CreateProvisional, FilePlace(path), file, &attributes)) {
         if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
             throw ToolError(Shown(path) + " exists: a key is never written over a file");
         ThrowSystemError("cannot create " + Shown(path), path);
@@ -71,8 +71,7 @@ void WriteNewPrivateFile(const std::wstring& path, const std::string& text)
     if (!WriteFile(file.Get(), text.data(), DWORD(text.size()), &written, nullptr) ||
         written != text.size() || !FlushFileBuffers(file.Get())) {
         const DWORD error = GetLastError();
-        FILE_DISPOSITION_INFO remove = {TRUE};
-        SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof remove);
+        DeleteOpenFile(file);
         SetLastError(error);
         ThrowSystemError("cannot write " + Shown(path), path);
     }

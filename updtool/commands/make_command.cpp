@@ -1,7 +1,6 @@
 #include "updtool/commands/commands.h"
 
 #include <windows.h>
-#include <io.h>
 #include "base/exceptions.h"
 #include "base/text_932.h"
 #include "paths/device_name.h"
@@ -153,18 +152,17 @@ public:
 private:
     void Copy(const std::wstring& source, TemporaryFile& file)
     {
-        ArchiveFile in;
+        Handle in;
         OpenListedFile(in, source, Shown(source));
         std::vector<char> buffer(256 * 1024);
         for (uint32_t got = 1; got > 0; bytes += got) {
-            got = ReadListedFile(in, buffer.data(), uint32_t(buffer.size()), Shown(source));
+            got = ReadListedFile(in.Get(), buffer.data(), uint32_t(buffer.size()), Shown(source));
             file.Write(buffer.data(), got);
         }
         // The new release's times travel with the file: the updater gives
         // them to the installed copy.
         FILE_BASIC_INFO times = {};
-        const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(in.file)));
-        if (GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
+        if (GetFileInformationByHandleEx(in.Get(), FileBasicInfo, &times, sizeof times)) {
             times.ChangeTime.QuadPart = 0;
             times.FileAttributes = 0;
             SetFileInformationByHandle(file.Get(), FileBasicInfo, &times, sizeof times);

@@ -44,14 +44,14 @@ Listing ListingOf(const FolderWalk& walk, const std::wstring& dir)
 
 bool SameBytes(const std::wstring& a, const std::wstring& b, uint64_t& bytes)
 {
-    ArchiveFile one, two;
+    Handle one, two;
     OpenListedFile(one, a, Shown(a));
     OpenListedFile(two, b, Shown(b));
     std::vector<char> x(256 * 1024), y(256 * 1024);
     for (;;) {
-        const uint32_t got = ReadListedFile(one, x.data(), uint32_t(x.size()), Shown(a));
+        const uint32_t got = ReadListedFile(one.Get(), x.data(), uint32_t(x.size()), Shown(a));
         bytes += got;
-        if (ReadListedFile(two, y.data(), uint32_t(y.size()), Shown(b)) != got ||
+        if (ReadListedFile(two.Get(), y.data(), uint32_t(y.size()), Shown(b)) != got ||
             std::memcmp(x.data(), y.data(), got) != 0)
             return false;
         if (got < x.size())

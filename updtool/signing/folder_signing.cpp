@@ -5,6 +5,7 @@
 #include "base/text_932.h"
 #include "paths/item_record.h"
 #include "settings/settings_reader.h"
+#include "system/native_file.h"
 #include "trust/signed_update.h"
 #include "paths/temporary_file.h"
 #include "updtool/signing/key_file.h"
@@ -44,22 +45,12 @@ std::vector<P256PublicKey> KeysOf(const CommandLine& line, const char* option)
 bool ListItem(const String& item, ManifestFile& file)
 {
     const std::wstring path = WideFrom932(item);
-    const Handle in(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in.Valid()) {
-        if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)
-            return false;
+    FileDigester digester;
+    const FileRead read = digester.Digest(FilePlace(path), file.size, file.digest);
+    if (read == FileRead::Missing)
+        return false;
+    if (read != FileRead::Done)
         ThrowSystemError("cannot read the item " + Shown(path), path);
-    }
-    std::vector<unsigned char> chunk(1u << 20);
-    Sha256 sha;
-    file.size = 0;
-    for (DWORD got = 1; got > 0; file.size += got) {
-        if (!ReadFile(in.Get(), chunk.data(), DWORD(chunk.size()), &got, nullptr))
-            ThrowSystemError("cannot read the item " + Shown(path), path);
-        sha.Add(chunk.data(), got);
-    }
-    sha.Finish(file.digest);
     file.item = path;
     std::replace(file.item.begin(), file.item.end(), L'/', L'\\');
     return true;

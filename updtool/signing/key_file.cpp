@@ -1,10 +1,17 @@
+// PEM, base64 and DER by our own coder, not by crypt32's CryptStringToBinary
+// and CryptDecodeObjectEx: imported, crypt32 would be loaded before the tool's
+// first line from wherever the tool was started (it is no KnownDLL), so the
+// tool imports only kernel32, advapi32 and msvcrt (tests/app/imports_test);
+// bound late from the system folder (late_binding.h) it would be safe, but a
+// DLL and its imports for some fifty lines of coding is no gain.
+
 #include "updtool/signing/key_file.h"
 
 #include <windows.h>
 #include <algorithm>
 #include <cstring>
 #include <vector>
-#include "base/owned.h"
+#include "system/native_file.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/tool_error.h"
 
@@ -115,18 +122,15 @@ bool OneSequence(const Bytes& data, Bytes& body)
 std::string ReadSmallFile(const std::wstring& path, size_t limit, const std::string& what,
                           const char* kind)
 {
-    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size))
-        ThrowSystemError("cannot read " + what + Shown(path), path);
-    if (uint64_t(size.QuadPart) > limit)
+    std::vector<char> read;
+    const FileRead result = ReadWholeFile(FilePlace(path), limit, read);
+    if (result == FileRead::TooLarge)
         throw ToolError(Shown(path) + " is too large for " + kind);
-    std::string bytes(size_t(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() && (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &got, nullptr) ||
-                           got != bytes.size()))
+    if (result != FileRead::Done)
         ThrowSystemError("cannot read " + what + Shown(path), path);
+    std::string bytes(read.begin(), read.end());
+    // A private key is wiped wherever it was held.
+    SecureZeroMemory(read.data(), read.size());
     return bytes;
 }
 

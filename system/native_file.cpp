@@ -1,0 +1,198 @@
+#include "system/native_file.h"
+
+namespace {
+
+// Plain data on purpose: the table below is checked as it is compiled.
+struct OpenRow {
+    FileOpen how;
+    DWORD access;
+    DWORD share;
+    DWORD disposition;
+    DWORD flags;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// One row per FileOpen, in its order. The reparse flag on a create changes
+// nothing on Windows (CREATE_NEW fails on any name that exists, a link
+// included); it keeps a system that would follow one from doing so.
+constexpr OpenRow kOpens[] = {
+    {FileOpen::Read, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN},
+    {FileOpen::ReadBesideWriters, GENERIC_READ, kShareAll, OPEN_EXISTING,
+     FILE_FLAG_SEQUENTIAL_SCAN},
+    {FileOpen::ReadAsStream, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0},
+    {FileOpen::CreateNew, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT},
+    {FileOpen::CreateProvisional, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT},
+    {FileOpen::WriteExisting, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING,
+     FILE_FLAG_OPEN_REPARSE_POINT},
+    {FileOpen::WriteAlone, GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL},
+    {FileOpen::ProbeReplace, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, kShareAll,
+     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL},
+    {FileOpen::ProbeMove, DELETE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+     FILE_ATTRIBUTE_NORMAL},
+    // No delete sharing, so that the folder cannot be renamed away.
+    {FileOpen::HoldFolder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
+    {FileOpen::FollowFolder, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+     FILE_FLAG_BACKUP_SEMANTICS},
+};
+
+constexpr bool EveryOpenInItsRow()
+{
+    for (size_t i = 0; i < sizeof kOpens / sizeof kOpens[0]; ++i)
+        if (size_t(kOpens[i].how) != i)
+            return false;
+    return sizeof kOpens / sizeof kOpens[0] == size_t(FileOpen::FollowFolder) + 1;
+}
+static_assert(EveryOpenInItsRow(), "kOpens: one row per FileOpen, in its order");
+
+bool Missing(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+const uint32_t kDigestChunk = 256 * 1024;
+
+}  // namespace
+
+FilePlace::FilePlace(const std::wstring& path) : name_(path) {}
+
+FilePlace::FilePlace(const std::wstring& folder, const std::wstring& name)
+    : folder_(folder), name_(name)
+{
+}
+
+FilePlace::~FilePlace() {}
+
+std::wstring FilePlace::Path() const
+{
+    if (folder_.empty())
+        return name_;
+    return folder_.back() == L'\\' ? folder_ + name_ : folder_ + L"\\" + name_;
+}
+
+bool OpenFile(FileOpen how, const FilePlace& place, Handle& file,
+              const SECURITY_ATTRIBUTES* security)
+{
+    const OpenRow& row = kOpens[size_t(how)];
+    file.Reset(CreateFileW(place.Path().c_str(), row.access, row.share,
+                           const_cast<SECURITY_ATTRIBUTES*>(security), row.disposition, row.flags,
+                           nullptr));
+    if (!file.Valid())
+        return false;
+    if (how != FileOpen::WriteExisting)
+        return true;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file.Get(), &information)) {
+        file.Reset();
+        return false;
+    }
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        file.Reset();
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
+bool ReadUpTo(HANDLE file, void* buffer, uint32_t n, uint32_t& got)
+{
+    got = 0;
+    while (got < n) {
+        DWORD read = 0;
+        if (!ReadFile(file, static_cast<char*>(buffer) + got, n - got, &read, nullptr))
+            return false;
+        if (read == 0)
+            break;
+        got += read;
+    }
+    return true;
+}
+
+FileRead ReadWholeFile(const FilePlace& place, uint64_t limit, std::vector<char>& bytes,
+                       FileOpen how)
+{
+    Handle file;
+    if (!OpenFile(how, place, file))
+        return Missing(GetLastError()) ? FileRead::Missing : FileRead::Unreadable;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.Get(), &size))
+        return FileRead::Unreadable;
+    if (uint64_t(size.QuadPart) > limit || uint64_t(size.QuadPart) > UINT32_MAX) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return FileRead::TooLarge;
+    }
+    bytes.resize(size_t(size.QuadPart));
+    uint32_t got = 0;
+    if (!ReadUpTo(file.Get(), bytes.data(), uint32_t(bytes.size()), got))
+        return FileRead::Unreadable;
+    if (got != bytes.size()) {
+        SetLastError(ERROR_HANDLE_EOF);
+        return FileRead::Unreadable;
+    }
+    return FileRead::Done;
+}
+
+FileDigester::FileDigester() : buffer_(kDigestChunk) {}
+
+FileDigester::~FileDigester() {}
+
+FileRead FileDigester::Digest(const FilePlace& place, uint64_t& size, Sha256::Digest& digest)
+{
+    Handle file;
+    if (!OpenFile(FileOpen::Read, place, file))
+        return Missing(GetLastError()) ? FileRead::Missing : FileRead::Unreadable;
+    return DigestOpen(file.Get(), UINT64_MAX, size, digest);
+}
+
+FileRead FileDigester::DigestOpen(HANDLE file, uint64_t most, uint64_t& size,
+                                  Sha256::Digest& digest, ProgressFunction progress, void* user)
+{
+    size = 0;
+    for (uint32_t got = 0; size < most; size += got) {
+        const uint32_t want = most - size < kDigestChunk ? uint32_t(most - size) : kDigestChunk;
+        if (!ReadUpTo(file, buffer_.data(), want, got)) {
+            // The next file starts a new stream.
+            const DWORD error = GetLastError();
+            Sha256::Digest partial;
+            sha_.Finish(partial);
+            SetLastError(error);
+            return FileRead::Unreadable;
+        }
+        sha_.Add(buffer_.data(), got);
+        if (progress && got)
+            progress(got, user);
+        if (got < want) {
+            size += got;
+            break;
+        }
+    }
+    sha_.Finish(digest);
+    return FileRead::Done;
+}
+
+bool FlushFileToDisk(const FilePlace& place)
+{
+    Handle file;
+    return OpenFile(FileOpen::WriteAlone, place, file) && FlushFileBuffers(file.Get());
+}
+
+bool RenameOpenFile(const Handle&, const FilePlace& from, const FilePlace& to, bool replace)
+{
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    return MoveFileExW(from.Path().c_str(), to.Path().c_str(), flags) != 0;
+}
+
+bool DeleteOpenFile(const Handle& file)
+{
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+bool DeleteFileAt(const FilePlace& place)
+{
+    return DeleteFileW(place.Path().c_str()) != 0;
+}
