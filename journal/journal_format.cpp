@@ -16,6 +16,23 @@ public:
     bool Ok() const { return ok_; }
     bool Done() const { return ok_ && left_ == 0; }
 
+    uint64_t U64()
+    {
+        const uint64_t low = U32();
+        return uint64_t(U32()) << 32 | low;
+    }
+
+    void Bytes(unsigned char* out, size_t n)
+    {
+        if (left_ < n) {
+            ok_ = false;
+            return;
+        }
+        std::memcpy(out, data_, n);
+        data_ += n;
+        left_ -= n;
+    }
+
     uint32_t U32()
     {
         if (left_ < 4) {
@@ -80,7 +97,7 @@ bool Apply(uint32_t kind, PayloadReader& payload, JournalContents& contents, boo
     case kJournalReplacing: {
         if (contents.replacing)
             return false;
-        const uint32_t count = payload.Count(12);
+        const uint32_t count = payload.Count(12 + 8 + 32);
         contents.replacements.reserve(count);
         for (uint32_t i = 0; i < count && payload.Ok(); ++i) {
             contents.replacements.emplace_back();
@@ -88,6 +105,8 @@ bool Apply(uint32_t kind, PayloadReader& payload, JournalContents& contents, boo
             replacement.target = payload.Text();
             replacement.copy = payload.Text();
             replacement.backup = payload.Text();
+            replacement.backupSize = payload.U64();
+            payload.Bytes(replacement.backupDigest.data(), replacement.backupDigest.size());
         }
         contents.replacing = true;
         break;
@@ -102,12 +121,20 @@ bool Apply(uint32_t kind, PayloadReader& payload, JournalContents& contents, boo
 
 }  // namespace
 
-const char kJournalMagic[8] = {'U', 'P', 'D', 'J', 'N', 'L', '0', '1'};
+const char kJournalMagic[8] = {'U', 'P', 'D', 'J', 'N', 'L', '0', '2'};
 
 void PutJournalU32(std::vector<unsigned char>& out, uint32_t value)
 {
     out.resize(out.size() + 4);
     StoreU32(&out[out.size() - 4], value);
+}
+
+void PutJournalBackup(std::vector<unsigned char>& out, uint64_t size,
+                      const std::array<unsigned char, 32>& digest)
+{
+    PutJournalU32(out, uint32_t(size));
+    PutJournalU32(out, uint32_t(size >> 32));
+    out.insert(out.end(), digest.begin(), digest.end());
 }
 
 void PutJournalText(std::vector<unsigned char>& out, const std::wstring& text)

@@ -3,21 +3,23 @@
 // (update_journal.h keeps the file). The reader trusts nothing: the install
 // folder may be writable by any user.
 //
-// Layout, little-endian: "UPDJNL01", then records, each
+// Layout, little-endian: "UPDJNL02", then records, each
 //   u32 kind, u32 payload length, payload, u32 CRC-32 of kind, length and payload
 // Strings are u32 count of UTF-16 units, then the units; paths are relative
 // to the install folder. Records:
 //   kFolders      u32 all-or-nothing (0/1), u32 count, folders the run may
 //                 put files in ("" for the install folder itself)
 //   kReplacing    u32 count, then per copy: target, new copy, old file kept
-//                 ("" when the target did not exist); written before the
-//                 first target is replaced
+//                 ("" when the target did not exist), the old file's u64
+//                 size and 32-byte SHA-256 (zeros for none); written before
+//                 the first target is replaced
 //   kComplete     every target replaced
 //   kRollingBack  the targets are being put back
 // A record is written in one call and flushed before what it announces is
 // done. A record cut short, or one that fails its check, ends the journal
 // there, as if it had not been written.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,6 +38,8 @@ public:
     std::wstring target;
     std::wstring copy;    // the new bytes until they take the target's place
     std::wstring backup;  // the old bytes while the targets are replaced; "" for a new file
+    uint64_t backupSize = 0;  // what backup must hold to be put back
+    std::array<unsigned char, 32> backupDigest = {};  // its SHA-256
 
     JournalReplacement();
     JournalReplacement(const std::wstring& target, const std::wstring& copy,
@@ -82,3 +86,6 @@ std::vector<unsigned char> JournalRecordBytes(JournalRecord kind,
 // units followed by the units.
 void PutJournalU32(std::vector<unsigned char>& out, uint32_t value);
 void PutJournalText(std::vector<unsigned char>& out, const std::wstring& text);
+// An old file's u64 size and SHA-256.
+void PutJournalBackup(std::vector<unsigned char>& out, uint64_t size,
+                      const std::array<unsigned char, 32>& digest);

@@ -8,6 +8,10 @@
 #include "paths/folder_guard.h"
 #include "journal/journal_judge.h"
 #include "paths/lock_retry.h"
+#include "base/exceptions.h"
+#include "base/messages.h"
+#include "system/native_file.h"
+#include <algorithm>
 
 namespace {
 
@@ -70,15 +74,32 @@ bool Unlinked(const std::wstring& installFolder, const JournalReplacement& repla
            (replacement.backup.empty() || NoLinkBelow(installFolder, replacement.backup));
 }
 
-bool MarkRollingBack(const std::wstring& journal, const JournalContents& contents)
+bool MarkRollingBack(const std::wstring& installFolder, const std::wstring& journal,
+                     const JournalContents& contents, const std::vector<char>& bytes)
 {
     UpdateJournal resumed;
-    return resumed.Resume(journal, contents) && resumed.WriteMark(kJournalRollingBack);
+    return resumed.Resume(installFolder, journal, contents, bytes) && resumed.WriteMark(kJournalRollingBack);
+}
+
+// Whether the kept old file holds the bytes the run kept: its size first,
+// then its SHA-256.
+bool KeptAsRecorded(const std::wstring& backup, const JournalReplacement& replacement)
+{
+    Handle file;
+    LARGE_INTEGER size;
+    if (!OpenFile(FileOpen::Read, FilePlace(backup), file) || !GetFileSizeEx(file.Get(), &size) ||
+        uint64_t(size.QuadPart) != replacement.backupSize)
+        return false;
+    FileDigester digester;
+    uint64_t read = 0;
+    Sha256::Digest digest;
+    return digester.DigestOpen(file.Get(), replacement.backupSize, read, digest) == FileRead::Done &&
+           read == replacement.backupSize && digest == replacement.backupDigest;
 }
 
 }  // namespace
 
-bool PutBack(const std::wstring& installFolder, const JournalContents& contents)
+bool PutBack(const std::wstring& installFolder, const JournalContents& contents, std::wstring* altered)
 {
     bool done = true;
     // Last first: the same target may be listed more than once.
@@ -97,6 +118,14 @@ bool PutBack(const std::wstring& installFolder, const JournalContents& contents)
                 // The copy never took the target's place: the second name
                 // is all there is to undo.
                 done = Remove(backup) && done;
+            } else if (Exists(backup) && !KeptAsRecorded(backup, *it)) {
+                // Not the bytes the run kept: never put in the target's
+                // place, whoever made it.
+                LogEvent("recovery: " + LogText(backup) + " is not the file the run kept: the target stays as it is");
+                if (altered && altered->empty())
+                    *altered = backup;
+                done = false;
+                continue;
             } else if (Exists(backup)) {
                 SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
                 done = MoveFileExW(backup.c_str(), target.c_str(),
@@ -169,41 +198,53 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
 {
     if (installFolder.empty())
         return;
-    const std::vector<std::wstring> journals = JournalsIn(installFolder);
-    if (journals.empty())
+    std::wstring journal;
+    JournalContents contents;
+    std::vector<char> bytes;
+    const JournalFound found = ReadVouchedJournal(installFolder, journal, contents, bytes);
+    if (found == JournalNone || found == JournalGone) {
         LogEvent("recovery: no journal of an interrupted run in " + LogText(installFolder));
-    for (const std::wstring& journal : journals) {
-        JournalContents contents;
-        // A journal naming anything its run could not have made is not ours
-        // to act on: the folder may be writable by anyone.
-        if (!ReadJournal(journal, contents) || !JournalIsConfined(contents)) {
-            LogEvent("recovery: " + LogText(journal) +
-                     " is not a journal this program wrote: left untouched");
-            continue;
+        return;
+    }
+    // Only a journal this program wrote, as the registry vouches for it,
+    // is acted on: the folder may be writable by anyone.
+    if (found == JournalUnvouched || (found == JournalRead && !JournalIsConfined(contents))) {
+        LogEvent("recovery: " + LogText(journal) +
+                 " is not the journal this program vouches for: left untouched");
+        return;
+    }
+    if (found == JournalEmpty) {
+        LogEvent("recovery: " + LogText(journal) + " holds nothing of its run: removed");
+        UpdateJournal::RemoveVouched(installFolder, journal);
+        return;
+    }
+    bool done;
+    const char* what;
+    std::wstring altered;
+    if (contents.allOrNothing && contents.replacing && ReplacedAll(installFolder, contents)) {
+        what = "an all-or-nothing run had replaced every target: the new files kept, the old ones removed";
+        done = DropBackups(installFolder, contents);
+    } else if (contents.allOrNothing && contents.replacing) {
+        // Marked before anything is undone: the copies removed on the way
+        // must not make a later recovery believe every target replaced.
+        if (!contents.rollingBack && !MarkRollingBack(installFolder, journal, contents, bytes)) {
+            LogFailure("marking for putting back", journal, GetLastError());
+            return;
         }
-        bool done;
-        const char* what;
-        if (contents.allOrNothing && contents.replacing && ReplacedAll(installFolder, contents)) {
-            what = "an all-or-nothing run had replaced every target: the new files kept, the old ones removed";
-            done = DropBackups(installFolder, contents);
-        } else if (contents.allOrNothing && contents.replacing) {
-            // Marked before anything is undone: the copies removed on the way
-            // must not make a later recovery believe every target replaced.
-            if (!contents.rollingBack && !MarkRollingBack(journal, contents)) {
-                LogFailure("marking for putting back", journal, GetLastError());
-                continue;
-            }
-            what = "an all-or-nothing run had not finished: every target it replaced put back";
-            done = PutBack(installFolder, contents);
-        } else {
-            what = "the run's unfinished copies removed";
-            done = RemoveRunCopies(installFolder, contents);
-        }
-        LogEvent("recovery: " + LogText(journal) + ": " + what + " (" +
-                 std::to_string(contents.replacements.size()) + " replacements listed)" +
-                 (done ? "; journal removed" : "; something is still held: journal kept for the next run"));
-        // Something still held: the journal stays for the next run.
-        if (done)
-            Remove(LongPathForm(journal));
+        what = "an all-or-nothing run had not finished: every target it replaced put back";
+        done = PutBack(installFolder, contents, &altered);
+    } else {
+        what = "the run's unfinished copies removed";
+        done = RemoveRunCopies(installFolder, contents);
+    }
+    LogEvent("recovery: " + LogText(journal) + ": " + what + " (" +
+             std::to_string(contents.replacements.size()) + " replacements listed)" +
+             (done ? "; journal removed" : "; something is still held: journal kept for the next run"));
+    // Something still held: the journal stays for the next run.
+    if (done)
+        UpdateJournal::RemoveVouched(installFolder, journal);
+    if (!altered.empty()) {
+        SetLastError(ERROR_FILE_CORRUPT);
+        throw OCErrorException(kFileAlteredText, altered);
     }
 }

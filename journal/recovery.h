@@ -13,7 +13,10 @@
 // when a target could not get its old bytes back now, or a file of the
 // run's could not be removed (another program holds it): what is left stays,
 // and so must the journal.
-bool PutBack(const std::wstring& installFolder, const JournalContents& contents);
+// altered (when given): the first kept old file found not to hold the bytes
+// the run kept; it is never put back, and the target stays as it is.
+bool PutBack(const std::wstring& installFolder, const JournalContents& contents,
+             std::wstring* altered = nullptr);
 
 // A run that replaced everything: the old files it kept are removed, and
 // what RemoveRunCopies removes. False as RemoveRunCopies.
@@ -30,9 +33,13 @@ bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& c
 // new copy is left under its own name.
 bool ReplacedAll(const std::wstring& installFolder, const JournalContents& contents);
 
-// Finishes what the interrupted runs whose journals lie in installFolder
-// left: an all-or-nothing run is put back, unless it had replaced every
-// target (then the new state is kept); any run's new copies and kept old
-// files are removed, then its journal (kept when a target could not be put
-// back yet, for the next run). Reports nothing.
+// Finishes what the interrupted run whose journal the registry vouches for
+// in installFolder left (update_journal.h): an all-or-nothing run is put
+// back, unless it had replaced every target (then the new state is kept);
+// the run's new copies and kept old files are removed, then its journal and
+// its voucher (kept when a target could not be put back yet, for the next
+// run). Any other journal there is never read nor removed. Shows nothing;
+// raises OCErrorException "ファイル %s が壊れているか、書き換えられています。"
+// (ERROR_FILE_CORRUPT) naming a kept old file that is not what the run
+// kept, after everything else was done.
 void RecoverInterruptedUpdates(const std::wstring& installFolder);

@@ -6,6 +6,8 @@
 #include "paths/folder_listing.h"
 #include "paths/wide_paths.h"
 #include "paths/temporary_file.h"
+#include "journal/journal_voucher.h"
+#include <algorithm>
 
 namespace {
 
@@ -45,7 +47,7 @@ std::wstring NewRun()
 
 }  // namespace
 
-UpdateJournal::UpdateJournal() : size_(0) {}
+UpdateJournal::UpdateJournal() {}
 
 UpdateJournal::~UpdateJournal() {}
 
@@ -55,35 +57,47 @@ bool UpdateJournal::Create(const std::wstring& installFolder, bool allOrNothing,
     const std::wstring run = NewRun();
     const std::wstring name = kUpdaterPrefix + run + L".jnl";
     path_ = installFolder + L"\\" + name;
-    if (!OpenFile(FileOpen::CreateNew, FilePlace(LongPathForm(installFolder, name.size() + 1), name),
-                  file_))
+    folderKey_ = JournalFolderKey(installFolder);
+    if (folderKey_.empty() ||
+        !OpenFile(FileOpen::CreateNew, FilePlace(LongPathForm(installFolder, name.size() + 1), name), file_)) {
+        path_.clear();
         return false;
+    }
     contents_ = JournalContents();
     contents_.runPrefix = kUpdaterPrefix + run + L"-";
     contents_.allOrNothing = allOrNothing;
     contents_.folders = folders;
-    DWORD written = 0;
     std::vector<unsigned char> payload;
     PutJournalU32(payload, allOrNothing ? 1 : 0);
     PutJournalU32(payload, uint32_t(folders.size()));
     for (const std::wstring& folder : folders)
         PutJournalText(payload, folder);
-    size_ = sizeof kJournalMagic;
-    if (!WriteFile(file_.Get(), kJournalMagic, sizeof kJournalMagic, &written, nullptr) ||
-        written != sizeof kJournalMagic || !Append(kJournalFolders, payload)) {
+    bytes_.assign(kJournalMagic, kJournalMagic + sizeof kJournalMagic);
+    onDisk_ = 0;
+    // The empty file first: a crash before its first bytes leaves a journal
+    // that is ours and holds nothing.
+    if (!VouchForJournal(folderKey_, name, Sha256::Of("", 0)) || !Append(kJournalFolders, payload)) {
+        const DWORD error = GetLastError();
         Remove();
+        SetLastError(error);
         return false;
     }
     return true;
 }
 
-bool UpdateJournal::Resume(const std::wstring& path, const JournalContents& contents)
+bool UpdateJournal::Resume(const std::wstring& installFolder, const std::wstring& path,
+                           const JournalContents& contents, const std::vector<char>& bytes)
 {
     LARGE_INTEGER end;
     end.QuadPart = LONGLONG(contents.length);
+    folderKey_ = JournalFolderKey(installFolder);
     if (!OpenFile(FileOpen::WriteExisting, FilePlace(LongPathForm(path)), file_))
         return false;
-    if (!SetFilePointerEx(file_.Get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.Get())) {
+    bytes_.assign(bytes.begin(), bytes.begin() + std::min(bytes.size(), contents.length));
+    onDisk_ = bytes_.size();
+    // What follows the last whole record goes: vouched for first.
+    if (!VouchForJournal(folderKey_, LeafOf(path), Sha256::Of(bytes_.data(), bytes_.size())) ||
+        !SetFilePointerEx(file_.Get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.Get())) {
         const DWORD error = GetLastError();
         file_.Reset();
         SetLastError(error ? error : ERROR_ACCESS_DENIED);
@@ -91,7 +105,6 @@ bool UpdateJournal::Resume(const std::wstring& path, const JournalContents& cont
     }
     path_ = path;
     contents_ = contents;
-    size_ = contents.length;
     return true;
 }
 
@@ -103,6 +116,7 @@ bool UpdateJournal::WriteReplacing(const std::vector<JournalReplacement>& replac
         PutJournalText(payload, replacement.target);
         PutJournalText(payload, replacement.copy);
         PutJournalText(payload, replacement.backup);
+        PutJournalBackup(payload, replacement.backupSize, replacement.backupDigest);
     }
     contents_.replacements = replacements;
     contents_.replacing = true;
@@ -125,45 +139,69 @@ bool UpdateJournal::Append(JournalRecord kind, const std::vector<unsigned char>&
         return false;
     }
     const std::vector<unsigned char> record = JournalRecordBytes(kind, payload);
-    if (size_ + record.size() > kMaxJournal) {
+    if (bytes_.size() + record.size() > kMaxJournal) {
         SetLastError(ERROR_FILE_TOO_LARGE);
         return false;
     }
+    const size_t before = bytes_.size();
+    bytes_.insert(bytes_.end(), record.begin(), record.end());
+    // Vouched for before it is written: the journal then holds the bytes
+    // vouched for, or those before (the previous digest). What is not on
+    // disk yet goes with it (a new journal's first bytes).
     DWORD written = 0;
-    if (!WriteFile(file_.Get(), record.data(), DWORD(record.size()), &written, nullptr) ||
-        written != record.size())
+    if (!VouchForJournal(folderKey_, LeafOf(path_), Sha256::Of(bytes_.data(), bytes_.size())) ||
+        !WriteFile(file_.Get(), bytes_.data() + onDisk_, DWORD(bytes_.size() - onDisk_), &written, nullptr) ||
+        written != bytes_.size() - onDisk_) {
+        bytes_.resize(before);
         return false;
-    size_ += record.size();
+    }
+    onDisk_ = bytes_.size();
     return FlushFileBuffers(file_.Get()) != 0;
 }
 
 void UpdateJournal::Remove()
 {
     file_.Reset();
-    if (!path_.empty())
-        DeleteFileAt(FilePlace(LongPathForm(path_)));
+    if (!path_.empty() && (DeleteFileAt(FilePlace(LongPathForm(path_))) ||
+                           GetFileAttributesW(LongPathForm(path_).c_str()) == INVALID_FILE_ATTRIBUTES))
+        DropJournalVoucher(folderKey_);
     path_.clear();
 }
 
-bool ReadJournal(const std::wstring& path, JournalContents& contents)
+void UpdateJournal::RemoveVouched(const std::wstring& installFolder, const std::wstring& path)
 {
-    const std::wstring name = LeafOf(path);
-    std::vector<char> bytes;
-    return IsJournalName(name) &&
-           ReadWholeFile(FilePlace(LongPathForm(path)), kMaxJournal, bytes,
-                         FileOpen::ReadBesideWriters) == FileRead::Done &&
-           ParseJournal(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                        name.substr(0, 3 + kRunDigits) + L"-", contents);
+    UpdateJournal journal;
+    journal.path_ = path;
+    journal.folderKey_ = JournalFolderKey(installFolder);
+    journal.Remove();
 }
 
-std::vector<std::wstring> JournalsIn(const std::wstring& folder)
+JournalFound ReadVouchedJournal(const std::wstring& installFolder, std::wstring& path,
+                                JournalContents& contents, std::vector<char>& bytes)
 {
-    std::vector<std::wstring> journals;
-    for (FolderListing list(LongPathForm(folder + L"\\" + kUpdaterPrefix + L"*.jnl")); list.Next();)
-        if (!(list.Entry().dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-            IsJournalName(list.Name()))
-            journals.push_back(folder + L"\\" + list.Name());
-    return journals;
+    const std::wstring key = JournalFolderKey(installFolder);
+    JournalVoucher voucher;
+    if (!voucher.Read(key))
+        return JournalNone;
+    path = installFolder + L"\\" + voucher.journal;
+    if (!IsJournalName(voucher.journal))
+        return JournalUnvouched;
+    switch (ReadWholeFile(FilePlace(LongPathForm(path)), kMaxJournal, bytes, FileOpen::ReadBesideWriters)) {
+    case FileRead::Missing:
+        DropJournalVoucher(key);
+        return JournalGone;
+    case FileRead::Done: break;
+    default: return JournalUnvouched;
+    }
+    const bool parsed = ParseJournal(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                     voucher.journal.substr(0, 3 + kRunDigits) + L"-", contents);
+    const bool whole = voucher.Matches(Sha256::Of(bytes.data(), bytes.size()));
+    // A record cut short by a crash while it was written.
+    const bool upToLastRecord =
+        parsed && contents.length < bytes.size() && voucher.Matches(Sha256::Of(bytes.data(), contents.length));
+    if (!whole && !upToLastRecord)
+        return JournalUnvouched;
+    return parsed ? JournalRead : JournalEmpty;
 }
 
 std::wstring RunFolderName(const std::wstring& runPrefix)

@@ -4,7 +4,8 @@
 // file it did not make.
 //
 // One run writes upd<run>.jnl (run: 16 hex digits, new for every run) in the
-// install folder. Its new copies are upd<run>-XXXX.tmp beside their targets;
+// install folder, and vouches for its bytes in the registry before each
+// write (journal_voucher.h): only a journal so vouched for is ever read. Its new copies are upd<run>-XXXX.tmp beside their targets;
 // an all-or-nothing update keeps its copies, and the old files while the new
 // ones take their places (upd<run>-XXXX.bak), in upd<run>.d\<bucket> beside
 // the targets: all of them exist at once, and a folder that holds few names
@@ -28,11 +29,12 @@ public:
     // record. False with the system's error when it cannot be written.
     bool Create(const std::wstring& installFolder, bool allOrNothing,
                 const std::vector<std::wstring>& folders);
-    // Takes up the journal an earlier run left at path, as ReadJournal read
-    // it, to write more records: whatever follows its last whole record is
-    // cut off first. False with the system's error; a journal that is a link
-    // is not opened.
-    bool Resume(const std::wstring& path, const JournalContents& contents);
+    // Takes up the journal an earlier run left in installFolder, as
+    // ReadJournal read it (bytes), to write more records: whatever follows
+    // its last whole record is cut off first. False with the system's error;
+    // a journal that is a link is not opened.
+    bool Resume(const std::wstring& installFolder, const std::wstring& path, const JournalContents& contents,
+                const std::vector<char>& bytes);
     bool Created() const { return file_.Valid(); }
     // "upd<run>-", for the run's files.
     const std::wstring& RunPrefix() const { return contents_.runPrefix; }
@@ -44,8 +46,10 @@ public:
     bool WriteReplacing(const std::vector<JournalReplacement>& replacements);
     bool WriteMark(JournalRecord kind);
 
-    // Closes and deletes the journal.
+    // Closes and deletes the journal, and what vouches for it.
     void Remove();
+    // Deletes the journal at path in installFolder and what vouches for it.
+    static void RemoveVouched(const std::wstring& installFolder, const std::wstring& path);
     // Closes the journal and leaves it for the next run.
     void Close() { file_.Reset(); }
 
@@ -53,20 +57,29 @@ private:
     bool Append(JournalRecord kind, const std::vector<unsigned char>& payload);
 
     Handle file_;
-    uint64_t size_;  // bytes written so far
+    std::vector<unsigned char> bytes_;  // written so far
+    size_t onDisk_ = 0;                 // of them, in the file
     std::wstring path_;
+    std::wstring folderKey_;  // the install folder's final path
     JournalContents contents_;
 };
 
-// Reads the journal at path (ParseJournal). False when it is not one: a
-// wrong name, too large, or not in the form a run writes; such a file
-// belongs to somebody else and is left alone.
-bool ReadJournal(const std::wstring& path, JournalContents& contents);
+// How reading the journal an install folder's voucher names came out.
+enum JournalFound {
+    JournalNone,       // nothing vouches for a journal there
+    JournalGone,       // vouched for, but not there (its voucher is dropped)
+    JournalUnvouched,  // there, but not the bytes vouched for: left alone
+    JournalEmpty,      // vouched for, written no further than its first bytes
+    JournalRead,       // vouched for and read: contents
+};
+
+// Reads the journal the voucher for installFolder names (ParseJournal):
+// only its name, only when its bytes, or those up to its last whole record,
+// are what the voucher holds. bytes: what was read. A journal of a wrong
+// name or too large is not read.
+JournalFound ReadVouchedJournal(const std::wstring& installFolder, std::wstring& path,
+                                JournalContents& contents, std::vector<char>& bytes);
 
 // "upd<run>.d", the folder an all-or-nothing run keeps its files in, in each
 // of its folders.
 std::wstring RunFolderName(const std::wstring& runPrefix);
-
-// The journals in folder, by full path: upd<16 hex digits>.jnl, links left
-// out.
-std::vector<std::wstring> JournalsIn(const std::wstring& folder);

@@ -21,23 +21,6 @@ std::vector<std::wstring> Segments(const std::wstring& relative)
     return segments;
 }
 
-// Where the system finds what handle is open on, all links resolved; "" when
-// it cannot tell.
-std::wstring FinalPath(HANDLE handle)
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(handle, &path[0], DWORD(path.size()), 0);
-        if (length == 0)
-            return std::wstring();
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(length + 1);
-    }
-}
-
 bool SamePath(const std::wstring& a, const std::wstring& b)
 {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
@@ -53,10 +36,7 @@ bool FolderGuard::Hold(const std::wstring& relativeFolder)
 {
     if (installFinal_.empty()) {
         // Followed: the install folder itself may be a link.
-        Handle install;
-        const bool opened =
-            OpenFile(FileOpen::FollowFolder, FilePlace(LongPathForm(installFolder_)), install);
-        installFinal_ = opened ? FinalPath(install.Get()) : std::wstring();
+        installFinal_ = FinalPathOf(FilePlace(LongPathForm(installFolder_)));
     }
     std::wstring relative;
     for (const std::wstring& segment : Segments(relativeFolder)) {
@@ -75,7 +55,7 @@ bool FolderGuard::Hold(const std::wstring& relativeFolder)
         // link only by name; its final path then lies elsewhere.
         const DWORD attributes = GetFileAttributesW(path.c_str());
         const bool elsewhere = folder->Valid() && !installFinal_.empty() &&
-                               !SamePath(FinalPath(folder->Get()), installFinal_ + L"\\" + relative);
+                               !SamePath(FinalPathOf(folder->Get()), installFinal_ + L"\\" + relative);
         if (elsewhere ||
             (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
             SetLastError(ERROR_CANT_RESOLVE_FILENAME);

@@ -97,6 +97,27 @@ bool OpenFile(FileOpen how, const FilePlace& place, Handle& file,
     return true;
 }
 
+std::wstring FinalPathOf(HANDLE handle)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, &path[0], DWORD(path.size()), 0);
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length + 1);
+    }
+}
+
+std::wstring FinalPathOf(const FilePlace& place)
+{
+    Handle folder;
+    return OpenFile(FileOpen::FollowFolder, place, folder) ? FinalPathOf(folder.Get()) : std::wstring();
+}
+
 bool ReadUpTo(HANDLE file, void* buffer, uint32_t n, uint32_t& got)
 {
     got = 0;

@@ -82,6 +82,13 @@ enum class FileOpen {
 bool OpenFile(FileOpen how, const FilePlace& place, Handle& file,
               const SECURITY_ATTRIBUTES* security = nullptr);
 
+// Where the system finds what handle is open on, every link resolved (the
+// \\?\ form it gives); "" when it cannot tell.
+std::wstring FinalPathOf(HANDLE handle);
+// The same for the folder at place, followed through links; "" when it
+// cannot be opened.
+std::wstring FinalPathOf(const FilePlace& place);
+
 // Reads up to n bytes at the file's position: fewer only at its end.
 bool ReadUpTo(HANDLE file, void* buffer, uint32_t n, uint32_t& got);
 

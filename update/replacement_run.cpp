@@ -193,11 +193,27 @@ void ReplacementRun::ReplaceAll()
 {
     // The whole plan is on disk before the first target moves; a target
     // that does not exist has no old bytes to keep.
+    // The old bytes kept are recorded by their size and digest, so that
+    // nothing else is ever put back in their place.
     std::vector<JournalReplacement> plan = plan_;
-    for (JournalReplacement& replacement : plan)
-        if (GetFileAttributesW(LongPathForm(folder_ + L"\\" + replacement.target).c_str()) ==
-            INVALID_FILE_ATTRIBUTES)
+    FileDigester digester;
+    for (JournalReplacement& replacement : plan) {
+        const std::wstring path = folder_ + L"\\" + replacement.target;
+        const FilePlace target(LongPathForm(path));
+        if (GetFileAttributesW(target.Path().c_str()) == INVALID_FILE_ATTRIBUTES) {
             replacement.backup.clear();
+            continue;
+        }
+        // Read as it will be kept: locks waited out, then the user asked.
+        LockRetry retry(path, true);
+        for (Handle old; !OpenFile(FileOpen::ReadBesideWriters, target, old) ||
+                         digester.DigestOpen(old.Get(), UINT64_MAX, replacement.backupSize,
+                                             replacement.backupDigest) != FileRead::Done;) {
+            const DWORD error = GetLastError();
+            if (!retry.Again(error))
+                RaiseNotReplaced(path, error);
+        }
+    }
     if (!plan.empty() && !journal_.WriteReplacing(plan)) {
         LogFailure("writing the run's journal", folder_, GetLastError());
         throw OCErrorException(kWriteFailedText);

@@ -35,6 +35,7 @@ std::string Journal(const std::wstring& target, const std::wstring& backup, Jour
     PutJournalText(payload, target);
     PutJournalText(payload, kRun + L"0000.tmp");
     PutJournalText(payload, backup);
+    PutJournalBackup(payload, 0, {});
     return std::string(kJournalMagic, 8) + FoldersRecord() +
            Bytes(JournalRecordBytes(kJournalReplacing, payload)) + Bytes(JournalRecordBytes(mark, {}));
 }
@@ -65,6 +66,8 @@ TEST_F(TrustTest, PlantedJournalsChangeNothing)
     WriteFileBytes(attacker + "\\payload.txt", "payload");
     Ship("own.txt", "the update's own");
     Installed("save.dat", "a user's save");
+    Installed("game.exe", "the game");
+    Installed("readme.txt", "the readme");
     const struct {
         const char* label;
         std::string bytes;
@@ -74,6 +77,26 @@ TEST_F(TrustTest, PlantedJournalsChangeNothing)
          Journal(L"..\\victim\\config.txt", L"..\\attacker\\payload.txt", kJournalRollingBack)},
         {"a user's file as the kept one", Journal(L"a.txt", L"save.dat", kJournalComplete)},
         {"a file of the update folder", Journal(L"a.txt", L"..\\update\\own.txt", kJournalComplete)},
+        // Confined as a run of this program writes one, but no run wrote it:
+        // a.txt's copy is there (so it would be put back), game.exe's kept
+        // file is planted, readme.txt has neither.
+        {"confined, planted", [&] {
+             std::vector<unsigned char> payload;
+             PutJournalU32(payload, 3);
+             const wchar_t* const items[][3] = {{L"a.txt", L"0000.tmp", L"0000.bak"},
+                                                {L"game.exe", L"0001.tmp", L"0001.bak"},
+                                                {L"readme.txt", L"0002.tmp", L"0002.bak"}};
+             for (const auto& item : items) {
+                 PutJournalText(payload, item[0]);
+                 PutJournalText(payload, kRun + item[1]);
+                 PutJournalText(payload, kRun + item[2]);
+                 PutJournalBackup(payload, 0, {});
+             }
+             Installed("upd0123456789ABCDEF-0000.tmp", "a copy");
+             Installed("upd0123456789ABCDEF-0001.bak", "planted game");
+             return std::string(kJournalMagic, 8) + FoldersRecord() +
+                    Bytes(JournalRecordBytes(kJournalReplacing, payload));
+         }()},
         // 200,000 records of 16 bytes, and just under 64 MiB in one record.
         {"large", [] {
              std::string bytes = std::string(kJournalMagic, 8) + FoldersRecord();
@@ -103,6 +126,8 @@ TEST_F(TrustTest, PlantedJournalsChangeNothing)
         EXPECT_EQ(ReadFileBytes(ShippedPath("own.txt")), "the update's own") << row.label;
         EXPECT_EQ(ReadFileBytes(InstalledPath("save.dat")), "a user's save") << row.label;
         EXPECT_EQ(ReadFileBytes(InstalledPath("a.txt")), "old a.txt") << row.label;
+        EXPECT_EQ(ReadFileBytes(InstalledPath("game.exe")), "the game") << row.label;
+        EXPECT_EQ(ReadFileBytes(InstalledPath("readme.txt")), "the readme") << row.label;
         EXPECT_TRUE(ReadFileBytes(InstalledPath(journal)) == row.bytes) << row.label << ": left untouched";
     }
 }

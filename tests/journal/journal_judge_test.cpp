@@ -75,6 +75,7 @@ std::vector<unsigned char> Replacing()
     PutJournalU32(payload, 1);
     for (const wchar_t* text : {L"a.txt", L"upd0123456789ABCDEF-0001.tmp", L""})
         PutJournalText(payload, text);
+    PutJournalBackup(payload, 0, {});
     return JournalRecordBytes(kJournalReplacing, payload);
 }
 

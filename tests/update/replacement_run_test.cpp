@@ -9,12 +9,21 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "journal/journal_voucher.h"
 #include "journal/recovery.h"
 #include "tests/support/folder_link.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
+
+// replacement as a run plans it: its kept old file to hold old.
+JournalReplacement Kept(JournalReplacement replacement, const std::string& old)
+{
+    replacement.backupSize = old.size();
+    replacement.backupDigest = Sha256::Of(old.data(), old.size());
+    return replacement;
+}
 
 // An update folder and an install folder; the update folder is current.
 class Folders : public ::testing::Test {
@@ -165,7 +174,8 @@ TEST_F(Folders, RecoveryFinishesWhatAnInterruptedRunLeft)
             if (i < 2)
                 WriteFileBytes(install + "\\" + names[i], std::string("old ") + names[i]);
             WriteFileBytes(install + "\\" + copy, std::string("new ") + names[i]);
-            plan.push_back(JournalReplacement(Wide(names[i]), Wide(copy), Wide(backup)));
+            plan.push_back(Kept(JournalReplacement(Wide(names[i]), Wide(copy), Wide(backup)),
+                                std::string("old ") + names[i]));
         }
         if (row.allOrNothing) {
             ASSERT_TRUE(journal->WriteReplacing(plan)) << row.label;
@@ -201,14 +211,86 @@ TEST_F(Folders, RecoveryFinishesWhatAnInterruptedRunLeft)
     }
 }
 
-TEST_F(Folders, RecoveryLeavesWhatIsNotAJournalOfOurs)
+// Only the journal the registry vouches for is read, and only when its
+// bytes are the ones vouched for; nothing else is acted on or removed.
+TEST_F(Folders, RecoveryReadsOnlyTheJournalItsVoucherNames)
 {
-    // The right name, not the right contents; and a journal cut inside its
-    // first record, which holds nothing a run did.
-    WriteFileBytes(install + "\\upd0123456789ABCDEF.jnl", "somebody's notes");
-    WriteFileBytes(install + "\\upd0123456789ABCDEE.jnl", std::string("UPDJNL01\1\0\0", 11));
-    RecoverInterruptedUpdates(Wide(install));
-    EXPECT_EQ(ListFolder(install), "upd0123456789ABCDEF.jnl");
+    enum Change {
+        Nothing,
+        CutTheLastRecord,
+        MarkNotAppended,
+        ReplaceTheJournal,
+        ForgetTheVoucher,
+        RemoveTheJournal,
+        PlantTheKeptFile,
+    };
+    const struct {
+        const char* label;
+        Change change;
+        bool putBack;  // a.txt has its old bytes again
+        bool journalStays, voucherStays;
+    } rows[] = {
+        {"as written", Nothing, true, false, false},
+        {"its last record cut short by a crash", CutTheLastRecord, true, false, false},
+        {"a mark vouched for, not appended: the previous digest", MarkNotAppended, true, false, false},
+        {"the same name, other bytes", ReplaceTheJournal, false, true, true},
+        {"no voucher: a planted journal", ForgetTheVoucher, false, true, false},
+        {"the journal gone", RemoveTheJournal, false, false, false},
+        // Never put in the target's place; the run ends in its error box.
+        {"a kept file of other bytes", PlantTheKeptFile, false, true, true},
+    };
+    for (const auto& row : rows) {
+        std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+        ASSERT_TRUE(journal->Create(Wide(install), true, {L""})) << row.label;
+        const std::wstring folder = Wide(install) + L"\\", prefix = journal->RunPrefix();
+        // Killed after a.txt took its new bytes, before b.txt did.
+        WriteFileBytes(install + "\\a.txt", "old a.txt");
+        WriteFileBytes(install + "\\b.txt", "old b.txt");
+        const std::vector<JournalReplacement> plan = {
+            Kept(JournalReplacement(L"a.txt", prefix + L"0000.tmp", prefix + L"0000.bak"), "old a.txt"),
+            Kept(JournalReplacement(L"b.txt", prefix + L"0001.tmp", prefix + L"0001.bak"), "old b.txt")};
+        ASSERT_TRUE(journal->WriteReplacing(plan)) << row.label;
+        WriteFileBytes(install + "\\" + std::string(plan[1].copy.begin(), plan[1].copy.end()), "new b.txt");
+        CreateHardLinkW((folder + plan[0].backup).c_str(), (folder + L"a.txt").c_str(), nullptr);
+        WriteFileBytes(install + "\\a.txt.new", "new a.txt");
+        MoveFileExW((folder + L"a.txt.new").c_str(), (folder + L"a.txt").c_str(), MOVEFILE_REPLACE_EXISTING);
+        const std::string name = "upd" + std::string(prefix.begin() + 3, prefix.end() - 1) + ".jnl";
+        const std::string path = install + "\\" + name, bytes = ReadFileBytes(path);
+        // Had it been written, the mark would keep the new bytes.
+        if (row.change == MarkNotAppended)
+            ASSERT_TRUE(journal->WriteMark(kJournalComplete)) << row.label;
+        journal.reset();
+        if (row.change == CutTheLastRecord || row.change == MarkNotAppended)
+            WriteFileBytes(path, row.change == MarkNotAppended ? bytes : bytes + std::string("\2\0\0\0", 4));
+        if (row.change == ReplaceTheJournal)
+            WriteFileBytes(path, bytes.substr(0, 20) + "x" + bytes.substr(21));
+        if (row.change == ForgetTheVoucher)
+            DropJournalVoucher(JournalFolderKey(Wide(install)));
+        if (row.change == RemoveTheJournal)
+            DeleteFileW(Wide(path).c_str());
+        if (row.change == PlantTheKeptFile)
+            WriteFileBytes(install + "\\" + std::string(plan[0].backup.begin(), plan[0].backup.end()), "planted!!");
+
+        std::string raised;
+        try {
+            RecoverInterruptedUpdates(Wide(install));
+        } catch (const OCErrorException& failure) {
+            raised = TextOf(failure.message);
+        }
+        EXPECT_EQ(raised, row.change != PlantTheKeptFile ? ""
+                                                         : "ファイル " + install + "\\" +
+                                                               std::string(plan[0].backup.begin(), plan[0].backup.end()) +
+                                                               " が壊れているか、書き換えられています。")
+            << row.label;
+
+        EXPECT_EQ(Installed("a.txt"), row.putBack ? "old a.txt" : "new a.txt") << row.label;
+        EXPECT_EQ(FileExists(path), row.journalStays) << row.label;
+        JournalVoucher voucher;
+        EXPECT_EQ(voucher.Read(JournalFolderKey(Wide(install))), row.voucherStays) << row.label;
+        DropJournalVoucher(JournalFolderKey(Wide(install)));
+        RemoveTree(install);
+        CreateDirectoryW(Wide(install).c_str(), nullptr);
+    }
 }
 
 // A recovery cut short (here: the old bytes of a.txt held by another
@@ -223,8 +305,9 @@ TEST_F(Folders, RecoveryCutShortStillPutsBackNextTime)
     for (const char* name : {"a.txt", "b.txt"}) {
         WriteFileBytes(install + "\\" + name, std::string("old ") + name);
         const std::wstring n(1, wchar_t(name[0] - 'a' + 'A'));
-        plan.push_back(JournalReplacement(Wide(name), prefix + L"000" + n + L".tmp",
-                                          prefix + L"000" + n + L".bak"));
+        plan.push_back(Kept(JournalReplacement(Wide(name), prefix + L"000" + n + L".tmp",
+                                               prefix + L"000" + n + L".bak"),
+                            std::string("old ") + name));
         WriteFileBytes(install + "\\" + std::string(plan.back().copy.begin(), plan.back().copy.end()),
                        std::string("new ") + name);
     }
