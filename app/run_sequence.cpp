@@ -13,6 +13,7 @@
 #include "base/owned.h"
 #include "base/text_932.h"
 #include "pak/archive_check.h"
+#include "paths/item_source.h"
 #include "paths/open_failure.h"
 #include "paths/wide_paths.h"
 #include "system/message_box.h"
@@ -115,6 +116,7 @@ void UpdateFiles(RunWalk& walk, const char* caption, DWORD delayMs)
     // Declared after the window: a failure puts the targets back before the
     // window goes, and both before the error box.
     ReplacementRun update(walk.installFolder, walk.items, walk.settings.allOrNothing);
+    const SourceFolder sources;
     // Strictly item by item: a failure ends the run after every item before
     // it was applied.
     for (size_t i = 0; i < walk.items.size(); ++i) {
@@ -124,13 +126,22 @@ void UpdateFiles(RunWalk& walk, const char* caption, DWORD delayMs)
             RaiseKeptFailure(record);
         if (record.verdict != VerdictApply)
             continue;
+        // Read from the one file checked: a signed update's held source, or
+        // the source opened now (one that cannot be is opened by name, and
+        // asked about, by the copy).
+        Handle opened;
+        HANDLE source = walk.signedUpdate.HeldSource(record);
+        if (!source && sources.Open(record, opened))
+            source = opened.Get();
         // A damaged archive never takes the place of the installed one:
         // every entry's data is inflated and checked before the first byte
         // is copied.
-        if (record.decision.kind == ItemArchive)
+        if (record.decision.kind == ItemArchive && source)
+            CheckArchiveIsSound(source, record.name, CheckFull);
+        else if (record.decision.kind == ItemArchive)
             CheckArchiveIsSound(record.name, CheckFull);
         progress.BeginItem(record.Text(), record.size);
-        update.Apply(record, ProgressWindow::OnChunk, &progress);
+        update.Apply(record, ProgressWindow::OnChunk, &progress, source, walk.signedUpdate.CopyMustMatch(record));
         progress.EndItem();
     }
     update.Commit();

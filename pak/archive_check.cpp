@@ -341,14 +341,10 @@ void CheckArchive(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth,
     ArchiveChecker(archive, data, depth, report, nameRule).Run();
 }
 
-void CheckArchiveIsSound(const std::wstring& path, CheckDepth depth)
+namespace {
+
+void RaiseAtDamage(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth)
 {
-    ArchiveFile archive, data;
-    {
-        const QuietOpen quiet;
-        if (!archive.Open(path, ModeRead) || !data.Open(path, ModeRead))
-            return;
-    }
     // Without the faults of the making: at the bounds depth the memory it
     // takes stays the same for any number of entries; the full depth keeps
     // a few words per entry to inflate each stored range once.
@@ -358,4 +354,24 @@ void CheckArchiveIsSound(const std::wstring& path, CheckDepth depth)
     check.Run();
     if (report.damageCount != 0)
         RaiseDamagedArchive();
+}
+
+}  // namespace
+
+void CheckArchiveIsSound(const std::wstring& path, CheckDepth depth)
+{
+    ArchiveFile archive, data;
+    {
+        const QuietOpen quiet;
+        if (!archive.Open(path, ModeRead) || !data.Open(path, ModeRead))
+            return;
+    }
+    RaiseAtDamage(archive, data, depth);
+}
+
+void CheckArchiveIsSound(HANDLE held, const std::wstring& path, CheckDepth depth)
+{
+    ArchiveFile archive, data;
+    if (archive.OpenHeld(held, path) && data.OpenHeld(held, path))
+        RaiseAtDamage(archive, data, depth);
 }

@@ -98,3 +98,6 @@ void CheckArchive(ArchiveFile& archive, ArchiveFile& data, CheckDepth depth,
 // ("データ解凍に失敗しました。") at any damage; the other faults pass. A path
 // that cannot be opened is left to the copy to report.
 void CheckArchiveIsSound(const std::wstring& path, CheckDepth depth = CheckBounds);
+// The same for the very file held is open on (ArchiveFile::OpenHeld): the
+// archive checked is the one then read from held.
+void CheckArchiveIsSound(HANDLE held, const std::wstring& path, CheckDepth depth);

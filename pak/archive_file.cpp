@@ -1,5 +1,7 @@
 #include "pak/archive_file.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <cstdlib>
 #include <cstring>
 #include "base/multibyte.h"
@@ -152,6 +154,35 @@ bool ArchiveFile::Open(const std::wstring& pathArgument, int mode)
     const std::wstring argument = pathArgument;
     String lookupName;
     return OpenNamed(argument, ExactlyTo932(argument, lookupName) ? &lookupName : nullptr, mode);
+}
+
+bool ArchiveFile::OpenHeld(HANDLE held, const std::wstring& heldPath)
+{
+    Close();
+    // A file object of its own on the same file: its position is not the
+    // holder's.
+    const HANDLE reopened = ReOpenFile(held, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (reopened == INVALID_HANDLE_VALUE)
+        return false;
+    const int descriptor = _open_osfhandle(intptr_t(reopened), _O_RDONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(reopened);
+        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return false;
+    }
+    file = _fdopen(descriptor, "rb");
+    if (!file) {
+        _close(descriptor);
+        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return false;
+    }
+    path = heldPath;
+    inMemory = false;
+    inArchive = false;
+    baseOffset = 0;
+    compressed = 0;
+    position = 0;
+    return true;
 }
 
 bool ArchiveFile::OpenNamed(const std::wstring& argument, const String* lookupName, int mode)

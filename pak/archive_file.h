@@ -77,6 +77,11 @@ public:
     // path: from the system or built from such a path, in UTF-16; looked up
     // in the archives by its code page 932 form, when it has one.
     bool Open(const std::wstring& path, int mode);
+    // Reads the very file held is open on (a plain file the caller opened
+    // and holds, never looked up again by name), through a new stream of
+    // its own from the start; path: how it is named. False (the system's
+    // error) when it cannot be reopened; nothing is prompted.
+    bool OpenHeld(HANDLE held, const std::wstring& path);
 
     // Flushes and closes the stream, frees an owned memory block; closing a
     // closed object does nothing.

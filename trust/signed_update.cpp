@@ -9,6 +9,7 @@
 #include "system/native_file.h"
 #include "system/run_log.h"
 #include "trust/update_signature.h"
+#include "paths/item_source.h"
 
 const char* const manifestFileName = "update.manifest";
 const char* const signatureFileName = "update.sig";
@@ -174,48 +175,78 @@ void SignedUpdate::CheckSources(const std::vector<ItemRecord>& records, CheckBeg
         return;
     refusal_.afterDialog = true;
     // Sizes first, of every item, so that no byte is read beyond a size the
-    // manifest gives; then the digests, from the handles that stay open.
+    // manifest gives; then the digests. The first kHeldSources stay open
+    // without write or delete sharing until the run ends, and are copied
+    // from; the copy of any other hashes what it copies (CopyMustMatch).
+    const SourceFolder folder;
     std::vector<std::pair<const ItemRecord*, const ManifestFile*>> checks;
-    const size_t first = sources_.size();
+    const auto open = [this, &folder](const ItemRecord& record, Handle& source) {
+        if (!folder.Open(record, source)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                Refuse(error, kFileNotFoundText, record.Text());
+            Refuse(error, kReadFailedText, record.Text());
+        }
+    };
     for (const ItemRecord& record : records) {
         if (!record.Taken())
             continue;
         const ManifestFile* file = manifest_.Find(record.name);
         if (!file)
             Refuse(ERROR_NOT_FOUND, kFileUnlistedText, record.Text());
-        // No write or delete sharing: what is checked is what is copied.
         std::unique_ptr<Handle> source(new Handle);
-        if (!OpenFile(FileOpen::Read, FilePlace(record.name), *source)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-                Refuse(error, kFileNotFoundText, record.Text());
-            Refuse(error, kReadFailedText, record.Text());
+        try {
+            open(record, *source);
+        } catch (const OCErrorException& linked) {
+            refusal_.refused = true;
+            refusal_.code = linked.code;
+            refusal_.message = linked.wideMessage;
+            throw;
         }
         LARGE_INTEGER size;
         if (!GetFileSizeEx(source->Get(), &size))
             Refuse(GetLastError(), kReadFailedText, record.Text());
         if (uint64_t(size.QuadPart) != file->size)
             Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, record.Text());
-        sources_.push_back(std::move(source));
+        if (sources_.size() < kHeldSources)
+            sources_[&record] = std::move(source);
         checks.emplace_back(&record, file);
     }
 
     FileDigester digester;
-    for (size_t i = 0; i < checks.size(); ++i) {
-        const char* name = checks[i].first->Text();
-        const ManifestFile& file = *checks[i].second;
+    for (const auto& check : checks) {
+        const char* name = check.first->Text();
+        const ManifestFile& file = *check.second;
         if (begin)
             begin(name, file.size, user);
+        const auto held = sources_.find(check.first);
+        Handle again;
+        if (held == sources_.end())
+            open(*check.first, again);
         uint64_t read = 0;
         Sha256::Digest digest;
-        if (digester.DigestOpen(sources_[first + i]->Get(), file.size, read, digest, progress, user) !=
-            FileRead::Done)
+        if (digester.DigestOpen(held != sources_.end() ? held->second->Get() : again.Get(), file.size, read, digest,
+                                progress, user) != FileRead::Done)
             Refuse(GetLastError(), kReadFailedText, name);
         if (read != file.size || digest != file.digest)
             Refuse(ERROR_FILE_CORRUPT, kFileAlteredText, name);
     }
-    LogEvent("signed update: " + std::to_string(checks.size()) +
-             " sources match their sizes and digests, held against writers until the run ends");
+    LogEvent("signed update: " + std::to_string(checks.size()) + " sources match their sizes and digests, " +
+             std::to_string(sources_.size()) + " held against writers until the run ends");
+}
+
+HANDLE SignedUpdate::HeldSource(const ItemRecord& record) const
+{
+    const auto held = sources_.find(&record);
+    return held == sources_.end() ? nullptr : held->second->Get();
+}
+
+const Sha256::Digest* SignedUpdate::CopyMustMatch(const ItemRecord& record) const
+{
+    if (!hasManifest_ || HeldSource(record))
+        return nullptr;
+    const ManifestFile* file = manifest_.Find(record.name);
+    return file ? &file->digest : nullptr;
 }
 
 const UpdateManifest* SignedUpdate::Manifest() const

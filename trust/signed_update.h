@@ -34,6 +34,7 @@
 //   an item that cannot be read
 //       kReadFailedText        the system's error
 
+#include <map>
 #include <memory>
 #include <vector>
 #include "base/owned.h"
@@ -45,6 +46,10 @@
 #include "settings/update_settings.h"
 
 extern const char* const manifestFileName;   // "update.manifest"
+
+// How many checked sources a run holds open at most: a signed update of any
+// number of items must not run out of handles.
+const size_t kHeldSources = 1024;
 extern const char* const signatureFileName;  // "update.sig"
 
 // Whether a manifest's expiry (YYYYMMDDhhmmss, 0: none) has passed, now
@@ -85,9 +90,18 @@ public:
     // The bytes CheckSources reads: the listed sizes of the records taken.
     uint64_t CheckedBytes(const std::vector<ItemRecord>& records) const;
     // Every record the run takes (ItemRecord::Taken, so the listing that is
-    // copied is the one checked): its size, then its digest.
+    // copied is the one checked), opened as paths/item_source.h opens it (a
+    // link on its way refused): its size, then its digest.
     void CheckSources(const std::vector<ItemRecord>& records, CheckBeginFunction begin,
                       ProgressFunction progress, void* user);
+    // The checked source the copy of record reads, held since its check
+    // without write or delete sharing; null for one not held (beyond
+    // kHeldSources, or no signed update).
+    HANDLE HeldSource(const ItemRecord& record) const;
+    // For a source not held: the digest its copy must have, hashed as it is
+    // copied and compared before it replaces anything; null when none is
+    // asked.
+    const Sha256::Digest* CopyMustMatch(const ItemRecord& record) const;
     void Record(const UpdateSettings& settings);
 
     // The manifest LoadManifest read; null when the folder has none.
@@ -111,5 +125,5 @@ private:
     Sha256::Digest manifestDigest_;
     UpdateAnchor anchor_;
     SignedRefusal refusal_;
-    std::vector<std::unique_ptr<Handle>> sources_;
+    std::map<const ItemRecord*, std::unique_ptr<Handle>> sources_;  // held, at most kHeldSources
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <io.h>
 
+#include <memory>
 #include <vector>
 
 #include "base/buffer.h"
@@ -119,13 +120,14 @@ void PreparedCopy::SetTimesAndAttributes()
 
 bool PrepareUpdateFile(const char* source, const std::wstring& target, int force,
                        uint32_t attributeMask, ProgressFunction progress, void* user,
-                       const std::wstring& folder, const wchar_t* prefix, PreparedCopy& copy)
+                       const std::wstring& folder, const wchar_t* prefix, PreparedCopy& copy,
+                       HANDLE held, const Sha256::Digest* mustMatch)
 {
     copy.target = target;
     ArchiveFile input;
     // Ignore at the source's prompt: nothing to copy, so the installed file is
     // left alone rather than emptied.
-    if (!input.Open(source, ModeRead))
+    if (held ? !input.OpenHeld(held, WideFrom932(source)) : !input.Open(source, ModeRead))
         return false;
 
     DWORD existing = INVALID_FILE_ATTRIBUTES;
@@ -143,6 +145,7 @@ bool PrepareUpdateFile(const char* source, const std::wstring& target, int force
 
     {
         Buffer block(kChunk);
+        std::unique_ptr<Sha256> hash(mustMatch ? new Sha256 : nullptr);
         // 64 bits: a source of 4 GiB or more is copied whole.
         uint64_t remaining = input.Size64();
         while (remaining != 0) {
@@ -153,12 +156,22 @@ bool PrepareUpdateFile(const char* source, const std::wstring& target, int force
             const DWORD readError = got == 0 ? GetLastError() : 0;
             if (got != 0)
                 copy.file.Write(block.data, got);
+            if (hash)
+                hash->Add(block.data, got);
             copy.bytes += got;
             remaining -= got;
             if (progress)
                 progress(got, user);
             if (got == 0)
                 RaiseReadFailure(source, readError);
+        }
+        Sha256::Digest digest;
+        if (hash && (hash->Finish(digest), digest != *mustMatch)) {
+            String message;
+            message.Format(kFileAlteredText, source);
+            LogEvent("not the bytes checked: " + LogText932(source));
+            SetLastError(ERROR_FILE_CORRUPT);
+            throw OCErrorException(message.text);
         }
     }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include "base/progress.h"
+#include "system/sha256.h"
 #include "paths/temporary_file.h"
 
 // force: what happens to a target that exists.
@@ -57,9 +58,15 @@ public:
 // does, and flushed. False when there is nothing to put in place: Ignore at
 // a prompt, an existing target kept (kKeepExisting), or the target being
 // the source itself. Raises what ApplyUpdateFile raises.
+// held: when not null, the source is this file the caller opened and holds
+// (ArchiveFile::OpenHeld), never opened again by name. mustMatch: when not
+// null, the SHA-256 the bytes copied must have; other bytes raise
+// OCErrorException "ファイル <source> が壊れているか、書き換えられています。"
+// (ERROR_FILE_CORRUPT) before anything takes the target's place.
 bool PrepareUpdateFile(const char* source, const std::wstring& target, int force,
                        uint32_t attributeMask, ProgressFunction progress, void* user,
-                       const std::wstring& folder, const wchar_t* prefix, PreparedCopy& copy);
+                       const std::wstring& folder, const wchar_t* prefix, PreparedCopy& copy,
+                       HANDLE held = nullptr, const Sha256::Digest* mustMatch = nullptr);
 
 // The copy takes its target's place in one rename (locks waited out, then
 // the user asked as an open does), then gets its times and attributes.

@@ -131,7 +131,8 @@ bool ReplacementRun::EnsureJournal()
     return journal_.Create(folder_, allOrNothing_, folders_);
 }
 
-void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, void* user)
+void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, void* user, HANDLE held,
+                           const Sha256::Digest* mustMatch)
 {
     // Without its journal an all-or-nothing update could not be undone after
     // an interruption; an item-by-item one goes on, as it always could.
@@ -151,7 +152,7 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
     std::unique_ptr<PreparedCopy> copy(new PreparedCopy);
     if (!allOrNothing_) {
         if (PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
-                              std::wstring(), prefix, *copy)) {
+                              std::wstring(), prefix, *copy, held, mustMatch)) {
             PutInPlace(*copy);
             LogEvent("replaced " + LogText(target) + ": " + std::to_string(copy->bytes) + " bytes written");
         } else {
@@ -169,7 +170,7 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
         RaiseLinked(item);
     }
     if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
-                           folder_ + L"\\" + bucket, prefix, *copy)) {
+                           folder_ + L"\\" + bucket, prefix, *copy, held, mustMatch)) {
         LogEvent("left as it was: " + LogText(target));
         return;
     }

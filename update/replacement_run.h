@@ -44,7 +44,9 @@ public:
     // target, ends the run (kRefusedItemText) before anything is written
     // there. Raises what ApplyUpdateFile raises; all or nothing, Ignore
     // at a prompt raises too, as Abort does: no item may be left out.
-    void Apply(const ItemRecord& item, ProgressFunction progress, void* user);
+    // held, mustMatch: the source as PrepareUpdateFile takes them.
+    void Apply(const ItemRecord& item, ProgressFunction progress, void* user, HANDLE held = nullptr,
+               const Sha256::Digest* mustMatch = nullptr);
 
     // All or nothing: every copy kept ready takes its target's place, or all
     // targets are put back and the failure is raised (a rename that does not

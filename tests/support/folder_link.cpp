@@ -27,21 +27,27 @@ std::string UnixPath(const std::string& path)
 
 namespace {
 
-// Starts ln -s target from on the Unix side.
-bool StartLn(const std::string& target, const std::string& from)
+// Starts /bin/<program> with arguments on the Unix side.
+bool StartUnix(const std::string& program, const std::string& arguments)
 {
     // Wine starts a Unix program as a process of its own that cannot be
-    // waited for: the link is there when it shows.
-    std::string command = "/bin/ln -s \"" + target + "\" \"" + from + "\"";
+    // waited for: what it makes is there when it shows.
+    std::string command = "/bin/" + program + " " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessA(("Z:\\bin\\" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
+}
+
+// Starts ln -s target from on the Unix side.
+bool StartLn(const std::string& target, const std::string& from)
+{
+    return StartUnix("ln", "-s \"" + target + "\" \"" + from + "\"");
 }
 
 bool MakeLink(const std::string& link, const std::string& to, bool folder)
@@ -75,8 +81,8 @@ bool MakeFileLink(const std::string& link, const std::string& to)
     return MakeLink(link, to, false);
 }
 
-bool StartCaseLink(const std::string& folder, const std::string& name, const std::string& to)
+bool StartCaseCopy(const std::string& folder, const std::string& name, const std::string& from)
 {
-    const std::string from = UnixPath(folder), target = UnixPath(to);
-    return !from.empty() && !target.empty() && StartLn(target, from + "/" + name);
+    const std::string to = UnixPath(folder), source = UnixPath(from);
+    return !to.empty() && !source.empty() && StartUnix("cp", "\"" + source + "\" \"" + to + "/" + name + "\"");
 }

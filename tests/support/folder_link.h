@@ -10,7 +10,7 @@
 bool MakeFolderLink(const std::string& link, const std::string& to);
 // The same for a link to a file.
 bool MakeFileLink(const std::string& link, const std::string& to);
-// Under Wine only: starts making the link name (exactly as written, beside
-// a name that differs in case alone) in folder -> to. The caller waits for
-// it to show. False when it cannot be started (on Windows).
-bool StartCaseLink(const std::string& folder, const std::string& name, const std::string& to);
+// Under Wine only: starts copying the file from to name (exactly as
+// written, beside a name that differs in case alone) in folder. The caller
+// waits for it to show. False when it cannot be started (on Windows).
+bool StartCaseCopy(const std::string& folder, const std::string& name, const std::string& from);

@@ -189,8 +189,8 @@ TEST(SignedUpdate, ChecksTheListingTheRunCopies)
 {
     ListedFolder folder;
     WriteFileBytes(folder.scratch.Path("planted.bin"), "planted");
-    ASSERT_TRUE(StartCaseLink(folder.scratch.Path(), "A.TXT", folder.scratch.Path("planted.bin")));
-    // The link shows under its own name once ln has made it; a.txt answers
+    ASSERT_TRUE(StartCaseCopy(folder.scratch.Path(), "A.TXT", folder.scratch.Path("planted.bin")));
+    // The copy shows under its own name once cp has made it; a.txt answers
     // to that name until then.
     for (int waited = 0; waited < 6000 && ReadFileBytes(folder.scratch.Path("A.TXT")) != "planted"; ++waited)
         Sleep(10);

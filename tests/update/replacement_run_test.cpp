@@ -257,8 +257,9 @@ TEST_F(Folders, RecoveryReadsOnlyTheJournalItsVoucherNames)
         const std::string name = "upd" + std::string(prefix.begin() + 3, prefix.end() - 1) + ".jnl";
         const std::string path = install + "\\" + name, bytes = ReadFileBytes(path);
         // Had it been written, the mark would keep the new bytes.
-        if (row.change == MarkNotAppended)
+        if (row.change == MarkNotAppended) {
             ASSERT_TRUE(journal->WriteMark(kJournalComplete)) << row.label;
+        }
         journal.reset();
         if (row.change == CutTheLastRecord || row.change == MarkNotAppended)
             WriteFileBytes(path, row.change == MarkNotAppended ? bytes : bytes + std::string("\2\0\0\0", 4));
