@@ -1,7 +1,5 @@
 #include "pak/archive_file.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <cstdlib>
 #include <cstring>
 #include "base/multibyte.h"
@@ -122,6 +120,7 @@ ArchiveFile::~ArchiveFile()
 
 void ArchiveFile::Close()
 {
+    sharesPosition = false;
     if (file) {
         fflush(file);
         fclose(file);
@@ -154,35 +153,6 @@ bool ArchiveFile::Open(const std::wstring& pathArgument, int mode)
     const std::wstring argument = pathArgument;
     String lookupName;
     return OpenNamed(argument, ExactlyTo932(argument, lookupName) ? &lookupName : nullptr, mode);
-}
-
-bool ArchiveFile::OpenHeld(HANDLE held, const std::wstring& heldPath)
-{
-    Close();
-    // A file object of its own on the same file: its position is not the
-    // holder's.
-    const HANDLE reopened = ReOpenFile(held, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN);
-    if (reopened == INVALID_HANDLE_VALUE)
-        return false;
-    const int descriptor = _open_osfhandle(intptr_t(reopened), _O_RDONLY | _O_BINARY);
-    if (descriptor == -1) {
-        CloseHandle(reopened);
-        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-        return false;
-    }
-    file = _fdopen(descriptor, "rb");
-    if (!file) {
-        _close(descriptor);
-        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-        return false;
-    }
-    path = heldPath;
-    inMemory = false;
-    inArchive = false;
-    baseOffset = 0;
-    compressed = 0;
-    position = 0;
-    return true;
 }
 
 bool ArchiveFile::OpenNamed(const std::wstring& argument, const String* lookupName, int mode)
@@ -232,7 +202,7 @@ uint64_t ArchiveFile::Size64()
         return entry->size;
     if (!file)
         return 0;
-    const int64_t here = _ftelli64(file);
+    const int64_t here = sharesPosition ? int64_t(position) : _ftelli64(file);
     _fseeki64(file, 0, SEEK_END);
     const int64_t end = _ftelli64(file);
     Seek(uint64_t(here));
@@ -269,6 +239,10 @@ uint32_t ArchiveFile::Read(void* buffer, uint32_t n)
         return n;
     }
     if (file) {
+        // A held file's streams share one position with its holder and each
+        // other: each read starts where this stream is.
+        if (sharesPosition)
+            _fseeki64(file, int64_t(position), SEEK_SET);
         const size_t got = fread(buffer, 1, n, file);
         position += got;
         return uint32_t(got);

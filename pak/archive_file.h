@@ -62,6 +62,7 @@ public:
     unsigned char* memoryCursor;
     uint32_t memorySize;    // length of the memory block; bounds every access
     bool ownsMemory;        // Close frees the memory block
+    bool sharesPosition = false;  // OpenHeld: every read seeks to position first
 
     ArchiveFile();
     ArchiveFile(const ArchiveFile&) = delete;
@@ -78,9 +79,10 @@ public:
     // in the archives by its code page 932 form, when it has one.
     bool Open(const std::wstring& path, int mode);
     // Reads the very file held is open on (a plain file the caller opened
-    // and holds, never looked up again by name), through a new stream of
-    // its own from the start; path: how it is named. False (the system's
-    // error) when it cannot be reopened; nothing is prompted.
+    // and holds, never looked up again by name), from its start; path: how
+    // it is named. Streams of one held file share its position, so each
+    // read seeks first. False (the system's error) when it cannot be
+    // opened; nothing is prompted.
     bool OpenHeld(HANDLE held, const std::wstring& path);
 
     // Flushes and closes the stream, frees an owned memory block; closing a

@@ -9,7 +9,9 @@
 #include "app/resource_ids.h"
 #include "system/p256_key.h"
 #include "trust/update_anchor.h"
+#include "trust/signed_update.h"
 #include "trust/update_manifest.h"
+#include "tests/support/folder_link.h"
 
 namespace {
 
@@ -47,7 +49,7 @@ protected:
 
     // What the publisher lists: the shipped update.ini and items as they
     // are now.
-    UpdateManifest Listed(uint32_t sequence = 7)
+    UpdateManifest Listed(uint32_t sequence = 7, const std::vector<std::string>& items = {"a.txt", "b.txt"})
     {
         UpdateManifest manifest;
         manifest.product = Wide(brand + "\\" + name);
@@ -56,7 +58,7 @@ protected:
         const std::string ini = ReadFileBytes(ShippedPath("update.ini"));
         manifest.settingsSize = ini.size();
         manifest.settingsDigest = Sha256::Of(ini.data(), ini.size());
-        for (const char* item : {"a.txt", "b.txt"}) {
+        for (const std::string& item : items) {
             const std::string bytes = ReadFileBytes(ShippedPath(item));
             ManifestFile file;
             file.item = Wide(item);
@@ -352,4 +354,126 @@ void SignedUpdateTest::RunOpensslSigned(const std::string& fixture)
         << fixture;
     EXPECT_EQ(1u, sequence) << fixture;
     RegCloseKey(key);
+}
+
+// The bytes checked are the bytes copied: after the check, the source
+// folder is renamed away and a new file written where the source was. A
+// source held since its check is copied from that hold; one beyond the
+// held (a signed update of thousands of items) is hashed as it is copied.
+TEST_F(SignedUpdateTest, TheBytesCopiedAreTheBytesChecked)
+{
+    for (const size_t others : {size_t(0), kHeldSources + 6}) {
+        std::string list;
+        std::vector<std::string> items;
+        for (size_t i = 0; i < others; ++i) {
+            items.push_back("x" + std::to_string(i) + ".txt");
+            Ship(items.back(), "x");
+            list += items.back() + ";";
+        }
+        Ship("maps\\forest.map", "forest");
+        items.insert(items.end(), {"a.txt", "maps\\forest.map"});
+        WriteIni(list + "a.txt;maps\\forest.map");
+        Installed("a.txt", "old a.txt");
+        SetFileAttributesW(Wide(InstalledPath("a.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+        Sign(Listed(7, items));
+        SetAnchor();
+        // The prompt for a.txt comes after the check, before maps\forest.map is copied.
+        const auto swap = [&] {
+            ASSERT_TRUE(MoveFileW(Wide(ShippedPath("maps")).c_str(), Wide(ShippedPath("maps.away")).c_str()));
+            Ship("maps\\forest.map", "planted");
+            SetFileAttributesW(Wide(InstalledPath("a.txt")).c_str(), FILE_ATTRIBUTE_NORMAL);
+        };
+        SessionOptions options;
+        options.answerTheRest = true;
+        const SessionResult run = RunSession(UpdaterExe(), update, {Press(IDOK), After(swap, Press(IDRETRY))}, options);
+
+        const bool held = others == 0;
+        EXPECT_EQ(run.lines.back(), held ? BoxLine(kCaption, kDone)
+                                         : ErrorBox("0x570", u8"ファイル maps\\forest.map が壊れているか、書き換えられています。"))
+            << others;
+        EXPECT_EQ(ReadFileBytes(InstalledPath("maps\\forest.map")), held ? "forest" : "<missing>") << others;
+        RemoveTree(ShippedPath("maps.away"));
+        RemoveTree(ShippedPath("maps"));
+        RemoveTree(InstalledPath("maps"));
+    }
+}
+
+// A link in the download folder is never followed for a source: a user's
+// junction must not make the elevated run copy what the user may not read.
+TEST_F(SignedUpdateTest, ALinkInTheUpdateFolderIsRefused)
+{
+    const std::string secret = scratch.Path("secret");
+    CreateDirectoryA(secret.c_str(), nullptr);
+    WriteFileBytes(secret + "\\secret.txt", "administrators only");
+    ASSERT_TRUE(MakeFolderLink(ShippedPath("maps"), secret));
+    WriteIni("a.txt;maps\\secret.txt");
+    const std::string refused = u8"ファイル maps\\secret.txt の指定が正しくありません。";
+    for (const bool listed : {false, true}) {
+        if (listed) {
+            Sign(Listed(7, {"a.txt", "maps\\secret.txt"}));
+            SetAnchor();
+        }
+        const SessionResult run = Run({Press(IDOK), Press(IDOK)});
+        EXPECT_EQ(run.lines.back(), ErrorBox("0x781", refused)) << listed;
+        ExpectCleanEnd(run);
+        EXPECT_EQ(ReadFileBytes(InstalledPath("maps\\secret.txt")), "<missing>") << listed;
+        // Signed, nothing is written before the check; else the items before it stay.
+        EXPECT_EQ(ReadFileBytes(InstalledPath("a.txt")), listed ? "old a.txt" : "new a.txt") << listed;
+        Installed("a.txt", "old a.txt");
+    }
+}
+
+// Anchor values that are there but not in their form refuse the run before
+// its dialog: never read as no anchor, which would turn the protection off.
+TEST_F(SignedUpdateTest, AnchorValuesOutOfTheirFormRefuseBeforeTheDialog)
+{
+    Sign(Listed());
+    const unsigned long long wide = 5;
+    const struct {
+        const char* value;
+        DWORD type;
+        std::string bytes;
+    } rows[] = {
+        {"UpdateSequence", REG_QWORD, std::string(reinterpret_cast<const char*>(&wide), 8)},
+        {"UpdateSequence", REG_SZ, std::string("5\0\0\0", 4)},
+        {"UpdateKeys", REG_SZ, [] {
+             const std::wstring keys(131579, L'a');
+             return std::string(reinterpret_cast<const char*>(keys.c_str()), (keys.size() + 1) * 2);
+         }()},
+    };
+    for (const auto& row : rows) {
+        SetAnchor();
+        HKEY key = OpenProductKey();
+        RegSetValueExW(key, Wide(row.value).c_str(), 0, row.type, reinterpret_cast<const BYTE*>(row.bytes.data()),
+                       DWORD(row.bytes.size()));
+        RegCloseKey(key);
+
+        const SessionResult run = Run({Press(IDOK)});
+
+        EXPECT_EQ(run.lines, std::vector<std::string>{ErrorBox(
+                                 "0xd", u8"レジストリの値 " + std::string(row.value) + u8" が正しくありません。")})
+            << row.value;
+        ExpectCleanEnd(run);
+        EXPECT_EQ(Installed2(), "old a.txt|old b.txt") << row.value;
+    }
+}
+
+// The sequence is stored right after the last replacement: a run killed at
+// its completion box has stored it, and the previous signed update is then
+// refused.
+TEST_F(SignedUpdateTest, TheSequenceIsStoredBeforeTheCompletionBox)
+{
+    Sign(Listed(7));
+    SetAnchor(5);
+    DWORD atTheBox = 0;
+    const SessionResult run = Run({Press(IDOK), After([&] { atTheBox = StoredSequence(); }, Press(IDOK))});
+    ExpectCleanEnd(run);
+    EXPECT_EQ(atTheBox, 7u);
+
+    Prepare();
+    Sign(Listed(6));
+    SetAnchor(atTheBox);
+    const SessionResult replay = Run({Press(IDOK)});
+    EXPECT_EQ(replay.lines, std::vector<std::string>{ErrorBox("0x666", u8"これより新しいアップデートが適用済みです。")});
+    EXPECT_EQ(Installed2(), "old a.txt|old b.txt");
 }
