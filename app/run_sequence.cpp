@@ -93,7 +93,7 @@ void RunSteps(RunWalk& walk, DWORD delayMs)
     UpdateFiles(walk, caption.text, delayMs);
     // Right after the last replacement: a run killed at its completion box
     // must not leave the previous signed update acceptable again.
-    walk.signedUpdate.Record(updateSettings);
+    walk.signedUpdate.Record(updateSettings, destination);
 
     String done;
     done.Assign("アップデートが終了しました。");

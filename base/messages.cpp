@@ -18,4 +18,5 @@ const char* const kOtherProductText = "このアップデートは別の製品�
 const char* const kOlderUpdateText = "これより新しいアップデートが適用済みです。";
 const char* const kExpiredUpdateText = "このアップデートは有効期限が切れています。";
 const char* const kAnchorInvalidText = "レジストリの値 %s が正しくありません。";
+const char* const kBoundFolderText = "フォルダー %s には、その製品の署名付きアップデートだけが適用できます。";
 const char* const kAnchorWriteFailedText = "アップデートの記録をレジストリに書き込めませんでした。";

@@ -25,4 +25,8 @@ extern const char* const kExpiredUpdateText;     // "このアップデートは
 // A value of the product's anchor that is there but not in its form:
 // "レジストリの値 %s が正しくありません。"
 extern const char* const kAnchorInvalidText;
-extern const char* const kAnchorWriteFailedText;  // "アップデートの記録をレジストリに書き込めませんでした。"
+extern const char* const kAnchorWriteFailedText;
+// A folder that received a signed update, now meant to take an update of
+// another product or without the product's anchor:
+// "フォルダー %s には、その製品の署名付きアップデートだけが適用できます。"
+extern const char* const kBoundFolderText;  // "アップデートの記録をレジストリに書き込めませんでした。"

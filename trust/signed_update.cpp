@@ -7,6 +7,7 @@
 #include "base/text_932.h"
 #include "settings/settings_reader.h"
 #include "system/native_file.h"
+#include "system/updater_key.h"
 #include "system/run_log.h"
 #include "trust/update_signature.h"
 #include "paths/item_source.h"
@@ -264,10 +265,50 @@ const UpdateAnchor* SignedUpdate::Anchor() const
     return checked_ ? &anchor_ : nullptr;
 }
 
-void SignedUpdate::Record(const UpdateSettings& settings)
+namespace {
+
+const size_t kMaxProductName = 1024;
+
+std::wstring ProductOf(const UpdateSettings& settings)
+{
+    return WideFrom932(settings.brand) + L"\\" + WideFrom932(settings.name);
+}
+
+}  // namespace
+
+void SignedUpdate::CheckFolder(const UpdateSettings& settings, const std::wstring& folder)
+{
+    RaiseIfRefused();
+    UpdaterEntry entry;
+    std::wstring bound;
+    const std::wstring final = FinalPathOf(FilePlace(folder));
+    if (final.empty() || !entry.Open(kProductsList, final) || !entry.ReadText(L"Product", bound, kMaxProductName))
+        return;
+    const std::wstring product = ProductOf(settings);
+    const bool same = CompareStringOrdinal(bound.c_str(), int(bound.size()), product.c_str(), int(product.size()),
+                                           TRUE) == CSTR_EQUAL;
+    LogEvent("signed update: " + LogText(folder) + " received a signed update of \"" + LogText(bound) + "\"" +
+             (same ? (anchor_.present ? ", as this one is" : ", whose anchor is gone") : ", not of this one"));
+    if (!same || !anchor_.present) {
+        refusal_.refused = true;
+        refusal_.code = ERROR_INSTALL_PACKAGE_INVALID;
+        refusal_.message = WideSentence(kBoundFolderText, folder);
+        SetLastError(ERROR_INSTALL_PACKAGE_INVALID);
+        throw OCErrorException(kBoundFolderText, folder);
+    }
+}
+
+void SignedUpdate::Record(const UpdateSettings& settings, const std::wstring& folder)
 {
     if (!hasManifest_ || !anchor_.present)
         return;
+    UpdaterEntry bound;
+    const std::wstring final = FinalPathOf(FilePlace(folder));
+    if (final.empty() || !bound.Create(kProductsList, final) || !bound.WriteText(L"Product", ProductOf(settings)) ||
+        !bound.Flush()) {
+        SetLastError(GetLastError() ? GetLastError() : ERROR_ACCESS_DENIED);
+        throw OCErrorException(kAnchorWriteFailedText);
+    }
     const std::vector<P256PublicKey> keys =
         KeysAfter(anchor_.keys, manifest_.trustKeys, manifest_.revokeKeys);
     RecordUpdateAnchor(settings, manifest_.sequence, keys);

@@ -9,8 +9,12 @@
 //   CheckSources      after the dialog, before anything is written: every
 //                     item's size, then its digest; the sources stay open
 //                     without write or delete sharing until the object goes
+//   CheckFolder       after the dialog, before anything is written: a folder
+//                     that received a signed update stays its product's
 //   Record            right after the last replacement, before the completion
-//                     box: the anchor's sequence and keys (anchor only)
+//                     box: the anchor's sequence and keys, and that the
+//                     folder received the product's signed update (anchor
+//                     only)
 //
 // With neither manifest nor anchor every step does nothing. Each refusal is
 // kept (Refusal) and raised as OCErrorException with its sentence
@@ -33,6 +37,8 @@
 //       kFileAlteredText       ERROR_FILE_CORRUPT
 //   an item that cannot be read
 //       kReadFailedText        the system's error
+//   a folder bound to another product, or its product without an anchor
+//       kBoundFolderText       ERROR_INSTALL_PACKAGE_INVALID
 
 #include <map>
 #include <memory>
@@ -102,7 +108,11 @@ public:
     // copied and compared before it replaces anything; null when none is
     // asked.
     const Sha256::Digest* CopyMustMatch(const ItemRecord& record) const;
-    void Record(const UpdateSettings& settings);
+    // folder: the install folder as confirmed. The product it is bound to
+    // (the updater's key, list Products, by its final path) must be the
+    // settings' own, and have an anchor.
+    void CheckFolder(const UpdateSettings& settings, const std::wstring& folder);
+    void Record(const UpdateSettings& settings, const std::wstring& folder);
 
     // The manifest LoadManifest read; null when the folder has none.
     const UpdateManifest* Manifest() const;

@@ -139,9 +139,13 @@ bool RunWalk::BeforeDialog(const std::vector<P256PublicKey>* keys)
 void RunWalk::AfterDialog(const std::wstring& folder)
 {
     installFolder = folder;
+    const bool plans = mode_ == RunPlans;
+    // Before anything is written there: a folder that received a signed
+    // update stays its product's.
+    if (!installFolder.empty() && (!plans || signedUpdate.Anchor()))
+        Take(StageSources, [this] { signedUpdate.CheckFolder(settings, installFolder); });
     if (mode_ == RunWrites)
         RecoverInterruptedUpdates(installFolder);
-    const bool plans = mode_ == RunPlans;
     // After the signed checks, even past another end: the tool tells each.
     if (plans && signedUpdate.Anchor())
         Take(StageSources, [this] { signedUpdate.CheckSources(items, nullptr, nullptr, nullptr); });

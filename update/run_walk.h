@@ -19,6 +19,8 @@
 //                     (the updater only)
 //   dialog            the user confirms or changes the folder: the updater's
 //                     own window, between BeforeDialog and AfterDialog
+//   folder binding    a folder that received a signed update takes only its
+//                     product's signed updates
 //   recovery          again, in the confirmed folder (the updater only)
 //   items             every record's target and decision, taken once; a
 //                     signed update's sources checked; then each record in
