@@ -145,24 +145,6 @@ void JsonWriter::Quote(const std::string& utf8)
     out_ += '"';
 }
 
-void JsonWriter::Field(const char* name, const std::string& utf8)
-{
-    Key(name);
-    Text(utf8);
-}
-
-void JsonWriter::Field(const char* name, int64_t value)
-{
-    Key(name);
-    Number(value);
-}
-
-void JsonWriter::Flag(const char* name, bool value)
-{
-    Key(name);
-    Bool(value);
-}
-
 std::string JsonWriter::Take()
 {
     std::string piece;

@@ -32,15 +32,8 @@ public:
     void Number(int64_t value) { Value(std::to_string(value)); }
     void Bool(bool value) { Value(value ? "true" : "false"); }
     void Null() { Value("null"); }
-    // Key and value at once.
-    void Field(const char* name, const std::string& utf8);
-    void Field(const char* name, int64_t value);
-    void Flag(const char* name, bool value);
-
-    // The document, with a final line feed.
-    std::string Document() const { return out_ + "\n"; }
-    // For a document written out in pieces: the bytes written since the
-    // last Take, which are then dropped.
+    // The bytes written since the last Take (all of a document written at
+    // once, or the next piece of a long one), which Take hands over.
     size_t Pending() const { return out_.size(); }
     std::string Take();
 
