@@ -20,7 +20,6 @@
 #include "updtool/console/command_line.h"
 #include "base/shown_text.h"
 #include "base/text_932.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 TEST(ArchiveRules, ExtractionNames)

@@ -7,7 +7,6 @@
 #include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "system/native_file.h"
 #include "updtool/archives/archive_input.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
+#include "updtool/console/command_line.h"
 
 namespace {
 

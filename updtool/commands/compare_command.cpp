@@ -11,7 +11,6 @@
 #include "updtool/folders/folder_walk.h"
 #include "system/sha256.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/command_report.h"
 #include "updtool/folders/working_folder.h"
 

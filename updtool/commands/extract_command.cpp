@@ -16,7 +16,6 @@
 #include "updtool/archives/name_pattern.h"
 #include "base/shown_text.h"
 #include "base/text_932.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"
 

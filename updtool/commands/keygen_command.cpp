@@ -8,7 +8,6 @@
 #include "trust/update_manifest.h"
 #include "updtool/signing/key_file.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 const char* const keygenUsage =

@@ -15,7 +15,6 @@
 #include "updtool/releases/release_diff.h"
 #include "updtool/console/progress.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"
 

@@ -17,7 +17,6 @@
 #include "updtool/console/progress.h"
 #include "updtool/archives/revision_rule.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"
 

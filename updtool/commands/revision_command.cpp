@@ -4,7 +4,6 @@
 #include "updtool/archives/archive_input.h"
 #include "updtool/console/command_line.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 const char* const revisionUsage =

@@ -4,7 +4,7 @@
 #include "paths/folder_listing.h"
 #include "base/shown_text.h"
 #include "base/text_932.h"
-#include "updtool/console/tool_error.h"
+#include "updtool/console/command_line.h"
 
 namespace {
 

@@ -16,7 +16,6 @@
 #include "updtool/folders/folder_walk.h"
 #include "updtool/console/progress.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "update/item_words.h"
 #include "updtool/folders/working_folder.h"
 

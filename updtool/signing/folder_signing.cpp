@@ -12,7 +12,6 @@
 #include "base/exceptions.h"
 #include "base/messages.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/update_folder.h"
 #include "updtool/folders/working_folder.h"

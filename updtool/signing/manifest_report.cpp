@@ -4,7 +4,6 @@
 #include <sstream>
 #include "base/shown_text.h"
 #include "trust/update_anchor.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/folders/working_folder.h"
 #include "updtool/signing/key_file.h"
 
