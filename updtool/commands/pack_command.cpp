@@ -16,6 +16,7 @@
 #include "updtool/archives/pak_builder.h"
 #include "updtool/console/progress.h"
 #include "updtool/archives/revision_rule.h"
+#include "update/update_decision.h"
 #include "base/shown_text.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"
@@ -92,7 +93,7 @@ int ChooseRevision(const CommandLine& line, int32_t& revision, std::vector<std::
         revision = int32_t(oldValue + 1);
     }
     const std::string newText = RevisionText(revision);
-    if (RevisionSortsAfter(newText, oldText))
+    if (CompareVersionTexts(newText.c_str(), oldText.c_str()) > 0)
         return ExitOk;
     std::string message;
     if (newText == oldText)

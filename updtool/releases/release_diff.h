@@ -9,7 +9,7 @@
 #include <vector>
 #include "update/update_decision.h"
 #include "updtool/archives/name_pattern.h"
-#include "updtool/console/problem.h"
+#include "updtool/console/command_report.h"
 
 class MadeItem {
 public:

@@ -15,7 +15,6 @@
 #include "update/run_walk.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/command_report.h"
-#include "updtool/console/problem.h"
 
 // --keys, as each command's usage text lists it.
 #define KEYS_OPTION_USAGE                                                                \
