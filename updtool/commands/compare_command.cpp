@@ -186,8 +186,7 @@ int RunCompare(const CommandLine& line)
     const std::wstring path = PathArgument(line.positional[0]);
     const std::wstring otherPath = PathArgument(line.positional[1]);
     const std::wstring dir = FullPath(otherPath);
-    const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
-    const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const bool isFolder = IsFolder(dir);
     ArchiveFile archive, data, other, otherData;
     if (int code = OpenArchiveArgument("compare", path, archive, &data))
         return code;

@@ -226,8 +226,7 @@ int RunExtract(const CommandLine& line)
         return code;
     const std::wstring path = PathArgument(line.positional[0]);
     const std::wstring folderArgument = line.Value("-C") ? PathArgument(*line.Value("-C")) : L".";
-    const DWORD folderAttributes = GetFileAttributesW(folderArgument.c_str());
-    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!IsFolder(folderArgument))
         return Fail("extract", Shown(folderArgument) + " is not a folder");
     const std::wstring folder = FullPath(folderArgument);
     if (folder.empty())

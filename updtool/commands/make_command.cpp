@@ -5,6 +5,7 @@
 #include "base/text_932.h"
 #include "paths/device_name.h"
 #include "paths/folder_listing.h"
+#include "paths/item_rule.h"
 #include "paths/wide_paths.h"
 #include "paths/temporary_file.h"
 #include "settings/update_settings.h"
@@ -231,12 +232,6 @@ bool Inside(const std::wstring& path, const std::wstring& folder)
             EndsWithSeparator(folder));
 }
 
-bool IsFolder(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The folders named on line; "" or why they cannot be used.
 std::string FoldersOf(const CommandLine& line, MakeFolders& folders)
 {
@@ -276,7 +271,7 @@ void CheckUpdaterName(const MakeFolders& folders, ReleaseDiff& diff)
     for (const MadeItem& item : diff.items)
         taken.push_back(WideFrom932(item.name.c_str()));
     for (const std::wstring& other : taken)
-        if (CompareStringOrdinal(name.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL)
+        if (CompareItemKeys(name, other) == 0)
             diff.problems.Error("--updater " + Shown(folders.updater) + " would take the place of " +
                                 Shown(other) + " in the update folder");
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include "paths/folder_listing.h"
+#include "paths/item_rule.h"
 #include "base/shown_text.h"
 #include "base/text_932.h"
 #include "updtool/console/command_line.h"
@@ -57,8 +58,7 @@ void FolderWalk::Run()
                     pending.push_back(name);
                 continue;
             }
-            if (CompareStringOrdinal(path.c_str(), int(path.size()), excluded_.c_str(),
-                                     int(excluded_.size()), TRUE) == CSTR_EQUAL)
+            if (CompareItemKeys(path, excluded_) == 0)
                 continue;
             file.path = path;
             file.size = uint64_t(list.Entry().nFileSizeHigh) << 32 | list.Entry().nFileSizeLow;

@@ -11,16 +11,13 @@
 #include "paths/wide_paths.h"
 #include "base/shown_text.h"
 #include "update/item_words.h"
+#include "updtool/folders/working_folder.h"
 
 void LocateItem(const char* name, ItemLocation& where)
 {
     where = ItemLocation();
     if (PathExists(name)) {
-        const DWORD attributes = GetFileAttributesW(WideFrom932(name).c_str());
-        where.found = attributes != INVALID_FILE_ATTRIBUTES &&
-                              (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                          ? FoundFolder
-                          : FoundFile;
+        where.found = IsFolder(WideFrom932(name)) ? FoundFolder : FoundFile;
         return;
     }
     ArchiveFile file;

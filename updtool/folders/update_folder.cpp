@@ -5,6 +5,7 @@
 #include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "settings/settings_reader.h"
+#include "updtool/folders/working_folder.h"
 
 namespace {
 
@@ -14,8 +15,7 @@ const char* const kNamingKeys[4] = {"Brand", "Name", "Title", "Version"};
 // archive entry when no plain file has the name.
 void LoadSettingsFile(UpdateFolder& folder)
 {
-    const DWORD attributes = GetFileAttributesW(WideFrom932(settingsFileName).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (IsFolder(WideFrom932(settingsFileName)))
         folder.settingsAt.found = FoundFolder;
     ArchiveFile file;
     if (!file.Open(settingsFileName, ModeRead))

@@ -21,20 +21,13 @@
 
 namespace {
 
-// Names as Windows compares them: case ignored.
-bool NameBefore(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
-           CSTR_LESS_THAN;
-}
+// A release's files by their names below its folder, as the updater tells
+// one item from another.
+typedef std::map<std::wstring, const SourceFile*, ItemKeyLess> Listing;
 
-typedef std::map<std::wstring, const SourceFile*, bool (*)(const std::wstring&, const std::wstring&)>
-    Listing;
-
-// A release's files by their names below its folder.
 Listing ListingOf(const FolderWalk& walk, const std::wstring& dir)
 {
-    Listing listing(NameBefore);
+    Listing listing;
     for (const std::vector<SourceFile>* files : {&walk.files, &walk.unnamed})
         for (const SourceFile& file : *files)
             listing.emplace(file.path.substr(dir.size() + 1), &file);

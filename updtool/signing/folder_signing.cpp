@@ -1,7 +1,6 @@
 #include "updtool/signing/folder_signing.h"
 
 #include <windows.h>
-#include <algorithm>
 #include "base/text_932.h"
 #include "paths/item_record.h"
 #include "settings/settings_reader.h"
@@ -50,8 +49,7 @@ bool ListItem(const String& item, ManifestFile& file)
         return false;
     if (read != FileRead::Done)
         ThrowSystemError("cannot read the item " + Shown(path), path);
-    file.item = path;
-    std::replace(file.item.begin(), file.item.end(), L'/', L'\\');
+    file.item = ItemKey(path);
     return true;
 }
 
