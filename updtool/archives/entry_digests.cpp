@@ -77,9 +77,3 @@ const Sha256::Digest* EntryDigests::Find(uint32_t entry) const
     return entry < digestOf_.size() && digestOf_[entry] != kNone ? &digests_[digestOf_[entry]]
                                                                  : nullptr;
 }
-
-std::string EntryDigests::Of(uint32_t entry) const
-{
-    const Sha256::Digest* digest = Find(entry);
-    return digest ? Sha256::Hex(*digest) : std::string();
-}

@@ -20,10 +20,8 @@ public:
     // file, for the entries' data. Reads the index and every entry.
     void Compute(ArchiveFile& archive, ArchiveFile& data);
 
-    // The digest of entry (numbered from 0 in index order) as 64 hex
-    // digits, or "" when its data cannot be delivered whole.
-    std::string Of(uint32_t entry) const;
-    // The same as the digest's bytes, or null.
+    // The digest of entry (numbered from 0 in index order), or null when
+    // its data cannot be delivered whole.
     const Sha256::Digest* Find(uint32_t entry) const;
 
 private:

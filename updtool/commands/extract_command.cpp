@@ -10,7 +10,6 @@
 #include "paths/folder_guard.h"
 #include "paths/temporary_file.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
 #include "updtool/archives/name_pattern.h"

@@ -8,7 +8,6 @@
 #include "paths/wide_paths.h"
 #include "paths/temporary_file.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/console/command_line.h"
 #include "updtool/archives/entry_name_rule.h"
 #include "updtool/archives/entry_order.h"
 #include "updtool/folders/folder_walk.h"
@@ -151,7 +150,6 @@ void OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items,
     }
 }
 
-// What the command line asks for.
 class PackRequest {
 public:
     long long format = 2;
@@ -249,8 +247,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
         ThrowSystemError("cannot put " + request.outShown + " in place", request.out);
     if (request.quiet)
         return;
-    WriteOut("packed " + std::to_string(builder.entries) +
-             (builder.entries == 1 ? " entry" : " entries") + " (" +
+    WriteOut("packed " + Plural(builder.entries, "entry", "entries") + " (" +
              std::to_string(builder.compressedEntries) + " compressed) into " + request.outShown +
              ": format " + std::to_string(request.format) +
              (request.format == 2 ? ", revision " + RevisionText(request.revision) : std::string()) +
@@ -290,9 +287,7 @@ int RunPack(const CommandLine& line)
         for (const std::string& refusal : refusals)
             WriteErr("updtool pack: " + refusal + "\n");
         if (!refusals.empty())
-            return Fail("pack", std::to_string(refusals.size()) +
-                                    (refusals.size() == 1 ? " refusal" : " refusals") +
-                                    "; nothing was written",
+            return Fail("pack", Plural(refusals.size(), "refusal", "refusals") + "; nothing was written",
                         ExitProblems);
         WriteArchive(request, items);
     } catch (const ToolError& error) {
