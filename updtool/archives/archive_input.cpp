@@ -5,7 +5,7 @@
 #include "paths/device_name.h"
 #include "paths/wide_paths.h"
 #include "updtool/console/command_line.h"
-#include "updtool/archives/entry_name_rule.h"
+#include "updtool/archives/entry_names.h"
 #include "base/shown_text.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "system/native_file.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_digests.h"
-#include "updtool/archives/entry_order.h"
+#include "updtool/archives/entry_names.h"
 #include "updtool/folders/folder_walk.h"
 #include "system/sha256.h"
 #include "base/shown_text.h"

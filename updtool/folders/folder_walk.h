@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "updtool/archives/name_pattern.h"
+#include "updtool/archives/entry_names.h"
 
 class SourceFile {
 public:

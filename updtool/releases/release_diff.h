@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 #include "update/update_decision.h"
-#include "updtool/archives/name_pattern.h"
+#include "updtool/archives/entry_names.h"
 #include "updtool/console/command_report.h"
 
 class MadeItem {
