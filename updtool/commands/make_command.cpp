@@ -14,7 +14,6 @@
 #include "update/item_words.h"
 #include "updtool/signing/folder_signing.h"
 #include "updtool/releases/release_diff.h"
-#include "updtool/console/progress.h"
 #include "base/shown_text.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"
@@ -281,7 +280,7 @@ void Write(const CommandLine& line, const MakeFolders& folders, const ReleaseDif
 {
     Writer writer(folders.out);
     writer.Folder(folders.out);
-    Progress progress("make: copying", ErrIsConsole() && !line.Has("-q"));
+    Progress progress("make: copying", line.Has("-q"));
     uint32_t done = 0;
     for (const MadeItem& item : diff.items) {
         writer.File(WideFrom932(item.name.c_str()), item.path, std::string());
@@ -320,8 +319,7 @@ int RunMake(const CommandLine& line)
     ReleaseDiff diff;
     bool refused = false;
     try {
-        CompareReleases(folders.oldDir, folders.newDir, NamePatterns(patterns),
-                        ErrIsConsole() && !line.Has("-q"), diff);
+        CompareReleases(folders.oldDir, folders.newDir, NamePatterns(patterns), line.Has("-q"), diff);
         const std::string ini = SettingsText(line, diff);
         CheckUpdaterName(folders, diff);
         refused = diff.problems.Count(SeverityError) != 0;

@@ -11,7 +11,6 @@
 #include "updtool/archives/entry_names.h"
 #include "updtool/folders/folder_walk.h"
 #include "updtool/archives/pak_builder.h"
-#include "updtool/console/progress.h"
 #include "updtool/archives/revision_rule.h"
 #include "update/update_decision.h"
 #include "base/shown_text.h"
@@ -231,7 +230,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
     if (!archive.Create(folder, kToolPrefix))
         ThrowSystemError("cannot create a new file beside " + request.outShown, request.out);
     PakBuilder builder(uint32_t(request.format), request.revision, int(request.level), folder);
-    Progress progress("pack", ErrIsConsole() && !request.quiet);
+    Progress progress("pack", request.quiet);
     for (const SourceFile* item : items) {
         builder.Add(item->name, item->path, item->size,
                     request.format != 0 && !store.Matches(LookupKeyOf(item->name)));

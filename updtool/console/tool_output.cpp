@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -72,11 +73,6 @@ bool WroteOut()
 const std::string& LastErr()
 {
     return lastErr;
-}
-
-bool ErrIsConsole()
-{
-    return IsConsole(GetStdHandle(STD_ERROR_HANDLE));
 }
 
 void JsonWriter::BeforeValue()
@@ -150,4 +146,37 @@ std::string JsonWriter::Take()
     std::string piece;
     piece.swap(out_);
     return piece;
+}
+
+Progress::Progress(const char* label, bool quiet)
+    : label_(label), show_(!quiet && IsConsole(GetStdHandle(STD_ERROR_HANDLE))), shown_(false),
+      lastTick_(0)
+{
+}
+
+Progress::~Progress()
+{
+    Done();
+}
+
+void Progress::Update(uint32_t done, uint32_t total, uint64_t bytes)
+{
+    if (!show_)
+        return;
+    const uint32_t now = GetTickCount();
+    if (shown_ && done != total && now - lastTick_ < 200)
+        return;
+    lastTick_ = now;
+    shown_ = true;
+    char line[128];
+    snprintf(line, sizeof line, "\r%s: %u of %u files, %.1f MiB ", label_, done, total,
+             double(bytes) / (1024.0 * 1024.0));
+    WriteErr(line);
+}
+
+void Progress::Done()
+{
+    if (shown_)
+        WriteErr("\n");
+    shown_ = false;
 }

@@ -23,9 +23,9 @@ std::string WithStandIns(const std::wstring& name)
 
 }  // namespace
 
-FolderWalk::FolderWalk(const std::wstring& root, const std::wstring& excluded,
+FolderWalk::FolderWalk(const std::wstring& folder, const std::wstring& excluded,
                        const NamePatterns* leftOut)
-    : root_(root.back() == L'\\' ? root.substr(0, root.size() - 1) : root),  // a drive's root
+    : root(folder.back() == L'\\' ? folder.substr(0, folder.size() - 1) : folder),
       excluded_(excluded), leftOut_(leftOut)
 {
 }
@@ -39,7 +39,7 @@ void FolderWalk::Run()
     while (!pending.empty()) {
         const std::wstring relative = pending.back();
         pending.pop_back();
-        const std::wstring folder = relative.empty() ? root_ : root_ + L"\\" + relative;
+        const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
         FolderListing list(folder + L"\\*");
         while (list.Next()) {
             const std::wstring leaf = list.Name();

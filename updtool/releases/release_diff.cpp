@@ -13,7 +13,7 @@
 #include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_names.h"
 #include "updtool/folders/folder_walk.h"
-#include "updtool/console/progress.h"
+#include "updtool/console/tool_output.h"
 #include "base/shown_text.h"
 #include "update/item_words.h"
 #include "updtool/folders/working_folder.h"
@@ -79,12 +79,6 @@ std::string NameRefusal(const std::string& name)
     return std::string();
 }
 
-// What the updater compares for item: "revision " or "FileVersion ".
-std::string VersionWord(const MadeItem& item)
-{
-    return item.kind == ItemArchive ? "revision " : "FileVersion ";
-}
-
 // A change the updater installs although its version text does not show it.
 void WarnIfSameVersion(const MadeItem& item, Problems& problems)
 {
@@ -93,8 +87,8 @@ void WarnIfSameVersion(const MadeItem& item, Problems& problems)
         problems.Warning(Quoted(item.name) + ": " +
                          (item.newVersion.empty()
                               ? "neither release's copy has a FileVersion"
-                              : "its " + VersionWord(item) + Quoted(item.newVersion) +
-                                    " is the old release's") +
+                              : std::string(item.kind == ItemArchive ? "its revision " : "its FileVersion ") +
+                                    Quoted(item.newVersion) + " is the old release's") +
                          ", so the updater installs it (it copies when the text compares greater "
                          "or equal) but cannot tell the two apart: every run copies it again");
 }
@@ -168,11 +162,6 @@ void JudgeShipped(const FolderWalk& news, const std::vector<bool>& shipped, cons
     }
 }
 
-std::wstring Root(const std::wstring& dir)
-{
-    return EndsWithSeparator(dir) ? dir.substr(0, dir.size() - 1) : dir;
-}
-
 }  // namespace
 
 std::string ReadBack(const std::string& text, const char* key)
@@ -185,10 +174,10 @@ std::string ReadBack(const std::string& text, const char* key)
 }
 
 void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolder,
-                     const NamePatterns& leftOut, bool progress, ReleaseDiff& diff)
+                     const NamePatterns& leftOut, bool quiet, ReleaseDiff& diff)
 {
-    const std::wstring oldDir = Root(oldFolder), newDir = Root(newFolder);
-    FolderWalk olds(oldDir, {}, &leftOut), news(newDir, {}, &leftOut);
+    FolderWalk olds(oldFolder, {}, &leftOut), news(newFolder, {}, &leftOut);
+    const std::wstring &oldDir = olds.root, &newDir = news.root;
     olds.Run();
     news.Run();
     for (const std::string& warning : news.warnings)
@@ -201,7 +190,7 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
                                   "updater cannot remove files, so it stays installed");
         }
 
-    Progress shown("make: comparing", progress);
+    Progress shown("make: comparing", quiet);
     uint64_t bytes = 0;
     const uint32_t total = uint32_t(news.files.size() + news.unnamed.size());
     std::vector<bool> shipped;

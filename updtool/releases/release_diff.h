@@ -38,7 +38,7 @@ std::string ReadBack(const std::string& text, const char* key);
 
 // Compares the releases oldDir and newDir (full paths), leaving out what
 // leftOut matches in either; makes newDir the current folder while it
-// judges. Shows progress when asked. Throws ToolError when a folder cannot
+// judges. Shows progress unless quiet. Throws ToolError when a folder cannot
 // be listed or a file read.
 void CompareReleases(const std::wstring& oldDir, const std::wstring& newDir,
-                     const NamePatterns& leftOut, bool progress, ReleaseDiff& diff);
+                     const NamePatterns& leftOut, bool quiet, ReleaseDiff& diff);

@@ -17,15 +17,6 @@
 
 namespace {
 
-// DATE as the manifest's UTC time.
-bool ParseExpiry(const std::wstring& text, uint64_t& stamp)
-{
-    std::string date = Utf8(text);
-    if (date.size() == 10)
-        date += "T00:00:00Z";
-    return ParseManifestTime(date, stamp);
-}
-
 std::vector<P256PublicKey> KeysOf(const CommandLine& line, const char* option)
 {
     std::vector<P256PublicKey> keys;
@@ -101,7 +92,9 @@ int ReadSignRequest(const char* command, const CommandLine& line, SignRequest& r
         return UsageError(command, "--sequence must be a number from 1 to 4294967295");
     manifest.sequence = uint32_t(sequence);
     if (line.Value("--expires")) {
-        if (!ParseExpiry(*line.Value("--expires"), manifest.expires))
+        // A date alone means its first second, UTC.
+        const std::string date = Utf8(*line.Value("--expires"));
+        if (!ParseManifestTime(date.size() == 10 ? date + "T00:00:00Z" : date, manifest.expires))
             return UsageError(command, "--expires must be YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ");
         if (ManifestExpired(manifest.expires))
             return UsageError(command, "--expires lies in the past: the updater would refuse the update");
