@@ -8,13 +8,9 @@
 #include "updtool/archives/entry_names.h"
 #include "base/shown_text.h"
 
-namespace {
-
 // The index is read record by record from the stream; a larger buffer than
 // the runtime's 4 KiB saves a system call per few records.
 const size_t kStreamBuffer = 64 * 1024;
-
-}  // namespace
 
 std::string OrdinaryFileProblem(const std::wstring& path)
 {

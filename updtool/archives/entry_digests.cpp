@@ -6,19 +6,11 @@
 #include "pak/entry_reader.h"
 #include "pak/index_walk.h"
 
-namespace {
-
 const uint32_t kNone = UINT32_MAX;
 
 // start, end, compressed, size, entry: sorted, entries that share a range
 // stand side by side.
 typedef std::array<uint32_t, 5> Stored;
-
-}  // namespace
-
-EntryDigests::EntryDigests() {}
-
-EntryDigests::~EntryDigests() {}
 
 void EntryDigests::Compute(ArchiveFile& archive, ArchiveFile& data)
 {

@@ -13,8 +13,7 @@
 
 class EntryDigests {
 public:
-    EntryDigests();
-    virtual ~EntryDigests();
+    virtual ~EntryDigests() {}
 
     // archive: open on the archive, for its index; data: open on the same
     // file, for the entries' data. Reads the index and every entry.

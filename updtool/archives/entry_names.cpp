@@ -105,15 +105,11 @@ LookupOrder::LookupOrder(const std::vector<std::string>& names)
     }
 }
 
-LookupOrder::~LookupOrder() {}
-
 NamePatterns::NamePatterns(const std::vector<std::string>& patterns)
 {
     for (const std::string& pattern : patterns)
         patterns_.push_back(LookupKeyOf(pattern));
 }
-
-NamePatterns::~NamePatterns() {}
 
 bool NamePatterns::Matches(const LookupKey& name) const
 {

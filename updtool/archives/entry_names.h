@@ -39,7 +39,7 @@ public:
     std::vector<std::pair<size_t, size_t>> begins;
 
     explicit LookupOrder(const std::vector<std::string>& names);
-    virtual ~LookupOrder();
+    virtual ~LookupOrder() {}
 };
 
 // The name patterns of pack: --store (an entry whose name matches one is
@@ -53,7 +53,7 @@ class NamePatterns {
 public:
     // patterns: code page 932 texts.
     explicit NamePatterns(const std::vector<std::string>& patterns);
-    virtual ~NamePatterns();
+    virtual ~NamePatterns() {}
 
     bool Matches(const LookupKey& name) const;
 

@@ -8,13 +8,9 @@
 #include "base/shown_text.h"
 #include "updtool/console/command_line.h"
 
-namespace {
-
 const uint32_t kChunk = 256 * 1024;
 
 const char kTooLarge[] = "the archive would reach past 2 GiB, beyond what the updater reads";
-
-}  // namespace
 
 PakBuilder::PakBuilder(uint32_t version, int32_t revision, int level, const std::wstring& folder)
     : entries(0), compressedEntries(0), dataRead(0), version_(version), revision_(revision),

@@ -43,7 +43,6 @@ namespace {
 // A Windows path holds 259 characters; an install folder such as
 // "C:\Program Files (x86)\Brand\Product" and its backslash take up to 59.
 const size_t kMaxNameBytes = 200;
-const int kDefaultLevel = 6;
 
 // The revision format 2 gets, checked against OLD.pak's when there is one:
 // ExitOk (a revision the updater would not take is a refusal), or the exit
@@ -150,7 +149,7 @@ void OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items,
 class PackRequest {
 public:
     long long format = 2;
-    long long level = kDefaultLevel;
+    long long level = 6;  // zlib's default
     int32_t revision = 0;
     bool quiet = false;
     std::wstring out;  // full paths

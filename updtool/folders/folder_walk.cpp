@@ -30,8 +30,6 @@ FolderWalk::FolderWalk(const std::wstring& folder, const std::wstring& excluded,
 {
 }
 
-FolderWalk::~FolderWalk() {}
-
 void FolderWalk::Run()
 {
     // Relative paths of the folders still to list; "" is the root.

@@ -36,7 +36,7 @@ public:
     // with '?' for each such character.
     FolderWalk(const std::wstring& folder, const std::wstring& excluded,
                const NamePatterns* leftOut = nullptr);
-    virtual ~FolderWalk();
+    virtual ~FolderWalk() {}
 
     // Lists everything; throws ToolError when a folder cannot be listed.
     void Run();

@@ -58,17 +58,6 @@ std::string LineNumber(size_t number)
     return "line " + std::to_string(number);
 }
 
-// How the reader took the line that starts at offset: the part of its
-// record that begins there, or null when it passed the line over.
-const SettingsPartRead* ReadAs(const SettingsRecord& record, size_t& next, size_t offset)
-{
-    while (next < record.parts.size() && record.parts[next].offset < offset)
-        ++next;
-    if (next < record.parts.size() && record.parts[next].offset == offset)
-        return &record.parts[next];
-    return nullptr;
-}
-
 // One of the keys: the first line of [update] that gives it, and the first
 // the updater reads for it.
 class KeyLines {
@@ -100,7 +89,13 @@ public:
             if (i < text_.size() && text_[i] != '\r' && text_[i] != '\n')
                 continue;
             const std::string line = text_.substr(start, i - start);
-            const SettingsPartRead* read = ReadAs(record_, next, start);
+            // How the reader took the line: the part of its record that
+            // begins there, or null when it passed the line over.
+            while (next < record_.parts.size() && record_.parts[next].offset < start)
+                ++next;
+            const SettingsPartRead* read =
+                next < record_.parts.size() && record_.parts[next].offset == start ? &record_.parts[next]
+                                                                                   : nullptr;
             if (i + 1 < text_.size() && text_[i] == '\r' && text_[i + 1] == '\n')
                 ++i;
             start = i + 1;

@@ -7,34 +7,24 @@
 #include "settings/settings_reader.h"
 #include "updtool/folders/working_folder.h"
 
-namespace {
-
 const char* const kNamingKeys[4] = {"Brand", "Name", "Title", "Version"};
-
-// The settings file through the file object the reader uses: plain, or an
-// archive entry when no plain file has the name.
-void LoadSettingsFile(UpdateFolder& folder)
-{
-    if (IsFolder(WideFrom932(settingsFileName)))
-        folder.settingsAt.found = FoundFolder;
-    ArchiveFile file;
-    if (!file.Open(settingsFileName, ModeRead))
-        return;
-    LocateOpened(file, settingsFileName, folder.settingsAt);
-    const uint32_t size = file.Size();
-    folder.bytes.assign(size, '\0');
-    const uint32_t got = size ? file.Read(&folder.bytes[0], size) : 0;
-    folder.bytes.resize(got < size ? got : size);
-}
-
-}  // namespace
 
 void UpdateFolder::Read()
 {
-    // Read over empty texts: what stays empty was not found, and the
-    // updater keeps its initial value there.
+    if (IsFolder(WideFrom932(settingsFileName)))
+        settingsAt.found = FoundFolder;
     try {
-        LoadSettingsFile(*this);
+        // Through the file object the reader uses: plain, or an archive
+        // entry when no plain file has the name.
+        if (ArchiveFile file; file.Open(settingsFileName, ModeRead)) {
+            LocateOpened(file, settingsFileName, settingsAt);
+            const uint32_t size = file.Size();
+            bytes.assign(size, '\0');
+            const uint32_t got = size ? file.Read(&bytes[0], size) : 0;
+            bytes.resize(got < size ? got : size);
+        }
+        // Read over empty texts: what stays empty was not found, and the
+        // updater keeps its initial value there.
         for (int i = 0; i < 4; ++i)
             ReadSetting(settingsSection, kNamingKeys[i], naming[i], settingsFileName);
         ReadSetting(settingsSection, "file", fileList, settingsFileName);

@@ -57,8 +57,6 @@ void WriteBeside(const std::wstring& folder, const char* name, const void* data,
 
 }  // namespace
 
-SignRequest::SignRequest() : publicKey(), secret() {}
-
 SignRequest::~SignRequest()
 {
     SecureZeroMemory(secret.data(), secret.size());

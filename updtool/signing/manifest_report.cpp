@@ -23,18 +23,20 @@ int GivenKeys::Take(const char* command, const CommandLine& line)
                                            " is neither a public key nor a .reg file with \"UpdateKeys\"");
         list.assign(text.begin(), text.end());
     }
-    // Read as the updater reads UpdateKeys.
+    // Read as the updater reads UpdateKeys; what it cannot read is named.
+    if (ParseKeyList(list, keys))
+        return 0;
     std::wstringstream entries(list);
-    std::wstring entry;
-    std::vector<P256PublicKey> entryKeys;
-    while (std::getline(entries, entry, L';'))
-        if (entry.find_first_not_of(L' ') != std::wstring::npos && !ParseKeyList(entry, entryKeys))
+    for (std::wstring entry; std::getline(entries, entry, L';');)
+        if (!ParseKeyList(entry, keys) && entry.find_first_not_of(L' ') != std::wstring::npos)
             return UsageError(command, "--keys: \"" + Utf8(entry) + "\" is not a public key (128 hex digits)");
-    if (!ParseKeyList(list, keys))
-        return UsageError(command, "--keys gives no key");
-    return 0;
+    return UsageError(command, "--keys gives no key");
 }
 
+namespace {
+
+// The updater's first signed refusal: the signed checks' own, or the
+// settings' bytes not the manifest's.
 SignedRefusal SignedRefusalOf(const RunWalk& walk)
 {
     SignedRefusal refusal = walk.signedUpdate.Refusal();
@@ -49,6 +51,8 @@ SignedRefusal SignedRefusalOf(const RunWalk& walk)
     return refusal;
 }
 
+// Whether the folder or the product takes part in signing: a manifest, keys
+// or a refusal.
 bool SignedPresent(const RunWalk& walk, const GivenKeys& keys)
 {
     const UpdateAnchor* anchor = walk.signedUpdate.Anchor();
@@ -56,12 +60,15 @@ bool SignedPresent(const RunWalk& walk, const GivenKeys& keys)
            SignedRefusalOf(walk).refused;
 }
 
+// The code as the error box shows it: "0x570".
 std::string BoxCode(DWORD code)
 {
     char text[16];
     snprintf(text, sizeof text, "0x%x", unsigned(code));
     return text;
 }
+
+}  // namespace
 
 void AddSignedProblem(const RunWalk& walk, Problems& problems)
 {
