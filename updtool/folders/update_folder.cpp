@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include "base/exceptions.h"
+#include "base/shown_text.h"
 #include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "settings/settings_reader.h"
@@ -44,4 +45,11 @@ std::vector<SettingView> UpdateFolder::Views(const UpdateSettings& run) const
     views.emplace_back("file", fileList, fileList.IsEmpty());
     views.emplace_back("AllOrNothing", allOrNothing, allOrNothing.IsEmpty());
     return views;
+}
+
+std::string SettingsFailure(const RunWalk& walk)
+{
+    const RunEnd& end = walk.end;
+    const bool reading = end.stage == StageSettings || (end.stage == StageItemList && !FirstRefused(walk.items));
+    return end.kind == EndErrorBox && reading ? Utf8(end.message) : std::string();
 }

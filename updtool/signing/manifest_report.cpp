@@ -4,6 +4,7 @@
 #include <sstream>
 #include "base/shown_text.h"
 #include "trust/update_anchor.h"
+#include "updtool/folders/update_folder.h"
 #include "updtool/folders/working_folder.h"
 #include "updtool/signing/key_file.h"
 
@@ -155,12 +156,9 @@ int VerifyFolder(const CommandLine& line)
     RunWalk walk(RunPlans, settings);
     walk.BeforeDialog(keys.ForWalk());
     // A refused item ends the run too, but leaves the signed checks to tell.
-    const bool settingsFail = walk.end.kind == EndErrorBox &&
-                              (walk.end.stage == StageSettings ||
-                               (walk.end.stage == StageItemList && !FirstRefused(walk.items)));
-    if (settingsFail && !SignedRefusalOf(walk).refused)
-        return Fail("verify", "update.ini cannot be read as the updater reads it: " + Utf8(walk.end.message),
-                    ExitProblems);
+    const std::string failure = SettingsFailure(walk);
+    if (!failure.empty() && !SignedRefusalOf(walk).refused)
+        return Fail("verify", "update.ini cannot be read as the updater reads it: " + failure, ExitProblems);
     if (walk.signedUpdate.Anchor())
         walk.AfterDialog(std::wstring());
     if (!SignedPresent(walk, keys))

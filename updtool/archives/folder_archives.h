@@ -1,2 +1,0 @@
-#pragma once
-#include "updtool/folders/item_location.h"

@@ -1,2 +1,0 @@
-#pragma once
-#include "updtool/console/command_report.h"

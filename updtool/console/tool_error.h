@@ -1,2 +1,0 @@
-#pragma once
-#include "updtool/console/command_line.h"
