@@ -7,7 +7,7 @@
 #include "system/native_file.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_digests.h"
-#include "updtool/archives/entry_names.h"
+#include "pak/name_matcher.h"
 #include "updtool/folders/folder_walk.h"
 #include "system/sha256.h"
 #include "base/shown_text.h"
@@ -34,15 +34,11 @@ namespace {
 // once, only when an entry of the same size asks for it.
 class Counterpart {
 public:
-    const char* field;      // JSON: what no entry names
-    std::string onlyThere;  // text: the same, before each name
-    const char* sameAs;     // text: the summary's words for an entry found the same
+    const char* field = "onlyInFolder";            // JSON: what no entry names
+    std::string onlyThere = "only in the folder: ";  // text: the same, before each name
+    // text: the summary's words for an entry found the same
+    const char* sameAs = " the same as the folder's files, ";
 
-    Counterpart()
-        : field("onlyInFolder"), onlyThere("only in the folder: "),
-          sameAs(" the same as the folder's files, ")
-    {
-    }
     virtual ~Counterpart() {}
 
     void ReadFolder(const std::wstring& root)

@@ -29,7 +29,6 @@ void FreeLocal(PSECURITY_DESCRIPTOR descriptor)
     LocalFree(descriptor);
 }
 
-// The SID of the user the tool runs as, in its string form.
 std::wstring UserSid()
 {
     HANDLE opened = nullptr;

@@ -149,10 +149,7 @@ std::string JsonWriter::Take()
 }
 
 Progress::Progress(const char* label, bool quiet)
-    : label_(label), show_(!quiet && IsConsole(GetStdHandle(STD_ERROR_HANDLE))), shown_(false),
-      lastTick_(0)
-{
-}
+    : label_(label), show_(!quiet && IsConsole(GetStdHandle(STD_ERROR_HANDLE))) {}
 
 Progress::~Progress()
 {

@@ -33,8 +33,8 @@ public:
 private:
     const char* label_;
     bool show_;
-    bool shown_;
-    uint32_t lastTick_;
+    bool shown_ = false;
+    uint32_t lastTick_ = 0;
 };
 
 // One JSON document, built in memory: one per run, never mixed with text.

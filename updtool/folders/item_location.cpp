@@ -7,7 +7,6 @@
 #include "pak/archive_header.h"
 #include "pak/archive_search.h"
 #include "base/text_932.h"
-#include "paths/paths.h"
 #include "paths/wide_paths.h"
 #include "base/shown_text.h"
 #include "update/item_words.h"

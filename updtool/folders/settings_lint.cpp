@@ -53,11 +53,6 @@ std::string WhyDifferent(const std::string& line, const std::string& read)
     return "the updater's reader splits the line otherwise";
 }
 
-std::string LineNumber(size_t number)
-{
-    return "line " + std::to_string(number);
-}
-
 // One of the keys: the first line of [update] that gives it, and the first
 // the updater reads for it.
 class KeyLines {
@@ -122,7 +117,7 @@ public:
                 continue;
             std::string message = std::string(settingKeys[k]) + ": the updater reads ";
             message += read.empty() ? std::string("nothing (the default is used)") : Quoted(read);
-            message += key.expectedLine ? ", where " + LineNumber(key.expectedLine) + " gives " +
+            message += key.expectedLine ? ", where line " + std::to_string(key.expectedLine) + " gives " +
                                               Quoted(key.expected)
                                         : ", where no line of [update] gives it";
             problems_.Warning(message);
@@ -142,7 +137,7 @@ private:
         if (!inUpdate_ || read == nullptr ||
             (read->part == SettingsHeader && read->name.CompareNoCase(settingsSection) == 0))
             return;
-        problems_.Warning(LineNumber(number) + ": " + Quoted(line) +
+        problems_.Warning("line " + std::to_string(number) + ": " + Quoted(line) +
                           " is not read as the section \"update\": " +
                           (line[0] != '[' ? std::string("a header must begin with \"[\"")
                                                : "the name read is " + Quoted(read->name)));
@@ -171,7 +166,7 @@ private:
             return;
         const std::string read =
             part->name.CompareNoCase(settingKeys[k]) == 0 ? TextOf(part->value) : "";
-        const std::string where = LineNumber(number) + ": " + Quoted(line);
+        const std::string where = "line " + std::to_string(number) + ": " + Quoted(line);
         std::string warning;
         if (!afterHeader_) {
             if (!read.empty())
@@ -179,7 +174,7 @@ private:
                                   "for [update] all the same";
         } else if (!read.empty() && key.readLine != 0) {
             warning = where + ": " + settingKeys[k] + " is given again; the updater reads only "
-                      "the first (" + LineNumber(key.readLine) + ")";
+                      "the first (line " + std::to_string(key.readLine) + ")";
         } else {
             if (!read.empty())
                 key.readLine = number;

@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <cstring>
 #include <map>
-#include "base/text_932.h"
-#include "paths/wide_paths.h"
 #include "update/item_step.h"
 #include "update/update_decision.h"
 #include "settings/settings_reader.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 #include <vector>
-#include "update/update_decision.h"
+#include "paths/item_record.h"
 #include "updtool/archives/entry_names.h"
 #include "updtool/console/command_report.h"
 
@@ -15,11 +15,10 @@ class MadeItem {
 public:
     std::string name;   // below both folders (code page 932)
     std::wstring path;  // in the new release
-    bool changed;       // else added
-    ItemKind kind;
+    bool changed = false;  // else added
+    ItemKind kind = ItemPlain;
     std::string oldVersion, newVersion;  // code page 932
 
-    MadeItem() : changed(false), kind(ItemPlain) {}
     virtual ~MadeItem() {}
 };
 

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include "base/text_932.h"
 #include "paths/item_record.h"
-#include "settings/settings_reader.h"
 #include "system/native_file.h"
 #include "trust/signed_update.h"
 #include "paths/temporary_file.h"
