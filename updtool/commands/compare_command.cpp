@@ -2,7 +2,6 @@
 
 #include <unordered_map>
 #include <unordered_set>
-#include <windows.h>
 #include "pak/index_walk.h"
 #include "system/native_file.h"
 #include "updtool/archives/archive_input.h"

@@ -1,6 +1,5 @@
 #include "updtool/releases/release_diff.h"
 
-#include <windows.h>
 #include <cstring>
 #include <map>
 #include "update/item_step.h"
