@@ -11,7 +11,6 @@
 #include "updtool/commands/commands.h"
 #include "updtool/console/command_report.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 namespace {

@@ -11,16 +11,14 @@
 #include "tests/support/archive_writer.h"
 #include "tests/support/scratch_dir.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/archives/entry_name_rule.h"
-#include "updtool/archives/entry_order.h"
+#include "updtool/archives/entry_names.h"
 #include "updtool/archives/revision_rule.h"
+#include "update/update_decision.h"
 #include "update/version_order.h"
 #include "updtool/folders/settings_lint.h"
-#include "updtool/archives/name_pattern.h"
 #include "updtool/console/command_line.h"
 #include "base/shown_text.h"
 #include "base/text_932.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 TEST(ArchiveRules, ExtractionNames)
@@ -51,10 +49,10 @@ TEST(ArchiveRules, ExtractionNames)
 
 TEST(ArchiveRules, RevisionsAsTheUpdaterOrdersThem)
 {
-    EXPECT_TRUE(RevisionSortsAfter("90", "9"));
-    EXPECT_FALSE(RevisionSortsAfter("10", "9"));
-    EXPECT_FALSE(RevisionSortsAfter("9", "9"));
-    EXPECT_TRUE(RevisionSortsAfter("0", "-1"));
+    EXPECT_GT(CompareVersionTexts("90", "9"), 0);
+    EXPECT_LT(CompareVersionTexts("10", "9"), 0);
+    EXPECT_EQ(0, CompareVersionTexts("9", "9"));
+    EXPECT_GT(CompareVersionTexts("0", "-1"), 0);
     EXPECT_EQ("-2147483648", RevisionText(INT32_MIN));
     const struct {
         int32_t older;
@@ -69,7 +67,8 @@ TEST(ArchiveRules, RevisionsAsTheUpdaterOrdersThem)
         EXPECT_EQ(row.found, RevisionAfter(row.older, suggestion)) << row.older;
         if (row.found) {
             EXPECT_EQ(row.suggestion, suggestion) << row.older;
-            EXPECT_TRUE(RevisionSortsAfter(RevisionText(suggestion), RevisionText(row.older)));
+            EXPECT_GT(CompareVersionTexts(RevisionText(suggestion).c_str(),
+                                          RevisionText(row.older).c_str()), 0);
         }
     }
 }

@@ -5,17 +5,12 @@
 #include "paths/device_name.h"
 #include "paths/wide_paths.h"
 #include "updtool/console/command_line.h"
-#include "updtool/archives/entry_name_rule.h"
+#include "updtool/archives/entry_names.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
-
-namespace {
 
 // The index is read record by record from the stream; a larger buffer than
 // the runtime's 4 KiB saves a system call per few records.
 const size_t kStreamBuffer = 64 * 1024;
-
-}  // namespace
 
 std::string OrdinaryFileProblem(const std::wstring& path)
 {

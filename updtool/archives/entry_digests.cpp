@@ -6,19 +6,11 @@
 #include "pak/entry_reader.h"
 #include "pak/index_walk.h"
 
-namespace {
-
 const uint32_t kNone = UINT32_MAX;
 
 // start, end, compressed, size, entry: sorted, entries that share a range
 // stand side by side.
 typedef std::array<uint32_t, 5> Stored;
-
-}  // namespace
-
-EntryDigests::EntryDigests() {}
-
-EntryDigests::~EntryDigests() {}
 
 void EntryDigests::Compute(ArchiveFile& archive, ArchiveFile& data)
 {
@@ -76,10 +68,4 @@ const Sha256::Digest* EntryDigests::Find(uint32_t entry) const
 {
     return entry < digestOf_.size() && digestOf_[entry] != kNone ? &digests_[digestOf_[entry]]
                                                                  : nullptr;
-}
-
-std::string EntryDigests::Of(uint32_t entry) const
-{
-    const Sha256::Digest* digest = Find(entry);
-    return digest ? Sha256::Hex(*digest) : std::string();
 }

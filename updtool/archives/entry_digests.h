@@ -13,17 +13,14 @@
 
 class EntryDigests {
 public:
-    EntryDigests();
-    virtual ~EntryDigests();
+    virtual ~EntryDigests() {}
 
     // archive: open on the archive, for its index; data: open on the same
     // file, for the entries' data. Reads the index and every entry.
     void Compute(ArchiveFile& archive, ArchiveFile& data);
 
-    // The digest of entry (numbered from 0 in index order) as 64 hex
-    // digits, or "" when its data cannot be delivered whole.
-    std::string Of(uint32_t entry) const;
-    // The same as the digest's bytes, or null.
+    // The digest of entry (numbered from 0 in index order), or null when
+    // its data cannot be delivered whole.
     const Sha256::Digest* Find(uint32_t entry) const;
 
 private:

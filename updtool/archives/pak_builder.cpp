@@ -6,15 +6,11 @@
 #include "system/native_file.h"
 #include "updtool/archives/archive_input.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
-
-namespace {
+#include "updtool/console/command_line.h"
 
 const uint32_t kChunk = 256 * 1024;
 
 const char kTooLarge[] = "the archive would reach past 2 GiB, beyond what the updater reads";
-
-}  // namespace
 
 PakBuilder::PakBuilder(uint32_t version, int32_t revision, int level, const std::wstring& folder)
     : entries(0), compressedEntries(0), dataRead(0), version_(version), revision_(revision),

@@ -2,20 +2,15 @@
 
 #include <windows.h>
 #include "base/messages.h"
-#include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "pak/archive_header.h"
 #include "paths/wide_paths.h"
-#include "updtool/archives/folder_archives.h"
-#include "updtool/console/command_line.h"
 #include "updtool/folders/item_location.h"
 #include "updtool/signing/manifest_report.h"
 #include "updtool/console/command_report.h"
 #include "update/item_words.h"
-#include "updtool/console/problem.h"
 #include "updtool/folders/settings_lint.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/folders/update_folder.h"
 #include "update/run_walk.h"
 #include "updtool/folders/working_folder.h"
@@ -61,16 +56,6 @@ uint32_t ArchiveFormat(const char* path)
     ArchiveHeader header;
     header.Read(file);
     return header.version;
-}
-
-// The run ends in its error box while reading the settings or the list
-// (an archive that holds update.ini is damaged, the file is too large to
-// hold): the box's message, else "".
-std::string SettingsFailure(const RunWalk& walk)
-{
-    const RunEnd& end = walk.end;
-    const bool reading = end.stage == StageSettings || (end.stage == StageItemList && !FirstRefused(walk.items));
-    return end.kind == EndErrorBox && reading ? Utf8(end.message) : std::string();
 }
 
 void CheckSettingsSource(const UpdateFolder& folder, const RunWalk& walk, Problems& problems)

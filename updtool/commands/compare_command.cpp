@@ -1,19 +1,16 @@
 #include "updtool/commands/commands.h"
 
-#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
-#include <windows.h>
 #include "pak/index_walk.h"
 #include "system/native_file.h"
 #include "updtool/archives/archive_input.h"
 #include "updtool/archives/entry_digests.h"
-#include "updtool/archives/entry_order.h"
+#include "pak/name_matcher.h"
 #include "updtool/folders/folder_walk.h"
 #include "system/sha256.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
-#include "updtool/console/tool_output.h"
+#include "updtool/console/command_report.h"
 #include "updtool/folders/working_folder.h"
 
 const char* const compareUsage =
@@ -31,43 +28,16 @@ const char* const compareUsage =
 
 namespace {
 
-// What compare found: the model both forms are rendered from.
-class Comparison {
-public:
-    // Per entry in index order: its name (code page 932) and status.
-    std::vector<std::pair<std::string, const char*>> entries;
-    std::vector<std::string> onlyThere;     // what no entry names (code page 932)
-    std::vector<std::string> unnamed;       // files the walk could not name, and why
-    size_t same;
-    size_t differ;
-
-    Comparison() : same(0), differ(0) {}
-    virtual ~Comparison() {}
-
-    void Add(std::string&& name, const char* status)
-    {
-        entries.emplace_back(std::move(name), status);
-        if (std::strcmp(status, "same") == 0)
-            ++same;
-        else if (std::strcmp(status, "shadowed") != 0)
-            ++differ;
-    }
-};
-
 // What the entries are compared with, by lookup key: the files below a
 // folder, or the entries another archive delivers. A file's digest is read
 // once, only when an entry of the same size asks for it.
 class Counterpart {
 public:
-    const char* field;      // JSON: what no entry names
-    std::string onlyThere;  // text: the same, before each name
-    const char* sameAs;     // text: the summary's words for an entry found the same
+    const char* field = "onlyInFolder";            // JSON: what no entry names
+    std::string onlyThere = "only in the folder: ";  // text: the same, before each name
+    // text: the summary's words for an entry found the same
+    const char* sameAs = " the same as the folder's files, ";
 
-    Counterpart()
-        : field("onlyInFolder"), onlyThere("only in the folder: "),
-          sameAs(" the same as the folder's files, ")
-    {
-    }
     virtual ~Counterpart() {}
 
     void ReadFolder(const std::wstring& root)
@@ -121,14 +91,22 @@ public:
         return *digest == (inArchive ? *theirs : Digest(files_[i].path)) ? "same" : "differs";
     }
 
-    // What no entry matched, and the files the walk could not name.
-    void AddUnmatched(Comparison& comparison) const
+    // What no entry matched, and the files the walk could not name, as the
+    // rows of field; how many.
+    size_t AddUnmatched(Report& report) const
     {
+        report.Begin(field, true, "", LayoutFlat);
+        size_t count = unnamed_.size();
         for (size_t i = 0; i < files_.size(); ++i)
-            if (!matched_[i])
-                comparison.onlyThere.push_back(files_[i].name);
-        comparison.unnamed = unnamed_;
-        comparison.differ += comparison.onlyThere.size() + comparison.unnamed.size();
+            if (!matched_[i]) {
+                ++count;
+                report.Row({ReportCell(nullptr, ReportValue::Text932(files_[i].name)),
+                            ReportCell(onlyThere + ShownName(files_[i].name))});
+            }
+        for (const std::string& refusal : unnamed_)
+            report.Row({ReportCell(onlyThere + refusal)});
+        report.End();
+        return count;
     }
 
 private:
@@ -161,63 +139,34 @@ private:
     Sha256::Digest digest_;
 };
 
-// Each entry against its counterpart; "" or why the index could not be
-// read whole.
+// Each entry against its counterpart, a row of report each (words only
+// where it differs); "" or why the index could not be read whole.
 std::string CompareEntries(ArchiveFile& archive, ArchiveFile& data, Counterpart& other,
-                           Comparison& comparison)
+                           Report& report, size_t& same, size_t& differ)
 {
     EntryDigests digests;
     digests.Compute(archive, data);
     std::unordered_set<LookupKey> seen;
-    return WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&, const IndexRecord& record) {
-        std::string name(record.name, NameTextLength(record.name, record.nameLength));
+    report.Begin("entries", true, "", LayoutFlat);
+    const std::string damage = WalkIndex(archive, [&](uint32_t entry, const ArchiveIndex&,
+                                                      const IndexRecord& record) {
+        const std::string name(record.name, NameTextLength(record.name, record.nameLength));
         const LookupKey key = LookupKeyOf(name);
         // A later entry of a name met before is never delivered.
-        const char* status = seen.insert(key).second
-                                 ? other.StatusOf(key, record.size, digests.Find(entry))
-                                 : "shadowed";
-        comparison.Add(std::move(name), status);
+        const std::string status =
+            seen.insert(key).second ? other.StatusOf(key, record.size, digests.Find(entry)) : "shadowed";
+        std::vector<ReportCell> cells = {ReportCell("name", ReportValue::Text932(name)),
+                                         ReportCell("status", ReportValue::Text(status))};
+        if (status == "same")
+            ++same;
+        else
+            cells.emplace_back(status + std::string(11 - status.size(), ' ') + ShownName(name));
+        differ += status != "same" && status != "shadowed";
+        report.Row(cells);
         return true;
     });
-}
-
-void Render(const Comparison& comparison, const Counterpart& other, bool json)
-{
-    if (!json) {
-        std::string text;
-        for (const auto& entry : comparison.entries)
-            if (std::strcmp(entry.second, "same") != 0)
-                text += entry.second + std::string(11 - std::strlen(entry.second), ' ') +
-                        ShownName(entry.first) + "\n";
-        for (const std::string& name : comparison.onlyThere)
-            text += other.onlyThere + ShownName(name) + "\n";
-        for (const std::string& refusal : comparison.unnamed)
-            text += other.onlyThere + refusal + "\n";
-        const size_t differ = comparison.differ;
-        WriteOut(text + std::to_string(comparison.same) +
-                 (comparison.same == 1 ? " entry" : " entries") + other.sameAs +
-                 std::to_string(differ) + " difference" + (differ == 1 ? "" : "s") + "\n");
-        return;
-    }
-    JsonWriter writer;
-    writer.BeginObject();
-    writer.Key("entries");
-    writer.BeginArray();
-    for (const auto& entry : comparison.entries) {
-        writer.BeginObject();
-        writer.Field("name", Utf8From932(entry.first));
-        writer.Field("status", entry.second);
-        writer.EndObject();
-    }
-    writer.EndArray();
-    writer.Key(other.field);
-    writer.BeginArray();
-    for (const std::string& name : comparison.onlyThere)
-        writer.Text(Utf8From932(name));
-    writer.EndArray();
-    writer.Field("same", int64_t(comparison.same));
-    writer.EndObject();
-    WriteOut(writer.Document());
+    report.End();
+    return damage;
 }
 
 }  // namespace
@@ -232,8 +181,7 @@ int RunCompare(const CommandLine& line)
     const std::wstring path = PathArgument(line.positional[0]);
     const std::wstring otherPath = PathArgument(line.positional[1]);
     const std::wstring dir = FullPath(otherPath);
-    const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dir.c_str());
-    const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const bool isFolder = IsFolder(dir);
     ArchiveFile archive, data, other, otherData;
     if (int code = OpenArchiveArgument("compare", path, archive, &data))
         return code;
@@ -249,11 +197,15 @@ int RunCompare(const CommandLine& line)
         otherDamage = counterpart.ReadArchive(other, otherData, otherShown);
     if (!otherDamage.empty())
         return Fail("compare", otherShown + " is damaged: " + otherDamage, ExitProblems);
-    Comparison comparison;
-    const std::string damage = CompareEntries(archive, data, counterpart, comparison);
+    Report report(line.json);
+    size_t same = 0, differ = 0;
+    const std::string damage = CompareEntries(archive, data, counterpart, report, same, differ);
     if (!damage.empty())
         return Fail("compare", Shown(path) + " is damaged: " + damage, ExitProblems);
-    counterpart.AddUnmatched(comparison);
-    Render(comparison, counterpart, line.json);
-    return comparison.differ ? ExitProblems : ExitOk;
+    differ += counterpart.AddUnmatched(report);
+    report.Field("same", ReportValue::Number(int64_t(same)),
+                 Plural(same, "entry", "entries") + counterpart.sameAs +
+                     Plural(differ, "difference", "differences"));
+    report.Write();
+    return differ ? ExitProblems : ExitOk;
 }

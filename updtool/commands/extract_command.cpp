@@ -10,13 +10,9 @@
 #include "paths/folder_guard.h"
 #include "paths/temporary_file.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/console/command_line.h"
-#include "updtool/archives/entry_name_rule.h"
-#include "updtool/archives/entry_order.h"
-#include "updtool/archives/name_pattern.h"
+#include "updtool/archives/entry_names.h"
 #include "base/shown_text.h"
 #include "base/text_932.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"
 
@@ -227,8 +223,7 @@ int RunExtract(const CommandLine& line)
         return code;
     const std::wstring path = PathArgument(line.positional[0]);
     const std::wstring folderArgument = line.Value("-C") ? PathArgument(*line.Value("-C")) : L".";
-    const DWORD folderAttributes = GetFileAttributesW(folderArgument.c_str());
-    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!IsFolder(folderArgument))
         return Fail("extract", Shown(folderArgument) + " is not a folder");
     const std::wstring folder = FullPath(folderArgument);
     if (folder.empty())

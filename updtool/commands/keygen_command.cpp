@@ -8,7 +8,6 @@
 #include "trust/update_manifest.h"
 #include "updtool/signing/key_file.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 const char* const keygenUsage =
@@ -30,7 +29,6 @@ void FreeLocal(PSECURITY_DESCRIPTOR descriptor)
     LocalFree(descriptor);
 }
 
-// The SID of the user the tool runs as, in its string form.
 std::wstring UserSid()
 {
     HANDLE opened = nullptr;

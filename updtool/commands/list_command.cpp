@@ -3,7 +3,6 @@
 #include <cstdio>
 #include "pak/archive_index.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/console/command_line.h"
 #include "updtool/archives/entry_digests.h"
 #include "pak/index_walk.h"
 #include "base/shown_text.h"
@@ -21,9 +20,10 @@ const char* const listUsage =
 
 namespace {
 
-// One entry's row: name as the updater reads it, up to a NUL byte; sha256
-// "" when the data cannot be delivered whole (null in the document).
-std::vector<ReportCell> EntryRow(const std::string& name, const IndexRecord& entry, const std::string& sha256)
+// One entry's row: name as the updater reads it, up to a NUL byte; digest
+// null when the data cannot be delivered whole.
+std::vector<ReportCell> EntryRow(const std::string& name, const IndexRecord& entry,
+                                 const Sha256::Digest* digest)
 {
     char numbers[64];
     snprintf(numbers, sizeof numbers, "%10u %10u %10u  %-12s", entry.offset, entry.size,
@@ -34,7 +34,7 @@ std::vector<ReportCell> EntryRow(const std::string& name, const IndexRecord& ent
             ReportCell("size", ReportValue::Number(entry.size)),
             ReportCell("packedSize", ReportValue::Number(entry.packedSize)),
             ReportCell("compressed", ReportValue::Flag(entry.compressed != 0)),
-            ReportCell("sha256", sha256.empty() ? ReportValue::Null() : ReportValue::Text(sha256))};
+            ReportCell("sha256", digest ? ReportValue::Text(Sha256::Hex(*digest)) : ReportValue::Null())};
 }
 
 }  // namespace
@@ -73,10 +73,10 @@ int RunList(const CommandLine& line)
         damage = WalkRecords(index, [&](uint32_t number, const ArchiveIndex&, const IndexRecord& record) {
             // Text reads the index alone, so only the bounds tell; the
             // digests inflated every entry.
-            const std::string sha256 = json ? digests.Of(number) : std::string();
-            undelivered += json ? sha256.empty() : !index.CanDeliver(record);
+            const Sha256::Digest* digest = json ? digests.Find(number) : nullptr;
+            undelivered += json ? !digest : !index.CanDeliver(record);
             listing.Row(EntryRow(std::string(record.name, NameTextLength(record.name, record.nameLength)),
-                                 record, sha256));
+                                 record, digest));
             return true;
         });
     }
@@ -87,8 +87,7 @@ int RunList(const CommandLine& line)
     if (undelivered != 0)
         return Fail("list",
                     "warning: " + Shown(path) + " is damaged: the updater cannot deliver " +
-                        std::to_string(undelivered) + (undelivered == 1 ? " entry" : " entries") +
-                        " whole (see \"updtool verify\")",
+                        Plural(undelivered, "entry", "entries") + " whole (see \"updtool verify\")",
                     ExitProblems);
     return ExitOk;
 }

@@ -5,6 +5,7 @@
 #include "base/text_932.h"
 #include "paths/device_name.h"
 #include "paths/folder_listing.h"
+#include "paths/item_rule.h"
 #include "paths/wide_paths.h"
 #include "paths/temporary_file.h"
 #include "settings/update_settings.h"
@@ -13,9 +14,7 @@
 #include "update/item_words.h"
 #include "updtool/signing/folder_signing.h"
 #include "updtool/releases/release_diff.h"
-#include "updtool/console/progress.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"
 
@@ -232,12 +231,6 @@ bool Inside(const std::wstring& path, const std::wstring& folder)
             EndsWithSeparator(folder));
 }
 
-bool IsFolder(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The folders named on line; "" or why they cannot be used.
 std::string FoldersOf(const CommandLine& line, MakeFolders& folders)
 {
@@ -277,7 +270,7 @@ void CheckUpdaterName(const MakeFolders& folders, ReleaseDiff& diff)
     for (const MadeItem& item : diff.items)
         taken.push_back(WideFrom932(item.name.c_str()));
     for (const std::wstring& other : taken)
-        if (CompareStringOrdinal(name.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL)
+        if (CompareItemKeys(name, other) == 0)
             diff.problems.Error("--updater " + Shown(folders.updater) + " would take the place of " +
                                 Shown(other) + " in the update folder");
 }
@@ -287,7 +280,7 @@ void Write(const CommandLine& line, const MakeFolders& folders, const ReleaseDif
 {
     Writer writer(folders.out);
     writer.Folder(folders.out);
-    Progress progress("make: copying", ErrIsConsole() && !line.Has("-q"));
+    Progress progress("make: copying", line.Has("-q"));
     uint32_t done = 0;
     for (const MadeItem& item : diff.items) {
         writer.File(WideFrom932(item.name.c_str()), item.path, std::string());
@@ -326,8 +319,7 @@ int RunMake(const CommandLine& line)
     ReleaseDiff diff;
     bool refused = false;
     try {
-        CompareReleases(folders.oldDir, folders.newDir, NamePatterns(patterns),
-                        ErrIsConsole() && !line.Has("-q"), diff);
+        CompareReleases(folders.oldDir, folders.newDir, NamePatterns(patterns), line.Has("-q"), diff);
         const std::string ini = SettingsText(line, diff);
         CheckUpdaterName(folders, diff);
         refused = diff.problems.Count(SeverityError) != 0;

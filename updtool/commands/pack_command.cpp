@@ -8,16 +8,12 @@
 #include "paths/wide_paths.h"
 #include "paths/temporary_file.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/console/command_line.h"
-#include "updtool/archives/entry_name_rule.h"
-#include "updtool/archives/entry_order.h"
+#include "updtool/archives/entry_names.h"
 #include "updtool/folders/folder_walk.h"
-#include "updtool/archives/name_pattern.h"
 #include "updtool/archives/pak_builder.h"
-#include "updtool/console/progress.h"
 #include "updtool/archives/revision_rule.h"
+#include "update/update_decision.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/working_folder.h"
 
@@ -47,7 +43,6 @@ namespace {
 // A Windows path holds 259 characters; an install folder such as
 // "C:\Program Files (x86)\Brand\Product" and its backslash take up to 59.
 const size_t kMaxNameBytes = 200;
-const int kDefaultLevel = 6;
 
 // The revision format 2 gets, checked against OLD.pak's when there is one:
 // ExitOk (a revision the updater would not take is a refusal), or the exit
@@ -93,7 +88,7 @@ int ChooseRevision(const CommandLine& line, int32_t& revision, std::vector<std::
         revision = int32_t(oldValue + 1);
     }
     const std::string newText = RevisionText(revision);
-    if (RevisionSortsAfter(newText, oldText))
+    if (CompareVersionTexts(newText.c_str(), oldText.c_str()) > 0)
         return ExitOk;
     std::string message;
     if (newText == oldText)
@@ -151,11 +146,10 @@ void OrderEntries(const FolderWalk& walk, std::vector<const SourceFile*>& items,
     }
 }
 
-// What the command line asks for.
 class PackRequest {
 public:
     long long format = 2;
-    long long level = kDefaultLevel;
+    long long level = 6;  // zlib's default
     int32_t revision = 0;
     bool quiet = false;
     std::wstring out;  // full paths
@@ -235,7 +229,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
     if (!archive.Create(folder, kToolPrefix))
         ThrowSystemError("cannot create a new file beside " + request.outShown, request.out);
     PakBuilder builder(uint32_t(request.format), request.revision, int(request.level), folder);
-    Progress progress("pack", ErrIsConsole() && !request.quiet);
+    Progress progress("pack", request.quiet);
     for (const SourceFile* item : items) {
         builder.Add(item->name, item->path, item->size,
                     request.format != 0 && !store.Matches(LookupKeyOf(item->name)));
@@ -249,8 +243,7 @@ void WriteArchive(const PackRequest& request, const std::vector<const SourceFile
         ThrowSystemError("cannot put " + request.outShown + " in place", request.out);
     if (request.quiet)
         return;
-    WriteOut("packed " + std::to_string(builder.entries) +
-             (builder.entries == 1 ? " entry" : " entries") + " (" +
+    WriteOut("packed " + Plural(builder.entries, "entry", "entries") + " (" +
              std::to_string(builder.compressedEntries) + " compressed) into " + request.outShown +
              ": format " + std::to_string(request.format) +
              (request.format == 2 ? ", revision " + RevisionText(request.revision) : std::string()) +
@@ -290,9 +283,7 @@ int RunPack(const CommandLine& line)
         for (const std::string& refusal : refusals)
             WriteErr("updtool pack: " + refusal + "\n");
         if (!refusals.empty())
-            return Fail("pack", std::to_string(refusals.size()) +
-                                    (refusals.size() == 1 ? " refusal" : " refusals") +
-                                    "; nothing was written",
+            return Fail("pack", Plural(refusals.size(), "refusal", "refusals") + "; nothing was written",
                         ExitProblems);
         WriteArchive(request, items);
     } catch (const ToolError& error) {

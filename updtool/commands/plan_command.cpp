@@ -2,14 +2,12 @@
 
 #include <windows.h>
 #include "system/run_log.h"
-#include "base/text_932.h"
 #include "paths/wide_paths.h"
 #include "update/run_walk.h"
 #include "updtool/signing/manifest_report.h"
 #include "updtool/console/command_report.h"
 #include "update/item_words.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/folders/item_location.h"
 #include "updtool/folders/update_folder.h"
 #include "updtool/folders/working_folder.h"

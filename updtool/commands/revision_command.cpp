@@ -2,9 +2,6 @@
 
 #include "pak/archive_revision.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/console/command_line.h"
-#include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 
 const char* const revisionUsage =

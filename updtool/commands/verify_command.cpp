@@ -1,11 +1,10 @@
 #include "updtool/commands/commands.h"
 
-#include <windows.h>
 #include "updtool/archives/archive_input.h"
 #include "updtool/signing/manifest_report.h"
-#include "updtool/console/command_line.h"
 #include "updtool/console/command_report.h"
 #include "base/shown_text.h"
+#include "updtool/folders/working_folder.h"
 
 const char* const verifyUsage =
     "usage: updtool verify X.pak [--json]\n"
@@ -61,10 +60,7 @@ const OptionSpecs verifyOptions = {{"--json", false}, {"--keys", true}};
 
 int RunVerify(const CommandLine& line)
 {
-    const DWORD kind = line.positional.size() == 1
-                           ? GetFileAttributesW(PathArgument(line.positional[0]).c_str())
-                           : INVALID_FILE_ATTRIBUTES;
-    if (kind != INVALID_FILE_ATTRIBUTES && (kind & FILE_ATTRIBUTE_DIRECTORY))
+    if (line.positional.size() == 1 && IsFolder(PathArgument(line.positional[0])))
         return VerifyFolder(line);
     if (line.Has("--keys"))
         return UsageError("verify", "--keys goes with an update folder");

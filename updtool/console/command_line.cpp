@@ -70,6 +70,11 @@ std::vector<std::wstring> CommandLine::Values(const char* option) const
     return values;
 }
 
+void ThrowSystemError(const std::string& what, const std::wstring& path)
+{
+    throw ToolError(SystemErrorText(what, GetLastError(), path));
+}
+
 int UsageError(const char* command, const std::string& message)
 {
     WriteErr(std::string("updtool ") + command + ": " + message + " (see \"updtool " + command +

@@ -1,9 +1,11 @@
 #pragma once
-// A command's arguments, and the exit codes every command keeps to (as diff
-// and grep do). Arguments arrive in UTF-16, whatever the system's code page.
+// A command's arguments, and how it ends: the exit codes every command keeps
+// to (as diff and grep do), and the failures that end it. Arguments arrive in
+// UTF-16, whatever the system's code page.
 
 #include <string>
 #include <vector>
+#include "paths/error_words.h"
 
 enum ExitCode {
     ExitOk = 0,        // done, nothing wrong
@@ -48,6 +50,19 @@ public:
 private:
     std::vector<std::pair<std::string, std::wstring>> options_;
 };
+
+// A failure that ends a command. Its message (UTF-8, one line) is what the
+// publisher is told; the command turns it into exit code 2 or 1.
+class ToolError {
+public:
+    std::string message;
+
+    explicit ToolError(const std::string& message) : message(message) {}
+    virtual ~ToolError() {}
+};
+
+// Throws ToolError(SystemErrorText(what, GetLastError(), path)).
+[[noreturn]] void ThrowSystemError(const std::string& what, const std::wstring& path = L"");
 
 // Prints "updtool COMMAND: MESSAGE" and where to find help on standard
 // error; returns ExitTrouble.

@@ -2,8 +2,10 @@
 // A command's result, written once: as text for a person, or as one JSON
 // document (--json). Each call gives a value with the words for it, and the
 // mode picks which is kept, so the text and the document come from the same
-// walk of the same model and cannot say different things.
+// walk of the same model and cannot say different things. Checks gather
+// what they find as problems, which the report lists.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -100,3 +102,39 @@ private:
     std::vector<bool> arrays_;  // per open container
     ReportLayout layout_;
 };
+
+// What a check found: errors fail the check (exit code 1), warnings are
+// printed and leave it passing. Messages are UTF-8.
+enum Severity { SeverityError, SeverityWarning };
+
+class Problem {
+public:
+    Severity severity;
+    std::string message;
+
+    Problem(Severity severity, const std::string& message) : severity(severity), message(message) {}
+    virtual ~Problem() {}
+};
+
+class Problems {
+public:
+    std::vector<Problem> found;
+
+    Problems() {}
+    virtual ~Problems() {}
+
+    void Error(const std::string& message) { found.emplace_back(SeverityError, message); }
+    void Warning(const std::string& message) { found.emplace_back(SeverityWarning, message); }
+    size_t Count(Severity severity) const
+    {
+        return size_t(std::count_if(found.begin(), found.end(), [&](const Problem& problem) {
+            return problem.severity == severity;
+        }));
+    }
+};
+
+// "error" or "warning", as the reports spell them.
+inline const char* SeverityName(Severity severity)
+{
+    return severity == SeverityError ? "error" : "warning";
+}

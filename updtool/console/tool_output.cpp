@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -74,11 +75,6 @@ const std::string& LastErr()
     return lastErr;
 }
 
-bool ErrIsConsole()
-{
-    return IsConsole(GetStdHandle(STD_ERROR_HANDLE));
-}
-
 void JsonWriter::BeforeValue()
 {
     if (afterKey_) {
@@ -145,27 +141,39 @@ void JsonWriter::Quote(const std::string& utf8)
     out_ += '"';
 }
 
-void JsonWriter::Field(const char* name, const std::string& utf8)
-{
-    Key(name);
-    Text(utf8);
-}
-
-void JsonWriter::Field(const char* name, int64_t value)
-{
-    Key(name);
-    Number(value);
-}
-
-void JsonWriter::Flag(const char* name, bool value)
-{
-    Key(name);
-    Bool(value);
-}
-
 std::string JsonWriter::Take()
 {
     std::string piece;
     piece.swap(out_);
     return piece;
+}
+
+Progress::Progress(const char* label, bool quiet)
+    : label_(label), show_(!quiet && IsConsole(GetStdHandle(STD_ERROR_HANDLE))) {}
+
+Progress::~Progress()
+{
+    Done();
+}
+
+void Progress::Update(uint32_t done, uint32_t total, uint64_t bytes)
+{
+    if (!show_)
+        return;
+    const uint32_t now = GetTickCount();
+    if (shown_ && done != total && now - lastTick_ < 200)
+        return;
+    lastTick_ = now;
+    shown_ = true;
+    char line[128];
+    snprintf(line, sizeof line, "\r%s: %u of %u files, %.1f MiB ", label_, done, total,
+             double(bytes) / (1024.0 * 1024.0));
+    WriteErr(line);
+}
+
+void Progress::Done()
+{
+    if (shown_)
+        WriteErr("\n");
+    shown_ = false;
 }

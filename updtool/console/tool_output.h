@@ -1,7 +1,8 @@
 #pragma once
 // What the tool prints: UTF-8 texts. A console gets them as UTF-16 (so
 // Japanese shows whatever the console's code page), files and pipes get the
-// UTF-8 bytes; the same on every system.
+// UTF-8 bytes; the same on every system. Progress goes to standard error,
+// and only when that is a console.
 
 #include <cstdint>
 #include <string>
@@ -14,8 +15,27 @@ void WriteErr(const std::string& utf8);
 // its document says so in one of its own.
 bool WroteOut();
 const std::string& LastErr();
-// True when standard error is a console: progress is shown only there.
-bool ErrIsConsole();
+
+// A progress line on standard error, rewritten in place: shown only when
+// standard error is a console and the publisher did not ask for quiet, so
+// pipes and build logs stay clean. At most a few updates a second.
+class Progress {
+public:
+    // label: what is counted, e.g. "pack" or "make: comparing"; quiet: -q.
+    Progress(const char* label, bool quiet);
+    virtual ~Progress();
+
+    // done of total files, bytes read so far.
+    void Update(uint32_t done, uint32_t total, uint64_t bytes);
+    // Ends the line (when one was shown).
+    void Done();
+
+private:
+    const char* label_;
+    bool show_;
+    bool shown_ = false;
+    uint32_t lastTick_ = 0;
+};
 
 // One JSON document, built in memory: one per run, never mixed with text.
 class JsonWriter {
@@ -32,15 +52,8 @@ public:
     void Number(int64_t value) { Value(std::to_string(value)); }
     void Bool(bool value) { Value(value ? "true" : "false"); }
     void Null() { Value("null"); }
-    // Key and value at once.
-    void Field(const char* name, const std::string& utf8);
-    void Field(const char* name, int64_t value);
-    void Flag(const char* name, bool value);
-
-    // The document, with a final line feed.
-    std::string Document() const { return out_ + "\n"; }
-    // For a document written out in pieces: the bytes written since the
-    // last Take, which are then dropped.
+    // The bytes written since the last Take (all of a document written at
+    // once, or the next piece of a long one), which Take hands over.
     size_t Pending() const { return out_.size(); }
     std::string Take();
 

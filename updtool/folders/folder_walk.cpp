@@ -2,9 +2,10 @@
 
 #include <windows.h>
 #include "paths/folder_listing.h"
+#include "paths/item_rule.h"
 #include "base/shown_text.h"
 #include "base/text_932.h"
-#include "updtool/console/tool_error.h"
+#include "updtool/console/command_line.h"
 
 namespace {
 
@@ -22,14 +23,12 @@ std::string WithStandIns(const std::wstring& name)
 
 }  // namespace
 
-FolderWalk::FolderWalk(const std::wstring& root, const std::wstring& excluded,
+FolderWalk::FolderWalk(const std::wstring& folder, const std::wstring& excluded,
                        const NamePatterns* leftOut)
-    : root_(root.back() == L'\\' ? root.substr(0, root.size() - 1) : root),  // a drive's root
+    : root(folder.back() == L'\\' ? folder.substr(0, folder.size() - 1) : folder),
       excluded_(excluded), leftOut_(leftOut)
 {
 }
-
-FolderWalk::~FolderWalk() {}
 
 void FolderWalk::Run()
 {
@@ -38,7 +37,7 @@ void FolderWalk::Run()
     while (!pending.empty()) {
         const std::wstring relative = pending.back();
         pending.pop_back();
-        const std::wstring folder = relative.empty() ? root_ : root_ + L"\\" + relative;
+        const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
         FolderListing list(folder + L"\\*");
         while (list.Next()) {
             const std::wstring leaf = list.Name();
@@ -57,8 +56,7 @@ void FolderWalk::Run()
                     pending.push_back(name);
                 continue;
             }
-            if (CompareStringOrdinal(path.c_str(), int(path.size()), excluded_.c_str(),
-                                     int(excluded_.size()), TRUE) == CSTR_EQUAL)
+            if (CompareItemKeys(path, excluded_) == 0)
                 continue;
             file.path = path;
             file.size = uint64_t(list.Entry().nFileSizeHigh) << 32 | list.Entry().nFileSizeLow;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "updtool/archives/name_pattern.h"
+#include "updtool/archives/entry_names.h"
 
 class SourceFile {
 public:
@@ -23,25 +23,25 @@ public:
 
 class FolderWalk {
 public:
+    std::wstring root;  // the folder, without a trailing backslash (but a drive's "C:")
     std::vector<SourceFile> files;
     std::vector<std::string> refusals;  // names that cannot be stored, and why
     std::vector<SourceFile> unnamed;    // those files, name left empty
     std::vector<std::string> warnings;  // links not followed
 
-    // root: full path of the folder, not empty. excluded: full path of a
+    // folder: its full path, not empty. excluded: full path of a
     // file never taken (the archive being written; "" for none), case
-    // ignored. leftOut: files and folders whose names below root match are
+    // ignored. leftOut: files and folders whose names below it match are
     // not taken (none when null); a name beyond code page 932 is matched
     // with '?' for each such character.
-    FolderWalk(const std::wstring& root, const std::wstring& excluded,
+    FolderWalk(const std::wstring& folder, const std::wstring& excluded,
                const NamePatterns* leftOut = nullptr);
-    virtual ~FolderWalk();
+    virtual ~FolderWalk() {}
 
     // Lists everything; throws ToolError when a folder cannot be listed.
     void Run();
 
 private:
-    std::wstring root_;
     std::wstring excluded_;
     const NamePatterns* leftOut_;
 };

@@ -2,23 +2,21 @@
 
 #include <windows.h>
 #include "base/exceptions.h"
+#include "pak/archive_check.h"
 #include "pak/archive_file.h"
+#include "pak/archive_header.h"
 #include "pak/archive_search.h"
 #include "base/text_932.h"
-#include "paths/paths.h"
 #include "paths/wide_paths.h"
 #include "base/shown_text.h"
 #include "update/item_words.h"
+#include "updtool/folders/working_folder.h"
 
 void LocateItem(const char* name, ItemLocation& where)
 {
     where = ItemLocation();
     if (PathExists(name)) {
-        const DWORD attributes = GetFileAttributesW(WideFrom932(name).c_str());
-        where.found = attributes != INVALID_FILE_ATTRIBUTES &&
-                              (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                          ? FoundFolder
-                          : FoundFile;
+        where.found = IsFolder(WideFrom932(name)) ? FoundFolder : FoundFile;
         return;
     }
     ArchiveFile file;
@@ -63,4 +61,42 @@ std::string ItemReason(const ItemRecord& record, const ItemLocation& where)
         return VerdictReason(record);
     return "not a file in the update folder (only inside an archive: " + Quoted(where.entry) +
            " in " + where.archive + ")";
+}
+
+namespace {
+
+void CheckArchive(const std::wstring& archive, Problems& problems)
+{
+    const std::string named = Utf8(archive);
+    ArchiveHeader header;
+    {
+        ArchiveFile file;
+        if (!file.Open(archive, ModeRead)) {
+            problems.Warning(named + " cannot be opened; the lookup reads it as an archive without "
+                                     "entries");
+            return;
+        }
+        header.Read(file);
+    }
+    if (header.version > 2) {
+        problems.Warning(named + " has an unknown format (version " +
+                         std::to_string(header.version) + "): the lookup finds nothing in it");
+        return;
+    }
+    // The updater's own check of an archive it applies: the index whole and
+    // every entry's bounds.
+    try {
+        CheckArchiveIsSound(archive);
+    } catch (const OCErrorException& failure) {
+        problems.Error(named + " is damaged (see \"updtool verify\"): a lookup that reaches it fails "
+                               "with \"" + Utf8(failure.wideMessage) + "\"");
+    }
+}
+
+}  // namespace
+
+void CheckArchives(Problems& problems)
+{
+    for (const std::wstring& archive : ListArchives(std::wstring()))
+        CheckArchive(archive, problems);
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 #include "paths/item_record.h"
+#include "updtool/console/command_report.h"
 
 enum ItemFound {
     FoundFile,     // a plain file: the updater takes it
@@ -41,3 +42,12 @@ void LocateRecord(const ItemRecord& record, ItemLocation& where);
 // Why the record came out as it did (update/item_words.h), a missing item's
 // place inside an archive told.
 std::string ItemReason(const ItemRecord& record, const ItemLocation& where);
+
+// Damaged archives in the folder. Every lookup of a name that is not a plain
+// file walks the folder's archives in order, and the first damage it meets
+// ends it in "データ解凍に失敗しました。": for the updater, an error box and the
+// end of the run. Checks every archive as the updater checks one it applies
+// (its header, whole index and every entry's bounds): an error per damaged
+// archive, a warning per archive of an unknown format (the lookup finds
+// nothing in it). Whether compressed data inflates is not tried here.
+void CheckArchives(Problems& problems);

@@ -53,22 +53,6 @@ std::string WhyDifferent(const std::string& line, const std::string& read)
     return "the updater's reader splits the line otherwise";
 }
 
-std::string LineNumber(size_t number)
-{
-    return "line " + std::to_string(number);
-}
-
-// How the reader took the line that starts at offset: the part of its
-// record that begins there, or null when it passed the line over.
-const SettingsPartRead* ReadAs(const SettingsRecord& record, size_t& next, size_t offset)
-{
-    while (next < record.parts.size() && record.parts[next].offset < offset)
-        ++next;
-    if (next < record.parts.size() && record.parts[next].offset == offset)
-        return &record.parts[next];
-    return nullptr;
-}
-
 // One of the keys: the first line of [update] that gives it, and the first
 // the updater reads for it.
 class KeyLines {
@@ -100,7 +84,13 @@ public:
             if (i < text_.size() && text_[i] != '\r' && text_[i] != '\n')
                 continue;
             const std::string line = text_.substr(start, i - start);
-            const SettingsPartRead* read = ReadAs(record_, next, start);
+            // How the reader took the line: the part of its record that
+            // begins there, or null when it passed the line over.
+            while (next < record_.parts.size() && record_.parts[next].offset < start)
+                ++next;
+            const SettingsPartRead* read =
+                next < record_.parts.size() && record_.parts[next].offset == start ? &record_.parts[next]
+                                                                                   : nullptr;
             if (i + 1 < text_.size() && text_[i] == '\r' && text_[i + 1] == '\n')
                 ++i;
             start = i + 1;
@@ -127,7 +117,7 @@ public:
                 continue;
             std::string message = std::string(settingKeys[k]) + ": the updater reads ";
             message += read.empty() ? std::string("nothing (the default is used)") : Quoted(read);
-            message += key.expectedLine ? ", where " + LineNumber(key.expectedLine) + " gives " +
+            message += key.expectedLine ? ", where line " + std::to_string(key.expectedLine) + " gives " +
                                               Quoted(key.expected)
                                         : ", where no line of [update] gives it";
             problems_.Warning(message);
@@ -147,7 +137,7 @@ private:
         if (!inUpdate_ || read == nullptr ||
             (read->part == SettingsHeader && read->name.CompareNoCase(settingsSection) == 0))
             return;
-        problems_.Warning(LineNumber(number) + ": " + Quoted(line) +
+        problems_.Warning("line " + std::to_string(number) + ": " + Quoted(line) +
                           " is not read as the section \"update\": " +
                           (line[0] != '[' ? std::string("a header must begin with \"[\"")
                                                : "the name read is " + Quoted(read->name)));
@@ -176,7 +166,7 @@ private:
             return;
         const std::string read =
             part->name.CompareNoCase(settingKeys[k]) == 0 ? TextOf(part->value) : "";
-        const std::string where = LineNumber(number) + ": " + Quoted(line);
+        const std::string where = "line " + std::to_string(number) + ": " + Quoted(line);
         std::string warning;
         if (!afterHeader_) {
             if (!read.empty())
@@ -184,7 +174,7 @@ private:
                                   "for [update] all the same";
         } else if (!read.empty() && key.readLine != 0) {
             warning = where + ": " + settingKeys[k] + " is given again; the updater reads only "
-                      "the first (" + LineNumber(key.readLine) + ")";
+                      "the first (line " + std::to_string(key.readLine) + ")";
         } else {
             if (!read.empty())
                 key.readLine = number;

@@ -9,7 +9,7 @@
 // record (RecordSettings).
 
 #include <string>
-#include "updtool/console/problem.h"
+#include "updtool/console/command_report.h"
 
 // bytes: the whole settings file, as loaded. Adds an error when it is saved
 // as UTF-8 (Utf8Evidence), a warning per line whose reading differs (saying

@@ -2,39 +2,30 @@
 
 #include <windows.h>
 #include "base/exceptions.h"
+#include "base/shown_text.h"
 #include "base/text_932.h"
 #include "pak/archive_file.h"
 #include "settings/settings_reader.h"
-
-namespace {
+#include "updtool/folders/working_folder.h"
 
 const char* const kNamingKeys[4] = {"Brand", "Name", "Title", "Version"};
 
-// The settings file through the file object the reader uses: plain, or an
-// archive entry when no plain file has the name.
-void LoadSettingsFile(UpdateFolder& folder)
-{
-    const DWORD attributes = GetFileAttributesW(WideFrom932(settingsFileName).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        folder.settingsAt.found = FoundFolder;
-    ArchiveFile file;
-    if (!file.Open(settingsFileName, ModeRead))
-        return;
-    LocateOpened(file, settingsFileName, folder.settingsAt);
-    const uint32_t size = file.Size();
-    folder.bytes.assign(size, '\0');
-    const uint32_t got = size ? file.Read(&folder.bytes[0], size) : 0;
-    folder.bytes.resize(got < size ? got : size);
-}
-
-}  // namespace
-
 void UpdateFolder::Read()
 {
-    // Read over empty texts: what stays empty was not found, and the
-    // updater keeps its initial value there.
+    if (IsFolder(WideFrom932(settingsFileName)))
+        settingsAt.found = FoundFolder;
     try {
-        LoadSettingsFile(*this);
+        // Through the file object the reader uses: plain, or an archive
+        // entry when no plain file has the name.
+        if (ArchiveFile file; file.Open(settingsFileName, ModeRead)) {
+            LocateOpened(file, settingsFileName, settingsAt);
+            const uint32_t size = file.Size();
+            bytes.assign(size, '\0');
+            const uint32_t got = size ? file.Read(&bytes[0], size) : 0;
+            bytes.resize(got < size ? got : size);
+        }
+        // Read over empty texts: what stays empty was not found, and the
+        // updater keeps its initial value there.
         for (int i = 0; i < 4; ++i)
             ReadSetting(settingsSection, kNamingKeys[i], naming[i], settingsFileName);
         ReadSetting(settingsSection, "file", fileList, settingsFileName);
@@ -54,4 +45,11 @@ std::vector<SettingView> UpdateFolder::Views(const UpdateSettings& run) const
     views.emplace_back("file", fileList, fileList.IsEmpty());
     views.emplace_back("AllOrNothing", allOrNothing, allOrNothing.IsEmpty());
     return views;
+}
+
+std::string SettingsFailure(const RunWalk& walk)
+{
+    const RunEnd& end = walk.end;
+    const bool reading = end.stage == StageSettings || (end.stage == StageItemList && !FirstRefused(walk.items));
+    return end.kind == EndErrorBox && reading ? Utf8(end.message) : std::string();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "settings/update_settings.h"
+#include "update/run_walk.h"
 #include "updtool/folders/item_location.h"
 
 // One of the six settings as the updater sees it.
@@ -47,3 +48,9 @@ public:
     // value run (the settings the walk read) has where none was.
     std::vector<SettingView> Views(const UpdateSettings& run) const;
 };
+
+// The box's message (UTF-8) when the run ends in its error box while
+// reading the settings or the list (an archive that holds update.ini is
+// damaged, the file is too large to hold), else "". A refused item ends the
+// run there too, but is no failure to read.
+std::string SettingsFailure(const RunWalk& walk);

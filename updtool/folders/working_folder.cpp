@@ -17,6 +17,12 @@ bool WorkingFolder::Enter(const std::wstring& folder)
     return folder.empty() || SetCurrentDirectoryW(folder.c_str());
 }
 
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::wstring FullPath(const std::wstring& path)
 {
     std::wstring full = FullPathOf(path);

@@ -20,6 +20,9 @@ private:
     std::wstring previous_;
 };
 
+// Whether path names a folder (or a link to one).
+bool IsFolder(const std::wstring& path);
+
 // path made full against the current folder, without . and .. parts and
 // without a trailing backslash (but a root's); empty when it cannot be.
 std::wstring FullPath(const std::wstring& path);

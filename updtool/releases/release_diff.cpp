@@ -1,41 +1,29 @@
 #include "updtool/releases/release_diff.h"
 
-#include <windows.h>
 #include <cstring>
 #include <map>
-#include "base/text_932.h"
-#include "paths/wide_paths.h"
 #include "update/item_step.h"
 #include "update/update_decision.h"
 #include "settings/settings_reader.h"
 #include "settings/update_settings.h"
 #include "updtool/console/command_line.h"
 #include "updtool/archives/archive_input.h"
-#include "updtool/archives/entry_name_rule.h"
-#include "updtool/archives/entry_order.h"
+#include "updtool/archives/entry_names.h"
 #include "updtool/folders/folder_walk.h"
-#include "updtool/console/progress.h"
+#include "updtool/console/tool_output.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "update/item_words.h"
 #include "updtool/folders/working_folder.h"
 
 namespace {
 
-// Names as Windows compares them: case ignored.
-bool NameBefore(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
-           CSTR_LESS_THAN;
-}
+// A release's files by their names below its folder, as the updater tells
+// one item from another.
+typedef std::map<std::wstring, const SourceFile*, ItemKeyLess> Listing;
 
-typedef std::map<std::wstring, const SourceFile*, bool (*)(const std::wstring&, const std::wstring&)>
-    Listing;
-
-// A release's files by their names below its folder.
 Listing ListingOf(const FolderWalk& walk, const std::wstring& dir)
 {
-    Listing listing(NameBefore);
+    Listing listing;
     for (const std::vector<SourceFile>* files : {&walk.files, &walk.unnamed})
         for (const SourceFile& file : *files)
             listing.emplace(file.path.substr(dir.size() + 1), &file);
@@ -88,12 +76,6 @@ std::string NameRefusal(const std::string& name)
     return std::string();
 }
 
-// What the updater compares for item: "revision " or "FileVersion ".
-std::string VersionWord(const MadeItem& item)
-{
-    return item.kind == ItemArchive ? "revision " : "FileVersion ";
-}
-
 // A change the updater installs although its version text does not show it.
 void WarnIfSameVersion(const MadeItem& item, Problems& problems)
 {
@@ -102,8 +84,8 @@ void WarnIfSameVersion(const MadeItem& item, Problems& problems)
         problems.Warning(Quoted(item.name) + ": " +
                          (item.newVersion.empty()
                               ? "neither release's copy has a FileVersion"
-                              : "its " + VersionWord(item) + Quoted(item.newVersion) +
-                                    " is the old release's") +
+                              : std::string(item.kind == ItemArchive ? "its revision " : "its FileVersion ") +
+                                    Quoted(item.newVersion) + " is the old release's") +
                          ", so the updater installs it (it copies when the text compares greater "
                          "or equal) but cannot tell the two apart: every run copies it again");
 }
@@ -177,11 +159,6 @@ void JudgeShipped(const FolderWalk& news, const std::vector<bool>& shipped, cons
     }
 }
 
-std::wstring Root(const std::wstring& dir)
-{
-    return EndsWithSeparator(dir) ? dir.substr(0, dir.size() - 1) : dir;
-}
-
 }  // namespace
 
 std::string ReadBack(const std::string& text, const char* key)
@@ -194,10 +171,10 @@ std::string ReadBack(const std::string& text, const char* key)
 }
 
 void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolder,
-                     const NamePatterns& leftOut, bool progress, ReleaseDiff& diff)
+                     const NamePatterns& leftOut, bool quiet, ReleaseDiff& diff)
 {
-    const std::wstring oldDir = Root(oldFolder), newDir = Root(newFolder);
-    FolderWalk olds(oldDir, {}, &leftOut), news(newDir, {}, &leftOut);
+    FolderWalk olds(oldFolder, {}, &leftOut), news(newFolder, {}, &leftOut);
+    const std::wstring &oldDir = olds.root, &newDir = news.root;
     olds.Run();
     news.Run();
     for (const std::string& warning : news.warnings)
@@ -210,7 +187,7 @@ void CompareReleases(const std::wstring& oldFolder, const std::wstring& newFolde
                                   "updater cannot remove files, so it stays installed");
         }
 
-    Progress shown("make: comparing", progress);
+    Progress shown("make: comparing", quiet);
     uint64_t bytes = 0;
     const uint32_t total = uint32_t(news.files.size() + news.unnamed.size());
     std::vector<bool> shipped;

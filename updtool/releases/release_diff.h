@@ -7,19 +7,18 @@
 
 #include <string>
 #include <vector>
-#include "update/update_decision.h"
-#include "updtool/archives/name_pattern.h"
-#include "updtool/console/problem.h"
+#include "paths/item_record.h"
+#include "updtool/archives/entry_names.h"
+#include "updtool/console/command_report.h"
 
 class MadeItem {
 public:
     std::string name;   // below both folders (code page 932)
     std::wstring path;  // in the new release
-    bool changed;       // else added
-    ItemKind kind;
+    bool changed = false;  // else added
+    ItemKind kind = ItemPlain;
     std::string oldVersion, newVersion;  // code page 932
 
-    MadeItem() : changed(false), kind(ItemPlain) {}
     virtual ~MadeItem() {}
 };
 
@@ -38,7 +37,7 @@ std::string ReadBack(const std::string& text, const char* key);
 
 // Compares the releases oldDir and newDir (full paths), leaving out what
 // leftOut matches in either; makes newDir the current folder while it
-// judges. Shows progress when asked. Throws ToolError when a folder cannot
+// judges. Shows progress unless quiet. Throws ToolError when a folder cannot
 // be listed or a file read.
 void CompareReleases(const std::wstring& oldDir, const std::wstring& newDir,
-                     const NamePatterns& leftOut, bool progress, ReleaseDiff& diff);
+                     const NamePatterns& leftOut, bool quiet, ReleaseDiff& diff);

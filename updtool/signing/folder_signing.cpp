@@ -1,10 +1,8 @@
 #include "updtool/signing/folder_signing.h"
 
 #include <windows.h>
-#include <algorithm>
 #include "base/text_932.h"
 #include "paths/item_record.h"
-#include "settings/settings_reader.h"
 #include "system/native_file.h"
 #include "trust/signed_update.h"
 #include "paths/temporary_file.h"
@@ -12,21 +10,11 @@
 #include "base/exceptions.h"
 #include "base/messages.h"
 #include "base/shown_text.h"
-#include "updtool/console/tool_error.h"
 #include "updtool/console/tool_output.h"
 #include "updtool/folders/update_folder.h"
 #include "updtool/folders/working_folder.h"
 
 namespace {
-
-// DATE as the manifest's UTC time.
-bool ParseExpiry(const std::wstring& text, uint64_t& stamp)
-{
-    std::string date = Utf8(text);
-    if (date.size() == 10)
-        date += "T00:00:00Z";
-    return ParseManifestTime(date, stamp);
-}
 
 std::vector<P256PublicKey> KeysOf(const CommandLine& line, const char* option)
 {
@@ -51,8 +39,7 @@ bool ListItem(const String& item, ManifestFile& file)
         return false;
     if (read != FileRead::Done)
         ThrowSystemError("cannot read the item " + Shown(path), path);
-    file.item = path;
-    std::replace(file.item.begin(), file.item.end(), L'/', L'\\');
+    file.item = ItemKey(path);
     return true;
 }
 
@@ -68,8 +55,6 @@ void WriteBeside(const std::wstring& folder, const char* name, const void* data,
 }
 
 }  // namespace
-
-SignRequest::SignRequest() : publicKey(), secret() {}
 
 SignRequest::~SignRequest()
 {
@@ -104,7 +89,9 @@ int ReadSignRequest(const char* command, const CommandLine& line, SignRequest& r
         return UsageError(command, "--sequence must be a number from 1 to 4294967295");
     manifest.sequence = uint32_t(sequence);
     if (line.Value("--expires")) {
-        if (!ParseExpiry(*line.Value("--expires"), manifest.expires))
+        // A date alone means its first second, UTC.
+        const std::string date = Utf8(*line.Value("--expires"));
+        if (!ParseManifestTime(date.size() == 10 ? date + "T00:00:00Z" : date, manifest.expires))
             return UsageError(command, "--expires must be YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ");
         if (ManifestExpired(manifest.expires))
             return UsageError(command, "--expires lies in the past: the updater would refuse the update");

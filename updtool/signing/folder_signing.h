@@ -14,10 +14,9 @@
 class SignRequest {
 public:
     UpdateManifest manifest;  // sequence, expires, trust and revoke keys
-    P256PublicKey publicKey;
-    P256Secret secret;
+    P256PublicKey publicKey = {};
+    P256Secret secret = {};
 
-    SignRequest();
     // Wipes the secret.
     virtual ~SignRequest();
 };

@@ -13,7 +13,6 @@
 #include <vector>
 #include "system/native_file.h"
 #include "updtool/console/command_line.h"
-#include "updtool/console/tool_error.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <sstream>
 #include "base/shown_text.h"
 #include "trust/update_anchor.h"
-#include "updtool/console/tool_error.h"
+#include "updtool/folders/update_folder.h"
 #include "updtool/folders/working_folder.h"
 #include "updtool/signing/key_file.h"
 
@@ -24,18 +24,20 @@ int GivenKeys::Take(const char* command, const CommandLine& line)
                                            " is neither a public key nor a .reg file with \"UpdateKeys\"");
         list.assign(text.begin(), text.end());
     }
-    // Read as the updater reads UpdateKeys.
+    // Read as the updater reads UpdateKeys; what it cannot read is named.
+    if (ParseKeyList(list, keys))
+        return 0;
     std::wstringstream entries(list);
-    std::wstring entry;
-    std::vector<P256PublicKey> entryKeys;
-    while (std::getline(entries, entry, L';'))
-        if (entry.find_first_not_of(L' ') != std::wstring::npos && !ParseKeyList(entry, entryKeys))
+    for (std::wstring entry; std::getline(entries, entry, L';');)
+        if (!ParseKeyList(entry, keys) && entry.find_first_not_of(L' ') != std::wstring::npos)
             return UsageError(command, "--keys: \"" + Utf8(entry) + "\" is not a public key (128 hex digits)");
-    if (!ParseKeyList(list, keys))
-        return UsageError(command, "--keys gives no key");
-    return 0;
+    return UsageError(command, "--keys gives no key");
 }
 
+namespace {
+
+// The updater's first signed refusal: the signed checks' own, or the
+// settings' bytes not the manifest's.
 SignedRefusal SignedRefusalOf(const RunWalk& walk)
 {
     SignedRefusal refusal = walk.signedUpdate.Refusal();
@@ -50,6 +52,8 @@ SignedRefusal SignedRefusalOf(const RunWalk& walk)
     return refusal;
 }
 
+// Whether the folder or the product takes part in signing: a manifest, keys
+// or a refusal.
 bool SignedPresent(const RunWalk& walk, const GivenKeys& keys)
 {
     const UpdateAnchor* anchor = walk.signedUpdate.Anchor();
@@ -57,12 +61,15 @@ bool SignedPresent(const RunWalk& walk, const GivenKeys& keys)
            SignedRefusalOf(walk).refused;
 }
 
+// The code as the error box shows it: "0x570".
 std::string BoxCode(DWORD code)
 {
     char text[16];
     snprintf(text, sizeof text, "0x%x", unsigned(code));
     return text;
 }
+
+}  // namespace
 
 void AddSignedProblem(const RunWalk& walk, Problems& problems)
 {
@@ -149,12 +156,9 @@ int VerifyFolder(const CommandLine& line)
     RunWalk walk(RunPlans, settings);
     walk.BeforeDialog(keys.ForWalk());
     // A refused item ends the run too, but leaves the signed checks to tell.
-    const bool settingsFail = walk.end.kind == EndErrorBox &&
-                              (walk.end.stage == StageSettings ||
-                               (walk.end.stage == StageItemList && !FirstRefused(walk.items)));
-    if (settingsFail && !SignedRefusalOf(walk).refused)
-        return Fail("verify", "update.ini cannot be read as the updater reads it: " + Utf8(walk.end.message),
-                    ExitProblems);
+    const std::string failure = SettingsFailure(walk);
+    if (!failure.empty() && !SignedRefusalOf(walk).refused)
+        return Fail("verify", "update.ini cannot be read as the updater reads it: " + failure, ExitProblems);
     if (walk.signedUpdate.Anchor())
         walk.AfterDialog(std::wstring());
     if (!SignedPresent(walk, keys))

@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 #include "system/p256_key.h"
-#include "trust/signed_update.h"
 #include "update/run_walk.h"
 #include "updtool/console/command_line.h"
 #include "updtool/console/command_report.h"
-#include "updtool/console/problem.h"
 
 // --keys, as each command's usage text lists it.
 #define KEYS_OPTION_USAGE                                                                \
@@ -39,23 +37,14 @@ public:
     const std::vector<P256PublicKey>* ForWalk() const { return given ? &keys : nullptr; }
 };
 
-// The updater's first signed refusal: the signed checks' own, or the
-// settings' bytes not the manifest's.
-SignedRefusal SignedRefusalOf(const RunWalk& walk);
-
-// Whether the folder or the product takes part in signing: a manifest, keys
-// or a refusal. When not, RenderSigned shows nothing.
-bool SignedPresent(const RunWalk& walk, const GivenKeys& keys);
-
 // The refusal as an error of problems (a settings failure without a
 // manifest aside, which check tells itself).
 void AddSignedProblem(const RunWalk& walk, Problems& problems);
 
-// The "signed" object: manifest, keys, signature, refusal.
+// The "signed" object: manifest, keys, signature, refusal; nothing when
+// neither the folder nor the product takes part in signing (no manifest, no
+// keys, no refusal).
 void RenderSigned(const RunWalk& walk, const GivenKeys& keys, Report& report);
-
-// The code as the error box shows it: "0x570".
-std::string BoxCode(DWORD code);
 
 // verify DIR: the signed checks of an update folder alone, every one the
 // updater makes. The exit code.
