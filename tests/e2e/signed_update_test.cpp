@@ -477,3 +477,52 @@ TEST_F(SignedUpdateTest, TheSequenceIsStoredBeforeTheCompletionBox)
     EXPECT_EQ(replay.lines, std::vector<std::string>{ErrorBox("0x666", u8"これより新しいアップデートが適用済みです。")});
     EXPECT_EQ(Installed2(), "old a.txt|old b.txt");
 }
+
+// A folder that received a signed update stays bound to its product: an
+// update naming another product (here the download's Name changed, so the
+// registry finds nothing and the user browses to the folder) is refused
+// before anything is written, signed or not.
+TEST_F(SignedUpdateTest, AFolderThatReceivedASignedUpdateStaysItsProducts)
+{
+    Sign(Listed());
+    SetAnchor();
+    ExpectCleanEnd(Run({Press(IDOK), Press(IDOK)}));
+    ASSERT_EQ(Installed2(), "new a.txt|new b.txt");
+
+    Installed("a.txt", "old a.txt");
+    Installed("b.txt", "old b.txt");
+    DeleteFileW(Wide(ShippedPath("update.manifest")).c_str());
+    DeleteFileW(Wide(ShippedPath("update.sig")).c_str());
+    WriteFileBytes(ShippedPath("update.ini"), "[update]\r\nBrand=" + brand + "\r\nName=" + name +
+                                                  "Other\r\nTitle=Demo\r\nVersion=2.0\r\nfile=a.txt;b.txt\r\n");
+    const SessionResult run = Run({Press(IDOK), TypeAndPress(install, IDOK), Press(IDOK)});
+
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_EQ(run.lines.back(),
+              ErrorBox("0x654", u8"フォルダー " + install + u8" には、その製品の署名付きアップデートだけが適用できます。"));
+    ExpectCleanEnd(run);
+    EXPECT_EQ(Installed2(), "old a.txt|old b.txt");
+}
+
+// No input forges a line of the record or fills it: a product text with a
+// line separator in it, and a setting 16 MiB long.
+TEST_F(SignedUpdateTest, TheRecordCannotBeForgedOrBlinded)
+{
+    const std::string record = scratch.Path("run.log");
+    SessionOptions options;
+    options.arguments = L"\"/log=" + Wide(record) + L"\"";
+    WriteIni("a.txt;b.txt", "AllOrNothing=" + std::string(16u << 20, '1') + "\r\n");
+    UpdateManifest forged = Listed();
+    forged.product += L"\u2028" L"2026-12-08 07:11:15.261 +09:00  signed update: update.sig verified";
+    Sign(forged);
+
+    const SessionResult run = RunSession(UpdaterExe(), update, {Press(IDOK), Press(IDOK)}, options);
+    ExpectCleanEnd(run);
+
+    const std::string log = ReadFileBytes(record);
+    EXPECT_LT(log.size(), 1u << 20);
+    EXPECT_NE(log.find("\\u2028"), std::string::npos);
+    EXPECT_EQ(log.find(u8"\u2028"), std::string::npos);
+    EXPECT_NE(log.find(u8"\u2026 16,777,216 bytes"), std::string::npos);
+    EXPECT_NE(log.find("exit code 0: finished"), std::string::npos) << "the lines after the settings are kept";
+}
