@@ -1,5 +1,7 @@
 #include "system/native_file.h"
 
+#include <cstring>
+
 namespace {
 
 // Plain data on purpose: the table below is checked as it is compiled.
@@ -37,6 +39,10 @@ constexpr OpenRow kOpens[] = {
      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
     {FileOpen::FollowFolder, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
      FILE_FLAG_BACKUP_SEMANTICS},
+    {FileOpen::HoldOrMakeFolder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,
+     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
+    {FileOpen::RemoveItself, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
 };
 
 constexpr bool EveryOpenInItsRow()
@@ -44,7 +50,7 @@ constexpr bool EveryOpenInItsRow()
     for (size_t i = 0; i < sizeof kOpens / sizeof kOpens[0]; ++i)
         if (size_t(kOpens[i].how) != i)
             return false;
-    return sizeof kOpens / sizeof kOpens[0] == size_t(FileOpen::FollowFolder) + 1;
+    return sizeof kOpens / sizeof kOpens[0] == size_t(FileOpen::RemoveItself) + 1;
 }
 static_assert(EveryOpenInItsRow(), "kOpens: one row per FileOpen, in its order");
 
@@ -55,12 +61,122 @@ bool Missing(DWORD error)
 
 const uint32_t kDigestChunk = 256 * 1024;
 
+// The native calls a step below a held folder needs, from ntdll (in every
+// process: nothing is loaded by name).
+typedef LONG NtStatus;
+
+struct NtName {
+    USHORT length;
+    USHORT maximumLength;
+    const wchar_t* buffer;
+};
+
+struct NtObject {
+    ULONG length;
+    HANDLE root;
+    NtName* name;
+    ULONG attributes;
+    void* securityDescriptor;
+    void* securityQualityOfService;
+};
+
+struct NtIoStatus {
+    NtStatus status;
+    ULONG_PTR information;
+};
+
+typedef NtStatus(NTAPI* NtCreateFileCall)(HANDLE*, ACCESS_MASK, NtObject*, NtIoStatus*, LARGE_INTEGER*, ULONG,
+                                          ULONG, ULONG, ULONG, void*, ULONG);
+typedef NtStatus(NTAPI* NtSetInformationFileCall)(HANDLE, NtIoStatus*, void*, ULONG, ULONG);
+typedef ULONG(NTAPI* NtStatusToErrorCall)(NtStatus);
+
+template <typename Call>
+Call Native(const char* name)
+{
+    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// The system's error for a native status; false when it is a failure.
+bool NativeDone(NtStatus status)
+{
+    if (status >= 0)
+        return true;
+    static const NtStatusToErrorCall toError = Native<NtStatusToErrorCall>("RtlNtStatusToDosError");
+    SetLastError(toError ? toError(status) : ERROR_GEN_FAILURE);
+    return false;
+}
+
+const ULONG kObjectCaseInsensitive = 0x40;
+const ULONG kFileOpen = 1, kFileCreate = 2, kFileOpenIf = 3;
+const ULONG kDirectoryFile = 0x1, kSequentialOnly = 0x4, kSynchronousIo = 0x20, kNonDirectoryFile = 0x40,
+            kOpenForBackup = 0x4000, kOpenReparsePoint = 0x200000;
+const ULONG kFileRenameInformation = 10, kFileLinkInformation = 11;
+
+// An open of row's kind of leaf in the held folder.
+bool OpenInHeldFolder(const OpenRow& row, const FilePlace& place, Handle& file, const SECURITY_ATTRIBUTES* security)
+{
+    static const NtCreateFileCall create = Native<NtCreateFileCall>("NtCreateFile");
+    if (!create) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
+    const std::wstring& leaf = place.Name();
+    NtName name = {USHORT(leaf.size() * sizeof(wchar_t)), USHORT(leaf.size() * sizeof(wchar_t)), leaf.c_str()};
+    NtObject object = {sizeof object, place.Held(), &name, kObjectCaseInsensitive,
+                       security ? security->lpSecurityDescriptor : nullptr, nullptr};
+    const bool folder = (row.flags & FILE_FLAG_BACKUP_SEMANTICS) != 0;
+    const ULONG options = kSynchronousIo | (folder ? kOpenForBackup : kNonDirectoryFile) |
+                          (row.how == FileOpen::HoldFolder || row.how == FileOpen::HoldOrMakeFolder ? kDirectoryFile : 0) |
+                          (row.flags & FILE_FLAG_OPEN_REPARSE_POINT ? kOpenReparsePoint : 0) |
+                          (row.flags & FILE_FLAG_SEQUENTIAL_SCAN ? kSequentialOnly : 0);
+    const ULONG disposition = row.disposition == CREATE_NEW    ? kFileCreate
+                              : row.disposition == OPEN_ALWAYS ? kFileOpenIf
+                                                               : kFileOpen;
+    HANDLE opened = nullptr;
+    NtIoStatus io = {};
+    if (!NativeDone(create(&opened, row.access | SYNCHRONIZE, &object, &io, nullptr,
+                           row.flags & FILE_ATTRIBUTE_NORMAL ? FILE_ATTRIBUTE_NORMAL : 0, row.share, disposition,
+                           options, nullptr, 0)))
+        return false;
+    file.Reset(opened);
+    return true;
+}
+
+// Renames (or links) file to `to`'s leaf in its held folder.
+bool SetNameInHeldFolder(const Handle& file, const FilePlace& to, bool replace, ULONG what)
+{
+    static const NtSetInformationFileCall set = Native<NtSetInformationFileCall>("NtSetInformationFile");
+    if (!set) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
+    // FILE_RENAME_INFORMATION and FILE_LINK_INFORMATION: a flag, the
+    // folder, the name's length in bytes and the name.
+    struct Head {
+        BOOLEAN replace;
+        HANDLE root;
+        ULONG nameBytes;
+    };
+    const std::wstring& leaf = to.Name();
+    std::vector<unsigned char> information(sizeof(Head) + (leaf.size() + 1) * sizeof(wchar_t), 0);
+    Head head = {BOOLEAN(replace), to.Held(), ULONG(leaf.size() * sizeof(wchar_t))};
+    std::memcpy(information.data(), &head, sizeof head);
+    std::memcpy(information.data() + sizeof head, leaf.c_str(), leaf.size() * sizeof(wchar_t));
+    NtIoStatus io = {};
+    return NativeDone(set(file.Get(), &io, information.data(), ULONG(information.size()), what));
+}
+
 }  // namespace
 
 FilePlace::FilePlace(const std::wstring& path) : name_(path) {}
 
 FilePlace::FilePlace(const std::wstring& folder, const std::wstring& name)
     : folder_(folder), name_(name)
+{
+}
+
+FilePlace::FilePlace(HANDLE held, const std::wstring& folder, const std::wstring& leaf)
+    : folder_(folder), name_(leaf), held_(held)
 {
 }
 
@@ -77,11 +193,16 @@ bool OpenFile(FileOpen how, const FilePlace& place, Handle& file,
               const SECURITY_ATTRIBUTES* security)
 {
     const OpenRow& row = kOpens[size_t(how)];
-    file.Reset(CreateFileW(place.Path().c_str(), row.access, row.share,
-                           const_cast<SECURITY_ATTRIBUTES*>(security), row.disposition, row.flags,
-                           nullptr));
-    if (!file.Valid())
-        return false;
+    if (place.Held()) {
+        if (!OpenInHeldFolder(row, place, file, security))
+            return false;
+    } else {
+        file.Reset(CreateFileW(place.Path().c_str(), row.access, row.share,
+                               const_cast<SECURITY_ATTRIBUTES*>(security), row.disposition, row.flags,
+                               nullptr));
+        if (!file.Valid())
+            return false;
+    }
     if (how != FileOpen::WriteExisting)
         return true;
     BY_HANDLE_FILE_INFORMATION information;
@@ -200,8 +321,10 @@ bool FlushFileToDisk(const FilePlace& place)
     return OpenFile(FileOpen::WriteAlone, place, file) && FlushFileBuffers(file.Get());
 }
 
-bool RenameOpenFile(const Handle&, const FilePlace& from, const FilePlace& to, bool replace)
+bool RenameOpenFile(const Handle& file, const FilePlace& from, const FilePlace& to, bool replace)
 {
+    if (to.Held())
+        return SetNameInHeldFolder(file, to, replace, kFileRenameInformation);
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     return MoveFileExW(from.Path().c_str(), to.Path().c_str(), flags) != 0;
 }
@@ -213,7 +336,50 @@ bool DeleteOpenFile(const Handle& file)
                                       sizeof disposition) != 0;
 }
 
+bool LinkOpenFile(const Handle& file, const FilePlace& from, const FilePlace& to)
+{
+    if (to.Held())
+        return SetNameInHeldFolder(file, to, false, kFileLinkInformation);
+    return CreateHardLinkW(to.Path().c_str(), from.Path().c_str(), nullptr) != 0;
+}
+
 bool DeleteFileAt(const FilePlace& place)
 {
-    return DeleteFileW(place.Path().c_str()) != 0;
+    if (!place.Held())
+        return DeleteFileW(place.Path().c_str()) != 0;
+    Handle item;
+    if (!OpenFile(FileOpen::RemoveItself, place, item))
+        return false;
+    FILE_BASIC_INFO basic = {};
+    if (GetFileInformationByHandleEx(item.Get(), FileBasicInfo, &basic, sizeof basic) &&
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        basic.FileAttributes = (basic.FileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) | FILE_ATTRIBUTE_NORMAL;
+        SetFileInformationByHandle(item.Get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    if (!DeleteOpenFile(item))
+        return false;
+    item.Reset();
+    if (ExistsAt(place)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
+bool ExistsAt(const FilePlace& place)
+{
+    if (!place.Held())
+        return GetFileAttributesW(place.Path().c_str()) != INVALID_FILE_ATTRIBUTES;
+    Handle item;
+    const bool there = OpenFile(FileOpen::RemoveItself, place, item) ||
+                       (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND);
+    return there;
+}
+
+bool SameFileObject(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+           x.nFileIndexLow == y.nFileIndexLow;
 }

@@ -4,10 +4,12 @@
 // and flags stated once, in the table in native_file.cpp, and the system's
 // calls are made here, not by the callers.
 //
-// A file is named by a FilePlace: a path, or a name in a folder. The folder
-// is kept apart from the name so that opens below a folder the run holds
-// can go relative to that folder's handle (NtCreateFile with a
-// RootDirectory), and renames too, without changing the callers.
+// A file is named by a FilePlace: a path, a name in a folder, or a name in
+// a folder the caller holds open. Below a held folder every step goes
+// relative to its handle (NtCreateFile with a RootDirectory; renames and
+// links through NtSetInformationFile with one), so that no name on the way
+// is looked up again: a folder swapped for a link meanwhile is not
+// followed. A delete there is checked to have removed the name.
 //
 // Failures return false (or a FileRead that says what went wrong) with the
 // system's error in GetLastError, as the underlying call left it; the
@@ -27,15 +29,21 @@ public:
     explicit FilePlace(const std::wstring& path);
     // name, a leaf or a path below folder, in folder (the same form).
     FilePlace(const std::wstring& folder, const std::wstring& name);
+    // leaf, a single name, in the folder held is open on (folder: its path,
+    // for messages); held stays the caller's and must outlive the place.
+    FilePlace(HANDLE held, const std::wstring& folder, const std::wstring& leaf);
     virtual ~FilePlace();
 
     // The whole path: folder, a backslash unless it ends in one, name. For
-    // messages, and what the system is given today.
+    // messages, and what the system is given when no folder is held.
     std::wstring Path() const;
+    HANDLE Held() const { return held_; }
+    const std::wstring& Name() const { return name_; }
 
 private:
     std::wstring folder_;
     std::wstring name_;
+    HANDLE held_ = nullptr;
 };
 
 // What an open is for.
@@ -75,6 +83,11 @@ enum class FileOpen {
     HoldFolder,
     // A folder through any links, to ask where it lies; holds nothing.
     FollowFolder,
+    // As HoldFolder, made first when it is missing (only in a held folder).
+    HoldOrMakeFolder,
+    // A file or folder itself, to remove it (read-only cleared first) or
+    // ask whether it is there.
+    RemoveItself,
 };
 
 // Opens place for how into file. security: the new file's descriptor (for
@@ -132,13 +145,24 @@ private:
 bool FlushFileToDisk(const FilePlace& place);
 
 // Gives file (open for deleting, at from) the name to, write-through.
-// replace false: an existing file at to stays (ERROR_ALREADY_EXISTS).
-// Renamed by name today; the handle is taken so that the rename can go
-// through it (NtSetInformationFile) without changing the callers.
+// replace false: an existing file at to stays (ERROR_ALREADY_EXISTS). In a
+// held folder the rename goes through file's handle.
 bool RenameOpenFile(const Handle& file, const FilePlace& from, const FilePlace& to, bool replace);
+// Gives file a second name, to (in a held folder: through its handle);
+// an existing name is never replaced (ERROR_ALREADY_EXISTS).
+bool LinkOpenFile(const Handle& file, const FilePlace& from, const FilePlace& to);
 
 // Marks file (open for deleting) to be removed when its last handle closes.
 bool DeleteOpenFile(const Handle& file);
 
-// Removes the file at place by name.
+// Removes the file at place by name (read-only or not); in a held folder,
+// a folder too once it is empty. True once the name is gone: under Wine a
+// delete in a folder swapped for a link reports success and removes
+// nothing, so the name is looked for again.
 bool DeleteFileAt(const FilePlace& place);
+// Whether something has the name at place (not followed when it is a link).
+bool ExistsAt(const FilePlace& place);
+
+// Whether two handles are open on one file or folder: the same volume and
+// file number.
+bool SameFileObject(HANDLE a, HANDLE b);

@@ -6,6 +6,7 @@
 #include "system/native_file.h"
 #include "tests/support/folder_link.h"
 #include "tests/support/scratch_dir.h"
+#include <functional>
 
 namespace {
 
@@ -193,4 +194,55 @@ TEST_F(NativeFileTest, ANewFileIsRenamedOnlyOverWhatMayBeReplacedOrDeletedThroug
     EXPECT_TRUE(DeleteFileAt(Place("empty.txt")));
     EXPECT_FALSE(DeleteFileAt(Place("empty.txt")));
     EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+// Every step below a held folder goes through its handle: made, linked,
+// renamed and removed there, also once its name was swapped for a link to
+// another folder (what a user of an install folder could do between two
+// steps of the run). Under Wine a rename relative to a held folder looks its
+// name up again, so renames are shown before the swap only.
+TEST(NativeFileHeld, StepsGoThroughTheHeldFolderNotItsName)
+{
+    ScratchDir scratch;
+    const std::wstring folder = Wide(scratch.Path("held")), outside = Wide(scratch.Path("outside"));
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW(outside.c_str(), nullptr);
+    Handle held;
+    ASSERT_TRUE(OpenFile(FileOpen::HoldFolder, FilePlace(folder), held));
+    const auto in = [&](const wchar_t* leaf) { return FilePlace(held.Get(), folder, leaf); };
+
+    Handle made;
+    ASSERT_TRUE(OpenFile(FileOpen::CreateProvisional, in(L"a.tmp"), made));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(made.Get(), "new", 3, &written, nullptr));
+    ASSERT_TRUE(LinkOpenFile(made, in(L"a.tmp"), in(L"a.bak")));
+    EXPECT_FALSE(LinkOpenFile(made, in(L"a.tmp"), in(L"a.bak"))) << "a name is never replaced by a link";
+    ASSERT_TRUE(RenameOpenFile(made, in(L"a.tmp"), in(L"a.txt"), true));
+    made.Reset();
+    EXPECT_EQ(ReadFileBytes(scratch.Path("held\\a.txt")), "new");
+    EXPECT_EQ(ReadFileBytes(scratch.Path("held\\a.bak")), "new");
+    EXPECT_FALSE(ExistsAt(in(L"a.tmp")));
+    SetFileAttributesW((folder + L"\\a.bak").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    // The held folder's name now leads elsewhere (Windows refuses to rename
+    // a held folder: nothing to show there).
+    if (!MoveFileW(folder.c_str(), Wide(scratch.Path("moved")).c_str()))
+        GTEST_SKIP() << "the held folder cannot be renamed";
+    WriteFileBytes(scratch.Path("outside\\a.txt"), "victim");
+    WriteFileBytes(scratch.Path("outside\\a.bak"), "victim");
+    ASSERT_TRUE(MakeFolderLink(scratch.Path("held"), scratch.Path("outside")));
+    Handle file;
+    EXPECT_TRUE(OpenFile(FileOpen::CreateNew, in(L"b.txt"), file));
+    EXPECT_EQ(ReadFileBytes(scratch.Path("moved\\b.txt")), "") << "made in the held folder";
+    // A delete removes the held folder's file or says it did not (Wine
+    // removes nothing there once the name was swapped): never the other.
+    for (const wchar_t* leaf : {L"a.txt", L"a.bak"}) {
+        const bool deleted = DeleteFileAt(in(leaf));
+        const std::string path = scratch.Path("moved\\") + std::string(leaf, leaf + 5);
+        EXPECT_EQ(deleted, ReadFileBytes(path) == "<missing>") << path;
+        EXPECT_EQ(ExistsAt(in(leaf)), !deleted) << path;
+    }
+    EXPECT_EQ(ReadFileBytes(scratch.Path("outside\\a.txt")), "victim");
+    EXPECT_EQ(ReadFileBytes(scratch.Path("outside\\a.bak")), "victim");
+    EXPECT_EQ(ListFolder(scratch.Path("outside")), "a.bak a.txt");
 }
