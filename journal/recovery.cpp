@@ -15,63 +15,76 @@
 
 namespace {
 
-std::wstring Full(const std::wstring& installFolder, const std::wstring& relative)
+// Everything recovery removes or renames goes through the folders the guard
+// holds (paths/folder_guard.h): a folder swapped for a link meanwhile is not
+// followed.
+bool Exists(const FolderGuard& guard, const std::wstring& relative)
 {
-    return LongPathForm(relative.empty() ? installFolder : installFolder + L"\\" + relative);
-}
-
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ExistsAt(guard.PlaceOf(relative));
 }
 
 // Files of the run may have been given read-only by the update. False when
 // the file is still there (another program holds it).
-bool Remove(const std::wstring& path)
+bool Remove(const FolderGuard& guard, const std::wstring& relative)
 {
-    if (!Exists(path))
-        return true;
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(path.c_str()) != 0;
+    const FilePlace place = guard.PlaceOf(relative);
+    return !ExistsAt(place) || DeleteFileAt(place);
 }
 
-// A folder of the run's own, once empty. A scanner or a window looking into
-// it may hold it a moment; after that it stays (and so does the journal).
-bool RemoveFolder(const std::wstring& folder)
+// A folder of the run's own, once empty, let go of first. A scanner or a
+// window looking into it may hold it a moment; after that it stays (and so
+// does the journal).
+bool RemoveFolder(FolderGuard& guard, const std::wstring& relative)
 {
+    guard.Release(relative);
     for (LockWait wait;;) {
-        if (RemoveDirectoryW(folder.c_str()) || !Exists(folder))
+        if (Remove(guard, relative))
             return true;
         if (GetLastError() == ERROR_DIR_NOT_EMPTY || !wait.Wait())
             return false;
     }
 }
 
+std::wstring Joined(const std::wstring& folder, const std::wstring& name)
+{
+    return folder.empty() ? name : folder + L"\\" + name;
+}
+
 // Removes the run's files in folder; a folder of the run's own (one of its
 // buckets) is gone too once nothing else is left in it. False when something
 // of the run's is still there.
-bool RemoveRunFiles(const std::wstring& folder, const std::wstring& prefix, bool ownFolder)
+bool RemoveRunFiles(FolderGuard& guard, const std::wstring& folder, const std::wstring& prefix, bool ownFolder)
 {
     bool done = true;
-    for (FolderListing list(folder + L"\\" + prefix + L"*"); list.Next();) {
+    for (FolderListing list(guard.PlaceOf(Joined(folder, prefix + L"*")).Path()); list.Next();) {
         const std::wstring name = list.Name();
         if (!list.IsFolder() &&
-            (IsRunFileName(name, prefix, L".tmp") ||
-             (ownFolder && IsRunFileName(name, prefix, L".bak"))))
-            done = Remove(folder + L"\\" + name) && done;
+            (IsRunFileName(name, prefix, L".tmp") || (ownFolder && IsRunFileName(name, prefix, L".bak"))))
+            done = Remove(guard, Joined(folder, name)) && done;
     }
-    return ownFolder ? RemoveFolder(folder) && done : done;
+    return ownFolder ? RemoveFolder(guard, folder) && done : done;
 }
 
-// What recovery renames or removes lies below the install folder without a
-// link on the way: else a user could lead it anywhere.
-bool Unlinked(const std::wstring& installFolder, const JournalReplacement& replacement)
+// The folders of what recovery renames or removes, held: a link on the way
+// (which a user could have put there) leaves the entry alone.
+bool Hold(FolderGuard& guard, const JournalReplacement& replacement)
 {
-    const size_t slash = replacement.target.find_last_of(L"\\/");
-    return NoLinkBelow(installFolder, slash == std::wstring::npos ? std::wstring()
-                                                                   : replacement.target.substr(0, slash)) &&
-           NoLinkBelow(installFolder, replacement.copy) &&
-           (replacement.backup.empty() || NoLinkBelow(installFolder, replacement.backup));
+    return guard.Hold(RelativeFolderOf(replacement.target)) && guard.Hold(RelativeFolderOf(replacement.copy)) &&
+           (replacement.backup.empty() || guard.Hold(RelativeFolderOf(replacement.backup)));
+}
+
+// The kept old file takes the target's place again in one rename, through
+// the held folders; a read-only target is replaceable first.
+bool PutInPlace(const FolderGuard& guard, const JournalReplacement& replacement)
+{
+    const FilePlace backup = guard.PlaceOf(replacement.backup), target = guard.PlaceOf(replacement.target);
+    Handle kept, old;
+    if (OpenFile(FileOpen::RemoveItself, target, old))
+        ClearReadOnly(old);
+    old.Reset();
+    // Wine looks a held folder's name up again for a rename.
+    return OpenFile(FileOpen::ProbeMove, backup, kept) && guard.Unmoved() &&
+           RenameOpenFile(kept, backup, target, true);
 }
 
 bool MarkRollingBack(const std::wstring& installFolder, const std::wstring& journal,
@@ -83,11 +96,11 @@ bool MarkRollingBack(const std::wstring& installFolder, const std::wstring& jour
 
 // Whether the kept old file holds the bytes the run kept: its size first,
 // then its SHA-256.
-bool KeptAsRecorded(const std::wstring& backup, const JournalReplacement& replacement)
+bool KeptAsRecorded(const FilePlace& backup, const JournalReplacement& replacement)
 {
     Handle file;
     LARGE_INTEGER size;
-    if (!OpenFile(FileOpen::Read, FilePlace(backup), file) || !GetFileSizeEx(file.Get(), &size) ||
+    if (!OpenFile(FileOpen::Read, backup, file) || !GetFileSizeEx(file.Get(), &size) ||
         uint64_t(size.QuadPart) != replacement.backupSize)
         return false;
     FileDigester digester;
@@ -99,97 +112,94 @@ bool KeptAsRecorded(const std::wstring& backup, const JournalReplacement& replac
 
 }  // namespace
 
-bool PutBack(const std::wstring& installFolder, const JournalContents& contents, std::wstring* altered)
+bool PutBack(FolderGuard& guard, const JournalContents& contents, std::wstring* altered)
 {
     bool done = true;
     // Last first: the same target may be listed more than once.
     for (auto it = contents.replacements.rbegin(); it != contents.replacements.rend(); ++it) {
-        if (!Unlinked(installFolder, *it)) {
+        if (!Hold(guard, *it)) {
             done = false;
             continue;
         }
-        const std::wstring target = Full(installFolder, it->target);
-        const std::wstring copy = Full(installFolder, it->copy);
         if (!it->backup.empty()) {
             // The old bytes kept: they take the target's place again in one
             // rename, whatever it holds now.
-            const std::wstring backup = Full(installFolder, it->backup);
-            if (Exists(backup) && Exists(copy)) {
+            if (Exists(guard, it->backup) && Exists(guard, it->copy)) {
                 // The copy never took the target's place: the second name
                 // is all there is to undo.
-                done = Remove(backup) && done;
-            } else if (Exists(backup) && !KeptAsRecorded(backup, *it)) {
+                done = Remove(guard, it->backup) && done;
+            } else if (Exists(guard, it->backup) && !KeptAsRecorded(guard.PlaceOf(it->backup), *it)) {
                 // Not the bytes the run kept: never put in the target's
                 // place, whoever made it.
+                const std::wstring backup = guard.PlaceOf(it->backup).Path();
                 LogEvent("recovery: " + LogText(backup) + " is not the file the run kept: the target stays as it is");
                 if (altered && altered->empty())
                     *altered = backup;
                 done = false;
                 continue;
-            } else if (Exists(backup)) {
-                SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-                done = MoveFileExW(backup.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
-                       done;
+            } else if (Exists(guard, it->backup)) {
+                done = PutInPlace(guard, *it) && done;
             }
-        } else if (!Exists(copy)) {
+        } else if (!Exists(guard, it->copy)) {
             // New to the folder, and the copy took its place.
-            done = Remove(target) && done;
+            done = Remove(guard, it->target) && done;
         }
-        done = Remove(copy) && done;
+        done = Remove(guard, it->copy) && done;
     }
-    return RemoveRunCopies(installFolder, contents) && done;
+    return RemoveRunCopies(guard, contents) && done;
 }
 
-bool DropBackups(const std::wstring& installFolder, const JournalContents& contents)
+bool DropBackups(FolderGuard& guard, const JournalContents& contents)
 {
     bool done = true;
     for (const JournalReplacement& replacement : contents.replacements)
         if (!replacement.backup.empty())
-            done = NoLinkBelow(installFolder, replacement.backup) &&
-                   Remove(Full(installFolder, replacement.backup)) && done;
-    return RemoveRunCopies(installFolder, contents) && done;
+            done = guard.Hold(RelativeFolderOf(replacement.backup)) && Remove(guard, replacement.backup) && done;
+    return RemoveRunCopies(guard, contents) && done;
 }
 
-bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& contents)
+bool RemoveRunCopies(FolderGuard& guard, const JournalContents& contents)
 {
     if (contents.runPrefix.empty())
         return true;
     bool done = true;
     for (const std::wstring& folder : contents.folders) {
-        const std::wstring own = folder.empty() ? RunFolderName(contents.runPrefix)
-                                                : folder + L"\\" + RunFolderName(contents.runPrefix);
-        if (!NoLinkBelow(installFolder, own)) {
+        const std::wstring own = Joined(folder, RunFolderName(contents.runPrefix));
+        if (!guard.Hold(folder)) {
             done = false;
             continue;
         }
-        const std::wstring base = Full(installFolder, folder);
-        done = RemoveRunFiles(base, contents.runPrefix, false) && done;
-        // The run's own folder, upd<run>.d, and its buckets.
-        const std::wstring ownPath = base + L"\\" + RunFolderName(contents.runPrefix);
+        done = RemoveRunFiles(guard, folder, contents.runPrefix, false) && done;
+        if (!Exists(guard, own))
+            continue;
+        // The run's own folder, upd<run>.d, and its buckets; a link among
+        // them is not the run's: left alone.
+        if (!guard.Hold(own)) {
+            done = false;
+            continue;
+        }
         std::vector<std::wstring> buckets;
-        FolderListing list(ownPath + L"\\*");
-        // A link among the buckets is not the run's: left alone.
+        FolderListing list(guard.PlaceOf(Joined(own, L"*")).Path());
         while (list.Next())
             if (list.IsFolder() && !(list.Entry().dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                buckets.push_back(ownPath + L"\\" + list.Name());
+                buckets.push_back(Joined(own, list.Name()));
         if (buckets.empty() && list.Error() != 0)
             continue;
         for (const std::wstring& bucket : buckets)
-            done = RemoveRunFiles(bucket, contents.runPrefix, true) && done;
-        done = RemoveFolder(ownPath) && done;
+            done = guard.Hold(bucket) && RemoveRunFiles(guard, bucket, contents.runPrefix, true) && done;
+        done = RemoveFolder(guard, own) && done;
     }
     return done;
 }
 
-bool ReplacedAll(const std::wstring& installFolder, const JournalContents& contents)
+bool ReplacedAll(FolderGuard& guard, const JournalContents& contents)
 {
     if (contents.complete)
         return true;
     if (!contents.replacing || contents.rollingBack)
         return false;
     for (const JournalReplacement& replacement : contents.replacements)
-        if (Exists(Full(installFolder, replacement.copy)))
+        if (guard.Hold(RelativeFolderOf(replacement.copy)) && Exists(guard, replacement.copy))
             return false;
     return true;
 }
@@ -221,9 +231,10 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
     bool done;
     const char* what;
     std::wstring altered;
-    if (contents.allOrNothing && contents.replacing && ReplacedAll(installFolder, contents)) {
+    FolderGuard guard(installFolder, false);
+    if (contents.allOrNothing && contents.replacing && ReplacedAll(guard, contents)) {
         what = "an all-or-nothing run had replaced every target: the new files kept, the old ones removed";
-        done = DropBackups(installFolder, contents);
+        done = DropBackups(guard, contents);
     } else if (contents.allOrNothing && contents.replacing) {
         // Marked before anything is undone: the copies removed on the way
         // must not make a later recovery believe every target replaced.
@@ -232,10 +243,10 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
             return;
         }
         what = "an all-or-nothing run had not finished: every target it replaced put back";
-        done = PutBack(installFolder, contents, &altered);
+        done = PutBack(guard, contents, &altered);
     } else {
         what = "the run's unfinished copies removed";
-        done = RemoveRunCopies(installFolder, contents);
+        done = RemoveRunCopies(guard, contents);
     }
     LogEvent("recovery: " + LogText(journal) + ": " + what + " (" +
              std::to_string(contents.replacements.size()) + " replacements listed)" +

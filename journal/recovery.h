@@ -2,10 +2,12 @@
 // Putting an install folder back in order after an update that did not
 // finish: killed, or the machine lost its power, or (for the run itself) a
 // failure. Only the files a journal names as its run's are ever removed or
-// renamed.
+// renamed, each through the folders guard holds (paths/folder_guard.h),
+// opened for guard's install folder without making any.
 
 #include <string>
 #include "journal/update_journal.h"
+#include "paths/folder_guard.h"
 
 // An all-or-nothing run that did not complete: every target the run
 // replaced gets its old bytes back (a target that did not exist before is
@@ -15,23 +17,22 @@
 // and so must the journal.
 // altered (when given): the first kept old file found not to hold the bytes
 // the run kept; it is never put back, and the target stays as it is.
-bool PutBack(const std::wstring& installFolder, const JournalContents& contents,
-             std::wstring* altered = nullptr);
+bool PutBack(FolderGuard& guard, const JournalContents& contents, std::wstring* altered = nullptr);
 
 // A run that replaced everything: the old files it kept are removed, and
 // what RemoveRunCopies removes. False as RemoveRunCopies.
-bool DropBackups(const std::wstring& installFolder, const JournalContents& contents);
+bool DropBackups(FolderGuard& guard, const JournalContents& contents);
 
 // The run's new copies (upd<run>-XXXX.tmp) left in its folders are removed,
 // and its own folders (upd<run>.d) with what they hold of the run's. False
 // when something of the run's is still there (another program holds it):
 // the journal must then stay for the next run.
-bool RemoveRunCopies(const std::wstring& installFolder, const JournalContents& contents);
+bool RemoveRunCopies(FolderGuard& guard, const JournalContents& contents);
 
 // True when the contents say every target took its new bytes: marked
 // complete, or the replacements had begun, were not being undone, and no
 // new copy is left under its own name.
-bool ReplacedAll(const std::wstring& installFolder, const JournalContents& contents);
+bool ReplacedAll(FolderGuard& guard, const JournalContents& contents);
 
 // Finishes what the interrupted run whose journal the registry vouches for
 // in installFolder left (update_journal.h): an all-or-nothing run is put

@@ -23,6 +23,11 @@ TemporaryFile::~TemporaryFile()
 
 bool TemporaryFile::Create(const std::wstring& folder, const wchar_t* prefix)
 {
+    return Create(folder, prefix, nullptr);
+}
+
+bool TemporaryFile::Create(const std::wstring& folder, const wchar_t* prefix, HANDLE held)
+{
     Discard();
     const std::wstring base = LongPathForm(folder, kNameRoom);
     if (base.empty())
@@ -30,8 +35,11 @@ bool TemporaryFile::Create(const std::wstring& folder, const wchar_t* prefix)
     static unsigned counter = GetTickCount() ^ GetCurrentProcessId();
     for (int tries = 0; tries < 0x10000; ++tries) {
         const unsigned number = ++counter & 0xFFFF;
-        const FilePlace place(base, prefix + HexDigits(number, 4) + L".tmp");
+        const std::wstring leaf = prefix + HexDigits(number, 4) + L".tmp";
+        const FilePlace place = held ? FilePlace(held, base, leaf) : FilePlace(base, leaf);
         path_ = place.Path();
+        held_ = held;
+        leaf_ = leaf;
         if (OpenFile(FileOpen::CreateProvisional, place, handle_)) {
             committed_ = false;
             return true;
@@ -64,10 +72,20 @@ bool TemporaryFile::Flush()
 bool TemporaryFile::RenameOver(const std::wstring& target, bool replace)
 {
     const std::wstring to = LongPathForm(target);
-    if (to.empty() || !RenameOpenFile(handle_, FilePlace(path_), FilePlace(to), replace))
+    return !to.empty() && RenameOver(FilePlace(to), replace);
+}
+
+bool TemporaryFile::RenameOver(const FilePlace& target, bool replace)
+{
+    if (!RenameOpenFile(handle_, Place(), target, replace))
         return false;
     committed_ = true;
     return true;
+}
+
+FilePlace TemporaryFile::Place() const
+{
+    return held_ ? FilePlace(held_, path_.substr(0, path_.size() - leaf_.size()), leaf_) : FilePlace(path_);
 }
 
 void TemporaryFile::Discard()
@@ -78,10 +96,9 @@ void TemporaryFile::Discard()
     }
     DeleteOpenFile(handle_);
     Close();
-    if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileAt(FilePlace(path_)))
-            MoveFileExW(path_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
+    const FilePlace place = Place();
+    if (ExistsAt(place) && !DeleteFileAt(place) && !held_)
+        MoveFileExW(path_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     path_.clear();
+    held_ = nullptr;
 }

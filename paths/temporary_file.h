@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include "base/owned.h"
+#include "system/native_file.h"
 
 // How every name the updater makes in an install folder begins: its copies
 // (upd<four hex digits>.tmp), its journals and their run's files. Recovery
@@ -32,6 +33,9 @@ public:
     // deleting, shared for reading and deleting. False with the system's
     // error.
     bool Create(const std::wstring& folder, const wchar_t* prefix);
+    // The same in a folder held open (held: its handle; folder: its path),
+    // through its handle (system/native_file.h); held must outlive the file.
+    bool Create(const std::wstring& folder, const wchar_t* prefix, HANDLE held);
 
     HANDLE Get() const { return handle_.Get(); }
     // As created: in the \\?\ form when the plain one would be too long.
@@ -47,6 +51,9 @@ public:
     // open: it shares deleting, so the file may move under it, and times and
     // attributes can still be set through it.
     bool RenameOver(const std::wstring& target, bool replace);
+    bool RenameOver(const FilePlace& target, bool replace);
+    // Where it lies, through its folder's handle when that is held.
+    FilePlace Place() const;
 
     // Closes the handle; the file stays where it is.
     void Close() { handle_.Reset(); }
@@ -59,5 +66,7 @@ public:
 private:
     Handle handle_;
     std::wstring path_;
+    HANDLE held_ = nullptr;  // the folder's, when made in a held one
+    std::wstring leaf_;
     bool committed_;
 };

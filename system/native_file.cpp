@@ -41,6 +41,8 @@ constexpr OpenRow kOpens[] = {
      FILE_FLAG_BACKUP_SEMANTICS},
     {FileOpen::HoldOrMakeFolder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,
      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
+    {FileOpen::HoldFollowedFolder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+     FILE_FLAG_BACKUP_SEMANTICS},
     {FileOpen::RemoveItself, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, OPEN_EXISTING,
      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
 };
@@ -350,12 +352,7 @@ bool DeleteFileAt(const FilePlace& place)
     Handle item;
     if (!OpenFile(FileOpen::RemoveItself, place, item))
         return false;
-    FILE_BASIC_INFO basic = {};
-    if (GetFileInformationByHandleEx(item.Get(), FileBasicInfo, &basic, sizeof basic) &&
-        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
-        basic.FileAttributes = (basic.FileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) | FILE_ATTRIBUTE_NORMAL;
-        SetFileInformationByHandle(item.Get(), FileBasicInfo, &basic, sizeof basic);
-    }
+    ClearReadOnly(item);
     if (!DeleteOpenFile(item))
         return false;
     item.Reset();
@@ -364,6 +361,21 @@ bool DeleteFileAt(const FilePlace& place)
         return false;
     }
     return true;
+}
+
+bool ClearReadOnly(const Handle& file)
+{
+    FILE_BASIC_INFO basic = {};
+    if (!GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof basic))
+        return false;
+    if (!(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return true;
+    // Only the attributes change: zero times are left as they are.
+    FILE_BASIC_INFO attributes = {};
+    attributes.FileAttributes = basic.FileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    if (attributes.FileAttributes == 0)
+        attributes.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(file.Get(), FileBasicInfo, &attributes, sizeof attributes) != 0;
 }
 
 bool ExistsAt(const FilePlace& place)

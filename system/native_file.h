@@ -85,6 +85,8 @@ enum class FileOpen {
     FollowFolder,
     // As HoldFolder, made first when it is missing (only in a held folder).
     HoldOrMakeFolder,
+    // A folder through any links, held as HoldFolder holds one.
+    HoldFollowedFolder,
     // A file or folder itself, to remove it (read-only cleared first) or
     // ask whether it is there.
     RemoveItself,
@@ -160,6 +162,9 @@ bool DeleteOpenFile(const Handle& file);
 // delete in a folder swapped for a link reports success and removes
 // nothing, so the name is looked for again.
 bool DeleteFileAt(const FilePlace& place);
+// Clears the read-only attribute of the file open (RemoveItself) in file.
+bool ClearReadOnly(const Handle& file);
+
 // Whether something has the name at place (not followed when it is a link).
 bool ExistsAt(const FilePlace& place);
 

@@ -46,19 +46,20 @@ void FinishTimesAndAttributes(HANDLE file, const FILE_BASIC_INFO& source, DWORD 
 // folder (and the folder, when it is missing). Asks the user as an open does
 // when either fails, naming the target. False when the user chose Ignore;
 // Abort raises.
-bool PrepareReplacement(const std::wstring& target, DWORD probed, const std::wstring& where,
+bool PrepareReplacement(const std::wstring& target, DWORD probed, const CopyPlaces& places,
                         const wchar_t* prefix, TemporaryFile& temporary)
 {
-    const std::wstring folder = where.empty() ? ContainingFolder(target) : where;
+    const std::wstring folder = places.folder.empty() ? ContainingFolder(target) : places.folder;
+    const HANDLE held = places.folder.empty() ? places.heldTargetFolder : places.heldFolder;
     LockRetry locked(target, false);
     LockRetry creating(target, true);
     for (;;) {
         DWORD error = probed;
         if (error == 0) {
-            if (temporary.Create(folder, prefix))
+            if (temporary.Create(folder, prefix, held))
                 return true;
             error = GetLastError();
-            if (error == ERROR_PATH_NOT_FOUND) {
+            if (error == ERROR_PATH_NOT_FOUND && !held) {
                 CreateDirectories(folder);
                 if (temporary.Create(folder, prefix))
                     return true;
@@ -76,11 +77,11 @@ bool PrepareReplacement(const std::wstring& target, DWORD probed, const std::wst
 
 // The temporary file takes the target's place in one rename. False when the
 // user chose Ignore; Abort raises.
-bool Replace(TemporaryFile& temporary, const std::wstring& target)
+bool Replace(TemporaryFile& temporary, const std::wstring& target, const FilePlace& place)
 {
     LockRetry attempts(target, true);
     for (;;) {
-        if (temporary.RenameOver(target, true))
+        if (temporary.RenameOver(place, true))
             return true;
         if (!attempts.Again(GetLastError()))
             return false;
@@ -108,7 +109,13 @@ bool IsSameFile(const ArchiveFile& source, const std::wstring& target)
 
 }  // namespace
 
-PreparedCopy::PreparedCopy() : timesKnown(false), times(), attributes(0), bytes(0) {}
+PreparedCopy::PreparedCopy() : heldTargetFolder(nullptr), timesKnown(false), times(), attributes(0), bytes(0) {}
+
+FilePlace PreparedCopy::TargetPlace() const
+{
+    return heldTargetFolder ? FilePlace(heldTargetFolder, ContainingFolder(target), LeafOf(target))
+                            : FilePlace(LongPathForm(target));
+}
 
 PreparedCopy::~PreparedCopy() {}
 
@@ -120,10 +127,11 @@ void PreparedCopy::SetTimesAndAttributes()
 
 bool PrepareUpdateFile(const char* source, const std::wstring& target, int force,
                        uint32_t attributeMask, ProgressFunction progress, void* user,
-                       const std::wstring& folder, const wchar_t* prefix, PreparedCopy& copy,
+                       const CopyPlaces& places, const wchar_t* prefix, PreparedCopy& copy,
                        HANDLE held, const Sha256::Digest* mustMatch)
 {
     copy.target = target;
+    copy.heldTargetFolder = places.heldTargetFolder;
     ArchiveFile input;
     // Ignore at the source's prompt: nothing to copy, so the installed file is
     // left alone rather than emptied.
@@ -140,7 +148,7 @@ bool PrepareUpdateFile(const char* source, const std::wstring& target, int force
     // The target is never written in place: a failure half-way would leave the
     // installed program truncated. The copy goes to a temporary file in the
     // same folder (same volume, so the final rename is atomic).
-    if (!PrepareReplacement(target, probed, folder, prefix, copy.file))
+    if (!PrepareReplacement(target, probed, places, prefix, copy.file))
         return false;
 
     {
@@ -202,7 +210,7 @@ bool PrepareUpdateFile(const char* source, const std::wstring& target, int force
 
 bool PutInPlace(PreparedCopy& copy)
 {
-    if (!Replace(copy.file, copy.target))
+    if (!Replace(copy.file, copy.target, copy.TargetPlace()))
         return false;
     // After the rename: Windows' name tunnelling would otherwise give the
     // file the replaced one's creation time. Read-only is set only now, as a
@@ -216,7 +224,7 @@ void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
                      uint32_t attributeMask, ProgressFunction progress, void* user)
 {
     PreparedCopy copy;
-    if (PrepareUpdateFile(source, target, force, attributeMask, progress, user, std::wstring(),
+    if (PrepareUpdateFile(source, target, force, attributeMask, progress, user, CopyPlaces(),
                           kUpdaterPrefix, copy))
         PutInPlace(copy);
 }

@@ -35,10 +35,22 @@ void ApplyUpdateFile(const char* source, const std::wstring& target, int force,
 
 // Applying in two steps, for updates that put many files in place at once.
 
+// Where a copy is made and where it goes: through the run's held folders
+// (paths/folder_guard.h) where they are held, by path otherwise.
+class CopyPlaces {
+public:
+    std::wstring folder;                // the copy's folder; "": beside the target
+    HANDLE heldFolder = nullptr;        // that folder's handle, when held
+    HANDLE heldTargetFolder = nullptr;  // the target's folder's, when held
+
+    virtual ~CopyPlaces() {}
+};
+
 // One copy written and flushed beside its target, not yet in its place.
 class PreparedCopy {
 public:
     std::wstring target;
+    HANDLE heldTargetFolder;  // the target's folder's handle, when held
     TemporaryFile file;     // the new bytes, open, under a name of their own
     bool timesKnown;
     FILE_BASIC_INFO times;  // the source's
@@ -50,11 +62,13 @@ public:
 
     // The source's times and the attributes, set through the file's handle.
     void SetTimesAndAttributes();
+    // Where the target lies, through its held folder when it is held.
+    FilePlace TargetPlace() const;
 };
 
 // ApplyUpdateFile up to the copy's place: the source is written into a new
-// file named <prefix>XXXX.tmp in folder ("": beside the target; else a folder
-// on the target's volume, made when missing), asking as ApplyUpdateFile
+// file named <prefix>XXXX.tmp in places.folder ("": beside the target; else
+// a folder on the target's volume, made when missing), asking as ApplyUpdateFile
 // does, and flushed. False when there is nothing to put in place: Ignore at
 // a prompt, an existing target kept (kKeepExisting), or the target being
 // the source itself. Raises what ApplyUpdateFile raises.
@@ -65,7 +79,7 @@ public:
 // (ERROR_FILE_CORRUPT) before anything takes the target's place.
 bool PrepareUpdateFile(const char* source, const std::wstring& target, int force,
                        uint32_t attributeMask, ProgressFunction progress, void* user,
-                       const std::wstring& folder, const wchar_t* prefix, PreparedCopy& copy,
+                       const CopyPlaces& places, const wchar_t* prefix, PreparedCopy& copy,
                        HANDLE held = nullptr, const Sha256::Digest* mustMatch = nullptr);
 
 // The copy takes its target's place in one rename (locks waited out, then

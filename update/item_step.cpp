@@ -118,9 +118,12 @@ ItemVerdict PredictCopy(ItemRecord& record, uint64_t roomLeft)
     if (record.verdict != VerdictApply)
         return record.verdict;
     const std::wstring& source = record.name;
-    // The copy refuses to write through a link below the install folder.
+    // The copy refuses to write through a link below the install folder:
+    // the folders on the way looked at as the copy holds them, none made.
     if (record.target.size() > source.size() &&
-        !NoLinkBelow(record.target.substr(0, record.target.size() - source.size() - 1), source)) {
+        (!FolderGuard(record.target.substr(0, record.target.size() - source.size() - 1), false)
+              .Hold(RelativeFolderOf(source)) ||
+         IsLink(record.target))) {
         String message;
         message.Format(kRefusedItemText, record.Text());
         return Stop(record, ERROR_CANT_RESOLVE_FILENAME, WideFrom932(message.text));

@@ -43,36 +43,27 @@ bool CopyToDisk(const std::wstring& from, const std::wstring& to)
 // names. Waits out locks and asks as an open does; Ignore cannot leave an
 // all-or-nothing update half done, so it ends it like Abort. A target that
 // is gone has nothing to keep.
-void KeepOldBytes(const std::wstring& target, const std::wstring& backup)
+void KeepOldBytes(const FilePlace& target, const FilePlace& backup, const std::wstring& shown)
 {
-    const std::wstring from = LongPathForm(target), to = LongPathForm(backup);
-    LockRetry retry(target, true);
+    LockRetry retry(shown, true);
     for (;;) {
         // Replaceable first: a second name for a file another program holds
         // could not be removed again until it lets go.
         Handle probe;
-        if (OpenFile(FileOpen::ProbeMove, FilePlace(from), probe) &&
-            CreateHardLinkW(to.c_str(), from.c_str(), nullptr))
+        if (OpenFile(FileOpen::ProbeMove, target, probe) && LinkOpenFile(probe, target, backup))
             return;
         DWORD error = GetLastError();
         if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
             error == ERROR_TOO_MANY_LINKS) {
-            if (CopyToDisk(from, to))
+            if (CopyToDisk(target.Path(), backup.Path()))
                 return;
             error = GetLastError();
         }
         if (error == ERROR_FILE_NOT_FOUND)
             return;
         if (!retry.Again(error))
-            RaiseNotReplaced(target, error);
+            RaiseNotReplaced(shown, error);
     }
-}
-
-// The folder part of an item, as the system separates it.
-std::wstring ItemFolder(const std::wstring& relative)
-{
-    const size_t slash = relative.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
 }
 
 // An item that would be written through a link is refused as one that
@@ -144,15 +135,19 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
     const String& item = record.item;
     const std::wstring& relative = record.name;
     const std::wstring& target = record.target;
-    if (!guard_.Hold(ItemFolder(relative)) || IsLink(target)) {
+    const std::wstring itemFolder = RelativeFolderOf(relative);
+    if (!guard_.Hold(itemFolder) || IsLink(target)) {
         LogEvent("refused: a link lies on the way to " + LogText(target));
         RaiseLinked(item);
     }
     const wchar_t* prefix = journal_.Created() ? journal_.RunPrefix().c_str() : kUpdaterPrefix;
     std::unique_ptr<PreparedCopy> copy(new PreparedCopy);
+    CopyPlaces places;
+    places.heldTargetFolder = guard_.Held(itemFolder);
     if (!allOrNothing_) {
         if (PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
-                              std::wstring(), prefix, *copy, held, mustMatch)) {
+                              places, prefix, *copy, held, mustMatch)) {
+            RefuseMovedFolders(item);
             PutInPlace(*copy);
             LogEvent("replaced " + LogText(target) + ": " + std::to_string(copy->bytes) + " bytes written");
         } else {
@@ -169,8 +164,10 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
         LogEvent("refused: a link lies on the way to " + LogText(folder_ + L"\\" + bucket));
         RaiseLinked(item);
     }
+    places.folder = folder_ + L"\\" + bucket;
+    places.heldFolder = guard_.Held(bucket);
     if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
-                           folder_ + L"\\" + bucket, prefix, *copy, held, mustMatch)) {
+                           places, prefix, *copy, held, mustMatch)) {
         LogEvent("left as it was: " + LogText(target));
         return;
     }
@@ -181,6 +178,19 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
     plan_.push_back(JournalReplacement(relative, bucket + L"\\" + name,
                                        bucket + L"\\" + prefix + HexDigits(ready_.size(), 4) + L".bak"));
     ready_.push_back(std::move(copy));
+}
+
+void ReplacementRun::RefuseMovedFolders(const String& item) const
+{
+    // Windows refuses to rename a held folder; Wine renames it, and looks
+    // its name up again for the rename that follows.
+    if (guard_.Unmoved())
+        return;
+    LogEvent("refused: a folder held below " + LogText(folder_) + " was moved away before a rename");
+    if (!item.IsEmpty())
+        RaiseLinked(item);
+    SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+    throw OCErrorException(kWriteFailedText);
 }
 
 void ReplacementRun::Commit()
@@ -224,9 +234,10 @@ void ReplacementRun::ReplaceAll()
     for (size_t i = 0; i < ready_.size(); ++i) {
         PreparedCopy& copy = *ready_[i];
         if (!plan[i].backup.empty())
-            KeepOldBytes(copy.target, folder_ + L"\\" + plan[i].backup);
+            KeepOldBytes(copy.TargetPlace(), guard_.PlaceOf(plan[i].backup), copy.target);
+        RefuseMovedFolders(String());
         LockRetry retry(copy.target, true);
-        while (!copy.file.RenameOver(copy.target, true)) {
+        while (!copy.file.RenameOver(copy.TargetPlace(), true)) {
             const DWORD error = GetLastError();
             if (!retry.Again(error))
                 RaiseNotReplaced(copy.target, error);
@@ -239,8 +250,7 @@ void ReplacementRun::ReplaceAll()
     LogEvent("all or nothing: every copy is in its place");
     committed_ = true;
     ready_.clear();
-    guard_.ReleaseAll();
-    if (!DropBackups(folder_, journal_.Contents()))
+    if (!DropBackups(guard_, journal_.Contents()))
         keepJournal_ = true;  // the next run removes what is left
 }
 
@@ -254,11 +264,10 @@ void ReplacementRun::RollBack()
     // targets were never replaced.
     for (const std::unique_ptr<PreparedCopy>& copy : ready_)
         copy->file.Close();
-    guard_.ReleaseAll();
     LogEvent(replacing ? "all or nothing: the run failed; putting every target back"
                        : "all or nothing: the run failed before any target was replaced; removing its copies");
-    const bool done = replacing ? PutBack(folder_, journal_.Contents())
-                                : RemoveRunCopies(folder_, journal_.Contents());
+    const bool done = replacing ? PutBack(guard_, journal_.Contents())
+                                : RemoveRunCopies(guard_, journal_.Contents());
     LogEvent(done ? "all or nothing: the install folder is as it was before the run"
                   : "all or nothing: something is still held; the journal stays for the next run");
     if (!done)

@@ -231,16 +231,19 @@ TEST(NativeFileHeld, StepsGoThroughTheHeldFolderNotItsName)
     WriteFileBytes(scratch.Path("outside\\a.txt"), "victim");
     WriteFileBytes(scratch.Path("outside\\a.bak"), "victim");
     ASSERT_TRUE(MakeFolderLink(scratch.Path("held"), scratch.Path("outside")));
+    // What Wine does then depends on what it has cached of the held
+    // folder: a step reaches the held folder, or fails. Never the other.
     Handle file;
-    EXPECT_TRUE(OpenFile(FileOpen::CreateNew, in(L"b.txt"), file));
-    EXPECT_EQ(ReadFileBytes(scratch.Path("moved\\b.txt")), "") << "made in the held folder";
-    // A delete removes the held folder's file or says it did not (Wine
-    // removes nothing there once the name was swapped): never the other.
+    const bool created = OpenFile(FileOpen::CreateNew, in(L"b.txt"), file);
+    EXPECT_EQ(ReadFileBytes(scratch.Path("moved\\b.txt")), created ? "" : "<missing>");
+    EXPECT_EQ(ReadFileBytes(scratch.Path("outside\\b.txt")), "<missing>");
+    // A delete removes the held folder's file or says it did not (Wine may
+    // remove nothing there once the name was swapped).
     for (const wchar_t* leaf : {L"a.txt", L"a.bak"}) {
         const bool deleted = DeleteFileAt(in(leaf));
-        const std::string path = scratch.Path("moved\\") + std::string(leaf, leaf + 5);
+        const std::string path = scratch.Path("moved\\") + (leaf[2] == L't' ? "a.txt" : "a.bak");
         EXPECT_EQ(deleted, ReadFileBytes(path) == "<missing>") << path;
-        EXPECT_EQ(ExistsAt(in(leaf)), !deleted) << path;
+        EXPECT_TRUE(!ExistsAt(in(leaf)) || ReadFileBytes(path) != "<missing>") << path;
     }
     EXPECT_EQ(ReadFileBytes(scratch.Path("outside\\a.txt")), "victim");
     EXPECT_EQ(ReadFileBytes(scratch.Path("outside\\a.bak")), "victim");
