@@ -14,6 +14,8 @@
 #include "tests/support/folder_link.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait.h"
+#include <thread>
 
 namespace {
 
@@ -399,4 +401,42 @@ TEST_F(Folders, NothingIsWrittenThroughALinkBelowTheInstallFolder)
             EXPECT_EQ(Installed("a.txt"), allOrNothing ? "old a.txt" : "new a.txt") << name;
         }
     }
+}
+
+// Recovery of a run of many items in sub, while another process swaps sub
+// for a link to another folder half-way: what recovery removes, it removes
+// through the folder it holds, never through the link.
+TEST_F(Folders, RecoveryNeverFollowsAFolderSwappedForALink)
+{
+    const int items = 2000;
+    const std::string outside = scratch.Path("outside");
+    CreateDirectoryW(Wide(outside).c_str(), nullptr);
+    CreateDirectoryW(Wide(install + "\\sub").c_str(), nullptr);
+    std::unique_ptr<UpdateJournal> journal(new UpdateJournal);
+    ASSERT_TRUE(journal->Create(Wide(install), true, {L"sub"}));
+    std::vector<JournalReplacement> plan;
+    for (int i = 0; i < items; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        WriteFileBytes(install + "\\sub\\" + name, "new");
+        WriteFileBytes(outside + "\\" + name, "victim");
+        plan.push_back(JournalReplacement(L"sub\\" + Wide(name), L"sub\\" + journal->RunPrefix() + std::to_wstring(1000 + i) + L".tmp", L""));
+    }
+    // One copy never took its place: every target new to the folder goes.
+    WriteFileBytes(install + "\\" + std::string(plan[0].copy.begin(), plan[0].copy.end()), "copy");
+    ASSERT_TRUE(journal->WriteReplacing(plan));
+    journal.reset();
+
+    // Last first: once the last target is gone, recovery is under way.
+    const std::string last = install + "\\sub\\f" + std::to_string(items - 1) + ".txt";
+    std::thread swapper([&] {
+        if (!WaitUntil([&] { return !FileExists(last); }))
+            return;
+        if (MoveFileW(Wide(install + "\\sub").c_str(), Wide(install + "\\sub.moved").c_str()))
+            MakeFolderLink(install + "\\sub", outside);
+    });
+    RecoverInterruptedUpdates(Wide(install));
+    swapper.join();
+
+    for (int i = 0; i < items; ++i)
+        ASSERT_EQ(ReadFileBytes(outside + "\\f" + std::to_string(i) + ".txt"), "victim") << i;
 }
