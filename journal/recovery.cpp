@@ -83,7 +83,8 @@ bool PutInPlace(const FolderGuard& guard, const JournalReplacement& replacement)
         ClearReadOnly(old);
     old.Reset();
     // Wine looks a held folder's name up again for a rename.
-    return OpenFile(FileOpen::ProbeMove, backup, kept) && guard.Unmoved() &&
+    return OpenFile(FileOpen::ProbeMove, backup, kept) && guard.Unmoved(RelativeFolderOf(replacement.target)) &&
+           guard.Unmoved(RelativeFolderOf(replacement.backup)) &&
            RenameOpenFile(kept, backup, target, true);
 }
 

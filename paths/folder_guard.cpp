@@ -109,16 +109,25 @@ FilePlace FolderGuard::PlaceOf(const std::wstring& relative) const
     return Place(RelativeFolderOf(relative), slash == std::wstring::npos ? relative : relative.substr(slash + 1));
 }
 
-bool FolderGuard::Unmoved() const
+bool FolderGuard::Unmoved(const std::wstring& relativeFolder) const
 {
-    for (const auto& held : held_) {
-        if (held.first.empty())
-            continue;
+    std::wstring relative;
+    for (const std::wstring& segment : Segments(relativeFolder)) {
+        relative = relative.empty() ? segment : relative + L"\\" + segment;
+        const auto held = held_.find(relative);
         Handle fresh;
-        if (!OpenFile(FileOpen::FollowFolder, FilePlace(Path(held.first)), fresh) ||
-            !SameFileObject(held.second->Get(), fresh.Get()))
+        if (held != held_.end() && (!OpenFile(FileOpen::FollowFolder, FilePlace(Path(relative)), fresh) ||
+                                    !SameFileObject(held->second->Get(), fresh.Get())))
             return false;
     }
+    return true;
+}
+
+bool FolderGuard::Unmoved() const
+{
+    for (const auto& held : held_)
+        if (!held.first.empty() && !Unmoved(held.first))
+            return false;
     return true;
 }
 

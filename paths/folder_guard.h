@@ -47,7 +47,10 @@ public:
     // The held handle of relativeFolder; null when not held.
     HANDLE Held(const std::wstring& relativeFolder) const;
 
-    // Whether every held folder is still the one its path leads to.
+    // Whether every held folder from the install folder down to
+    // relativeFolder is still the one its path leads to.
+    bool Unmoved(const std::wstring& relativeFolder) const;
+    // The same for every held folder.
     bool Unmoved() const;
 
     // Lets go of relativeFolder and every folder below it: it can then be

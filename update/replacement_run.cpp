@@ -147,7 +147,7 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
     if (!allOrNothing_) {
         if (PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
                               places, prefix, *copy, held, mustMatch)) {
-            RefuseMovedFolders(item);
+            RefuseMovedFolders(itemFolder, item);
             PutInPlace(*copy);
             LogEvent("replaced " + LogText(target) + ": " + std::to_string(copy->bytes) + " bytes written");
         } else {
@@ -180,11 +180,11 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
     ready_.push_back(std::move(copy));
 }
 
-void ReplacementRun::RefuseMovedFolders(const String& item) const
+void ReplacementRun::RefuseMovedFolders(const std::wstring& folder, const String& item) const
 {
     // Windows refuses to rename a held folder; Wine renames it, and looks
     // its name up again for the rename that follows.
-    if (guard_.Unmoved())
+    if (guard_.Unmoved(folder))
         return;
     LogEvent("refused: a folder held below " + LogText(folder_) + " was moved away before a rename");
     if (!item.IsEmpty())
@@ -235,7 +235,8 @@ void ReplacementRun::ReplaceAll()
         PreparedCopy& copy = *ready_[i];
         if (!plan[i].backup.empty())
             KeepOldBytes(copy.TargetPlace(), guard_.PlaceOf(plan[i].backup), copy.target);
-        RefuseMovedFolders(String());
+        RefuseMovedFolders(RelativeFolderOf(plan[i].target), String());
+        RefuseMovedFolders(RelativeFolderOf(plan[i].copy), String());
         LockRetry retry(copy.target, true);
         while (!copy.file.RenameOver(copy.TargetPlace(), true)) {
             const DWORD error = GetLastError();

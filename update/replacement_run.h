@@ -56,9 +56,10 @@ public:
 
 private:
     bool EnsureJournal();
-    // Raises, before a rename, when a held folder was moved away (Wine
-    // allows it): as a link on item's way, or (no item) as a write failure.
-    void RefuseMovedFolders(const String& item) const;
+    // Raises, before a rename in folder, when a held folder on its way was
+    // moved away (Wine allows it): as a link on item's way, or (no item) as
+    // a write failure.
+    void RefuseMovedFolders(const std::wstring& folder, const String& item) const;
     void ReplaceAll();
     void RollBack();
 
