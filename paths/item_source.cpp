@@ -24,7 +24,7 @@ bool SamePath(const std::wstring& a, const std::wstring& b)
 
 }  // namespace
 
-SourceFolder::SourceFolder() : final_(FinalPathOf(FilePlace(L"."))) {}
+SourceFolder::SourceFolder() : final_(FinalPathOf(FilePlace(L"."))), here_(FullPathOf(L".")) {}
 
 bool SourceFolder::Open(const ItemRecord& record, Handle& source) const
 {
@@ -43,7 +43,7 @@ bool SourceFolder::Open(const ItemRecord& record, Handle& source) const
                         (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
     // Where it was found, every link resolved, is where its name says (as
     // the system reads a name: trailing dots and spaces dropped).
-    const std::wstring full = FullPathOf(name), here = FullPathOf(L".");
+    const std::wstring full = FullPathOf(name), &here = here_;
     const bool below = full.size() > here.size() && SamePath(full.substr(0, here.size()), here);
     const std::wstring expected = final_ + full.substr(here.size());
     if (tagged || final_.empty() || !below || !SamePath(FinalPathOf(source.Get()), expected)) {

@@ -25,4 +25,5 @@ public:
 
 private:
     std::wstring final_;  // the update folder's path, every link resolved
+    std::wstring here_;   // and as the system names it
 };
