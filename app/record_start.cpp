@@ -4,6 +4,7 @@
 #include <vector>
 #include "system/run_log.h"
 #include "paths/wide_paths.h"
+#include "build_commit.h"
 #include "project_version.h"
 
 namespace {
@@ -48,7 +49,7 @@ std::wstring ProgramPath()
 
 void NoteTheStart(const RunArguments& arguments)
 {
-    LogEvent(std::string("updater ") + PROJECT_VERSION_TEXT + " started: " +
+    LogEvent(std::string("updater ") + PROJECT_VERSION_TEXT + " (commit " BUILD_COMMIT_TEXT ") started: " +
              LogText(ProgramPath()) + ", process " + std::to_string(GetCurrentProcessId()));
     LogEvent("Windows " + WindowsVersion() + ", ANSI code page " + std::to_string(GetACP()) +
              ", OEM code page " + std::to_string(GetOEMCP()));
@@ -69,7 +70,9 @@ std::wstring RequestedLogPath(const RunArguments& arguments)
 
 bool StartRunRecord(const RunArguments& arguments)
 {
-    if (arguments.logGiven) {
+    if (!arguments.Records())
+        return true;
+    if (!arguments.logPath.empty()) {
         const std::wstring path = RequestedLogPath(arguments);
         if (path.empty()) {
             SetLastError(ERROR_INVALID_NAME);

@@ -4,11 +4,12 @@
 
 #include "app/run_arguments.h"
 
-// Starts the record: at arguments.logPath when /log= was given, else at the
-// first free name in the user's temporary folder. Then notes the program,
-// the system, the update folder and the arguments. False (GetLastError) only
-// when the record asked for with /log= cannot be created; without /log=, a
-// record that cannot be made is simply not kept.
+// Starts the record when the arguments ask for one (RunArguments::Records):
+// at arguments.logPath when /log=PATH was given, else at the first free
+// name in the user's temporary folder. Then notes the program, the system,
+// the update folder and the arguments. False (GetLastError) only when the
+// record asked for with /log=PATH cannot be created; one in the temporary
+// folder that cannot be made is simply not kept.
 bool StartRunRecord(const RunArguments& arguments);
 
 // The full form of the path given with /log=, as the error box names it.

@@ -59,26 +59,48 @@ std::wstring NextArgument(const wchar_t*& at)
 
 }  // namespace
 
-RunArguments::RunArguments() : logGiven(false) {}
+namespace {
 
-RunArguments::~RunArguments() {}
+bool Is(const std::wstring& argument, const wchar_t* name)
+{
+    return CompareStringOrdinal(argument.c_str(), -1, name, -1, TRUE) == CSTR_EQUAL;
+}
+
+// Whether argument begins with prefix ("/log="), case ignored; value: the
+// rest.
+bool Valued(const std::wstring& argument, const wchar_t* prefix, std::wstring& value)
+{
+    const int length = int(wcslen(prefix));
+    if (int(argument.size()) < length ||
+        CompareStringOrdinal(argument.c_str(), length, prefix, length, TRUE) != CSTR_EQUAL)
+        return false;
+    value = argument.substr(length);
+    return true;
+}
+
+}  // namespace
 
 RunArguments ParseRunArguments(const wchar_t* commandLine)
 {
     RunArguments arguments;
     const wchar_t* at = SkipProgramName(commandLine ? commandLine : L"");
-    static const wchar_t kLog[] = L"/log=";
-    const int prefix = int(wcslen(kLog));
     for (;;) {
         while (IsBlank(*at))
             ++at;
         if (!*at)
             break;
         const std::wstring argument = NextArgument(at);
-        if (int(argument.size()) >= prefix &&
-            CompareStringOrdinal(argument.c_str(), prefix, kLog, prefix, TRUE) == CSTR_EQUAL) {
-            arguments.logGiven = true;
-            arguments.logPath = argument.substr(prefix);
+        std::wstring value;
+        if (Is(argument, L"/log")) {
+            arguments.log = true;
+            arguments.logPath.clear();
+        } else if (Valued(argument, L"/log=", value)) {
+            arguments.log = true;
+            arguments.logPath = value;
+        } else if (Is(argument, L"/silent")) {
+            arguments.silent = true;
+        } else if (Valued(argument, L"/dir=", value)) {
+            arguments.dir = value;
         } else {
             arguments.ignored.push_back(argument);
         }

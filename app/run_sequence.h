@@ -14,8 +14,15 @@ class RunWalk;
 // How long an update runs, from OK, before its progress window shows.
 const DWORD kProgressDelayMs = 1000;
 
-// The whole run. Returns 0 on every path: already running, cancelled,
-// finished, or ended by the error box. delayMs: see UpdateFiles.
+// The exit codes of a run with /silent, as deployment tools expect them.
+const int kExitFinished = 0;   // finished, also when every item was skipped
+const int kExitBusy = 1618;    // another updater runs, or a running program holds a target
+const int kExitFailed = 1603;  // every other failure or refusal
+
+// The whole run, as the command line asks (app/run_arguments.h). Returns 0
+// on every path (already running, cancelled, finished, or ended by the
+// error box), but with /silent one of the codes above. delayMs: see
+// UpdateFiles.
 int RunUpdate(DWORD delayMs = kProgressDelayMs);
 
 // Runs steps; any failure that escapes them ends in the one error box
@@ -32,6 +39,8 @@ void RunAndReport(const std::function<void()>& steps);
 // copies take their places only once all are made, or none does
 // (ReplacementRun). Once the update has run delayMs and is still copying,
 // the progress window shows (titled caption); it is gone when this returns
-// or raises. Raises OCErrorException when a check or a copy fails; items
-// copied before stay copied.
-void UpdateFiles(RunWalk& walk, const char* caption, DWORD delayMs);
+// or raises. Before the first write, targets a running program holds and
+// volumes short of room are boxes (Retry, Cancel); false when one was
+// cancelled, nothing written. Raises OCErrorException when a check or a
+// copy fails; items copied before stay copied.
+bool UpdateFiles(RunWalk& walk, const char* caption, DWORD delayMs);

@@ -19,4 +19,10 @@ const char* const kOlderUpdateText = "これより新しいアップデートが
 const char* const kExpiredUpdateText = "このアップデートは有効期限が切れています。";
 const char* const kAnchorInvalidText = "レジストリの値 %s が正しくありません。";
 const char* const kBoundFolderText = "フォルダー %s には、その製品の署名付きアップデートだけが適用できます。";
+const char* const kHeldTargetsText =
+    "インストール先のファイルを次のプログラムが使用しています。\n"
+    "プログラムを終了してから［再試行］を押してください。［キャンセル］を押すと、何も変更せずに終了します。\n\n";
+const char* const kNoRoomText =
+    "ドライブ %s の空き容量が足りません。\n必要な容量: %s MB\n空き容量: %s MB\n"
+    "空き容量を増やしてから［再試行］を押してください。［キャンセル］を押すと、何も変更せずに終了します。";
 const char* const kAnchorWriteFailedText = "アップデートの記録をレジストリに書き込めませんでした。";

@@ -26,6 +26,14 @@ extern const char* const kExpiredUpdateText;     // "このアップデートは
 // "レジストリの値 %s が正しくありません。"
 extern const char* const kAnchorInvalidText;
 extern const char* const kAnchorWriteFailedText;
+// Before the first write, targets a running program holds (Retry, Cancel):
+// "インストール先のファイルを次のプログラムが使用しています。..." with the
+// programs' names after it, one a line.
+extern const char* const kHeldTargetsText;
+// Before the first write, a volume short of room (Retry, Cancel), with the
+// volume, the megabytes needed and the megabytes free:
+// "ドライブ %s の空き容量が足りません。..."
+extern const char* const kNoRoomText;
 // A folder that received a signed update, now meant to take an update of
 // another product or without the product's anchor:
 // "フォルダー %s には、その製品の署名付きアップデートだけが適用できます。"

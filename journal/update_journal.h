@@ -39,6 +39,7 @@ public:
     // "upd<run>-", for the run's files.
     const std::wstring& RunPrefix() const { return contents_.runPrefix; }
     const JournalContents& Contents() const { return contents_; }
+    const std::wstring& Path() const { return path_; }
 
     // Writes a record and flushes it. False with the system's error; with
     // ERROR_FILE_TOO_LARGE when the journal would grow past what the next

@@ -42,6 +42,7 @@ enum PromptCause {
     PromptTargetIsFolder,
     PromptTargetReadOnly,    // Windows refuses to replace it (Wine would not)
     PromptTargetHeld,        // error: why it cannot be replaced now
+    PromptTargetUnreadable,  // error: why the installed copy's version cannot be read
 };
 
 // The version texts read for the decision, and the decision.

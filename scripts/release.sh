@@ -56,6 +56,22 @@ commit_time() {
   fi
 }
 
+# The commit the programs name in their record: UPDATER_COMMIT when set (a
+# copy of the source holds no checkout), else the checkout's HEAD, marked
+# when tracked files changed.
+commit_name() {
+  if [ -n "${UPDATER_COMMIT:-}" ]; then
+    echo "$UPDATER_COMMIT"
+  elif git -C "$root" rev-parse --git-dir >/dev/null 2>&1; then
+    local name
+    name=$(git -C "$root" rev-parse --short=12 HEAD)
+    [ -z "$(git -C "$root" status --porcelain --untracked-files=no)" ] || name="$name+changes"
+    echo "$name"
+  else
+    echo unknown
+  fi
+}
+
 # The source as checked out (tracked and new files, nothing ignored), copied
 # to $1.
 copy_source() {
@@ -66,10 +82,11 @@ copy_source() {
 }
 
 run_check() {
-  local epoch
+  local epoch commit
   tmp=$(mktemp -d)
   trap 'rm -rf "$tmp"' EXIT
   epoch=$(commit_time)
+  commit=$(commit_name)
   # Two layouts: the build folder beside the source, and inside it under a
   # longer path; two time zones and umasks.
   local -A src=([first]=$tmp/a/src [second]=$tmp/second/source-tree)
@@ -80,7 +97,7 @@ run_check() {
   for side in first second; do
     copy_source "${src[$side]}"
     echo "release.sh --check: building the $side release in ${src[$side]%/*}"
-    if ! (umask "${mask[$side]}" && TZ=${tz[$side]} SOURCE_DATE_EPOCH=$epoch \
+    if ! (umask "${mask[$side]}" && TZ=${tz[$side]} SOURCE_DATE_EPOCH=$epoch UPDATER_COMMIT=$commit \
           bash "${src[$side]}/scripts/release.sh" --build "${bld[$side]}" \
             --out "$tmp/$side-dist") >"$tmp/$side.log" 2>&1; then
       tail -n 40 "$tmp/$side.log" >&2
@@ -123,7 +140,8 @@ echo "Building updater.exe and updtool.exe in $build..."
 log=$build.log
 mkdir -p "$(dirname "$build")"
 # The tests' configuration (RelWithDebInfo): a release is what the tests ran.
-if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF &&
+if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+         -DUPDATER_COMMIT="$(commit_name)" &&
        cmake --build "$build" -j"$(nproc)" --target updater updtool; } >"$log" 2>&1; then
   tail -n 40 "$log" >&2
   echo "release.sh: the build failed (whole output in $log)" >&2

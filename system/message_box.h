@@ -5,6 +5,11 @@
 #include <windows.h>
 #include <string>
 
+// Process-wide, set by the run (as quietOpen is): while set, no box is
+// shown. Each is recorded with its text and answered as its safe choice
+// (OK, Abort, Cancel, No), as an unattended run must answer it.
+extern bool boxesUnattended;
+
 // caption: code page 932; null gives "エラー", the caption a Japanese system
 // shows on a box without one (another system would show its own language's
 // word). Returns the button pressed.

@@ -1,5 +1,6 @@
 #include "trust/signed_update.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include "base/exceptions.h"
@@ -21,16 +22,31 @@ namespace {
 // not read.
 const size_t kMaxSignatureBytes = 1024;
 
-bool VerifiesUnder(const std::vector<P256PublicKey>& keys, const Sha256::Digest& digest,
-                   const std::vector<P256Signature>& signatures)
+// The key that verifies one of signatures over digest; null when none.
+const P256PublicKey* VerifyingKey(const std::vector<P256PublicKey>& keys, const Sha256::Digest& digest,
+                                  const std::vector<P256Signature>& signatures)
 {
     for (const P256PublicKey& key : keys) {
         for (const P256Signature& signature : signatures) {
             if (VerifyP256(key, digest, signature))
-                return true;
+                return &key;
         }
     }
-    return false;
+    return nullptr;
+}
+
+std::string KeyIds(const std::vector<P256PublicKey>& keys)
+{
+    std::string ids;
+    for (const P256PublicKey& key : keys)
+        ids += (ids.empty() ? "" : ", ") + KeyId(key);
+    return ids.empty() ? "none" : ids;
+}
+
+// A time YYYYMMDDhhmmss as the record shows it.
+std::string TimeText(uint64_t stamp)
+{
+    return ManifestTimeText(stamp);
 }
 
 }  // namespace
@@ -131,7 +147,8 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings,
             ReadSignature(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         if (signatures.empty())
             Refuse(ERROR_INVALID_DATA, kFileInvalidText, signatureFileName);
-        if (!VerifiesUnder(anchor_.keys, manifestDigest_, signatures))
+        const P256PublicKey* verifying = VerifyingKey(anchor_.keys, manifestDigest_, signatures);
+        if (!verifying)
             Refuse(DWORD(NTE_BAD_SIGNATURE), kBadSignatureText);
         signatureVerified_ = true;
         const std::wstring product =
@@ -140,9 +157,16 @@ void SignedUpdate::CheckBeforeDialog(const UpdateSettings& settings,
             Refuse(ERROR_INSTALL_PACKAGE_INVALID, kOtherProductText);
         if (manifest_.sequence < anchor_.sequence)
             Refuse(ERROR_PRODUCT_VERSION, kOlderUpdateText);
-        if (ManifestExpired(manifest_.expires))
+        if (ManifestExpired(manifest_.expires)) {
+            SYSTEMTIME now;
+            GetSystemTime(&now);
+            char clock[32];
+            snprintf(clock, sizeof clock, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay,
+                     now.wHour, now.wMinute, now.wSecond);
+            LogEvent("signed update: expired " + TimeText(manifest_.expires) + "; this machine's clock says " + clock);
             Refuse(DWORD(CERT_E_EXPIRED), kExpiredUpdateText);
-        LogEvent("signed update: update.sig verified under a trusted key");
+        }
+        LogEvent("signed update: update.sig verified under a trusted key, key " + KeyId(*verifying));
     }
     std::set<const ManifestFile*> listed;
     for (const ItemRecord& record : records) {
@@ -312,7 +336,14 @@ void SignedUpdate::Record(const UpdateSettings& settings, const std::wstring& fo
     const std::vector<P256PublicKey> keys =
         KeysAfter(anchor_.keys, manifest_.trustKeys, manifest_.revokeKeys);
     RecordUpdateAnchor(settings, manifest_.sequence, keys);
+    std::vector<P256PublicKey> added, revoked;
+    for (const P256PublicKey& key : keys)
+        if (std::find(anchor_.keys.begin(), anchor_.keys.end(), key) == anchor_.keys.end())
+            added.push_back(key);
+    for (const P256PublicKey& key : anchor_.keys)
+        if (std::find(keys.begin(), keys.end(), key) == keys.end())
+            revoked.push_back(key);
     LogEvent("signed update: UpdateSequence " + std::to_string(manifest_.sequence) + " and " +
              std::to_string(keys.size()) + (keys.size() == 1 ? " key" : " keys") +
-             " stored in the anchor");
+             " stored in the anchor; keys added: " + KeyIds(added) + "; keys revoked: " + KeyIds(revoked));
 }

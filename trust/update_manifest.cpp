@@ -293,6 +293,12 @@ std::string PublicKeyText(const P256PublicKey& key)
     return HexText(key.data(), key.size());
 }
 
+std::string KeyId(const P256PublicKey& key)
+{
+    const Sha256::Digest digest = Sha256::Of(key.data(), key.size());
+    return HexText(digest.data(), 8);
+}
+
 std::string ManifestText(const UpdateManifest& manifest)
 {
     std::string text = "update-manifest 1\nproduct " + Utf8(manifest.product) + "\nversion " +

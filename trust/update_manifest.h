@@ -88,3 +88,6 @@ std::string ManifestTimeText(uint64_t stamp);
 bool ParsePublicKey(const std::string& hex, P256PublicKey& key);
 // The same in lower case.
 std::string PublicKeyText(const P256PublicKey& key);
+// A key's short name in messages and records: the first 8 bytes of the
+// SHA-256 of its 64 bytes (X then Y), as 16 lower-case hex digits.
+std::string KeyId(const P256PublicKey& key);

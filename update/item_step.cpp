@@ -94,8 +94,21 @@ ItemVerdict DecideItem(ItemRecord& record, bool checkArchive)
         return record.verdict = VerdictListedAgain;
     if (!PathExists(record.Text()))
         return record.verdict = VerdictMissing;
+    record.prompt = PromptNone;
+    record.error = 0;
     if (!DecideUpdate(record.Text(), record.target, record.decision))
         return record.verdict = VerdictSkip;
+    // An installed copy that is there but cannot be read is never taken as
+    // missing: an older file would replace a newer one held by a program.
+    Handle installed;
+    if (record.decision.kind != ItemPlain && record.decision.targetVersion.IsEmpty() &&
+        GetFileAttributesW(LongPathForm(record.target).c_str()) != INVALID_FILE_ATTRIBUTES &&
+        !OpenFile(FileOpen::ReadBesideWriters, FilePlace(LongPathForm(record.target)), installed) &&
+        GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND) {
+        record.error = GetLastError();
+        record.prompt = PromptTargetUnreadable;
+        return record.verdict = VerdictPrompt;
+    }
     // A damaged archive never takes the place of the installed one: every
     // entry's data is inflated and checked before the first byte is copied.
     if (checkArchive && record.decision.kind == ItemArchive)

@@ -12,7 +12,9 @@
 std::wstring ItemTarget(const std::wstring& installFolder, const std::wstring& item);
 
 // The updater's decision for a record taken (ItemRecord::Taken) whose target
-// is known: Missing, Skip or Apply (with the source's size). checkArchive:
+// is known: Missing, Skip or Apply (with the source's size), or Prompt
+// (PromptTargetUnreadable) when the installed copy of an executable or
+// archive is there but cannot be read: the turn then asks as an open does. checkArchive:
 // an archive about to be applied is checked to the full depth first (the
 // updater checks at the item's turn instead, just before the copy). Raises
 // what the decision and the check raise.

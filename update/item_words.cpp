@@ -88,6 +88,8 @@ std::string PromptReason(const ItemRecord& record)
     case PromptTargetIsFolder: return "its target is a folder, which the updater cannot replace";
     case PromptTargetReadOnly: return "its target is read-only, which the updater cannot replace";
     case PromptTargetHeld: return SystemErrorText("its target cannot be replaced now", record.error);
+    case PromptTargetUnreadable:
+        return SystemErrorText("its installed copy cannot be read to compare versions", record.error);
     case PromptNone: break;
     }
     return std::string();

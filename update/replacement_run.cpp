@@ -78,10 +78,20 @@ void KeepOldBytes(const FilePlace& target, const FilePlace& backup, const std::w
 
 }  // namespace
 
+std::string RunTally::Summary() const
+{
+    std::string count = std::to_string(bytes);
+    for (size_t digits = count.size(); digits > 3; digits -= 3)
+        count.insert(digits - 3, ",");
+    return std::to_string(applied) + (applied == 1 ? " item" : " items") + " applied (" + std::to_string(added) +
+           " added), " + std::to_string(skipped) + " skipped, " + count + (bytes == 1 ? " byte" : " bytes") +
+           " written";
+}
+
 ReplacementRun::ReplacementRun(const std::wstring& installFolder, const std::vector<ItemRecord>& items,
-                       bool allOrNothing)
+                               bool allOrNothing, RunTally& tally)
     : folder_(installFolder), allOrNothing_(allOrNothing), guard_(installFolder), committed_(false),
-      keepJournal_(false)
+      keepJournal_(false), tally_(tally)
 {
     for (const ItemRecord& item : items) {
         const std::wstring folder = FolderOf(item.name);
@@ -114,12 +124,16 @@ bool ReplacementRun::EnsureJournal()
 {
     if (journal_.Created())
         return true;
-    if (journal_.Create(folder_, allOrNothing_, folders_))
-        return true;
     // A folder typed in the dialog may not exist yet: the first copy would
     // make it anyway.
-    CreateDirectories(folder_);
-    return journal_.Create(folder_, allOrNothing_, folders_);
+    if (!journal_.Create(folder_, allOrNothing_, folders_)) {
+        CreateDirectories(folder_);
+        if (!journal_.Create(folder_, allOrNothing_, folders_))
+            return false;
+    }
+    LogEvent("run " + LogText(journal_.RunPrefix().substr(3, journal_.RunPrefix().size() - 4)) + ": journal " +
+             LogText(journal_.Path()));
+    return true;
 }
 
 void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, void* user, HANDLE held,
@@ -148,11 +162,18 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
         if (PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
                               places, prefix, *copy, held, mustMatch)) {
             RefuseMovedFolders(itemFolder, item);
-            PutInPlace(*copy);
-            LogEvent("replaced " + LogText(target) + ": " + std::to_string(copy->bytes) + " bytes written");
-        } else {
-            LogEvent("left as it was: " + LogText(target));
+            const bool added = !ExistsAt(copy->TargetPlace());
+            tally_.bytes += copy->bytes;
+            if (PutInPlace(*copy)) {
+                ++tally_.applied;
+                tally_.added += added;
+                LogEvent((added ? "added " : "replaced ") + LogText(target) + ": " + std::to_string(copy->bytes) +
+                         " bytes written");
+                return;
+            }
         }
+        ++tally_.skipped;
+        LogEvent("left as it was: " + LogText(target));
         return;
     }
     // All the run's files of one folder wait in its own folder beside the
@@ -168,9 +189,11 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
     places.heldFolder = guard_.Held(bucket);
     if (!PrepareUpdateFile(TextOf(item), target, kReplaceExisting, kNoReadOnly, progress, user,
                            places, prefix, *copy, held, mustMatch)) {
+        ++tally_.skipped;
         LogEvent("left as it was: " + LogText(target));
         return;
     }
+    tally_.bytes += copy->bytes;
     LogEvent("copied beside " + LogText(target) + ": " + std::to_string(copy->bytes) +
              " bytes written, to take its place once every item is copied");
     const std::wstring& made = copy->file.Path();
@@ -248,6 +271,9 @@ void ReplacementRun::ReplaceAll()
         copy.SetTimesAndAttributes();
     }
     journal_.WriteMark(kJournalComplete);
+    for (const JournalReplacement& replacement : plan)
+        tally_.added += replacement.backup.empty();
+    tally_.applied += plan.size();
     LogEvent("all or nothing: every copy is in its place");
     committed_ = true;
     ready_.clear();

@@ -25,12 +25,27 @@
 #include "paths/open_failure.h"
 #include "journal/update_journal.h"
 
+// What a run did, for the last line of its record.
+class RunTally {
+public:
+    uint64_t applied = 0;  // items put in place
+    uint64_t added = 0;    // of them, new to the install folder
+    uint64_t skipped = 0;  // items not put in place (kept, missing, left as they were)
+    uint64_t bytes = 0;    // written into copies
+
+    virtual ~RunTally() {}
+
+    // "3 items applied (1 added), 2 skipped, 1,234 bytes written"
+    std::string Summary() const;
+};
+
 class ReplacementRun {
 public:
     // items: the run's records (names below both folders, none refused), to
     // know its folders.
+    // tally: counts what the run puts in place and leaves as it was.
     ReplacementRun(const std::wstring& installFolder, const std::vector<ItemRecord>& items,
-                   bool allOrNothing);
+                   bool allOrNothing, RunTally& tally);
     ReplacementRun(const ReplacementRun&) = delete;
     ReplacementRun& operator=(const ReplacementRun&) = delete;
     // Not committed: an all-or-nothing update puts every target back. The
@@ -73,5 +88,6 @@ private:
     std::map<std::wstring, size_t> staged_;    // copies per folder so far
     bool committed_;
     bool keepJournal_;
+    RunTally& tally_;
     std::unique_ptr<IgnoreAborts> ignoreAborts_;  // all or nothing: for the run's life
 };

@@ -125,13 +125,20 @@ bool RunWalk::BeforeDialog(const std::vector<P256PublicKey>* keys)
         });
     }
     if (read) {
-        LocateInstallDirectory(settings, installFolder, notice);
+        if (!givenFolder.empty()) {
+            const std::wstring full = FullPathOf(givenFolder);
+            installFolder = full.empty() ? givenFolder : full;
+            notice.Clear();
+            LogEvent("install folder given with /dir=: \"" + LogText(installFolder) + "\"");
+        } else {
+            LocateInstallDirectory(settings, installFolder, notice);
+        }
         if (mode_ == RunWrites && !notice.IsEmpty())
             notice.ShowMessage(nullptr, "エラー", MB_OK);
         // What an interrupted run left in the proposed folder is cleaned up
         // before anyone is asked anything.
         if (mode_ == RunWrites)
-            RecoverInterruptedUpdates(installFolder);
+            Recover(installFolder);
     }
     return end.kind == EndGoesOn;
 }
@@ -145,7 +152,7 @@ void RunWalk::AfterDialog(const std::wstring& folder)
     if (!installFolder.empty() && (!plans || signedUpdate.Anchor()))
         Take(StageSources, [this] { signedUpdate.CheckFolder(settings, installFolder); });
     if (mode_ == RunWrites)
-        RecoverInterruptedUpdates(installFolder);
+        Recover(installFolder);
     // After the signed checks, even past another end: the tool tells each.
     if (plans && signedUpdate.Anchor())
         Take(StageSources, [this] { signedUpdate.CheckSources(items, nullptr, nullptr, nullptr); });
@@ -177,6 +184,15 @@ void RunWalk::AfterDialog(const std::wstring& folder)
                 EndInBox(StageItems, record.error, record.stopMessage, int(i));
         }
     }
+}
+
+void RunWalk::Recover(const std::wstring& folder)
+{
+    // Once per folder: the one confirmed is mostly the one proposed.
+    if (!recovered_.empty() && CompareStringOrdinal(recovered_.c_str(), -1, folder.c_str(), -1, TRUE) == CSTR_EQUAL)
+        return;
+    recovered_ = folder;
+    RecoverInterruptedUpdates(folder);
 }
 
 uint64_t RunWalk::AppliedBytes() const

@@ -38,6 +38,7 @@
 #include "paths/item_record.h"
 #include "settings/update_settings.h"
 #include "trust/signed_update.h"
+#include "update/replacement_run.h"
 
 enum RunStage {
     StageSettings,
@@ -81,9 +82,12 @@ public:
     std::vector<ItemRecord> items;
     std::wstring installFolder;  // proposed, then as confirmed
     String notice;               // when the registry records no install folder
+    std::wstring givenFolder;    // the install folder an administrator gave
+                                 // (/dir=): taken in place of the registry's
     DWORD eventError = 0;        // creating the instance event: 0, or why not
                                  // (ERROR_ALREADY_EXISTS: another updater runs)
     RunEnd end;
+    RunTally tally;              // what the items stage did
 
     // settings: assigned their initial values here.
     RunWalk(RunMode mode, UpdateSettings& settings);
@@ -119,8 +123,11 @@ private:
     template <typename Step>
     bool Take(RunStage stage, Step step);
     void EndInBox(RunStage stage, DWORD code, const std::wstring& message, int item = -1);
+    // Recovery in folder, once per folder.
+    void Recover(const std::wstring& folder);
 
     RunMode mode_;
     Handle instance_;
+    std::wstring recovered_;
     uint64_t freeBytes_ = UINT64_MAX;
 };

@@ -148,7 +148,8 @@ TEST_F(RunLogTest, AnAbortLogsTheFailingPathAndItsError)
     EXPECT_NE(LineWith(lines, {"message box", u8"ファイル " + InstalledPath("b.txt")}), "");
     EXPECT_NE(LineWith(lines, {"answered: Abort"}), "");
     EXPECT_NE(LineWith(lines, {"the run ends in its error box", "error 5 (0x5)"}), "");
-    EXPECT_EQ(lines.back().substr(lines.back().find("  ") + 2), "exit code 0: ended by its error box");
+    EXPECT_EQ(lines.back().substr(lines.back().find("  ") + 2),
+              "exit code 0: ended by its error box; 1 item applied (1 added), 0 skipped, 5 bytes written");
 }
 
 TEST_F(RunLogTest, AKilledRunLeavesEveryLineUpToItsLastEvent)
@@ -157,9 +158,7 @@ TEST_F(RunLogTest, AKilledRunLeavesEveryLineUpToItsLastEvent)
     Ship("a.txt", "new a");
     Ship("b.txt", "new b");
     Installed("b.txt", "old b");
-    const HANDLE held = CreateFileA(InstalledPath("b.txt").c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    SetFileAttributesA(InstalledPath("b.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     {
         UpdaterProcess process(UpdaterExe(), update, LogArgument());
         WindowSnapshot window;
@@ -169,11 +168,11 @@ TEST_F(RunLogTest, AKilledRunLeavesEveryLineUpToItsLastEvent)
         EXPECT_TRUE(window.Has(IDRETRY));
         EXPECT_TRUE(process.Kill());
     }
-    CloseHandle(held);
+    SetFileAttributesA(InstalledPath("b.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 
     const std::vector<std::string> lines = Record(logPath);
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_NE(LineWith(lines, {"replaced " + InstalledPath("a.txt")}), "");
+    EXPECT_NE(LineWith(lines, {"added " + InstalledPath("a.txt")}), "");
     EXPECT_NE(lines[lines.size() - 2].find("failed on " + InstalledPath("b.txt")), std::string::npos)
         << lines[lines.size() - 2];
     EXPECT_NE(lines.back().find(u8"message box \"ファイルエラー\""), std::string::npos) << lines.back();
@@ -204,7 +203,7 @@ TEST_F(RunLogTest, TheTemporaryFolderRecordTakesTheFirstFreeNameAndNeverFollowsO
     char previous[MAX_PATH] = {};
     GetEnvironmentVariableA("TMP", previous, MAX_PATH);
     SetEnvironmentVariableA("TMP", temporary.c_str());
-    const SessionResult run = RunWith(L"", {Press(IDOK), Press(IDOK)});
+    const SessionResult run = RunWith(L"/log", {Press(IDOK), Press(IDOK)});
     SetEnvironmentVariableA("TMP", previous[0] ? previous : nullptr);
     ExpectCleanEnd(run);
 

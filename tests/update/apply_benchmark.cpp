@@ -129,7 +129,8 @@ void RunUpdate(const Case& c, const std::string& targetDir, bool allOrNothing, b
     for (ItemRecord& item : items)
         item.target = ItemTarget(WideFrom932(targetDir.c_str()), item.name);
     {
-        ReplacementRun update(WideFrom932(targetDir.c_str()), items, allOrNothing);
+        RunTally tally;
+        ReplacementRun update(WideFrom932(targetDir.c_str()), items, allOrNothing, tally);
         for (size_t i = 0; i < items.size(); ++i) {
             if (stepped) {
                 if (DecideItem(items[i], true) != VerdictApply)
@@ -364,7 +365,8 @@ bool RunListed(const Case& c, const std::string& root)
         for (ItemRecord& item : items)
             item.target = ItemTarget(to, item.name);
         const SourceFolder sources;
-        ReplacementRun update(to, items, false);
+        RunTally tally;
+        ReplacementRun update(to, items, false, tally);
         for (const ItemRecord& item : items) {
             Handle opened;
             HANDLE source = check ? check->HeldSource(item) : nullptr;

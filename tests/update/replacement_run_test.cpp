@@ -96,7 +96,8 @@ TEST_F(Folders, AllOrNothingPutsEverythingInPlaceOrNothing)
         HANDLE held = INVALID_HANDLE_VALUE;
         bool raised = false;
         try {
-            ReplacementRun update(Wide(install), items, true);
+            RunTally tally;
+            ReplacementRun update(Wide(install), items, true, tally);
             for (const ItemRecord& item : items)
                 update.Apply(item, nullptr, nullptr);
             EXPECT_EQ(Installed("a.txt"), "old a.txt") << row.label << ": nothing before the commit";
@@ -131,7 +132,8 @@ TEST_F(Folders, ItemByItemLeavesNothingBehind)
     Stage("sub\\b.txt", true);
     const std::vector<ItemRecord> items = Items({"a.txt", "sub\\b.txt"});
     {
-        ReplacementRun update(Wide(install), items, false);
+        RunTally tally;
+        ReplacementRun update(Wide(install), items, false, tally);
         update.Apply(items[0], nullptr, nullptr);
         EXPECT_EQ(Installed("a.txt"), "new a.txt") << "in place at once";
         update.Apply(items[1], nullptr, nullptr);
@@ -387,7 +389,8 @@ TEST_F(Folders, NothingIsWrittenThroughALinkBelowTheInstallFolder)
             const std::vector<ItemRecord> items = Items({"a.txt", name});
             std::string message;
             try {
-                ReplacementRun update(Wide(install), items, allOrNothing);
+                RunTally tally;
+                ReplacementRun update(Wide(install), items, allOrNothing, tally);
                 for (const ItemRecord& item : items)
                     update.Apply(item, nullptr, nullptr);
                 update.Commit();
