@@ -14,14 +14,9 @@ class RunWalk;
 // How long an update runs, from OK, before its progress window shows.
 const DWORD kProgressDelayMs = 1000;
 
-// The exit codes of a run with /silent, as deployment tools expect them.
-const int kExitFinished = 0;   // finished, also when every item was skipped
-const int kExitBusy = 1618;    // another updater runs, or a running program holds a target
-const int kExitFailed = 1603;  // every other failure or refusal
-
 // The whole run, as the command line asks (app/run_arguments.h). Returns 0
 // on every path (already running, cancelled, finished, or ended by the
-// error box), but with /silent one of the codes above. delayMs: see
+// error box), but with /silent one of the kExit codes (update/run_walk.h). delayMs: see
 // UpdateFiles.
 int RunUpdate(DWORD delayMs = kProgressDelayMs);
 

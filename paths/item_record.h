@@ -66,13 +66,11 @@ public:
                             // until the install folder is known
     ItemVerdict verdict = VerdictMissing;
     UpdateDecision decision;   // kind from the name; versions once decided
-    uint64_t size = 0;      // the source's length on disk (Apply, Prompt, room Stop)
+    uint64_t size = 0;      // the source's length on disk (Apply, Prompt)
     PromptCause prompt = PromptNone;
     DWORD error = 0;        // the prompt's platform error; Stop: the error box's code
     std::wstring path;      // PromptFolderIsFile: that file
     std::wstring stopMessage;  // Stop: the error box's message
-    uint64_t roomNeeded = 0;   // a Stop for room: what the copies need beside
-    uint64_t roomFree = 0;     // their targets, and what the disk has free
 
     explicit ItemRecord(const String& listed);
     virtual ~ItemRecord() {}

@@ -126,7 +126,7 @@ ItemVerdict DecideItemKeepingFailure(ItemRecord& record, bool checkArchive)
     }
 }
 
-ItemVerdict PredictCopy(ItemRecord& record, uint64_t roomLeft)
+ItemVerdict PredictCopy(ItemRecord& record)
 {
     if (record.verdict != VerdictApply)
         return record.verdict;
@@ -146,10 +146,6 @@ ItemVerdict PredictCopy(ItemRecord& record, uint64_t roomLeft)
     record.prompt = CauseOfPrompt(record);
     if (record.prompt != PromptNone)
         return record.verdict = VerdictPrompt;
-    // Every copy of an all-or-nothing run waits beside its target until the
-    // last is written.
-    if (record.size > roomLeft)
-        return Stop(record, ERROR_DISK_FULL, WideFrom932(kWriteFailedText));
     return record.verdict;
 }
 

@@ -27,11 +27,10 @@ ItemVerdict DecideItemKeepingFailure(ItemRecord& record, bool checkArchive);
 // After DecideItemKeepingFailure came to Apply, what the copy meets at source
 // and target, changing nothing: SameFile, Prompt (its cause), the link below
 // the install folder the copy refuses to write through (Stop, as
-// kRefusedItemText). roomLeft: the bytes still free beside the targets for an
-// all-or-nothing run (UINT64_MAX otherwise); an item that does not fit stops
-// the run with the write failure (code ERROR_DISK_FULL). An empty target is
-// not looked at.
-ItemVerdict PredictCopy(ItemRecord& record, uint64_t roomLeft = UINT64_MAX);
+// kRefusedItemText). The room the copies need is the run's check before its
+// first write (update/room_check.h), not an item's. An empty target is not
+// looked at.
+ItemVerdict PredictCopy(ItemRecord& record);
 
 // Raises the failure DecideItemKeepingFailure kept (a Stop record).
 [[noreturn]] void RaiseKeptFailure(const ItemRecord& record);

@@ -105,14 +105,15 @@ std::string VerdictReason(const ItemRecord& record)
     case VerdictSameFile: return "its target is the shipped file itself: nothing to copy";
     case VerdictListedAgain: return "the same target is listed again later: only its last listing is applied";
     case VerdictPrompt:
+        if (record.prompt == PromptTargetHeld)
+            return PromptReason(record) + "; before writing anything the updater names the programs "
+                                          "holding it and asks to close them (Retry, Cancel: Cancel "
+                                          "ends the run with nothing written); held later, it asks "
+                                          "(Abort, Retry, Ignore)";
         return PromptReason(record) + "; the updater asks (Abort, Retry, Ignore): Ignore skips it, "
                                       "Abort ends the run in its error box";
     case VerdictStop:
-        return (record.roomNeeded ? "the copies need " + std::to_string(record.roomNeeded) +
-                                        " bytes beside their targets, the disk has " +
-                                        std::to_string(record.roomFree) + " free: "
-                                  : std::string()) +
-               "the updater stops here with its error box: " + Utf8(record.stopMessage);
+        return "the updater stops here with its error box: " + Utf8(record.stopMessage);
     case VerdictSkip:
     case VerdictApply: break;
     }
@@ -133,4 +134,11 @@ std::string ItemTurnLine(size_t number, const ItemRecord& record, const std::wst
     case VerdictRefused: return line + "refused: " + VerdictReason(record);
     default: return line + VerdictReason(record);
     }
+}
+
+std::string RoomWords(const VolumeRoom& room)
+{
+    return "the copies need " + std::to_string(room.needed) + " bytes on " + Utf8(room.volume) + ", which has " +
+           std::to_string(room.free) + " free: before writing anything the updater asks for room (Retry, "
+           "Cancel: Cancel ends the run with nothing written)";
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include "paths/item_record.h"
+#include "update/room_check.h"
 
 // How the reports name an item's kind, which decides what is compared:
 // "executable" (exe, dll: FileVersion), "pak" (archive revision), "plain"
@@ -37,6 +38,10 @@ std::string PromptReason(const ItemRecord& record);
 // Why the record came out as it did, for every verdict: a decision's reason,
 // a prompt's with the answers, a stop's error box, a refusal's box.
 std::string VerdictReason(const ItemRecord& record);
+
+// A volume the updater asks room for before its first write: "the copies
+// need N bytes on V, which has M free: ...".
+std::string RoomWords(const VolumeRoom& room);
 
 // The record's line for an item's turn: "item 3 \"x.pak\": source S, target
 // T: to be copied (N bytes): <facts>: <reason>".

@@ -157,10 +157,7 @@ void RunWalk::AfterDialog(const std::wstring& folder)
     if (plans && signedUpdate.Anchor())
         Take(StageSources, [this] { signedUpdate.CheckSources(items, nullptr, nullptr, nullptr); });
 
-    // Every copy of an all-or-nothing run waits beside its target until the
-    // last is written: the room they need is told as the copy would meet it.
     freeBytes_ = plans ? FreeBytesFor(installFolder) : UINT64_MAX;
-    uint64_t applied = 0;
     for (size_t i = 0; i < items.size(); ++i) {
         ItemRecord& record = items[i];
         record.target = installFolder.empty() ? std::wstring() : ItemTarget(installFolder, record.name);
@@ -170,20 +167,14 @@ void RunWalk::AfterDialog(const std::wstring& folder)
         // before its copy.
         DecideItemKeepingFailure(record, plans);
         if (plans) {
-            const uint64_t room = settings.allOrNothing && freeBytes_ != UINT64_MAX
-                                      ? (applied < freeBytes_ ? freeBytes_ - applied : 0)
-                                      : UINT64_MAX;
-            PredictCopy(record, room);
-            if (record.verdict == VerdictStop && record.error == ERROR_DISK_FULL) {
-                record.roomNeeded = applied + record.size;
-                record.roomFree = freeBytes_;
-            }
-            if (record.verdict == VerdictApply)
-                applied += record.size;
+            PredictCopy(record);
             if (record.verdict == VerdictStop)
                 EndInBox(StageItems, record.error, record.stopMessage, int(i));
         }
     }
+    // The updater's check before its first write, as it will count.
+    if (plans)
+        shortRooms = ShortVolumes(items, settings.allOrNothing);
 }
 
 void RunWalk::Recover(const std::wstring& folder)

@@ -39,6 +39,13 @@
 #include "settings/update_settings.h"
 #include "trust/signed_update.h"
 #include "update/replacement_run.h"
+#include "update/room_check.h"
+
+// The exit codes of an unattended run (the updater's /silent), as
+// deployment tools expect them.
+const int kExitFinished = 0;   // finished, also when every item was skipped
+const int kExitBusy = 1618;    // another updater runs, or a running program holds a target
+const int kExitFailed = 1603;  // every other failure or refusal
 
 enum RunStage {
     StageSettings,
@@ -88,6 +95,9 @@ public:
                                  // (ERROR_ALREADY_EXISTS: another updater runs)
     RunEnd end;
     RunTally tally;              // what the items stage did
+    // The tool: the volumes whose room the updater will ask for before its
+    // first write (AfterDialog).
+    std::vector<VolumeRoom> shortRooms;
 
     // settings: assigned their initial values here.
     RunWalk(RunMode mode, UpdateSettings& settings);
@@ -106,8 +116,8 @@ public:
     // The confirmed folder (UTF-16, as the system gave it): recovery there
     // (the updater), each record's target and decision. The tool also checks
     // the signed sources and predicts each record's whole turn, the copy's
-    // prompt and the room an all-or-nothing run needs included; the first
-    // Stop ends the run there. The updater raises only what is not a
+    // prompt included, and the volumes short of room; the first Stop ends
+    // the run there. The updater raises only what is not a
     // refusal; its refusals come at their items' turns.
     void AfterDialog(const std::wstring& folder);
 

@@ -190,3 +190,15 @@ std::string UpdateLeftovers(const std::string& folder)
     FindClose(find);
     return found;
 }
+
+bool WriteSparseFile(const std::string& path, int64_t size)
+{
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER to;
+    to.QuadPart = size;
+    const bool sized = SetFilePointerEx(file, to, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return sized;
+}

@@ -3,6 +3,7 @@
 // (read-only files included) on destruction, plus small file helpers.
 
 #include <windows.h>
+#include <cstdint>
 #include <string>
 
 class ScratchDir {
@@ -41,6 +42,8 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // The whole file, or "<missing>" when it cannot be opened.
 std::string ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
+// A new file of size bytes that takes no room (Wine makes it sparse).
+bool WriteSparseFile(const std::string& path, int64_t size);
 void RemoveTree(const std::string& path);
 // The files in folder and below it that only an update leaves behind (its
 // upd*.tmp, upd*.bak and upd*.jnl, and folders upd*.d), each followed by a

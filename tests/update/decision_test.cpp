@@ -182,46 +182,41 @@ TEST_F(ItemDecision, StepGivesTheTurnsVerdict)
         const char* label;
         const char* item;
         std::function<void(const std::string& source, const std::string& target)> lay;
-        uint64_t roomLeft;
         ItemVerdict taken;      // DecideItem (Stop: it raises)
         ItemVerdict predicted;  // DecideItemKeepingFailure, then PredictCopy
         PromptCause prompt;
     };
     const auto file = [](const std::string& path, const std::string& bytes) { WriteFileBytes(path, bytes); };
     const std::vector<Row> rows = {
-        {"refused", "..\\x.txt", [](const std::string&, const std::string&) {}, UINT64_MAX,
-         VerdictRefused, VerdictRefused, PromptNone},
-        {"missing", "gone.txt", [](const std::string&, const std::string&) {}, UINT64_MAX,
-         VerdictMissing, VerdictMissing, PromptNone},
+        {"refused", "..\\x.txt", [](const std::string&, const std::string&) {}, VerdictRefused, VerdictRefused, PromptNone},
+        {"missing", "gone.txt", [](const std::string&, const std::string&) {}, VerdictMissing, VerdictMissing, PromptNone},
         {"kept by its version", "app.exe",
          [&](const std::string& s, const std::string& t) { Place(s, V110()); Place(t, V19()); },
-         UINT64_MAX, VerdictSkip, VerdictSkip, PromptNone},
+         VerdictSkip, VerdictSkip, PromptNone},
         {"applied", "a.txt", [&](const std::string& s, const std::string&) { file(s, "abc"); },
-         UINT64_MAX, VerdictApply, VerdictApply, PromptNone},
+         VerdictApply, VerdictApply, PromptNone},
         {"a source folder", "dir.txt",
          [](const std::string& s, const std::string&) { CreateDirectoryA(s.c_str(), nullptr); },
-         UINT64_MAX, VerdictApply, VerdictPrompt, PromptSourceIsFolder},
+         VerdictApply, VerdictPrompt, PromptSourceIsFolder},
         {"a folder at the target", "a.txt",
          [&](const std::string& s, const std::string& t) { file(s, "abc"); CreateDirectoryA(t.c_str(), nullptr); },
-         UINT64_MAX, VerdictApply, VerdictPrompt, PromptTargetIsFolder},
+         VerdictApply, VerdictPrompt, PromptTargetIsFolder},
         {"a read-only target", "a.txt",
          [&](const std::string& s, const std::string& t) {
              file(s, "abc");
              file(t, "old");
              SetFileAttributesA(t.c_str(), FILE_ATTRIBUTE_READONLY);
          },
-         UINT64_MAX, VerdictApply, VerdictPrompt, PromptTargetReadOnly},
+         VerdictApply, VerdictPrompt, PromptTargetReadOnly},
         {"a file where the target's folder goes", "sub\\a.txt",
          [&](const std::string& s, const std::string& t) {
              file(s, "abc");
              file(t.substr(0, t.rfind('\\')), "a file");
          },
-         UINT64_MAX, VerdictApply, VerdictPrompt, PromptFolderIsFile},
+         VerdictApply, VerdictPrompt, PromptFolderIsFile},
         {"a damaged archive", "data.pak",
          [&](const std::string& s, const std::string&) { file(s, whole.substr(0, whole.size() - 2)); },
-         UINT64_MAX, VerdictStop, VerdictStop, PromptNone},
-        {"no room beside the targets", "a.txt", [&](const std::string& s, const std::string&) { file(s, "abc"); },
-         2, VerdictApply, VerdictStop, PromptNone},
+         VerdictStop, VerdictStop, PromptNone},
     };
     for (const Row& row : rows) {
         ScratchDir rowScratch;
@@ -239,7 +234,7 @@ TEST_F(ItemDecision, StepGivesTheTurnsVerdict)
         }
         ItemRecord predicted = Record(row.item, Wide(targetDir));
         DecideItemKeepingFailure(predicted, true);
-        EXPECT_EQ(row.predicted, PredictCopy(predicted, row.roomLeft)) << row.label;
+        EXPECT_EQ(row.predicted, PredictCopy(predicted)) << row.label;
         EXPECT_EQ(row.prompt, predicted.prompt) << row.label;
         if (row.predicted == VerdictStop) {
             EXPECT_FALSE(predicted.stopMessage.empty()) << row.label;

@@ -358,12 +358,13 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
           "  apply    \"new.exe\"     executable  2.0     -          no installed copy",
           "  apply    \"readme.txt\"  plain       -       -          plain file, always copied",
           "  missing  \"bg\"          plain       -       -          not a file in the update folder (only "
-          "inside an archive: \"bg01.png\" in data.pak)"},
+          "inside an archive: \"bg01.png\" in data.pak)",
+          "silent: updater.exe /silent would end with exit code 0: finished"},
          {"{\"item\":\"app.exe\",\"target\":\"", "\\\\install\\\\app.exe\",\"kind\":\"executable\",\"action\":\"skip\","
           "\"sourceVersion\":\"1.10\",\"targetVersion\":\"1.9\",\"reason\":\"1.10 compares lower than 1.9 "
           "as text, though as numbers it is higher\"}",
           "\\\\install\\\\data.pak\",\"kind\":\"pak\",\"action\":\"skip\",\"sourceVersion\":\"10\","
-          "\"targetVersion\":\"9\"", "\"outcome\":\"completes\",\"stops\":false,\"stop\":null"}},
+          "\"targetVersion\":\"9\"", "\"outcome\":\"completes\",\"stops\":false,\"stop\":null,\"silentExitCode\":0,"}},
         {"a damaged archive stops the run at a pak without installed copy",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=PlanStop\r\nfile=readme.txt;data.pak;app.exe\r\n"));
@@ -378,7 +379,8 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
           "outcome: the updater stops at \"data.pak\" with its error box: \"" + u8Damaged +
               "\" (the item applied before it stays applied)"},
          {"\"action\":\"not reached\",\"sourceVersion\":\"\",\"targetVersion\":\"\",\"reason\":\"not reached",
-          "\"outcome\":\"error\",\"stops\":true,\"stop\":{\"item\":\"data.pak\",\"message\":\"" + u8Damaged}},
+          "\"outcome\":\"error\",\"stops\":true,\"stop\":{\"item\":\"data.pak\",\"message\":\"" + u8Damaged,
+          "\"silentExitCode\":1603,\"silentEnd\":\"its error box at \\\"data.pak\\\"\"}"}},
         {"a Name the event cannot take ends the run before any copy",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=Plan\\Slash\r\nfile=readme.txt\r\n"));
@@ -388,7 +390,7 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
          {"  not reached  \"readme.txt\"  plain  -  -  not reached: the run ends before its dialog",
           "outcome: the updater ends at once, silently: Name \"Plan\\Slash\" cannot name the instance "
           "event (error 3)"},
-         {"\"action\":\"not reached\"", "\"outcome\":\"silent\""}},
+         {"\"action\":\"not reached\"", "\"outcome\":\"silent\"", "\"silentExitCode\":1603"}},
         {"a folder where the target goes brings the prompt",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=PlanFolder\r\nfile=readme.txt;b.txt\r\n"));
@@ -401,7 +403,8 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
           "replace; the updater asks (Abort, Retry, Ignore): Ignore skips it, Abort ends the run in "
           "its error box",
           "  apply  \"b.txt\"  plain  -  -  plain file, always copied",
-          "outcome: the updater asks the user (Abort, Retry, Ignore) before it can finish"},
+          "outcome: the updater asks the user (Abort, Retry, Ignore) before it can finish",
+          "silent: updater.exe /silent would end with exit code 1603: the first open prompt, answered Abort"},
          {"\"outcome\":\"prompts\",\"stops\":false", "\\\\install\\\\readme.txt\",\"kind\":\"plain\",\"action\":\"prompt\""}},
         {"a read-only target brings the prompt",
          [](Stage& s) {
@@ -421,7 +424,7 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
          },
          1,
          {"outcome: the updater applies nothing, and still reports the update as finished"},
-         {"\"outcome\":\"nothing\""}},
+         {"\"outcome\":\"nothing\"", "\"silentExitCode\":0"}},
         {"a damaged archive about to replace another stops the run; the items before stay applied",
          [](Stage& s) {
              s.Ship("update.ini", Ini("Name=PlanDamaged\r\nfile=readme.txt;data.pak;b.txt\r\n"));
@@ -467,6 +470,47 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
     };
     RunCases("plan", rows, [](Stage& s) { return std::vector<std::string>{"--dest", s.install}; });
 
+    // Before writing, the updater names the programs holding a target, and
+    // asks for room a volume lacks; unattended, the first ends with the code
+    // that says "later", the second fails.
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    const struct {
+        const char* label;
+        std::function<void(Stage&)> setup;
+        std::vector<std::string> json;
+    } beforeWriting[] = {
+        {"a target a running program holds",
+         [&holder](Stage& s) {
+             s.Installed("readme.txt", "old");
+             holder = CreateFileA((s.install + "\\readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+             EXPECT_NE(INVALID_HANDLE_VALUE, holder);
+         },
+         {"\"outcome\":\"prompts\"", "\"silentExitCode\":1618"}},
+        {"a volume without the room",
+         [](Stage& s) {
+             ULARGE_INTEGER free = {};
+             ASSERT_TRUE(GetDiskFreeSpaceExA(s.install.c_str(), &free, nullptr, nullptr));
+             ASSERT_TRUE(WriteSparseFile(s.update + "\\big.bin", int64_t(free.QuadPart) + (int64_t(1) << 30)));
+             s.Ship("update.ini", Ini("Name=PlanRoom\r\nfile=readme.txt;big.bin\r\n"));
+         },
+         {"\"shortRooms\":[{\"volume\":\"C:\\\\\",\"neededBytes\":", "\"outcome\":\"room\"",
+          "\"silentExitCode\":1603,\"silentEnd\":\"not enough room: nothing is written\""}},
+    };
+    for (const auto& row : beforeWriting) {
+        Stage stage;
+        stage.Ship("update.ini", Ini("Name=PlanBeforeWriting\r\nfile=readme.txt\r\n"));
+        stage.Ship("readme.txt", "x");
+        row.setup(stage);
+        const ToolResult plan =
+            RunTool({"plan", "--json", stage.update, "--dest", stage.install}, stage.scratch.Path());
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        holder = INVALID_HANDLE_VALUE;
+        for (const std::string& field : row.json)
+            EXPECT_NE(std::string::npos, plan.out.find(field)) << row.label << ": " << field << "\n" << plan.out;
+    }
+
     // The destination from the registry, as the updater finds it; without
     // the product's entry, the program-files folder and the notice.
     Stage stage;
@@ -499,6 +543,11 @@ TEST(UpdtoolPlan, DecidesAsTheUpdaterDoes)
     }
     const ToolResult fallback = RunTool({"plan"}, stage.update);
     EXPECT_EQ(0, fallback.exitCode);
+    // No person confirms the program-files folder in an unattended run.
+    EXPECT_NE(std::string::npos,
+              fallback.out.find("\nsilent: updater.exe /silent would end with exit code 1603: the registry records "
+                                "no install folder and /dir= is not given: nothing is written\n"))
+        << fallback.out;
     EXPECT_EQ(0u, fallback.out.find("destination: " + programFiles +
                                     " (the program-files folder: HKLM\\SOFTWARE\\QuillmarkToolTest\\PlanRegistry, "
                                     "value execute, gives none)\n"

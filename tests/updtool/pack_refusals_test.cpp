@@ -8,17 +8,6 @@
 
 namespace {
 
-// A file of size bytes that takes no room (Wine makes it sparse).
-void BigFile(const std::string& path, int64_t size)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    LARGE_INTEGER to;
-    to.QuadPart = size;
-    EXPECT_TRUE(SetFilePointerEx(file, to, nullptr, FILE_BEGIN) && SetEndOfFile(file));
-    CloseHandle(file);
-}
-
 // A file a row holds open while the tool runs.
 HANDLE held = INVALID_HANDLE_VALUE;
 
@@ -54,7 +43,7 @@ TEST(PackRefusals, EachSaysWhyAndWritesNothing)
         {"pack read a 4.4 GB file to its end before refusing it",
          [](ScratchDir& s) {
              CreateDirectoryA(s.Path("src").c_str(), nullptr);
-             BigFile(s.Path("src\\big.bin"), 4400000000LL);
+             EXPECT_TRUE(WriteSparseFile(s.Path("src\\big.bin"), 4400000000LL));
              // Held for writing while pack runs: any open for reading fails,
              // so only a refusal that reads nothing names the size.
              held = CreateFileA(s.Path("src\\big.bin").c_str(), GENERIC_WRITE,

@@ -148,37 +148,32 @@ void CheckItem(const ItemRecord& record, const ItemLocation& where, Problems& pr
         problems.Warning(item + " is an archive of format " + std::to_string(format) +
                          ": its revision reads as \"0\", so it replaces only an installed copy "
                          "whose revision text is \"0\" or sorts lower");
-    if (record.verdict == VerdictStop && record.error != ERROR_DISK_FULL)
+    if (record.verdict == VerdictStop)
         problems.Error(item + ": " + reason);
     else if (record.verdict == VerdictPrompt && record.prompt != PromptSourceUnreadable)
         problems.Warning(item + " at " + Utf8(record.target) + ": " + reason);
 }
 
 // The bytes the copies of an all-or-nothing run take beside the install
-// folder: every item whose decision passes, the one that no longer fits
-// included.
+// folder: every item whose decision passes.
 uint64_t NeededBytes(const RunWalk& walk)
 {
     uint64_t needed = 0;
     for (const ItemRecord& record : walk.items)
-        if (record.verdict == VerdictApply || record.roomNeeded)
+        if (record.verdict == VerdictApply)
             needed += record.size;
     return needed;
 }
 
-// With AllOrNothing=1: the room the update's copies take beside the
-// install folder the updater proposes, where they stay until the last is in.
+// The room the update's copies take in the install folder the updater
+// proposes, as the updater counts it before its first write.
 void MeasureRoom(const UpdateFolder& folder, const RunWalk& walk, Problems& problems)
 {
-    const uint64_t needed = NeededBytes(walk), free = walk.FreeBytes();
     if (!folder.allOrNothing.IsEmpty() && !walk.settings.allOrNothing)
         problems.Warning("AllOrNothing " + Quoted(folder.allOrNothing) + " is not \"1\": the "
                          "updater updates item by item");
-    else if (walk.settings.allOrNothing && free != UINT64_MAX && needed > free)
-        problems.Error("all or nothing: the update's copies need " + std::to_string(needed) +
-                       " bytes beside " + Utf8(walk.installFolder) + ", whose disk has " +
-                       std::to_string(free) + " free: the updater would fail and put "
-                       "every target back");
+    for (const VolumeRoom& room : walk.shortRooms)
+        problems.Error(RoomWords(room));
 }
 
 // The keys that name and title the run: left out, the updater runs as

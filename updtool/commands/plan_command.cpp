@@ -18,9 +18,11 @@ const char* const planUsage =
     "do, changing nothing: the destination, then each item's target and action\n"
     "(applied, skipped, missing, asked about with Abort, Retry, Ignore, or\n"
     "where the run stops), the shipped and installed version texts and why;\n"
-    "and how the run ends. It decides with the updater's own code, item by item,\n"
-    "the destination taken as confirmed. With update.manifest, or keys, the\n"
-    "signed checks too: their refusal is the run's end (JSON: signed).\n"
+    "and how the run ends, and how updater.exe /silent would end (its exit\n"
+    "code). It decides with the updater's own code, item by item, the\n"
+    "destination taken as confirmed (--dest plays /dir=). With update.manifest,\n"
+    "or keys, the signed checks too: their refusal is the run's end (JSON:\n"
+    "signed).\n"
     "\n"
     "  --dest INSTALL_DIR   the destination the user would confirm; without it,\n"
     "                       the one the updater finds in the registry\n"
@@ -29,12 +31,13 @@ const char* const planUsage =
     KEYS_OPTION_USAGE
     "  --json               one JSON document: destination, destinationFrom\n"
     "                       (given, registry, program-files), notice, log (where\n"
-    "                       a run started now by this user keeps its record),\n"
-    "                       outcome\n"
-    "                       (completes, prompts, nothing, error, silent), stops,\n"
-    "                       stop (item and message, or null), allOrNothing,\n"
-    "                       appliedBytes, items[] (item, target, kind, action,\n"
-    "                       sourceVersion, targetVersion, reason)\n"
+    "                       a run started now by this user with /log keeps its\n"
+    "                       record), outcome (completes, prompts, nothing, room,\n"
+    "                       error, silent), stops, stop (item and message, or\n"
+    "                       null), allOrNothing, appliedBytes, shortRooms[]\n"
+    "                       (volume, neededBytes, freeBytes), items[] (item,\n"
+    "                       target, kind, action, sourceVersion, targetVersion,\n"
+    "                       reason), silentExitCode (0, 1618, 1603), silentEnd\n"
     "\n"
     "Exit codes: 0 the updater applies what it should and reports the end;\n"
     "1 it would end in its error box, ask the user, apply nothing, or end\n"
@@ -46,6 +49,7 @@ enum PlanOutcome {
     OutcomeCompletes,  // every item done, the completion box
     OutcomePrompts,    // the user is asked at least once
     OutcomeNothing,    // nothing applied, and still the completion box
+    OutcomeRoom,       // before any write, the box that asks for room
     OutcomeError,      // the error box
     OutcomeSilent,     // the run ends at once without a word
 };
@@ -53,7 +57,7 @@ enum PlanOutcome {
 // The document's words for the run's end, by PlanOutcome, and for what the
 // updater does with an item, by ItemVerdict (a refused item ends the run
 // before any step: "not reached").
-const char* const outcomeNames[] = {"completes", "prompts", "nothing", "error", "silent"};
+const char* const outcomeNames[] = {"completes", "prompts", "nothing", "room", "error", "silent"};
 const char* const actionNames[] = {"not reached", "missing", "skip", "skip",
                                    "prompt",      "apply",   "stop", "skip"};
 static_assert(sizeof actionNames / sizeof *actionNames == VerdictListedAgain + 1, "a name per verdict");
@@ -80,6 +84,7 @@ public:
     bool afterDialog = false; // stoppedAt -1: after the dialog, before the first item
     size_t appliedItems = 0;
     uint64_t appliedBytes = 0;
+    bool held = false;        // a running program holds a target to apply
 
     Plan(const RunWalk& walk, bool decided) : walk(walk), decided(decided)
     {
@@ -100,13 +105,17 @@ public:
             if (!Reached(i))
                 continue;
             asked = asked || record.verdict == VerdictPrompt;
+            held = held || (record.verdict == VerdictPrompt && record.prompt == PromptTargetHeld);
             if (record.verdict == VerdictApply) {
                 ++appliedItems;
                 appliedBytes += record.size;
             }
         }
         if (outcome == OutcomeCompletes)
-            outcome = asked ? OutcomePrompts : appliedItems ? OutcomeCompletes : OutcomeNothing;
+            outcome = held || (asked && walk.shortRooms.empty()) ? OutcomePrompts
+                      : !walk.shortRooms.empty()                  ? OutcomeRoom
+                      : appliedItems                              ? OutcomeCompletes
+                                                                  : OutcomeNothing;
     }
     virtual ~Plan() {}
 
@@ -137,6 +146,8 @@ std::string OutcomeText(const Plan& plan)
         return "the updater asks the user (Abort, Retry, Ignore) before it can finish";
     case OutcomeNothing:
         return "the updater applies nothing, and still reports the update as finished";
+    case OutcomeRoom:
+        return "the updater writes nothing yet: " + RoomWords(plan.walk.shortRooms.front());
     case OutcomeSilent:
         return "the updater ends at once, silently: " + plan.stopMessage;
     case OutcomeError:
@@ -155,6 +166,31 @@ std::string OutcomeText(const Plan& plan)
                               : " (the " + count + " applied before it stay applied)";
     return "the updater stops at " + Quoted(plan.walk.items[size_t(plan.stoppedAt)].item) + " with " +
            box + before;
+}
+
+// How updater.exe /silent ends: no dialog (the destination the registry
+// records, or /dir=, which --dest plays), every question answered as its
+// safe choice. The exit code and why.
+std::pair<int, std::string> SilentEnd(const Plan& plan, const Destination& destination)
+{
+    const int finished = kExitFinished, busy = kExitBusy, failed = kExitFailed;
+    if (plan.outcome == OutcomeSilent)
+        return {failed, "the instance event cannot be made"};
+    if (!plan.decided || (plan.outcome == OutcomeError && plan.stoppedAt < 0 && !plan.afterDialog))
+        return {failed, "its error box, before the dialog it does not show"};
+    if (destination.from == "program-files")
+        return {failed, "the registry records no install folder and /dir= is not given: nothing is written"};
+    if (plan.outcome == OutcomeError && plan.stoppedAt < 0)
+        return {failed, "its error box, before anything is written"};
+    if (plan.held)
+        return {busy, "a running program holds a target: nothing is written (a deployment tool tries again later)"};
+    if (!plan.walk.shortRooms.empty())
+        return {failed, "not enough room: nothing is written"};
+    if (plan.outcome == OutcomeError)
+        return {failed, "its error box at " + Quoted(plan.walk.items[size_t(plan.stoppedAt)].item)};
+    if (plan.outcome == OutcomePrompts)
+        return {failed, "the first open prompt, answered Abort"};
+    return {finished, "finished"};
 }
 
 std::string PlanReason(const ItemRecord& record)
@@ -187,9 +223,10 @@ void Render(const Destination& destination, const Plan& plan, Report& report)
                      : "notice: the updater would first show " + Quoted(destination.notice));
     const std::wstring record = NextRunLogPath(RunLogFolder());
     report.Field("log", ReportValue::Text(Utf8(record)),
-                 "record: the updater started now by this user writes its record of the run "
-                 "to " + (record.empty() ? std::string("no file (no temporary folder)") : Utf8(record)) +
-                 "; updater.exe /log=PATH writes it to PATH instead");
+                 "record: none unless asked; updater.exe /log started now by this user writes its "
+                 "record of the run to " +
+                     (record.empty() ? std::string("no file (no temporary folder)") : Utf8(record)) +
+                     "; /log=PATH writes it to PATH, and /silent always writes one");
     const bool allOrNothing = plan.walk.settings.allOrNothing;
     report.Field("allOrNothing", ReportValue::Flag(allOrNothing),
                  allOrNothing
@@ -217,19 +254,30 @@ void Render(const Destination& destination, const Plan& plan, Report& report)
                     PlainCell("reason", reached ? PlanReason(record) : plan.NotReached())});
     }
     report.End();
+    report.Begin("shortRooms", true, "");
+    for (const VolumeRoom& room : plan.walk.shortRooms)
+        report.Row({ReportCell("volume", ReportValue::Text(Utf8(room.volume))),
+                    ReportCell("neededBytes", ReportValue::Number(int64_t(room.needed))),
+                    ReportCell("freeBytes", ReportValue::Number(int64_t(room.free)))});
+    report.End();
     report.Field("outcome", ReportValue::Text(outcomeNames[plan.outcome]),
                  "outcome: " + OutcomeText(plan));
     report.Field("stops", ReportValue::Flag(plan.Stops()), "");
     if (!plan.Stops()) {
         report.Field("stop", ReportValue::Null(), "");
-        return;
+    } else {
+        const bool atItem = plan.outcome == OutcomeError && plan.stoppedAt >= 0;
+        report.Begin("stop", false, "");
+        report.Row({ReportCell("item", ReportValue::Text(atItem ? Utf8From932(items[size_t(plan.stoppedAt)].Text())
+                                                                 : std::string())),
+                    ReportCell("message", ReportValue::Text(plan.stopMessage))});
+        report.End();
     }
-    const bool atItem = plan.outcome == OutcomeError && plan.stoppedAt >= 0;
-    report.Begin("stop", false, "");
-    report.Row({ReportCell("item", ReportValue::Text(atItem ? Utf8From932(items[size_t(plan.stoppedAt)].Text())
-                                                             : std::string())),
-                ReportCell("message", ReportValue::Text(plan.stopMessage))});
-    report.End();
+    const std::pair<int, std::string> silent = SilentEnd(plan, destination);
+    report.Field("silentExitCode", ReportValue::Number(silent.first),
+                 "silent: updater.exe /silent would end with exit code " + std::to_string(silent.first) + ": " +
+                     silent.second);
+    report.Field("silentEnd", ReportValue::Text(silent.second), "");
 }
 
 }  // namespace
