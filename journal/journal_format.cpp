@@ -111,6 +111,12 @@ bool Apply(uint32_t kind, PayloadReader& payload, JournalContents& contents, boo
         contents.replacing = true;
         break;
     }
+    case kJournalMadeFolders: {
+        const uint32_t count = payload.Count(4);
+        for (uint32_t i = 0; i < count && payload.Ok(); ++i)
+            contents.madeFolders.push_back(payload.Text());
+        break;
+    }
     case kJournalComplete: contents.complete = true; break;
     case kJournalRollingBack: contents.rollingBack = true; break;
     default: return false;

@@ -15,6 +15,8 @@
 //                 the first target is replaced
 //   kComplete     every target replaced
 //   kRollingBack  the targets are being put back
+//   kMadeFolders  u32 count, folders about to be made for an item, each
+//                 below the one before; any number of these records
 // A record is written in one call and flushed before what it announces is
 // done. A record cut short, or one that fails its check, ends the journal
 // there, as if it had not been written.
@@ -30,6 +32,7 @@ enum JournalRecord : uint32_t {
     kJournalReplacing = 2,
     kJournalComplete = 3,
     kJournalRollingBack = 4,
+    kJournalMadeFolders = 5,
 };
 
 // One target of an all-or-nothing update and the files that stand for it.
@@ -57,6 +60,7 @@ public:
     std::vector<JournalReplacement> replacements;
     bool complete;
     bool rollingBack;
+    std::vector<std::wstring> madeFolders;  // in the order they were made
     size_t length;  // bytes up to the end of the last whole record
 
     JournalContents();

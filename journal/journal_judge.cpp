@@ -100,6 +100,15 @@ bool JournalIsConfined(const JournalContents& contents)
             return false;
         folders.insert(folder);
     }
+    // A folder the run made lies on the way to one it puts files in.
+    for (const std::wstring& made : contents.madeFolders) {
+        bool onTheWay = false;
+        for (const std::wstring& folder : folders)
+            onTheWay = onTheWay || (!made.empty() && folder.compare(0, made.size(), made) == 0 &&
+                                    (folder.size() == made.size() || folder[made.size()] == L'\\'));
+        if (!onTheWay || !PassesItemRule(made, true))
+            return false;
+    }
     std::wstring lastFolder;
     bool lastListed = false;
     for (const JournalReplacement& replacement : contents.replacements) {

@@ -253,8 +253,13 @@ void RecoverInterruptedUpdates(const std::wstring& installFolder)
              std::to_string(contents.replacements.size()) + " replacements listed)" +
              (done ? "; journal removed" : "; something is still held: journal kept for the next run"));
     // Something still held: the journal stays for the next run.
-    if (done)
+    if (done) {
+        for (auto made = contents.madeFolders.rbegin(); made != contents.madeFolders.rend(); ++made)
+            if (guard.RemoveIfEmpty(*made))
+                LogEvent("recovery: removed the folder the run made and left empty: " +
+                         LogText(installFolder + L"\\" + *made));
         UpdateJournal::RemoveVouched(installFolder, journal);
+    }
     if (!altered.empty()) {
         SetLastError(ERROR_FILE_CORRUPT);
         throw OCErrorException(kFileAlteredText, altered);

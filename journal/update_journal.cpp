@@ -123,6 +123,16 @@ bool UpdateJournal::WriteReplacing(const std::vector<JournalReplacement>& replac
     return Append(kJournalReplacing, payload);
 }
 
+bool UpdateJournal::WriteMadeFolders(const std::vector<std::wstring>& folders)
+{
+    std::vector<unsigned char> payload;
+    PutJournalU32(payload, uint32_t(folders.size()));
+    for (const std::wstring& folder : folders)
+        PutJournalText(payload, folder);
+    contents_.madeFolders.insert(contents_.madeFolders.end(), folders.begin(), folders.end());
+    return Append(kJournalMadeFolders, payload);
+}
+
 bool UpdateJournal::WriteMark(JournalRecord kind)
 {
     if (kind == kJournalComplete)

@@ -46,6 +46,9 @@ public:
     // run reads.
     bool WriteReplacing(const std::vector<JournalReplacement>& replacements);
     bool WriteMark(JournalRecord kind);
+    // Before folders are made: the run leaves none of them empty, nor does
+    // the recovery of a run that was ended.
+    bool WriteMadeFolders(const std::vector<std::wstring>& folders);
 
     // Closes and deletes the journal, and what vouches for it.
     void Remove();

@@ -91,6 +91,27 @@ bool FolderGuard::Hold(const std::wstring& relativeFolder)
     return true;
 }
 
+std::vector<std::wstring> FolderGuard::Missing(const std::wstring& relativeFolder) const
+{
+    std::vector<std::wstring> missing;
+    std::wstring relative;
+    for (const std::wstring& segment : Segments(relativeFolder)) {
+        relative = relative.empty() ? segment : relative + L"\\" + segment;
+        if (!missing.empty() || GetFileAttributesW(Path(relative).c_str()) == INVALID_FILE_ATTRIBUTES)
+            missing.push_back(relative);
+    }
+    return missing;
+}
+
+bool FolderGuard::RemoveIfEmpty(const std::wstring& relativeFolder)
+{
+    const std::wstring key = ItemKey(relativeFolder);
+    if (key.empty() || !Hold(key) || !Held(key))
+        return false;
+    Release(key);
+    return DeleteFileAt(PlaceOf(key));
+}
+
 HANDLE FolderGuard::Held(const std::wstring& relativeFolder) const
 {
     const auto held = held_.find(ItemKey(relativeFolder));

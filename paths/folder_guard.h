@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 #include "base/owned.h"
 #include "system/native_file.h"
 
@@ -52,6 +53,14 @@ public:
     bool Unmoved(const std::wstring& relativeFolder) const;
     // The same for every held folder.
     bool Unmoved() const;
+
+    // The folders from the install folder down to relativeFolder that are
+    // not there, from the top: those Hold would make.
+    std::vector<std::wstring> Missing(const std::wstring& relativeFolder) const;
+    // Removes relativeFolder when it is an empty folder where its name says
+    // (never what a link there leads to), through its parent's handle. True
+    // when it is gone; false when it is not empty, held, or not judged.
+    bool RemoveIfEmpty(const std::wstring& relativeFolder);
 
     // Lets go of relativeFolder and every folder below it: it can then be
     // removed, through its parent's handle.

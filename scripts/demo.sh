@@ -87,17 +87,18 @@ if [ $mode = interactive ]; then
     echo "(Wine runs as uid $WINE_UID; if no window appears, allow it on the display: xhost +si:localuser:nobody)"
   fi
   # The updater reads everything relative to its current folder.
-  (cd "$update_dir" && wine_as_user wine "$updater") || status=$?
+  (cd "$update_dir" && wine_as_user wine "$updater" /log) || status=$?
 else
-  echo "Running updater.exe under Wine, driven by updater_driver (OK in the dialog, OK in each box):"
+  echo "Running updater.exe /log under Wine, driven by updater_driver (OK in the dialog, OK in each box):"
   # Through a pipe, so Wine passes the driver's UTF-8 bytes on untouched.
-  wine_as_user wine "$build/bin/updater_driver.exe" "$updater" 'C:\StarfallUpdate' ok ok \
+  wine_as_user wine "$build/bin/updater_driver.exe" --args /log "$updater" 'C:\StarfallUpdate' ok ok \
     | tr -d '\r' | sed 's/^/  /' || status=$?
 fi
 echo
 python3 "$root/scripts/demo/report.py" "$manifest" "$install_dir" || status=$?
 
-# The run's record: the newest in the Wine user's temporary folder.
+# The run's record (asked for with /log): the newest in the Wine user's
+# temporary folder.
 record=$(ls -t "$drive_c"/users/*/Temp/updater\ *.log 2>/dev/null | head -n 1 || true)
 if [ -n "$record" ]; then
   echo

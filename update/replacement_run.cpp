@@ -111,6 +111,10 @@ ReplacementRun::~ReplacementRun()
         if (allOrNothing_ && !committed_)
             RollBack();
         ready_.clear();
+        // Deepest first: a folder is empty only once those below are gone.
+        for (auto made = made_.rbegin(); made != made_.rend(); ++made)
+            if (guard_.RemoveIfEmpty(*made))
+                LogEvent("removed the folder the run made and left empty: " + LogText(folder_ + L"\\" + *made));
         if (keepJournal_)
             journal_.Close();
         else
@@ -150,6 +154,14 @@ void ReplacementRun::Apply(const ItemRecord& record, ProgressFunction progress, 
     const std::wstring& relative = record.name;
     const std::wstring& target = record.target;
     const std::wstring itemFolder = RelativeFolderOf(relative);
+    // Journaled before they are made: neither this run nor, after a kill,
+    // the next one's recovery leaves one of them empty.
+    const std::vector<std::wstring> missing = guard_.Missing(itemFolder);
+    if (!missing.empty()) {
+        if (journal_.Created() && !journal_.WriteMadeFolders(missing))
+            LogFailure("writing the run's journal", folder_, GetLastError());
+        made_.insert(made_.end(), missing.begin(), missing.end());
+    }
     if (!guard_.Hold(itemFolder) || IsLink(target)) {
         LogEvent("refused: a link lies on the way to " + LogText(target));
         RaiseLinked(item);

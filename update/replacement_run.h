@@ -82,6 +82,7 @@ private:
     bool allOrNothing_;
     FolderGuard guard_;
     std::vector<std::wstring> folders_;
+    std::vector<std::wstring> made_;  // folders the run made, as they were made
     UpdateJournal journal_;
     std::vector<std::unique_ptr<PreparedCopy>> ready_;
     std::vector<JournalReplacement> plan_;     // per copy kept ready

@@ -30,12 +30,16 @@ uint64_t SizeOf(const std::wstring& path)
 
 std::map<std::wstring, uint64_t> NeededRoom(const std::vector<CopyNeed>& copies, bool allOrNothing)
 {
+    // Net growth since the run began: an old file freed earlier leaves its
+    // room to the copies after it.
     std::map<std::wstring, uint64_t> peak;
-    std::map<std::wstring, int64_t> held;  // grown so far by the copies in place
+    std::map<std::wstring, int64_t> grown;
     for (const CopyNeed& copy : copies) {
-        int64_t& grown = held[copy.volume];
-        peak[copy.volume] = std::max<uint64_t>(peak[copy.volume], uint64_t(std::max<int64_t>(grown, 0)) + copy.size);
-        grown += allOrNothing ? int64_t(copy.size) : int64_t(copy.size) - int64_t(copy.replaced);
+        int64_t& now = grown[copy.volume];
+        const int64_t whileWritten = now + int64_t(copy.size);
+        uint64_t& most = peak[copy.volume];
+        most = std::max<uint64_t>(most, uint64_t(std::max<int64_t>(whileWritten, 0)));
+        now = whileWritten - (allOrNothing ? 0 : int64_t(copy.replaced));
     }
     return peak;
 }

@@ -1,7 +1,8 @@
 // Runs updater.exe once and prints every window it shows, as UTF-8:
 //
-//   updater_driver [--hold DIR] UPDATER_EXE UPDATE_FOLDER [ANSWER...]
+//   updater_driver [--hold DIR] [--args TEXT] UPDATER_EXE UPDATE_FOLDER [ANSWER...]
 //
+// TEXT: the updater's command line after its name (ASCII).
 // ANSWER, one per window in order: ok, cancel, abort, retry, ignore, browse,
 // close (the close box), escape, or type=TEXT (typed into the destination
 // field; the next answer then presses a button of the same window). Windows
@@ -75,13 +76,13 @@ void Hold(const std::string& dir, int number, const WindowSnapshot& window)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string holdDir;
-    if (args.size() >= 2 && args[0] == "--hold") {
-        holdDir = args[1];
+    std::string holdDir, arguments;
+    while (args.size() >= 2 && (args[0] == "--hold" || args[0] == "--args")) {
+        (args[0] == "--hold" ? holdDir : arguments) = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }
     if (args.size() < 2) {
-        Print("usage: updater_driver [--hold DIR] UPDATER_EXE UPDATE_FOLDER [ANSWER...]\n");
+        Print("usage: updater_driver [--hold DIR] [--args TEXT] UPDATER_EXE UPDATE_FOLDER [ANSWER...]\n");
         return 2;
     }
     std::vector<Step> steps;
@@ -103,6 +104,7 @@ int main(int argc, char** argv)
     int number = 0;
     SessionOptions options;
     options.answerTheRest = true;
+    options.arguments.assign(arguments.begin(), arguments.end());
     options.onWindow = [&](const WindowSnapshot& window) {
         ++number;
         Print("--- window " + std::to_string(number) + " ---\n" + window.Describe());

@@ -48,6 +48,19 @@ TEST(JournalJudge, ActsOnlyOnNamesItsOwnRunCouldHaveMade)
         contents.replacements.push_back(JournalReplacement(row.target, row.copy, row.backup));
         EXPECT_EQ(JournalIsConfined(contents), row.confined) << row.label;
     }
+    // A folder the run made lies on the way to one of the journal's.
+    const struct {
+        std::wstring made;
+        bool confined;
+    } made[] = {{L"sub", true}, {L"a", true}, {L"a\\b", true}, {L"b", false}, {L"a\\b\\c", false},
+                {L"su", false}, {L"..", false}, {L"", false}};
+    for (const auto& row : made) {
+        JournalContents contents;
+        contents.runPrefix = kRun;
+        contents.folders = {L"sub", L"a\\b"};
+        contents.madeFolders = {row.made};
+        EXPECT_EQ(JournalIsConfined(contents), row.confined) << std::string(row.made.begin(), row.made.end());
+    }
     // The folders an item-by-item journal lists are judged as well.
     for (const wchar_t* folder : {L"..\\victim", L"C:", L"\\\\server\\share", L"sub\\..\\.."}) {
         JournalContents contents;
@@ -67,6 +80,15 @@ std::vector<unsigned char> Folders(std::vector<std::wstring> folders)
     for (const std::wstring& folder : folders)
         PutJournalText(payload, folder);
     return JournalRecordBytes(kJournalFolders, payload);
+}
+
+std::vector<unsigned char> Made(std::vector<std::wstring> folders)
+{
+    std::vector<unsigned char> payload;
+    PutJournalU32(payload, uint32_t(folders.size()));
+    for (const std::wstring& folder : folders)
+        PutJournalText(payload, folder);
+    return JournalRecordBytes(kJournalMadeFolders, payload);
 }
 
 std::vector<unsigned char> Replacing()
@@ -97,6 +119,8 @@ TEST(JournalJudge, ReadsOnlyWhatARunWrites)
         bool complete;
     } rows[] = {
         {"a run's", {Folders({L""}), Replacing(), mark}, true, 1, true},
+        {"with folders made, twice", {Folders({L"a\\b"}), Made({L"a", L"a\\b"}), Made({L"c"}), Replacing(), mark},
+         true, 1, true},
         {"cut in its last record", {Folders({L""}), Replacing(), {mark.begin(), mark.end() - 1}}, true, 1, false},
         {"a spoilt last record", {Folders({L""}), Replacing(), spoilt}, true, 1, false},
         {"replacements before the folders", {Replacing(), Folders({L""})}, false, 0, false},
