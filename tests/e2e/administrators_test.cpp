@@ -13,18 +13,6 @@ namespace {
 const char kHeldBox[] = u8"インストール先のファイルを次のプログラムが使用しています。\n"
                         u8"プログラムを終了してから［再試行］を押してください。［キャンセル］を押すと、何も変更せずに終了します。\n\n";
 
-std::string Pak(int32_t revision)
-{
-    PakSpec spec;
-    spec.version = 2;
-    spec.revision = revision;
-    PakEntry entry;
-    entry.name = "script.txt";
-    entry.data = "rev " + std::to_string(revision);
-    spec.entries.push_back(entry);
-    return BuildPak(spec);
-}
-
 // The record's lines without their time stamps.
 std::vector<std::string> RecordLines(const std::string& path)
 {
@@ -302,7 +290,7 @@ TEST_F(AdministratorsTest, AHeldNewerFileIsAskedAboutAndNeverDowngraded)
         int answer;
     } rows[] = {
         {"app.exe", StubBytes("app-2.0.exe"), StubBytes("app-1.9.exe"), IDRETRY},
-        {"data.pak", Pak(900), Pak(130), IDRETRY},
+        {"data.pak", ArchiveOfRevision(900, "rev 900"), ArchiveOfRevision(130, "rev 130"), IDRETRY},
         {"app.exe", StubBytes("app-2.0.exe"), StubBytes("app-1.9.exe"), IDIGNORE},
     };
     for (const auto& row : rows) {

@@ -107,7 +107,13 @@ inline LCID MAKELCID(WORD language, WORD sort)
 #define CSTR_EQUAL 2
 #define CSTR_GREATER_THAN 3
 
+#define MB_OK 0x0
+#define MB_OKCANCEL 0x1
 #define MB_ABORTRETRYIGNORE 0x2
+#define MB_YESNOCANCEL 0x3
+#define MB_YESNO 0x4
+#define MB_RETRYCANCEL 0x5
+#define MB_TYPEMASK 0xF
 #define MB_TOPMOST 0x40000
 #define IDOK 1
 #define IDCANCEL 2
